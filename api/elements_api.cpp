@@ -1,0 +1,47 @@
+// Exported element and element-list functions.
+#include "api/boundary.h"
+#include "data/element_list.h"
+#include "pella.h"
+
+using namespace pella;
+
+extern "C" {
+
+PELLA_API DataElement* GenerateTag(int32_t group, int32_t element, int32_t length,
+                                   const void* value, const char* vr) {
+    return Guarded<DataElement*>(nullptr, [&] {
+        return NewElement(static_cast<uint32_t>(group), static_cast<uint32_t>(element), length,
+                          value, vr)
+            .release();
+    });
+}
+
+PELLA_API void ClearTags(ElementList* list) {
+    if (list != nullptr) pella::ClearTags(*list);
+}
+
+PELLA_API ElementList* CreateElementList(void) {
+    return Guarded<ElementList*>(nullptr, [] { return std::make_unique<ElementList>().release(); });
+}
+
+PELLA_API void DestroyElementList(ElementList* list) { std::unique_ptr<ElementList> owned(list); }
+
+PELLA_API void AddElement(ElementList* list, DataElement* element) {
+    ElementPtr owned(element);
+    if (list == nullptr || !owned) return;
+    GuardedVoid([&] { list->Append(std::move(owned)); });
+}
+
+PELLA_API int32_t ElementCount(const ElementList* list) {
+    return list == nullptr ? 0 : static_cast<int32_t>(list->size());
+}
+
+PELLA_API DataElement* ElementAt(const ElementList* list, int32_t index) {
+    if (list == nullptr || index < 0 || static_cast<std::size_t>(index) >= list->size())
+        return nullptr;
+    return &(*list)[static_cast<std::size_t>(index)];
+}
+
+PELLA_API void FreeElement(DataElement* element) { ElementDeleter()(element); }
+
+}  // extern "C"

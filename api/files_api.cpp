@@ -1,0 +1,21 @@
+// Exported functions on DICOM files.
+#include "api/boundary.h"
+#include "data/dataset_reader.h"
+#include "pella.h"
+
+using namespace pella;
+
+extern "C" {
+
+PELLA_API uint8_t DICOMFile(const char* fileName, ElementList* metaList, ElementList* dataList,
+                            uint8_t* explicitOut) {
+    if (fileName == nullptr || metaList == nullptr || dataList == nullptr) return 0;
+    return Guarded<uint8_t>(0, [&]() -> uint8_t {
+        ParseState state;
+        if (!ReadPart10File(fileName, *metaList, *dataList, state)) return 0;
+        if (explicitOut != nullptr) *explicitOut = state.explicitVR ? 1 : 0;
+        return 1;
+    });
+}
+
+}  // extern "C"

@@ -1,0 +1,113 @@
+#include "cli/args.h"
+
+#include <cstdio>
+
+namespace cli {
+
+namespace {
+
+const OptionSpec* FindOption(const CommandSpec& spec, const std::string& name) {
+    for (const auto& option : spec.options)
+        for (const auto& n : option.names)
+            if (n == name) return &option;
+    return nullptr;
+}
+
+}  // namespace
+
+bool Args::Has(const std::string& name) const {
+    auto alias = aliases_.find(name);
+    return values_.count(alias == aliases_.end() ? name : alias->second) > 0;
+}
+
+std::optional<std::string> Args::Value(const std::string& name) const {
+    auto alias = aliases_.find(name);
+    auto it = values_.find(alias == aliases_.end() ? name : alias->second);
+    if (it == values_.end()) return std::nullopt;
+    return it->second;
+}
+
+std::string Args::ValueOr(const std::string& name, const std::string& fallback) const {
+    return Value(name).value_or(fallback);
+}
+
+bool Parse(const CommandSpec& spec, const std::vector<std::string>& argv, Args& out,
+           std::string& error) {
+    for (const auto& option : spec.options)
+        for (const auto& n : option.names) out.aliases_[n] = option.names.front();
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < argv.size(); ++i) {
+        const std::string& arg = argv[i];
+        if (!optionsEnded && arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (!optionsEnded && (arg == "--help" || arg == "-h")) {
+            out.values_["--help"] = "";
+            return true;
+        }
+        bool looksLikeOption = !optionsEnded && arg.size() > 1 && arg[0] == '-';
+        if (!looksLikeOption) {
+            out.positionals_.push_back(arg);
+            continue;
+        }
+        std::string name = arg;
+        std::optional<std::string> inlineValue;
+        if (auto eq = arg.find('='); eq != std::string::npos && arg.rfind("--", 0) == 0) {
+            name = arg.substr(0, eq);
+            inlineValue = arg.substr(eq + 1);
+        }
+        const OptionSpec* option = FindOption(spec, name);
+        if (option == nullptr) {
+            error = "unknown option " + name;
+            return false;
+        }
+        std::string value;
+        if (!option->valueName.empty()) {
+            if (inlineValue) {
+                value = *inlineValue;
+            } else if (i + 1 < argv.size()) {
+                value = argv[++i];
+            } else {
+                error = "option " + name + " needs a value (" + option->valueName + ")";
+                return false;
+            }
+        }
+        out.values_[option->names.front()] = value;
+    }
+    std::size_t count = out.positionals_.size();
+    if (count < spec.minPositionals || count > spec.maxPositionals) {
+        error = "wrong number of arguments";
+        return false;
+    }
+    return true;
+}
+
+std::string HelpText(const CommandSpec& spec) {
+    std::string text = "usage: " + spec.usage + "\n\n" + spec.summary + "\n";
+    if (!spec.options.empty()) text += "\noptions:\n";
+    for (const auto& option : spec.options) {
+        std::string names;
+        for (const auto& n : option.names) names += (names.empty() ? "" : ", ") + n;
+        if (!option.valueName.empty()) names += " " + option.valueName;
+        text += "  " + names + "\n      " + option.help + "\n";
+    }
+    text += "  -h, --help\n      show this help\n";
+    return text;
+}
+
+int ParseOrExit(const CommandSpec& spec, const std::vector<std::string>& argv, Args& out) {
+    std::string error;
+    if (!Parse(spec, argv, out, error)) {
+        std::fprintf(stderr, "pella %s: %s\nusage: %s\n", spec.name.c_str(), error.c_str(),
+                     spec.usage.c_str());
+        return 2;
+    }
+    if (out.Has("--help")) {
+        std::fputs(HelpText(spec).c_str(), stdout);
+        return 0;
+    }
+    return -1;
+}
+
+}  // namespace cli

@@ -1,0 +1,51 @@
+// A small command-line parser: options may stand before or after the positional arguments.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace cli {
+
+struct OptionSpec {
+    std::vector<std::string> names;  // e.g. {"-aet", "--calling-aet"}
+    std::string valueName;           // empty for a flag
+    std::string help;
+};
+
+struct CommandSpec {
+    std::string name;
+    std::string usage;  // e.g. "pella elements [options] FILE"
+    std::string summary;
+    std::vector<OptionSpec> options;
+    std::size_t minPositionals = 0;
+    std::size_t maxPositionals = 0;
+};
+
+class Args {
+public:
+    bool Has(const std::string& name) const;
+    std::optional<std::string> Value(const std::string& name) const;
+    std::string ValueOr(const std::string& name, const std::string& fallback) const;
+    const std::vector<std::string>& Positionals() const { return positionals_; }
+
+private:
+    friend bool Parse(const CommandSpec&, const std::vector<std::string>&, Args&, std::string&);
+    std::map<std::string, std::string> values_;  // keyed by the option's first name
+    std::vector<std::string> positionals_;
+    std::map<std::string, std::string> aliases_;
+};
+
+// Parses argv-style arguments (without the program and subcommand names). "--help"/"-h" sets
+// the option "--help". Returns false with `error` set for unknown options, missing values and
+// a wrong number of positional arguments.
+bool Parse(const CommandSpec& spec, const std::vector<std::string>& argv, Args& out,
+           std::string& error);
+
+std::string HelpText(const CommandSpec& spec);
+
+// Parses, prints help (exit 0) or the error (exit 2); returns -1 when the command should run.
+int ParseOrExit(const CommandSpec& spec, const std::vector<std::string>& argv, Args& out);
+
+}  // namespace cli

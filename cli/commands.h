@@ -1,0 +1,22 @@
+// The subcommands of the `pella` tool; each lives in a file of its own.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace cli {
+
+using CommandMain = int (*)(const std::vector<std::string>& args);
+
+struct Command {
+    const char* name;
+    const char* summary;
+    CommandMain run;
+};
+
+int RunElements(const std::vector<std::string>& args);
+
+// Every subcommand, in the order `pella --help` lists them.
+const std::vector<Command>& AllCommands();
+
+}  // namespace cli

@@ -1,0 +1,47 @@
+// pella: the command-line front end of libpella.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+
+namespace cli {
+
+const std::vector<Command>& AllCommands() {
+    static const std::vector<Command> commands = {
+        {"elements", "list the meta and data-set elements of a DICOM file", RunElements},
+    };
+    return commands;
+}
+
+}  // namespace cli
+
+namespace {
+
+void PrintUsage(std::FILE* out) {
+    std::fputs("usage: pella COMMAND [options] [arguments]\n\ncommands:\n", out);
+    for (const auto& command : cli::AllCommands())
+        std::fprintf(out, "  %-14s %s\n", command.name, command.summary);
+    std::fputs("\n'pella COMMAND --help' describes a command.\n", out);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        PrintUsage(stderr);
+        return 2;
+    }
+    std::string name = argv[1];
+    if (name == "--help" || name == "-h" || name == "help") {
+        PrintUsage(stdout);
+        return 0;
+    }
+    for (const auto& command : cli::AllCommands()) {
+        if (name == command.name) return command.run(std::vector<std::string>(argv + 2, argv + argc));
+    }
+    std::fprintf(stderr, "pella: unknown command '%s'\n", name.c_str());
+    PrintUsage(stderr);
+    return 2;
+}

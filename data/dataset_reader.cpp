@@ -1,0 +1,126 @@
+#include "data/dataset_reader.h"
+
+#include <cstring>
+#include <vector>
+
+namespace pella {
+
+namespace {
+
+constexpr uint64_t kPreambleSize = 128;
+constexpr uint64_t kDataOffset = kPreambleSize + 4;
+
+// The meta group's VRs are fixed whatever the file says.
+const char* MetaVR(uint16_t element) {
+    switch (element) {
+        case 0x0000: return "UL";
+        case 0x0001: return "OB";
+        case 0x0002:
+        case 0x0003:
+        case 0x0010:
+        case 0x0012:
+        case 0x0100: return "UI";
+        case 0x0013: return "SH";
+        case 0x0016: return "AE";
+        case 0x0102: return "OB";
+        default: return nullptr;
+    }
+}
+
+uint32_t LittleEndian32(const uint8_t* b) {
+    return uint32_t{b[0]} | (uint32_t{b[1]} << 8) | (uint32_t{b[2]} << 16) | (uint32_t{b[3]} << 24);
+}
+
+bool HasDicmPrefix(ByteSource& source) {
+    char magic[4];
+    return source.Size() >= kDataOffset && source.Read(magic, 4) == 4 &&
+           std::memcmp(magic, "DICM", 4) == 0;
+}
+
+struct FileReadOptions {
+    bool fixMetaVRs;         // replace group 0002 VRs from the fixed table
+    bool stopAtPixelData;    // stop before the first element of group 7FE0
+    ElementList* metaList;   // group 0002 elements (the data list when null)
+    ElementList* dataList;
+};
+
+// The element loop shared by the Part 10 readers. The source stands just after "DICM".
+bool ReadFileElements(ByteSource& source, ParseState& state, const FileReadOptions& options) {
+    uint64_t endOfMeta = source.Size();
+    while (source.Position() < source.Size()) {
+        bool readInMeta = state.metaMode;
+        ElementHeader header;
+        if (!ReadElementHeader(state, source, header)) return false;
+        if (options.stopAtPixelData && header.group == 0x7FE0) return true;
+        uint64_t valueLength = header.length > 0 ? static_cast<uint64_t>(header.length) : 0;
+        if (source.Position() + valueLength >= endOfMeta) state.metaMode = false;
+
+        ElementPtr element = ReadElementValue(source, header, /*allowOneShort=*/true);
+        if (!element) return false;
+        if (header.group == 0x0002) {
+            // The transfer syntax steers the data set when it was read as part of the meta
+            // group, wherever it stands in that group (an implicit meta group overrides it).
+            if (header.element == 0x0010 && readInMeta)
+                ApplyTransferSyntax(state, UidText(element->value, element->length));
+            if (options.fixMetaVRs) {
+                if (const char* vr = MetaVR(header.element)) std::memcpy(element->vr, vr, 2);
+            }
+            if (header.element == 0x0000 && element->length >= 4)
+                endOfMeta = source.Position() + LittleEndian32(element->value);
+        }
+        ElementList& target =
+            (header.group == 0x0002 && options.metaList) ? *options.metaList : *options.dataList;
+        target.Append(std::move(element));
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ReadPart10File(const std::string& fileName, ElementList& metaList, ElementList& dataList,
+                    ParseState& state) {
+    std::vector<uint8_t> bytes;
+    if (!LoadFile(fileName, bytes)) return false;
+    MemorySource source(bytes.data(), bytes.size(), kPreambleSize);
+    if (!HasDicmPrefix(source)) return false;
+    state = ParseState{};
+    return ReadFileElements(source, state, {true, false, &metaList, &dataList});
+}
+
+bool ReadDatasetAndSyntax(const std::string& fileName, ElementList& dataList,
+                          std::string& syntaxOut) {
+    ElementList metaList;
+    ParseState state;
+    if (!ReadPart10File(fileName, metaList, dataList, state)) return false;
+    const DataElement* syntax = FindElement(metaList, 0x0002, 0x0010);
+    if (syntax == nullptr) return false;
+    syntaxOut = UidText(syntax->value, syntax->length);
+    return true;
+}
+
+bool ReadHeaderForDump(const std::string& fileName, ElementList& list) {
+    FileSource source(fileName);
+    if (!source.IsOpen() || !source.Seek(kPreambleSize) || !HasDicmPrefix(source)) return false;
+    ParseState state;
+    return ReadFileElements(source, state, {false, true, nullptr, &list});
+}
+
+bool ReadRawDataset(const std::string& fileName, ElementList& list,
+                    const std::string& transferSyntaxUid) {
+    std::vector<uint8_t> bytes;
+    if (!LoadFile(fileName, bytes)) return false;
+    ParseState state;
+    state.metaMode = false;
+    ApplyTransferSyntax(state, transferSyntaxUid);
+    MemorySource source(bytes.data(), bytes.size());
+    while (source.Position() < source.Size()) {
+        ElementHeader header;
+        if (!ReadElementHeader(state, source, header)) return false;
+        ElementPtr element = ReadElementValue(source, header, /*allowOneShort=*/true);
+        if (!element) return false;
+        list.Append(std::move(element));
+    }
+    return true;
+}
+
+}  // namespace pella

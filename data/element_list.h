@@ -1,0 +1,76 @@
+// The in-memory form of DICOM data: owned data elements and the ordered element list.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "pella.h"
+
+namespace pella {
+
+// Frees an element and its value bytes.
+struct ElementDeleter {
+    void operator()(DataElement* element) const noexcept;
+};
+using ElementPtr = std::unique_ptr<DataElement, ElementDeleter>;
+
+constexpr int32_t kUndefinedLength = -1;
+
+// True when the element carries value bytes (length neither 0 nor undefined).
+inline bool HasValue(const DataElement& e) { return e.length > 0; }
+
+}  // namespace pella
+
+// The list type of the public header. Elements in encoding order, appended at the end only;
+// duplicates allowed, lookups return the first match from the front.
+struct ElementList {
+    std::vector<pella::ElementPtr> items;
+
+    void Append(pella::ElementPtr element) { items.push_back(std::move(element)); }
+    std::size_t size() const { return items.size(); }
+    bool empty() const { return items.empty(); }
+    DataElement& operator[](std::size_t i) const { return *items[i]; }
+    auto begin() const { return items.begin(); }
+    auto end() const { return items.end(); }
+};
+
+namespace pella {
+
+using ::ElementList;
+
+// Makes an element: low 16 bits of group and element, the two VR characters when given, and a
+// copy of `length` bytes of `value` when length is neither 0 nor -1 (zero bytes when value is
+// null). Throws std::invalid_argument for a negative length other than -1.
+ElementPtr NewElement(uint32_t group, uint32_t element, int32_t length, const void* value,
+                      const char* vr);
+
+// The first element with the tag, or nullptr.
+DataElement* FindElement(const ElementList& list, uint16_t group, uint16_t element);
+
+// The first two value bytes as a little-endian 16-bit number; 0 when absent or shorter.
+uint16_t GetElementUS(const ElementList& list, uint16_t group, uint16_t element);
+
+// The value as trimmed text; Rows and Columns as numbers; Patient's Name with "^" for ",".
+std::string GetElementText(const ElementList& list, uint16_t group, uint16_t element);
+
+// Bytes the list occupies when serialised in the given encoding (group 0002 always explicit).
+uint64_t EncodedListLength(const ElementList& list, bool explicitVR);
+
+// Header size of one element when serialised (8 or 12 bytes).
+uint32_t EncodedHeaderSize(const DataElement& element, bool explicitVR);
+
+// Appends a deep copy of every element of `source` to `destination`, in order.
+void CopyElements(ElementList& destination, const ElementList& source);
+
+// Frees every element and empties the list; the list stays usable.
+void ClearTags(ElementList& list);
+
+// VR helpers shared by every encoder and decoder.
+bool VrIs(const char* vr, const char* name);
+bool IsLongFormVR(const char* vr);      // OB, OW, SQ, UN, UT: 32-bit length in explicit VR
+bool IsDelimiter(const DataElement& e);  // group FFFE or pseudo-VR "DL"
+
+}  // namespace pella

@@ -1,0 +1,75 @@
+/*
+ * pella.h - the public interface of libpella, a DICOM network and file toolkit.
+ *
+ * Valid C and C++. Every function here has C linkage and is exported from libpella.so;
+ * nothing else is. Booleans cross the boundary as one byte (1 = success, 0 = failure).
+ * No exception ever leaves the library: a failing call returns its failure value and writes
+ * the reason to the protocol log.
+ */
+#ifndef PELLA_H
+#define PELLA_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#if defined(PELLA_BUILDING_LIBRARY)
+#define PELLA_API __attribute__((visibility("default")))
+#else
+#define PELLA_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---------------------------------------------------------------------------------------------
+ * Data elements and element lists
+ * ------------------------------------------------------------------------------------------- */
+
+/* One DICOM data element. Value bytes stay exactly as they stand in the encoding that produced
+ * them. `value` is owned by the element and holds exactly `length` bytes; it is present only
+ * when `length` is neither 0 nor -1 (undefined length). */
+typedef struct DataElement {
+    uint16_t group;
+    uint16_t element;
+    char vr[4]; /* two ASCII characters and two zero bytes; "DL" for items and delimiters */
+    int32_t length;
+    uint8_t* value;
+} DataElement;
+
+/* An ordered list of elements in encoding order; owns its elements. Opaque to the host. */
+typedef struct ElementList ElementList;
+
+/* Makes one element (a copy of `length` bytes of `value` when length is neither 0 nor -1).
+ * The host appends it to a list with AddElement, or frees it with FreeElement. */
+PELLA_API DataElement* GenerateTag(int32_t group, int32_t element, int32_t length,
+                                   const void* value, const char* vr);
+
+/* Frees every element of `list` and empties it; the list itself stays. */
+PELLA_API void ClearTags(ElementList* list);
+
+/* List helpers for hosts written in C, C++ or Python (ctypes). */
+PELLA_API ElementList* CreateElementList(void);
+PELLA_API void DestroyElementList(ElementList* list); /* frees the elements too */
+PELLA_API void AddElement(ElementList* list, DataElement* element); /* the list takes ownership */
+PELLA_API int32_t ElementCount(const ElementList* list);
+PELLA_API DataElement* ElementAt(const ElementList* list, int32_t index); /* NULL when out of range */
+PELLA_API void FreeElement(DataElement* element); /* for an element never added to a list */
+
+/* ---------------------------------------------------------------------------------------------
+ * DICOM files
+ * ------------------------------------------------------------------------------------------- */
+
+/* Reads a Part 10 file (128-byte preamble and "DICM" required) into the file meta elements and
+ * the data-set elements, appending to both lists. On success stores 1 in *explicitOut when the
+ * data set is explicit VR (little or big endian), 0 when implicit, and returns 1. On failure
+ * returns 0 and leaves *explicitOut alone; the lists may hold what was read before the failure
+ * and are freed by the caller with ClearTags in every case. */
+PELLA_API uint8_t DICOMFile(const char* fileName, ElementList* metaList, ElementList* dataList,
+                            uint8_t* explicitOut);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* PELLA_H */

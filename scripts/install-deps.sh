@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs everything Pella needs to build and test, from Debian's packages only.
+# Idempotent: packages already present are skipped by apt-get.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config
+  libgtest-dev googletest
+  libgdcm-dev
+  libjpeg62-turbo-dev
+  libcairo2-dev fonts-dejavu-core
+  libpng-dev
+  qtbase5-dev
+  dcmtk python3-pydicom python3-numpy
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -q
+  $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
