@@ -1,0 +1,94 @@
+#include "log/protocol_log.h"
+
+#include <cstdio>
+#include <ctime>
+#include <memory>
+#include <mutex>
+
+namespace pella {
+
+namespace {
+
+struct LogState {
+    std::mutex mutex;  // held while settings are read or changed and while a block is written
+    int level = 0;
+    std::string fileName;
+};
+
+LogState& State() {
+    static LogState state;
+    return state;
+}
+
+struct FileCloser {
+    void operator()(std::FILE* f) const noexcept { std::fclose(f); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+// Opens the log for appending; null when no name is set or it cannot be opened.
+FileHandle OpenLog(const std::string& fileName) {
+    if (fileName.empty()) return nullptr;
+    return FileHandle(std::fopen(fileName.c_str(), "ab"));
+}
+
+std::string TimeOfDay() {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", local.tm_hour, local.tm_min, local.tm_sec);
+    return text;
+}
+
+constexpr std::size_t kHexDumpLimit = 256;
+
+}  // namespace
+
+int LogLevel() {
+    std::lock_guard lock(State().mutex);
+    return State().level;
+}
+
+void SetLogSettings(int level, const std::string& fileName) {
+    std::lock_guard lock(State().mutex);
+    State().level = level;
+    State().fileName = fileName;
+}
+
+void WriteLogLine(const std::string& text) {
+    try {
+        std::string line = TimeOfDay() + ", " + text + "\n";
+        std::lock_guard lock(State().mutex);
+        FileHandle file = OpenLog(State().fileName);
+        if (file) std::fwrite(line.data(), 1, line.size(), file.get());
+    } catch (...) {
+        // Logging never fails its caller.
+    }
+}
+
+void LogHexDump(const uint8_t* bytes, std::size_t count, bool outgoing) {
+    try {
+        std::size_t shown = count > kHexDumpLimit ? kHexDumpLimit : count;
+        bool more = count > kHexDumpLimit;
+        char head[32];
+        std::snprintf(head, sizeof head, "%6zu %s ", count, outgoing ? ">>" : "<<");
+        std::string block(head, 10);
+        char pair[4];
+        for (std::size_t i = 0; i < shown; ++i) {
+            std::snprintf(pair, sizeof pair, "%02X ", bytes[i]);
+            block += pair;
+        }
+        if (more) block += " [MORE DATA...]";
+        block += "\r\n";
+        for (std::size_t i = 0; i < shown; ++i)
+            block += (bytes[i] >= 0x20 && bytes[i] <= 0x7A) ? static_cast<char>(bytes[i]) : '.';
+        if (more) block += " [MORE DATA...]";
+        block += "\r\n\r\n";
+        std::lock_guard lock(State().mutex);
+        FileHandle file = OpenLog(State().fileName);
+        if (file) std::fwrite(block.data(), 1, block.size(), file.get());
+    } catch (...) {
+    }
+}
+
+}  // namespace pella

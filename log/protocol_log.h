@@ -1,0 +1,25 @@
+// The process-wide protocol log: one text file, opened and closed for every line, so that it is
+// complete at any moment. Every layer writes to it; it depends on nothing else in the library.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace pella {
+
+// Verbosity: 0 failures only, 1 association progress, 2 message dumps, 3 hex dumps of blocks.
+int LogLevel();
+
+// Replaces level and file name; an empty name writes nothing anywhere.
+void SetLogSettings(int level, const std::string& fileName);
+
+// Appends "HH:MM:SS, text". Lines from several threads never interleave. Never fails its caller:
+// a file that cannot be opened drops the line.
+void WriteLogLine(const std::string& text);
+
+// Appends a hex dump of at most 256 bytes of one block sent (">>") or received ("<<"):
+// a count line with hex pairs, a line with the printable characters, and an empty line.
+void LogHexDump(const uint8_t* bytes, std::size_t count, bool outgoing);
+
+}  // namespace pella
