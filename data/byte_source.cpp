@@ -17,6 +17,12 @@ std::size_t MemorySource::Read(void* out, std::size_t n) {
     return count;
 }
 
+std::size_t MemorySource::Peek(void* out, std::size_t n) {
+    std::size_t count = std::min(n, size_ - position_);
+    if (count > 0) std::memcpy(out, data_ + position_, count);
+    return count;
+}
+
 namespace {
 
 // Size of an open regular file, or -1 for anything else (folders, devices, pipes).
@@ -50,6 +56,12 @@ std::size_t FileSource::Read(void* out, std::size_t n) {
     std::size_t count = std::fread(out, 1, n, file_.get());
     position_ += count;
     return count;
+}
+
+std::size_t FileSource::Peek(void* out, std::size_t n) {
+    uint64_t start = position_;
+    std::size_t count = Read(out, n);
+    return Seek(start) ? count : 0;
 }
 
 bool LoadFile(const std::string& fileName, std::vector<uint8_t>& out) {

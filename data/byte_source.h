@@ -15,6 +15,8 @@ public:
     virtual ~ByteSource() = default;
     // Copies up to n bytes into out; returns how many were available.
     virtual std::size_t Read(void* out, std::size_t n) = 0;
+    // Copies up to n bytes without moving the position.
+    virtual std::size_t Peek(void* out, std::size_t n) = 0;
     virtual uint64_t Position() const = 0;
     virtual uint64_t Size() const = 0;
     uint64_t Remaining() const { return Size() - Position(); }
@@ -25,6 +27,7 @@ class MemorySource final : public ByteSource {
 public:
     MemorySource(const uint8_t* data, std::size_t size, std::size_t position = 0);
     std::size_t Read(void* out, std::size_t n) override;
+    std::size_t Peek(void* out, std::size_t n) override;
     uint64_t Position() const override { return position_; }
     uint64_t Size() const override { return size_; }
 
@@ -42,6 +45,7 @@ public:
     bool IsOpen() const { return file_ != nullptr; }
     bool Seek(uint64_t position);
     std::size_t Read(void* out, std::size_t n) override;
+    std::size_t Peek(void* out, std::size_t n) override;
     uint64_t Position() const override { return position_; }
     uint64_t Size() const override { return size_; }
 

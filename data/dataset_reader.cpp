@@ -44,9 +44,54 @@ struct FileReadOptions {
     ElementList* dataList;
 };
 
-// The element loop shared by the Part 10 readers. The source stands just after "DICM".
-bool ReadFileElements(ByteSource& source, ParseState& state, const FileReadOptions& options) {
+// An undefined-length UN element in an explicit data set is a sequence whose contents are
+// implicit VR little endian up to its closing delimiter. This switches the parse state for
+// those contents and back, and marks the element "SQ" so that writers re-encode it correctly.
+class ImplicitSequenceTracker {
+public:
+    void Observe(ParseState& state, DataElement& e) {
+        if (depth_ == 0) {
+            if (state.explicitVR && !state.metaMode && e.length == kUndefinedLength &&
+                VrIs(e.vr, "UN")) {
+                std::memcpy(e.vr, "SQ", 2);
+                saved_ = state;
+                state.explicitVR = false;
+                state.bigEndian = false;
+                depth_ = 1;
+            }
+            return;
+        }
+        bool closes = e.group == 0xFFFE && (e.element == 0xE00D || e.element == 0xE0DD);
+        if (closes) {
+            if (--depth_ == 0) {
+                state.explicitVR = saved_.explicitVR;
+                state.bigEndian = saved_.bigEndian;
+            }
+        } else if (e.length == kUndefinedLength) {
+            ++depth_;
+        }
+    }
+
+private:
+    int depth_ = 0;
+    ParseState saved_;
+};
+
+// A meta group without a transfer syntax: tell the data set's encoding from its first header,
+// whose bytes 4 and 5 are a VR only when it is explicit.
+void GuessDataSetEncoding(ParseState& state, ByteSource& source) {
+    uint8_t head[6];
+    if (source.Peek(head, sizeof head) != sizeof head) return;
+    const char vr[2] = {static_cast<char>(head[4]), static_cast<char>(head[5])};
+    state.explicitVR = IsKnownVR(vr);
+    state.bigEndian = false;
+}
+
+// The element loop shared by the readers; the source stands at the first element.
+bool ReadElements(ByteSource& source, ParseState& state, const FileReadOptions& options) {
     uint64_t endOfMeta = source.Size();
+    bool sawTransferSyntax = false;
+    ImplicitSequenceTracker unSequences;
     while (source.Position() < source.Size()) {
         bool readInMeta = state.metaMode;
         ElementHeader header;
@@ -60,14 +105,20 @@ bool ReadFileElements(ByteSource& source, ParseState& state, const FileReadOptio
         if (header.group == 0x0002) {
             // The transfer syntax steers the data set when it was read as part of the meta
             // group, wherever it stands in that group (an implicit meta group overrides it).
-            if (header.element == 0x0010 && readInMeta)
+            if (header.element == 0x0010 && readInMeta) {
                 ApplyTransferSyntax(state, UidText(element->value, element->length));
+                sawTransferSyntax = true;
+            }
             if (options.fixMetaVRs) {
                 if (const char* vr = MetaVR(header.element)) std::memcpy(element->vr, vr, 2);
             }
             if (header.element == 0x0000 && element->length >= 4)
                 endOfMeta = source.Position() + LittleEndian32(element->value);
         }
+        if (readInMeta && header.group == 0x0002 && !state.metaMode && state.explicitVR &&
+            !sawTransferSyntax)
+            GuessDataSetEncoding(state, source);
+        unSequences.Observe(state, *element);
         ElementList& target =
             (header.group == 0x0002 && options.metaList) ? *options.metaList : *options.dataList;
         target.Append(std::move(element));
@@ -84,7 +135,7 @@ bool ReadPart10File(const std::string& fileName, ElementList& metaList, ElementL
     MemorySource source(bytes.data(), bytes.size(), kPreambleSize);
     if (!HasDicmPrefix(source)) return false;
     state = ParseState{};
-    return ReadFileElements(source, state, {true, false, &metaList, &dataList});
+    return ReadElements(source, state, {true, false, &metaList, &dataList});
 }
 
 bool ReadDatasetAndSyntax(const std::string& fileName, ElementList& dataList,
@@ -102,7 +153,7 @@ bool ReadHeaderForDump(const std::string& fileName, ElementList& list) {
     FileSource source(fileName);
     if (!source.IsOpen() || !source.Seek(kPreambleSize) || !HasDicmPrefix(source)) return false;
     ParseState state;
-    return ReadFileElements(source, state, {false, true, nullptr, &list});
+    return ReadElements(source, state, {false, true, nullptr, &list});
 }
 
 bool ReadRawDataset(const std::string& fileName, ElementList& list,
@@ -113,14 +164,7 @@ bool ReadRawDataset(const std::string& fileName, ElementList& list,
     state.metaMode = false;
     ApplyTransferSyntax(state, transferSyntaxUid);
     MemorySource source(bytes.data(), bytes.size());
-    while (source.Position() < source.Size()) {
-        ElementHeader header;
-        if (!ReadElementHeader(state, source, header)) return false;
-        ElementPtr element = ReadElementValue(source, header, /*allowOneShort=*/true);
-        if (!element) return false;
-        list.Append(std::move(element));
-    }
-    return true;
+    return ReadElements(source, state, {false, false, nullptr, &list});
 }
 
 }  // namespace pella

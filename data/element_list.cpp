@@ -79,8 +79,20 @@ std::string GetElementText(const ElementList& list, uint16_t group, uint16_t ele
 bool VrIs(const char* vr, const char* name) { return vr[0] == name[0] && vr[1] == name[1]; }
 
 bool IsLongFormVR(const char* vr) {
-    return VrIs(vr, "OB") || VrIs(vr, "OW") || VrIs(vr, "SQ") || VrIs(vr, "UN") ||
-           VrIs(vr, "UT");
+    static const char* const kLongForm[] = {"OB", "OW", "SQ", "UN", "UT", "OF",
+                                            "OD", "OL", "OV", "UC", "UR", "SV", "UV"};
+    for (const char* name : kLongForm)
+        if (VrIs(vr, name)) return true;
+    return false;
+}
+
+bool IsKnownVR(const char* vr) {
+    static const char* const kShortForm[] = {"AE", "AS", "AT", "CS", "DA", "DS", "DT", "FD",
+                                             "FL", "IS", "LO", "LT", "PN", "SH", "SL", "SS",
+                                             "ST", "TM", "UI", "UL", "US"};
+    for (const char* name : kShortForm)
+        if (VrIs(vr, name)) return true;
+    return IsLongFormVR(vr);
 }
 
 bool IsDelimiter(const DataElement& e) { return e.group == 0xFFFE || VrIs(e.vr, "DL"); }

@@ -70,7 +70,11 @@ void ClearTags(ElementList& list);
 
 // VR helpers shared by every encoder and decoder.
 bool VrIs(const char* vr, const char* name);
-bool IsLongFormVR(const char* vr);      // OB, OW, SQ, UN, UT: 32-bit length in explicit VR
+// VRs with two reserved bytes and a 32-bit length in explicit VR: OB, OW, SQ, UN, UT, and the
+// later additions OF, OD, OL, OV, UC, UR, SV, UV (a 16-bit length read there would misparse
+// everything after the element).
+bool IsLongFormVR(const char* vr);
+bool IsKnownVR(const char* vr);  // any VR of the standard (not the pseudo-VR "DL")
 bool IsDelimiter(const DataElement& e);  // group FFFE or pseudo-VR "DL"
 
 }  // namespace pella

@@ -325,3 +325,53 @@ TEST(FlattenSequence, RefusesHostileNestingAndTruncatedContent) {
     ElementList out2;
     EXPECT_FALSE(FlattenSequence(state, *bad, out2));
 }
+
+TEST(Part10Reader, UndefinedLengthUnIsAnImplicitSequence) {
+    DicomBytes file = Preamble();
+    file.Raw(MetaGroup("1.2.840.10008.1.2.1"));
+    file.U16(0x0009).U16(0x1010).Text("UN").U16(0).U32(0xFFFFFFFF);
+    file.TagLength(0xFFFE, 0xE000, 0xFFFFFFFF);
+    file.Implicit(0x0008, 0x1150, std::string("1.2\0", 4));
+    file.TagLength(0xFFFE, 0xE00D, 0);
+    file.TagLength(0xFFFE, 0xE0DD, 0);
+    file.Explicit(0x0010, 0x0020, "LO", "ID");  // explicit again after the delimiter
+    ReadResult r = ReadBytes(file.Bytes());
+    ASSERT_TRUE(r.ok);
+    ASSERT_EQ(r.data.size(), 6u);
+    EXPECT_EQ(std::string(r.data[0].vr), "SQ");
+    EXPECT_EQ(r.data[2].length, 4);
+    EXPECT_EQ(r.data[2].vr[0], '\0');
+    EXPECT_EQ(Value(r.data[5]), "ID");
+    EXPECT_TRUE(r.state.explicitVR);
+}
+
+TEST(Part10Reader, MissingTransferSyntaxIsToldFromTheFirstHeader) {
+    for (bool explicitData : {false, true}) {
+        DicomBytes body;
+        body.Explicit(0x0002, 0x0001, "OB", std::string("\0\1", 2));
+        DicomBytes file = Preamble();
+        file.U16(2).U16(0).Text("UL").U16(4).U32(static_cast<uint32_t>(body.Size())).Raw(body.Bytes());
+        if (explicitData)
+            file.Explicit(0x0008, 0x0060, "CS", "CT");
+        else
+            file.Implicit(0x0008, 0x0060, "CT");
+        ReadResult r = ReadBytes(file.Bytes());
+        ASSERT_TRUE(r.ok) << explicitData;
+        EXPECT_EQ(r.state.explicitVR, explicitData);
+        ASSERT_EQ(r.data.size(), 1u);
+        EXPECT_EQ(Value(r.data[0]), "CT");
+    }
+}
+
+TEST(Part10Reader, NewerBinaryVRsUseTheLongForm) {
+    for (const char* vr : {"OF", "OD", "OL", "UC", "UR"}) {
+        DicomBytes file = Preamble();
+        file.Raw(MetaGroup("1.2.840.10008.1.2.1"));
+        file.Explicit(0x0064, 0x0009, vr, "");
+        file.Explicit(0x0064, 0x000F, "CS", "OK");
+        ReadResult r = ReadBytes(file.Bytes());
+        ASSERT_TRUE(r.ok) << vr;
+        ASSERT_EQ(r.data.size(), 2u) << vr;
+        EXPECT_EQ(Value(r.data[1]), "OK") << vr;
+    }
+}

@@ -42,7 +42,8 @@ public:
     // Explicit VR element with a 16-bit length (or 32-bit for long-form VRs).
     DicomBytes& Explicit(uint16_t g, uint16_t e, const std::string& vr, const std::string& value) {
         U16(g).U16(e).Text(vr);
-        bool longForm = vr == "OB" || vr == "OW" || vr == "SQ" || vr == "UN" || vr == "UT";
+        static const std::string kLongForm = "OB OW SQ UN UT OF OD OL OV UC UR SV UV";
+        bool longForm = kLongForm.find(vr) != std::string::npos;
         if (longForm) {
             U16(0).U32(static_cast<uint32_t>(value.size()));
         } else {
