@@ -14,8 +14,11 @@ TEST(Identifiers, ContextOneThenOddMessageIDs) {
     EXPECT_EQ(NextContextID(), 1);
     EXPECT_EQ(NextMessageID(), 3);
     EXPECT_EQ(NextMessageID(), 5);
-    EXPECT_EQ(TakeIdentifier(), 7);  // no odd step, moves the counter on
-    EXPECT_EQ(NextMessageID(), 9);   // 8 is rounded up to the next odd value
+    EXPECT_EQ(TakeIdentifier(), 6);  // no odd step, moves the counter on
+    EXPECT_EQ(NextMessageID(), 7);
+    EXPECT_EQ(TakeIdentifier(), 8);
+    EXPECT_EQ(TakeIdentifier(), 9);
+    EXPECT_EQ(NextMessageID(), 11);  // 10 is rounded up to the next odd value
 }
 
 TEST(Identifiers, DrawsFromSeveralThreadsNeverRepeat) {
