@@ -79,8 +79,13 @@ std::string GetElementText(const ElementList& list, uint16_t group, uint16_t ele
 bool VrIs(const char* vr, const char* name) { return vr[0] == name[0] && vr[1] == name[1]; }
 
 bool IsLongFormVR(const char* vr) {
-    return VrIs(vr, "OB") || VrIs(vr, "OW") || VrIs(vr, "SQ") || VrIs(vr, "UN") ||
-           VrIs(vr, "UT");
+    // The original five, and the VRs later editions of the standard added with the same
+    // 32-bit length (OF, OD, OL, OV, SV, UV, UC, UR).
+    static const char* const kLongForm[] = {"OB", "OW", "SQ", "UN", "UT", "OF", "OD",
+                                            "OL", "OV", "SV", "UV", "UC", "UR"};
+    for (const char* name : kLongForm)
+        if (VrIs(vr, name)) return true;
+    return false;
 }
 
 bool IsDelimiter(const DataElement& e) { return e.group == 0xFFFE || VrIs(e.vr, "DL"); }

@@ -70,7 +70,7 @@ void ClearTags(ElementList& list);
 
 // VR helpers shared by every encoder and decoder.
 bool VrIs(const char* vr, const char* name);
-bool IsLongFormVR(const char* vr);      // OB, OW, SQ, UN, UT: 32-bit length in explicit VR
+bool IsLongFormVR(const char* vr);      // OB OW SQ UN UT OF OD OL OV SV UV UC UR: 32-bit length
 bool IsDelimiter(const DataElement& e);  // group FFFE or pseudo-VR "DL"
 
 }  // namespace pella

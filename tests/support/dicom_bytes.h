@@ -42,7 +42,8 @@ public:
     // Explicit VR element with a 16-bit length (or 32-bit for long-form VRs).
     DicomBytes& Explicit(uint16_t g, uint16_t e, const std::string& vr, const std::string& value) {
         U16(g).U16(e).Text(vr);
-        bool longForm = vr == "OB" || vr == "OW" || vr == "SQ" || vr == "UN" || vr == "UT";
+        bool longForm = vr == "OB" || vr == "OW" || vr == "SQ" || vr == "UN" || vr == "UT" ||
+                        vr == "OF" || vr == "OD" || vr == "OL" || vr == "UC" || vr == "UR";
         if (longForm) {
             U16(0).U32(static_cast<uint32_t>(value.size()));
         } else {
