@@ -129,12 +129,7 @@ TEST(DumpElement, ItemAtTheFirstLevelIsNotExpanded) {
 }
 
 TEST(DumpElement, HostileContentFailsCleanly) {
-    std::vector<uint8_t> inner;
-    for (int depth = 0; depth < 5000; ++depth) {
-        DicomBytes wrap;
-        wrap.TagLength(0xFFFE, 0xE000, static_cast<uint32_t>(inner.size())).Raw(inner);
-        inner = wrap.Bytes();
-    }
+    std::vector<uint8_t> inner = testing_support::NestedItems(5000);
     ElementPtr deep = NewElement(0x0008, 0x1140, static_cast<int32_t>(inner.size()), inner.data(), "SQ");
     {
         LogCapture log;
