@@ -68,6 +68,30 @@ PELLA_API void FreeElement(DataElement* element); /* for an element never added 
 PELLA_API uint8_t DICOMFile(const char* fileName, ElementList* metaList, ElementList* dataList,
                             uint8_t* explicitOut);
 
+/* Reads every element in front of the pixel data of a Part 10 file (preamble and "DICM"
+ * required), file meta group included, with values, into one list (appending). Returns 1 when
+ * the file was read up to the pixel data or its end, else 0; the list may then hold what was
+ * read before the failure. The caller frees the elements with ClearTags in every case. */
+PELLA_API uint8_t DICOMHeader(const char* fileName, ElementList* list);
+
+/* ---------------------------------------------------------------------------------------------
+ * Dumps (additions for hosts without a text control of the library's own)
+ * ------------------------------------------------------------------------------------------- */
+
+/* Receives one dump line (zero-terminated, no line break); `context` is the caller's. */
+typedef void (*DumpLineCallback)(const char* line, void* context);
+
+/* Hands one line per element of `list` to `callback`, as the dump into a text view shows it:
+ *   "(gggg, eeee), length, VR  "value" - name"  for values of 1 to 255 bytes,
+ *   "(gggg, eeee), length, VR - name"             for values of 256 bytes or more,
+ *   "(gggg, eeee), VR - name"                     for empty and undefined-length elements,
+ * names from the built-in data dictionary ("*** Unidentified ***" for unknown tags), and
+ * "....." in front of each line per open undefined-length item. With keepVR 0 the VR of every
+ * known element is replaced by the dictionary's (for implicit VR data). Returns 1, or 0 when
+ * `list` or `callback` is NULL. */
+PELLA_API uint8_t DumpListToLines(ElementList* list, uint8_t keepVR, DumpLineCallback callback,
+                                  void* context);
+
 #ifdef __cplusplus
 }
 #endif

@@ -18,4 +18,9 @@ PELLA_API uint8_t DICOMFile(const char* fileName, ElementList* metaList, Element
     });
 }
 
+PELLA_API uint8_t DICOMHeader(const char* fileName, ElementList* list) {
+    if (fileName == nullptr || list == nullptr) return 0;
+    return Guarded<uint8_t>(0, [&]() -> uint8_t { return ReadHeaderForDump(fileName, *list) ? 1 : 0; });
+}
+
 }  // extern "C"

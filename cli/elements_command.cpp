@@ -6,6 +6,7 @@
 
 #include "cli/args.h"
 #include "cli/commands.h"
+#include "cli/element_lists.h"
 #include "pella.h"
 
 namespace cli {
@@ -64,10 +65,6 @@ void PrintList(const char* title, const ElementList* list, std::size_t limit) {
     }
 }
 
-struct ListOwner {
-    void operator()(ElementList* list) const noexcept { DestroyElementList(list); }
-};
-
 }  // namespace
 
 int RunElements(const std::vector<std::string>& argv) {
@@ -84,8 +81,8 @@ int RunElements(const std::vector<std::string>& argv) {
         limit = static_cast<std::size_t>(n);
     }
     const std::string& file = args.Positionals()[0];
-    std::unique_ptr<ElementList, ListOwner> meta(CreateElementList());
-    std::unique_ptr<ElementList, ListOwner> data(CreateElementList());
+    OwnedList meta = NewList();
+    OwnedList data = NewList();
     uint8_t explicitVR = 0;
     if (!DICOMFile(file.c_str(), meta.get(), data.get(), &explicitVR)) {
         std::fprintf(stderr,

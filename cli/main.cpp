@@ -11,6 +11,9 @@ namespace cli {
 const std::vector<Command>& AllCommands() {
     static const std::vector<Command> commands = {
         {"elements", "list the meta and data-set elements of a DICOM file", RunElements},
+        {"dump", "print the elements of a DICOM file with dictionary names", RunDump},
+        {"header", "print the elements in front of the pixel data with dictionary names",
+         RunHeader},
     };
     return commands;
 }

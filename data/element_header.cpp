@@ -64,7 +64,9 @@ bool ReadElementHeader(ParseState& state, ByteSource& source, ElementHeader& hea
     if (state.metaMode && header.group > 2) state.metaMode = false;
     bool lengthBigEndian = !state.metaMode && state.bigEndian;
 
-    bool explicitHeader = (state.explicitVR && header.group != 0xFFFE) || state.metaMode;
+    bool implicitGroup =
+        header.group == 0xFFFE || (state.implicitCommandGroup && header.group == 0x0000);
+    bool explicitHeader = (state.explicitVR && !implicitGroup) || state.metaMode;
     if (!explicitHeader) {
         uint32_t raw = 0;
         return ReadU32(source, lengthBigEndian, raw) && StoreLength(raw, header);

@@ -13,6 +13,7 @@ struct ParseState {
     bool metaMode = true;    // reading the file meta group: always explicit VR little endian
     bool explicitVR = true;  // headers outside the meta group carry a VR
     bool bigEndian = false;  // tags and lengths outside the meta group are big endian
+    bool implicitCommandGroup = false;  // group 0000 headers carry no VR (command sets never do)
 };
 
 struct ElementHeader {

@@ -307,12 +307,7 @@ TEST(FlattenSequence, ExpandsDefinedLengthItemsIntoTheFlatForm) {
 
 TEST(FlattenSequence, RefusesHostileNestingAndTruncatedContent) {
     // Items nested a thousand deep, each of defined length.
-    std::vector<uint8_t> inner;
-    for (int depth = 0; depth < 1000; ++depth) {
-        DicomBytes wrap;
-        wrap.TagLength(0xFFFE, 0xE000, static_cast<uint32_t>(inner.size())).Raw(inner);
-        inner = wrap.Bytes();
-    }
+    std::vector<uint8_t> inner = testing_support::NestedItems(1000);
     ElementPtr sq = NewElement(0x0008, 0x1140, static_cast<int32_t>(inner.size()), inner.data(), "SQ");
     ParseState state{false, true, false};
     ElementList out;

@@ -93,4 +93,15 @@ inline std::vector<uint8_t> MetaGroup(const std::string& transferSyntax) {
     return group.Bytes();
 }
 
+// Items of defined length nested `depth` deep, for tests of hostile nesting.
+inline std::vector<uint8_t> NestedItems(int depth) {
+    std::vector<uint8_t> inner;
+    for (int level = 0; level < depth; ++level) {
+        DicomBytes wrap;
+        wrap.TagLength(0xFFFE, 0xE000, static_cast<uint32_t>(inner.size())).Raw(inner);
+        inner = wrap.Bytes();
+    }
+    return inner;
+}
+
 }  // namespace testing_support

@@ -1,0 +1,20 @@
+// Exported dump of an element list, line by line.
+#include "api/boundary.h"
+#include "data/memo_dump.h"
+#include "pella.h"
+
+using namespace pella;
+
+extern "C" {
+
+PELLA_API uint8_t DumpListToLines(ElementList* list, uint8_t keepVR, DumpLineCallback callback,
+                                  void* context) {
+    if (list == nullptr || callback == nullptr) return 0;
+    return Guarded<uint8_t>(0, [&]() -> uint8_t {
+        DumpListToMemo(
+            *list, [&](const std::string& line) { callback(line.c_str(), context); }, keepVR != 0);
+        return 1;
+    });
+}
+
+}  // extern "C"

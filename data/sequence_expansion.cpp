@@ -1,0 +1,45 @@
+#include "data/sequence_expansion.h"
+
+#include <string>
+
+#include "data/dictionary.h"
+#include "data/element_header.h"
+#include "log/protocol_log.h"
+
+namespace pella {
+
+namespace {
+
+bool ExpandValue(const DataElement& element, ElementList& list, bool explicitVR, bool bigEndian) {
+    if (!HasValue(element) || element.value == nullptr) return true;
+    ParseState state;
+    state.metaMode = false;
+    state.explicitVR = explicitVR;
+    state.bigEndian = bigEndian;
+    state.implicitCommandGroup = true;
+    MemorySource source(element.value, static_cast<std::size_t>(element.length));
+    while (source.Remaining() > 0) {
+        ElementHeader header;
+        if (!ReadElementHeader(state, source, header)) return false;
+        // Refuses a length beyond the remaining bytes before anything is allocated.
+        ElementPtr inner = ReadElementValue(source, header, /*allowOneShort=*/false);
+        if (!inner) return false;
+        if (!explicitVR) LookupVR(*inner);
+        list.Append(std::move(inner));
+    }
+    return true;
+}
+
+}  // namespace
+
+bool dictionary::Exp_One_SQ(const DataElement& element, ElementList& list, bool explicitVR,
+                            bool bigEndian) {
+    if (LogLevel() > 1)
+        WriteLogLine("dictionary::Exp_One_SQ::tag->length=" + std::to_string(element.length));
+    bool ok = ExpandValue(element, list, explicitVR, bigEndian);
+    if (LogLevel() > 1)
+        WriteLogLine("dictionary::Exp_One_SQ::out->Count=" + std::to_string(list.size()));
+    return ok;
+}
+
+}  // namespace pella
