@@ -40,6 +40,7 @@ bool HasDicmPrefix(ByteSource& source) {
 struct FileReadOptions {
     bool fixMetaVRs;         // replace group 0002 VRs from the fixed table
     bool stopAtPixelData;    // stop before the first element of group 7FE0
+    bool allowOneShort;      // a value missing only its last byte at the end of a file
     ElementList* metaList;   // group 0002 elements (the data list when null)
     ElementList* dataList;
 };
@@ -100,7 +101,7 @@ bool ReadElements(ByteSource& source, ParseState& state, const FileReadOptions& 
         uint64_t valueLength = header.length > 0 ? static_cast<uint64_t>(header.length) : 0;
         if (source.Position() + valueLength >= endOfMeta) state.metaMode = false;
 
-        ElementPtr element = ReadElementValue(source, header, /*allowOneShort=*/true);
+        ElementPtr element = ReadElementValue(source, header, options.allowOneShort);
         if (!element) return false;
         if (header.group == 0x0002) {
             // The transfer syntax steers the data set when it was read as part of the meta
@@ -135,7 +136,7 @@ bool ReadPart10File(const std::string& fileName, ElementList& metaList, ElementL
     MemorySource source(bytes.data(), bytes.size(), kPreambleSize);
     if (!HasDicmPrefix(source)) return false;
     state = ParseState{};
-    return ReadElements(source, state, {true, false, &metaList, &dataList});
+    return ReadElements(source, state, {true, false, true, &metaList, &dataList});
 }
 
 bool ReadDatasetAndSyntax(const std::string& fileName, ElementList& dataList,
@@ -153,7 +154,7 @@ bool ReadHeaderForDump(const std::string& fileName, ElementList& list) {
     FileSource source(fileName);
     if (!source.IsOpen() || !source.Seek(kPreambleSize) || !HasDicmPrefix(source)) return false;
     ParseState state;
-    return ReadElements(source, state, {false, true, nullptr, &list});
+    return ReadElements(source, state, {false, true, true, nullptr, &list});
 }
 
 bool ReadRawDataset(const std::string& fileName, ElementList& list,
@@ -164,7 +165,13 @@ bool ReadRawDataset(const std::string& fileName, ElementList& list,
     state.metaMode = false;
     ApplyTransferSyntax(state, transferSyntaxUid);
     MemorySource source(bytes.data(), bytes.size());
-    return ReadElements(source, state, {false, false, nullptr, &list});
+    return ReadElements(source, state, {false, false, true, nullptr, &list});
+}
+
+bool ReadDatasetBytes(const uint8_t* bytes, std::size_t size, ParseState& state,
+                      ElementList& list) {
+    MemorySource source(bytes, size);
+    return ReadElements(source, state, {false, false, false, nullptr, &list});
 }
 
 }  // namespace pella

@@ -28,4 +28,9 @@ bool ReadHeaderForDump(const std::string& fileName, ElementList& list);
 bool ReadRawDataset(const std::string& fileName, ElementList& list,
                     const std::string& transferSyntaxUid);
 
+// A data set held in memory (a received message unit), decoded with `state` as given; the
+// values must fit the bytes exactly (no end-of-file tolerance).
+bool ReadDatasetBytes(const uint8_t* bytes, std::size_t size, ParseState& state,
+                      ElementList& list);
+
 }  // namespace pella
