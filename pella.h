@@ -92,6 +92,53 @@ typedef void (*DumpLineCallback)(const char* line, void* context);
 PELLA_API uint8_t DumpListToLines(ElementList* list, uint8_t keepVR, DumpLineCallback callback,
                                   void* context);
 
+/* ---------------------------------------------------------------------------------------------
+ * Associations and verification (C-ECHO)
+ * ------------------------------------------------------------------------------------------- */
+
+/* The association handle; opaque. One handle serves one association and one thread at a time. */
+typedef struct PDU PDU;
+
+/* A new association handle; NULL when it cannot be made. */
+PELLA_API PDU* NewPDU(void);
+
+/* Frees the handle, releasing a still open association first. NULL is ignored. */
+PELLA_API void DeletePDU(PDU* handle);
+
+/* Opens an association to host:port for one abstract syntax, offering `transferSyntax` (may be
+ * NULL) and implicit VR little endian. `callingAETitle` is a writable buffer of at least 17
+ * bytes: an empty title is replaced there by "KESTRA          ". Titles longer than 16
+ * characters are cut to 16. Returns 1 when at least one presentation context was accepted. */
+PELLA_API uint8_t OpenAssoc(PDU* handle, const char* host, const char* port, char* callingAETitle,
+                            const char* calledAETitle, const char* abstractSyntax,
+                            const char* transferSyntax);
+
+/* Releases the association (A-RELEASE-RQ, waits at most 30 s for the reply) and closes the
+ * connection. Always 1; safe on a handle that is not connected. */
+PELLA_API uint8_t CloseAssoc(PDU* handle);
+
+/* Sends a C-ECHO-RQ for the SOP class on the open association. */
+PELLA_API uint8_t WriteEchoRQ(PDU* handle, const char* sopClassUid);
+
+/* Reads the C-ECHO-RSP: 1 when its status is 0. */
+PELLA_API uint8_t ReadEchoRSP(PDU* handle);
+
+/* One whole verification: association, C-ECHO, release. `callingAETitle` as for OpenAssoc. */
+PELLA_API uint8_t EchoSCU(const char* host, const char* port, char* callingAETitle,
+                          const char* calledAETitle);
+
+/* Sets the protocol log: level 0 failures only, 1 association progress, 2 message dumps,
+ * 3 hex dumps. An empty or NULL file name keeps the previous file. */
+PELLA_API void SetLOG(const char* fileName, int32_t level);
+
+/* Copies the library's version text into `buffer` (at least 1 byte; the text is empty). */
+PELLA_API void Version(char* buffer);
+
+/* Addition: copies the calling thread's last failure reason (as written to the protocol log)
+ * into `buffer`, cut to `size` - 1 characters and zero-terminated; an empty text when the last
+ * call on this thread did not fail with a reason. Returns the full length of the reason. */
+PELLA_API int32_t LastFailureText(char* buffer, int32_t size);
+
 #ifdef __cplusplus
 }
 #endif

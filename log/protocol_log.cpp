@@ -42,6 +42,8 @@ std::string TimeOfDay() {
 
 constexpr std::size_t kHexDumpLimit = 256;
 
+thread_local std::string lastFailure;
+
 }  // namespace
 
 int LogLevel() {
@@ -55,6 +57,12 @@ void SetLogSettings(int level, const std::string& fileName) {
     State().fileName = fileName;
 }
 
+void SetLogLevelAndFile(int level, const std::string& fileName) {
+    std::lock_guard lock(State().mutex);
+    State().level = level;
+    if (!fileName.empty()) State().fileName = fileName;
+}
+
 void WriteLogLine(const std::string& text) {
     try {
         std::string line = TimeOfDay() + ", " + text + "\n";
@@ -65,6 +73,18 @@ void WriteLogLine(const std::string& text) {
         // Logging never fails its caller.
     }
 }
+
+void LogFailure(const std::string& text) {
+    try {
+        lastFailure = text;
+    } catch (...) {
+    }
+    WriteLogLine(text);
+}
+
+std::string LastFailure() { return lastFailure; }
+
+void ClearLastFailure() { lastFailure.clear(); }
 
 void LogHexDump(const uint8_t* bytes, std::size_t count, bool outgoing) {
     try {

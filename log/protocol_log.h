@@ -14,9 +14,20 @@ int LogLevel();
 // Replaces level and file name; an empty name writes nothing anywhere.
 void SetLogSettings(int level, const std::string& fileName);
 
+// Sets the level; a non-empty file name replaces the current one, an empty one keeps it.
+void SetLogLevelAndFile(int level, const std::string& fileName);
+
 // Appends "HH:MM:SS, text". Lines from several threads never interleave. Never fails its caller:
 // a file that cannot be opened drops the line.
 void WriteLogLine(const std::string& text);
+
+// Logs a failure line (at every level) and keeps it as the calling thread's last failure, so
+// that a caller can tell the user why an operation failed.
+void LogFailure(const std::string& text);
+
+// The calling thread's last failure text; empty when none since the last ClearLastFailure.
+std::string LastFailure();
+void ClearLastFailure();
 
 // Appends a hex dump of at most 256 bytes of one block sent (">>") or received ("<<"):
 // a count line with hex pairs, a line with the printable characters, and an empty line.

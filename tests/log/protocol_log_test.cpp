@@ -97,3 +97,15 @@ TEST(ProtocolLog, LinesFromTwoThreadsNeverInterleave) {
     }
     EXPECT_EQ(count, 400);
 }
+
+TEST(ProtocolLog, LastFailureIsKeptPerThread) {
+    LogSettingsGuard guard;
+    ClearLastFailure();
+    LogFailure("Association Rejected...");
+    EXPECT_EQ(LastFailure(), "Association Rejected...");
+    std::string other = "unset";
+    std::thread([&other] { other = LastFailure(); }).join();
+    EXPECT_EQ(other, "");
+    ClearLastFailure();
+    EXPECT_EQ(LastFailure(), "");
+}

@@ -1,0 +1,109 @@
+// Exported association and verification functions.
+#include <cstring>
+#include <string>
+
+#include "api/boundary.h"
+#include "log/protocol_log.h"
+#include "net/association.h"
+#include "services/echo.h"
+#include "pella.h"
+
+using namespace pella;
+
+namespace {
+
+std::string Text(const char* text) { return text == nullptr ? std::string() : std::string(text); }
+
+// Runs an operation that may replace an empty calling title, and writes the title back into
+// the caller's buffer (which holds at least 17 bytes) when it changed.
+template <typename Body>
+uint8_t WithCallingTitle(char* callingAETitle, Body&& body) {
+    std::string calling = Text(callingAETitle);
+    bool ok = body(calling);
+    if (callingAETitle != nullptr && callingAETitle[0] == '\0' && !calling.empty()) {
+        std::memcpy(callingAETitle, calling.c_str(), std::min<std::size_t>(calling.size(), 16) + 1);
+        callingAETitle[16] = '\0';
+    }
+    return ok ? 1 : 0;
+}
+
+}  // namespace
+
+extern "C" {
+
+PELLA_API PDU* NewPDU(void) {
+    return Guarded<PDU*>(nullptr, [] { return std::make_unique<PDU>().release(); });
+}
+
+PELLA_API void DeletePDU(PDU* handle) {
+    GuardedVoid([&] { std::unique_ptr<PDU> owned(handle); });
+}
+
+PELLA_API uint8_t OpenAssoc(PDU* handle, const char* host, const char* port, char* callingAETitle,
+                            const char* calledAETitle, const char* abstractSyntax,
+                            const char* transferSyntax) {
+    if (handle == nullptr) return 0;
+    return Guarded<uint8_t>(0, [&] {
+        ClearLastFailure();
+        return WithCallingTitle(callingAETitle, [&](std::string& calling) {
+            return pella::OpenAssoc(*handle, Text(host), Text(port), calling, Text(calledAETitle),
+                                    Text(abstractSyntax), Text(transferSyntax));
+        });
+    });
+}
+
+PELLA_API uint8_t CloseAssoc(PDU* handle) {
+    if (handle != nullptr) GuardedVoid([&] { ReleaseAssociation(*handle); });
+    return 1;
+}
+
+PELLA_API uint8_t WriteEchoRQ(PDU* handle, const char* sopClassUid) {
+    if (handle == nullptr || sopClassUid == nullptr) return 0;
+    return Guarded<uint8_t>(0, [&] {
+        ClearLastFailure();
+        return pella::WriteEchoRQ(*handle, sopClassUid) ? 1 : 0;
+    });
+}
+
+PELLA_API uint8_t ReadEchoRSP(PDU* handle) {
+    if (handle == nullptr) return 0;
+    return Guarded<uint8_t>(0, [&] {
+        ClearLastFailure();
+        return pella::ReadEchoRSP(*handle) ? 1 : 0;
+    });
+}
+
+PELLA_API uint8_t EchoSCU(const char* host, const char* port, char* callingAETitle,
+                          const char* calledAETitle) {
+    return Guarded<uint8_t>(0, [&] {
+        ClearLastFailure();
+        return WithCallingTitle(callingAETitle, [&](std::string& calling) {
+            return pella::EchoSCU(Text(host), Text(port), calling, Text(calledAETitle));
+        });
+    });
+}
+
+PELLA_API void SetLOG(const char* fileName, int32_t level) {
+    GuardedVoid([&] {
+        std::string name = Text(fileName);
+        SetLogLevelAndFile(level, name);
+    });
+}
+
+PELLA_API void Version(char* buffer) {
+    if (buffer != nullptr) buffer[0] = '\0';
+}
+
+PELLA_API int32_t LastFailureText(char* buffer, int32_t size) {
+    return Guarded<int32_t>(0, [&] {
+        std::string text = LastFailure();
+        if (buffer != nullptr && size > 0) {
+            std::size_t n = std::min<std::size_t>(text.size(), static_cast<std::size_t>(size - 1));
+            std::memcpy(buffer, text.data(), n);
+            buffer[n] = '\0';
+        }
+        return static_cast<int32_t>(text.size());
+    });
+}
+
+}  // extern "C"

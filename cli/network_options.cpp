@@ -1,0 +1,55 @@
+#include "cli/network_options.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "pella.h"
+
+namespace cli {
+
+std::vector<OptionSpec> NetworkOptions() {
+    return {
+        {{"-aet", "--aetitle"}, "AETITLE", "calling AE title (default KESTRA)"},
+        {{"-aec", "--call"}, "AETITLE", "called AE title of the peer (default ANY-SCP)"},
+        {{"--log"}, "FILE", "write the protocol log to FILE"},
+        {{"--log-level", "-ll"}, "N", "log level: 0 failures, 1 progress, 2 messages, 3 hex dumps (default 1 with --log)"},
+    };
+}
+
+bool ParseNumber(const std::string& text, long low, long high, long& out) {
+    char* end = nullptr;
+    long value = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || value < low || value > high) return false;
+    out = value;
+    return true;
+}
+
+bool ApplyNetworkOptions(const std::string& command, const Args& args, NetworkSettings& out) {
+    out.callingAETitle = args.ValueOr("-aet", "");
+    out.calledAETitle = args.ValueOr("-aec", "ANY-SCP");
+    for (const std::string* title : {&out.callingAETitle, &out.calledAETitle}) {
+        if (title->size() > 16) {
+            std::fprintf(stderr, "pella %s: AE title '%s' is longer than 16 characters\n",
+                         command.c_str(), title->c_str());
+            return false;
+        }
+    }
+    long level = args.Has("--log") ? 1 : 0;
+    if (auto text = args.Value("--log-level")) {
+        if (!ParseNumber(*text, 0, 3, level)) {
+            std::fprintf(stderr, "pella %s: --log-level wants 0, 1, 2 or 3\n", command.c_str());
+            return false;
+        }
+    }
+    std::string file = args.ValueOr("--log", "");
+    SetLOG(file.c_str(), static_cast<int32_t>(level));
+    return true;
+}
+
+std::string FailureReason(const std::string& fallback) {
+    char text[512];
+    LastFailureText(text, sizeof text);
+    return text[0] != '\0' ? std::string(text) : fallback;
+}
+
+}  // namespace cli

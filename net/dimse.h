@@ -1,0 +1,37 @@
+// DIMSE message exchange on an open association: one command set or data set per call, cut
+// into P-DATA-TF fragments on the way out and reassembled on the way in.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "data/element_list.h"
+#include "net/association.h"
+
+namespace pella {
+
+constexpr int kCommandSet = 1;
+constexpr int kDataSet = 0;
+
+// Largest fragment of a unit sent in one P-DATA-TF.
+constexpr std::size_t kMaxFragment = 4096;
+// A received unit larger than this is refused (element lengths are 32-bit signed).
+constexpr std::size_t kMaxReceivedUnit = 0x7FFFFFFF;
+
+// The proposed presentation context for a SOP class (print classes travel on the print meta
+// class's context); 0 when none.
+uint8_t FindContextID(const PDU& pdu, const std::string& sopClassUid);
+
+// The transfer syntax accepted for a context; false when the context was not accepted.
+bool FindAcceptedSyntax(const PDU& pdu, uint8_t contextID, std::string& syntax);
+
+// Sends a command set (kind 1, always implicit VR little endian) or a data set (kind 0, in the
+// context's accepted syntax) on the context proposed for the SOP class.
+bool SendMessage(PDU& pdu, const ElementList& list, const std::string& sopClassUid, int kind);
+
+// Reads the next complete unit into `list`. A release request is answered and ends the read
+// with false; a release reply or abort closes; anything else unexpected or undecodable is
+// answered with an A-ABORT.
+bool ReadMessage(PDU& pdu, ElementList& list);
+
+}  // namespace pella

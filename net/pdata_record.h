@@ -1,0 +1,23 @@
+// P-DATA-TF state of one association: the PDU being read and the message unit being staged.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace pella {
+
+class PDataRecord {
+public:
+    virtual ~PDataRecord() = default;
+
+    uint8_t pduType = 0x04;
+    uint8_t reserved = 0;
+    uint32_t pendingLength = 0;     // unread bytes of the P-DATA-TF in progress; 0 = none
+    std::vector<uint8_t> staging;   // one message unit: encoded before sending, reassembled after
+    bool complete = false;          // the last value read carried the last-fragment bit
+    uint8_t receivedControl = 0;    // control header of the last value read
+    uint8_t messageContextID = 0;   // context of the unit being sent, or of the last one received
+    uint8_t sendControl = 0;        // control header of the unit being sent
+};
+
+}  // namespace pella

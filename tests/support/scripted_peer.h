@@ -1,0 +1,193 @@
+// A tiny acceptor for tests: listens on a free loopback port, accepts one connection and plays
+// a script of steps (read a whole PDU and record it, send bytes, close), so that tests can see
+// exactly what the library sends and answer anything, conforming or hostile.
+#pragma once
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace testing_support {
+
+using Bytes = std::vector<uint8_t>;
+
+class ScriptedPeer {
+public:
+    struct Step {
+        enum Kind { kReadPdu, kSend, kClose, kWaitForClose } kind;
+        Bytes bytes;  // for kSend
+    };
+
+    ScriptedPeer() {
+        listener_ = socket(AF_INET, SOCK_STREAM, 0);
+        int on = 1;
+        setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        listen(listener_, 4);
+        getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size);
+        port_ = ntohs(address.sin_port);
+    }
+    ~ScriptedPeer() {
+        if (thread_.joinable()) thread_.join();
+        if (listener_ >= 0) close(listener_);
+    }
+
+    int Port() const { return port_; }
+    std::string PortText() const { return std::to_string(port_); }
+
+    ScriptedPeer& ReadPdu() { return Add({Step::kReadPdu, {}}); }
+    ScriptedPeer& Send(const Bytes& bytes) { return Add({Step::kSend, bytes}); }
+    ScriptedPeer& Close() { return Add({Step::kClose, {}}); }
+    ScriptedPeer& WaitForClose() { return Add({Step::kWaitForClose, {}}); }
+
+    // Accepts one connection and plays the script on a thread of its own.
+    void Start() {
+        thread_ = std::thread([this] { Run(); });
+    }
+    // Waits for the script to end; returns the PDUs read, whole (header included).
+    std::vector<Bytes> Finish() {
+        if (thread_.joinable()) thread_.join();
+        std::lock_guard lock(mutex_);
+        return received_;
+    }
+
+private:
+    ScriptedPeer& Add(Step step) {
+        steps_.push_back(std::move(step));
+        return *this;
+    }
+
+    // Waits up to 20 s for data; false on time-out or close.
+    static bool ReadExactly(int fd, uint8_t* out, std::size_t n) {
+        std::size_t got = 0;
+        while (got < n) {
+            pollfd p{fd, POLLIN, 0};
+            if (poll(&p, 1, 20000) <= 0) return false;
+            ssize_t r = recv(fd, out + got, n - got, 0);
+            if (r <= 0) return false;
+            got += static_cast<std::size_t>(r);
+        }
+        return true;
+    }
+
+    void Run() {
+        pollfd p{listener_, POLLIN, 0};
+        if (poll(&p, 1, 20000) <= 0) return;
+        int fd = accept(listener_, nullptr, nullptr);
+        if (fd < 0) return;
+        for (const Step& step : steps_) {
+            if (step.kind == Step::kSend) {
+                send(fd, step.bytes.data(), step.bytes.size(), MSG_NOSIGNAL);
+            } else if (step.kind == Step::kClose) {
+                break;
+            } else if (step.kind == Step::kWaitForClose) {
+                uint8_t scratch[256];
+                pollfd q{fd, POLLIN, 0};
+                while (poll(&q, 1, 20000) > 0 && recv(fd, scratch, sizeof scratch, 0) > 0) {
+                }
+                break;
+            } else {
+                Bytes pdu(6);
+                if (!ReadExactly(fd, pdu.data(), 6)) break;
+                uint32_t length = (uint32_t{pdu[2]} << 24) | (uint32_t{pdu[3]} << 16) |
+                                  (uint32_t{pdu[4]} << 8) | pdu[5];
+                if (length > (1u << 24)) break;
+                pdu.resize(6 + length);
+                if (!ReadExactly(fd, pdu.data() + 6, length)) break;
+                std::lock_guard lock(mutex_);
+                received_.push_back(std::move(pdu));
+            }
+        }
+        close(fd);
+    }
+
+    int listener_ = -1;
+    int port_ = 0;
+    std::vector<Step> steps_;
+    std::thread thread_;
+    std::mutex mutex_;
+    std::vector<Bytes> received_;
+};
+
+// Big-endian helpers for building PDUs in tests.
+inline void PutU16(Bytes& b, uint16_t v) {
+    b.push_back(static_cast<uint8_t>(v >> 8));
+    b.push_back(static_cast<uint8_t>(v));
+}
+inline void PutU32(Bytes& b, uint32_t v) {
+    PutU16(b, static_cast<uint16_t>(v >> 16));
+    PutU16(b, static_cast<uint16_t>(v));
+}
+inline void PutText(Bytes& b, const std::string& s) { b.insert(b.end(), s.begin(), s.end()); }
+
+// An A-ASSOCIATE-AC accepting context `id` with `syntax` (result 0) or refusing it.
+inline Bytes AssociateAC(uint8_t id, const std::string& syntax, uint8_t result = 0) {
+    Bytes items;
+    items.push_back(0x10);
+    items.push_back(0);
+    PutU16(items, 21);
+    PutText(items, "1.2.840.10008.3.1.1.1");
+    items.push_back(0x21);
+    items.push_back(0);
+    PutU16(items, static_cast<uint16_t>(8 + syntax.size()));
+    items.push_back(id);
+    items.push_back(0);
+    items.push_back(result);
+    items.push_back(0);
+    items.push_back(0x40);
+    items.push_back(0);
+    PutU16(items, static_cast<uint16_t>(syntax.size()));
+    PutText(items, syntax);
+    const std::string uid = "1.2.3.4";
+    items.push_back(0x50);
+    items.push_back(0);
+    PutU16(items, static_cast<uint16_t>(8 + 4 + uid.size()));
+    items.push_back(0x51);
+    items.push_back(0);
+    PutU16(items, 4);
+    PutU32(items, 16384);
+    items.push_back(0x52);
+    items.push_back(0);
+    PutU16(items, static_cast<uint16_t>(uid.size()));
+    PutText(items, uid);
+
+    Bytes pdu = {0x02, 0};
+    PutU32(pdu, static_cast<uint32_t>(68 + items.size()));
+    PutU16(pdu, 1);
+    PutU16(pdu, 0);
+    std::string called = "ANY-SCP         ", calling = "KESTRA          ";
+    PutText(pdu, called);
+    PutText(pdu, calling);
+    pdu.insert(pdu.end(), 32, 0);
+    pdu.insert(pdu.end(), items.begin(), items.end());
+    return pdu;
+}
+
+// A P-DATA-TF carrying one value.
+inline Bytes PData(uint8_t id, uint8_t control, const Bytes& fragment) {
+    Bytes pdu = {0x04, 0};
+    PutU32(pdu, static_cast<uint32_t>(fragment.size() + 6));
+    PutU32(pdu, static_cast<uint32_t>(fragment.size() + 2));
+    pdu.push_back(id);
+    pdu.push_back(control);
+    pdu.insert(pdu.end(), fragment.begin(), fragment.end());
+    return pdu;
+}
+
+inline const Bytes kReleaseRP = {0x06, 0, 0, 0, 0, 4, 0, 0, 0, 0};
+inline const Bytes kAbort = {0x07, 0, 0, 0, 0, 4, 0, 0, 0, 0};
+
+}  // namespace testing_support
