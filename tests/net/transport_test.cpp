@@ -14,10 +14,13 @@
 #include "net/address_resolution.h"
 #include "net/transport.h"
 #include "support/loopback_peer.h"
+#include "support/log_file.h"
 #include "support/temp_dir.h"
 
 using namespace pella;
 using testing_support::LoopbackPeer;
+using testing_support::LogSettingsGuard;
+using testing_support::ReadText;
 using testing_support::TempDir;
 
 namespace {
@@ -43,17 +46,6 @@ bool NoDelay(int socket) {
 }
 
 uint32_t Loopback() { return htonl(INADDR_LOOPBACK); }
-
-struct LogSettingsGuard {
-    ~LogSettingsGuard() { SetLogSettings(0, ""); }
-};
-
-std::string ReadText(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 }  // namespace
 
