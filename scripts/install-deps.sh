@@ -11,6 +11,7 @@ packages=(
   libcairo2-dev fonts-dejavu-core
   libpng-dev
   qtbase5-dev
+  netbase
   dcmtk python3-pydicom python3-numpy
 )
 

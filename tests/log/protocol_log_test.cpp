@@ -7,26 +7,13 @@
 #include <vector>
 
 #include "log/protocol_log.h"
+#include "support/log_file.h"
 #include "support/temp_dir.h"
 
 using namespace pella;
+using testing_support::LogSettingsGuard;
+using testing_support::ReadText;
 using testing_support::TempDir;
-
-namespace {
-
-std::string ReadText(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-// Restores the process-wide settings when a test ends.
-struct LogSettingsGuard {
-    ~LogSettingsGuard() { SetLogSettings(0, ""); }
-};
-
-}  // namespace
 
 TEST(ProtocolLog, WritesTimeStampedLinesAndNothingWithoutAFileName) {
     LogSettingsGuard guard;

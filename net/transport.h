@@ -1,0 +1,77 @@
+// One TCP endpoint over IPv4: a data connection or a listening socket. Connect, listen and accept
+// block; a receive waits at most the transport's time-out and then drops the connection.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "net/socket_handle.h"
+
+namespace pella {
+
+constexpr int kDefaultReceiveTimeoutSeconds = 300;
+
+class TcpTransport {
+public:
+    explicit TcpTransport(int timeoutSeconds = kDefaultReceiveTimeoutSeconds);
+    virtual ~TcpTransport();
+    TcpTransport(const TcpTransport&) = delete;
+    TcpTransport& operator=(const TcpTransport&) = delete;
+
+    // Sends the whole block; false when not connected or the send fails (the connection is then
+    // dropped, since part of the block may have left). Hex-dumped to the log at level 3.
+    virtual bool Send(const uint8_t* bytes, std::size_t count);
+
+    // Waits up to the time-out for data and receives up to `capacity` bytes. Returns the count
+    // (> 0), or -1 on time-out, error or peer close, which all leave the transport idle.
+    virtual int Receive(uint8_t* buffer, std::size_t capacity);
+
+    // Closes any data connection and connects to host:port (see address_resolution.h for the
+    // texts accepted). Blocking, with the system's own connect time limit.
+    virtual bool Connect(const std::string& host, const std::string& port);
+
+    // Closes what is open and listens on the port text, on every local address.
+    bool Listen(const std::string& port);
+    // The same with a port number; 0 lets the system choose a free port (see BoundPort).
+    bool ListenOnPort(uint16_t port);
+
+    // Waits for the next incoming connection and makes it the data connection. A failure closes
+    // everything, which ends a listening loop.
+    bool Accept();
+
+    // Closes both sockets; the transport becomes idle. Always true.
+    bool Close();
+
+    // Hands the data connection to the caller (for a fresh transport's Adopt); the listening
+    // socket stays.
+    SocketHandle TakeConnection();
+    // Closes what is open and makes `connection` this transport's data connection.
+    void Adopt(SocketHandle connection);
+
+    bool IsConnected() const { return connection_.Valid(); }
+    bool IsListening() const { return listener_.Valid(); }
+    // The local port of the listening socket; 0 when not listening.
+    uint16_t BoundPort() const;
+    // The peer's dotted address after Accept or Connect; empty before.
+    const std::string& PeerAddress() const { return peerAddress_; }
+    // The last socket error (an errno value); 0 when none.
+    int LastError() const { return lastError_; }
+
+    int TimeoutSeconds() const { return timeoutSeconds_; }
+    // Changes the receive wait (and the send wait); values below 1 become 1.
+    void SetTimeoutSeconds(int seconds);
+
+private:
+    // Waits for the connection to become readable; false on time-out or error.
+    bool WaitReadable();
+    void ConfigureConnection();
+
+    int timeoutSeconds_;
+    int lastError_ = 0;
+    SocketHandle connection_;
+    SocketHandle listener_;
+    std::string peerAddress_;
+};
+
+}  // namespace pella
