@@ -92,6 +92,12 @@ typedef void (*DumpLineCallback)(const char* line, void* context);
 PELLA_API uint8_t DumpListToLines(ElementList* list, uint8_t keepVR, DumpLineCallback callback,
                                   void* context);
 
+/* Turns a bare data set file (no preamble, no meta group), encoded in `transferSyntaxUid`, into
+ * a Part 10 file in place: 128 zero bytes, "DICM", a file meta group built from the data set's
+ * SOP Class and SOP Instance UIDs, then the data set unchanged. The file is replaced only once
+ * the new file is completely written. Returns 1 on success, 0 on failure (file unchanged). */
+PELLA_API uint8_t AppendMetaHeader(const char* fileName, const char* transferSyntaxUid);
+
 #ifdef __cplusplus
 }
 #endif

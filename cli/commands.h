@@ -17,6 +17,7 @@ struct Command {
 int RunElements(const std::vector<std::string>& args);
 int RunDump(const std::vector<std::string>& args);
 int RunHeader(const std::vector<std::string>& args);
+int RunAddMeta(const std::vector<std::string>& args);
 
 // Every subcommand, in the order `pella --help` lists them.
 const std::vector<Command>& AllCommands();

@@ -14,6 +14,7 @@ const std::vector<Command>& AllCommands() {
         {"dump", "print the elements of a DICOM file with dictionary names", RunDump},
         {"header", "print the elements in front of the pixel data with dictionary names",
          RunHeader},
+        {"add-meta", "turn a bare data set file into a Part 10 file", RunAddMeta},
     };
     return commands;
 }
