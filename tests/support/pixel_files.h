@@ -1,23 +1,18 @@
 // Pixel data of real DICOM files for codec tests: JPEG frames out of encapsulated pixel data,
-// native pixel data, running the DCMTK tools that make and unpack them.
+// and native pixel data.
 #pragma once
 
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "data/dataset_reader.h"
 #include "data/jpeg/jpeg_codec.h"
+#include "support/process.h"
 
 namespace testing_support {
 
 inline const std::string kPydicomFiles = "/usr/lib/python3/dist-packages/pydicom/data/test_files/";
-
-// Runs a shell command line; true when it exits with 0.
-inline bool RunTool(const std::string& commandLine) {
-    return std::system((commandLine + " >/dev/null 2>&1").c_str()) == 0;
-}
 
 struct PixelFile {
     bool ok = false;
