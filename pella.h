@@ -138,6 +138,11 @@ PELLA_API void Version(char* buffer);
  * into `buffer`, cut to `size` - 1 characters and zero-terminated; an empty text when the last
  * call on this thread did not fail with a reason. Returns the full length of the reason. */
 PELLA_API int32_t LastFailureText(char* buffer, int32_t size);
+/* Turns a bare data set file (no preamble, no meta group), encoded in `transferSyntaxUid`, into
+ * a Part 10 file in place: 128 zero bytes, "DICM", a file meta group built from the data set's
+ * SOP Class and SOP Instance UIDs, then the data set unchanged. The file is replaced only once
+ * the new file is completely written. Returns 1 on success, 0 on failure (file unchanged). */
+PELLA_API uint8_t AppendMetaHeader(const char* fileName, const char* transferSyntaxUid);
 
 #ifdef __cplusplus
 }

@@ -1,5 +1,6 @@
 // Exported functions on DICOM files.
 #include "api/boundary.h"
+#include "data/append_meta_header.h"
 #include "data/dataset_reader.h"
 #include "pella.h"
 
@@ -21,6 +22,13 @@ PELLA_API uint8_t DICOMFile(const char* fileName, ElementList* metaList, Element
 PELLA_API uint8_t DICOMHeader(const char* fileName, ElementList* list) {
     if (fileName == nullptr || list == nullptr) return 0;
     return Guarded<uint8_t>(0, [&]() -> uint8_t { return ReadHeaderForDump(fileName, *list) ? 1 : 0; });
+}
+
+PELLA_API uint8_t AppendMetaHeader(const char* fileName, const char* transferSyntaxUid) {
+    if (fileName == nullptr || transferSyntaxUid == nullptr) return 0;
+    return Guarded<uint8_t>(0, [&]() -> uint8_t {
+        return pella::AppendMetaHeaderToFile(fileName, transferSyntaxUid) ? 1 : 0;
+    });
 }
 
 }  // extern "C"

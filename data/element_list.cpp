@@ -97,10 +97,25 @@ bool IsKnownVR(const char* vr) {
 
 bool IsDelimiter(const DataElement& e) { return e.group == 0xFFFE || VrIs(e.vr, "DL"); }
 
+HeaderForm EncodedHeaderForm(const DataElement& e, bool explicitVR) {
+    HeaderForm form;
+    form.withVR = e.group == 0x0002 || (explicitVR && !IsDelimiter(e));
+    if (!form.withVR) return form;
+    bool fitsShortLength = e.length >= 0 && e.length <= 0xFFFF;
+    if (!IsKnownVR(e.vr) || (!IsLongFormVR(e.vr) && !fitsShortLength)) {
+        form.vr[0] = 'U';
+        form.vr[1] = 'N';
+    } else {
+        form.vr[0] = e.vr[0];
+        form.vr[1] = e.vr[1];
+    }
+    form.longLength = IsLongFormVR(form.vr);
+    return form;
+}
+
 uint32_t EncodedHeaderSize(const DataElement& e, bool explicitVR) {
-    if (IsDelimiter(e)) return 8;
-    if (!explicitVR && e.group != 0x0002) return 8;
-    return IsLongFormVR(e.vr) ? 12 : 8;
+    HeaderForm form = EncodedHeaderForm(e, explicitVR);
+    return form.withVR && form.longLength ? 12 : 8;
 }
 
 uint64_t EncodedListLength(const ElementList& list, bool explicitVR) {

@@ -59,7 +59,18 @@ std::string GetElementText(const ElementList& list, uint16_t group, uint16_t ele
 // Bytes the list occupies when serialised in the given encoding (group 0002 always explicit).
 uint64_t EncodedListLength(const ElementList& list, bool explicitVR);
 
-// Header size of one element when serialised (8 or 12 bytes).
+// How one element's header is serialised. Group 0002 always carries a VR; items and delimiters
+// never do. A VR that is not one of the standard's (IsKnownVR), or a 16-bit-length VR whose length does not
+// fit 16 bits (a long LUT or text, or an undefined length), is written as "UN" with a 32-bit
+// length, so that no length is ever cut.
+struct HeaderForm {
+    bool withVR = false;      // tag, VR, length (explicit) or tag, 32-bit length (implicit)
+    bool longLength = false;  // with VR: two reserved bytes and a 32-bit length
+    char vr[2] = {0, 0};      // the VR written, when withVR
+};
+HeaderForm EncodedHeaderForm(const DataElement& element, bool explicitVR);
+
+// Header size of one element when serialised (8 or 12 bytes), from EncodedHeaderForm.
 uint32_t EncodedHeaderSize(const DataElement& element, bool explicitVR);
 
 // Appends a deep copy of every element of `source` to `destination`, in order.

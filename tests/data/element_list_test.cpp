@@ -101,3 +101,18 @@ TEST(ElementList, CopyAndClearKeepTheListUsable) {
     Add(copy, 0x0010, 0x0020, "ID", "LO");
     EXPECT_EQ(GetElementText(copy, 0x0010, 0x0020), "ID");
 }
+
+TEST(ElementList, EncodedLengthAgreesWithTheLongFormForOversizedShortVRs) {
+    ElementList list;
+    list.Append(NewElement(0x0028, 0x3006, 65536, nullptr, "US"));  // too long for 16 bits
+    list.Append(NewElement(0x0010, 0x4000, 65535, nullptr, "LT"));  // fits
+    list.Append(NewElement(0x0011, 0x0010, 4, nullptr, ""));        // no VR
+    EXPECT_EQ(EncodedListLength(list, true), 12u + 65536 + 8 + 65535 + 12 + 4);
+    EXPECT_EQ(EncodedListLength(list, false), 8u + 65536 + 8 + 65535 + 8 + 4);
+    HeaderForm form = EncodedHeaderForm(list[0], true);
+    EXPECT_TRUE(form.withVR);
+    EXPECT_TRUE(form.longLength);
+    EXPECT_EQ(std::string(form.vr, 2), "UN");
+    EXPECT_EQ(std::string(EncodedHeaderForm(list[1], true).vr, 2), "LT");
+    EXPECT_FALSE(EncodedHeaderForm(list[0], false).withVR);
+}

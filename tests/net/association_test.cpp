@@ -70,9 +70,8 @@ Bytes ExpectedEchoCommandPdu() {
 
 const Bytes kReleaseRQ = {0x05, 0, 0, 0, 0, 4, 0, 0, 0, 0};
 
-// An association opened against a peer that accepts context 1 with `syntax`.
-bool OpenAgainst(PDU& pdu, ScriptedPeer& peer, const std::string& syntax,
-                 const std::string& offered = "") {
+// An association opened against the scripted peer, offering `offered` before implicit VR.
+bool OpenAgainst(PDU& pdu, ScriptedPeer& peer, const std::string& offered = "") {
     std::string calling;
     return OpenAssoc(pdu, "127.0.0.1", peer.PortText(), calling, "ANY-SCP", kVerification, offered);
 }
@@ -81,7 +80,7 @@ bool OpenAgainst(PDU& pdu, ScriptedPeer& peer, const std::string& syntax,
 
 TEST(Association, EchoSendsTheExactRequestCommandAndRelease) {
     ScriptedPeer peer;
-    peer.ReadPdu().Send(AssociateAC(1, kImplicit)).ReadPdu().Send(PData(1, 0x03, EchoResponse(3, 0)))
+    peer.ReadPdu().Send(AcceptBytes(1, kImplicit)).ReadPdu().Send(PData(1, 0x03, EchoResponse(3, 0)))
         .ReadPdu().Send(kReleaseRP);
     peer.Start();
     std::string calling;
@@ -96,7 +95,7 @@ TEST(Association, EchoSendsTheExactRequestCommandAndRelease) {
 
 TEST(Association, EchoStatusOtherThanZeroFails) {
     ScriptedPeer peer;
-    peer.ReadPdu().Send(AssociateAC(1, kImplicit)).ReadPdu()
+    peer.ReadPdu().Send(AcceptBytes(1, kImplicit)).ReadPdu()
         .Send(PData(1, 0x03, EchoResponse(3, 0x0110))).ReadPdu().Send(kReleaseRP);
     peer.Start();
     std::string calling = "ME";
@@ -118,7 +117,7 @@ TEST(Association, OfferedTransferSyntaxes) {
 
 TEST(Association, LongTitlesAreCutTo16Characters) {
     ScriptedPeer peer;
-    peer.ReadPdu().Send(AssociateAC(1, kImplicit)).ReadPdu().Send(kReleaseRP);
+    peer.ReadPdu().Send(AcceptBytes(1, kImplicit)).ReadPdu().Send(kReleaseRP);
     peer.Start();
     PDU pdu(5);
     std::string calling = "CALLING-TITLE-FAR-TOO-LONG";
@@ -133,10 +132,10 @@ TEST(Association, LongTitlesAreCutTo16Characters) {
 
 TEST(Association, DataSetIsCutIntoFragmentsOf4096Bytes) {
     ScriptedPeer peer;
-    peer.ReadPdu().Send(AssociateAC(1, kImplicit)).ReadPdu().ReadPdu().ReadPdu().ReadPdu().Send(kReleaseRP);
+    peer.ReadPdu().Send(AcceptBytes(1, kImplicit)).ReadPdu().ReadPdu().ReadPdu().ReadPdu().Send(kReleaseRP);
     peer.Start();
     PDU pdu(5);
-    ASSERT_TRUE(OpenAgainst(pdu, peer, kImplicit));
+    ASSERT_TRUE(OpenAgainst(pdu, peer));
     ElementList data;
     std::vector<uint8_t> value(9992, 0xAB);  // 8 header bytes + 9992 = 10000
     data.Append(NewElement(0x0009, 0x1001, 9992, value.data(), "OB"));
@@ -155,12 +154,12 @@ TEST(Association, DataSetIsCutIntoFragmentsOf4096Bytes) {
 
 TEST(Association, ShortLengthVRLongerThan65535GoesAsUN) {
     ScriptedPeer peer;
-    peer.ReadPdu().Send(AssociateAC(1, kExplicit));
+    peer.ReadPdu().Send(AcceptBytes(1, kExplicit));
     for (int i = 0; i < 18; ++i) peer.ReadPdu();
     peer.ReadPdu().Send(kReleaseRP);
     peer.Start();
     PDU pdu(5);
-    ASSERT_TRUE(OpenAgainst(pdu, peer, kExplicit, kExplicit));
+    ASSERT_TRUE(OpenAgainst(pdu, peer, kExplicit));
     ElementList data;
     std::string text(70000, 'x');
     data.Append(NewElement(0x0008, 0x1030, 70000, text.data(), "LO"));
@@ -175,10 +174,10 @@ TEST(Association, ShortLengthVRLongerThan65535GoesAsUN) {
 
 TEST(Association, BigEndianContextIsNeverSentOn) {
     ScriptedPeer peer;
-    peer.ReadPdu().Send(AssociateAC(1, "1.2.840.10008.1.2.2")).ReadPdu().Send(kReleaseRP);
+    peer.ReadPdu().Send(AcceptBytes(1, "1.2.840.10008.1.2.2")).ReadPdu().Send(kReleaseRP);
     peer.Start();
     PDU pdu(5);
-    ASSERT_TRUE(OpenAgainst(pdu, peer, "1.2.840.10008.1.2.2", "1.2.840.10008.1.2.2"));
+    ASSERT_TRUE(OpenAgainst(pdu, peer, "1.2.840.10008.1.2.2"));
     ElementList data;
     data.Append(NewElement(0x0010, 0x0020, 2, "ID", "LO"));
     EXPECT_FALSE(SendMessage(pdu, data, kVerification, kDataSet));
@@ -190,10 +189,10 @@ TEST(Association, BigEndianContextIsNeverSentOn) {
 
 TEST(Association, SendingForAnUnproposedClassSendsNothing) {
     ScriptedPeer peer;
-    peer.ReadPdu().Send(AssociateAC(1, kImplicit)).ReadPdu().Send(kReleaseRP);
+    peer.ReadPdu().Send(AcceptBytes(1, kImplicit)).ReadPdu().Send(kReleaseRP);
     peer.Start();
     PDU pdu(5);
-    ASSERT_TRUE(OpenAgainst(pdu, peer, kImplicit));
+    ASSERT_TRUE(OpenAgainst(pdu, peer));
     EXPECT_FALSE(WriteEchoRQ(pdu, "1.2.840.10008.5.1.4.1.1.2"));
     ReleaseAssociation(pdu);
     auto pdus = peer.Finish();
@@ -203,10 +202,10 @@ TEST(Association, SendingForAnUnproposedClassSendsNothing) {
 
 TEST(Association, RefusedContextClosesWithoutRelease) {
     ScriptedPeer peer;
-    peer.ReadPdu().Send(AssociateAC(1, kImplicit, 3)).WaitForClose();
+    peer.ReadPdu().Send(AcceptBytes(1, kImplicit, 3)).WaitForClose();
     peer.Start();
     PDU pdu(5);
-    EXPECT_FALSE(OpenAgainst(pdu, peer, kImplicit));
+    EXPECT_FALSE(OpenAgainst(pdu, peer));
     EXPECT_FALSE(pdu.IsConnected());
     EXPECT_EQ(peer.Finish().size(), 1u);  // the request only: no A-RELEASE-RQ
 }
@@ -239,10 +238,10 @@ TEST(Association, CommandAndDataSetInOnePduAndOneBytePdvs) {
         oneByteValues.insert(oneByteValues.end(), piece.begin(), piece.end());
     }
     ScriptedPeer peer;
-    peer.ReadPdu().Send(AssociateAC(1, kImplicit)).Send(twoValues).Send(oneByteValues).ReadPdu().Send(kReleaseRP);
+    peer.ReadPdu().Send(AcceptBytes(1, kImplicit)).Send(twoValues).Send(oneByteValues).ReadPdu().Send(kReleaseRP);
     peer.Start();
     PDU pdu(5);
-    ASSERT_TRUE(OpenAgainst(pdu, peer, kImplicit));
+    ASSERT_TRUE(OpenAgainst(pdu, peer));
     ElementList first, second, third;
     ASSERT_TRUE(ReadMessage(pdu, first));
     EXPECT_EQ(GetElementUS(first, 0x0000, kTagCommandField), kCEchoRSP);
@@ -290,13 +289,13 @@ TEST(Association, HostilePeersMakeEveryCallFailCleanly) {
     for (const auto& scenario : scenarios) {
         SCOPED_TRACE(scenario.name);
         ScriptedPeer peer;
-        peer.ReadPdu().Send(AssociateAC(1, kImplicit)).ReadPdu();
+        peer.ReadPdu().Send(AcceptBytes(1, kImplicit)).ReadPdu();
         for (const auto& answer : scenario.answers) peer.Send(answer);
         peer.Close();
         peer.Start();
         PDU pdu(5);
         auto start = std::chrono::steady_clock::now();
-        ASSERT_TRUE(OpenAgainst(pdu, peer, kImplicit));
+        ASSERT_TRUE(OpenAgainst(pdu, peer));
         ASSERT_TRUE(WriteEchoRQ(pdu, kVerification));
         EXPECT_FALSE(ReadEchoRSP(pdu));
         EXPECT_FALSE(ReadEchoRSP(pdu));  // and nothing after it hangs or succeeds
@@ -307,9 +306,9 @@ TEST(Association, HostilePeersMakeEveryCallFailCleanly) {
 }
 
 TEST(Association, MalformedAcceptsFailTheOpen) {
-    Bytes longItem = AssociateAC(1, kImplicit);
+    Bytes longItem = AcceptBytes(1, kImplicit);
     longItem[76] = 0x7F;  // application context item longer than the PDU
-    Bytes truncated = AssociateAC(1, kImplicit);
+    Bytes truncated = AcceptBytes(1, kImplicit);
     truncated.resize(40);
     Bytes reject = {0x03, 0, 0, 0, 0, 4, 0, 1, 1, 1};
     for (const Bytes& answer : {longItem, truncated, reject, Bytes{0x07, 0, 0, 0, 0, 4, 0, 0, 0, 0}}) {
@@ -317,7 +316,7 @@ TEST(Association, MalformedAcceptsFailTheOpen) {
         peer.ReadPdu().Send(answer).Close();
         peer.Start();
         PDU pdu(5);
-        EXPECT_FALSE(OpenAgainst(pdu, peer, kImplicit));
+        EXPECT_FALSE(OpenAgainst(pdu, peer));
         EXPECT_FALSE(pdu.IsConnected());
         peer.Finish();
     }

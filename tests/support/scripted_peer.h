@@ -134,7 +134,7 @@ inline void PutU32(Bytes& b, uint32_t v) {
 inline void PutText(Bytes& b, const std::string& s) { b.insert(b.end(), s.begin(), s.end()); }
 
 // An A-ASSOCIATE-AC accepting context `id` with `syntax` (result 0) or refusing it.
-inline Bytes AssociateAC(uint8_t id, const std::string& syntax, uint8_t result = 0) {
+inline Bytes AcceptBytes(uint8_t id, const std::string& syntax, uint8_t result = 0) {
     Bytes items;
     items.push_back(0x10);
     items.push_back(0);

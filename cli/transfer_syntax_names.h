@@ -1,0 +1,16 @@
+// Short names for the transfer syntaxes the tool writes, shared by the commands that take one.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace cli {
+
+// "implicit", "explicit", "big", "jpeg-lossless", "jpeg-baseline" become their UIDs; a text
+// made of digits and dots is taken as a UID as it stands; anything else gives nothing.
+std::optional<std::string> ResolveTransferSyntax(const std::string& nameOrUid);
+
+// One line per short name, "  name  UID  description", for --help texts.
+std::string TransferSyntaxNameTable();
+
+}  // namespace cli
