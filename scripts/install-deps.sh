@@ -13,6 +13,7 @@ packages=(
   qtbase5-dev
   netbase
   dcmtk python3-pydicom python3-numpy
+  bc
 )
 
 missing=()
