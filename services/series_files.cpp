@@ -26,9 +26,12 @@ std::string FileOfIndexLine(const std::string& folder, const std::string& line) 
     return JoinPath(folder, instance + ".dcm");
 }
 
-// Lines separated by CR LF (a lone LF is accepted too); empty lines are no entries.
+// Lines separated by CR LF (a lone LF is accepted too); empty lines are no entries. An index
+// that is no regular file (a pipe, a folder) has no lines.
 std::vector<std::string> ReadIndexLines(const std::string& indexFile) {
     std::vector<std::string> lines;
+    std::error_code ec;
+    if (!fs::is_regular_file(indexFile, ec)) return lines;
     std::ifstream in(indexFile, std::ios::binary);
     std::string line;
     while (std::getline(in, line)) {
@@ -41,6 +44,9 @@ std::vector<std::string> ReadIndexLines(const std::string& indexFile) {
 }  // namespace
 
 bool IsPart10File(const std::string& fileName) {
+    // Only regular files (or links to them): opening a pipe or a device could wait forever.
+    std::error_code ec;
+    if (!fs::is_regular_file(fileName, ec)) return false;
     std::ifstream in(fileName, std::ios::binary);
     if (!in) return false;
     char marker[4] = {};
@@ -52,8 +58,6 @@ void ListDicomFiles(const std::string& folder, std::vector<std::string>& list) {
     std::vector<std::string> names;
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        std::error_code kindError;
-        if (it->is_directory(kindError)) continue;
         std::string name = it->path().filename().string();
         if (IsPart10File(JoinPath(folder, name))) names.push_back(name);
     }

@@ -7,11 +7,12 @@
 
 namespace pella {
 
-// True when the file can be read and its bytes 128 to 131 are "DICM" (shorter files: false).
+// True when the file is a regular file (or a link to one) whose bytes 128 to 131 are "DICM";
+// shorter files, folders, pipes and devices are not Part 10 files.
 bool IsPart10File(const std::string& fileName);
 
 // Appends "<folder>/<name>" for every Part 10 file directly in the folder (sub-folders are not
-// entered), sorted by file name in byte order, so that a listed series goes out in a stable,
+// entered, pipes and devices not opened), sorted by file name in byte order, so that a listed series goes out in a stable,
 // predictable order rather than the file system's. A folder that cannot be listed adds nothing.
 void ListDicomFiles(const std::string& folder, std::vector<std::string>& list);
 

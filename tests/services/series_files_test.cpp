@@ -1,6 +1,7 @@
 #include "services/series_files.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -55,6 +56,19 @@ TEST(Part10File, RecognisesTheMarkerAtByte128) {
     EXPECT_FALSE(IsPart10File(temp.Write("early", early)));
     EXPECT_FALSE(IsPart10File(temp.File("missing")));
     EXPECT_FALSE(IsPart10File(temp.Path().string()));  // a folder
+}
+
+// A pipe would block a reader until someone writes to it: it is neither opened nor listed.
+TEST(Part10File, PipesAreNotOpened) {
+    TempDir temp;
+    CopySample(temp, "CT_small.dcm", "real.dcm");
+    ASSERT_EQ(mkfifo(temp.File("pipe.dcm").c_str(), 0600), 0);
+    EXPECT_FALSE(IsPart10File(temp.File("pipe.dcm")));
+    std::vector<std::string> list;
+    ListDicomFiles(temp.Path().string(), list);
+    EXPECT_EQ(list, (std::vector<std::string>{temp.File("real.dcm")}));
+    ASSERT_EQ(mkfifo(temp.File("Image.dir").c_str(), 0600), 0);
+    EXPECT_TRUE(SeriesFilesToSend(temp.Path().string()).empty());
 }
 
 // pydicom's own test for the Part 10 marker, on every sample it ships.
