@@ -67,7 +67,7 @@ bool AddFolderWithLine(const std::string& folder, const std::string& indexFile,
 }
 
 void LogRefused() {
-    WriteLogLine("Filing: object refused, its Study, Series or SOP Instance UID is not a valid UID");
+    WriteLogLine("Filing: object refused, no valid Study, Series and SOP Instance UID or no folder");
 }
 
 }  // namespace
