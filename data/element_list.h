@@ -60,9 +60,9 @@ std::string GetElementText(const ElementList& list, uint16_t group, uint16_t ele
 uint64_t EncodedListLength(const ElementList& list, bool explicitVR);
 
 // How one element's header is serialised. Group 0002 always carries a VR; items and delimiters
-// never do. A VR that is not one of the standard's (IsKnownVR), or a 16-bit-length VR whose length does not
-// fit 16 bits (a long LUT or text, or an undefined length), is written as "UN" with a 32-bit
-// length, so that no length is ever cut.
+// never do. A VR that is not one of the standard's (IsKnownVR), or a 16-bit-length VR whose
+// length does not fit 16 bits (a long LUT or text, or an undefined length), is written as "UN"
+// with a 32-bit length, so that no length is ever cut.
 struct HeaderForm {
     bool withVR = false;      // tag, VR, length (explicit) or tag, 32-bit length (implicit)
     bool longLength = false;  // with VR: two reserved bytes and a 32-bit length

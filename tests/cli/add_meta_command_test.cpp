@@ -2,10 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "support/pixel_files.h"
-#include "support/process.h"
 #include "support/temp_dir.h"
 
-using testing_support::kPydicomFiles;
+using testing_support::PydicomFile;
 using testing_support::ReadAll;
 using testing_support::TempDir;
 
@@ -19,8 +18,8 @@ testing_support::ToolOutput Pella(const std::string& arguments) {
 
 TEST(AddMetaCommand, ShortNamesAndUidsBothWork) {
     TempDir dir;
-    std::string little = dir.Write("le.dcm", ReadAll(kPydicomFiles + "ExplVR_LitEndNoMeta.dcm"));
-    std::string big = dir.Write("be.dcm", ReadAll(kPydicomFiles + "ExplVR_BigEndNoMeta.dcm"));
+    std::string little = dir.Write("le.dcm", ReadAll(PydicomFile("ExplVR_LitEndNoMeta.dcm")));
+    std::string big = dir.Write("be.dcm", ReadAll(PydicomFile("ExplVR_BigEndNoMeta.dcm")));
     EXPECT_EQ(Pella("add-meta '" + little + "' explicit").exitCode, 0);
     EXPECT_EQ(Pella("add-meta '" + big + "' 1.2.840.10008.1.2.2").exitCode, 0);
     testing_support::ToolOutput dump = Pella("elements '" + big + "'");

@@ -13,13 +13,12 @@
 #include "data/safe_file_replace.h"
 #include "support/dicom_bytes.h"
 #include "support/pixel_files.h"
-#include "support/process.h"
 #include "support/temp_dir.h"
 
 using namespace pella;
 using testing_support::Capture;
 using testing_support::DicomBytes;
-using testing_support::kPydicomFiles;
+using testing_support::PydicomFile;
 using testing_support::ReadAll;
 using testing_support::TempDir;
 using testing_support::ToolOutput;
@@ -51,7 +50,7 @@ std::vector<std::string> ListFolder(const std::filesystem::path& folder) {
 }
 
 std::string Copy(const TempDir& dir, const std::string& sample, const std::string& name) {
-    return dir.Write(name, ReadAll(kPydicomFiles + sample));
+    return dir.Write(name, ReadAll(PydicomFile(sample)));
 }
 
 }  // namespace
@@ -120,7 +119,7 @@ TEST(AppendMetaHeader, NoMetaSampleIsNotADataSetUnlessItsStrayFirstByteIsRemoved
     EXPECT_EQ(dump.exitCode, 0) << dump.text;
     EXPECT_EQ(dump.text.find("E:"), std::string::npos) << dump.text;
     ToolOutput ours = PydicomElements(fixed, false);
-    ToolOutput reference = PydicomElements(kPydicomFiles + "CT_small.dcm", false);
+    ToolOutput reference = PydicomElements(PydicomFile("CT_small.dcm"), false);
     EXPECT_EQ(ours.exitCode, 0) << ours.text;
     EXPECT_NE(reference.text.find("(7fe0, 0010) OW"), std::string::npos);
     EXPECT_EQ(ours.text, reference.text);

@@ -1,5 +1,5 @@
-// Pixel data of real DICOM files for codec tests: JPEG frames out of encapsulated pixel data,
-// and native pixel data.
+// Real DICOM files for file and codec tests: pydicom's samples by name, the DCMTK and pydicom
+// tools run on them, JPEG frames out of encapsulated pixel data, and native pixel data.
 #pragma once
 
 #include <cstdint>
@@ -8,11 +8,31 @@
 
 #include "data/dataset_reader.h"
 #include "data/jpeg/jpeg_codec.h"
-#include "support/process.h"
+#include "support/sample_files.h"
 
 namespace testing_support {
 
-inline const std::string kPydicomFiles = "/usr/lib/python3/dist-packages/pydicom/data/test_files/";
+// One of pydicom's sample files by name.
+inline std::string PydicomFile(const std::string& name) { return (PydicomTestFiles() / name).string(); }
+
+struct ToolOutput {
+    int exitCode = -1;
+    std::string text;  // standard output and error
+};
+
+// Runs a shell command line and collects all it prints.
+inline ToolOutput Capture(const std::string& commandLine) {
+    ToolOutput out;
+    out.text = RunCommand(commandLine + " 2>&1", &out.exitCode);
+    return out;
+}
+
+// Runs a shell command line quietly; true when it exits with 0.
+inline bool RunTool(const std::string& commandLine) {
+    int exitCode = -1;
+    RunCommand(commandLine + " 2>&1", &exitCode);
+    return exitCode == 0;
+}
 
 struct PixelFile {
     bool ok = false;

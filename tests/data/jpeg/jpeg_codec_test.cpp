@@ -13,7 +13,7 @@
 #include "support/temp_dir.h"
 
 using namespace pella;
-using testing_support::kPydicomFiles;
+using testing_support::PydicomFile;
 using testing_support::PixelFile;
 using testing_support::ReadPixelFile;
 using testing_support::RunTool;
@@ -248,7 +248,7 @@ TEST(JpegCodecAgainstDcmtk, PydicomSamplesDecodeAsDcmdjpegDecodesThem) {
     TempDir dir;
     for (const Sample& s : samples) {
         SCOPED_TRACE(s.name);
-        std::string file = kPydicomFiles + s.name;
+        std::string file = PydicomFile(s.name);
         PixelFile pixelFile = ReadPixelFile(file);
         ASSERT_TRUE(pixelFile.ok);
         Decoded ours = DecodeFirstFrame(pixelFile, s.decoder, s.bytesPerSample);
@@ -275,7 +275,7 @@ TEST(JpegCodecAgainstDcmtk, DcmcjpegLosslessFramesDecodeToTheOriginalPixels) {
     TempDir dir;
     for (const Source& s : sources) {
         SCOPED_TRACE(std::string(s.name) + " " + s.options);
-        std::string original = kPydicomFiles + s.name;
+        std::string original = PydicomFile(s.name);
         std::string compressed = dir.File("lossless.dcm");
         ASSERT_TRUE(RunTool(std::string("dcmcjpeg ") + s.options + " '" + original + "' '" +
                             compressed + "'"));
@@ -295,7 +295,7 @@ TEST(JpegCodecAgainstDcmtk, TwelveBitSamplesLosslessFromDcmcjpeg) {
     TempDir dir;
     std::string native = dir.File("native.dcm");
     std::string lossless = dir.File("lossless.dcm");
-    ASSERT_TRUE(RunTool("dcmdjpeg '" + kPydicomFiles + "JPGExtended.dcm' '" + native + "'"));
+    ASSERT_TRUE(RunTool("dcmdjpeg '" + PydicomFile("JPGExtended.dcm") + "' '" + native + "'"));
     ASSERT_TRUE(RunTool("dcmcjpeg +e1 '" + native + "' '" + lossless + "'"));
     PixelFile jpeg = ReadPixelFile(lossless);
     ASSERT_TRUE(jpeg.ok);
