@@ -144,6 +144,37 @@ PELLA_API int32_t LastFailureText(char* buffer, int32_t size);
  * the new file is completely written. Returns 1 on success, 0 on failure (file unchanged). */
 PELLA_API uint8_t AppendMetaHeader(const char* fileName, const char* transferSyntaxUid);
 
+/* ---------------------------------------------------------------------------------------------
+ * Storage server (C-STORE and C-ECHO as acceptor)
+ * ------------------------------------------------------------------------------------------- */
+
+/* Starts a storage server on `port` (decimal text or service name) in the background and
+ * returns at once. Received objects are written below `storageFolder` as
+ * <folder>/<Study UID>/<Series UID>/<SOP Instance UID>.dcm and indexed below "./Database"
+ * (KPStudy.dir, Series.dir, Image.dir); each object is on disk and indexed before its C-STORE
+ * response says success. Nothing is reported when the port cannot be listened on (see
+ * StartStoreServer for a call that reports it). Every call starts one more server. */
+PELLA_API void StartStoreSCP(const char* storageFolder, const char* port);
+
+/* Addition: stops every server started with StartStoreSCP: no new association is accepted, the
+ * one in progress ends, and the call returns once every acknowledged object is on disk. */
+PELLA_API void StopStoreSCP(void);
+
+/* Addition: a storage server with its own database root, as a handle. */
+typedef struct StoreServerHandle StoreServerHandle;
+
+/* Starts a server like StartStoreSCP, indexing below `databaseRoot` (NULL or empty:
+ * "./Database"). Returns NULL when the port cannot be listened on or the folder is empty;
+ * port "0" picks a free port (see StoreServerPort). */
+PELLA_API StoreServerHandle* StartStoreServer(const char* storageFolder, const char* port,
+                                              const char* databaseRoot);
+
+/* The port the server listens on; 0 for NULL. */
+PELLA_API int32_t StoreServerPort(const StoreServerHandle* server);
+
+/* Stops the server as StopStoreSCP does and frees the handle. NULL is ignored. */
+PELLA_API void StopStoreServer(StoreServerHandle* server);
+
 #ifdef __cplusplus
 }
 #endif

@@ -18,6 +18,7 @@ int RunElements(const std::vector<std::string>& args);
 int RunDump(const std::vector<std::string>& args);
 int RunHeader(const std::vector<std::string>& args);
 int RunEcho(const std::vector<std::string>& args);
+int RunServe(const std::vector<std::string>& args);
 int RunAddMeta(const std::vector<std::string>& args);
 
 // Every subcommand, in the order `pella --help` lists them.

@@ -15,6 +15,7 @@ const std::vector<Command>& AllCommands() {
         {"header", "print the elements in front of the pixel data with dictionary names",
          RunHeader},
         {"echo", "verify a remote DICOM node (C-ECHO)", RunEcho},
+        {"serve", "run the storage server (C-STORE, C-ECHO) in the foreground", RunServe},
         {"add-meta", "turn a bare data set file into a Part 10 file", RunAddMeta},
     };
     return commands;

@@ -1,5 +1,7 @@
 #include "log/protocol_log.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <ctime>
 #include <memory>
@@ -25,9 +27,17 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
-// Opens the log for appending; null when no name is set or it cannot be opened.
+// Opens the log for appending; null when no name is set or it cannot be opened. The name "-"
+// is standard error.
 FileHandle OpenLog(const std::string& fileName) {
     if (fileName.empty()) return nullptr;
+    if (fileName == "-") {
+        int copy = ::dup(STDERR_FILENO);
+        if (copy < 0) return nullptr;
+        FileHandle handle(::fdopen(copy, "ab"));
+        if (!handle) ::close(copy);
+        return handle;
+    }
     return FileHandle(std::fopen(fileName.c_str(), "ab"));
 }
 

@@ -11,7 +11,8 @@ namespace pella {
 // Verbosity: 0 failures only, 1 association progress, 2 message dumps, 3 hex dumps of blocks.
 int LogLevel();
 
-// Replaces level and file name; an empty name writes nothing anywhere.
+// Replaces level and file name; an empty name writes nothing anywhere, "-" writes to standard
+// error.
 void SetLogSettings(int level, const std::string& fileName);
 
 // Sets the level; a non-empty file name replaces the current one, an empty one keeps it.

@@ -71,8 +71,8 @@ bool RequestAssociation(PDU& pdu, const std::string& host, const std::string& po
     pdu.acceptedContexts.clear();
     pdu.rejected = false;
     pdu.request.userInformation.maxLength = kOurMaxPduLength;
-    pdu.request.userInformation.SetImplementationClassUID(kImplementationClassUID);
-    pdu.request.userInformation.SetImplementationVersionName(kImplementationVersionName);
+    pdu.request.userInformation.SetImplementationClassUID(kImplementationClassUid);
+    pdu.request.userInformation.SetImplementationVersionName(kAssociationVersionName);
 
     TcpTransport& transport = pdu.buffer.Transport();
     if (!transport.Connect(host, port)) {

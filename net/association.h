@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "data/meta_header.h"
 #include "net/pdata_record.h"
 #include "net/pdu_buffer.h"
 #include "net/pdu_control.h"
@@ -13,8 +14,8 @@
 namespace pella {
 
 constexpr const char* kDefaultCallingAETitle = "KESTRA          ";
-constexpr const char* kImplementationClassUID = "1.2.826.0.1.3680043.2.7777.999";
-constexpr const char* kImplementationVersionName = "orvexStation";
+// The implementation version name we announce in associations (files carry their own).
+constexpr const char* kAssociationVersionName = "orvexStation";
 constexpr uint32_t kOurMaxPduLength = 16384;
 // Longest wait for the peer's A-RELEASE-RP; the connection is closed either way.
 constexpr int kReleaseReplyTimeoutSeconds = 30;

@@ -127,6 +127,18 @@ bool TcpTransport::ListenOnPort(uint16_t port) {
     return true;
 }
 
+bool TcpTransport::WaitForConnection(int wakeDescriptor) {
+    if (!IsListening()) return false;
+    pollfd watched[2] = {{listener_.Get(), POLLIN, 0}, {wakeDescriptor, POLLIN, 0}};
+    while (true) {
+        int ready = ::poll(watched, 2, -1);
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0 || (watched[1].revents & (POLLIN | POLLHUP | POLLERR)) != 0) return false;
+        if ((watched[0].revents & POLLIN) != 0) return true;
+        if ((watched[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) return false;
+    }
+}
+
 bool TcpTransport::Accept() {
     if (!IsListening()) return false;
     sockaddr_in peer{};

@@ -40,6 +40,10 @@ public:
     // everything, which ends a listening loop.
     bool Accept();
 
+    // Waits until a connection is pending on the listening socket (true) or `wakeDescriptor`
+    // becomes readable (false); also false when not listening or on an error.
+    bool WaitForConnection(int wakeDescriptor);
+
     // Closes both sockets; the transport becomes idle. Always true.
     bool Close();
 

@@ -1,0 +1,83 @@
+// Exported storage-server functions.
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "api/boundary.h"
+#include "services/store_server.h"
+#include "pella.h"
+
+using namespace pella;
+
+// The handle type of the public header.
+struct StoreServerHandle {
+    explicit StoreServerHandle(StoreServerConfig config) : server(std::move(config)) {}
+    StoreServer server;
+};
+
+namespace {
+
+std::string Text(const char* text) { return text == nullptr ? std::string() : std::string(text); }
+
+// Servers started with StartStoreSCP, kept until StopStoreSCP or the end of the process.
+struct Registry {
+    std::mutex mutex;
+    std::vector<std::unique_ptr<StoreServerHandle>> servers;
+};
+
+Registry& Servers() {
+    static Registry* registry = new Registry();  // never destroyed: servers may outlive main
+    return *registry;
+}
+
+std::unique_ptr<StoreServerHandle> Start(const char* storageFolder, const char* port,
+                                         const char* databaseRoot) {
+    StoreServerConfig config;
+    config.storageFolder = Text(storageFolder);
+    config.port = Text(port);
+    if (databaseRoot != nullptr && databaseRoot[0] != '\0') config.databaseRoot = databaseRoot;
+    auto handle = std::make_unique<StoreServerHandle>(std::move(config));
+    if (!handle->server.Start()) return nullptr;
+    return handle;
+}
+
+}  // namespace
+
+extern "C" {
+
+PELLA_API void StartStoreSCP(const char* storageFolder, const char* port) {
+    GuardedVoid([&] {
+        auto handle = Start(storageFolder, port, nullptr);
+        if (!handle) return;
+        std::lock_guard lock(Servers().mutex);
+        Servers().servers.push_back(std::move(handle));
+    });
+}
+
+PELLA_API void StopStoreSCP(void) {
+    GuardedVoid([] {
+        std::vector<std::unique_ptr<StoreServerHandle>> stopping;
+        {
+            std::lock_guard lock(Servers().mutex);
+            stopping.swap(Servers().servers);
+        }
+        stopping.clear();  // each server stops as it is destroyed
+    });
+}
+
+PELLA_API StoreServerHandle* StartStoreServer(const char* storageFolder, const char* port,
+                                              const char* databaseRoot) {
+    return Guarded<StoreServerHandle*>(nullptr, [&] {
+        return Start(storageFolder, port, databaseRoot).release();
+    });
+}
+
+PELLA_API int32_t StoreServerPort(const StoreServerHandle* server) {
+    return server == nullptr ? 0 : server->server.Port();
+}
+
+PELLA_API void StopStoreServer(StoreServerHandle* server) {
+    GuardedVoid([&] { std::unique_ptr<StoreServerHandle> owned(server); });
+}
+
+}  // extern "C"

@@ -1,0 +1,174 @@
+#include "services/store_server.h"
+
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include "data/dataset_writer.h"
+#include "data/element_header.h"
+#include "data/meta_header.h"
+#include "log/protocol_log.h"
+#include "net/acceptor.h"
+#include "net/command_set.h"
+#include "net/dimse.h"
+#include "services/echo.h"
+#include "services/filing.h"
+
+namespace pella {
+
+namespace {
+
+constexpr const char* kImplicitLE = "1.2.840.10008.1.2";
+
+void LogProgress(const std::string& text) {
+    if (LogLevel() > 0) WriteLogLine(text);
+}
+
+// Ends an association the server cannot go on with.
+bool EndWithAbort(PDU& pdu, const std::string& reason) {
+    LogFailure(reason);
+    if (pdu.IsConnected()) AbortAssociation(pdu);
+    return false;
+}
+
+// Handles one C-STORE-RQ: reads the data set, files it, answers.
+bool ServeStore(const StoreServerConfig& config, PDU& pdu, const ElementList& command) {
+    const DataElement* affected = FindElement(command, 0x0000, kTagAffectedSopClass);
+    if (affected == nullptr || !HasValue(*affected))
+        return EndWithAbort(pdu, "C-STORE-RQ without Affected SOP Class UID");
+    ElementList dataSet;
+    if (!ReadStoreRequestDataset(pdu, command, dataSet))
+        return EndWithAbort(pdu, "The data set of a C-STORE-RQ could not be read");
+    std::string syntax;
+    FindAcceptedSyntax(pdu, pdu.data.messageContextID, syntax);
+    uint16_t status = StoreReceivedObject(config, syntax, dataSet);
+    if (!SendStoreResponse(pdu, command, status))
+        return EndWithAbort(pdu, "C-STORE-RSP could not be sent");
+    return true;
+}
+
+}  // namespace
+
+bool ReadStoreRequestDataset(PDU& pdu, const ElementList& command, ElementList& dataSet) {
+    if (command.empty()) return false;
+    if (GetElementUS(command, 0x0000, kTagCommandField) != kCStoreRQ) return false;
+    if (GetElementUS(command, 0x0000, kTagDataSetType) == kNoDataSet) return false;
+    return ReadMessage(pdu, dataSet);
+}
+
+bool SendStoreResponse(PDU& pdu, const ElementList& request, uint16_t status) {
+    const DataElement* affected = FindElement(request, 0x0000, kTagAffectedSopClass);
+    if (affected == nullptr || !HasValue(*affected)) return false;
+    std::string uid = UidText(affected->value, affected->length);
+    uint16_t messageID = GetElementUS(request, 0x0000, kTagMessageID);
+    ElementList response;
+    AppendUI(response, 0x0000, kTagAffectedSopClass, uid);
+    AppendUS(response, 0x0000, kTagCommandField, kCStoreRSP);
+    AppendUS(response, 0x0000, kTagMessageID, messageID);
+    AppendUS(response, 0x0000, kTagMessageIDRespondedTo, messageID);
+    AppendUS(response, 0x0000, kTagDataSetType, kNoDataSet);
+    AppendUS(response, 0x0000, kTagStatus, status);
+    PrependCommandGroupLength(response);
+    return SendMessage(pdu, response, uid, kCommandSet);
+}
+
+uint16_t StoreReceivedObject(const StoreServerConfig& config, const std::string& transferSyntax,
+                             const ElementList& dataSet) {
+    // Objects are filed in the syntax they arrived in: the value bytes stay as received, and
+    // sequences of defined length keep the encoding of their contents.
+    bool explicitVR = transferSyntax != kImplicitLE;
+    const std::string& fileSyntax = transferSyntax;
+    ElementList meta;
+    BuildMetaHeader(meta, GetElementText(dataSet, 0x0008, 0x0016),
+                    GetElementText(dataSet, 0x0008, 0x0018), fileSyntax, explicitVR);
+    FilingOutcome outcome = FileReceivedObject(
+        config.storageFolder, config.databaseRoot, dataSet, [&](const std::string& fileName) {
+            return WritePart10File(fileName, &meta, dataSet, explicitVR, false);
+        });
+    if (outcome.index == FilingResult::Refused) {
+        LogFailure("Object refused: its Study, Series or SOP Instance UID cannot name a file");
+        return kStatusCannotUnderstand;
+    }
+    if (!outcome.written || !FilingSucceeded(outcome.index)) {
+        LogFailure("Object could not be filed: " + outcome.fileName);
+        return kStatusOutOfResources;
+    }
+    LogProgress("Stored " + outcome.fileName);
+    return kStatusSuccess;
+}
+
+bool ServeAssociation(const StoreServerConfig& config, SocketHandle connection) {
+    PDU pdu(config.receiveTimeoutSeconds);
+    if (!AcceptAssociation(pdu, std::move(connection))) return false;
+    while (true) {
+        ElementList command;
+        if (!ReadMessage(pdu, command)) {
+            // Released, aborted, closed or silent: the association is over.
+            pdu.buffer.Transport().Close();
+            return true;
+        }
+        uint16_t field = GetElementUS(command, 0x0000, kTagCommandField);
+        if (field == kCStoreRQ) {
+            if (!ServeStore(config, pdu, command)) return false;
+        } else if (field == kCEchoRQ) {
+            if (!WriteEchoRSP(pdu, command)) return EndWithAbort(pdu, "C-ECHO-RSP could not be sent");
+        } else {
+            char text[80];
+            std::snprintf(text, sizeof text, "Command 0x%04X is not served: association ended", field);
+            return EndWithAbort(pdu, text);
+        }
+    }
+}
+
+StoreServer::StoreServer(StoreServerConfig config) : config_(std::move(config)) {}
+
+StoreServer::~StoreServer() {
+    Stop();
+    if (wakeDescriptor_ >= 0) ::close(wakeDescriptor_);
+}
+
+bool StoreServer::Start() {
+    if (thread_.joinable()) return false;
+    if (config_.storageFolder.empty()) {
+        LogFailure("The storage server needs a storage folder");
+        return false;
+    }
+    if (!listener_.Listen(config_.port)) {
+        LogFailure("The storage server cannot listen on port " + config_.port);
+        return false;
+    }
+    port_ = listener_.BoundPort();
+    if (wakeDescriptor_ < 0) wakeDescriptor_ = ::eventfd(0, EFD_CLOEXEC);
+    if (wakeDescriptor_ < 0) {
+        LogFailure("The storage server cannot make its stop signal");
+        listener_.Close();
+        return false;
+    }
+    LogProgress("Storage server listening on port " + std::to_string(port_));
+    thread_ = std::thread([this] { Run(); });
+    return true;
+}
+
+void StoreServer::Stop() {
+    if (!thread_.joinable()) return;
+    uint64_t one = 1;
+    if (::write(wakeDescriptor_, &one, sizeof one) < 0) {
+        // The eventfd cannot be full with one write; nothing else to do.
+    }
+    thread_.join();
+    listener_.Close();
+    LogProgress("Storage server on port " + std::to_string(port_) + " stopped");
+}
+
+void StoreServer::Run() {
+    while (listener_.WaitForConnection(wakeDescriptor_)) {
+        if (!listener_.Accept()) break;
+        LogProgress("Connection from " + listener_.PeerAddress());
+        try {
+            ServeAssociation(config_, listener_.TakeConnection());
+        } catch (const std::exception& error) {
+            LogFailure(std::string("Association ended by an error: ") + error.what());
+        }
+    }
+}
+
+}  // namespace pella

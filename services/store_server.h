@@ -1,0 +1,75 @@
+// The storage server: listens on a port, serves one association at a time, answers C-ECHO and
+// C-STORE, and files every received object (Part 10 file plus index lines) before it answers.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <thread>
+
+#include "data/element_list.h"
+#include "net/association.h"
+#include "net/socket_handle.h"
+#include "net/transport.h"
+
+namespace pella {
+
+constexpr const char* kDefaultDatabaseRoot = "./Database";
+
+// C-STORE statuses the server answers with.
+constexpr uint16_t kStatusSuccess = 0x0000;
+constexpr uint16_t kStatusOutOfResources = 0xA700;  // the object could not be written or indexed
+constexpr uint16_t kStatusCannotUnderstand = 0xC000;  // its UIDs cannot name a file
+
+struct StoreServerConfig {
+    std::string port = "104";          // decimal text or a service name
+    std::string storageFolder;         // received files go below it
+    std::string databaseRoot = kDefaultDatabaseRoot;  // the three index files go below it
+    int receiveTimeoutSeconds = kDefaultReceiveTimeoutSeconds;
+};
+
+class StoreServer {
+public:
+    explicit StoreServer(StoreServerConfig config);
+    ~StoreServer();  // stops the server
+    StoreServer(const StoreServer&) = delete;
+    StoreServer& operator=(const StoreServer&) = delete;
+
+    // Listens on the port and starts serving on a thread of its own. False (logged) when the
+    // port cannot be listened on.
+    bool Start();
+
+    // Stops accepting, lets the association in progress end and returns once it has: every
+    // object acknowledged is then on disk.
+    void Stop();
+
+    // The port actually listened on (useful with port "0").
+    uint16_t Port() const { return port_; }
+
+private:
+    void Run();
+
+    StoreServerConfig config_;
+    TcpTransport listener_;
+    uint16_t port_ = 0;
+    int wakeDescriptor_ = -1;
+    std::thread thread_;
+};
+
+// Serves one accepted association to its end; false when it was not accepted or ended on a
+// protocol error.
+bool ServeAssociation(const StoreServerConfig& config, SocketHandle connection);
+
+// Reads the data set announced by a C-STORE-RQ command.
+bool ReadStoreRequestDataset(PDU& pdu, const ElementList& command, ElementList& dataSet);
+
+// Sends the C-STORE-RSP for a request with the given status; false without an Affected SOP
+// Class UID in the request (nothing is sent then).
+bool SendStoreResponse(PDU& pdu, const ElementList& request, uint16_t status);
+
+// Files a received data set (encoded in `transferSyntax`) below the storage folder and in the
+// index; returns the status to answer with.
+uint16_t StoreReceivedObject(const StoreServerConfig& config, const std::string& transferSyntax,
+                             const ElementList& dataSet);
+
+}  // namespace pella
