@@ -132,7 +132,9 @@ bool StoreServer::Start() {
         LogFailure("The storage server needs a storage folder");
         return false;
     }
-    if (!listener_.Listen(config_.port)) {
+    // Port "0" lets the system choose a free port (tests, and hosts that read Port()).
+    bool listening = config_.port == "0" ? listener_.ListenOnPort(0) : listener_.Listen(config_.port);
+    if (!listening) {
         LogFailure("The storage server cannot listen on port " + config_.port);
         return false;
     }

@@ -1,12 +1,13 @@
 """Exits 0 when two DICOM files hold the same data set (file meta group aside): every element,
-nested sequences included, with the same tag and value, pixel data included. Prints the first
+nested sequences included, with the same tag and value, pixel data included (OW
+values compared in little-endian order). Prints the first
 difference otherwise. Run with Debian's python3 (pydicom)."""
 import sys
 
 import pydicom
 
 
-def flatten(ds, prefix=""):
+def flatten(ds, prefix="", little_endian=True):
     out = []
     for elem in ds:
         if elem.tag.group == 0x0002 or elem.tag == 0xFFFCFFFC:  # meta; padding senders drop
@@ -15,9 +16,11 @@ def flatten(ds, prefix=""):
         if elem.VR == "SQ":
             out.append((path, "SQ", len(elem.value)))
             for i, item in enumerate(elem.value):
-                out.extend(flatten(item, f"{path}[{i}]"))
+                out.extend(flatten(item, f"{path}[{i}]", little_endian))
         else:
             value = elem.value
+            if isinstance(value, bytes) and elem.VR == "OW" and not little_endian:
+                value = bytes(b for pair in zip(value[1::2], value[0::2]) for b in pair)
             if isinstance(value, bytes):
                 value = value.rstrip(b"\0 ")
             elif isinstance(value, str):
@@ -27,8 +30,9 @@ def flatten(ds, prefix=""):
 
 
 def main():
-    first = flatten(pydicom.dcmread(sys.argv[1], force=True))
-    second = flatten(pydicom.dcmread(sys.argv[2], force=True))
+    a, b = (pydicom.dcmread(f, force=True) for f in sys.argv[1:3])
+    first = flatten(a, little_endian=a.is_little_endian)
+    second = flatten(b, little_endian=b.is_little_endian)
     for a, b in zip(first, second):
         if a != b:
             print(f"differ: {a[0]}: {str(a[1:])[:80]} / {b[0]}: {str(b[1:])[:80]}")
