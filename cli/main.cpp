@@ -16,6 +16,7 @@ const std::vector<Command>& AllCommands() {
          RunHeader},
         {"echo", "verify a remote DICOM node (C-ECHO)", RunEcho},
         {"add-meta", "turn a bare data set file into a Part 10 file", RunAddMeta},
+        {"convert", "write a DICOM file in another transfer syntax", RunConvert},
     };
     return commands;
 }
