@@ -28,6 +28,16 @@ bool PixelDataChanges(const DataElement& e, const std::string& targetSyntax,
     return !(e.length == kUndefinedLength && targetSyntax == sourceSyntax);
 }
 
+// Decoded colour JPEG frames are RGB whatever colour space the stream used, so native colour
+// pixel data out of a JPEG source are labelled RGB.
+void LabelDecodedColour(ElementPtr& converted, const ImageGeometry& geometry,
+                        const std::string& targetSyntax, const std::string& sourceSyntax) {
+    if (converted->group != 0x0028 || converted->element != 0x0004 || !geometry.colour ||
+        !IsJpegSyntax(sourceSyntax) || targetSyntax == sourceSyntax)
+        return;
+    converted = NewElement(0x0028, 0x0004, 4, "RGB ", converted->vr);
+}
+
 }  // namespace
 
 bool ConvertDataset(ElementList& output, ElementList& input, const std::string& targetSyntax,
@@ -52,6 +62,7 @@ bool ConvertDataset(ElementList& output, ElementList& input, const std::string& 
         if (topLevel && IsPixelData(element)) out.PixelDataPassed();
         ElementPtr converted = ConvertElement(element, flags, nesting.InFragments());
         if (!converted) return false;
+        if (topLevel) LabelDecodedColour(converted, geometry, targetSyntax, sourceSyntax);
         nesting.Observe(element);
         out.Append(std::move(converted));
     }
