@@ -28,14 +28,17 @@ bool PixelDataChanges(const DataElement& e, const std::string& targetSyntax,
     return !(e.length == kUndefinedLength && targetSyntax == sourceSyntax);
 }
 
-// Decoded colour JPEG frames are RGB whatever colour space the stream used, so native colour
-// pixel data out of a JPEG source are labelled RGB.
-void LabelDecodedColour(ElementPtr& converted, const ImageGeometry& geometry,
-                        const std::string& targetSyntax, const std::string& sourceSyntax) {
+// Colour frames change colour space with the pixel data: decoded JPEG frames are RGB whatever
+// the stream held, and JPEG baseline codes RGB input as YCbCr without subsampling.
+void LabelColourSpace(ElementPtr& converted, const ImageGeometry& geometry,
+                      const std::string& targetSyntax, const std::string& sourceSyntax) {
     if (converted->group != 0x0028 || converted->element != 0x0004 || !geometry.colour ||
-        !IsJpegSyntax(sourceSyntax) || targetSyntax == sourceSyntax)
+        targetSyntax == sourceSyntax)
         return;
-    converted = NewElement(0x0028, 0x0004, 4, "RGB ", converted->vr);
+    if (targetSyntax == kJpegBaseline)
+        converted = NewElement(0x0028, 0x0004, 8, "YBR_FULL", converted->vr);
+    else if (IsJpegSyntax(sourceSyntax))
+        converted = NewElement(0x0028, 0x0004, 4, "RGB ", converted->vr);
 }
 
 }  // namespace
@@ -62,7 +65,7 @@ bool ConvertDataset(ElementList& output, ElementList& input, const std::string& 
         if (topLevel && IsPixelData(element)) out.PixelDataPassed();
         ElementPtr converted = ConvertElement(element, flags, nesting.InFragments());
         if (!converted) return false;
-        if (topLevel) LabelDecodedColour(converted, geometry, targetSyntax, sourceSyntax);
+        if (topLevel) LabelColourSpace(converted, geometry, targetSyntax, sourceSyntax);
         nesting.Observe(element);
         out.Append(std::move(converted));
     }

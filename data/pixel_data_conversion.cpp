@@ -25,13 +25,14 @@ struct Sizes {
 
 JpegFrameShape ShapeOf(const ImageGeometry& g) { return {g.columns, g.rows, g.Samples()}; }
 
-// Bytes of one sample as it sits in memory, for byte reversal: 0 for 8 bits and less.
-std::size_t SampleUnit(const ImageGeometry& g) {
+// Bytes reversed together on a change of byte order: the sample size above 8 bits; for 8-bit
+// samples, the 16-bit words of an OW value.
+std::size_t SampleUnit(const ImageGeometry& g, const char* vr) {
     switch (g.bitsAllocated) {
         case 16: return 2;
         case 32: return 4;
         case 64: return 8;
-        default: return 0;
+        default: return g.bitsAllocated <= 8 && VrIs(vr, "OW") ? 2 : 0;
     }
 }
 
@@ -96,25 +97,25 @@ bool CopyNative(const DataElement& pixelData, const PixelDataJob& job, const Siz
                                 " bytes; the image geometry announces " +
                                 std::to_string(sizes.total));
     pixels.assign(pixelData.value, pixelData.value + sizes.total);
-    if (job.flags.sourceBigEndian) ReverseNumbers(pixels.data(), pixels.size(), SampleUnit(job.geometry));
+    if (job.flags.sourceBigEndian)
+        ReverseNumbers(pixels.data(), pixels.size(), SampleUnit(job.geometry, pixelData.vr));
     return true;
 }
 
-// The VR of native pixel data in the target: as in an explicit source, except that 8-bit samples
-// are bytes (OB) wherever word order would matter or no explicit VR told otherwise.
+// The VR of native pixel data in the target: as the source had it when that was explicit and
+// native, else OB for 8-bit samples and OW for larger ones.
 const char* NativeVR(const DataElement& pixelData, const PixelDataJob& job) {
-    bool bytes = job.geometry.bitsAllocated <= 8;
-    bool keep = job.flags.sourceExplicit && pixelData.length != kUndefinedLength &&
-                !(bytes && job.flags.targetBigEndian);
-    return keep ? pixelData.vr : bytes ? "OB" : "OW";
+    if (job.flags.sourceExplicit && pixelData.length != kUndefinedLength) return pixelData.vr;
+    return job.geometry.bitsAllocated <= 8 ? "OB" : "OW";
 }
 
 void AppendNative(std::vector<uint8_t>& pixels, const DataElement& pixelData,
                   const PixelDataJob& job, ConvertedOutput& output) {
-    if (job.flags.targetBigEndian) ReverseNumbers(pixels.data(), pixels.size(), SampleUnit(job.geometry));
+    const char* vr = NativeVR(pixelData, job);
+    if (job.flags.targetBigEndian)
+        ReverseNumbers(pixels.data(), pixels.size(), SampleUnit(job.geometry, vr));
     if (pixels.size() % 2) pixels.push_back(0);  // values have even length
-    output.Append(NewElement(0x7FE0, 0x0010, static_cast<int32_t>(pixels.size()), pixels.data(),
-                             NativeVR(pixelData, job)));
+    output.Append(NewElement(0x7FE0, 0x0010, static_cast<int32_t>(pixels.size()), pixels.data(), vr));
 }
 
 std::vector<uint8_t> EncodeFrame(const uint8_t* frame, uint64_t frameBytes, const PixelDataJob& job) {
