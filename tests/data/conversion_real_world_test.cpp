@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "data/conversion_syntax.h"
 #include "data/dataset_reader.h"
 #include "data/dataset_writer.h"
 #include "pella.h"
@@ -20,8 +21,6 @@ using testing_support::TempDir;
 
 namespace {
 
-constexpr const char* kImplicit = "1.2.840.10008.1.2";
-constexpr const char* kExplicit = "1.2.840.10008.1.2.1";
 constexpr const char* kPython = "/usr/bin/python3";
 // Native samples the converter refuses, and why.
 const char* const kRefused[][2] = {
@@ -86,7 +85,7 @@ std::vector<std::filesystem::path> NativeSamples() {
     for (const auto& path : testing_support::PydicomSamples()) {
         if (std::filesystem::file_size(path) > kMaxSampleBytes) continue;
         Loaded file = Load(path.string());
-        if (!file.ok || (file.syntax != kImplicit && file.syntax != kExplicit)) continue;
+        if (!file.ok || (file.syntax != pella::kImplicitLittleEndian && file.syntax != pella::kExplicitLittleEndian)) continue;
         if (file.pixels == nullptr || file.pixels->length <= 0) continue;
         if (file.bitsAllocated == 8 || file.bitsAllocated == 16) out.push_back(path);
     }
@@ -138,7 +137,7 @@ TEST(ConversionRealWorld, NativeSamplesSurviveJpegLosslessAndBigEndianRoundTrips
         ASSERT_EQ(ConvertFileTS(back.c_str(), big.c_str(), source.syntax.c_str()), 1);
         Loaded again = Load(back);
         ASSERT_TRUE(again.ok);
-        bool explicitVR = source.syntax == kExplicit;
+        bool explicitVR = source.syntax == pella::kExplicitLittleEndian;
         EXPECT_EQ(pella::SerializeList(again.data, explicitVR, false),
                   pella::SerializeList(source.data, explicitVR, false));
     }
@@ -251,14 +250,14 @@ TEST(ConvertTS, ConvertsTheCallersListInPlace) {
     std::string mr = (testing_support::PydicomTestFiles() / "MR_small_implicit.dcm").string();
     ASSERT_EQ(DICOMFile(mr.c_str(), meta, list, &explicitVR), 1);
     int32_t before = ElementCount(list);
-    ASSERT_EQ(ConvertTS(list, "1.2.840.10008.1.2.4.70", kImplicit), 1);
+    ASSERT_EQ(ConvertTS(list, "1.2.840.10008.1.2.4.70", pella::kImplicitLittleEndian), 1);
     EXPECT_EQ(ElementCount(list), before + 3);  // offset table, one fragment, delimiter
     EXPECT_EQ(ElementAt(list, before - 1)->length, -1);
-    EXPECT_EQ(ConvertTS(list, kExplicit, "1.2.840.10008.1.2.5"), 0);
+    EXPECT_EQ(ConvertTS(list, pella::kExplicitLittleEndian, "1.2.840.10008.1.2.5"), 0);
     char reason[256];
     EXPECT_GT(LastFailureText(reason, sizeof reason), 0);
     EXPECT_EQ(ElementCount(list), 0);  // replaced by what was converted: nothing
-    EXPECT_EQ(ConvertTS(nullptr, kExplicit, kImplicit), 0);
+    EXPECT_EQ(ConvertTS(nullptr, pella::kExplicitLittleEndian, pella::kImplicitLittleEndian), 0);
     DestroyElementList(list);
     DestroyElementList(meta);
 }

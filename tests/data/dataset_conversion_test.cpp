@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "data/dataset_conversion.h"
+#include "data/conversion_syntax.h"
 #include "data/dataset_reader.h"
 #include "data/dataset_writer.h"
 #include "data/encoded_element.h"
@@ -21,11 +22,6 @@ using testing_support::AddUS;
 
 namespace {
 
-constexpr const char* kImplicit = "1.2.840.10008.1.2";
-constexpr const char* kExplicit = "1.2.840.10008.1.2.1";
-constexpr const char* kBig = "1.2.840.10008.1.2.2";
-constexpr const char* kLossless = "1.2.840.10008.1.2.4.70";
-constexpr const char* kBaseline = "1.2.840.10008.1.2.4.50";
 
 std::vector<uint8_t> Bytes(const DataElement& e) {
     return e.length > 0 ? std::vector<uint8_t>(e.value, e.value + e.length) : std::vector<uint8_t>{};
@@ -69,7 +65,7 @@ TEST(ConvertDataset, ImplicitToExplicitFillsVRsAndUnknownTagsBecomeUN) {
     AddRaw(input, 0x0010, 0x0010, "", {'A', 'B'});
     AddRaw(input, 0x0011, 0x1010, "", {1, 2, 3, 4});  // private, not in the dictionary
     ElementList output;
-    ASSERT_TRUE(ConvertDataset(output, input, kExplicit, kImplicit));
+    ASSERT_TRUE(ConvertDataset(output, input, pella::kExplicitLittleEndian, pella::kImplicitLittleEndian));
     ASSERT_EQ(output.size(), 2u);
     EXPECT_STREQ(output[0].vr, "PN");
     EXPECT_STREQ(output[1].vr, "UN");
@@ -85,14 +81,14 @@ TEST(ConvertDataset, ByteOrderChangeReversesBinaryNumbersOnly) {
     AddRaw(input, 0x0018, 0x1050, "DS", {'1', '.', '5', ' '});
     AddRaw(input, 0x0028, 0x1201, "OW", {0x10, 0x20, 0x30, 0x40});
     ElementList output;
-    ASSERT_TRUE(ConvertDataset(output, input, kBig, kExplicit));
+    ASSERT_TRUE(ConvertDataset(output, input, pella::kExplicitBigEndian, pella::kExplicitLittleEndian));
     EXPECT_EQ(Bytes(output[0]), (std::vector<uint8_t>{0x00, 0x01, 0x00, 0x02}));
     EXPECT_EQ(Bytes(output[1]), (std::vector<uint8_t>{8, 7, 6, 5, 4, 3, 2, 1}));
     EXPECT_EQ(Bytes(output[2]), Bytes(input[2]));
     // OW holds 16-bit words: big endian readers expect them reversed.
     EXPECT_EQ(Bytes(output[3]), (std::vector<uint8_t>{0x20, 0x10, 0x40, 0x30}));
     ElementList back;
-    ASSERT_TRUE(ConvertDataset(back, output, kExplicit, kBig));
+    ASSERT_TRUE(ConvertDataset(back, output, pella::kExplicitLittleEndian, pella::kExplicitBigEndian));
     for (std::size_t i = 0; i < input.size(); ++i) EXPECT_EQ(Bytes(back[i]), Bytes(input[i])) << i;
 }
 
@@ -107,7 +103,7 @@ TEST(ConvertDataset, GroupLengthsAreRecomputedForTheTargetEncoding) {
     AddText(input, 0x0020, 0x0010, "SH", "1");  // no group length of its own
     for (auto& e : input) e->vr[0] = e->vr[1] = '\0';  // as read from an implicit file
     ElementList output;
-    ASSERT_TRUE(ConvertDataset(output, input, kExplicit, kImplicit));
+    ASSERT_TRUE(ConvertDataset(output, input, pella::kExplicitLittleEndian, pella::kImplicitLittleEndian));
     auto groupLength = [&](uint16_t group) {
         const DataElement* e = Find(output, group, 0x0000);
         return uint32_t(e->value[0] | e->value[1] << 8 | e->value[2] << 16 | e->value[3] << 24);
@@ -116,7 +112,7 @@ TEST(ConvertDataset, GroupLengthsAreRecomputedForTheTargetEncoding) {
     // Group 0010 ends where group 0020 starts.
     EXPECT_EQ(groupLength(0x0010), (8u + 6u) + (12u + 2u));
     ElementList big;
-    ASSERT_TRUE(ConvertDataset(big, output, kBig, kExplicit));
+    ASSERT_TRUE(ConvertDataset(big, output, pella::kExplicitBigEndian, pella::kExplicitLittleEndian));
     const DataElement* length = Find(big, 0x0010, 0x0000);
     EXPECT_EQ(Bytes(*length), (std::vector<uint8_t>{0, 0, 0, 28}));
 }
@@ -133,7 +129,7 @@ TEST(ConvertDataset, DefinedLengthSequencesAndItemsAreReencoded) {
     ElementList input;
     AddRaw(input, 0x0008, 0x1110, "", sequenceValue);
     ElementList output;
-    ASSERT_TRUE(ConvertDataset(output, input, kBig, kImplicit));
+    ASSERT_TRUE(ConvertDataset(output, input, pella::kExplicitBigEndian, pella::kImplicitLittleEndian));
     ASSERT_EQ(output.size(), 1u);
     EXPECT_STREQ(output[0].vr, "SQ");
     // Read back as explicit big endian, expanding nested levels.
@@ -159,7 +155,7 @@ TEST(ConvertDataset, DefinedLengthSequencesAndItemsAreReencoded) {
     // A value that is not a run of elements fails with a reason.
     ElementList broken, out2;
     AddRaw(broken, 0x0008, 0x1110, "SQ", {0xFE, 0xFF, 0x00, 0xE0, 0x40, 0, 0, 0});
-    EXPECT_FALSE(ConvertDataset(out2, broken, kImplicit, kExplicit));
+    EXPECT_FALSE(ConvertDataset(out2, broken, pella::kImplicitLittleEndian, pella::kExplicitLittleEndian));
     EXPECT_NE(pella::LastFailure().find("(0008,1110)"), std::string::npos);
 }
 
@@ -196,7 +192,7 @@ TEST(EncodeElement, MirrorsReadEncodedElementAndWritesLongValuesAsUN) {
 TEST(ConvertDataset, TwoNativeFramesBecomeOneEvenFragmentEachUnderJpegLossless) {
     ElementList input = Image(16, 15, 8, 2, 16 * 15 * 2);
     ElementList output;
-    ASSERT_TRUE(ConvertDataset(output, input, kLossless, kExplicit));
+    ASSERT_TRUE(ConvertDataset(output, input, pella::kJpegLossless, pella::kExplicitLittleEndian));
     std::size_t p = IndexOf(output, 0x7FE0, 0x0010);
     ASSERT_EQ(output.size(), p + 5);
     EXPECT_EQ(output[p].length, -1);
@@ -216,46 +212,46 @@ TEST(ConvertDataset, TwoNativeFramesBecomeOneEvenFragmentEachUnderJpegLossless) 
     EXPECT_EQ(output[p + 4].element, 0xE0DD);
     // And back to native: the same bytes.
     ElementList native;
-    ASSERT_TRUE(ConvertDataset(native, output, kExplicit, kLossless));
+    ASSERT_TRUE(ConvertDataset(native, output, pella::kExplicitLittleEndian, pella::kJpegLossless));
     EXPECT_EQ(Bytes(*native.items.back()), Bytes(*input.items.back()));
 }
 
 TEST(ConvertDataset, SixteenBitImagesRoundTripThroughJpegLosslessAndBigEndian) {
     ElementList input = Image(8, 9, 16, 1, 8 * 9 * 2);
     ElementList jpeg, native, big, back;
-    ASSERT_TRUE(ConvertDataset(jpeg, input, kLossless, kExplicit));
-    ASSERT_TRUE(ConvertDataset(big, jpeg, kBig, kLossless));
+    ASSERT_TRUE(ConvertDataset(jpeg, input, pella::kJpegLossless, pella::kExplicitLittleEndian));
+    ASSERT_TRUE(ConvertDataset(big, jpeg, pella::kExplicitBigEndian, pella::kJpegLossless));
     // Big endian native samples: the bytes of each 16-bit sample reversed.
     const DataElement& bigPixels = *big.items.back();
     EXPECT_EQ(bigPixels.value[0], input.items.back()->value[1]);
-    ASSERT_TRUE(ConvertDataset(back, big, kExplicit, kBig));
+    ASSERT_TRUE(ConvertDataset(back, big, pella::kExplicitLittleEndian, pella::kExplicitBigEndian));
     EXPECT_EQ(Bytes(*back.items.back()), Bytes(*input.items.back()));
 }
 
 TEST(ConvertDataset, NativePixelDataLengthRules) {
     ElementList oneLonger = Image(3, 3, 8, 1, 10), out1;
-    EXPECT_TRUE(ConvertDataset(out1, oneLonger, kImplicit, kExplicit));
+    EXPECT_TRUE(ConvertDataset(out1, oneLonger, pella::kImplicitLittleEndian, pella::kExplicitLittleEndian));
     EXPECT_EQ(out1.items.back()->length, 10);  // nine bytes, padded to even length
     ElementList twoLonger = Image(3, 3, 8, 1, 11), out2;
-    EXPECT_FALSE(ConvertDataset(out2, twoLonger, kImplicit, kExplicit));
+    EXPECT_FALSE(ConvertDataset(out2, twoLonger, pella::kImplicitLittleEndian, pella::kExplicitLittleEndian));
     EXPECT_NE(pella::LastFailure().find("announces 9"), std::string::npos) << pella::LastFailure();
     ElementList baseline16 = Image(4, 4, 16, 1, 32), out3;
-    EXPECT_FALSE(ConvertDataset(out3, baseline16, kBaseline, kExplicit));
+    EXPECT_FALSE(ConvertDataset(out3, baseline16, pella::kJpegBaseline, pella::kExplicitLittleEndian));
     EXPECT_NE(pella::LastFailure().find("16 bits allocated"), std::string::npos);
     ElementList lossless32 = Image(2, 2, 32, 1, 16), out4;
-    EXPECT_FALSE(ConvertDataset(out4, lossless32, kLossless, kExplicit));
+    EXPECT_FALSE(ConvertDataset(out4, lossless32, pella::kJpegLossless, pella::kExplicitLittleEndian));
     EXPECT_NE(pella::LastFailure().find("32 bits allocated"), std::string::npos);
 }
 
 TEST(ConvertDataset, UnsupportedSyntaxesAreRefusedWithNothingAdded) {
     for (const char* source : {"1.2.840.10008.1.2.4.90", "1.2.840.10008.1.2.5", "1.2.3"}) {
         ElementList input = Image(2, 2, 8, 1, 4), output;
-        EXPECT_FALSE(ConvertDataset(output, input, kExplicit, source)) << source;
+        EXPECT_FALSE(ConvertDataset(output, input, pella::kExplicitLittleEndian, source)) << source;
         EXPECT_TRUE(output.empty());
         EXPECT_NE(pella::LastFailure().find(source), std::string::npos);
     }
     ElementList input = Image(2, 2, 8, 1, 4), output;
-    EXPECT_FALSE(ConvertDataset(output, input, "1.2.840.10008.1.2.5", kExplicit));
+    EXPECT_FALSE(ConvertDataset(output, input, "1.2.840.10008.1.2.5", pella::kExplicitLittleEndian));
     EXPECT_TRUE(output.empty());
 }
 
@@ -283,43 +279,43 @@ std::vector<uint8_t> Frame8(uint16_t rows, uint16_t columns) {
 TEST(ConvertDataset, EncapsulatedPixelDataFailuresAreClear) {
     std::vector<uint8_t> frame = Frame8(8, 8);
     ElementList ok = Encapsulated(8, 8, 1, {frame}), out0;
-    EXPECT_TRUE(ConvertDataset(out0, ok, kExplicit, kLossless));
+    EXPECT_TRUE(ConvertDataset(out0, ok, pella::kExplicitLittleEndian, pella::kJpegLossless));
 
     // One frame split over two fragments.
     std::vector<uint8_t> head(frame.begin(), frame.begin() + 20), tail(frame.begin() + 20, frame.end());
     ElementList split = Encapsulated(8, 8, 1, {head, tail}), out1;
-    EXPECT_FALSE(ConvertDataset(out1, split, kExplicit, kLossless));
+    EXPECT_FALSE(ConvertDataset(out1, split, pella::kExplicitLittleEndian, pella::kJpegLossless));
     EXPECT_NE(pella::LastFailure().find("split"), std::string::npos) << pella::LastFailure();
 
     // Encapsulated pixel data under a native syntax.
     ElementList mislabelled = Encapsulated(8, 8, 1, {frame}), out2;
-    EXPECT_FALSE(ConvertDataset(out2, mislabelled, kImplicit, kExplicit));
+    EXPECT_FALSE(ConvertDataset(out2, mislabelled, pella::kImplicitLittleEndian, pella::kExplicitLittleEndian));
     EXPECT_NE(pella::LastFailure().find("cannot be decoded"), std::string::npos);
 
     // A geometry far beyond the compressed data fails before the pixel buffer is made.
     ElementList lying = Encapsulated(65535, 65535, 1, {frame}), out3;
-    EXPECT_FALSE(ConvertDataset(out3, lying, kExplicit, kLossless));
+    EXPECT_FALSE(ConvertDataset(out3, lying, pella::kExplicitLittleEndian, pella::kJpegLossless));
     EXPECT_NE(pella::LastFailure().find("announces"), std::string::npos) << pella::LastFailure();
     ElementList manyFrames = Encapsulated(8, 8, 1, {frame}), out4;
     manyFrames.items[3] = NewElement(0x0028, 0x0008, 10, "2000000000", "IS");
-    EXPECT_FALSE(ConvertDataset(out4, manyFrames, kExplicit, kLossless));
+    EXPECT_FALSE(ConvertDataset(out4, manyFrames, pella::kExplicitLittleEndian, pella::kJpegLossless));
 
     // A frame whose stream disagrees with the geometry is refused by the decoder's size check.
     ElementList wrongSize = Encapsulated(8, 4, 1, {frame}), out5;
-    EXPECT_FALSE(ConvertDataset(out5, wrongSize, kExplicit, kLossless));
+    EXPECT_FALSE(ConvertDataset(out5, wrongSize, pella::kExplicitLittleEndian, pella::kJpegLossless));
     EXPECT_NE(pella::LastFailure().find("frame 1"), std::string::npos);
 
     // Corrupt data.
     std::vector<uint8_t> corrupt = frame;
     corrupt.resize(corrupt.size() / 2);
     ElementList truncated = Encapsulated(8, 8, 1, {corrupt}), out6;
-    EXPECT_FALSE(ConvertDataset(out6, truncated, kExplicit, kLossless));
+    EXPECT_FALSE(ConvertDataset(out6, truncated, pella::kExplicitLittleEndian, pella::kJpegLossless));
 }
 
 TEST(ConvertDataset, SameJpegSyntaxKeepsFragmentsAsTheyAre) {
     std::vector<uint8_t> frame = Frame8(8, 8);
     ElementList input = Encapsulated(8, 8, 1, {frame}), output;
-    ASSERT_TRUE(ConvertDataset(output, input, kLossless, kLossless));
+    ASSERT_TRUE(ConvertDataset(output, input, pella::kJpegLossless, pella::kJpegLossless));
     ASSERT_EQ(output.size(), input.size());
     for (std::size_t i = 0; i < input.size(); ++i) EXPECT_EQ(Bytes(output[i]), Bytes(input[i]));
 }
