@@ -174,6 +174,24 @@ PELLA_API int32_t StoreServerPort(const StoreServerHandle* server);
 
 /* Stops the server as StopStoreSCP does and frees the handle. NULL is ignored. */
 PELLA_API void StopStoreServer(StoreServerHandle* server);
+ * Transfer-syntax conversion
+ * Handled syntaxes, as source and as target: implicit VR little endian "1.2.840.10008.1.2",
+ * explicit VR little endian "1.2.840.10008.1.2.1", explicit VR big endian "1.2.840.10008.1.2.2",
+ * JPEG lossless "1.2.840.10008.1.2.4.70" (8 or 16 bits allocated) and JPEG baseline
+ * "1.2.840.10008.1.2.4.50" (8 bits allocated). Group lengths are recomputed; pixel data are
+ * decompressed, copied or compressed (one fragment per frame) as the pair requires.
+ * ------------------------------------------------------------------------------------------- */
+
+/* Re-encodes the data-set elements of `list` from `sourceSyntax` into `targetSyntax`. The list
+ * is replaced in either case: after a failure it holds the elements converted before it (free
+ * them with ClearTags). Returns 1 on success; 0 with the reason in the log otherwise. */
+PELLA_API uint8_t ConvertTS(ElementList* list, const char* targetSyntax, const char* sourceSyntax);
+
+/* Writes the Part 10 file `existingFileName` to `newFileName` in `targetSyntax` (an existing
+ * file is overwritten). A file already in that syntax is copied byte for byte. Returns 1 on
+ * success; 0 with the reason in the log otherwise, and then nothing is written. */
+PELLA_API uint8_t ConvertFileTS(const char* newFileName, const char* existingFileName,
+                                const char* targetSyntax);
 
 #ifdef __cplusplus
 }

@@ -20,6 +20,7 @@ int RunHeader(const std::vector<std::string>& args);
 int RunEcho(const std::vector<std::string>& args);
 int RunServe(const std::vector<std::string>& args);
 int RunAddMeta(const std::vector<std::string>& args);
+int RunConvert(const std::vector<std::string>& args);
 
 // Every subcommand, in the order `pella --help` lists them.
 const std::vector<Command>& AllCommands();

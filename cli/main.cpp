@@ -17,6 +17,7 @@ const std::vector<Command>& AllCommands() {
         {"echo", "verify a remote DICOM node (C-ECHO)", RunEcho},
         {"serve", "run the storage server (C-STORE, C-ECHO) in the foreground", RunServe},
         {"add-meta", "turn a bare data set file into a Part 10 file", RunAddMeta},
+        {"convert", "write a DICOM file in another transfer syntax", RunConvert},
     };
     return commands;
 }

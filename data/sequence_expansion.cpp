@@ -3,7 +3,7 @@
 #include <string>
 
 #include "data/dictionary.h"
-#include "data/element_header.h"
+#include "data/encoded_element.h"
 #include "log/protocol_log.h"
 
 namespace pella {
@@ -12,17 +12,9 @@ namespace {
 
 bool ExpandValue(const DataElement& element, ElementList& list, bool explicitVR, bool bigEndian) {
     if (!HasValue(element) || element.value == nullptr) return true;
-    ParseState state;
-    state.metaMode = false;
-    state.explicitVR = explicitVR;
-    state.bigEndian = bigEndian;
-    state.implicitCommandGroup = true;
     MemorySource source(element.value, static_cast<std::size_t>(element.length));
     while (source.Remaining() > 0) {
-        ElementHeader header;
-        if (!ReadElementHeader(state, source, header)) return false;
-        // Refuses a length beyond the remaining bytes before anything is allocated.
-        ElementPtr inner = ReadElementValue(source, header, /*allowOneShort=*/false);
+        ElementPtr inner = ReadEncodedElement(source, explicitVR, bigEndian);
         if (!inner) return false;
         if (!explicitVR) LookupVR(*inner);
         list.Append(std::move(inner));

@@ -1,0 +1,37 @@
+// The transfer syntaxes the converter reads and writes, and the encoding flags derived from them.
+#pragma once
+
+#include <string>
+
+namespace pella {
+
+constexpr const char* kJpegLossless = "1.2.840.10008.1.2.4.70";  // process 14, predictor 1
+constexpr const char* kJpegBaseline = "1.2.840.10008.1.2.4.50";
+
+// The five syntaxes the converter handles, as source and as target.
+bool IsConvertibleSyntax(const std::string& uid);
+
+// JPEG lossless or JPEG baseline: pixel data encapsulated, everything else explicit VR
+// little endian.
+bool IsJpegSyntax(const std::string& uid);
+
+struct ConversionFlags {
+    bool sourceExplicit = true;
+    bool targetExplicit = true;
+    bool sourceBigEndian = false;
+    bool targetBigEndian = false;
+
+    // True when values are re-encoded (VR form or byte order differ).
+    bool EncodingsDiffer() const {
+        return sourceExplicit != targetExplicit || sourceBigEndian != targetBigEndian;
+    }
+    bool ByteOrderChanges() const { return sourceBigEndian != targetBigEndian; }
+};
+
+// Logs "ConvertDataset: <reason>" as the thread's failure; returns false.
+bool ConversionFailed(const std::string& reason);
+
+ConversionFlags MakeConversionFlags(const std::string& targetSyntax,
+                                    const std::string& sourceSyntax);
+
+}  // namespace pella
