@@ -19,6 +19,8 @@ int RunDump(const std::vector<std::string>& args);
 int RunHeader(const std::vector<std::string>& args);
 int RunEcho(const std::vector<std::string>& args);
 int RunAddMeta(const std::vector<std::string>& args);
+int RunStore(const std::vector<std::string>& args);
+int RunSendSeries(const std::vector<std::string>& args);
 
 // Every subcommand, in the order `pella --help` lists them.
 const std::vector<Command>& AllCommands();

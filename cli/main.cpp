@@ -16,6 +16,8 @@ const std::vector<Command>& AllCommands() {
          RunHeader},
         {"echo", "verify a remote DICOM node (C-ECHO)", RunEcho},
         {"add-meta", "turn a bare data set file into a Part 10 file", RunAddMeta},
+        {"store", "send DICOM files to a remote node (C-STORE)", RunStore},
+        {"send-series", "send every file of a series folder on one association", RunSendSeries},
     };
     return commands;
 }
