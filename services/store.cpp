@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "data/dataset_conversion.h"
-#include "data/dictionary.h"
 #include "data/element_header.h"
 #include "log/protocol_log.h"
 #include "net/command_set.h"
@@ -20,18 +19,6 @@ constexpr uint16_t kMediumPriority = 0;
 
 bool IsNativeLittleEndian(const std::string& syntax) {
     return syntax == kImplicitLittleEndian || syntax == kExplicitLittleEndian;
-}
-
-// Without conversion, a data set may travel in another syntax only when its value bytes mean
-// the same there: implicit and explicit VR little endian differ in their headers alone.
-bool SendableAsRead(const std::string& fileSyntax, const std::string& accepted) {
-    return fileSyntax == accepted || (IsNativeLittleEndian(fileSyntax) && IsNativeLittleEndian(accepted));
-}
-
-// Elements read from an implicit VR file carry no VR; an explicit encoding needs one.
-void FillMissingVRs(ElementList& data) {
-    for (const auto& e : data)
-        if (e->vr[0] == '\0') LookupVR(*e);
 }
 
 ElementList StoreCommand(const std::string& sopClassUid, const ElementList& data) {
@@ -53,23 +40,24 @@ ElementList StoreCommand(const std::string& sopClassUid, const ElementList& data
 }
 
 // The list to send in the accepted syntax: `data` itself, or `converted` filled from it.
+// Between implicit and explicit VR little endian the values are the same and only the headers
+// change (nested sequences included), so that crossing is always made; any other needs
+// `convert`, since the values as read would reach the peer as corrupt data.
 const ElementList* DataSetToSend(ElementList& data, ElementList& converted,
                                  const std::string& fileSyntax, const std::string& accepted,
                                  bool convert) {
-    if (accepted != fileSyntax && convert) {
-        if (!ConvertDataset(converted, data, accepted, fileSyntax)) {
-            LogFailure("The data set could not be converted from " + fileSyntax + " to " + accepted);
-            return nullptr;
-        }
-        return &converted;
-    }
-    if (!SendableAsRead(fileSyntax, accepted)) {
+    if (accepted == fileSyntax) return &data;
+    bool headersOnly = IsNativeLittleEndian(fileSyntax) && IsNativeLittleEndian(accepted);
+    if (!headersOnly && !convert) {
         LogFailure("The peer accepted " + accepted + " for a data set in " + fileSyntax +
                    "; it cannot travel there unconverted");
         return nullptr;
     }
-    if (accepted != kImplicitLittleEndian) FillMissingVRs(data);
-    return &data;
+    if (!ConvertDataset(converted, data, accepted, fileSyntax)) {
+        LogFailure("The data set could not be converted from " + fileSyntax + " to " + accepted);
+        return nullptr;
+    }
+    return &converted;
 }
 
 // Reads the data set that a response announced, and drops it.

@@ -16,10 +16,11 @@ constexpr int32_t kNotAStoreResponse = -2;   // a response to another command
 
 // Sends the C-STORE-RQ and then the data set on the context proposed for the SOP class.
 // When the accepted transfer syntax differs from `fileSyntax`, the data set is converted into
-// it with `convert`; without `convert` it goes as read, which only the native little-endian
-// pair (implicit and explicit VR) allows: any other pair would reach the peer as corrupt data
-// and is refused. The caller's elements and values stay as they are (VR fields of an implicit
-// list may be filled in from the dictionary).
+// it with `convert`. Without `convert` the values go as read, which only the native
+// little-endian pair (implicit and explicit VR) allows, with the headers (those inside
+// defined-length sequences too) written for the accepted syntax; any other pair would reach the
+// peer as corrupt data and is refused. The caller's elements and values stay as they are (VR
+// fields of an implicit list may be filled in from the dictionary).
 bool WriteStoreRQ(PDU& pdu, ElementList& data, const std::string& sopClassUid,
                   const std::string& fileSyntax, bool convert);
 
