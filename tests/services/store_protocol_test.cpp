@@ -67,20 +67,30 @@ bool OpenOn(PDU& pdu, ScriptedPeer& peer, const std::string& sopClass,
                           fileSyntax, "");
 }
 
+// One C-STORE of `data` against a peer that accepts `accepted` and answers `response`; returns
+// the PDUs the peer read and leaves the response's result in `status`.
+std::vector<Bytes> ExchangeOne(ElementList& data, const std::string& accepted,
+                               const Bytes& response, int32_t& status,
+                               const std::string& fileSyntax = kImplicit) {
+    ScriptedPeer peer;
+    peer.ReadPdu().Send(AcceptBytes(1, accepted)).ReadPdu().ReadPdu().Send(response).ReadPdu()
+        .Send(kReleaseRP);
+    peer.Start();
+    PDU pdu(5);
+    status = -100;
+    if (OpenOn(pdu, peer, kOddClass) && WriteStoreRQ(pdu, data, kOddClass, fileSyntax, false))
+        status = ReadStoreRSP(pdu);
+    ReleaseAssociation(pdu);
+    return peer.Finish();
+}
+
 }  // namespace
 
 TEST(StoreCommandSet, HoldsTheSevenElementsInOrderWithTheGroupLength) {
-    ScriptedPeer peer;
-    peer.ReadPdu().Send(AcceptBytes(1, kImplicit)).ReadPdu().ReadPdu().Send(StoreResponse(0))
-        .ReadPdu().Send(kReleaseRP);
-    peer.Start();
-    PDU pdu(5);
-    ASSERT_TRUE(OpenOn(pdu, peer, kOddClass));
     ElementList data = SmallDataSet(true);
-    ASSERT_TRUE(WriteStoreRQ(pdu, data, kOddClass, kImplicit, false));
-    EXPECT_EQ(ReadStoreRSP(pdu), 0);
-    ReleaseAssociation(pdu);
-    auto pdus = peer.Finish();
+    int32_t status;
+    auto pdus = ExchangeOne(data, kImplicit, StoreResponse(0), status);
+    EXPECT_EQ(status, 0);
     ASSERT_GE(pdus.size(), 3u);
     EXPECT_EQ(pdus[1][11], 0x03);  // command, last fragment
     EXPECT_EQ(pdus[2][11], 0x02);  // data set, last fragment
@@ -104,17 +114,10 @@ TEST(StoreCommandSet, HoldsTheSevenElementsInOrderWithTheGroupLength) {
 }
 
 TEST(StoreCommandSet, WithoutInstanceUidHasSixElements) {
-    ScriptedPeer peer;
-    peer.ReadPdu().Send(AcceptBytes(1, kImplicit)).ReadPdu().ReadPdu().Send(StoreResponse(0))
-        .ReadPdu().Send(kReleaseRP);
-    peer.Start();
-    PDU pdu(5);
-    ASSERT_TRUE(OpenOn(pdu, peer, kOddClass));
     ElementList data = SmallDataSet(false);
-    ASSERT_TRUE(WriteStoreRQ(pdu, data, kOddClass, kImplicit, false));
-    EXPECT_EQ(ReadStoreRSP(pdu), 0);
-    ReleaseAssociation(pdu);
-    auto pdus = peer.Finish();
+    int32_t status;
+    auto pdus = ExchangeOne(data, kImplicit, StoreResponse(0), status);
+    EXPECT_EQ(status, 0);
     ASSERT_GE(pdus.size(), 2u);
     ElementList command = DecodePData(pdus[1]);
     ASSERT_EQ(command.size(), 6u);
@@ -136,17 +139,10 @@ TEST(StoreResponses, StatusOtherCommandMissingStatusAndLostConnection) {
         {kAbort, kNoStoreResponse},
     };
     for (const Case& c : cases) {
-        ScriptedPeer peer;
-        peer.ReadPdu().Send(AcceptBytes(1, kImplicit)).ReadPdu().ReadPdu().Send(c.response)
-            .ReadPdu().Send(kReleaseRP);
-        peer.Start();
-        PDU pdu(5);
-        ASSERT_TRUE(OpenOn(pdu, peer, kOddClass));
         ElementList data = SmallDataSet(true);
-        ASSERT_TRUE(WriteStoreRQ(pdu, data, kOddClass, kImplicit, false));
-        EXPECT_EQ(ReadStoreRSP(pdu), c.expected);
-        ReleaseAssociation(pdu);
-        peer.Finish();
+        int32_t status;
+        ExchangeOne(data, kImplicit, c.response, status);
+        EXPECT_EQ(status, c.expected);
     }
 }
 
@@ -189,20 +185,13 @@ TEST(StoreRefusals, NoContextOrAnUnsendableSyntaxSendsNothing) {
 }
 
 TEST(StoreConversion, ImplicitListCrossesToExplicitAndTheCallersValuesStay) {
-    ScriptedPeer peer;
-    peer.ReadPdu().Send(AcceptBytes(1, kExplicit)).ReadPdu().ReadPdu().Send(StoreResponse(0))
-        .ReadPdu().Send(kReleaseRP);
-    peer.Start();
-    PDU pdu(5);
-    ASSERT_TRUE(OpenOn(pdu, peer, kOddClass));
     ElementList data = SmallDataSet(true);
     for (auto& e : data.items) std::memset(e->vr, 0, sizeof e->vr);  // as read from an implicit file
     ElementList before;
     CopyElements(before, data);
-    ASSERT_TRUE(WriteStoreRQ(pdu, data, kOddClass, kImplicit, false));
-    EXPECT_EQ(ReadStoreRSP(pdu), 0);
-    ReleaseAssociation(pdu);
-    auto pdus = peer.Finish();
+    int32_t status;
+    auto pdus = ExchangeOne(data, kExplicit, StoreResponse(0), status);
+    EXPECT_EQ(status, 0);
     ASSERT_EQ(data.size(), before.size());
     for (std::size_t i = 0; i < data.size(); ++i) {
         ASSERT_EQ(data[i].length, before[i].length);

@@ -187,23 +187,35 @@ struct Collected {
     }
 };
 
-StoreTarget TargetOf(const StorescpRun& peer, const std::string& wanted = "") {
-    return StoreTarget{"127.0.0.1", peer.Port(), "PELLA", "STORESCP", wanted, false};
-}
-
 }  // namespace
 
-TEST(SendSeriesAgainstStorescp, ListedFolderGoesOnOneAssociationPart10FilesOnly) {
+// A storescp and a series folder beside it.
+class SendSeriesAgainstStorescp : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(peer.Start());
+        folder = peer.Dir().File("series");
+    }
+    SeriesResult SendReporting() {
+        StoreTarget target{"127.0.0.1", peer.Port(), "PELLA", "STORESCP", "", false};
+        return SendSeriesReporting(folder, target, got.Sink());
+    }
+    bool SendExported(const std::string& wanted = "") {
+        std::string calling;
+        return SendSeries("127.0.0.1", peer.Port(), calling, "STORESCP", folder, wanted, false);
+    }
+
     StorescpRun peer;
-    ASSERT_TRUE(peer.Start());
-    std::string folder = peer.Dir().File("series");
+    std::string folder;
+    Collected got;
+};
+
+TEST_F(SendSeriesAgainstStorescp, ListedFolderGoesOnOneAssociationPart10FilesOnly) {
     auto files = MakeSeries(folder, 3);
     ASSERT_EQ(files.size(), 3u);
     std::ofstream(folder + "/notes.txt") << "not DICOM";
     std::filesystem::create_directories(folder + "/sub");
-    std::string calling = "PELLA";
-    EXPECT_TRUE(SendSeries("127.0.0.1", peer.Port(), calling, "STORESCP", folder, "", false))
-        << LastFailure();
+    EXPECT_TRUE(SendExported()) << LastFailure();
     EXPECT_EQ(peer.Associations(), 1);
     for (const auto& file : files) {
         CommandResult compared = peer.Compare(file);
@@ -213,18 +225,13 @@ TEST(SendSeriesAgainstStorescp, ListedFolderGoesOnOneAssociationPart10FilesOnly)
                             std::filesystem::directory_iterator()), 3);
 }
 
-TEST(SendSeriesAgainstStorescp, ImageIndexNamesTheFilesAndTheirOrder) {
+TEST_F(SendSeriesAgainstStorescp, ImageIndexNamesTheFilesAndTheirOrder) {
     LogSettingsGuard guard;
-    StorescpRun peer;
-    ASSERT_TRUE(peer.Start());
-    std::string folder = peer.Dir().File("series");
     auto named = IndexSeries(folder, MakeSeries(folder, 4), {2, 0, 1});  // the 4th is not indexed
     ASSERT_EQ(named.size(), 4u);
     std::string log = peer.Dir().File("pella.log");
     SetLogSettings(2, log);
-    StoreTarget target = TargetOf(peer);
-    Collected got;
-    SeriesResult result = SendSeriesReporting(folder, target, got.Sink());
+    SeriesResult result = SendReporting();
     EXPECT_TRUE(result.allStored);
     EXPECT_TRUE(result.lastStored);
     EXPECT_EQ(result.files, 3u);
@@ -245,16 +252,11 @@ TEST(SendSeriesAgainstStorescp, ImageIndexNamesTheFilesAndTheirOrder) {
     EXPECT_LT(b, c);
 }
 
-TEST(SendSeriesAgainstStorescp, MissingMiddleFileIsReportedAndTheLastDecides) {
-    StorescpRun peer;
-    ASSERT_TRUE(peer.Start());
-    std::string folder = peer.Dir().File("series");
+TEST_F(SendSeriesAgainstStorescp, MissingMiddleFileIsReportedAndTheLastDecides) {
     auto named = IndexSeries(folder, MakeSeries(folder, 3), {0, 1, 2});
     ASSERT_EQ(named.size(), 3u);
     std::filesystem::remove(named[1]);
-    StoreTarget target = TargetOf(peer);
-    Collected got;
-    SeriesResult result = SendSeriesReporting(folder, target, got.Sink());
+    SeriesResult result = SendReporting();
     EXPECT_FALSE(result.allStored);
     EXPECT_TRUE(result.lastStored);
     ASSERT_EQ(got.outcomes.size(), 3u);
@@ -263,23 +265,17 @@ TEST(SendSeriesAgainstStorescp, MissingMiddleFileIsReportedAndTheLastDecides) {
     EXPECT_EQ(got.outcomes[1].reason, "file not found");
     EXPECT_TRUE(got.outcomes[2].Stored());
     // The exported result is the last file's.
-    std::string calling;
-    EXPECT_TRUE(SendSeries("127.0.0.1", peer.Port(), calling, "STORESCP", folder, "", false));
+    EXPECT_TRUE(SendExported());
 }
 
-TEST(SendSeriesAgainstStorescp, IndexLineOutsideTheFolderIsNotFollowed) {
-    StorescpRun peer;
-    ASSERT_TRUE(peer.Start());
-    std::string folder = peer.Dir().File("series");
+TEST_F(SendSeriesAgainstStorescp, IndexLineOutsideTheFolderIsNotFollowed) {
     auto named = IndexSeries(folder, MakeSeries(folder, 1), {0});
     ASSERT_EQ(named.size(), 1u);
     std::string outside = peer.Dir().File("outside.dcm");
     ASSERT_TRUE(CopyWithNewInstance(PydicomTestFiles() / "CT_small.dcm", outside));
     std::ofstream(folder + "/Image.dir", std::ios::app | std::ios::binary)
         << "1,2,../outside,20240101\r\n";
-    StoreTarget target = TargetOf(peer);
-    Collected got;
-    SeriesResult result = SendSeriesReporting(folder, target, got.Sink());
+    SeriesResult result = SendReporting();
     EXPECT_FALSE(result.allStored);
     EXPECT_FALSE(result.lastStored);
     ASSERT_EQ(got.outcomes.size(), 2u);
@@ -290,39 +286,29 @@ TEST(SendSeriesAgainstStorescp, IndexLineOutsideTheFolderIsNotFollowed) {
     EXPECT_EQ(peer.Compare(named[0]).exitCode, 0);
 }
 
-TEST(SendSeriesAgainstStorescp, UnreadableFirstFileSendsNothing) {
-    StorescpRun peer;
-    ASSERT_TRUE(peer.Start());
-    std::string folder = peer.Dir().File("series");
+TEST_F(SendSeriesAgainstStorescp, UnreadableFirstFileSendsNothing) {
     auto named = IndexSeries(folder, MakeSeries(folder, 2), {0, 1});
     ASSERT_EQ(named.size(), 2u);
     std::filesystem::remove(named[0]);
-    StoreTarget target = TargetOf(peer);
-    Collected got;
-    SeriesResult result = SendSeriesReporting(folder, target, got.Sink());
+    SeriesResult result = SendReporting();
     EXPECT_FALSE(result.allStored);
     EXPECT_FALSE(result.lastStored);
     ASSERT_EQ(got.outcomes.size(), 2u);
     EXPECT_FALSE(got.outcomes[1].Stored());
     EXPECT_EQ(peer.Associations(), 0);
     // An empty folder: nothing to send, a failure.
-    std::filesystem::create_directories(peer.Dir().File("empty"));
-    std::string calling;
-    EXPECT_FALSE(SendSeries("127.0.0.1", peer.Port(), calling, "STORESCP", peer.Dir().File("empty"), "", false));
+    folder = peer.Dir().File("empty");
+    std::filesystem::create_directories(folder);
+    EXPECT_FALSE(SendExported());
     EXPECT_NE(LastFailure().find("holds no DICOM file"), std::string::npos);
 }
 
-TEST(SendSeriesAgainstStorescp, AnotherClassGoesOnItsOwnAssociation) {
-    StorescpRun peer;
-    ASSERT_TRUE(peer.Start());
-    std::string folder = peer.Dir().File("series");
+TEST_F(SendSeriesAgainstStorescp, AnotherClassGoesOnItsOwnAssociation) {
     auto cts = MakeSeries(folder, 2);
     ASSERT_EQ(cts.size(), 2u);
     std::string plan = folder + "/img05.dcm";  // sorts between img0 and img1
     ASSERT_TRUE(CopyWithNewInstance(PydicomTestFiles() / "rtplan.dcm", plan));
-    StoreTarget target = TargetOf(peer);
-    Collected got;
-    SeriesResult result = SendSeriesReporting(folder, target, got.Sink());
+    SeriesResult result = SendReporting();
     EXPECT_TRUE(result.allStored);
     ASSERT_EQ(got.outcomes.size(), 3u);
     EXPECT_EQ(got.outcomes[1].file, plan);
@@ -333,18 +319,13 @@ TEST(SendSeriesAgainstStorescp, AnotherClassGoesOnItsOwnAssociation) {
     EXPECT_EQ(proposals[1].first, "RTPlanStorage");
 }
 
-TEST(SendSeriesAgainstStorescp, PresentationStateSeriesIsNotOfferedTheWantedSyntax) {
-    StorescpRun peer;
-    ASSERT_TRUE(peer.Start());
-    std::string folder = peer.Dir().File("series");
+TEST_F(SendSeriesAgainstStorescp, PresentationStateSeriesIsNotOfferedTheWantedSyntax) {
     auto files = MakeSeries(folder, 2, "reportsi.dcm");
     ASSERT_EQ(files.size(), 2u);
     for (const auto& file : files)
         ASSERT_EQ(RunCommand({"dcmodify", "-nb", "-m", "(0008,0016)=1.2.840.10008.5.1.4.1.1.11.1",
                               file}).exitCode, 0);
-    std::string calling;
-    EXPECT_TRUE(SendSeries("127.0.0.1", peer.Port(), calling, "STORESCP", folder, kJpegLossless,
-                           false)) << LastFailure();
+    EXPECT_TRUE(SendExported(kJpegLossless)) << LastFailure();
     auto proposals = peer.Proposals();
     ASSERT_EQ(proposals.size(), 1u);
     EXPECT_EQ(proposals[0].first, "GrayscaleSoftcopyPresentationStateStorage");
