@@ -31,6 +31,10 @@ void ReportNothingSent(const std::vector<std::string>& files, const LoadedObject
 SeriesResult SendSeriesReporting(const std::string& folder, StoreTarget& target,
                                  const OutcomeSink& sink) {
     SeriesResult result;
+    if (folder.empty()) {
+        LogFailure("No series folder given");
+        return result;
+    }
     std::vector<std::string> files = SeriesFilesToSend(folder);
     result.files = files.size();
     if (files.empty()) {

@@ -92,7 +92,8 @@ bool WriteStoreRQ(PDU& pdu, ElementList& data, const std::string& sopClassUid,
 int32_t ReadStoreRSP(PDU& pdu) {
     ElementList response;
     if (!ReadMessage(pdu, response)) {
-        LogFailure("No C-STORE response could be read");
+        std::string why = LastFailure();
+        LogFailure("No C-STORE response could be read" + (why.empty() ? "" : ": " + why));
         return kNoStoreResponse;
     }
     SkipAnnouncedDataSet(pdu, response);
