@@ -174,6 +174,8 @@ PELLA_API int32_t StoreServerPort(const StoreServerHandle* server);
 
 /* Stops the server as StopStoreSCP does and frees the handle. NULL is ignored. */
 PELLA_API void StopStoreServer(StoreServerHandle* server);
+
+/* ---------------------------------------------------------------------------------------------
  * Transfer-syntax conversion
  * Handled syntaxes, as source and as target: implicit VR little endian "1.2.840.10008.1.2",
  * explicit VR little endian "1.2.840.10008.1.2.1", explicit VR big endian "1.2.840.10008.1.2.2",
@@ -192,6 +194,61 @@ PELLA_API uint8_t ConvertTS(ElementList* list, const char* targetSyntax, const c
  * success; 0 with the reason in the log otherwise, and then nothing is written. */
 PELLA_API uint8_t ConvertFileTS(const char* newFileName, const char* existingFileName,
                                 const char* targetSyntax);
+
+/* ---------------------------------------------------------------------------------------------
+ * Storage user (C-STORE)
+ * ------------------------------------------------------------------------------------------- */
+
+/* Sends one Part 10 file: reads it, opens an association for its SOP class (offering
+ * `wantedSyntax` when given and the class has pixel data, then the file's own syntax, then
+ * implicit VR little endian), sends it and reads the answer. With `convertFlag` 1 the data set
+ * is converted into the syntax the peer accepted when that differs from the file's.
+ * `callingAETitle` as for OpenAssoc. Returns 1 only when the object was answered with status 0
+ * (warnings count as failure). */
+PELLA_API uint8_t StoreSCU(const char* host, const char* port, char* callingAETitle,
+                           const char* calledAETitle, const char* fileName,
+                           const char* wantedSyntax, uint8_t convertFlag);
+
+/* Sends a C-STORE-RQ and the data set in `dataList` (values in `fileSyntax`) on the open
+ * association, on the context proposed for `sopClassUid`. Without `convertFlag` the data set
+ * goes as read; that is refused when the accepted syntax is not the file's and the two are not
+ * implicit and explicit VR little endian. The list keeps its elements and values. */
+PELLA_API uint8_t WriteStoreRQ(PDU* handle, ElementList* dataList, const char* sopClassUid,
+                               const char* fileSyntax, uint8_t convertFlag);
+
+/* Reads the C-STORE-RSP: its status (0 = success), -1 when no valid response could be read,
+ * -2 when the response is not a C-STORE-RSP. */
+PELLA_API int32_t ReadStoreRSP(PDU* handle);
+
+/* Sends every file of a series folder over one association: the files named by the folder's
+ * "Image.dir" (field 3 of each line + ".dcm", never outside the folder), or else every Part 10
+ * file directly in the folder, in name order. Returns 1 when the LAST file was stored with
+ * status 0; earlier failures do not show in the result (use SendSeriesReport to see them). */
+PELLA_API uint8_t SendSeries(const char* host, const char* port, char* callingAETitle,
+                             const char* calledAETitle, const char* seriesFolder,
+                             const char* wantedSyntax, uint8_t convertFlag);
+
+/* Addition: receives the outcome of one file. `status` is the C-STORE status (0 = stored), -1
+ * when the file was not sent or no valid response came, -2 for a response to another command;
+ * `reason` tells why a file was not stored (empty for status 0); `bytes` is the file's size. */
+typedef void (*StoreOutcomeCallback)(const char* fileName, int32_t status, const char* reason,
+                                     uint64_t bytes, void* context);
+
+/* Addition: SendSeries, handing every file's outcome to `callback` (may be NULL) as soon as it
+ * is known. Returns 1 only when EVERY file of the series was stored with status 0. A file of
+ * another SOP class than the one before it goes on an association of its own class. */
+PELLA_API uint8_t SendSeriesReport(const char* host, const char* port, char* callingAETitle,
+                                   const char* calledAETitle, const char* seriesFolder,
+                                   const char* wantedSyntax, uint8_t convertFlag,
+                                   StoreOutcomeCallback callback, void* context);
+
+/* Addition: sends `count` files in order over one association, opening a new one whenever the
+ * SOP class changes from one file to the next; every outcome goes to `callback` (may be NULL).
+ * Returns 1 only when every file was stored with status 0 (and count > 0). */
+PELLA_API uint8_t StoreFileList(const char* host, const char* port, char* callingAETitle,
+                                const char* calledAETitle, const char* const* fileNames,
+                                int32_t count, const char* wantedSyntax, uint8_t convertFlag,
+                                StoreOutcomeCallback callback, void* context);
 
 #ifdef __cplusplus
 }

@@ -11,7 +11,7 @@
 #include "data/dataset_reader.h"
 #include "data/dataset_writer.h"
 #include "pella.h"
-#include "support/process.h"
+#include "support/sample_files.h"
 #include "support/sample_files.h"
 #include "support/temp_dir.h"
 

@@ -62,9 +62,10 @@ std::string Storescu(const std::string& port, const std::string& files, const st
     return code == 0 ? "" : (out.empty() ? "storescu failed" : out);
 }
 
+// Empty when the two files hold the same data set; else the differences.
 std::string SameDataSet(const std::string& a, const std::string& b) {
     int code = -1;
-    std::string out = RunCommand("/usr/bin/python3 " PELLA_SOURCE_DIR "/tests/services/scripts/same_dataset.py " +
+    std::string out = RunCommand("/usr/bin/python3 " PELLA_SOURCE_DIR "/tests/services/scripts/compare_stored.py " +
                                  Quote(a) + " " + Quote(b) + " 2>&1", &code);
     return code == 0 ? "" : out;
 }

@@ -15,25 +15,6 @@ namespace testing_support {
 // One of pydicom's sample files by name.
 inline std::string PydicomFile(const std::string& name) { return (PydicomTestFiles() / name).string(); }
 
-struct ToolOutput {
-    int exitCode = -1;
-    std::string text;  // standard output and error
-};
-
-// Runs a shell command line and collects all it prints.
-inline ToolOutput Capture(const std::string& commandLine) {
-    ToolOutput out;
-    out.text = RunCommand(commandLine + " 2>&1", &out.exitCode);
-    return out;
-}
-
-// Runs a shell command line quietly; true when it exits with 0.
-inline bool RunTool(const std::string& commandLine) {
-    int exitCode = -1;
-    RunCommand(commandLine + " 2>&1", &exitCode);
-    return exitCode == 0;
-}
-
 struct PixelFile {
     bool ok = false;
     pella::JpegFrameShape shape;

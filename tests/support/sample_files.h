@@ -56,4 +56,23 @@ inline std::string Quote(const std::string& text) {
     return out + "'";
 }
 
+struct ToolOutput {
+    int exitCode = -1;
+    std::string text;  // stdout and stderr together
+};
+
+// Runs a shell command line and collects everything it prints.
+inline ToolOutput Capture(const std::string& commandLine) {
+    ToolOutput out;
+    out.text = RunCommand(commandLine + " 2>&1", &out.exitCode);
+    return out;
+}
+
+// Runs a shell command line quietly; true when it exits with 0.
+inline bool RunTool(const std::string& commandLine) {
+    int code = -1;
+    RunCommand(commandLine + " >/dev/null 2>&1", &code);
+    return code == 0;
+}
+
 }  // namespace testing_support

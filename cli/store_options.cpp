@@ -1,0 +1,41 @@
+#include "cli/store_options.h"
+
+#include <cstdio>
+
+#include "cli/transfer_syntax_names.h"
+
+namespace cli {
+
+std::vector<OptionSpec> StoreOptions() {
+    std::vector<OptionSpec> options = NetworkOptions();
+    options.push_back({{"--syntax", "-xs"}, "SYNTAX",
+                       "transfer syntax to offer first (UID or short name, below); objects "
+                       "without pixel data are never offered in it"});
+    options.push_back({{"--convert"}, "",
+                       "convert each data set into the syntax the peer accepted when that "
+                       "differs from the file's"});
+    options.push_back({{"--no-progress"}, "", "do not show progress on standard error"});
+    return options;
+}
+
+std::string StoreSyntaxHelp() { return "Short names for --syntax:\n" + TransferSyntaxNameTable(); }
+
+bool ApplyStoreOptions(const std::string& command, const Args& args, StoreSettings& out) {
+    if (!ApplyNetworkOptions(command, args, out.network)) return false;
+    if (auto name = args.Value("--syntax")) {
+        std::optional<std::string> uid = ResolveTransferSyntax(*name);
+        if (!uid) {
+            std::fprintf(stderr,
+                         "pella %s: '%s' is neither a transfer syntax UID nor one of the "
+                         "names:\n%s",
+                         command.c_str(), name->c_str(), TransferSyntaxNameTable().c_str());
+            return false;
+        }
+        out.wantedSyntax = *uid;
+    }
+    out.convert = args.Has("--convert");
+    out.progress = !args.Has("--no-progress");
+    return true;
+}
+
+}  // namespace cli

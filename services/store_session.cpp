@@ -1,0 +1,146 @@
+#include "services/store_session.h"
+
+#include <cstdio>
+#include <filesystem>
+
+#include "data/dataset_reader.h"
+#include "data/element_header.h"
+#include "log/protocol_log.h"
+#include "services/sop_classes.h"
+#include "services/store.h"
+
+namespace pella {
+
+namespace {
+
+constexpr std::size_t kMaxUidLength = 64;
+
+uint64_t FileSize(const std::string& file) {
+    std::error_code ec;
+    uint64_t size = std::filesystem::file_size(file, ec);
+    return ec ? 0 : size;
+}
+
+std::string FailureOr(const std::string& fallback) {
+    std::string reason = LastFailure();
+    return reason.empty() ? fallback : reason;
+}
+
+bool Fail(const std::string& file, const std::string& why, std::string& reason) {
+    reason = why;
+    LogFailure(file + ": " + why);
+    return false;
+}
+
+}  // namespace
+
+bool LoadObject(const std::string& file, LoadedObject& object, std::string& reason) {
+    object.file = file;
+    ClearTags(object.data);
+    if (file.empty()) return Fail(file, "index line names no file inside the series folder", reason);
+    object.bytes = FileSize(file);
+    std::error_code ec;
+    if (!std::filesystem::exists(file, ec)) return Fail(file, "file not found", reason);
+    if (!ReadDatasetAndSyntax(file, object.data, object.syntax))
+        return Fail(file, "not a readable DICOM Part 10 file with a transfer syntax", reason);
+    const DataElement* sopClass = FindElement(object.data, 0x0008, 0x0016);
+    object.sopClass = sopClass ? UidText(sopClass->value, sopClass->length) : "";
+    if (object.sopClass.empty()) return Fail(file, "the data set has no SOP Class UID", reason);
+    return true;
+}
+
+bool StoreSession::Ready(const LoadedObject& object, std::string& reason) {
+    bool sameClass = openClass_ == object.sopClass;
+    if (sameClass && pdu_ && pdu_->IsConnected()) return true;
+    if (sameClass && !openFailure_.empty()) {
+        reason = openFailure_;  // no second attempt for the same class in a row
+        return false;
+    }
+    Close();
+    openClass_ = object.sopClass;
+    if (target_.wantedSyntax.size() > kMaxUidLength) {
+        openFailure_ = "wanted transfer syntax longer than 64 characters";
+        LogFailure(openFailure_);
+        reason = openFailure_;
+        return false;
+    }
+    pdu_ = std::make_unique<PDU>();
+    if (LogLevel() > 1) pdu_->dumpFlag = true;
+    // Objects without pixel data are never offered in a syntax meant for images.
+    std::string wanted = IsNonImageSopClass(object.sopClass) ? "" : target_.wantedSyntax;
+    // Data sets leave little endian only, so a big-endian file's own syntax is not offered:
+    // a peer accepting it would wait for an object that could never be sent.
+    std::string own = object.syntax == kExplicitBigEndian ? "" : object.syntax;
+    if (wanted == kExplicitBigEndian) wanted.clear();
+    ClearLastFailure();
+    if (OpenStoreAssoc(*pdu_, target_.host, target_.port, target_.calling, target_.called,
+                       object.sopClass, own, wanted)) {
+        ++opened_;
+        return true;
+    }
+    openFailure_ = "association not accepted: " + FailureOr("no reason given");
+    reason = openFailure_;
+    pdu_.reset();
+    return false;
+}
+
+StoreOutcome StoreSession::Send(LoadedObject& object) {
+    StoreOutcome outcome;
+    outcome.file = object.file;
+    outcome.bytes = object.bytes;
+    if (!Ready(object, outcome.reason)) return outcome;
+    ClearLastFailure();
+    if (!WriteStoreRQ(*pdu_, object.data, object.sopClass, object.syntax, target_.convert)) {
+        outcome.reason = "not sent: " + FailureOr("the request could not be sent");
+        return outcome;
+    }
+    outcome.status = ReadStoreRSP(*pdu_);
+    if (!outcome.Stored()) outcome.reason = FailureOr(StoreStatusText(outcome.status));
+    return outcome;
+}
+
+StoreOutcome StoreSession::SendFile(const std::string& file) {
+    LoadedObject object;
+    StoreOutcome outcome;
+    if (!LoadObject(file, object, outcome.reason)) {
+        outcome.file = file;
+        outcome.bytes = object.bytes;
+        return outcome;
+    }
+    return Send(object);
+}
+
+void StoreSession::Close() {
+    if (pdu_) ReleaseAssociation(*pdu_);
+    pdu_.reset();
+    openClass_.clear();
+    openFailure_.clear();
+}
+
+bool StoreFiles(const std::vector<std::string>& files, StoreTarget& target,
+                const OutcomeSink& sink) {
+    StoreSession session(target);
+    bool allStored = !files.empty();
+    for (const std::string& file : files) {
+        StoreOutcome outcome = session.SendFile(file);
+        allStored = allStored && outcome.Stored();
+        if (sink) sink(outcome);
+    }
+    return allStored;
+}
+
+std::string StoreStatusText(int32_t status) {
+    if (status == kNoStoreResponse) return "no response";
+    if (status == kNotAStoreResponse) return "response to another command";
+    const char* meaning = "failure";
+    if (status == 0) meaning = "success";
+    else if ((status & 0xF000) == 0xB000 || status == 0x0107 || status == 0x0116) meaning = "warning";
+    else if ((status & 0xFF00) == 0xA700) meaning = "refused: out of resources";
+    else if ((status & 0xFF00) == 0xA900) meaning = "error: data set does not match SOP class";
+    else if ((status & 0xF000) == 0xC000) meaning = "error: cannot understand";
+    char text[80];
+    std::snprintf(text, sizeof text, "status 0x%04X (%s)", static_cast<unsigned>(status), meaning);
+    return text;
+}
+
+}  // namespace pella

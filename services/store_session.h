@@ -1,0 +1,87 @@
+// Sending files one after the other with C-STORE, over as few associations as their SOP
+// classes allow, and telling what became of each file.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "data/element_list.h"
+#include "net/association.h"
+
+namespace pella {
+
+// Where and how objects go.
+struct StoreTarget {
+    std::string host;
+    std::string port;
+    std::string calling;  // empty: the default title, which is then left here
+    std::string called;
+    std::string wantedSyntax;  // empty: none
+    bool convert = false;
+};
+
+// What became of one file.
+struct StoreOutcome {
+    std::string file;
+    int32_t status = -1;  // C-STORE status; -1 not sent or no response, -2 another response
+    std::string reason;   // why it was not stored; empty for status 0
+    uint64_t bytes = 0;   // size of the file
+    bool Stored() const { return status == 0; }
+};
+
+using OutcomeSink = std::function<void(const StoreOutcome&)>;
+
+// A file read for sending.
+struct LoadedObject {
+    std::string file;
+    ElementList data;
+    std::string syntax;    // from the meta header
+    std::string sopClass;  // (0008,0016) up to its first zero byte
+    uint64_t bytes = 0;
+};
+
+// Reads the file's data set and transfer syntax; false (with `reason`) when the file cannot
+// be read, has no transfer syntax, or its data set has no SOP Class UID.
+bool LoadObject(const std::string& file, LoadedObject& object, std::string& reason);
+
+// One association at a time, opened for the SOP class of the object being sent and kept open
+// while the following objects are of the same class. An object of another class closes it and
+// opens one for its own class, so that no object is announced under a class it does not have.
+class StoreSession {
+public:
+    explicit StoreSession(StoreTarget& target) : target_(target) {}
+    ~StoreSession() { Close(); }
+    StoreSession(const StoreSession&) = delete;
+    StoreSession& operator=(const StoreSession&) = delete;
+
+    StoreOutcome Send(LoadedObject& object);
+    // Reads the file, then Send.
+    StoreOutcome SendFile(const std::string& file);
+    // Releases the open association, if any.
+    void Close();
+    // Associations opened so far (for reports and tests).
+    int AssociationsOpened() const { return opened_; }
+
+private:
+    // True with an association open for the class; false (with `reason`) when none could be.
+    bool Ready(const LoadedObject& object, std::string& reason);
+
+    StoreTarget& target_;
+    std::unique_ptr<PDU> pdu_;
+    std::string openClass_;    // class of the current association (or of the failed attempt)
+    std::string openFailure_;  // why the association for openClass_ could not be opened
+    int opened_ = 0;
+};
+
+// Sends every file in order through one StoreSession, handing each outcome to `sink` (may be
+// empty). True only when every file was stored with status 0 and there was at least one.
+bool StoreFiles(const std::vector<std::string>& files, StoreTarget& target,
+                const OutcomeSink& sink);
+
+// One line of text for a C-STORE status or failure value.
+std::string StoreStatusText(int32_t status);
+
+}  // namespace pella

@@ -1,0 +1,114 @@
+// pella store and pella send-series against storescp: exit codes, failure lines, progress.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "support/storescp_run.h"
+
+using namespace testing_support;
+
+namespace {
+
+std::string Sample(const std::string& name) { return (PydicomTestFiles() / name).string(); }
+
+CommandResult Pella(std::vector<std::string> args, bool withErr = true) {
+    args.insert(args.begin(), PELLA_CLI_PATH);
+    return RunCommand(args, withErr);
+}
+
+}  // namespace
+
+TEST(StoreCommand, StoresEachFileAndFailsNamingEveryLostOne) {
+    StorescpRun peer;
+    ASSERT_TRUE(peer.Start());
+    CommandResult ok = Pella({"store", "127.0.0.1", peer.Port(), Sample("CT_small.dcm"),
+                              Sample("rtplan.dcm"), "-aet", "ME", "-aec", "STORESCP"});
+    EXPECT_EQ(ok.exitCode, 0) << ok.out;
+    EXPECT_NE(ok.out.find("Stored 2 objects"), std::string::npos) << ok.out;
+    EXPECT_EQ(peer.Associations(), 2);
+
+    std::string missing = peer.Dir().File("missing.dcm");
+    CommandResult bad = Pella({"store", "127.0.0.1", peer.Port(), Sample("CT_small.dcm"), missing,
+                               Sample("MR_small_bigendian.dcm")});
+    EXPECT_EQ(bad.exitCode, 1);
+    EXPECT_NE(bad.out.find("NOT STORED " + missing + ": file not found"), std::string::npos) << bad.out;
+    EXPECT_NE(bad.out.find("NOT STORED " + Sample("MR_small_bigendian.dcm")), std::string::npos) << bad.out;
+    EXPECT_NE(bad.out.find("FAILED: 2 of 3 objects NOT stored"), std::string::npos) << bad.out;
+    EXPECT_EQ(bad.out.find("Stored 3"), std::string::npos);
+}
+
+TEST(StoreCommand, OneAssociationOpensANewOneWhenTheClassChanges) {
+    StorescpRun peer;
+    ASSERT_TRUE(peer.Start());
+    std::string a = peer.Dir().File("a.dcm"), b = peer.Dir().File("b.dcm");
+    ASSERT_TRUE(CopyWithNewInstance(PydicomTestFiles() / "CT_small.dcm", a));
+    ASSERT_TRUE(CopyWithNewInstance(PydicomTestFiles() / "CT_small.dcm", b));
+    CommandResult same = Pella({"store", "--one-association", "127.0.0.1", peer.Port(),
+                                Sample("CT_small.dcm"), a, b});
+    EXPECT_EQ(same.exitCode, 0) << same.out;
+    EXPECT_EQ(peer.Associations(), 1);
+    CommandResult mixed = Pella({"store", "127.0.0.1", peer.Port(), a, Sample("rtplan.dcm"), b,
+                                 "--one-association", "--syntax", "explicit"});
+    EXPECT_EQ(mixed.exitCode, 0) << mixed.out;
+    EXPECT_EQ(peer.Associations(), 1 + 3);
+    for (const auto& file : {a, b, Sample("rtplan.dcm")}) EXPECT_EQ(peer.Compare(file).exitCode, 0) << file;
+}
+
+TEST(StoreCommand, RefusedAssociationFailsEveryFile) {
+    StorescpRun peer;
+    ASSERT_TRUE(peer.Start({"--refuse"}));
+    CommandResult refused = Pella({"store", "--one-association", "127.0.0.1", peer.Port(),
+                                   Sample("CT_small.dcm"), Sample("MR_small.dcm")});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.out.find("association not accepted: Association Rejected"), std::string::npos)
+        << refused.out;
+    EXPECT_NE(refused.out.find("FAILED: 2 of 2 objects NOT stored"), std::string::npos) << refused.out;
+}
+
+TEST(StoreCommand, UsageErrors) {
+    EXPECT_EQ(Pella({"store", "--help"}).exitCode, 0);
+    EXPECT_EQ(Pella({"store", "127.0.0.1", "104"}).exitCode, 2);  // no file
+    EXPECT_EQ(Pella({"store", "127.0.0.1", "104", "x.dcm", "--syntax", "no-such"}).exitCode, 2);
+    EXPECT_EQ(Pella({"send-series", "127.0.0.1", "104"}).exitCode, 2);
+    EXPECT_EQ(Pella({"send-series", "--help"}).exitCode, 0);
+}
+
+TEST(SendSeriesCommand, ShowsProgressAndReportsTheLineOutsideTheFolder) {
+    StorescpRun peer;
+    ASSERT_TRUE(peer.Start());
+    std::string folder = peer.Dir().File("series");
+    std::filesystem::create_directories(folder);
+    for (int i = 0; i < 8; ++i)
+        ASSERT_TRUE(CopyWithNewInstance(PydicomTestFiles() / "CT_small.dcm",
+                                        folder + "/" + std::to_string(i) + ".dcm"));
+    CommandResult ok = Pella({"send-series", "127.0.0.1", peer.Port(), folder, "--syntax",
+                              "1.2.840.10008.1.2.1", "--convert"});
+    EXPECT_EQ(ok.exitCode, 0) << ok.out;
+    EXPECT_NE(ok.out.find("Stored 8 objects"), std::string::npos) << ok.out;
+    EXPECT_NE(ok.out.find("8 files, "), std::string::npos) << ok.out;  // progress on stderr
+    EXPECT_EQ(peer.Associations(), 1);
+    CommandResult quiet = Pella({"send-series", "127.0.0.1", peer.Port(), folder, "--no-progress"});
+    EXPECT_EQ(quiet.exitCode, 0);
+    EXPECT_EQ(quiet.out.find("8 files, "), std::string::npos) << quiet.out;
+
+    // An index naming a file outside the folder: that file is not sent, and the run fails.
+    std::string indexed = peer.Dir().File("indexed");
+    std::filesystem::create_directories(indexed);
+    std::string inside = indexed + "/in.dcm";
+    ASSERT_TRUE(CopyWithNewInstance(PydicomTestFiles() / "CT_small.dcm", inside));
+    std::string uid = InstanceUid(inside);
+    std::filesystem::rename(inside, indexed + "/" + uid + ".dcm");
+    std::string outside = peer.Dir().File("secret.dcm");
+    ASSERT_TRUE(CopyWithNewInstance(PydicomTestFiles() / "MR_small.dcm", outside));
+    std::ofstream(indexed + "/Image.dir", std::ios::binary)
+        << "1,1," << uid << ",x\r\n1,2,../secret,x\r\n";
+    CommandResult partial = Pella({"send-series", "127.0.0.1", peer.Port(), indexed});
+    EXPECT_EQ(partial.exitCode, 1);
+    EXPECT_NE(partial.out.find("names no file inside the series folder"), std::string::npos) << partial.out;
+    EXPECT_NE(partial.out.find("FAILED: 1 of 2 objects NOT stored"), std::string::npos) << partial.out;
+    EXPECT_EQ(peer.Compare(outside).exitCode, 2);
+
+    CommandResult empty = Pella({"send-series", "127.0.0.1", peer.Port(), peer.Dir().File("nowhere")});
+    EXPECT_EQ(empty.exitCode, 1);
+    EXPECT_NE(empty.out.find("holds no DICOM file"), std::string::npos) << empty.out;
+}
