@@ -30,4 +30,31 @@ seconds_of() {
   echo "$end - $start" | bc -l
 }
 
+# COUNT CT images of 512 x 512 16-bit pixels (pydicom's CT_small.dcm, its pixels tiled 4 x 4),
+# each with SOP Instance UID of its own, written into FOLDER as ct0000.dcm, ct0001.dcm, ...
+make_ct_series() {
+  /usr/bin/python3 - "$1" "$2" <<'PY'
+import sys
+import numpy
+import pydicom
+from pydicom.data import get_testdata_file
+from pydicom.uid import generate_uid
+
+folder, count = sys.argv[1], int(sys.argv[2])
+ds = pydicom.dcmread(get_testdata_file("CT_small.dcm"))
+pixels = numpy.tile(ds.pixel_array, (4, 4))
+ds.Rows, ds.Columns = pixels.shape
+ds.PixelData = pixels.tobytes()
+for i in range(count):
+    uid = generate_uid()
+    ds.SOPInstanceUID = uid
+    ds.file_meta.MediaStorageSOPInstanceUID = uid
+    ds.InstanceNumber = i + 1
+    ds.save_as(f"{folder}/ct{i:04d}.dcm", write_like_original=False)
+PY
+}
+
+# Fastest of several timings (seconds) given as arguments.
+fastest() { printf '%s\n' "$@" | sort -g | head -1; }
+
 ratio() { printf '%.3f' "$(echo "$1 / $2" | bc -l)"; }

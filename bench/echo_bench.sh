@@ -11,7 +11,7 @@ work=$(mktemp -d)
 port=$(free_port)
 storescp --output-directory "$work" "$port" >/dev/null 2>&1 &
 peer=$!
-trap 'kill $peer 2>/dev/null; wait $peer 2>/dev/null; rm -rf "$work"' EXIT
+trap 'kill $peer 2>/dev/null; wait $peer 2>/dev/null || true; rm -rf "$work"' EXIT
 wait_for_port "$port"
 
 many_pella()   { for _ in $(seq "$COUNT"); do "$PELLA" echo 127.0.0.1 "$port" >/dev/null; done; }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Storage speed: pella send-series against DCMTK's storescu, sending the same series of CT
-# images over one association to the same storescp, in one run.
+# Storage speed: pella send-series against DCMTK's storescu, sending the same series of
+# 512 x 512 CT images over one association to the same storescp, in one run.
 # Prints the time of each and the ratio pella / storescu (below 1.0: pella is faster).
 source "$(dirname "$0")/common.sh"
 
@@ -10,21 +10,7 @@ work=$(mktemp -d)
 port=$(free_port)
 mkdir -p "$work/series" "$work/received"
 
-# COUNT copies of pydicom's CT_small.dcm, each with a SOP Instance UID of its own.
-/usr/bin/python3 - "$work/series" "$COUNT" <<'PY'
-import sys
-import pydicom
-from pydicom.data import get_testdata_file
-from pydicom.uid import generate_uid
-
-folder, count = sys.argv[1], int(sys.argv[2])
-ds = pydicom.dcmread(get_testdata_file("CT_small.dcm"))
-for i in range(count):
-    uid = generate_uid()
-    ds.SOPInstanceUID = uid
-    ds.file_meta.MediaStorageSOPInstanceUID = uid
-    ds.save_as(f"{folder}/ct{i:04d}.dcm", write_like_original=False)
-PY
+make_ct_series "$work/series" "$COUNT"
 
 storescp --output-directory "$work/received" "$port" >/dev/null 2>&1 &
 peer=$!

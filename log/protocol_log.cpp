@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <ctime>
 #include <memory>
@@ -12,8 +13,8 @@ namespace pella {
 namespace {
 
 struct LogState {
-    std::mutex mutex;  // held while settings are read or changed and while a block is written
-    int level = 0;
+    std::mutex mutex;  // held while the file name is read or changed and while a block is written
+    std::atomic<int> level{0};  // read on every block sent or received: no lock
     std::string fileName;
 };
 
@@ -56,10 +57,7 @@ thread_local std::string lastFailure;
 
 }  // namespace
 
-int LogLevel() {
-    std::lock_guard lock(State().mutex);
-    return State().level;
-}
+int LogLevel() { return State().level.load(std::memory_order_relaxed); }
 
 void SetLogSettings(int level, const std::string& fileName) {
     std::lock_guard lock(State().mutex);

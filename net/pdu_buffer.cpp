@@ -95,9 +95,41 @@ void PduBuffer::TakeInput(uint8_t* destination, std::size_t count) {
 }
 
 bool PduBuffer::ReadBytes(void* destination, std::size_t count) {
+    // A large read that the buffered input cannot satisfy receives straight into the
+    // destination: one copy fewer and far fewer receive calls for pixel data.
+    if (destination != nullptr && count - std::min(count, inputAvailable_) >= kReceiveSize)
+        return ReadLarge(static_cast<uint8_t*>(destination), count);
     if (!FillInput(count)) return false;
     TakeInput(static_cast<uint8_t*>(destination), count);
     return true;
+}
+
+bool PduBuffer::ReadLarge(uint8_t* destination, std::size_t count) {
+    // Nothing may be consumed on failure, so the buffered part is only copied here and taken
+    // once the rest has arrived; the received rest is kept as input if the transport fails.
+    std::size_t buffered = inputAvailable_;
+    std::size_t got = buffered;
+    PeekInput(destination, buffered);
+    while (got < count) {
+        int n = transport_.Receive(destination + got, count - got);
+        if (n <= 0) {
+            AppendInput(destination + buffered, got - buffered);
+            return false;
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    TakeInput(nullptr, buffered);
+    return true;
+}
+
+void PduBuffer::PeekInput(uint8_t* destination, std::size_t count) const {
+    for (const Block& block : inputBlocks_) {
+        if (count == 0) break;
+        std::size_t n = std::min(count, block.end - block.begin);
+        std::memcpy(destination, block.data.data() + block.begin, n);
+        destination += n;
+        count -= n;
+    }
 }
 
 bool PduBuffer::ReadU8(uint8_t& value) {

@@ -75,6 +75,8 @@ private:
     };
 
     bool FillInput(std::size_t count);
+    bool ReadLarge(uint8_t* destination, std::size_t count);
+    void PeekInput(uint8_t* destination, std::size_t count) const;
     void TakeInput(uint8_t* destination, std::size_t count);
 
     int readOrder_ = kLittleEndian;
