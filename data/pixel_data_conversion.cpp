@@ -159,6 +159,15 @@ bool AppendEncapsulated(const std::vector<uint8_t>& pixels, const PixelDataJob& 
 bool ConvertPixelData(const ElementList& input, std::size_t& index, const PixelDataJob& job,
                       ConvertedOutput& output) {
     const DataElement& pixelData = input[index];
+    // Native to native in the same byte order: the bytes stay as they are, whatever layout the
+    // pixels have (subsampled colour, padding), so nothing about the geometry needs checking.
+    if (pixelData.length != kUndefinedLength && !IsJpegSyntax(job.targetSyntax) &&
+        job.flags.sourceBigEndian == job.flags.targetBigEndian) {
+        std::vector<uint8_t> same;
+        if (HasValue(pixelData)) same.assign(pixelData.value, pixelData.value + pixelData.length);
+        AppendNative(same, pixelData, job, output);
+        return true;
+    }
     Sizes sizes;
     if (!CheckGeometry(job.geometry, sizes)) return false;
     std::vector<uint8_t> pixels;

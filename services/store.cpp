@@ -47,8 +47,7 @@ const ElementList* DataSetToSend(ElementList& data, ElementList& converted,
                                  const std::string& fileSyntax, const std::string& accepted,
                                  bool convert) {
     if (accepted == fileSyntax) return &data;
-    bool headersOnly = IsNativeLittleEndian(fileSyntax) && IsNativeLittleEndian(accepted);
-    if (!headersOnly && !convert) {
+    if (!CanTravelAs(fileSyntax, accepted, convert)) {
         LogFailure("The peer accepted " + accepted + " for a data set in " + fileSyntax +
                    "; it cannot travel there unconverted");
         return nullptr;
@@ -68,6 +67,11 @@ void SkipAnnouncedDataSet(PDU& pdu, const ElementList& response) {
 }
 
 }  // namespace
+
+bool CanTravelAs(const std::string& fileSyntax, const std::string& accepted, bool convert) {
+    return accepted == fileSyntax || convert ||
+           (IsNativeLittleEndian(fileSyntax) && IsNativeLittleEndian(accepted));
+}
 
 bool WriteStoreRQ(PDU& pdu, ElementList& data, const std::string& sopClassUid,
                   const std::string& fileSyntax, bool convert) {

@@ -14,6 +14,11 @@ namespace pella {
 constexpr int32_t kNoStoreResponse = -1;     // nothing valid could be read
 constexpr int32_t kNotAStoreResponse = -2;   // a response to another command
 
+// True when a data set in `fileSyntax` can be sent on a context accepted with `accepted`:
+// the same syntax, implicit and explicit VR little endian crossed (headers re-encoded), or any
+// pair when the caller asked for conversion.
+bool CanTravelAs(const std::string& fileSyntax, const std::string& accepted, bool convert);
+
 // Sends the C-STORE-RQ and then the data set on the context proposed for the SOP class.
 // When the accepted transfer syntax differs from `fileSyntax`, the data set is converted into
 // it with `convert`. Without `convert` the values go as read, which only the native

@@ -6,6 +6,7 @@
 #include "data/dataset_reader.h"
 #include "data/element_header.h"
 #include "log/protocol_log.h"
+#include "net/dimse.h"
 #include "services/sop_classes.h"
 #include "services/store.h"
 
@@ -51,7 +52,14 @@ bool LoadObject(const std::string& file, LoadedObject& object, std::string& reas
 
 bool StoreSession::Ready(const LoadedObject& object, std::string& reason) {
     bool sameClass = openClass_ == object.sopClass;
-    if (sameClass && pdu_ && pdu_->IsConnected()) return true;
+    if (sameClass && pdu_ && pdu_->IsConnected()) {
+        // A file whose syntax the open context cannot carry gets an association of its own,
+        // offering its syntax, rather than a refusal.
+        std::string accepted;
+        FindAcceptedSyntax(*pdu_, FindContextID(*pdu_, object.sopClass), accepted);
+        if (CanTravelAs(object.syntax, accepted, target_.convert)) return true;
+        sameClass = false;
+    }
     if (sameClass && !openFailure_.empty()) {
         reason = openFailure_;  // no second attempt for the same class in a row
         return false;

@@ -232,8 +232,13 @@ TEST(ConvertDataset, NativePixelDataLengthRules) {
     ElementList oneLonger = Image(3, 3, 8, 1, 10), out1;
     EXPECT_TRUE(ConvertDataset(out1, oneLonger, pella::kImplicitLittleEndian, pella::kExplicitLittleEndian));
     EXPECT_EQ(out1.items.back()->length, 10);  // nine bytes, padded to even length
-    ElementList twoLonger = Image(3, 3, 8, 1, 11), out2;
-    EXPECT_FALSE(ConvertDataset(out2, twoLonger, pella::kImplicitLittleEndian, pella::kExplicitLittleEndian));
+    // Between native syntaxes of one byte order the bytes are kept whatever the geometry says
+    // (subsampled colour has fewer bytes than rows x columns x samples)...
+    ElementList twoLonger = Image(3, 3, 8, 1, 11), out2, out2b;
+    EXPECT_TRUE(ConvertDataset(out2, twoLonger, pella::kImplicitLittleEndian, pella::kExplicitLittleEndian));
+    EXPECT_EQ(out2.items.back()->length, 12);
+    // ...but pixels that must be coded need the geometry to hold.
+    EXPECT_FALSE(ConvertDataset(out2b, twoLonger, pella::kJpegLossless, pella::kExplicitLittleEndian));
     EXPECT_NE(pella::LastFailure().find("announces 9"), std::string::npos) << pella::LastFailure();
     ElementList baseline16 = Image(4, 4, 16, 1, 32), out3;
     EXPECT_FALSE(ConvertDataset(out3, baseline16, pella::kJpegBaseline, pella::kExplicitLittleEndian));

@@ -93,4 +93,5 @@ def main():
     return 2
 
 
-sys.exit(main())
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,146 @@
+// Round trips through the storage server: pella store, pella send-series and DCMTK's storescu
+// send real files to pella serve; every object must come back equal, with its index lines.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "data/dataset_reader.h"
+#include "net/acceptor.h"
+#include "support/peer_process.h"
+#include "support/sample_files.h"
+#include "support/temp_dir.h"
+
+using namespace pella;
+using namespace testing_support;
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* kScripts = PELLA_SOURCE_DIR "/tests/services/scripts/";
+
+// `pella serve` on a free port, storing and indexing into `folder`.
+struct ServeProcess {
+    explicit ServeProcess(const std::string& folder) {
+        port = FreePort();
+        started = process.Start({PELLA_CLI_PATH, "serve", "--port", std::to_string(port), "--dir", folder,
+                                  "--log-level", "0"}) &&
+                  WaitForListener(port);
+    }
+    PeerProcess process;
+    int port = 0;
+    bool started = false;
+};
+
+// Samples the server takes as they are: a class of its table, a little-endian or JPEG lossless
+// syntax, one file per SOP Instance UID. Copied into `folder`.
+int CopyServableSamples(const fs::path& folder) {
+    fs::create_directories(folder);
+    std::set<std::string> seen;
+    int copied = 0;
+    for (const auto& path : PydicomSamples()) {
+        ElementList data;
+        std::string syntax;
+        if (!ReadDatasetAndSyntax(path.string(), data, syntax)) continue;
+        if (syntax != "1.2.840.10008.1.2" && syntax != "1.2.840.10008.1.2.1" &&
+            syntax != "1.2.840.10008.1.2.4.70")
+            continue;
+        if (!IsAcceptedSopClass(GetElementText(data, 0x0008, 0x0016))) continue;
+        if (!seen.insert(GetElementText(data, 0x0008, 0x0018)).second) continue;
+        fs::copy_file(path, folder / path.filename());
+        ++copied;
+    }
+    return copied;
+}
+
+int Lines(const fs::path& file) {
+    std::ifstream in(file);
+    return static_cast<int>(std::count(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>(), '\n'));
+}
+
+std::string Compare(const fs::path& sources, const fs::path& stored) {
+    int code = -1;
+    std::string out = RunCommand("/usr/bin/python3 " + std::string(kScripts) + "compare_folders.py " +
+                                     Quote(sources.string()) + " " + Quote(stored.string()) + " 2>&1",
+                                 &code);
+    return code == 0 ? "" : out + " (exit " + std::to_string(code) + ")";
+}
+
+}  // namespace
+
+TEST(ServeRoundTrip, PellaStoreAndSendSeriesDeliverEverySample) {
+    TempDir dir;
+    fs::path samples = dir.Path() / "samples";
+    int count = CopyServableSamples(samples);
+    ASSERT_GE(count, 6);
+
+    ServeProcess byStore(dir.File("by-store"));
+    ASSERT_TRUE(byStore.started);
+    std::string files;
+    for (const auto& entry : fs::directory_iterator(samples)) files += Quote(entry.path().string()) + " ";
+    int code = -1;
+    std::string out = RunCommand(std::string(PELLA_CLI_PATH) + " store --no-progress 127.0.0.1 " +
+                                     std::to_string(byStore.port) + " " + files + " 2>&1",
+                                 &code);
+    EXPECT_EQ(code, 0) << out;
+    byStore.process.Stop();
+    EXPECT_EQ(Compare(samples, dir.File("by-store")), "");
+
+    ServeProcess bySeries(dir.File("by-series"));
+    ASSERT_TRUE(bySeries.started);
+    out = RunCommand(std::string(PELLA_CLI_PATH) + " send-series --no-progress 127.0.0.1 " +
+                         std::to_string(bySeries.port) + " " + Quote(samples.string()) + " 2>&1",
+                     &code);
+    EXPECT_EQ(code, 0) << out;
+    bySeries.process.Stop();
+    EXPECT_EQ(Compare(samples, dir.File("by-series")), "");
+}
+
+TEST(ServeRoundTrip, StorescuSeriesOf200IsFiledAndIndexed) {
+    TempDir dir;
+    fs::path series = dir.Path() / "series";
+    fs::create_directories(series);
+    int code = -1;
+    std::string made = RunCommand(
+        "/usr/bin/python3 -c \"import sys, pydicom; from pydicom.data import get_testdata_file; "
+        "from pydicom.uid import generate_uid\n"
+        "ds = pydicom.dcmread(get_testdata_file('CT_small.dcm'))\n"
+        "for i in range(200):\n"
+        "    ds.SOPInstanceUID = ds.file_meta.MediaStorageSOPInstanceUID = generate_uid()\n"
+        "    ds.InstanceNumber = i + 1\n"
+        "    ds.save_as(sys.argv[1] + '/ct%03d.dcm' % i, write_like_original=False)\" " +
+            Quote(series.string()) + " 2>&1",
+        &code);
+    ASSERT_EQ(code, 0) << made;
+
+    ServeProcess serve(dir.File("db"));
+    ASSERT_TRUE(serve.started);
+    std::string out = RunCommand("TCP_NODELAY=1 storescu 127.0.0.1 " + std::to_string(serve.port) + " +sd " +
+                                     Quote(series.string()) + " 2>&1",
+                                 &code);
+    EXPECT_EQ(code, 0) << out;
+    serve.process.Stop();
+
+    EXPECT_EQ(Compare(series, dir.File("db")), "");
+    EXPECT_EQ(Lines(dir.File("db/KPStudy.dir")), 1);
+    fs::path study;
+    for (const auto& entry : fs::directory_iterator(dir.File("db")))
+        if (entry.is_directory()) study = entry.path();
+    ASSERT_FALSE(study.empty());
+    EXPECT_EQ(Lines(study / "Series.dir"), 1);
+    fs::path seriesFolder;
+    for (const auto& entry : fs::directory_iterator(study))
+        if (entry.is_directory()) seriesFolder = entry.path();
+    EXPECT_EQ(Lines(seriesFolder / "Image.dir"), 200);
+    // Field 3 of every image line names a file of the series folder.
+    std::ifstream index(seriesFolder / "Image.dir");
+    std::string line;
+    int named = 0;
+    while (std::getline(index, line)) {
+        std::size_t first = line.find(','), second = line.find(',', first + 1), third = line.find(',', second + 1);
+        std::string sop = line.substr(second + 1, third - second - 1);
+        named += fs::exists(seriesFolder / (sop + ".dcm")) ? 1 : 0;
+    }
+    EXPECT_EQ(named, 200);
+}
