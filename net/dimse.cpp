@@ -13,6 +13,8 @@ namespace pella {
 namespace {
 
 constexpr const char* kImplicitLE = "1.2.840.10008.1.2";
+// P-DATA-TF PDUs gathered before a send.
+constexpr std::size_t kSendBatch = 64 * 1024;
 constexpr const char* kBigEndianSyntax = "1.2.840.10008.1.2.2";
 constexpr const char* kGrayscalePrintMeta = "1.2.840.10008.5.1.1.9";
 constexpr const char* kColorPrintMeta = "1.2.840.10008.5.1.1.18";
@@ -80,11 +82,12 @@ bool SendFragments(PDU& pdu, uint8_t contextID) {
                                                (last ? kPdvLastFragment : 0));
         if (!WritePDataHeader(pdu.buffer, contextID, control, static_cast<uint32_t>(n))) return false;
         pdu.buffer.WriteBytes(unit.data() + sent, n);
-        if (!pdu.buffer.Flush()) {
+        sent += n;
+        // Several PDUs leave in one send: far fewer system calls and packets for large units.
+        if ((last || pdu.buffer.OutputPending() >= kSendBatch) && !pdu.buffer.Flush()) {
             LogFailure("P-DATA-TF could not be sent");
             return false;
         }
-        sent += n;
     }
     return true;
 }
