@@ -281,6 +281,37 @@ TEST(StoreServerLimits, RunningOutOfDescriptorsDoesNotStopTheServer) {
     EXPECT_TRUE(EchoServed(running.port));
 }
 
+// A peer that sends requests but never reads the answers: once nothing more can be sent to it
+// for the receive wait, the server drops it and serves the next association.
+TEST(StoreServerLimits, APeerThatStopsReadingIsDropped) {
+    TempDir dir;
+    HostileServer running(dir);
+    ASSERT_TRUE(running.started);
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    int small = 4096;
+    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    ASSERT_TRUE(ConnectSocket(fd, running.port));
+    Bytes request = pdu_test::Associate(0x01, "PELLA", "DEAF",
+                                        {pdu_test::ProposedContext(1, kVerification, {kImplicit}), pdu_test::UserInfo()});
+    Bytes echo = PData(1, 0x03, EchoCommand(1));
+    Bytes echoes;
+    for (int i = 0; i < 256; ++i) echoes.insert(echoes.end(), echo.begin(), echo.end());
+    ASSERT_EQ(send(fd, request.data(), request.size(), MSG_NOSIGNAL), static_cast<ssize_t>(request.size()));
+    fcntl(fd, F_SETFL, O_NONBLOCK);
+    // Echo requests until the connection fails; each wait for room is bounded.
+    bool dropped = false;
+    for (std::size_t offset = 0; !dropped;) {
+        pollfd watch{fd, POLLOUT, 0};
+        if (poll(&watch, 1, 20000) <= 0) break;
+        ssize_t n = send(fd, echoes.data() + offset, echoes.size() - offset, MSG_NOSIGNAL);
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) dropped = true;
+        if (n > 0) offset = (offset + static_cast<std::size_t>(n)) % echoes.size();
+    }
+    close(fd);
+    EXPECT_TRUE(dropped) << "the server still waits to send to a peer that does not read";
+    EXPECT_TRUE(EchoServed(running.port));
+}
+
 // A few thousand mutated and random exchanges, bounded in count and time. Each must end with
 // the server closing the connection; afterwards the server still answers, and nothing it wrote
 // lies outside its storage folder.
