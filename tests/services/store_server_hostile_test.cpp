@@ -17,6 +17,7 @@
 #include "net/pdu_limits.h"
 #include "services/echo.h"
 #include "services/store_server.h"
+#include "support/running_store_server.h"
 #include "support/sample_files.h"
 #include "support/scripted_peer.h"
 #include "support/temp_dir.h"
@@ -30,23 +31,6 @@ namespace {
 constexpr const char* kVerification = "1.2.840.10008.1.1";
 constexpr const char* kCtImage = "1.2.840.10008.5.1.4.1.1.2";
 constexpr const char* kImplicit = "1.2.840.10008.1.2";
-
-struct HostileServer {
-    HostileServer(const TempDir& dir, std::size_t maxDataSetBytes = kMaxReceivedDataSet) {
-        StoreServerConfig config;
-        config.port = "0";
-        config.storageFolder = dir.File("db");
-        config.databaseRoot = dir.File("db");
-        config.receiveTimeoutSeconds = 3;
-        config.maxDataSetBytes = maxDataSetBytes;
-        server = std::make_unique<StoreServer>(config);
-        started = server->Start();
-        port = std::to_string(server->Port());
-    }
-    std::unique_ptr<StoreServer> server;
-    bool started = false;
-    std::string port;
-};
 
 // A complete C-ECHO on a fresh association: the server still serves.
 bool EchoServed(const std::string& port) {
@@ -203,7 +187,7 @@ bool AllFilesInside(const fs::path& root, const fs::path& inside) {
 
 TEST(StoreServerLimits, ACommandThatNeverEndsIsAbortedAtItsLimit) {
     TempDir dir;
-    HostileServer running(dir);
+    RunningServer running(dir, 3);
     ASSERT_TRUE(running.started);
     PDU pdu(10);
     std::string calling = "HOSTILE";
@@ -218,7 +202,7 @@ TEST(StoreServerLimits, ACommandThatNeverEndsIsAbortedAtItsLimit) {
 
 TEST(StoreServerLimits, ADataSetPastTheLimitIsAbortedAndSmallerOnesAreStored) {
     TempDir dir;
-    HostileServer running(dir, 1024 * 1024);
+    RunningServer running(dir, 3, 1024 * 1024);
     ASSERT_TRUE(running.started);
     {
         PDU pdu(10);
@@ -248,7 +232,7 @@ TEST(StoreServerLimits, ADataSetPastTheLimitIsAbortedAndSmallerOnesAreStored) {
 // connection that arrived meanwhile is served once descriptors are free again.
 TEST(StoreServerLimits, RunningOutOfDescriptorsDoesNotStopTheServer) {
     TempDir dir;
-    HostileServer running(dir);
+    RunningServer running(dir, 3);
     ASSERT_TRUE(running.started);
     rlimit saved{};
     ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
@@ -285,7 +269,7 @@ TEST(StoreServerLimits, RunningOutOfDescriptorsDoesNotStopTheServer) {
 // for the receive wait, the server drops it and serves the next association.
 TEST(StoreServerLimits, APeerThatStopsReadingIsDropped) {
     TempDir dir;
-    HostileServer running(dir);
+    RunningServer running(dir, 3);
     ASSERT_TRUE(running.started);
     int fd = socket(AF_INET, SOCK_STREAM, 0);
     int small = 4096;
@@ -317,7 +301,7 @@ TEST(StoreServerLimits, APeerThatStopsReadingIsDropped) {
 // lies outside its storage folder.
 TEST(StoreServerFuzz, MutatedExchangesNeverStopTheServer) {
     TempDir dir;
-    HostileServer running(dir);
+    RunningServer running(dir, 3);
     ASSERT_TRUE(running.started);
     const Bytes seed = ConformingExchange();
     ASSERT_TRUE(PlayAndDrain(running.port, seed));
