@@ -132,8 +132,9 @@ bool ReceiveUnit(PDU& pdu) {
         if (!ReadPdvHeader(pdu.buffer, data.pendingLength, header))
             return Abort(pdu, "Malformed presentation data value");
         std::size_t fragment = header.FragmentLength();
-        if (data.staging.size() + fragment > kMaxReceivedUnit)
-            return Abort(pdu, "Message larger than 2 GiB");
+        std::size_t limit = header.IsCommand() ? kMaxReceivedCommand : data.dataSetLimit;
+        if (data.staging.size() + fragment > limit)
+            return Abort(pdu, "Message larger than " + std::to_string(limit) + " bytes");
         std::size_t before = data.staging.size();
         data.staging.resize(before + fragment);
         if (!pdu.buffer.ReadBytes(data.staging.data() + before, fragment)) {

@@ -15,8 +15,6 @@ constexpr int kDataSet = 0;
 
 // Largest fragment of a unit sent in one P-DATA-TF.
 constexpr std::size_t kMaxFragment = 4096;
-// A received unit larger than this is refused (element lengths are 32-bit signed).
-constexpr std::size_t kMaxReceivedUnit = 0x7FFFFFFF;
 
 // The proposed presentation context for a SOP class (print classes travel on the print meta
 // class's context); 0 when none.

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "net/pdu_limits.h"
+
 namespace pella {
 
 class PDataRecord {
@@ -18,6 +20,7 @@ public:
     uint8_t receivedControl = 0;    // control header of the last value read
     uint8_t messageContextID = 0;   // context of the unit being sent, or of the last one received
     uint8_t sendControl = 0;        // control header of the unit being sent
+    std::size_t dataSetLimit = kMaxReceivedDataSet;  // largest data set unit accepted
 };
 
 }  // namespace pella

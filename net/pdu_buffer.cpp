@@ -69,11 +69,15 @@ bool PduBuffer::Flush() {
 
 bool PduBuffer::FillInput(std::size_t count) {
     while (inputAvailable_ < count) {
-        std::vector<uint8_t> received(kReceiveSize);
-        int n = transport_.Receive(received.data(), received.size());
+        // Receives go into the free room of the newest block, so a peer that sends one byte at
+        // a time costs one block per kInputBlockSize bytes rather than one block per receive.
+        if (inputBlocks_.empty() || inputBlocks_.back().end == inputBlocks_.back().data.size())
+            inputBlocks_.push_back(Block{std::vector<uint8_t>(kInputBlockSize), 0, 0});
+        Block& last = inputBlocks_.back();
+        std::size_t room = std::min(kReceiveSize, last.data.size() - last.end);
+        int n = transport_.Receive(last.data.data() + last.end, room);
         if (n <= 0) return false;  // the transport never reports 0; treating it as an end avoids a spin
-        received.resize(static_cast<std::size_t>(n));
-        inputBlocks_.push_back(Block{std::move(received), 0, static_cast<std::size_t>(n)});
+        last.end += static_cast<std::size_t>(n);
         inputAvailable_ += static_cast<std::size_t>(n);
     }
     return true;
@@ -90,7 +94,11 @@ void PduBuffer::TakeInput(uint8_t* destination, std::size_t count) {
         }
         first.begin += n;
         count -= n;
-        if (first.begin == first.end) inputBlocks_.pop_front();
+        if (first.begin != first.end) continue;
+        if (inputBlocks_.size() == 1)
+            first.begin = first.end = 0;  // the only block is kept for the next receives
+        else
+            inputBlocks_.pop_front();
     }
 }
 
@@ -195,6 +203,12 @@ std::size_t PduBuffer::MoveOutputTo(PduBuffer& destination, std::size_t count) {
     }
     outputPending_ -= moved;
     return moved;
+}
+
+std::size_t PduBuffer::InputMemory() const {
+    std::size_t held = 0;
+    for (const Block& block : inputBlocks_) held += block.data.size();
+    return held;
 }
 
 void PduBuffer::Clear() {

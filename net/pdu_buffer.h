@@ -20,6 +20,7 @@ class PduBuffer {
 public:
     static constexpr std::size_t kBlockSize = 32600;
     static constexpr std::size_t kReceiveSize = 1024;
+    static constexpr std::size_t kInputBlockSize = 16384;  // receives fill blocks of this size
 
     explicit PduBuffer(int timeoutSeconds = kDefaultReceiveTimeoutSeconds);
     PduBuffer(const PduBuffer&) = delete;
@@ -62,6 +63,9 @@ public:
 
     std::size_t InputAvailable() const { return inputAvailable_; }
     std::size_t OutputPending() const { return outputPending_; }
+    // Bytes of memory held for input: at most two blocks more than the unread input, however
+    // small the pieces the peer sent it in.
+    std::size_t InputMemory() const;
 
     TcpTransport& Transport() { return transport_; }
     const TcpTransport& Transport() const { return transport_; }

@@ -49,6 +49,19 @@ std::string DottedText(const sockaddr_in& address) {
     return text;
 }
 
+// Accept errors after which the listening socket is still good: the pending connection failed
+// or the process ran short of descriptors or memory for a moment.
+bool IsPassingAcceptError(int error) {
+    switch (error) {
+        case ECONNABORTED: case EMFILE: case ENFILE: case ENOBUFS: case ENOMEM: case EPROTO:
+        case EPERM: case ENETDOWN: case ENOPROTOOPT: case EHOSTDOWN: case ENONET:
+        case EHOSTUNREACH: case EOPNOTSUPP: case ENETUNREACH: case ETIMEDOUT: case EAGAIN:
+            return true;
+        default:
+            return false;
+    }
+}
+
 bool IsReadable(short events) { return (events & (POLLIN | POLLHUP | POLLERR)) != 0; }
 
 }  // namespace
@@ -150,7 +163,10 @@ bool TcpTransport::Accept() {
     } while (accepted < 0 && errno == EINTR);
     if (accepted < 0) {
         lastError_ = errno;
-        Close();
+        if (IsPassingAcceptError(lastError_))
+            connection_.Reset();
+        else
+            Close();
         return false;
     }
     connection_.Reset(accepted);

@@ -36,7 +36,9 @@ public:
     // The same with a port number; 0 lets the system choose a free port (see BoundPort).
     bool ListenOnPort(uint16_t port);
 
-    // Waits for the next incoming connection and makes it the data connection. A failure closes
+    // Waits for the next incoming connection and makes it the data connection. A failure that
+    // concerns only that connection or a passing shortage (no free descriptor or memory, a peer
+    // gone before it was taken) leaves the listening socket open; any other failure closes
     // everything, which ends a listening loop.
     bool Accept();
 

@@ -1,5 +1,6 @@
 #include "services/index_lines.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <initializer_list>
 
@@ -21,7 +22,11 @@ std::string JoinFields(const ElementList& dataSet, std::initializer_list<Tag> ta
     for (const Tag& tag : tags) {
         if (!first) line += ',';
         first = false;
-        line += GetElementText(dataSet, tag.group, tag.element);
+        // A received value never ends an index line early: its own line breaks become spaces.
+        std::string value = GetElementText(dataSet, tag.group, tag.element);
+        std::replace(value.begin(), value.end(), '\r', ' ');
+        std::replace(value.begin(), value.end(), '\n', ' ');
+        line += value;
     }
     return line;
 }

@@ -1,7 +1,10 @@
 #include "services/store_server.h"
 
+#include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
+
+#include <cstring>
 
 #include "data/dataset_writer.h"
 #include "data/element_header.h"
@@ -18,6 +21,13 @@ namespace pella {
 namespace {
 
 constexpr const char* kImplicitLE = "1.2.840.10008.1.2";
+constexpr int kAcceptRetryMilliseconds = 100;
+
+// Waits up to `milliseconds` for the stop signal; true when it came.
+bool WaitForStop(int wakeDescriptor, int milliseconds) {
+    pollfd watched{wakeDescriptor, POLLIN, 0};
+    return ::poll(&watched, 1, milliseconds) > 0;
+}
 
 void LogProgress(const std::string& text) {
     if (LogLevel() > 0) WriteLogLine(text);
@@ -98,6 +108,7 @@ uint16_t StoreReceivedObject(const StoreServerConfig& config, const std::string&
 
 bool ServeAssociation(const StoreServerConfig& config, SocketHandle connection) {
     PDU pdu(config.receiveTimeoutSeconds);
+    pdu.data.dataSetLimit = config.maxDataSetBytes;
     if (!AcceptAssociation(pdu, std::move(connection))) return false;
     while (true) {
         ElementList command;
@@ -163,12 +174,21 @@ void StoreServer::Stop() {
 
 void StoreServer::Run() {
     while (listener_.WaitForConnection(wakeDescriptor_)) {
-        if (!listener_.Accept()) break;
-        LogProgress("Connection from " + listener_.PeerAddress());
         try {
+            if (!listener_.Accept()) {
+                if (!listener_.IsListening()) break;
+                // Out of descriptors or memory for a moment: the pending connection is taken
+                // once the shortage ends, so wait a little (or for Stop) and try again.
+                LogFailure("Connection could not be accepted: " + std::string(std::strerror(listener_.LastError())));
+                if (!WaitForStop(wakeDescriptor_, kAcceptRetryMilliseconds)) continue;
+                break;
+            }
+            LogProgress("Connection from " + listener_.PeerAddress());
             ServeAssociation(config_, listener_.TakeConnection());
         } catch (const std::exception& error) {
             LogFailure(std::string("Association ended by an error: ") + error.what());
+        } catch (...) {
+            LogFailure("Association ended by an unknown error");
         }
     }
 }

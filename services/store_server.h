@@ -9,6 +9,7 @@
 
 #include "data/element_list.h"
 #include "net/association.h"
+#include "net/pdu_limits.h"
 #include "net/socket_handle.h"
 #include "net/transport.h"
 
@@ -26,6 +27,7 @@ struct StoreServerConfig {
     std::string storageFolder;         // received files go below it
     std::string databaseRoot = kDefaultDatabaseRoot;  // the three index files go below it
     int receiveTimeoutSeconds = kDefaultReceiveTimeoutSeconds;
+    std::size_t maxDataSetBytes = kMaxReceivedDataSet;  // a larger object aborts its association
 };
 
 class StoreServer {

@@ -64,3 +64,46 @@ TEST(AssociationApi, SetLogKeepsTheFileOnAnEmptyNameAndVersionIsEmpty) {
     Version(version);
     EXPECT_STREQ(version, "");
 }
+
+// Over-long texts from a host are cut to what the wire holds, never copied past a field, and
+// the caller's title buffer is left alone when it holds a title; NULL texts read as empty.
+TEST(AssociationApi, OverLongAndNullTextsAreCutOrRefused) {
+    ScriptedPeer peer;
+    peer.ReadPdu().Send(AcceptBytes(1, "1.2.840.10008.1.2")).ReadPdu().Send(kReleaseRP);
+    peer.Start();
+    std::string longCalling(40, 'C'), longCalled(40, 'D');
+    std::string longUid = "1.2";
+    while (longUid.size() < 100) longUid += ".9";
+    std::vector<char> calling(longCalling.begin(), longCalling.end());
+    calling.push_back('\0');
+    PDU* pdu = NewPDU();
+    ASSERT_NE(pdu, nullptr);
+    EXPECT_EQ(OpenAssoc(pdu, "127.0.0.1", peer.PortText().c_str(), calling.data(), longCalled.c_str(),
+                        longUid.c_str(), longUid.c_str()), 1);
+    EXPECT_EQ(std::string(calling.data()), longCalling);
+    DeletePDU(pdu);
+    auto pdus = peer.Finish();
+    ASSERT_GE(pdus.size(), 1u);
+    const Bytes& request = pdus[0];
+    ASSERT_GT(request.size(), 74u);
+    EXPECT_EQ(std::string(request.begin() + 10, request.begin() + 26), std::string(16, 'D'));
+    EXPECT_EQ(std::string(request.begin() + 26, request.begin() + 42), std::string(16, 'C'));
+    // Every text sub-item of the presentation context holds at most 64 characters.
+    std::size_t at = 74 + 4 + 21;  // fixed part, then the application context item
+    ASSERT_EQ(request[at], 0x20);
+    std::size_t end = at + 4 + (std::size_t{request[at + 2]} << 8 | request[at + 3]);
+    for (std::size_t sub = at + 8; sub + 4 <= end;) {
+        std::size_t length = std::size_t{request[sub + 2]} << 8 | request[sub + 3];
+        EXPECT_LE(length, 64u);
+        sub += 4 + length;
+    }
+
+    char title[17] = "";
+    std::string longHost(300, 'h');
+    EXPECT_EQ(EchoSCU(longHost.c_str(), "104", title, "ANY"), 0);
+    EXPECT_EQ(EchoSCU(nullptr, "104", title, nullptr), 0);
+    EXPECT_EQ(EchoSCU("127.0.0.1", std::string(200, '9').c_str(), nullptr, "ANY"), 0);
+    PDU* unused = NewPDU();
+    EXPECT_EQ(OpenAssoc(unused, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 0);
+    DeletePDU(unused);
+}

@@ -168,3 +168,26 @@ TEST(PduBuffer, StagingMovesBytesBetweenBuffers) {
     uint8_t beyond = 0;
     EXPECT_FALSE(input.ReadU8(beyond));
 }
+
+// A peer that sends one byte per packet: each receive gets one byte, and the memory held for
+// them must stay near their count instead of one receive buffer per byte.
+TEST(PduBuffer, BytesArrivingOneByOneAreHeldCompactly) {
+    int ends[2] = {-1, -1};
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, ends), 0);
+    PduBuffer buffer(5);
+    buffer.Transport().Adopt(SocketHandle(ends[0]));
+    constexpr std::size_t kCount = 3000;
+    std::thread peer([peerEnd = ends[1]] {
+        for (std::size_t i = 0; i < kCount; ++i) {
+            uint8_t one = static_cast<uint8_t>(i);
+            if (::send(peerEnd, &one, 1, MSG_NOSIGNAL) != 1) break;
+        }
+        ::close(peerEnd);
+    });
+    Bytes out(kCount + 1);
+    // One byte more than will come: the read fails at the end and keeps all it received.
+    EXPECT_FALSE(buffer.ReadBytes(out.data(), out.size()));
+    peer.join();
+    EXPECT_EQ(buffer.InputAvailable(), kCount);
+    EXPECT_LE(buffer.InputMemory(), kCount + 2 * PduBuffer::kInputBlockSize);
+}

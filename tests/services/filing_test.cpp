@@ -125,6 +125,25 @@ TEST_F(FilingTest, FirstObjectOfANewStudyWritesOneLineToEachIndex) {
               "ORIGINAL\\PRIMARY\\AXIAL\r\n");
 }
 
+// Received texts with line breaks inside must not forge further index lines.
+TEST_F(FilingTest, LineBreaksInsideValuesStayInsideTheirLine) {
+    ElementList data;
+    AddText(data, 0x0008, 0x0018, "UI", "1.2.3.4.5");
+    AddText(data, 0x0008, 0x1030, "LO", "Chest\r\n9.9.9,20000101,,FORGED");
+    AddText(data, 0x0008, 0x103E, "LO", "Axial\n8.8.8");
+    AddText(data, 0x0008, 0x0008, "CS", "ORIGINAL\r7.7.7");
+    AddText(data, 0x0020, 0x000D, "UI", "1.2.3");
+    AddText(data, 0x0020, 0x000E, "UI", "1.2.3.4");
+    ASSERT_EQ(Index(data), FilingResult::Indexed);
+    std::string study = ReadText(StudyIndex());
+    EXPECT_EQ(CountLines(StudyIndex()), 1u) << study;
+    EXPECT_NE(study.find("Chest  9.9.9,20000101,,FORGED,"), std::string::npos) << study;
+    EXPECT_EQ(CountLines(SeriesIndex("1.2.3")), 1u);
+    EXPECT_NE(ReadText(SeriesIndex("1.2.3")).find("Axial 8.8.8"), std::string::npos);
+    std::string image = ReadText(ImageIndex("1.2.3", "1.2.3.4"));
+    EXPECT_EQ(image.find('\r'), image.size() - 2) << "only the line end holds a CR";
+}
+
 TEST_F(FilingTest, LaterObjectsAddOnlyTheLinesOfWhatIsNew) {
     ASSERT_EQ(Index(MakeObject("1.2.3", "1.2.3.4", "1.2.3.4.5")), FilingResult::Indexed);
     // Second object of the same series: Image.dir only.

@@ -15,6 +15,7 @@
 #include "services/store_server.h"
 #include "support/log_file.h"
 #include "support/peer_process.h"
+#include "support/running_store_server.h"
 #include "support/sample_files.h"
 #include "support/scripted_peer.h"
 #include "support/temp_dir.h"
@@ -24,23 +25,6 @@ using namespace testing_support;
 namespace fs = std::filesystem;
 
 namespace {
-
-// A server on a free port below a temporary folder, which is both storage and database root.
-struct RunningServer {
-    explicit RunningServer(const TempDir& dir, int timeoutSeconds = 10) {
-        StoreServerConfig config;
-        config.port = "0";
-        config.storageFolder = dir.File("db");
-        config.databaseRoot = dir.File("db");
-        config.receiveTimeoutSeconds = timeoutSeconds;
-        server = std::make_unique<StoreServer>(config);
-        started = server->Start();
-        port = std::to_string(server->Port());
-    }
-    std::unique_ptr<StoreServer> server;
-    bool started = false;
-    std::string port;
-};
 
 std::vector<fs::path> StoredFiles(const fs::path& root) {
     std::vector<fs::path> files;
