@@ -15,6 +15,7 @@
 #include "services/store_server.h"
 #include "support/log_file.h"
 #include "support/peer_process.h"
+#include "support/run_command.h"
 #include "support/sample_files.h"
 #include "support/scripted_peer.h"
 #include "support/temp_dir.h"
