@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,12 @@ inline CommandResult RunCommand(const std::vector<std::string>& argv, bool withE
     std::string line;
     for (const std::string& arg : argv) line += Quote(arg) + " ";
     return RunShell(line + (withErr ? "2>&1" : "2>/dev/null"));
+}
+
+// The same for a braced list of arguments (preferred over the command-line form below, which a
+// list of two texts could otherwise also construct).
+inline CommandResult RunCommand(std::initializer_list<std::string> argv, bool withErr = false) {
+    return RunCommand(std::vector<std::string>(argv), withErr);
 }
 
 // Runs a shell command line and returns its standard output; `exitCode` receives its exit status.

@@ -15,6 +15,9 @@ inline std::filesystem::path PydicomTestFiles() {
     return "/usr/lib/python3/dist-packages/pydicom/data/test_files";
 }
 
+// One of pydicom's sample files by name.
+inline std::string PydicomFile(const std::string& name) { return (PydicomTestFiles() / name).string(); }
+
 // Every DICOM sample below the folder (".dcm" files and DICOMDIRs), sorted by path.
 inline std::vector<std::filesystem::path> PydicomSamples() {
     std::vector<std::filesystem::path> files;
