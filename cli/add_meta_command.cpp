@@ -33,14 +33,8 @@ int RunAddMeta(const std::vector<std::string>& argv) {
     if (int exit = ParseOrExit(Spec(), argv, args); exit >= 0) return exit;
     const std::string& file = args.Positionals()[0];
     const std::string& syntaxName = args.Positionals()[1];
-    std::optional<std::string> syntax = ResolveTransferSyntax(syntaxName);
-    if (!syntax) {
-        std::fprintf(stderr,
-                     "pella add-meta: '%s' is neither a transfer syntax UID nor one of the "
-                     "names:\n%s",
-                     syntaxName.c_str(), TransferSyntaxNameTable().c_str());
-        return 2;
-    }
+    std::optional<std::string> syntax = ResolveTransferSyntaxArgument("add-meta", syntaxName);
+    if (!syntax) return 2;
     if (!AppendMetaHeader(file.c_str(), syntax->c_str())) {
         std::fprintf(stderr,
                      "pella add-meta: cannot add a meta header to '%s': it is missing, already "

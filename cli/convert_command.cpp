@@ -36,14 +36,8 @@ int RunConvert(const std::vector<std::string>& argv) {
     const std::string& in = args.Positionals()[0];
     const std::string& out = args.Positionals()[1];
     const std::string& syntaxName = args.Positionals()[2];
-    std::optional<std::string> syntax = ResolveTransferSyntax(syntaxName);
-    if (!syntax) {
-        std::fprintf(stderr,
-                     "pella convert: '%s' is neither a transfer syntax UID nor one of the "
-                     "names:\n%s",
-                     syntaxName.c_str(), TransferSyntaxNameTable().c_str());
-        return 2;
-    }
+    std::optional<std::string> syntax = ResolveTransferSyntaxArgument("convert", syntaxName);
+    if (!syntax) return 2;
     if (!ConvertFileTS(out.c_str(), in.c_str(), syntax->c_str())) {
         std::fprintf(stderr, "pella convert: %s: %s\n", in.c_str(),
                      FailureReason("conversion to " + *syntax + " failed").c_str());

@@ -36,9 +36,8 @@ struct HandleOwner {
 bool RepeatedEcho(const std::string& host, const std::string& port, NetworkSettings& settings,
                   long repeat, std::string& reason) {
     std::unique_ptr<PDU, HandleOwner> pdu(NewPDU());
-    char calling[17] = {0};
-    settings.callingAETitle.copy(calling, 16);
-    if (!pdu || !OpenAssoc(pdu.get(), host.c_str(), port.c_str(), calling,
+    std::array<char, 17> calling = CallingTitleBuffer(settings);
+    if (!pdu || !OpenAssoc(pdu.get(), host.c_str(), port.c_str(), calling.data(),
                            settings.calledAETitle.c_str(), kVerification, nullptr)) {
         reason = FailureReason("association not accepted");
         return false;
@@ -72,9 +71,8 @@ int RunEcho(const std::vector<std::string>& argv) {
     std::string reason;
     bool ok;
     if (repeat == 1) {
-        char calling[17] = {0};
-        settings.callingAETitle.copy(calling, 16);
-        ok = EchoSCU(host.c_str(), port.c_str(), calling, settings.calledAETitle.c_str());
+        std::array<char, 17> calling = CallingTitleBuffer(settings);
+        ok = EchoSCU(host.c_str(), port.c_str(), calling.data(), settings.calledAETitle.c_str());
         if (!ok) reason = FailureReason("echo failed");
     } else {
         ok = RepeatedEcho(host, port, settings, repeat, reason);

@@ -16,6 +16,12 @@ std::vector<OptionSpec> NetworkOptions() {
     };
 }
 
+std::array<char, 17> CallingTitleBuffer(const NetworkSettings& settings) {
+    std::array<char, 17> calling{};
+    settings.callingAETitle.copy(calling.data(), 16);
+    return calling;
+}
+
 bool ParseNumber(const std::string& text, long low, long high, long& out) {
     char* end = nullptr;
     long value = std::strtol(text.c_str(), &end, 10);

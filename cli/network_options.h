@@ -1,6 +1,7 @@
 // Options shared by the network subcommands: AE titles, the protocol log, failure reasons.
 #pragma once
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,10 @@ struct NetworkSettings {
     std::string callingAETitle;  // empty: the library's default
     std::string calledAETitle;
 };
+
+// The calling title in the writable 17-character buffer the library's calls take (it fills in
+// its default when the title is empty).
+std::array<char, 17> CallingTitleBuffer(const NetworkSettings& settings);
 
 // Reads the titles and applies --log/--log-level (SetLOG). False, with the reason printed,
 // on a bad value.

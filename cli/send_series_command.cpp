@@ -38,10 +38,9 @@ int RunSendSeries(const std::vector<std::string>& argv) {
     const std::string& host = args.Positionals()[0];
     const std::string& port = args.Positionals()[1];
     const std::string& folder = args.Positionals()[2];
-    char calling[17] = {0};
-    settings.network.callingAETitle.copy(calling, 16);
+    std::array<char, 17> calling = CallingTitleBuffer(settings.network);
     StoreReport report("send-series", 0, settings.progress);
-    bool ok = SendSeriesReport(host.c_str(), port.c_str(), calling,
+    bool ok = SendSeriesReport(host.c_str(), port.c_str(), calling.data(),
                                settings.network.calledAETitle.c_str(), folder.c_str(),
                                settings.wantedSyntax.c_str(), settings.convert ? 1 : 0,
                                &StoreReport::Callback, &report) != 0;

@@ -49,9 +49,8 @@ bool StoreEach(const std::string& host, const std::string& port,
                StoreReport& report) {
     bool all = true;
     for (const std::string& file : files) {
-        char calling[17] = {0};
-        settings.network.callingAETitle.copy(calling, 16);
-        bool stored = StoreSCU(host.c_str(), port.c_str(), calling,
+        std::array<char, 17> calling = CallingTitleBuffer(settings.network);
+        bool stored = StoreSCU(host.c_str(), port.c_str(), calling.data(),
                                settings.network.calledAETitle.c_str(), file.c_str(),
                                settings.wantedSyntax.c_str(), settings.convert ? 1 : 0);
         all = all && stored;
@@ -66,9 +65,8 @@ bool StoreOnOne(const std::string& host, const std::string& port,
                 StoreReport& report) {
     std::vector<const char*> names;
     for (const std::string& file : files) names.push_back(file.c_str());
-    char calling[17] = {0};
-    settings.network.callingAETitle.copy(calling, 16);
-    return StoreFileList(host.c_str(), port.c_str(), calling,
+    std::array<char, 17> calling = CallingTitleBuffer(settings.network);
+    return StoreFileList(host.c_str(), port.c_str(), calling.data(),
                          settings.network.calledAETitle.c_str(), names.data(),
                          static_cast<int32_t>(names.size()), settings.wantedSyntax.c_str(),
                          settings.convert ? 1 : 0, &StoreReport::Callback, &report) != 0;

@@ -1,7 +1,5 @@
 #include "cli/store_options.h"
 
-#include <cstdio>
-
 #include "cli/transfer_syntax_names.h"
 
 namespace cli {
@@ -23,14 +21,8 @@ std::string StoreSyntaxHelp() { return "Short names for --syntax:\n" + TransferS
 bool ApplyStoreOptions(const std::string& command, const Args& args, StoreSettings& out) {
     if (!ApplyNetworkOptions(command, args, out.network)) return false;
     if (auto name = args.Value("--syntax")) {
-        std::optional<std::string> uid = ResolveTransferSyntax(*name);
-        if (!uid) {
-            std::fprintf(stderr,
-                         "pella %s: '%s' is neither a transfer syntax UID nor one of the "
-                         "names:\n%s",
-                         command.c_str(), name->c_str(), TransferSyntaxNameTable().c_str());
-            return false;
-        }
+        std::optional<std::string> uid = ResolveTransferSyntaxArgument(command, *name);
+        if (!uid) return false;
         out.wantedSyntax = *uid;
     }
     out.convert = args.Has("--convert");

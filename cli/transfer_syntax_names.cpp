@@ -1,5 +1,7 @@
 #include "cli/transfer_syntax_names.h"
 
+#include <cstdio>
+
 namespace cli {
 
 namespace {
@@ -32,6 +34,16 @@ std::optional<std::string> ResolveTransferSyntax(const std::string& nameOrUid) {
         if (nameOrUid == entry.name) return std::string(entry.uid);
     if (LooksLikeUid(nameOrUid)) return nameOrUid;
     return std::nullopt;
+}
+
+std::optional<std::string> ResolveTransferSyntaxArgument(const std::string& command,
+                                                         const std::string& nameOrUid) {
+    std::optional<std::string> uid = ResolveTransferSyntax(nameOrUid);
+    if (!uid)
+        std::fprintf(stderr,
+                     "pella %s: '%s' is neither a transfer syntax UID nor one of the names:\n%s",
+                     command.c_str(), nameOrUid.c_str(), TransferSyntaxNameTable().c_str());
+    return uid;
 }
 
 std::string TransferSyntaxNameTable() {

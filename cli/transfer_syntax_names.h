@@ -10,6 +10,11 @@ namespace cli {
 // made of digits and dots is taken as a UID as it stands; anything else gives nothing.
 std::optional<std::string> ResolveTransferSyntax(const std::string& nameOrUid);
 
+// ResolveTransferSyntax for a command's argument: an unknown name is reported on standard error
+// as "pella COMMAND: 'NAME' is neither a transfer syntax UID nor one of the names:" and the table.
+std::optional<std::string> ResolveTransferSyntaxArgument(const std::string& command,
+                                                         const std::string& nameOrUid);
+
 // One line per short name, "  name  UID  description", for --help texts.
 std::string TransferSyntaxNameTable();
 

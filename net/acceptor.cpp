@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "data/conversion_syntax.h"
+#include "data/element_header.h"
 #include "log/protocol_log.h"
 #include "net/identifiers.h"
 
@@ -9,10 +11,6 @@ namespace pella {
 
 namespace {
 
-constexpr const char* kJpegBaseline = "1.2.840.10008.1.2.4.50";
-constexpr const char* kJpegLossless = "1.2.840.10008.1.2.4.70";
-constexpr const char* kImplicitLE = "1.2.840.10008.1.2";
-constexpr const char* kExplicitLE = "1.2.840.10008.1.2.1";
 constexpr const char* kUltrasoundMultiframe = "1.2.840.10008.5.1.4.1.1.3.1";
 
 constexpr std::array<const char*, 20> kAcceptedSopClasses = {
@@ -66,7 +64,7 @@ bool IsAcceptedSopClass(const std::string& abstractSyntax) {
 std::string ChooseTransferSyntax(const PresentationContextRQ& proposed) {
     const std::string& abstract = proposed.abstractSyntax.text;
     if (abstract == kUltrasoundMultiframe && Offers(proposed, kJpegBaseline)) return kJpegBaseline;
-    for (const char* syntax : {kJpegLossless, kImplicitLE, kExplicitLE, kJpegBaseline})
+    for (const char* syntax : {kJpegLossless, kImplicitLittleEndian, kExplicitLittleEndian, kJpegBaseline})
         if (Offers(proposed, syntax)) return syntax;
     return "";
 }

@@ -1,13 +1,12 @@
 #include "net/association.h"
 
+#include "data/element_header.h"
 #include "log/protocol_log.h"
 #include "net/identifiers.h"
 
 namespace pella {
 
 namespace {
-
-constexpr const char* kImplicitLE = "1.2.840.10008.1.2";
 
 void LogProgress(const std::string& text) {
     if (LogLevel() > 0) WriteLogLine(text);
@@ -36,18 +35,18 @@ bool ReadAcceptance(PDU& pdu) {
 
 std::vector<std::string> OpenAssocSyntaxes(const std::string& wanted) {
     std::vector<std::string> syntaxes;
-    if (!wanted.empty() && wanted != kImplicitLE) syntaxes.push_back(wanted);
-    syntaxes.push_back(kImplicitLE);
+    if (!wanted.empty() && wanted != kImplicitLittleEndian) syntaxes.push_back(wanted);
+    syntaxes.push_back(kImplicitLittleEndian);
     return syntaxes;
 }
 
 std::vector<std::string> StoreAssocSyntaxes(const std::string& fileSyntax,
                                             const std::string& wantedSyntax) {
     std::vector<std::string> syntaxes;
-    if (!wantedSyntax.empty() && wantedSyntax != kImplicitLE) syntaxes.push_back(wantedSyntax);
-    if (!fileSyntax.empty() && fileSyntax != kImplicitLE && fileSyntax != wantedSyntax)
+    if (!wantedSyntax.empty() && wantedSyntax != kImplicitLittleEndian) syntaxes.push_back(wantedSyntax);
+    if (!fileSyntax.empty() && fileSyntax != kImplicitLittleEndian && fileSyntax != wantedSyntax)
         syntaxes.push_back(fileSyntax);
-    syntaxes.push_back(kImplicitLE);
+    syntaxes.push_back(kImplicitLittleEndian);
     return syntaxes;
 }
 

@@ -5,6 +5,7 @@
 #include "data/dataset_reader.h"
 #include "data/dataset_writer.h"
 #include "data/dictionary.h"
+#include "data/element_header.h"
 #include "data/element_dump.h"
 #include "log/protocol_log.h"
 
@@ -12,10 +13,8 @@ namespace pella {
 
 namespace {
 
-constexpr const char* kImplicitLE = "1.2.840.10008.1.2";
 // P-DATA-TF PDUs gathered before a send.
 constexpr std::size_t kSendBatch = 64 * 1024;
-constexpr const char* kBigEndianSyntax = "1.2.840.10008.1.2.2";
 constexpr const char* kGrayscalePrintMeta = "1.2.840.10008.5.1.1.9";
 constexpr const char* kColorPrintMeta = "1.2.840.10008.5.1.1.18";
 
@@ -47,13 +46,13 @@ bool ContextEncoding(const PDU& pdu, uint8_t contextID, bool& explicitVR) {
         LogFailure("No accepted presentation context " + std::to_string(contextID));
         return false;
     }
-    if (syntax == kBigEndianSyntax) {
+    if (syntax == kExplicitBigEndian) {
         // Data sets are held little endian; sending them under a big-endian name would
         // corrupt them.
         LogFailure("Explicit VR big endian is not supported on the network");
         return false;
     }
-    explicitVR = syntax != kImplicitLE;
+    explicitVR = syntax != kImplicitLittleEndian;
     return true;
 }
 
@@ -198,17 +197,23 @@ bool FindAcceptedSyntax(const PDU& pdu, uint8_t contextID, std::string& syntax) 
     return false;
 }
 
-bool SendMessage(PDU& pdu, const ElementList& list, const std::string& sopClassUid, int kind) {
+uint8_t AcceptedContextFor(const PDU& pdu, const std::string& sopClassUid, std::string& syntax) {
     uint8_t id = FindContextID(pdu, sopClassUid);
     if (id == 0) {
         LogFailure("No presentation context proposed for " + sopClassUid);
-        return false;
+        return 0;
     }
-    std::string acceptedSyntax;
-    if (!FindAcceptedSyntax(pdu, id, acceptedSyntax)) {
+    if (!FindAcceptedSyntax(pdu, id, syntax)) {
         LogFailure("The presentation context for " + sopClassUid + " was not accepted");
-        return false;
+        return 0;
     }
+    return id;
+}
+
+bool SendMessage(PDU& pdu, const ElementList& list, const std::string& sopClassUid, int kind) {
+    std::string acceptedSyntax;
+    uint8_t id = AcceptedContextFor(pdu, sopClassUid, acceptedSyntax);
+    if (id == 0) return false;
     bool explicitVR = false;
     if (kind != kCommandSet && !ContextEncoding(pdu, id, explicitVR)) return false;
     if (!EncodeUnit(pdu, list, explicitVR)) return false;

@@ -23,6 +23,10 @@ uint8_t FindContextID(const PDU& pdu, const std::string& sopClassUid);
 // The transfer syntax accepted for a context; false when the context was not accepted.
 bool FindAcceptedSyntax(const PDU& pdu, uint8_t contextID, std::string& syntax);
 
+// The context proposed for the SOP class, with the transfer syntax accepted on it in `syntax`;
+// 0, with the reason logged, when none was proposed or the peer did not accept it.
+uint8_t AcceptedContextFor(const PDU& pdu, const std::string& sopClassUid, std::string& syntax);
+
 // Sends a command set (kind 1, always implicit VR little endian) or a data set (kind 0, in the
 // context's accepted syntax) on the context proposed for the SOP class.
 bool SendMessage(PDU& pdu, const ElementList& list, const std::string& sopClassUid, int kind);

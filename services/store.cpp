@@ -75,16 +75,8 @@ bool CanTravelAs(const std::string& fileSyntax, const std::string& accepted, boo
 
 bool WriteStoreRQ(PDU& pdu, ElementList& data, const std::string& sopClassUid,
                   const std::string& fileSyntax, bool convert) {
-    uint8_t contextID = FindContextID(pdu, sopClassUid);
-    if (contextID == 0) {
-        LogFailure("No presentation context proposed for " + sopClassUid);
-        return false;
-    }
     std::string accepted;
-    if (!FindAcceptedSyntax(pdu, contextID, accepted)) {
-        LogFailure("The presentation context for " + sopClassUid + " was not accepted");
-        return false;
-    }
+    if (AcceptedContextFor(pdu, sopClassUid, accepted) == 0) return false;
     ElementList converted;
     const ElementList* toSend = DataSetToSend(data, converted, fileSyntax, accepted, convert);
     if (toSend == nullptr) return false;

@@ -20,7 +20,6 @@ namespace pella {
 
 namespace {
 
-constexpr const char* kImplicitLE = "1.2.840.10008.1.2";
 constexpr int kAcceptRetryMilliseconds = 100;
 
 // Waits up to `milliseconds` for the stop signal; true when it came.
@@ -85,7 +84,7 @@ uint16_t StoreReceivedObject(const StoreServerConfig& config, const std::string&
                              const ElementList& dataSet) {
     // Objects are filed in the syntax they arrived in: the value bytes stay as received, and
     // sequences of defined length keep the encoding of their contents.
-    bool explicitVR = transferSyntax != kImplicitLE;
+    bool explicitVR = transferSyntax != kImplicitLittleEndian;
     const std::string& fileSyntax = transferSyntax;
     ElementList meta;
     BuildMetaHeader(meta, GetElementText(dataSet, 0x0008, 0x0016),

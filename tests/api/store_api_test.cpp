@@ -11,8 +11,6 @@ using namespace testing_support;
 
 namespace {
 
-std::string Sample(const std::string& name) { return (PydicomTestFiles() / name).string(); }
-
 // The UID value of an element of a list read with DICOMFile, without its padding.
 std::string UidOf(ElementList* list, uint16_t group, uint16_t element) {
     for (int32_t i = 0; i < ElementCount(list); ++i) {
@@ -33,7 +31,7 @@ TEST(StoreApi, CallerDrivenStoreOfAFileReadWithDICOMFile) {
     ElementList* meta = CreateElementList();
     ElementList* data = CreateElementList();
     uint8_t explicitVR = 0;
-    ASSERT_EQ(DICOMFile(Sample("CT_small.dcm").c_str(), meta, data, &explicitVR), 1);
+    ASSERT_EQ(DICOMFile(PydicomFile("CT_small.dcm").c_str(), meta, data, &explicitVR), 1);
     std::string sopClass = UidOf(data, 0x0008, 0x0016);
     std::string syntax = UidOf(meta, 0x0002, 0x0010);
     int32_t before = ElementCount(data);
@@ -51,7 +49,7 @@ TEST(StoreApi, CallerDrivenStoreOfAFileReadWithDICOMFile) {
     EXPECT_EQ(ElementCount(data), before);  // the caller's list keeps its elements
     DestroyElementList(meta);
     DestroyElementList(data);
-    EXPECT_EQ(peer.Compare(Sample("CT_small.dcm")).exitCode, 0);
+    EXPECT_EQ(peer.Compare(PydicomFile("CT_small.dcm")).exitCode, 0);
 }
 
 TEST(StoreApi, OneCallFunctionsAndOutcomeCallbacks) {
@@ -59,7 +57,7 @@ TEST(StoreApi, OneCallFunctionsAndOutcomeCallbacks) {
     ASSERT_TRUE(peer.Start());
     char calling[17] = "";
     EXPECT_EQ(StoreSCU("127.0.0.1", peer.Port().c_str(), calling, "STORESCP",
-                       Sample("MR_small.dcm").c_str(), nullptr, 0), 1);
+                       PydicomFile("MR_small.dcm").c_str(), nullptr, 0), 1);
     EXPECT_STREQ(calling, "KESTRA          ");
 
     struct Seen {
@@ -69,7 +67,7 @@ TEST(StoreApi, OneCallFunctionsAndOutcomeCallbacks) {
         static_cast<Seen*>(context)->outcomes.push_back({file, status});
     };
     std::string missing = peer.Dir().File("missing.dcm");
-    std::string ct = Sample("CT_small.dcm");
+    std::string ct = PydicomFile("CT_small.dcm");
     const char* files[] = {ct.c_str(), missing.c_str()};
     char title[17] = "HOST";
     EXPECT_EQ(StoreFileList("127.0.0.1", peer.Port().c_str(), title, "STORESCP", files, 2, "",

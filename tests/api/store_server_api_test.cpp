@@ -8,6 +8,7 @@
 
 #include "pella.h"
 #include "support/peer_process.h"
+#include "support/run_command.h"
 #include "support/sample_files.h"
 #include "support/temp_dir.h"
 

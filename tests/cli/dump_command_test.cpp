@@ -8,20 +8,19 @@
 #include <vector>
 
 #include "support/run_command.h"
+#include "support/sample_files.h"
 
 using testing_support::CommandResult;
+using testing_support::PydicomFile;
+using testing_support::PydicomTestFiles;
 using testing_support::RunCommand;
 
 namespace {
 
-const std::string kSamples = "/usr/lib/python3/dist-packages/pydicom/data/test_files";
-
-std::string Sample(const std::string& name) { return kSamples + "/" + name; }
-
 // Every .dcm file of the samples, and every file of the DICOMDIR test folder.
 std::vector<std::string> SampleFiles() {
     std::vector<std::string> files;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(kSamples)) {
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(PydicomTestFiles())) {
         if (!entry.is_regular_file()) continue;
         std::string path = entry.path().string();
         bool inDicomdirTests = path.find("/dicomdirtests/") != std::string::npos;
@@ -91,9 +90,9 @@ TEST(DumpCommand, EverySampleFileDumpsWithoutACrash) {
 
 TEST(DumpCommand, NamesAndNumbersMatchPydicom) {
     const std::vector<std::string> files = {
-        Sample("CT_small.dcm"), Sample("MR_small.dcm"), Sample("rtplan.dcm"),
-        Sample("reportsi.dcm"), Sample("waveform_ecg.dcm"), Sample("dicomdirtests/DICOMDIR"),
-        Sample("MR_small_bigendian.dcm"), Sample("JPEG2000.dcm")};
+        PydicomFile("CT_small.dcm"), PydicomFile("MR_small.dcm"), PydicomFile("rtplan.dcm"),
+        PydicomFile("reportsi.dcm"), PydicomFile("waveform_ecg.dcm"), PydicomFile("dicomdirtests/DICOMDIR"),
+        PydicomFile("MR_small_bigendian.dcm"), PydicomFile("JPEG2000.dcm")};
     std::vector<std::string> argv = {"/usr/bin/python3", "-c", kPydicomNames};
     argv.insert(argv.end(), files.begin(), files.end());
     CommandResult expected = RunCommand(argv);
@@ -138,7 +137,7 @@ TEST(DumpCommand, NamesAndNumbersMatchPydicom) {
 }
 
 TEST(DumpCommand, ShowsMetaThenDataSetWithPixelData) {
-    CommandResult r = RunCommand({PELLA_CLI_PATH, "dump", Sample("CT_small.dcm")});
+    CommandResult r = RunCommand({PELLA_CLI_PATH, "dump", PydicomFile("CT_small.dcm")});
     ASSERT_EQ(r.exitCode, 0);
     auto lines = Lines(r.out);
     ASSERT_FALSE(lines.empty());
@@ -151,7 +150,7 @@ TEST(DumpCommand, ShowsMetaThenDataSetWithPixelData) {
 }
 
 TEST(DumpCommand, ImplicitDataSetsShowTheDictionaryVRs) {
-    CommandResult r = RunCommand({PELLA_CLI_PATH, "dump", Sample("rtplan.dcm")});
+    CommandResult r = RunCommand({PELLA_CLI_PATH, "dump", PydicomFile("rtplan.dcm")});
     ASSERT_EQ(r.exitCode, 0);
     auto top = TopLevelLines(r.out);
     EXPECT_EQ(top["00100010"], "(0010, 0010), 18, PN  \"Last^First^mid^pre\" - Patient's Name");
@@ -160,7 +159,7 @@ TEST(DumpCommand, ImplicitDataSetsShowTheDictionaryVRs) {
 
 TEST(DumpCommand, ItemsOfUndefinedLengthAreIndented) {
     // Explicit VR: items carry no VR of their own.
-    CommandResult r = RunCommand({PELLA_CLI_PATH, "dump", Sample("JPEG2000.dcm")});
+    CommandResult r = RunCommand({PELLA_CLI_PATH, "dump", PydicomFile("JPEG2000.dcm")});
     ASSERT_EQ(r.exitCode, 0);
     auto lines = Lines(r.out);
     bool sawItemContent = false;
@@ -177,14 +176,14 @@ TEST(DumpCommand, ItemsOfUndefinedLengthAreIndented) {
 }
 
 TEST(HeaderCommand, StopsBeforeThePixelData) {
-    CommandResult r = RunCommand({PELLA_CLI_PATH, "header", Sample("CT_small.dcm")});
+    CommandResult r = RunCommand({PELLA_CLI_PATH, "header", PydicomFile("CT_small.dcm")});
     ASSERT_EQ(r.exitCode, 0);
     auto top = TopLevelLines(r.out);
     EXPECT_EQ(top["00020010"], "(0002, 0010), 20, UI  \"1.2.840.10008.1.2.1\" - Transfer Syntax UID");
     EXPECT_EQ(top.count("7FE00010"), 0u);
     EXPECT_EQ(top["00280010"], "(0028, 0010), 2, US  \"128\" - Rows");
 
-    CommandResult implicitFile = RunCommand({PELLA_CLI_PATH, "header", Sample("rtplan.dcm")});
+    CommandResult implicitFile = RunCommand({PELLA_CLI_PATH, "header", PydicomFile("rtplan.dcm")});
     ASSERT_EQ(implicitFile.exitCode, 0);
     EXPECT_EQ(TopLevelLines(implicitFile.out)["00100010"],
               "(0010, 0010), 18, PN  \"Last^First^mid^pre\" - Patient's Name");
@@ -195,7 +194,7 @@ TEST(HeaderCommand, FailuresAndHelp) {
         CommandResult missing = RunCommand({PELLA_CLI_PATH, command, "/nonexistent/x.dcm"}, true);
         EXPECT_EQ(missing.exitCode, 1) << command;
         EXPECT_NE(missing.out.find("cannot read '/nonexistent/x.dcm'"), std::string::npos);
-        CommandResult noPreamble = RunCommand({PELLA_CLI_PATH, command, Sample("no_meta.dcm")});
+        CommandResult noPreamble = RunCommand({PELLA_CLI_PATH, command, PydicomFile("no_meta.dcm")});
         EXPECT_EQ(noPreamble.exitCode, 1) << command;
         EXPECT_EQ(RunCommand({PELLA_CLI_PATH, command}).exitCode, 2) << command;
         CommandResult help = RunCommand({PELLA_CLI_PATH, command, "--help"});

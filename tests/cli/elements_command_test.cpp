@@ -1,6 +1,7 @@
 // The pella tool as a user runs it: exit codes, stdout for results, stderr for reasons.
 #include <gtest/gtest.h>
 
+#include "support/run_command.h"
 #include "support/sample_files.h"
 #include "support/temp_dir.h"
 

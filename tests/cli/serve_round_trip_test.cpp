@@ -8,6 +8,7 @@
 
 #include "data/dataset_reader.h"
 #include "net/acceptor.h"
+#include "support/run_command.h"
 #include "support/peer_process.h"
 #include "support/sample_files.h"
 #include "support/temp_dir.h"

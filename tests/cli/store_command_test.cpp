@@ -3,13 +3,12 @@
 
 #include <fstream>
 
+#include "support/run_command.h"
 #include "support/storescp_run.h"
 
 using namespace testing_support;
 
 namespace {
-
-std::string Sample(const std::string& name) { return (PydicomTestFiles() / name).string(); }
 
 CommandResult Pella(std::vector<std::string> args, bool withErr = true) {
     args.insert(args.begin(), PELLA_CLI_PATH);
@@ -21,18 +20,18 @@ CommandResult Pella(std::vector<std::string> args, bool withErr = true) {
 TEST(StoreCommand, StoresEachFileAndFailsNamingEveryLostOne) {
     StorescpRun peer;
     ASSERT_TRUE(peer.Start());
-    CommandResult ok = Pella({"store", "127.0.0.1", peer.Port(), Sample("CT_small.dcm"),
-                              Sample("rtplan.dcm"), "-aet", "ME", "-aec", "STORESCP"});
+    CommandResult ok = Pella({"store", "127.0.0.1", peer.Port(), PydicomFile("CT_small.dcm"),
+                              PydicomFile("rtplan.dcm"), "-aet", "ME", "-aec", "STORESCP"});
     EXPECT_EQ(ok.exitCode, 0) << ok.out;
     EXPECT_NE(ok.out.find("Stored 2 objects"), std::string::npos) << ok.out;
     EXPECT_EQ(peer.Associations(), 2);
 
     std::string missing = peer.Dir().File("missing.dcm");
-    CommandResult bad = Pella({"store", "127.0.0.1", peer.Port(), Sample("CT_small.dcm"), missing,
-                               Sample("MR_small_bigendian.dcm")});
+    CommandResult bad = Pella({"store", "127.0.0.1", peer.Port(), PydicomFile("CT_small.dcm"), missing,
+                               PydicomFile("MR_small_bigendian.dcm")});
     EXPECT_EQ(bad.exitCode, 1);
     EXPECT_NE(bad.out.find("NOT STORED " + missing + ": file not found"), std::string::npos) << bad.out;
-    EXPECT_NE(bad.out.find("NOT STORED " + Sample("MR_small_bigendian.dcm")), std::string::npos) << bad.out;
+    EXPECT_NE(bad.out.find("NOT STORED " + PydicomFile("MR_small_bigendian.dcm")), std::string::npos) << bad.out;
     EXPECT_NE(bad.out.find("FAILED: 2 of 3 objects NOT stored"), std::string::npos) << bad.out;
     EXPECT_EQ(bad.out.find("Stored 3"), std::string::npos);
 }
@@ -44,21 +43,21 @@ TEST(StoreCommand, OneAssociationOpensANewOneWhenTheClassChanges) {
     ASSERT_TRUE(CopyWithNewInstance(PydicomTestFiles() / "CT_small.dcm", a));
     ASSERT_TRUE(CopyWithNewInstance(PydicomTestFiles() / "CT_small.dcm", b));
     CommandResult same = Pella({"store", "--one-association", "127.0.0.1", peer.Port(),
-                                Sample("CT_small.dcm"), a, b});
+                                PydicomFile("CT_small.dcm"), a, b});
     EXPECT_EQ(same.exitCode, 0) << same.out;
     EXPECT_EQ(peer.Associations(), 1);
-    CommandResult mixed = Pella({"store", "127.0.0.1", peer.Port(), a, Sample("rtplan.dcm"), b,
+    CommandResult mixed = Pella({"store", "127.0.0.1", peer.Port(), a, PydicomFile("rtplan.dcm"), b,
                                  "--one-association", "--syntax", "explicit"});
     EXPECT_EQ(mixed.exitCode, 0) << mixed.out;
     EXPECT_EQ(peer.Associations(), 1 + 3);
-    for (const auto& file : {a, b, Sample("rtplan.dcm")}) EXPECT_EQ(peer.Compare(file).exitCode, 0) << file;
+    for (const auto& file : {a, b, PydicomFile("rtplan.dcm")}) EXPECT_EQ(peer.Compare(file).exitCode, 0) << file;
 }
 
 TEST(StoreCommand, RefusedAssociationFailsEveryFile) {
     StorescpRun peer;
     ASSERT_TRUE(peer.Start({"--refuse"}));
     CommandResult refused = Pella({"store", "--one-association", "127.0.0.1", peer.Port(),
-                                   Sample("CT_small.dcm"), Sample("MR_small.dcm")});
+                                   PydicomFile("CT_small.dcm"), PydicomFile("MR_small.dcm")});
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_NE(refused.out.find("association not accepted: Association Rejected"), std::string::npos)
         << refused.out;

@@ -13,6 +13,7 @@
 #include "data/safe_file_replace.h"
 #include "support/dicom_bytes.h"
 #include "support/pixel_files.h"
+#include "support/run_command.h"
 #include "support/temp_dir.h"
 
 using namespace pella;
@@ -21,13 +22,13 @@ using testing_support::DicomBytes;
 using testing_support::PydicomFile;
 using testing_support::ReadAll;
 using testing_support::TempDir;
-using testing_support::ToolOutput;
+using testing_support::CommandResult;
 
 namespace {
 
 // "tag VR value" per data-set element as pydicom sees the file. A bare data set is read with
 // force; a Part 10 file must have a meta group with a transfer syntax.
-ToolOutput PydicomElements(const std::string& file, bool bare) {
+CommandResult PydicomElements(const std::string& file, bool bare) {
     static const char* const kScript =
         "import sys, pydicom\n"
         "bare = sys.argv[2] == 'bare'\n"
@@ -70,22 +71,22 @@ TEST(AppendMetaHeader, PydicomBareDataSetsBecomeFilesThatDcmtkAndPydicomRead) {
         std::string file = Copy(dir, s.name, "bare.dcm");
         ElementList original;
         ASSERT_TRUE(ReadRawDataset(file, original, s.syntax));
-        ToolOutput before = PydicomElements(file, true);
-        ASSERT_EQ(before.exitCode, 0) << before.text;
-        ASSERT_NE(before.text.find("(0008, 0016) UI"), std::string::npos) << before.text;
+        CommandResult before = PydicomElements(file, true);
+        ASSERT_EQ(before.exitCode, 0) << before.out;
+        ASSERT_NE(before.out.find("(0008, 0016) UI"), std::string::npos) << before.out;
 
         ASSERT_TRUE(AppendMetaHeaderToFile(file, s.syntax));
 
-        ToolOutput dump = Capture("dcmdump '" + file + "'");
-        EXPECT_EQ(dump.exitCode, 0) << dump.text;
-        EXPECT_EQ(dump.text.find("E:"), std::string::npos) << dump.text;
-        EXPECT_NE(dump.text.find("(0002,0010) UI =" + std::string(s.bigEndian ? "BigEndianExplicit" : "LittleEndianExplicit")),
-                  std::string::npos) << dump.text;
-        EXPECT_NE(dump.text.find("(0002,0002) UI =RTIonPlanStorage"), std::string::npos);
-        EXPECT_NE(dump.text.find("(0002,0003) UI [1.2.333.4444.5.6.7.8]"), std::string::npos);
-        ToolOutput after = PydicomElements(file, false);
-        EXPECT_EQ(after.exitCode, 0) << after.text;
-        EXPECT_EQ(after.text, before.text);
+        CommandResult dump = Capture("dcmdump '" + file + "'");
+        EXPECT_EQ(dump.exitCode, 0) << dump.out;
+        EXPECT_EQ(dump.out.find("E:"), std::string::npos) << dump.out;
+        EXPECT_NE(dump.out.find("(0002,0010) UI =" + std::string(s.bigEndian ? "BigEndianExplicit" : "LittleEndianExplicit")),
+                  std::string::npos) << dump.out;
+        EXPECT_NE(dump.out.find("(0002,0002) UI =RTIonPlanStorage"), std::string::npos);
+        EXPECT_NE(dump.out.find("(0002,0003) UI [1.2.333.4444.5.6.7.8]"), std::string::npos);
+        CommandResult after = PydicomElements(file, false);
+        EXPECT_EQ(after.exitCode, 0) << after.out;
+        EXPECT_EQ(after.out, before.out);
 
         ElementList meta, data;
         ParseState state;
@@ -115,14 +116,14 @@ TEST(AppendMetaHeader, NoMetaSampleIsNotADataSetUnlessItsStrayFirstByteIsRemoved
     std::vector<uint8_t> dataSet(bytes.begin() + 1, bytes.end());
     std::string fixed = dir.Write("fixed.dcm", dataSet);
     ASSERT_TRUE(AppendMetaHeaderToFile(fixed, "1.2.840.10008.1.2.1"));
-    ToolOutput dump = Capture("dcmdump '" + fixed + "'");
-    EXPECT_EQ(dump.exitCode, 0) << dump.text;
-    EXPECT_EQ(dump.text.find("E:"), std::string::npos) << dump.text;
-    ToolOutput ours = PydicomElements(fixed, false);
-    ToolOutput reference = PydicomElements(PydicomFile("CT_small.dcm"), false);
-    EXPECT_EQ(ours.exitCode, 0) << ours.text;
-    EXPECT_NE(reference.text.find("(7fe0, 0010) OW"), std::string::npos);
-    EXPECT_EQ(ours.text, reference.text);
+    CommandResult dump = Capture("dcmdump '" + fixed + "'");
+    EXPECT_EQ(dump.exitCode, 0) << dump.out;
+    EXPECT_EQ(dump.out.find("E:"), std::string::npos) << dump.out;
+    CommandResult ours = PydicomElements(fixed, false);
+    CommandResult reference = PydicomElements(PydicomFile("CT_small.dcm"), false);
+    EXPECT_EQ(ours.exitCode, 0) << ours.out;
+    EXPECT_NE(reference.out.find("(7fe0, 0010) OW"), std::string::npos);
+    EXPECT_EQ(ours.out, reference.out);
 }
 
 TEST(AppendMetaHeader, ImplicitDataSetKeepsImplicitEncodingBehindAnExplicitMetaGroup) {
@@ -147,9 +148,9 @@ TEST(AppendMetaHeader, ImplicitDataSetKeepsImplicitEncodingBehindAnExplicitMetaG
     EXPECT_EQ(GetElementText(meta, 0x0002, 0x0003), "1.2.3.4.5");
     EXPECT_EQ(FindElement(meta, 0x0002, 0x0003)->length, 10);
     EXPECT_EQ(GetElementText(meta, 0x0002, 0x0010), "1.2.840.10008.1.2");
-    ToolOutput dump = Capture("dcmdump '" + file + "'");
-    EXPECT_EQ(dump.exitCode, 0) << dump.text;
-    EXPECT_NE(dump.text.find("(0010,0010) PN [Doe^John]"), std::string::npos) << dump.text;
+    CommandResult dump = Capture("dcmdump '" + file + "'");
+    EXPECT_EQ(dump.exitCode, 0) << dump.out;
+    EXPECT_NE(dump.out.find("(0010,0010) PN [Doe^John]"), std::string::npos) << dump.out;
 }
 
 TEST(AppendMetaHeader, FailuresLeaveTheFileAsItWas) {

@@ -11,6 +11,7 @@
 #include "data/dataset_reader.h"
 #include "data/dataset_writer.h"
 #include "pella.h"
+#include "support/run_command.h"
 #include "support/sample_files.h"
 #include "support/sample_files.h"
 #include "support/temp_dir.h"
@@ -51,26 +52,26 @@ std::vector<uint8_t> PixelBytes(const Loaded& file) {
 }
 
 std::string Pella(const std::string& arguments, int* exitCode) {
-    testing_support::ToolOutput out = Capture(std::string(PELLA_CLI_PATH) + " " + arguments);
-    *exitCode = out.exitCode;
-    return out.text;
+    testing_support::CommandResult run = Capture(std::string(PELLA_CLI_PATH) + " " + arguments);
+    *exitCode = run.exitCode;
+    return run.out;
 }
 
 // dcmdump must read the whole file without a warning or error.
 void ExpectDcmdumpClean(const std::string& file) {
-    testing_support::ToolOutput out = Capture("dcmdump -q " + Quote(file));
-    EXPECT_EQ(out.exitCode, 0) << file << "\n" << out.text;
-    EXPECT_EQ(out.text.find("W: "), std::string::npos) << out.text;
-    EXPECT_EQ(out.text.find("E: "), std::string::npos) << out.text;
+    testing_support::CommandResult run = Capture("dcmdump -q " + Quote(file));
+    EXPECT_EQ(run.exitCode, 0) << file << "\n" << run.out;
+    EXPECT_EQ(run.out.find("W: "), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("E: "), std::string::npos) << run.out;
 }
 
 // pydicom must read the file and its pixel data with warnings treated as errors.
 void ExpectPydicomClean(const std::string& file, bool pixels) {
     std::string script = "import sys, pydicom; ds = pydicom.dcmread(sys.argv[1]); ds.remove_private_tags()";
     if (pixels) script += "; ds.pixel_array";
-    testing_support::ToolOutput out =
+    testing_support::CommandResult run =
         Capture(std::string(kPython) + " -W error -c " + Quote(script) + " " + Quote(file));
-    EXPECT_EQ(out.exitCode, 0) << file << "\n" << out.text;
+    EXPECT_EQ(run.exitCode, 0) << file << "\n" << run.out;
 }
 
 const char* RefusalReason(const std::string& name) {

@@ -10,11 +10,13 @@
 #include "data/meta_header.h"
 #include "log/protocol_log.h"
 #include "support/dicom_bytes.h"
+#include "support/log_file.h"
 #include "support/temp_dir.h"
 
 using namespace pella;
 using testing_support::DicomBytes;
 using testing_support::ReadAll;
+using testing_support::ReadText;
 using testing_support::TempDir;
 
 namespace {
@@ -45,13 +47,6 @@ void ExpectSameElements(const ElementList& a, const ElementList& b) {
         EXPECT_EQ(a[i].length, b[i].length);
         EXPECT_EQ(Value(a[i]), Value(b[i]));
     }
-}
-
-std::string ReadText(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 }  // namespace

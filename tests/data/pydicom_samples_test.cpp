@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "data/dataset_reader.h"
+#include "support/run_command.h"
 #include "support/sample_files.h"
 
 using namespace pella;

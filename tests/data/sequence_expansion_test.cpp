@@ -7,10 +7,12 @@
 #include "data/sequence_expansion.h"
 #include "log/protocol_log.h"
 #include "support/dicom_bytes.h"
+#include "support/log_file.h"
 #include "support/temp_dir.h"
 
 using namespace pella;
 using testing_support::DicomBytes;
+using testing_support::LogSettingsGuard;
 using testing_support::TempDir;
 
 namespace {
@@ -18,10 +20,6 @@ namespace {
 ElementPtr Sequence(const DicomBytes& content, const char* vr = "SQ") {
     return NewElement(0x0008, 0x1140, static_cast<int32_t>(content.Size()), content.Bytes().data(), vr);
 }
-
-struct LogSettingsGuard {
-    ~LogSettingsGuard() { SetLogSettings(0, ""); }
-};
 
 }  // namespace
 

@@ -3,11 +3,12 @@
 
 #include "net/pdu_control.h"
 #include "net/pdu_records.h"
-#include "support/child_process.h"
+#include "support/peer_process.h"
 #include "support/temp_dir.h"
 
 using namespace pella;
-using testing_support::ChildProcess;
+using testing_support::PeerProcess;
+using testing_support::StartStorescp;
 using testing_support::TempDir;
 
 namespace {
@@ -33,13 +34,10 @@ AssociateRQ Request(const std::vector<std::string>& abstractSyntaxes) {
 }  // namespace
 
 TEST(AssociatePdus, StorescpAcceptsTheRequestAndReleases) {
-    uint16_t port = testing_support::FreePort();
-    ASSERT_NE(port, 0);
     TempDir dir;
-    ChildProcess storescp({"storescp", "-aet", "STORESCP", "--output-directory", dir.Path().string(),
-                           std::to_string(port)});
-    ASSERT_TRUE(storescp.Started());
-    ASSERT_TRUE(testing_support::WaitForListener(port));
+    PeerProcess storescp;
+    int port = StartStorescp(storescp, dir.Path().string(), {"-aet", "STORESCP"});
+    ASSERT_GT(port, 0);
 
     PduBuffer buffer(30);
     buffer.SetReadOrder(kBigEndian);
@@ -74,11 +72,10 @@ TEST(AssociatePdus, StorescpAcceptsTheRequestAndReleases) {
 }
 
 TEST(AssociatePdus, StorescpTakesAnAbort) {
-    uint16_t port = testing_support::FreePort();
-    ASSERT_NE(port, 0);
     TempDir dir;
-    ChildProcess storescp({"storescp", "--output-directory", dir.Path().string(), std::to_string(port)});
-    ASSERT_TRUE(testing_support::WaitForListener(port));
+    PeerProcess storescp;
+    int port = StartStorescp(storescp, dir.Path().string());
+    ASSERT_GT(port, 0);
 
     PduBuffer buffer(30);
     buffer.SetReadOrder(kBigEndian);

@@ -7,6 +7,7 @@
 #include "services/echo.h"
 #include "support/log_file.h"
 #include "support/peer_process.h"
+#include "support/run_command.h"
 #include "support/sample_files.h"
 #include "support/temp_dir.h"
 

@@ -16,6 +16,8 @@
 #include "services/series_files.h"
 #include "services/short_date_format.h"
 #include "support/data_set_builder.h"
+#include "support/log_file.h"
+#include "support/run_command.h"
 #include "support/sample_files.h"
 #include "support/temp_dir.h"
 
@@ -25,6 +27,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing_support::AddText;
 using testing_support::AddUS;
+using testing_support::ReadText;
 using testing_support::TempDir;
 
 // An object of a CT series with every indexed attribute but Manufacturer.
@@ -61,11 +64,6 @@ ElementList MakeObject(const std::string& study, const std::string& series, cons
     AddUS(data, 0x0028, 0x0010, 512);
     AddUS(data, 0x0028, 0x0011, 256);
     return data;
-}
-
-std::string ReadText(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 std::size_t CountLines(const fs::path& file) {

@@ -9,6 +9,7 @@
 #include "data/dataset_reader.h"
 #include "services/filing.h"
 #include "services/object_paths.h"
+#include "support/run_command.h"
 #include "support/sample_files.h"
 #include "support/temp_dir.h"
 

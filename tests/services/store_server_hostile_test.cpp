@@ -17,6 +17,7 @@
 #include "net/pdu_limits.h"
 #include "services/echo.h"
 #include "services/store_server.h"
+#include "support/run_command.h"
 #include "support/running_store_server.h"
 #include "support/sample_files.h"
 #include "support/scripted_peer.h"

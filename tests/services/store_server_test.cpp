@@ -16,6 +16,7 @@
 #include "support/log_file.h"
 #include "support/peer_process.h"
 #include "support/running_store_server.h"
+#include "support/run_command.h"
 #include "support/sample_files.h"
 #include "support/scripted_peer.h"
 #include "support/temp_dir.h"

@@ -7,6 +7,7 @@
 #include "log/protocol_log.h"
 #include "services/series.h"
 #include "services/store.h"
+#include "support/run_command.h"
 #include "support/log_file.h"
 #include "support/storescp_run.h"
 
@@ -16,8 +17,6 @@ using namespace testing_support;
 namespace {
 
 constexpr const char* kJpegLossless = "1.2.840.10008.1.2.4.70";
-
-std::string Sample(const std::string& name) { return (PydicomTestFiles() / name).string(); }
 
 bool Store(const StorescpRun& peer, const std::string& file, const std::string& wanted = "",
            bool convert = false) {
@@ -37,29 +36,29 @@ TEST(StoreSCUAgainstStorescp, EveryObjectArrivesAsItWasSent) {
                              "rtplan.dcm",   "reportsi.dcm", "test-SR.dcm",
                              "waveform_ecg.dcm", "rtdose.dcm"};
     for (const char* name : samples) {
-        EXPECT_TRUE(Store(peer, Sample(name))) << name << ": " << LastFailure();
-        CommandResult compared = peer.Compare(Sample(name));
+        EXPECT_TRUE(Store(peer, PydicomFile(name))) << name << ": " << LastFailure();
+        CommandResult compared = peer.Compare(PydicomFile(name));
         EXPECT_EQ(compared.exitCode, 0) << name << "\n" << compared.out;
     }
     // The comparison does see a difference: a stored copy compared with another source.
     CommandResult other = RunCommand({"dcmodify", "-nb", "-m", "(0010,0010)=Changed^Name",
-                                      peer.Out() + "/CT." + InstanceUid(Sample("CT_small.dcm"))});
+                                      peer.Out() + "/CT." + InstanceUid(PydicomFile("CT_small.dcm"))});
     ASSERT_EQ(other.exitCode, 0);
-    EXPECT_EQ(peer.Compare(Sample("CT_small.dcm")).exitCode, 1);
+    EXPECT_EQ(peer.Compare(PydicomFile("CT_small.dcm")).exitCode, 1);
 }
 
 TEST(StoreSCUAgainstStorescp, ExplicitFileForAnImplicitPreferringPeer) {
     StorescpRun peer;
     ASSERT_TRUE(peer.Start({"+xi"}));  // prefers implicit VR little endian
     // Without conversion the values go as read; the peer stores what it accepted: implicit.
-    ASSERT_TRUE(Store(peer, Sample("CT_small.dcm"))) << LastFailure();
-    CommandResult asRead = peer.Compare(Sample("CT_small.dcm"));
+    ASSERT_TRUE(Store(peer, PydicomFile("CT_small.dcm"))) << LastFailure();
+    CommandResult asRead = peer.Compare(PydicomFile("CT_small.dcm"));
     EXPECT_EQ(asRead.exitCode, 0) << asRead.out;
     EXPECT_EQ(FirstLine(asRead.out), "1.2.840.10008.1.2");
     std::filesystem::remove_all(peer.Out());
     std::filesystem::create_directories(peer.Out());
-    ASSERT_TRUE(Store(peer, Sample("CT_small.dcm"), "", true)) << LastFailure();
-    CommandResult converted = peer.Compare(Sample("CT_small.dcm"));
+    ASSERT_TRUE(Store(peer, PydicomFile("CT_small.dcm"), "", true)) << LastFailure();
+    CommandResult converted = peer.Compare(PydicomFile("CT_small.dcm"));
     EXPECT_EQ(converted.exitCode, 0) << converted.out;
     EXPECT_EQ(FirstLine(converted.out), "1.2.840.10008.1.2");
     // The offer named the file's syntax before implicit VR.
@@ -72,8 +71,8 @@ TEST(StoreSCUAgainstStorescp, ExplicitFileForAnImplicitPreferringPeer) {
 TEST(StoreSCUAgainstStorescp, ImplicitFileForAnExplicitPreferringPeer) {
     StorescpRun peer;
     ASSERT_TRUE(peer.Start({"+xe"}));
-    ASSERT_TRUE(Store(peer, Sample("MR_small_implicit.dcm"), "1.2.840.10008.1.2.1")) << LastFailure();
-    CommandResult compared = peer.Compare(Sample("MR_small_implicit.dcm"));
+    ASSERT_TRUE(Store(peer, PydicomFile("MR_small_implicit.dcm"), "1.2.840.10008.1.2.1")) << LastFailure();
+    CommandResult compared = peer.Compare(PydicomFile("MR_small_implicit.dcm"));
     EXPECT_EQ(compared.exitCode, 0) << compared.out;
     EXPECT_EQ(FirstLine(compared.out), "1.2.840.10008.1.2.1");
 }
@@ -81,9 +80,9 @@ TEST(StoreSCUAgainstStorescp, ImplicitFileForAnExplicitPreferringPeer) {
 TEST(StoreSCUAgainstStorescp, NonImageClassesAreNeverOfferedTheWantedSyntax) {
     StorescpRun peer;
     ASSERT_TRUE(peer.Start());
-    EXPECT_TRUE(Store(peer, Sample("reportsi.dcm"), kJpegLossless)) << LastFailure();  // Basic Text SR
-    EXPECT_TRUE(Store(peer, Sample("rtplan.dcm"), kJpegLossless)) << LastFailure();
-    EXPECT_TRUE(Store(peer, Sample("CT_small.dcm"), kJpegLossless)) << LastFailure();
+    EXPECT_TRUE(Store(peer, PydicomFile("reportsi.dcm"), kJpegLossless)) << LastFailure();  // Basic Text SR
+    EXPECT_TRUE(Store(peer, PydicomFile("rtplan.dcm"), kJpegLossless)) << LastFailure();
+    EXPECT_TRUE(Store(peer, PydicomFile("CT_small.dcm"), kJpegLossless)) << LastFailure();
     auto proposals = peer.Proposals();
     ASSERT_EQ(proposals.size(), 3u);
     EXPECT_EQ(proposals[0].first, "BasicTextSRStorage");
@@ -101,17 +100,17 @@ TEST(StoreSCUAgainstStorescp, NonImageClassesAreNeverOfferedTheWantedSyntax) {
 TEST(StoreSCUAgainstStorescp, JpegLosslessWantedAndConvertedRestoresTheSourcePixels) {
     StorescpRun peer;
     ASSERT_TRUE(peer.Start({"+xs"}));  // prefers JPEG lossless
-    ASSERT_TRUE(Store(peer, Sample("CT_small.dcm"), kJpegLossless, true)) << LastFailure();
-    CommandResult stored = peer.Compare(Sample("CT_small.dcm"));
+    ASSERT_TRUE(Store(peer, PydicomFile("CT_small.dcm"), kJpegLossless, true)) << LastFailure();
+    CommandResult stored = peer.Compare(PydicomFile("CT_small.dcm"));
     EXPECT_EQ(FirstLine(stored.out), kJpegLossless);
     // dcmdjpeg decompresses the stored copy; its pixels equal the source's.
-    std::string file = peer.Out() + "/CT." + InstanceUid(Sample("CT_small.dcm"));
+    std::string file = peer.Out() + "/CT." + InstanceUid(PydicomFile("CT_small.dcm"));
     std::string plain = peer.Dir().File("decompressed");
     std::filesystem::create_directories(plain);
     ASSERT_EQ(RunCommand({"dcmdjpeg", file, plain + "/ct.dcm"}).exitCode, 0);
     CommandResult compared = RunCommand({"/usr/bin/python3",
                                          PELLA_SOURCE_DIR "/tests/services/scripts/compare_stored.py",
-                                         Sample("CT_small.dcm"), plain});
+                                         PydicomFile("CT_small.dcm"), plain});
     EXPECT_EQ(compared.exitCode, 0) << compared.out;
 }
 
@@ -119,9 +118,9 @@ TEST(StoreSCUAgainstStorescp, BigEndianFileIsNeverSentAsRead) {
     StorescpRun peer;
     ASSERT_TRUE(peer.Start());
     // Its values are big endian; on a little-endian context they would arrive corrupt.
-    EXPECT_FALSE(Store(peer, Sample("MR_small_bigendian.dcm")));
+    EXPECT_FALSE(Store(peer, PydicomFile("MR_small_bigendian.dcm")));
     EXPECT_NE(LastFailure().find("cannot travel there unconverted"), std::string::npos) << LastFailure();
-    EXPECT_EQ(peer.Compare(Sample("MR_small_bigendian.dcm")).exitCode, 2);  // nothing stored
+    EXPECT_EQ(peer.Compare(PydicomFile("MR_small_bigendian.dcm")).exitCode, 2);  // nothing stored
     auto proposals = peer.Proposals();
     ASSERT_EQ(proposals.size(), 1u);
     EXPECT_EQ(proposals[0].second, std::vector<std::string>({"LittleEndianImplicit"}));
@@ -130,18 +129,18 @@ TEST(StoreSCUAgainstStorescp, BigEndianFileIsNeverSentAsRead) {
 TEST(StoreSCUAgainstStorescp, BigEndianFileConvertedArrivesEqual) {
     StorescpRun peer;
     ASSERT_TRUE(peer.Start());
-    EXPECT_TRUE(Store(peer, Sample("MR_small_bigendian.dcm"), "", true)) << LastFailure();
-    CommandResult compared = peer.Compare(Sample("MR_small_bigendian.dcm"));
+    EXPECT_TRUE(Store(peer, PydicomFile("MR_small_bigendian.dcm"), "", true)) << LastFailure();
+    CommandResult compared = peer.Compare(PydicomFile("MR_small_bigendian.dcm"));
     EXPECT_EQ(compared.exitCode, 0) << compared.out;
 }
 
 TEST(StoreSCUAgainstStorescp, RefusedAssociationOrNoListenerFails) {
     StorescpRun peer;
     ASSERT_TRUE(peer.Start({"--refuse"}));
-    EXPECT_FALSE(Store(peer, Sample("CT_small.dcm")));
+    EXPECT_FALSE(Store(peer, PydicomFile("CT_small.dcm")));
     EXPECT_NE(LastFailure().find("Association Rejected"), std::string::npos) << LastFailure();
     peer.Stop();
-    EXPECT_FALSE(Store(peer, Sample("CT_small.dcm")));
+    EXPECT_FALSE(Store(peer, PydicomFile("CT_small.dcm")));
     EXPECT_NE(LastFailure().find("Connection to 127.0.0.1"), std::string::npos) << LastFailure();
 }
 

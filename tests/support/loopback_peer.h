@@ -3,8 +3,6 @@
 // the destructor stops it and waits for the thread.
 #pragma once
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -16,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/loopback_listener.h"
+
 namespace testing_support {
 
 class LoopbackPeer {
@@ -24,21 +24,13 @@ public:
     using Handler = std::function<void(int socket, const std::atomic<bool>& stop)>;
 
     explicit LoopbackPeer(Handler handler, int connections = 1) : handler_(std::move(handler)) {
-        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in local{};
-        local.sin_family = AF_INET;
-        local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof local;
-        if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&local), size) != 0 ||
-            ::listen(listener_, 4) != 0 || getsockname(listener_, reinterpret_cast<sockaddr*>(&local), &size) != 0)
-            return;
-        port_ = ntohs(local.sin_port);
+        if (!listener_.Listening()) return;
+        port_ = static_cast<uint16_t>(listener_.Port());
         thread_ = std::thread([this, connections] { Serve(connections); });
     }
     ~LoopbackPeer() {
         stop_ = true;
         if (thread_.joinable()) thread_.join();
-        if (listener_ >= 0) ::close(listener_);
     }
     LoopbackPeer(const LoopbackPeer&) = delete;
     LoopbackPeer& operator=(const LoopbackPeer&) = delete;
@@ -63,9 +55,7 @@ public:
 private:
     void Serve(int connections) {
         for (int served = 0; served < connections && !stop_;) {
-            pollfd watch{listener_, POLLIN, 0};
-            if (::poll(&watch, 1, 100) <= 0) continue;
-            int socket = ::accept(listener_, nullptr, nullptr);
+            int socket = listener_.Accept(100);
             if (socket < 0) continue;
             ++served;
             handler_(socket, stop_);
@@ -74,7 +64,7 @@ private:
     }
 
     Handler handler_;
-    int listener_ = -1;
+    LoopbackListener listener_;
     uint16_t port_ = 0;
     std::atomic<bool> stop_{false};
     std::thread thread_;

@@ -15,25 +15,11 @@
 #include <thread>
 #include <vector>
 
+#include "support/loopback_listener.h"
+
 extern char** environ;
 
 namespace testing_support {
-
-// A port nobody listens on right now (bound once by the system, then released).
-inline int FreePort() {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    socklen_t size = sizeof address;
-    int port = -1;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0)
-        port = ntohs(address.sin_port);
-    close(fd);
-    return port;
-}
 
 // True once something accepts connections on 127.0.0.1:port (waits at most `seconds`).
 inline bool WaitForListener(int port, double seconds = 10) {

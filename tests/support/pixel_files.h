@@ -1,5 +1,5 @@
-// Real DICOM files for file and codec tests: pydicom's samples by name, the DCMTK and pydicom
-// tools run on them, JPEG frames out of encapsulated pixel data, and native pixel data.
+// Pixel data of real DICOM files for codec tests: JPEG frames out of encapsulated pixel data, and
+// native pixel data.
 #pragma once
 
 #include <cstdint>
@@ -11,9 +11,6 @@
 #include "support/sample_files.h"
 
 namespace testing_support {
-
-// One of pydicom's sample files by name.
-inline std::string PydicomFile(const std::string& name) { return (PydicomTestFiles() / name).string(); }
 
 struct PixelFile {
     bool ok = false;

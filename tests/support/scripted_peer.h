@@ -3,8 +3,6 @@
 // exactly what the library sends and answer anything, conforming or hostile.
 #pragma once
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -15,6 +13,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "support/loopback_listener.h"
 
 namespace testing_support {
 
@@ -27,26 +27,13 @@ public:
         Bytes bytes;  // for kSend
     };
 
-    ScriptedPeer() {
-        listener_ = socket(AF_INET, SOCK_STREAM, 0);
-        int on = 1;
-        setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof address;
-        bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        listen(listener_, 4);
-        getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size);
-        port_ = ntohs(address.sin_port);
-    }
+    ScriptedPeer() = default;
     ~ScriptedPeer() {
         if (thread_.joinable()) thread_.join();
-        if (listener_ >= 0) close(listener_);
     }
 
-    int Port() const { return port_; }
-    std::string PortText() const { return std::to_string(port_); }
+    int Port() const { return listener_.Port(); }
+    std::string PortText() const { return std::to_string(Port()); }
 
     ScriptedPeer& ReadPdu() { return Add({Step::kReadPdu, {}}); }
     ScriptedPeer& Send(const Bytes& bytes) { return Add({Step::kSend, bytes}); }
@@ -84,9 +71,7 @@ private:
     }
 
     void Run() {
-        pollfd p{listener_, POLLIN, 0};
-        if (poll(&p, 1, 20000) <= 0) return;
-        int fd = accept(listener_, nullptr, nullptr);
+        int fd = listener_.Accept(20000);
         if (fd < 0) return;
         for (const Step& step : steps_) {
             if (step.kind == Step::kSend) {
@@ -114,8 +99,7 @@ private:
         close(fd);
     }
 
-    int listener_ = -1;
-    int port_ = 0;
+    LoopbackListener listener_;
     std::vector<Step> steps_;
     std::thread thread_;
     std::mutex mutex_;

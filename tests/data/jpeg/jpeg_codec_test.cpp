@@ -10,6 +10,7 @@
 #include "data/jpeg/jpeg_codec.h"
 #include "data/meta_header.h"
 #include "support/pixel_files.h"
+#include "support/run_command.h"
 #include "support/temp_dir.h"
 
 using namespace pella;
