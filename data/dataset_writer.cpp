@@ -29,19 +29,28 @@ struct FileCloser {
     void operator()(std::FILE* f) const noexcept { std::fclose(f); }
 };
 
-bool WriteBytes(std::FILE* file, const std::vector<uint8_t>& bytes) {
-    return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+// Writes the list element by element through the stream's buffer: small elements are
+// gathered, large values go to the file without another copy of the whole data set.
+bool WriteList(std::FILE* file, const ElementList& list, bool explicitVR, bool bigEndian) {
+    for (const auto& e : list) {
+        uint8_t header[12];
+        std::size_t headerSize = EncodeElementHeader(*e, explicitVR, bigEndian, header);
+        if (std::fwrite(header, 1, headerSize, file) != headerSize) return false;
+        std::size_t valueSize = ValueSize(*e);
+        if (valueSize > 0 && std::fwrite(e->value, 1, valueSize, file) != valueSize) return false;
+    }
+    return true;
 }
 
 bool WriteFileContents(std::FILE* file, const ElementList* metaList, const ElementList& dataList,
                        bool explicitVR, bool bigEndian) {
     if (metaList != nullptr) {
-        std::vector<uint8_t> head(132, 0);
-        std::memcpy(head.data() + 128, "DICM", 4);
-        if (!WriteBytes(file, head)) return false;
-        if (!WriteBytes(file, SerializeList(*metaList, true, false))) return false;
+        uint8_t head[132] = {};
+        std::memcpy(head + 128, "DICM", 4);
+        if (std::fwrite(head, 1, sizeof head, file) != sizeof head) return false;
+        if (!WriteList(file, *metaList, true, false)) return false;
     }
-    return WriteBytes(file, SerializeList(dataList, explicitVR, bigEndian));
+    return WriteList(file, dataList, explicitVR, bigEndian);
 }
 
 }  // namespace

@@ -103,13 +103,13 @@ ElementPtr ReadElementValue(ByteSource& source, const ElementHeader& header, boo
         uint64_t remaining = source.Remaining();
         if (wanted > remaining && !(allowOneShort && wanted == remaining + 1)) return nullptr;
     }
-    ElementPtr element =
-        NewElement(header.group, header.element, header.length, nullptr, header.vr);
+    ElementPtr element = NewElementToFill(header.group, header.element, header.length, header.vr);
     if (header.length <= 0) return element;
     uint64_t wanted = static_cast<uint64_t>(header.length);
     std::size_t got = source.Read(element->value, static_cast<std::size_t>(wanted));
     if (got + 1 < wanted || (got + 1 == wanted && !allowOneShort)) return nullptr;
-    return element;  // a missing last byte stays zero (NewElement zero-fills)
+    if (got + 1 == wanted) element->value[got] = 0;  // the missing last byte reads as zero
+    return element;
 }
 
 }  // namespace pella

@@ -13,8 +13,7 @@ void ElementDeleter::operator()(DataElement* element) const noexcept {
     std::free(element);
 }
 
-ElementPtr NewElement(uint32_t group, uint32_t element, int32_t length, const void* value,
-                      const char* vr) {
+ElementPtr NewElementToFill(uint32_t group, uint32_t element, int32_t length, const char* vr) {
     if (length < kUndefinedLength) throw std::invalid_argument("negative element length");
     auto* raw = static_cast<DataElement*>(std::calloc(1, sizeof(DataElement)));
     if (raw == nullptr) throw std::bad_alloc();
@@ -29,6 +28,14 @@ ElementPtr NewElement(uint32_t group, uint32_t element, int32_t length, const vo
     if (length > 0) {
         out->value = static_cast<uint8_t*>(std::malloc(static_cast<std::size_t>(length)));
         if (out->value == nullptr) throw std::bad_alloc();
+    }
+    return out;
+}
+
+ElementPtr NewElement(uint32_t group, uint32_t element, int32_t length, const void* value,
+                      const char* vr) {
+    ElementPtr out = NewElementToFill(group, element, length, vr);
+    if (length > 0) {
         if (value != nullptr)
             std::memcpy(out->value, value, static_cast<std::size_t>(length));
         else

@@ -47,6 +47,9 @@ using ::ElementList;
 ElementPtr NewElement(uint32_t group, uint32_t element, int32_t length, const void* value,
                       const char* vr);
 
+// An element whose `length` value bytes are allocated but left for the caller to fill.
+ElementPtr NewElementToFill(uint32_t group, uint32_t element, int32_t length, const char* vr);
+
 // The first element with the tag, or nullptr.
 DataElement* FindElement(const ElementList& list, uint16_t group, uint16_t element);
 

@@ -58,7 +58,10 @@ bool ContextEncoding(const PDU& pdu, uint8_t contextID, bool& explicitVR) {
 
 bool EncodeUnit(PDU& pdu, const ElementList& list, bool explicitVR) {
     try {
-        pdu.data.staging = SerializeList(list, explicitVR, false);
+        pdu.data.staging.resize(static_cast<std::size_t>(EncodedListLength(list, explicitVR)));
+        if (SerializeElements(list, pdu.data.staging.data(), pdu.data.staging.size(), explicitVR,
+                              false) < 0)
+            throw std::runtime_error("element list does not fit its encoded length");
     } catch (const std::exception& error) {
         LogFailure(std::string("Message could not be encoded: ") + error.what());
         return false;
@@ -72,7 +75,7 @@ bool EncodeUnit(PDU& pdu, const ElementList& list, bool explicitVR) {
 }
 
 bool SendFragments(PDU& pdu, uint8_t contextID) {
-    const std::vector<uint8_t>& unit = pdu.data.staging;
+    const ByteVector& unit = pdu.data.staging;
     std::size_t sent = 0;
     while (sent < unit.size()) {
         std::size_t n = std::min(kMaxFragment, unit.size() - sent);

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "data/byte_vector.h"
+
 #include "net/pdu_limits.h"
 
 namespace pella {
@@ -15,7 +17,7 @@ public:
     uint8_t pduType = 0x04;
     uint8_t reserved = 0;
     uint32_t pendingLength = 0;     // unread bytes of the P-DATA-TF in progress; 0 = none
-    std::vector<uint8_t> staging;   // one message unit: encoded before sending, reassembled after
+    ByteVector staging;             // one message unit: encoded before sending, reassembled after
     bool complete = false;          // the last value read carried the last-fragment bit
     uint8_t receivedControl = 0;    // control header of the last value read
     uint8_t messageContextID = 0;   // context of the unit being sent, or of the last one received
