@@ -64,7 +64,7 @@ std::size_t FileSource::Peek(void* out, std::size_t n) {
     return Seek(start) ? count : 0;
 }
 
-bool LoadFile(const std::string& fileName, std::vector<uint8_t>& out) {
+bool LoadFile(const std::string& fileName, ByteVector& out) {
     FileSource source(fileName);
     if (!source.IsOpen()) return false;
     out.resize(static_cast<std::size_t>(source.Size()));

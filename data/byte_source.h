@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "data/byte_vector.h"
+
 namespace pella {
 
 class ByteSource {
@@ -59,6 +61,6 @@ private:
 };
 
 // Loads a whole regular file; false when it cannot be opened or read.
-bool LoadFile(const std::string& fileName, std::vector<uint8_t>& out);
+bool LoadFile(const std::string& fileName, ByteVector& out);
 
 }  // namespace pella

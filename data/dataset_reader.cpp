@@ -131,7 +131,7 @@ bool ReadElements(ByteSource& source, ParseState& state, const FileReadOptions& 
 
 bool ReadPart10File(const std::string& fileName, ElementList& metaList, ElementList& dataList,
                     ParseState& state) {
-    std::vector<uint8_t> bytes;
+    ByteVector bytes;
     if (!LoadFile(fileName, bytes)) return false;
     MemorySource source(bytes.data(), bytes.size(), kPreambleSize);
     if (!HasDicmPrefix(source)) return false;
@@ -159,7 +159,7 @@ bool ReadHeaderForDump(const std::string& fileName, ElementList& list) {
 
 bool ReadRawDataset(const std::string& fileName, ElementList& list,
                     const std::string& transferSyntaxUid) {
-    std::vector<uint8_t> bytes;
+    ByteVector bytes;
     if (!LoadFile(fileName, bytes)) return false;
     ParseState state;
     state.metaMode = false;

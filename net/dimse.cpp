@@ -1,6 +1,7 @@
 #include "net/dimse.h"
 
 #include <algorithm>
+#include <array>
 
 #include "data/dataset_reader.h"
 #include "data/dataset_writer.h"
@@ -76,17 +77,28 @@ bool EncodeUnit(PDU& pdu, const ElementList& list, bool explicitVR) {
 
 bool SendFragments(PDU& pdu, uint8_t contextID) {
     const ByteVector& unit = pdu.data.staging;
+    // Each fragment is one P-DATA-TF; a batch of them leaves in one gathered send, straight
+    // from the staged unit (no copy into the output buffer).
+    constexpr std::size_t kPerBatch = kSendBatch / kMaxFragment + 1;
+    std::array<std::array<uint8_t, kPDataHeaderLength>, kPerBatch> headers;
+    std::array<iovec, 2 * kPerBatch> pieces;
     std::size_t sent = 0;
+    if (!pdu.buffer.Flush()) return false;
     while (sent < unit.size()) {
-        std::size_t n = std::min(kMaxFragment, unit.size() - sent);
-        bool last = sent + n == unit.size();
-        uint8_t control = static_cast<uint8_t>((pdu.data.sendControl & kPdvCommand) |
-                                               (last ? kPdvLastFragment : 0));
-        if (!WritePDataHeader(pdu.buffer, contextID, control, static_cast<uint32_t>(n))) return false;
-        pdu.buffer.WriteBytes(unit.data() + sent, n);
-        sent += n;
-        // Several PDUs leave in one send: far fewer system calls and packets for large units.
-        if ((last || pdu.buffer.OutputPending() >= kSendBatch) && !pdu.buffer.Flush()) {
+        std::size_t count = 0;
+        while (count < kPerBatch && sent < unit.size()) {
+            std::size_t n = std::min(kMaxFragment, unit.size() - sent);
+            bool last = sent + n == unit.size();
+            uint8_t control = static_cast<uint8_t>((pdu.data.sendControl & kPdvCommand) |
+                                                   (last ? kPdvLastFragment : 0));
+            if (!EncodePDataHeader(headers[count].data(), contextID, control, static_cast<uint32_t>(n)))
+                return false;
+            pieces[2 * count] = {headers[count].data(), kPDataHeaderLength};
+            pieces[2 * count + 1] = {const_cast<uint8_t*>(unit.data() + sent), n};
+            sent += n;
+            ++count;
+        }
+        if (!pdu.buffer.Transport().SendPieces(pieces.data(), 2 * count)) {
             LogFailure("P-DATA-TF could not be sent");
             return false;
         }

@@ -18,7 +18,7 @@ bool PduBuffer::WriteBytes(const void* bytes, std::size_t count) {
     const auto* source = static_cast<const uint8_t*>(bytes);
     while (count > 0) {
         if (outputBlocks_.empty() || outputBlocks_.back().end == outputBlocks_.back().data.size())
-            outputBlocks_.push_back(Block{std::vector<uint8_t>(kBlockSize), 0, 0});
+            outputBlocks_.push_back(Block{ByteVector(kBlockSize), 0, 0});
         Block& last = outputBlocks_.back();
         std::size_t n = std::min(count, last.data.size() - last.end);
         std::memcpy(last.data.data() + last.end, source, n);
@@ -72,7 +72,7 @@ bool PduBuffer::FillInput(std::size_t count) {
         // Receives go into the free room of the newest block, so a peer that sends one byte at
         // a time costs one block per kInputBlockSize bytes rather than one block per receive.
         if (inputBlocks_.empty() || inputBlocks_.back().end == inputBlocks_.back().data.size())
-            inputBlocks_.push_back(Block{std::vector<uint8_t>(kInputBlockSize), 0, 0});
+            inputBlocks_.push_back(Block{ByteVector(kInputBlockSize), 0, 0});
         Block& last = inputBlocks_.back();
         std::size_t room = std::min(kReceiveSize, last.data.size() - last.end);
         int n = transport_.Receive(last.data.data() + last.end, room);
@@ -176,7 +176,7 @@ bool PduBuffer::Skip(std::size_t count) {
 
 void PduBuffer::AppendInput(const uint8_t* bytes, std::size_t count) {
     if (count == 0) return;
-    inputBlocks_.push_back(Block{std::vector<uint8_t>(bytes, bytes + count), 0, count});
+    inputBlocks_.push_back(Block{ByteVector(bytes, bytes + count), 0, count});
     inputAvailable_ += count;
 }
 

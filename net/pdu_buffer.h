@@ -9,6 +9,7 @@
 #include <deque>
 #include <vector>
 
+#include "data/byte_vector.h"
 #include "net/transport.h"
 
 namespace pella {
@@ -73,7 +74,7 @@ public:
 private:
     // Bytes [begin, end) of data are the live part of the block.
     struct Block {
-        std::vector<uint8_t> data;
+        ByteVector data;  // filled as it is used; never zero-filled first
         std::size_t begin = 0;
         std::size_t end = 0;
     };

@@ -40,15 +40,27 @@ bool AbortPDU::Write(PduBuffer& buffer) const {
     return buffer.Flush();
 }
 
-bool WritePDataHeader(PduBuffer& buffer, uint8_t contextID, uint8_t control, uint32_t fragmentLength) {
+bool EncodePDataHeader(uint8_t* out, uint8_t contextID, uint8_t control, uint32_t fragmentLength) {
     if (fragmentLength > kMaxPduLength - 6) return false;
-    buffer.WriteU8(pdu_type::kPDataTF);
-    buffer.WriteU8(0);
-    buffer.WriteU32(fragmentLength + 6);
-    buffer.WriteU32(fragmentLength + 2);
-    buffer.WriteU8(contextID);
-    buffer.WriteU8(control);
+    auto put32 = [](uint8_t* at, uint32_t v) {
+        at[0] = static_cast<uint8_t>(v >> 24);
+        at[1] = static_cast<uint8_t>(v >> 16);
+        at[2] = static_cast<uint8_t>(v >> 8);
+        at[3] = static_cast<uint8_t>(v);
+    };
+    out[0] = pdu_type::kPDataTF;
+    out[1] = 0;
+    put32(out + 2, fragmentLength + 6);
+    put32(out + 6, fragmentLength + 2);
+    out[10] = contextID;
+    out[11] = control;
     return true;
+}
+
+bool WritePDataHeader(PduBuffer& buffer, uint8_t contextID, uint8_t control, uint32_t fragmentLength) {
+    uint8_t header[kPDataHeaderLength];
+    if (!EncodePDataHeader(header, contextID, control, fragmentLength)) return false;
+    return buffer.WriteBytes(header, sizeof header);
 }
 
 bool ReadPDataLength(PduBuffer& buffer, uint32_t& pduLength) {

@@ -58,6 +58,10 @@ constexpr uint8_t kPdvLastFragment = 0x02;
 // context ID and control.
 constexpr uint32_t kPDataHeaderLength = 12;
 
+// Encodes the 12 header bytes of a P-DATA-TF carrying one value of `fragmentLength` bytes.
+// False when the PDU would exceed kMaxPduLength.
+bool EncodePDataHeader(uint8_t* out, uint8_t contextID, uint8_t control, uint32_t fragmentLength);
+
 // Writes the header of a P-DATA-TF carrying one value of `fragmentLength` bytes; the caller
 // writes the fragment after it. False when the PDU would exceed kMaxPduLength.
 bool WritePDataHeader(PduBuffer& buffer, uint8_t contextID, uint8_t control, uint32_t fragmentLength);

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <vector>
 
 #include "log/protocol_log.h"
 #include "net/address_resolution.h"
@@ -211,6 +212,35 @@ bool TcpTransport::Send(const uint8_t* bytes, std::size_t count) {
         sent += static_cast<std::size_t>(n);
     }
     if (LogLevel() > 2) LogHexDump(bytes, count, true);
+    return true;
+}
+
+bool TcpTransport::SendPieces(const iovec* pieces, std::size_t count) {
+    if (!IsConnected()) return false;
+    std::vector<iovec> left(pieces, pieces + count);
+    std::size_t first = 0;
+    while (first < left.size()) {
+        msghdr message{};
+        message.msg_iov = left.data() + first;
+        message.msg_iovlen = std::min<std::size_t>(left.size() - first, IOV_MAX);
+        ssize_t n = ::sendmsg(connection_.Get(), &message, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            lastError_ = errno;
+            Close();
+            return false;
+        }
+        // Skips what was sent: whole pieces, then the front of a piece sent in part.
+        auto sent = static_cast<std::size_t>(n);
+        while (first < left.size() && sent >= left[first].iov_len) sent -= left[first++].iov_len;
+        if (first < left.size()) {
+            left[first].iov_base = static_cast<uint8_t*>(left[first].iov_base) + sent;
+            left[first].iov_len -= sent;
+        }
+    }
+    if (LogLevel() > 2)
+        for (std::size_t i = 0; i < count; ++i)
+            LogHexDump(static_cast<const uint8_t*>(pieces[i].iov_base), pieces[i].iov_len, true);
     return true;
 }
 

@@ -2,6 +2,8 @@
 // block; a receive waits at most the transport's time-out and then drops the connection.
 #pragma once
 
+#include <sys/uio.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -22,6 +24,10 @@ public:
     // Sends the whole block; false when not connected or the send fails (the connection is then
     // dropped, since part of the block may have left). Hex-dumped to the log at level 3.
     virtual bool Send(const uint8_t* bytes, std::size_t count);
+
+    // Sends several pieces as one stream of bytes, in order, without joining them first; the
+    // same failure rules as Send. Hex-dumped piece by piece at level 3.
+    bool SendPieces(const iovec* pieces, std::size_t count);
 
     // Waits up to the time-out for data and receives up to `capacity` bytes. Returns the count
     // (> 0), or -1 on time-out, error or peer close, which all leave the transport idle.
