@@ -83,11 +83,15 @@ void WriteLogLine(const std::string& text) {
 }
 
 void LogFailure(const std::string& text) {
+    NoteFailure(text);
+    WriteLogLine(text);
+}
+
+void NoteFailure(const std::string& text) {
     try {
         lastFailure = text;
     } catch (...) {
     }
-    WriteLogLine(text);
 }
 
 std::string LastFailure() { return lastFailure; }

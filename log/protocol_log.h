@@ -26,6 +26,10 @@ void WriteLogLine(const std::string& text);
 // that a caller can tell the user why an operation failed.
 void LogFailure(const std::string& text);
 
+// Keeps `text` as the calling thread's last failure without writing a log line (for events
+// that are failures to some callers and normal to others).
+void NoteFailure(const std::string& text);
+
 // The calling thread's last failure text; empty when none since the last ClearLastFailure.
 std::string LastFailure();
 void ClearLastFailure();

@@ -130,7 +130,10 @@ bool ReceiveUnit(PDU& pdu) {
                         return Abort(pdu, "Malformed P-DATA-TF");
                     continue;
                 case pdu_type::kReleaseRQ:
-                    LogFailure("A-RELEASE-RQ received while a message was awaited");
+                    // The normal end of an association for a server; a failure for a requestor
+                    // awaiting a response, which then reads this reason.
+                    NoteFailure("The peer released the association (A-RELEASE-RQ)");
+                    if (LogLevel() > 0) WriteLogLine("A-RELEASE-RQ received: association released");
                     if (pdu.releaseRequest.Read(pdu.buffer)) pdu.releaseReply.Write(pdu.buffer);
                     return false;
                 case pdu_type::kReleaseRP:

@@ -321,3 +321,18 @@ TEST(Association, MalformedAcceptsFailTheOpen) {
         peer.Finish();
     }
 }
+
+TEST(Association, AReleaseRequestInsteadOfAResponseIsAnsweredAndReported) {
+    ScriptedPeer peer;
+    peer.ReadPdu().Send(AcceptBytes(1, kImplicit)).ReadPdu().Send(kReleaseRQ).ReadPdu().Close();
+    peer.Start();
+    PDU pdu(5);
+    ASSERT_TRUE(OpenAgainst(pdu, peer));
+    ASSERT_TRUE(WriteEchoRQ(pdu, kVerification));
+    EXPECT_FALSE(ReadEchoRSP(pdu));
+    EXPECT_NE(LastFailure().find("released"), std::string::npos) << LastFailure();
+    ReleaseAssociation(pdu);
+    auto pdus = peer.Finish();
+    ASSERT_GE(pdus.size(), 3u);
+    EXPECT_EQ(pdus[2], kReleaseRP);  // the peer's release was answered
+}

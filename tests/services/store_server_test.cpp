@@ -314,3 +314,17 @@ TEST(Acceptor, ContextsAreAnsweredInOrderWithTheirIDs) {
     EXPECT_FALSE(OpenAssoc(refused, "127.0.0.1", running.port, calling, "PELLA", "1.2.840.10008.5.1.4.1.1.481.1", ""));
     EXPECT_FALSE(refused.IsConnected());
 }
+
+TEST(StoreServer, ANormalReleaseIsNoFailureInTheLog) {
+    LogSettingsGuard guard;
+    TempDir dir;
+    RunningServer running(dir);
+    ASSERT_TRUE(running.started);
+    std::string file = dir.File("failures.log");
+    pella::SetLogSettings(0, file);  // failures only
+    int code = -1;
+    RunCommand("TCP_NODELAY=1 echoscu 127.0.0.1 " + running.port + " >/dev/null 2>&1", &code);
+    EXPECT_EQ(code, 0);
+    running.server->Stop();
+    EXPECT_EQ(ReadText(file), "");
+}
