@@ -87,6 +87,10 @@ void LogFailure(const std::string& text) {
     WriteLogLine(text);
 }
 
+void LogProgress(const std::string& text) {
+    if (LogLevel() > 0) WriteLogLine(text);
+}
+
 void NoteFailure(const std::string& text) {
     try {
         lastFailure = text;

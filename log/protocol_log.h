@@ -22,6 +22,9 @@ void SetLogLevelAndFile(int level, const std::string& fileName);
 // a file that cannot be opened drops the line.
 void WriteLogLine(const std::string& text);
 
+// Logs an association progress line: written at level 1 and above.
+void LogProgress(const std::string& text);
+
 // Logs a failure line (at every level) and keeps it as the calling thread's last failure, so
 // that a caller can tell the user why an operation failed.
 void LogFailure(const std::string& text);

@@ -42,10 +42,6 @@ bool Offers(const PresentationContextRQ& proposed, const std::string& syntax) {
     return false;
 }
 
-void LogProgress(const std::string& text) {
-    if (LogLevel() > 0) WriteLogLine(text);
-}
-
 void SetOurUserInformation(UserInformation& info) {
     info = UserInformation();
     info.maxLength = kOurMaxPduLength;

@@ -8,10 +8,6 @@ namespace pella {
 
 namespace {
 
-void LogProgress(const std::string& text) {
-    if (LogLevel() > 0) WriteLogLine(text);
-}
-
 // Reads the answer to our request after its type byte.
 bool ReadAcceptance(PDU& pdu) {
     LogProgress("Association Accept::ReadDynamic");

@@ -133,7 +133,7 @@ bool ReceiveUnit(PDU& pdu) {
                     // The normal end of an association for a server; a failure for a requestor
                     // awaiting a response, which then reads this reason.
                     NoteFailure("The peer released the association (A-RELEASE-RQ)");
-                    if (LogLevel() > 0) WriteLogLine("A-RELEASE-RQ received: association released");
+                    LogProgress("A-RELEASE-RQ received: association released");
                     if (pdu.releaseRequest.Read(pdu.buffer)) pdu.releaseReply.Write(pdu.buffer);
                     return false;
                 case pdu_type::kReleaseRP:

@@ -28,10 +28,6 @@ bool WaitForStop(int wakeDescriptor, int milliseconds) {
     return ::poll(&watched, 1, milliseconds) > 0;
 }
 
-void LogProgress(const std::string& text) {
-    if (LogLevel() > 0) WriteLogLine(text);
-}
-
 // Ends an association the server cannot go on with.
 bool EndWithAbort(PDU& pdu, const std::string& reason) {
     LogFailure(reason);
