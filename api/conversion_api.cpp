@@ -3,7 +3,7 @@
 #include <string>
 
 #include "api/boundary.h"
-#include "data/file_conversion.h"
+#include "data/convert/file_conversion.h"
 #include "log/protocol_log.h"
 #include "pella.h"
 

@@ -1,6 +1,6 @@
 // Exported dump of an element list, line by line.
 #include "api/boundary.h"
-#include "data/memo_dump.h"
+#include "data/dump/memo_dump.h"
 #include "pella.h"
 
 using namespace pella;

@@ -1,6 +1,6 @@
 // Exported element and element-list functions.
 #include "api/boundary.h"
-#include "data/element_list.h"
+#include "data/model/element_list.h"
 #include "pella.h"
 
 using namespace pella;

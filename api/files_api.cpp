@@ -1,7 +1,7 @@
 // Exported functions on DICOM files.
 #include "api/boundary.h"
-#include "data/append_meta_header.h"
-#include "data/dataset_reader.h"
+#include "data/io/append_meta_header.h"
+#include "data/io/dataset_reader.h"
 #include "pella.h"
 
 using namespace pella;

@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "data/conversion_syntax.h"
-#include "data/element_header.h"
+#include "data/convert/conversion_syntax.h"
+#include "data/io/element_header.h"
 #include "log/protocol_log.h"
 #include "net/identifiers.h"
 

@@ -1,6 +1,6 @@
 #include "net/association.h"
 
-#include "data/element_header.h"
+#include "data/io/element_header.h"
 #include "log/protocol_log.h"
 #include "net/identifiers.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "data/meta_header.h"
+#include "data/io/meta_header.h"
 #include "net/pdata_record.h"
 #include "net/pdu_buffer.h"
 #include "net/pdu_control.h"

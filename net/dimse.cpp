@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <array>
 
-#include "data/dataset_reader.h"
-#include "data/dataset_writer.h"
-#include "data/dictionary.h"
-#include "data/element_header.h"
-#include "data/element_dump.h"
+#include "data/io/dataset_reader.h"
+#include "data/io/dataset_writer.h"
+#include "data/dictionary/dictionary.h"
+#include "data/io/element_header.h"
+#include "data/dump/element_dump.h"
 #include "log/protocol_log.h"
 
 namespace pella {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "data/element_list.h"
+#include "data/model/element_list.h"
 #include "net/association.h"
 
 namespace pella {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "data/byte_vector.h"
+#include "data/model/byte_vector.h"
 
 #include "net/pdu_limits.h"
 

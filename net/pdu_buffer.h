@@ -9,7 +9,7 @@
 #include <deque>
 #include <vector>
 
-#include "data/byte_vector.h"
+#include "data/model/byte_vector.h"
 #include "net/transport.h"
 
 namespace pella {

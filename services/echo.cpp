@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "data/element_header.h"
+#include "data/io/element_header.h"
 #include "log/protocol_log.h"
 #include "net/command_set.h"
 #include "net/dimse.h"

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "data/element_list.h"
+#include "data/model/element_list.h"
 #include "net/association.h"
 
 namespace pella {

@@ -13,7 +13,7 @@
 #include <mutex>
 #include <string>
 
-#include "data/element_list.h"
+#include "data/model/element_list.h"
 
 namespace pella {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "data/element_list.h"
+#include "data/model/element_list.h"
 
 namespace pella {
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "data/element_list.h"
+#include "data/model/element_list.h"
 
 namespace pella {
 

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "data/dataset_conversion.h"
-#include "data/element_header.h"
+#include "data/convert/dataset_conversion.h"
+#include "data/io/element_header.h"
 #include "log/protocol_log.h"
 #include "net/command_set.h"
 #include "net/dimse.h"

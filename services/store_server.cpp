@@ -6,9 +6,9 @@
 
 #include <cstring>
 
-#include "data/dataset_writer.h"
-#include "data/element_header.h"
-#include "data/meta_header.h"
+#include "data/io/dataset_writer.h"
+#include "data/io/element_header.h"
+#include "data/io/meta_header.h"
 #include "log/protocol_log.h"
 #include "net/acceptor.h"
 #include "net/command_set.h"

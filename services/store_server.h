@@ -7,7 +7,7 @@
 #include <string>
 #include <thread>
 
-#include "data/element_list.h"
+#include "data/model/element_list.h"
 #include "net/association.h"
 #include "net/pdu_limits.h"
 #include "net/socket_handle.h"

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "data/dataset_reader.h"
-#include "data/element_header.h"
+#include "data/io/dataset_reader.h"
+#include "data/io/element_header.h"
 #include "log/protocol_log.h"
 #include "net/dimse.h"
 #include "services/sop_classes.h"

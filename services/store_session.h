@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "data/element_list.h"
+#include "data/model/element_list.h"
 #include "net/association.h"
 
 namespace pella {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "data/element_list.h"
+#include "data/model/element_list.h"
 #include "pella.h"
 #include "support/dicom_bytes.h"
 #include "support/temp_dir.h"

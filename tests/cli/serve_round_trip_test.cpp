@@ -6,7 +6,7 @@
 #include <fstream>
 #include <set>
 
-#include "data/dataset_reader.h"
+#include "data/io/dataset_reader.h"
 #include "net/acceptor.h"
 #include "support/run_command.h"
 #include "support/peer_process.h"

@@ -4,7 +4,7 @@
 
 #include <chrono>
 
-#include "data/dataset_writer.h"
+#include "data/io/dataset_writer.h"
 #include "log/protocol_log.h"
 #include "net/association.h"
 #include "net/command_set.h"

@@ -10,7 +10,7 @@
 #include <fstream>
 #include <thread>
 
-#include "data/dataset_reader.h"
+#include "data/io/dataset_reader.h"
 #include "services/index_lines.h"
 #include "services/object_paths.h"
 #include "services/series_files.h"

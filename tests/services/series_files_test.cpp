@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "data/dataset_reader.h"
+#include "data/io/dataset_reader.h"
 #include "services/filing.h"
 #include "services/object_paths.h"
 #include "support/run_command.h"

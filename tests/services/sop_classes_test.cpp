@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "data/dataset_reader.h"
+#include "data/io/dataset_reader.h"
 #include "support/sample_files.h"
 
 namespace pella {

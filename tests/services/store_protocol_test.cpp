@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "data/dataset_reader.h"
-#include "data/dataset_writer.h"
-#include "data/element_header.h"
+#include "data/io/dataset_reader.h"
+#include "data/io/dataset_writer.h"
+#include "data/io/element_header.h"
 #include "log/protocol_log.h"
 #include "net/command_set.h"
 #include "net/dimse.h"

@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "../net/pdu_test_data.h"
-#include "data/dataset_writer.h"
+#include "data/io/dataset_writer.h"
 #include "net/command_set.h"
 #include "net/dimse.h"
 #include "net/pdu_limits.h"

@@ -7,7 +7,7 @@
 #include <set>
 #include <thread>
 
-#include "data/dataset_reader.h"
+#include "data/io/dataset_reader.h"
 #include "log/protocol_log.h"
 #include "net/acceptor.h"
 #include "net/command_set.h"

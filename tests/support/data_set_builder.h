@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "data/element_list.h"
+#include "data/model/element_list.h"
 
 namespace testing_support {
 

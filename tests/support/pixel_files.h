@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "data/dataset_reader.h"
+#include "data/io/dataset_reader.h"
 #include "data/jpeg/jpeg_codec.h"
 #include "support/sample_files.h"
 

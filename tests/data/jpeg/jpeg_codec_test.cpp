@@ -6,9 +6,9 @@
 #include <cmath>
 #include <cstring>
 
-#include "data/dataset_writer.h"
+#include "data/io/dataset_writer.h"
 #include "data/jpeg/jpeg_codec.h"
-#include "data/meta_header.h"
+#include "data/io/meta_header.h"
 #include "support/pixel_files.h"
 #include "support/run_command.h"
 #include "support/temp_dir.h"

@@ -1,0 +1,58 @@
+#include "data/io/append_meta_header.h"
+
+#include <cstring>
+
+#include "data/io/dataset_reader.h"
+#include "data/io/dataset_writer.h"
+#include "data/io/meta_header.h"
+#include "data/io/safe_file_replace.h"
+#include "log/protocol_log.h"
+
+namespace pella {
+
+namespace {
+
+bool HasPart10Prefix(const std::string& fileName) {
+    FileSource source(fileName);
+    char magic[4];
+    return source.IsOpen() && source.Seek(128) && source.Read(magic, 4) == 4 &&
+           std::memcmp(magic, "DICM", 4) == 0;
+}
+
+// Bytes that are not a data set in an explicit syntax show up as headers whose VR is not a VR.
+bool VRsLookExplicit(const ElementList& list) {
+    for (const auto& e : list)
+        if (!IsDelimiter(*e) && !IsKnownVR(e->vr)) return false;
+    return true;
+}
+
+bool Fail(const std::string& fileName, const std::string& reason) {
+    WriteLogLine("AppendMetaHeader: " + fileName + ": " + reason);
+    return false;
+}
+
+}  // namespace
+
+bool AppendMetaHeaderToFile(const std::string& fileName, const std::string& transferSyntaxUid) {
+    if (!IsWellFormedUid(transferSyntaxUid))
+        return Fail(fileName, "'" + transferSyntaxUid + "' is not a transfer syntax UID");
+    if (HasPart10Prefix(fileName)) return Fail(fileName, "already has a preamble and \"DICM\"");
+
+    ParseState syntax;
+    ApplyTransferSyntax(syntax, transferSyntaxUid);
+    ElementList dataList;
+    if (!ReadRawDataset(fileName, dataList, transferSyntaxUid))
+        return Fail(fileName, "cannot be read as a data set in " + transferSyntaxUid);
+    if (syntax.explicitVR && !VRsLookExplicit(dataList))
+        return Fail(fileName, "is not an explicit VR data set");
+
+    ElementList metaList;
+    BuildMetaHeader(metaList, GetElementText(dataList, 0x0008, 0x0016),
+                    GetElementText(dataList, 0x0008, 0x0018), transferSyntaxUid,
+                    syntax.explicitVR);
+    return ReplaceFileSafely(fileName, [&](const std::string& tempName) {
+        return WritePart10File(tempName, &metaList, dataList, syntax.explicitVR, syntax.bigEndian);
+    });
+}
+
+}  // namespace pella

@@ -1,0 +1,177 @@
+#include "data/io/dataset_reader.h"
+
+#include <cstring>
+#include <vector>
+
+namespace pella {
+
+namespace {
+
+constexpr uint64_t kPreambleSize = 128;
+constexpr uint64_t kDataOffset = kPreambleSize + 4;
+
+// The meta group's VRs are fixed whatever the file says.
+const char* MetaVR(uint16_t element) {
+    switch (element) {
+        case 0x0000: return "UL";
+        case 0x0001: return "OB";
+        case 0x0002:
+        case 0x0003:
+        case 0x0010:
+        case 0x0012:
+        case 0x0100: return "UI";
+        case 0x0013: return "SH";
+        case 0x0016: return "AE";
+        case 0x0102: return "OB";
+        default: return nullptr;
+    }
+}
+
+uint32_t LittleEndian32(const uint8_t* b) {
+    return uint32_t{b[0]} | (uint32_t{b[1]} << 8) | (uint32_t{b[2]} << 16) | (uint32_t{b[3]} << 24);
+}
+
+bool HasDicmPrefix(ByteSource& source) {
+    char magic[4];
+    return source.Size() >= kDataOffset && source.Read(magic, 4) == 4 &&
+           std::memcmp(magic, "DICM", 4) == 0;
+}
+
+struct FileReadOptions {
+    bool fixMetaVRs;         // replace group 0002 VRs from the fixed table
+    bool stopAtPixelData;    // stop before the first element of group 7FE0
+    bool allowOneShort;      // a value missing only its last byte at the end of a file
+    ElementList* metaList;   // group 0002 elements (the data list when null)
+    ElementList* dataList;
+};
+
+// An undefined-length UN element in an explicit data set is a sequence whose contents are
+// implicit VR little endian up to its closing delimiter. This switches the parse state for
+// those contents and back, and marks the element "SQ" so that writers re-encode it correctly.
+class ImplicitSequenceTracker {
+public:
+    void Observe(ParseState& state, DataElement& e) {
+        if (depth_ == 0) {
+            if (state.explicitVR && !state.metaMode && e.length == kUndefinedLength &&
+                VrIs(e.vr, "UN")) {
+                std::memcpy(e.vr, "SQ", 2);
+                saved_ = state;
+                state.explicitVR = false;
+                state.bigEndian = false;
+                depth_ = 1;
+            }
+            return;
+        }
+        bool closes = e.group == 0xFFFE && (e.element == 0xE00D || e.element == 0xE0DD);
+        if (closes) {
+            if (--depth_ == 0) {
+                state.explicitVR = saved_.explicitVR;
+                state.bigEndian = saved_.bigEndian;
+            }
+        } else if (e.length == kUndefinedLength) {
+            ++depth_;
+        }
+    }
+
+private:
+    int depth_ = 0;
+    ParseState saved_;
+};
+
+// A meta group without a transfer syntax: tell the data set's encoding from its first header,
+// whose bytes 4 and 5 are a VR only when it is explicit.
+void GuessDataSetEncoding(ParseState& state, ByteSource& source) {
+    uint8_t head[6];
+    if (source.Peek(head, sizeof head) != sizeof head) return;
+    const char vr[2] = {static_cast<char>(head[4]), static_cast<char>(head[5])};
+    state.explicitVR = IsKnownVR(vr);
+    state.bigEndian = false;
+}
+
+// The element loop shared by the readers; the source stands at the first element.
+bool ReadElements(ByteSource& source, ParseState& state, const FileReadOptions& options) {
+    uint64_t endOfMeta = source.Size();
+    bool sawTransferSyntax = false;
+    ImplicitSequenceTracker unSequences;
+    while (source.Position() < source.Size()) {
+        bool readInMeta = state.metaMode;
+        ElementHeader header;
+        if (!ReadElementHeader(state, source, header)) return false;
+        if (options.stopAtPixelData && header.group == 0x7FE0) return true;
+        uint64_t valueLength = header.length > 0 ? static_cast<uint64_t>(header.length) : 0;
+        if (source.Position() + valueLength >= endOfMeta) state.metaMode = false;
+
+        ElementPtr element = ReadElementValue(source, header, options.allowOneShort);
+        if (!element) return false;
+        if (header.group == 0x0002) {
+            // The transfer syntax steers the data set when it was read as part of the meta
+            // group, wherever it stands in that group (an implicit meta group overrides it).
+            if (header.element == 0x0010 && readInMeta) {
+                ApplyTransferSyntax(state, UidText(element->value, element->length));
+                sawTransferSyntax = true;
+            }
+            if (options.fixMetaVRs) {
+                if (const char* vr = MetaVR(header.element)) std::memcpy(element->vr, vr, 2);
+            }
+            if (header.element == 0x0000 && element->length >= 4)
+                endOfMeta = source.Position() + LittleEndian32(element->value);
+        }
+        if (readInMeta && header.group == 0x0002 && !state.metaMode && state.explicitVR &&
+            !sawTransferSyntax)
+            GuessDataSetEncoding(state, source);
+        unSequences.Observe(state, *element);
+        ElementList& target =
+            (header.group == 0x0002 && options.metaList) ? *options.metaList : *options.dataList;
+        target.Append(std::move(element));
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ReadPart10File(const std::string& fileName, ElementList& metaList, ElementList& dataList,
+                    ParseState& state) {
+    ByteVector bytes;
+    if (!LoadFile(fileName, bytes)) return false;
+    MemorySource source(bytes.data(), bytes.size(), kPreambleSize);
+    if (!HasDicmPrefix(source)) return false;
+    state = ParseState{};
+    return ReadElements(source, state, {true, false, true, &metaList, &dataList});
+}
+
+bool ReadDatasetAndSyntax(const std::string& fileName, ElementList& dataList,
+                          std::string& syntaxOut) {
+    ElementList metaList;
+    ParseState state;
+    if (!ReadPart10File(fileName, metaList, dataList, state)) return false;
+    const DataElement* syntax = FindElement(metaList, 0x0002, 0x0010);
+    if (syntax == nullptr) return false;
+    syntaxOut = UidText(syntax->value, syntax->length);
+    return true;
+}
+
+bool ReadHeaderForDump(const std::string& fileName, ElementList& list) {
+    FileSource source(fileName);
+    if (!source.IsOpen() || !source.Seek(kPreambleSize) || !HasDicmPrefix(source)) return false;
+    ParseState state;
+    return ReadElements(source, state, {false, true, true, nullptr, &list});
+}
+
+bool ReadRawDataset(const std::string& fileName, ElementList& list,
+                    const std::string& transferSyntaxUid) {
+    ByteVector bytes;
+    if (!LoadFile(fileName, bytes)) return false;
+    ParseState state;
+    state.metaMode = false;
+    ApplyTransferSyntax(state, transferSyntaxUid);
+    MemorySource source(bytes.data(), bytes.size());
+    return ReadElements(source, state, {false, false, true, nullptr, &list});
+}
+
+bool ReadDatasetBytes(const uint8_t* bytes, std::size_t size, ParseState& state,
+                      ElementList& list) {
+    MemorySource source(bytes, size);
+    return ReadElements(source, state, {false, false, false, nullptr, &list});
+}
+
+}  // namespace pella

@@ -1,0 +1,36 @@
+// Readers that turn encoded DICOM data (Part 10 files, bare data sets) into element lists.
+// Values keep the byte order of their encoding; only tags and lengths are decoded.
+#pragma once
+
+#include <string>
+
+#include "data/io/element_header.h"
+#include "data/model/element_list.h"
+
+namespace pella {
+
+// Reads a Part 10 file (preamble and "DICM" required) into the meta group list and the data
+// set list, appending to both. `state` tells afterwards how the data set was encoded.
+// On failure the lists keep what was read before the failure.
+bool ReadPart10File(const std::string& fileName, ElementList& metaList, ElementList& dataList,
+                    ParseState& state);
+
+// As ReadPart10File, keeping only the data set; `syntaxOut` receives the transfer syntax UID.
+// A file without (0002,0010) fails.
+bool ReadDatasetAndSyntax(const std::string& fileName, ElementList& dataList,
+                          std::string& syntaxOut);
+
+// Every element in front of the pixel data (group 7FE0), meta group included, into one list.
+// Reads through the file without loading the pixel data.
+bool ReadHeaderForDump(const std::string& fileName, ElementList& list);
+
+// A data set with neither preamble nor meta group, encoded in `transferSyntaxUid`.
+bool ReadRawDataset(const std::string& fileName, ElementList& list,
+                    const std::string& transferSyntaxUid);
+
+// A data set held in memory (a received message unit), decoded with `state` as given; the
+// values must fit the bytes exactly (no end-of-file tolerance).
+bool ReadDatasetBytes(const uint8_t* bytes, std::size_t size, ParseState& state,
+                      ElementList& list);
+
+}  // namespace pella

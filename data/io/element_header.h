@@ -1,0 +1,46 @@
+// The one element-header reader, with the small parse state that steers it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "data/io/byte_source.h"
+#include "data/model/element_list.h"
+
+namespace pella {
+
+struct ParseState {
+    bool metaMode = true;    // reading the file meta group: always explicit VR little endian
+    bool explicitVR = true;  // headers outside the meta group carry a VR
+    bool bigEndian = false;  // tags and lengths outside the meta group are big endian
+    bool implicitCommandGroup = false;  // group 0000 headers carry no VR (command sets never do)
+};
+
+struct ElementHeader {
+    uint16_t group = 0;
+    uint16_t element = 0;
+    char vr[4] = {0, 0, 0, 0};  // left as set by the caller when the header is implicit
+    int32_t length = 0;         // -1 for the undefined length
+};
+
+constexpr const char* kImplicitLittleEndian = "1.2.840.10008.1.2";
+constexpr const char* kExplicitLittleEndian = "1.2.840.10008.1.2.1";
+constexpr const char* kExplicitBigEndian = "1.2.840.10008.1.2.2";
+
+// A UID value as text: up to its first zero byte, trailing padding spaces dropped.
+std::string UidText(const uint8_t* value, int32_t length);
+
+// Sets explicitVR and bigEndian from a transfer syntax UID; unknown UIDs read as explicit VR
+// little endian.
+void ApplyTransferSyntax(ParseState& state, const std::string& transferSyntaxUid);
+
+// Reads one header. False when the source ends inside it, or when a defined length does not
+// fit the signed 32-bit length of an element.
+bool ReadElementHeader(ParseState& state, ByteSource& source, ElementHeader& header);
+
+// Reads `length` value bytes into a new element. The value must fit in what remains of the
+// source; with `allowOneShort` a value missing only its last byte is accepted, that byte zero.
+// Returns null when the value does not fit.
+ElementPtr ReadElementValue(ByteSource& source, const ElementHeader& header, bool allowOneShort);
+
+}  // namespace pella

@@ -1,0 +1,65 @@
+#include "data/io/sequence_decoding.h"
+
+#include <string>
+
+#include "data/dictionary/dictionary.h"
+#include "data/io/encoded_element.h"
+#include "log/protocol_log.h"
+
+namespace pella {
+
+namespace {
+
+bool ExpandValue(const DataElement& element, ElementList& list, bool explicitVR, bool bigEndian) {
+    if (!HasValue(element) || element.value == nullptr) return true;
+    MemorySource source(element.value, static_cast<std::size_t>(element.length));
+    while (source.Remaining() > 0) {
+        ElementPtr inner = ReadEncodedElement(source, explicitVR, bigEndian);
+        if (!inner) return false;
+        if (!explicitVR) LookupVR(*inner);
+        list.Append(std::move(inner));
+    }
+    return true;
+}
+
+bool IsItem(const DataElement& e) { return e.group == 0xFFFE && e.element == 0xE000; }
+
+bool FlattenLevel(ParseState& state, const DataElement& element, ElementList& list, int depth) {
+    if (depth > kMaxSequenceDepth) return false;
+    list.Append(NewElement(element.group, element.element, kUndefinedLength, nullptr, element.vr));
+    if (HasValue(element)) {
+        MemorySource source(element.value, static_cast<std::size_t>(element.length));
+        while (source.Position() < source.Size()) {
+            ElementHeader header;
+            if (!ReadElementHeader(state, source, header)) return false;
+            ElementPtr inner = ReadElementValue(source, header, /*allowOneShort=*/false);
+            if (!inner) return false;
+            if ((IsItem(*inner) || VrIs(inner->vr, "SQ")) && HasValue(*inner)) {
+                if (!FlattenLevel(state, *inner, list, depth + 1)) return false;
+            } else {
+                list.Append(std::move(inner));
+            }
+        }
+    }
+    bool isSequence = VrIs(element.vr, "SQ");
+    list.Append(NewElement(0xFFFE, isSequence ? 0xE0DD : 0xE00D, 0, nullptr, "DL"));
+    return true;
+}
+
+}  // namespace
+
+bool dictionary::Exp_One_SQ(const DataElement& element, ElementList& list, bool explicitVR,
+                            bool bigEndian) {
+    if (LogLevel() > 1)
+        WriteLogLine("dictionary::Exp_One_SQ::tag->length=" + std::to_string(element.length));
+    bool ok = ExpandValue(element, list, explicitVR, bigEndian);
+    if (LogLevel() > 1)
+        WriteLogLine("dictionary::Exp_One_SQ::out->Count=" + std::to_string(list.size()));
+    return ok;
+}
+
+bool FlattenSequence(ParseState& state, const DataElement& element, ElementList& list) {
+    return FlattenLevel(state, element, list, 1);
+}
+
+}  // namespace pella

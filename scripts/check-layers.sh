@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# Fails when a source file includes a header from a higher layer.
+# Usage: scripts/check-layers.sh [ROOT]   (ROOT: the source tree, default the repository)
+#
+# Layers, lowest first; a file may include headers of its own folder and of lower layers only:
+#   pella.h, log/  <-  data/  <-  net/, media/, imaging/  <-  services/  <-  api/
+# net/, media/ and imaging/ stand side by side and do not include one another.
+# Inside data/: model/ <- dictionary/ <- io/, jpeg/ <- dump/, convert/ (again side by side).
+# cli/ and app/ (the front ends) include pella.h and their own folder only.
+# tests/, bench/ and fuzz/ may include anything.
+set -uo pipefail
+root="${1:-$(cd "$(dirname "$0")/.." && pwd)}"
+cd "$root" || exit 2
+
+# The layer of a path, as "rank group": files of one group may include each other; a lower rank
+# may be included from a higher one. Unchecked paths print nothing.
+layer_of() {
+    case "$1" in
+        pella.h) echo "0 pella.h" ;;
+        log/*) echo "0 log" ;;
+        data/model/*) echo "10 data/model" ;;
+        data/dictionary/*) echo "11 data/dictionary" ;;
+        data/io/*) echo "12 data/io" ;;
+        data/jpeg/*) echo "12 data/jpeg" ;;
+        data/dump/*) echo "13 data/dump" ;;
+        data/convert/*) echo "13 data/convert" ;;
+        data/*) echo "14 data" ;;
+        net/*) echo "20 net" ;;
+        media/*) echo "20 media" ;;
+        imaging/*) echo "20 imaging" ;;
+        services/*) echo "30 services" ;;
+        api/*) echo "40 api" ;;
+        cli/*) echo "front cli" ;;
+        app/*) echo "front app" ;;
+    esac
+}
+
+allowed() {  # from-layer, to-layer -> 0 when the include is allowed
+    local from_rank=${1% *} from_group=${1#* } to_rank=${2% *} to_group=${2#* }
+    [ "$from_group" = "$to_group" ] && return 0
+    if [ "$from_rank" = front ]; then
+        [ "$to_group" = pella.h ]
+        return
+    fi
+    [ "$to_rank" = front ] && return 1
+    # Layers of equal rank (net/media/imaging; dump/convert) never include each other.
+    [ "$to_rank" -lt "$from_rank" ]
+}
+
+status=0
+count=0
+while IFS= read -r file; do
+    from=$(layer_of "$file")
+    [ -n "$from" ] || continue
+    count=$((count + 1))
+    while IFS=: read -r line target; do
+        [ -n "$target" ] || continue
+        case "$target" in */*) ;; *) target="$(dirname "$file")/$target" ;; esac
+        to=$(layer_of "$target")
+        if [ -z "$to" ]; then
+            echo "$file:$line: includes \"$target\", which belongs to no layer" >&2
+            status=1
+        elif ! allowed "$from" "$to"; then
+            echo "$file:$line: ${from#* } must not include \"$target\" (${to#* })" >&2
+            status=1
+        fi
+    done < <(grep -n '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' "$file" |
+             sed 's/^\([0-9]*\):[^"]*"\([^"]*\)".*/\1:\2/')
+done < <(find pella.h log data net media imaging services api cli app \
+              -type f \( -name '*.h' -o -name '*.cpp' -o -name '*.inc' \) 2>/dev/null | sort)
+
+if [ "$status" -eq 0 ]; then
+    echo "layers: $count files, no upward include"
+fi
+exit "$status"
