@@ -4,6 +4,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "data/io/dataset_writer.h"
@@ -22,6 +23,10 @@ namespace pella {
 namespace {
 
 constexpr int kAcceptRetryMilliseconds = 100;
+// Connections over the limit answered at once; past this many more they are closed unanswered.
+constexpr std::size_t kMaxRejecting = 16;
+// A connection over the limit gets this long to send its request before it is closed.
+constexpr int kRejectWaitSeconds = 5;
 
 // Waits up to `milliseconds` for the stop signal; true when it came.
 bool WaitForStop(int wakeDescriptor, int milliseconds) {
@@ -68,6 +73,14 @@ void DropFileMetaElements(ElementList& dataSet) {
     if (dropped > 0)
         WriteLogLine("Dropped " + std::to_string(dropped) +
                      " file meta element(s) found inside a received data set");
+}
+
+// Reads the request of a connection over the limit and rejects it: transient, by the service
+// provider (presentation), local limit exceeded, as a busy DCMTK server answers.
+void RejectOverLimit(const StoreServerConfig& config, SocketHandle connection) {
+    PDU pdu(std::min(config.acseTimeoutSeconds, kRejectWaitSeconds));
+    RejectAssociation(pdu, std::move(connection), reject_result::kTransient,
+                      reject_source::kServiceProviderPresentation, reject_reason::kLocalLimitExceeded);
 }
 
 }  // namespace
@@ -127,14 +140,22 @@ uint16_t StoreReceivedObject(const StoreServerConfig& config, const std::string&
     return kStatusSuccess;
 }
 
-bool ServeAssociation(const StoreServerConfig& config, SocketHandle connection) {
-    PDU pdu(config.receiveTimeoutSeconds);
+bool ServeAssociation(const StoreServerConfig& config, SocketHandle connection,
+                      const std::atomic<bool>* stopping) {
+    // The request must come within the ACSE time-out; after that the DIMSE time-out bounds
+    // every wait for the peer.
+    PDU pdu(config.acseTimeoutSeconds);
     pdu.data.dataSetLimit = config.maxDataSetBytes;
     if (!AcceptAssociation(pdu, std::move(connection))) return false;
+    pdu.buffer.Transport().SetTimeoutSeconds(config.receiveTimeoutSeconds);
     while (true) {
         ElementList command;
         if (!ReadMessage(pdu, command)) {
-            // Released, aborted, closed or silent: the association is over.
+            if (stopping != nullptr && stopping->load()) {
+                LogProgress("Association aborted: the server stops");
+                if (pdu.IsConnected()) AbortAssociation(pdu);
+            }
+            // Released, aborted, closed, silent or stopped: the association is over.
             pdu.buffer.Transport().Close();
             return true;
         }
@@ -192,13 +213,37 @@ bool StoreServer::Start() {
 
 void StoreServer::Stop() {
     if (!thread_.joinable()) return;
+    stopping_ = true;
     uint64_t one = 1;
     if (::write(wakeDescriptor_, &one, sizeof one) < 0) {
         // The eventfd cannot be full with one write; nothing else to do.
     }
     thread_.join();
     listener_.Close();
+    workers_.StopReceiving();
+    rejecting_.StopReceiving();
+    workers_.JoinAll();
+    rejecting_.JoinAll();
+    stopping_ = false;
     LogProgress("Storage server on port " + std::to_string(port_) + " stopped");
+}
+
+void StoreServer::Dispatch(SocketHandle connection) {
+    std::string tag = "A" + std::to_string(++associations_);
+    LogProgress("Connection from " + listener_.PeerAddress() + " [" + tag + "]");
+    auto serve = [this, tag](SocketHandle owned) {
+        LogContext context(tag);
+        ServeAssociation(config_, std::move(owned), &stopping_);
+    };
+    if (workers_.Start(connection, static_cast<std::size_t>(config_.maxAssociations), serve)) return;
+    if (!connection.Valid()) return;  // no thread could be made; the connection is closed
+    LogFailure("[" + tag + "] More than " + std::to_string(config_.maxAssociations) +
+               " associations at once: rejected");
+    auto reject = [this, tag](SocketHandle owned) {
+        LogContext context(tag);
+        RejectOverLimit(config_, std::move(owned));
+    };
+    rejecting_.Start(connection, kMaxRejecting, reject);
 }
 
 void StoreServer::Run() {
@@ -212,12 +257,11 @@ void StoreServer::Run() {
                 if (!WaitForStop(wakeDescriptor_, kAcceptRetryMilliseconds)) continue;
                 break;
             }
-            LogProgress("Connection from " + listener_.PeerAddress());
-            ServeAssociation(config_, listener_.TakeConnection());
+            Dispatch(listener_.TakeConnection());
         } catch (const std::exception& error) {
-            LogFailure(std::string("Association ended by an error: ") + error.what());
+            LogFailure(std::string("Connection not served: ") + error.what());
         } catch (...) {
-            LogFailure("Association ended by an unknown error");
+            LogFailure("Connection not served: unknown error");
         }
     }
 }
