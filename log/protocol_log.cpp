@@ -1,5 +1,6 @@
 #include "log/protocol_log.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -12,21 +13,49 @@ namespace pella {
 
 namespace {
 
+struct FileCloser {
+    void operator()(std::FILE* f) const noexcept { std::fclose(f); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+FileHandle OpenLog(const std::string& fileName);
+
 struct LogState {
-    std::mutex mutex;  // held while the file name is read or changed and while a block is written
+    std::mutex mutex;  // held while the file is opened, changed or written
     std::atomic<int> level{0};  // read on every block sent or received: no lock
     std::string fileName;
+    FileHandle file;  // open while a name is set; reopened when the name changes
+
+    // Writes one whole block and flushes it, so that the file is complete at any moment.
+    // A file that could not be opened is tried again at the next block; one removed or renamed
+    // meanwhile (log rotation) is opened anew under its name.
+    void Write(const std::string& block) {
+        std::lock_guard lock(mutex);
+        if (file && !StillNamed()) file.reset();
+        if (!file) file = OpenLog(fileName);
+        if (!file) return;
+        std::fwrite(block.data(), 1, block.size(), file.get());
+        std::fflush(file.get());
+    }
+
+    bool StillNamed() const {
+        if (fileName == "-") return true;
+        struct stat named {}, open {};
+        return ::stat(fileName.c_str(), &named) == 0 && ::fstat(::fileno(file.get()), &open) == 0 &&
+               named.st_ino == open.st_ino && named.st_dev == open.st_dev;
+    }
+
+    void Rename(const std::string& name) {
+        if (name == fileName && file) return;
+        fileName = name;
+        file.reset();
+    }
 };
 
 LogState& State() {
     static LogState state;
     return state;
 }
-
-struct FileCloser {
-    void operator()(std::FILE* f) const noexcept { std::fclose(f); }
-};
-using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
 // Opens the log for appending; null when no name is set or it cannot be opened. The name "-"
 // is standard error.
@@ -54,6 +83,9 @@ std::string TimeOfDay() {
 constexpr std::size_t kHexDumpLimit = 256;
 
 thread_local std::string lastFailure;
+thread_local std::string context;  // "[tag] " while a LogContext is in scope
+
+std::string Prefix() { return TimeOfDay() + ", " + context; }
 
 }  // namespace
 
@@ -62,21 +94,18 @@ int LogLevel() { return State().level.load(std::memory_order_relaxed); }
 void SetLogSettings(int level, const std::string& fileName) {
     std::lock_guard lock(State().mutex);
     State().level = level;
-    State().fileName = fileName;
+    State().Rename(fileName);
 }
 
 void SetLogLevelAndFile(int level, const std::string& fileName) {
     std::lock_guard lock(State().mutex);
     State().level = level;
-    if (!fileName.empty()) State().fileName = fileName;
+    if (!fileName.empty()) State().Rename(fileName);
 }
 
 void WriteLogLine(const std::string& text) {
     try {
-        std::string line = TimeOfDay() + ", " + text + "\n";
-        std::lock_guard lock(State().mutex);
-        FileHandle file = OpenLog(State().fileName);
-        if (file) std::fwrite(line.data(), 1, line.size(), file.get());
+        State().Write(Prefix() + text + "\n");
     } catch (...) {
         // Logging never fails its caller.
     }
@@ -100,6 +129,15 @@ void NoteFailure(const std::string& text) {
 
 std::string LastFailure() { return lastFailure; }
 
+LogContext::LogContext(const std::string& tag) : previous_(context) {
+    try {
+        context = tag.empty() ? std::string() : "[" + tag + "] ";
+    } catch (...) {
+    }
+}
+
+LogContext::~LogContext() { context.swap(previous_); }
+
 void ClearLastFailure() { lastFailure.clear(); }
 
 void LogHexDump(const uint8_t* bytes, std::size_t count, bool outgoing) {
@@ -108,7 +146,7 @@ void LogHexDump(const uint8_t* bytes, std::size_t count, bool outgoing) {
         bool more = count > kHexDumpLimit;
         char head[32];
         std::snprintf(head, sizeof head, "%6zu %s ", count, outgoing ? ">>" : "<<");
-        std::string block(head, 10);
+        std::string block = context + std::string(head, 10);
         char pair[4];
         for (std::size_t i = 0; i < shown; ++i) {
             std::snprintf(pair, sizeof pair, "%02X ", bytes[i]);
@@ -120,9 +158,7 @@ void LogHexDump(const uint8_t* bytes, std::size_t count, bool outgoing) {
             block += (bytes[i] >= 0x20 && bytes[i] <= 0x7A) ? static_cast<char>(bytes[i]) : '.';
         if (more) block += " [MORE DATA...]";
         block += "\r\n\r\n";
-        std::lock_guard lock(State().mutex);
-        FileHandle file = OpenLog(State().fileName);
-        if (file) std::fwrite(block.data(), 1, block.size(), file.get());
+        State().Write(block);
     } catch (...) {
     }
 }

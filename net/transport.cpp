@@ -19,7 +19,7 @@ namespace pella {
 
 namespace {
 
-constexpr int kListenBacklog = 10;
+constexpr int kListenBacklog = 128;  // bursts of senders wait here rather than being refused
 
 bool SetOption(int socket, int level, int name, const void* value, socklen_t size) {
     return setsockopt(socket, level, name, value, size) == 0;

@@ -2,11 +2,13 @@
 // "KPStudy.dir", per new series in the study's "Series.dir", per new image in the series'
 // "Image.dir", with the folders <root>/<study>/<series> created on the way.
 //
-// All filing is serialised by one process-wide lock, so that objects of one study arriving at
-// once still give exactly one study line and one series line. A caller that writes the object's
-// file itself holds FilingLock() across IndexReceivedObject and that write (a second copy of an
-// object arriving meanwhile then finds the file and adds no line), or lets FileReceivedObject
-// do both.
+// A received object is first written in full under a temporary name in the storage folder's
+// ".incoming" folder, with no lock held. Then, under one short process-wide lock, its study and
+// series folders are made (with their index lines exactly when a folder is made), the file is
+// renamed into place and its image line appended. So objects of one study arriving at once give
+// one study line and one series line, a complete file replaces an existing copy only by the
+// rename, and a crash leaves at most a temporary file, never a half-written one under its final
+// name or an index line for an object that is not there.
 #pragma once
 
 #include <functional>
@@ -19,9 +21,10 @@ namespace pella {
 
 enum class FilingResult {
     Indexed,          // the index lines of a new object were written
-    AlreadyReceived,  // the object's file exists already: nothing written
+    AlreadyReceived,  // the object's file exists already: no index line written
     Refused,          // a UID cannot stand in a path (or the root is empty): nothing written
     IndexNotWritten,  // a folder could not be made or an index file not appended to
+    FileNotWritten,   // the object's file could not be written or moved into place
 };
 
 // True for the results after which the object counts as filed in the index.
@@ -29,31 +32,49 @@ inline bool FilingSucceeded(FilingResult result) {
     return result == FilingResult::Indexed || result == FilingResult::AlreadyReceived;
 }
 
-// The process-wide filing lock; it may be taken again by the thread that holds it.
-std::unique_lock<std::recursive_mutex> FilingLock();
-
 // Records one received object in the index files below `databaseRoot`. `fileName` is where the
 // caller is about to write the object; when that file exists the object was received before
 // and nothing is written. The Study, Series and SOP Instance UIDs must be valid UIDs (see
 // IsValidUid). Each line is built whole and appended with one write. Takes the filing lock.
+// FileReceivedObject does this together with the file; this is the index step alone.
 FilingResult IndexReceivedObject(const std::string& fileName, const std::string& databaseRoot,
                                  const ElementList& dataSet);
 
 // Writes the object's file to the given name; true on success.
 using ObjectFileWriter = std::function<bool(const std::string& fileName)>;
 
+struct FilingOptions {
+    // Flush the file, its folder and the index files to the device before returning, so that
+    // an acknowledged object survives a crash of the machine, not only of the process.
+    bool sync = false;
+};
+
 struct FilingOutcome {
     FilingResult index = FilingResult::Refused;
     std::string fileName;  // <storage>/<study>/<series>/<sop>.dcm; empty when refused
-    bool written = false;  // the writer was called and succeeded
+    // The object is on disk under fileName and listed in the index (now or before).
+    bool Filed() const { return FilingSucceeded(index); }
 };
 
-// Files one received object under the filing lock: computes its file name below
-// `storageFolder`, indexes it below `databaseRoot`, creates its series folder and calls
-// `writeFile`. The file is written also when the index could not be (the object itself is
-// kept); a refused object (invalid UID, empty storage folder or root) is neither indexed nor
-// written. A file that exists already is replaced.
+// Files one received object (see the top of this file): `writeFile` writes it to a temporary
+// name below `storageFolder`/.incoming, then the index below `databaseRoot` and the final name
+// <storage>/<study>/<series>/<sop>.dcm are updated under the filing lock. When anything fails
+// nothing stays behind: no temporary file, no index line, no new file, and an earlier copy of
+// the object is left as it was. A refused object (invalid UID, empty storage folder or root)
+// is not written at all.
 FilingOutcome FileReceivedObject(const std::string& storageFolder, const std::string& databaseRoot,
-                                 const ElementList& dataSet, const ObjectFileWriter& writeFile);
+                                 const ElementList& dataSet, const ObjectFileWriter& writeFile,
+                                 const FilingOptions& options = {});
+
+// The folder of temporary files below a storage folder.
+std::string IncomingFolder(const std::string& storageFolder);
+
+// Makes the storage folder and its ".incoming" folder when missing, removes temporary files
+// left there by processes that no longer run, and proves that a file can be written there.
+// False with `reason` when the folder cannot be used.
+bool PrepareStorageFolder(const std::string& storageFolder, std::string& reason);
+
+// Makes the database root when missing; false with `reason` when it cannot be written.
+bool PrepareDatabaseRoot(const std::string& databaseRoot, std::string& reason);
 
 }  // namespace pella

@@ -9,6 +9,7 @@
 #include "data/io/dataset_writer.h"
 #include "data/io/element_header.h"
 #include "data/io/meta_header.h"
+#include "data/model/nesting_tracker.h"
 #include "log/protocol_log.h"
 #include "net/acceptor.h"
 #include "net/command_set.h"
@@ -51,6 +52,24 @@ bool ServeStore(const StoreServerConfig& config, PDU& pdu, const ElementList& co
     return true;
 }
 
+// Removes the data set's own group 0002 elements: they belong to the file meta header, which the
+// server writes itself, and a second copy inside the data set misleads every reader.
+void DropFileMetaElements(ElementList& dataSet) {
+    std::vector<ElementPtr> kept;
+    kept.reserve(dataSet.size());
+    NestingTracker nesting;
+    for (ElementPtr& e : dataSet.items) {
+        bool drop = nesting.AtTopLevel() && e->group == 0x0002;
+        nesting.Observe(*e);
+        if (!drop) kept.push_back(std::move(e));
+    }
+    std::size_t dropped = dataSet.size() - kept.size();
+    dataSet.items = std::move(kept);
+    if (dropped > 0)
+        WriteLogLine("Dropped " + std::to_string(dropped) +
+                     " file meta element(s) found inside a received data set");
+}
+
 }  // namespace
 
 bool ReadStoreRequestDataset(PDU& pdu, const ElementList& command, ElementList& dataSet) {
@@ -77,7 +96,12 @@ bool SendStoreResponse(PDU& pdu, const ElementList& request, uint16_t status) {
 }
 
 uint16_t StoreReceivedObject(const StoreServerConfig& config, const std::string& transferSyntax,
-                             const ElementList& dataSet) {
+                             ElementList& dataSet) {
+    if (!SequencesClosed(dataSet)) {
+        LogFailure("Object refused: its data set ends inside an open sequence or item");
+        return kStatusCannotUnderstand;
+    }
+    DropFileMetaElements(dataSet);
     // Objects are filed in the syntax they arrived in: the value bytes stay as received, and
     // sequences of defined length keep the encoding of their contents.
     bool explicitVR = transferSyntax != kImplicitLittleEndian;
@@ -86,14 +110,16 @@ uint16_t StoreReceivedObject(const StoreServerConfig& config, const std::string&
     BuildMetaHeader(meta, GetElementText(dataSet, 0x0008, 0x0016),
                     GetElementText(dataSet, 0x0008, 0x0018), fileSyntax, explicitVR);
     FilingOutcome outcome = FileReceivedObject(
-        config.storageFolder, config.databaseRoot, dataSet, [&](const std::string& fileName) {
+        config.storageFolder, config.databaseRoot, dataSet,
+        [&](const std::string& fileName) {
             return WritePart10File(fileName, &meta, dataSet, explicitVR, false);
-        });
+        },
+        FilingOptions{config.sync});
     if (outcome.index == FilingResult::Refused) {
         LogFailure("Object refused: its Study, Series or SOP Instance UID cannot name a file");
         return kStatusCannotUnderstand;
     }
-    if (!outcome.written || !FilingSucceeded(outcome.index)) {
+    if (!outcome.Filed()) {
         LogFailure("Object could not be filed: " + outcome.fileName);
         return kStatusOutOfResources;
     }
@@ -136,6 +162,14 @@ bool StoreServer::Start() {
     if (thread_.joinable()) return false;
     if (config_.storageFolder.empty()) {
         LogFailure("The storage server needs a storage folder");
+        return false;
+    }
+    // A folder that cannot be written is told now, not to every sender as a refusal.
+    std::string reason;
+    if (!PrepareStorageFolder(config_.storageFolder, reason) ||
+        (config_.databaseRoot != config_.storageFolder &&
+         !PrepareDatabaseRoot(config_.databaseRoot, reason))) {
+        LogFailure("The storage server cannot use its folders: " + reason);
         return false;
     }
     // Port "0" lets the system choose a free port (tests, and hosts that read Port()).

@@ -28,6 +28,7 @@ struct StoreServerConfig {
     std::string databaseRoot = kDefaultDatabaseRoot;  // the three index files go below it
     int receiveTimeoutSeconds = kDefaultReceiveTimeoutSeconds;
     std::size_t maxDataSetBytes = kMaxReceivedDataSet;  // a larger object aborts its association
+    bool sync = false;  // flush every object and its index lines to the device before answering
 };
 
 class StoreServer {
@@ -70,8 +71,10 @@ bool ReadStoreRequestDataset(PDU& pdu, const ElementList& command, ElementList& 
 bool SendStoreResponse(PDU& pdu, const ElementList& request, uint16_t status);
 
 // Files a received data set (encoded in `transferSyntax`) below the storage folder and in the
-// index; returns the status to answer with.
+// index; returns the status to answer with. File meta elements (group 0002) in the data set are
+// dropped first: the file gets its own meta header. A data set that ends inside an open
+// sequence or item is refused.
 uint16_t StoreReceivedObject(const StoreServerConfig& config, const std::string& transferSyntax,
-                             const ElementList& dataSet);
+                             ElementList& dataSet);
 
 }  // namespace pella

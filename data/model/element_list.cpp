@@ -1,5 +1,7 @@
 #include "data/model/element_list.h"
 
+#include "data/model/nesting_tracker.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -45,9 +47,24 @@ ElementPtr NewElement(uint32_t group, uint32_t element, int32_t length, const vo
 }
 
 DataElement* FindElement(const ElementList& list, uint16_t group, uint16_t element) {
+    NestingTracker nesting;
+    for (const auto& e : list) {
+        if (nesting.AtTopLevel() && e->group == group && e->element == element) return e.get();
+        nesting.Observe(*e);
+    }
+    return nullptr;
+}
+
+DataElement* FindNestedElement(const ElementList& list, uint16_t group, uint16_t element) {
     for (const auto& e : list)
         if (e->group == group && e->element == element) return e.get();
     return nullptr;
+}
+
+bool SequencesClosed(const ElementList& list) {
+    NestingTracker nesting;
+    for (const auto& e : list) nesting.Observe(*e);
+    return nesting.AtTopLevel();
 }
 
 uint16_t GetElementUS(const ElementList& list, uint16_t group, uint16_t element) {

@@ -25,7 +25,9 @@ inline bool HasValue(const DataElement& e) { return e.length > 0; }
 }  // namespace pella
 
 // The list type of the public header. Elements in encoding order, appended at the end only;
-// duplicates allowed, lookups return the first match from the front.
+// duplicates allowed. Undefined-length sequences and items stand flat in the list, between their
+// element and its delimiter. Lookups return the first match among the data set's own (top-level)
+// elements; FindNestedElement is the explicit lookup that also looks inside items.
 struct ElementList {
     std::vector<pella::ElementPtr> items;
 
@@ -50,8 +52,16 @@ ElementPtr NewElement(uint32_t group, uint32_t element, int32_t length, const vo
 // An element whose `length` value bytes are allocated but left for the caller to fill.
 ElementPtr NewElementToFill(uint32_t group, uint32_t element, int32_t length, const char* vr);
 
-// The first element with the tag, or nullptr.
+// The first top-level element with the tag, or nullptr: an element inside an undefined-length
+// sequence item never stands in for the data set's own attribute.
 DataElement* FindElement(const ElementList& list, uint16_t group, uint16_t element);
+
+// The first element with the tag at any depth, items included, or nullptr.
+DataElement* FindNestedElement(const ElementList& list, uint16_t group, uint16_t element);
+
+// False when the list ends inside an undefined-length sequence, item or encapsulated pixel data
+// (a data set cut short, which no reader could parse back).
+bool SequencesClosed(const ElementList& list);
 
 // The first two value bytes as a little-endian 16-bit number; 0 when absent or shorter.
 uint16_t GetElementUS(const ElementList& list, uint16_t group, uint16_t element);

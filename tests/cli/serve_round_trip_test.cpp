@@ -127,7 +127,7 @@ TEST(ServeRoundTrip, StorescuSeriesOf200IsFiledAndIndexed) {
     EXPECT_EQ(Lines(dir.File("db/KPStudy.dir")), 1);
     fs::path study;
     for (const auto& entry : fs::directory_iterator(dir.File("db")))
-        if (entry.is_directory()) study = entry.path();
+        if (entry.is_directory() && entry.path().filename() != ".incoming") study = entry.path();
     ASSERT_FALSE(study.empty());
     EXPECT_EQ(Lines(study / "Series.dir"), 1);
     fs::path seriesFolder;
@@ -144,4 +144,36 @@ TEST(ServeRoundTrip, StorescuSeriesOf200IsFiledAndIndexed) {
         named += fs::exists(seriesFolder / (sop + ".dcm")) ? 1 : 0;
     }
     EXPECT_EQ(named, 200);
+}
+
+// A file whose undefined-length Referenced Series Sequence holds another study's UIDs before its
+// own travels flat over the network; it is filed under its own study, which alone is indexed.
+TEST(ServeRoundTrip, NestedUidsNeverPlaceAnObject) {
+    TempDir dir;
+    int code = -1;
+    std::string made = RunCommand(
+        "/usr/bin/python3 -c \"import sys, pydicom; from pydicom.data import get_testdata_file\n"
+        "from pydicom.dataset import Dataset; from pydicom.sequence import Sequence\n"
+        "ds = pydicom.dcmread(get_testdata_file('CT_small.dcm'))\n"
+        "item = Dataset(); item.StudyInstanceUID = '9.9.9'; item.SeriesInstanceUID = '9.9.9.1'\n"
+        "item.is_undefined_length_sequence_item = True\n"
+        "ds.ReferencedSeriesSequence = Sequence([item])\n"
+        "ds[0x00081115].is_undefined_length = True\n"
+        "ds.save_as(sys.argv[1], write_like_original=False)\" " +
+            Quote(dir.File("nested.dcm")) + " 2>&1",
+        &code);
+    ASSERT_EQ(code, 0) << made;
+
+    ServeProcess serve(dir.File("db"));
+    ASSERT_TRUE(serve.started);
+    std::string out = RunCommand(std::string(PELLA_CLI_PATH) + " store --no-progress 127.0.0.1 " +
+                                     std::to_string(serve.port) + " " + Quote(dir.File("nested.dcm")) + " 2>&1",
+                                 &code);
+    EXPECT_EQ(code, 0) << out;
+    serve.process.Stop();
+    const std::string study = "1.3.6.1.4.1.5962.1.2.1.20040119072730.12322";
+    EXPECT_FALSE(fs::exists(dir.File("db/9.9.9")));
+    EXPECT_EQ(Lines(dir.File("db/KPStudy.dir")), 1);
+    EXPECT_TRUE(fs::exists(dir.File("db/" + study + "/1.3.6.1.4.1.5962.1.3.1.1.20040119072730.12322/"
+                                    "1.3.6.1.4.1.5962.1.1.1.1.1.20040119072730.12322.dcm")));
 }

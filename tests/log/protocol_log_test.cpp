@@ -62,27 +62,54 @@ TEST(ProtocolLog, HexDumpShowsAtMost256Bytes) {
               std::string::npos);
 }
 
-TEST(ProtocolLog, LinesFromTwoThreadsNeverInterleave) {
+TEST(ProtocolLog, LinesFromTwoThreadsNeverInterleaveAndCarryTheirThreadsTag) {
     LogSettingsGuard guard;
     TempDir dir;
     std::string file = dir.File("threads.log");
-    SetLogSettings(1, file);
+    SetLogSettings(3, file);
     const std::string a(200, 'a'), b(200, 'b');
-    auto writer = [](const std::string& text) {
-        for (int i = 0; i < 200; ++i) WriteLogLine(text);
+    auto writer = [](const std::string& tag, const std::string& text) {
+        LogContext context(tag);
+        for (int i = 0; i < 200; ++i) {
+            WriteLogLine(text);
+            if (i == 100) LogHexDump(reinterpret_cast<const uint8_t*>(text.data()), 4, true);
+        }
     };
-    std::thread t1(writer, a), t2(writer, b);
+    std::thread t1(writer, "A1", a), t2(writer, "A2", b);
     t1.join();
     t2.join();
     std::istringstream lines(ReadText(file));
     std::string line;
-    int count = 0;
+    int count = 0, dumps = 0;
     while (std::getline(lines, line)) {
+        if (line.empty() || line == "\r" || line.find_first_not_of("ab\r") == std::string::npos) continue;
+        if (line.find(">>") != std::string::npos) {
+            EXPECT_TRUE(line.rfind("[A1]      4 >> 61", 0) == 0 || line.rfind("[A2]      4 >> 62", 0) == 0) << line;
+            ++dumps;
+            continue;
+        }
         ++count;
         std::string body = line.substr(10);
-        EXPECT_TRUE(body == a || body == b) << line;
+        EXPECT_TRUE(body == "[A1] " + a || body == "[A2] " + b) << line;
     }
     EXPECT_EQ(count, 400);
+    EXPECT_EQ(dumps, 2);
+
+    // Contexts nest and end with their scope.
+    std::filesystem::remove(file);
+    {
+        LogContext outer("outer");
+        {
+            LogContext inner("inner");
+            WriteLogLine("x");
+        }
+        WriteLogLine("y");
+    }
+    WriteLogLine("z");
+    std::string text = ReadText(file);
+    EXPECT_NE(text.find(", [inner] x\n"), std::string::npos) << text;
+    EXPECT_NE(text.find(", [outer] y\n"), std::string::npos) << text;
+    EXPECT_NE(text.find(", z\n"), std::string::npos) << text;
 }
 
 TEST(ProtocolLog, LastFailureIsKeptPerThread) {

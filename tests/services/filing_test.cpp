@@ -8,7 +8,10 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <thread>
+
+#include <unistd.h>
 
 #include "data/io/dataset_reader.h"
 #include "services/index_lines.h"
@@ -235,7 +238,7 @@ TEST_F(FilingTest, HostileUidsAreRefusedAndNothingIsWrittenAnywhere) {
                 return WriteMarkerFile(name);
             });
             EXPECT_EQ(outcome.index, FilingResult::Refused) << bad;
-            EXPECT_FALSE(outcome.written);
+            EXPECT_FALSE(outcome.Filed());
             EXPECT_TRUE(outcome.fileName.empty());
             EXPECT_FALSE(writerCalled) << bad;
         }
@@ -263,7 +266,7 @@ TEST_F(FilingTest, FileReceivedObjectIndexesCreatesTheFolderAndWrites) {
     FilingOutcome outcome = FileReceivedObject(store, root(), MakeObject("1.2.3", "1.2.3.4", "1.2.3.4.5"),
                                                WriteMarkerFile);
     EXPECT_EQ(outcome.index, FilingResult::Indexed);
-    EXPECT_TRUE(outcome.written);
+    EXPECT_TRUE(outcome.Filed());
     EXPECT_EQ(outcome.fileName, store + "/1.2.3/1.2.3.4/1.2.3.4.5.dcm");
     EXPECT_EQ(ReadText(outcome.fileName), "object");
     EXPECT_EQ(CountLines(ImageIndex("1.2.3", "1.2.3.4")), 1u);
@@ -277,11 +280,81 @@ TEST_F(FilingTest, FileReceivedObjectIndexesCreatesTheFolderAndWrites) {
     EXPECT_EQ(outcome.index, FilingResult::AlreadyReceived);
     EXPECT_EQ(ReadText(outcome.fileName), "again");
     EXPECT_EQ(CountLines(ImageIndex("1.2.3", "1.2.3.4")), 1u);
-    // A failing writer is reported.
-    outcome = FileReceivedObject(store, root(), MakeObject("1.2.3", "1.2.3.4", "1.2.3.4.6"),
-                                 [](const std::string&) { return false; });
-    EXPECT_EQ(outcome.index, FilingResult::Indexed);
-    EXPECT_FALSE(outcome.written);
+    EXPECT_TRUE(fs::is_empty(IncomingFolder(store)));
+}
+
+// Whatever fails while an object is filed, nothing is left half done: no temporary file, no
+// index line without its file, no file without its line, and an earlier good copy untouched.
+TEST_F(FilingTest, AFailureLeavesNoTraceAndKeepsAnEarlierCopy) {
+    const std::string store = root();  // files and index in one tree, as pella serve keeps them
+    const std::string sop = "1.2.3.4.5";
+    const fs::path file = temp.Path() / "Database" / "1.2.3" / "1.2.3.4" / (sop + ".dcm");
+    struct Case {
+        const char* what;
+        bool earlierCopy;                 // a good copy of the object is on disk already
+        std::function<bool(const std::string&)> writer;
+        std::function<void()> breakIndex;  // makes the image index unwritable
+        FilingResult expected;
+    };
+    auto halfWriter = [](const std::string& name) {
+        std::ofstream(name, std::ios::binary) << "half";
+        return false;  // a full disk in the middle of the object
+    };
+    auto noImageIndex = [&] {
+        fs::create_directories(ImageIndex("1.2.3", "1.2.3.4"));  // a folder in the index's place
+    };
+    const Case cases[] = {
+        {"write fails, new object", false, halfWriter, nullptr, FilingResult::FileNotWritten},
+        {"write fails, re-send", true, halfWriter, nullptr, FilingResult::FileNotWritten},
+        {"index fails, new object", false, WriteMarkerFile, noImageIndex, FilingResult::IndexNotWritten},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(temp.Path() / "Database");
+        if (c.earlierCopy)
+            ASSERT_EQ(FileReceivedObject(store, root(), MakeObject("1.2.3", "1.2.3.4", sop), WriteMarkerFile).index,
+                      FilingResult::Indexed);
+        else
+            fs::create_directories(temp.Path() / "Database" / "1.2.3" / "1.2.3.4");
+        if (c.breakIndex) c.breakIndex();
+        std::string imagesBefore = fs::is_regular_file(ImageIndex("1.2.3", "1.2.3.4"))
+                                       ? ReadText(ImageIndex("1.2.3", "1.2.3.4")) : "";
+
+        FilingOutcome outcome = FileReceivedObject(store, root(), MakeObject("1.2.3", "1.2.3.4", sop), c.writer);
+        EXPECT_EQ(outcome.index, c.expected);
+        EXPECT_FALSE(outcome.Filed());
+        EXPECT_TRUE(fs::is_empty(IncomingFolder(store)));
+        if (c.earlierCopy) {
+            EXPECT_EQ(ReadText(file), "object");
+        } else {
+            EXPECT_FALSE(fs::exists(file));
+        }
+        if (fs::is_regular_file(ImageIndex("1.2.3", "1.2.3.4"))) {
+            EXPECT_EQ(ReadText(ImageIndex("1.2.3", "1.2.3.4")), imagesBefore);
+        }
+    }
+}
+
+TEST_F(FilingTest, StartingPreparesTheFolderAndClearsWhatDeadProcessesLeft) {
+    std::string store = (temp.Path() / "store").string();
+    std::string reason;
+    ASSERT_TRUE(PrepareStorageFolder(store, reason)) << reason;
+    fs::path incoming = IncomingFolder(store);
+    // Left by a process that is gone, by no process of ours, and by this one (still filing).
+    std::ofstream(incoming / "999999999-1.part") << "x";
+    std::ofstream(incoming / "stray") << "x";
+    fs::path ours = incoming / (std::to_string(::getpid()) + "-77.part");
+    std::ofstream(ours) << "x";
+    ASSERT_TRUE(PrepareStorageFolder(store, reason)) << reason;
+    std::vector<fs::path> left = Tree(incoming);
+    EXPECT_EQ(left, std::vector<fs::path>{ours});
+
+    // A folder that cannot be written is told at once. (Root ignores permissions: a file in
+    // the folder's place makes it unusable for everyone.)
+    std::ofstream(temp.Path() / "plain") << "x";
+    EXPECT_FALSE(PrepareStorageFolder((temp.Path() / "plain").string(), reason));
+    EXPECT_NE(reason.find("plain"), std::string::npos) << reason;
+    EXPECT_FALSE(PrepareDatabaseRoot((temp.Path() / "plain" / "db").string(), reason));
 }
 
 // Runs `work(thread, round)` on `threads` threads for every round; all threads start each

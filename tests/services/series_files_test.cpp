@@ -174,7 +174,7 @@ TEST(SeriesFilesToSend, FindsTheFilesOfAFiledSeries) {
             fs::copy_file(source, file, fs::copy_options::overwrite_existing, ec);
             return !ec;
         });
-        ASSERT_TRUE(outcome.written) << name;
+        ASSERT_TRUE(outcome.Filed()) << name;
         if (outcome.index == FilingResult::Indexed) filed.push_back(outcome.fileName);
     }
     // The MR samples are one object in two encodings: the second copy replaced the first.

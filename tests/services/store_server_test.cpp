@@ -261,6 +261,83 @@ TEST(StoreServer, UnusableUidsAndUnwritableFoldersAreNeverAcknowledged) {
     EXPECT_EQ(CountLines(dir.File("db/1.2.3/1.2.3.4/Image.dir")), 1);
 }
 
+// Received data sets are filed by their own top-level attributes, in one piece, and without
+// file meta elements of their own; one cut short inside a sequence is refused.
+TEST(StoreServer, ReceivedDataSetsAreFiledByTheirOwnAttributesOnly) {
+    auto text = [](ElementList& list, uint16_t g, uint16_t e, std::string v, const char* vr) {
+        if (v.size() % 2) v += vr[0] == 'U' ? '\0' : ' ';
+        list.Append(NewElement(g, e, static_cast<int32_t>(v.size()), v.data(), vr));
+    };
+    auto open = [](ElementList& list, uint16_t g, uint16_t e, const char* vr) {
+        list.Append(NewElement(g, e, kUndefinedLength, nullptr, vr));
+    };
+    auto close = [](ElementList& list, uint16_t e) { list.Append(NewElement(0xFFFE, e, 0, nullptr, "DL")); };
+    // Builds: [meta elements] [a related series item holding other UIDs] own UIDs [open tail].
+    auto build = [&](bool meta, bool related, bool openTail) {
+        ElementList data;
+        if (meta) {
+            text(data, 0x0002, 0x0001, std::string("\0\1", 2), "OB");
+            text(data, 0x0002, 0x0010, "1.2.840.10008.1.2.2", "UI");  // big endian: a lie
+        }
+        text(data, 0x0008, 0x0016, "1.2.840.10008.5.1.4.1.1.7", "UI");
+        text(data, 0x0008, 0x0018, "1.2.3.4.5", "UI");
+        if (related) {
+            open(data, 0x0008, 0x1250, "SQ");
+            open(data, 0xFFFE, 0xE000, nullptr);
+            text(data, 0x0020, 0x000D, "9.9.9", "UI");
+            text(data, 0x0020, 0x000E, "9.9.9.1", "UI");
+            close(data, 0xE00D);
+            close(data, 0xE0DD);
+        }
+        text(data, 0x0010, 0x0010, "DOE", "PN");
+        text(data, 0x0020, 0x000D, "1.2.3", "UI");
+        text(data, 0x0020, 0x000E, "1.2.3.4", "UI");
+        if (openTail) {
+            open(data, 0x0040, 0x0275, "SQ");
+            open(data, 0xFFFE, 0xE000, nullptr);
+            text(data, 0x0040, 0x0009, "SPS1", "SH");
+        }
+        return data;
+    };
+    struct Case {
+        const char* what;
+        ElementList data;
+        uint16_t status;
+    };
+    Case cases[] = {
+        {"related series before the own UIDs", build(false, true, false), kStatusSuccess},
+        {"file meta elements inside the data set", build(true, false, false), kStatusSuccess},
+        {"ends inside an open sequence item", build(false, false, true), kStatusCannotUnderstand},
+    };
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        StoreServerConfig config;
+        config.storageFolder = config.databaseRoot = dir.File("db");
+        EXPECT_EQ(StoreReceivedObject(config, "1.2.840.10008.1.2.1", c.data), c.status);
+        EXPECT_FALSE(fs::exists(dir.File("db/9.9.9")));
+        std::string stored = dir.File("db/1.2.3/1.2.3.4/1.2.3.4.5.dcm");
+        if (c.status != kStatusSuccess) {
+            EXPECT_TRUE(StoredFiles(dir.File("db")).empty());
+            EXPECT_FALSE(fs::exists(dir.File("db/KPStudy.dir")));
+            continue;
+        }
+        EXPECT_EQ(CountLines(dir.File("db/KPStudy.dir")), 1);
+        EXPECT_EQ(ReadText(dir.File("db/KPStudy.dir")).rfind("1.2.3,", 0), 0u);
+        // pydicom reads the stored file in the syntax it arrived in, without a second meta group.
+        int code = -1;
+        std::string out = RunCommand(
+            "/usr/bin/python3 -c \"import sys, pydicom\n"
+            "ds = pydicom.dcmread(sys.argv[1])\n"
+            "assert ds.file_meta.TransferSyntaxUID == '1.2.840.10008.1.2.1', ds.file_meta.TransferSyntaxUID\n"
+            "assert not [e for e in ds if e.tag.group == 2], 'meta elements in the data set'\n"
+            "assert ds.StudyInstanceUID == '1.2.3' and str(ds.PatientName) == 'DOE'\" " +
+                Quote(stored) + " 2>&1",
+            &code);
+        EXPECT_EQ(code, 0) << out;
+    }
+}
+
 TEST(Acceptor, TransferSyntaxPreferenceAndTable) {
     auto offer = [](const std::string& abstract, std::vector<std::string> syntaxes) {
         PresentationContextRQ context;

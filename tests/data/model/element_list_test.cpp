@@ -116,3 +116,61 @@ TEST(ElementList, EncodedLengthAgreesWithTheLongFormForOversizedShortVRs) {
     EXPECT_EQ(std::string(EncodedHeaderForm(list[1], true).vr, 2), "LT");
     EXPECT_FALSE(EncodedHeaderForm(list[0], false).withVR);
 }
+
+namespace {
+
+// A list in the flat form: "S" opens an undefined-length sequence, "I" an item, "P" encapsulated
+// pixel data, "i"/"s" close an item/sequence (or the fragments), "U" is a top-level-looking
+// Study Instance UID wherever it stands, "R" Rows.
+ElementList Flat(const std::string& shape) {
+    ElementList list;
+    int uid = 0;
+    for (char c : shape) {
+        switch (c) {
+        case 'S': list.Append(NewElement(0x0008, 0x1250, kUndefinedLength, nullptr, "SQ")); break;
+        case 'P': list.Append(NewElement(0x7FE0, 0x0010, kUndefinedLength, nullptr, "OB")); break;
+        case 'I': list.Append(NewElement(0xFFFE, 0xE000, kUndefinedLength, nullptr, nullptr)); break;
+        case 'F': Add(list, 0xFFFE, 0xE000, "ab", nullptr); break;  // a pixel fragment
+        case 'i': list.Append(NewElement(0xFFFE, 0xE00D, 0, nullptr, "DL")); break;
+        case 's': list.Append(NewElement(0xFFFE, 0xE0DD, 0, nullptr, "DL")); break;
+        case 'U': Add(list, 0x0020, 0x000D, "1.2." + std::to_string(++uid), "UI"); break;
+        case 'R': Add(list, 0x0028, 0x0010, std::string("\x00\x02", 2), "US"); break;
+        }
+    }
+    return list;
+}
+
+}  // namespace
+
+TEST(ElementList, LookupsReadTheDataSetsOwnElementsNeverThoseInsideItems) {
+    struct Case {
+        const char* shape;
+        const char* uid;  // what GetElementText finds at the top level ("" = none)
+        const char* nestedUid;  // what FindNestedElement finds first
+        bool closed;
+    };
+    const Case cases[] = {
+        {"U", "1.2.1", "1.2.1", true},
+        {"SIUisU", "1.2.2", "1.2.1", true},       // a related series item before the own UID
+        {"SIUiIUisU", "1.2.3", "1.2.1", true},    // two items
+        {"SISIUisisU", "1.2.2", "1.2.1", true},   // nested two deep
+        {"SIUis", "", "1.2.1", true},             // only inside an item: not the data set's
+        {"PFFsU", "1.2.1", "1.2.1", true},        // after encapsulated pixel data
+        {"SIU", "", "1.2.1", false},              // ends inside an open item
+        {"SIUi", "", "1.2.1", false},             // ends inside an open sequence
+        {"PF", "", "", false},                    // ends inside the fragments
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.shape);
+        ElementList list = Flat(c.shape);
+        EXPECT_EQ(GetElementText(list, 0x0020, 0x000D), c.uid);
+        const DataElement* nested = FindNestedElement(list, 0x0020, 0x000D);
+        EXPECT_EQ(nested ? std::string(reinterpret_cast<char*>(nested->value), nested->length) : "",
+                  c.nestedUid);
+        EXPECT_EQ(SequencesClosed(list), c.closed);
+    }
+    // Numbers and texts go through the same lookup.
+    ElementList rowsNested = Flat("SIRisU");
+    EXPECT_EQ(GetElementText(rowsNested, 0x0028, 0x0010), "");
+    EXPECT_EQ(GetElementUS(rowsNested, 0x0028, 0x0010), 0);
+}
