@@ -1,19 +1,21 @@
 #include "cli/element_lists.h"
 
-#include <cstdio>
-
 namespace cli {
 
 namespace {
 
-void PrintLine(const char* line, void* /*context*/) { std::printf("%s\n", line); }
+void AppendLine(const char* line, void* context) {
+    std::string& out = *static_cast<std::string*>(context);
+    out += line;
+    out += '\n';
+}
 
 }  // namespace
 
 OwnedList NewList() { return OwnedList(CreateElementList()); }
 
-void PrintMemoDump(ElementList* list, bool keepVR) {
-    DumpListToLines(list, keepVR ? 1 : 0, PrintLine, nullptr);
+void AppendMemoDump(std::string& out, ElementList* list, bool keepVR) {
+    DumpListToLines(list, keepVR ? 1 : 0, AppendLine, &out);
 }
 
 }  // namespace cli

@@ -1,7 +1,8 @@
-// Element lists owned by the command-line tool, and their dump to standard output.
+// Element lists owned by the command-line tool, and their memo dump as text.
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "pella.h"
 
@@ -15,7 +16,7 @@ using OwnedList = std::unique_ptr<ElementList, ListOwner>;
 // A new, empty list.
 OwnedList NewList();
 
-// Prints the memo dump of `list` (DumpListToLines), one line per element.
-void PrintMemoDump(ElementList* list, bool keepVR);
+// Appends the memo dump of `list` (DumpListToLines) to `out`, one line per element.
+void AppendMemoDump(std::string& out, ElementList* list, bool keepVR);
 
 }  // namespace cli

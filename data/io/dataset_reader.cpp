@@ -43,6 +43,7 @@ struct FileReadOptions {
     bool allowOneShort;      // a value missing only its last byte at the end of a file
     ElementList* metaList;   // group 0002 elements (the data list when null)
     ElementList* dataList;
+    std::vector<uint64_t>* dataOffsets = nullptr;  // where each data-list value starts
 };
 
 // An undefined-length UN element in an explicit data set is a sequence whose contents are
@@ -98,6 +99,7 @@ bool ReadElements(ByteSource& source, ParseState& state, const FileReadOptions& 
         ElementHeader header;
         if (!ReadElementHeader(state, source, header)) return false;
         if (options.stopAtPixelData && header.group == 0x7FE0) return true;
+        uint64_t valueOffset = source.Position();
         uint64_t valueLength = header.length > 0 ? static_cast<uint64_t>(header.length) : 0;
         if (source.Position() + valueLength >= endOfMeta) state.metaMode = false;
 
@@ -120,9 +122,9 @@ bool ReadElements(ByteSource& source, ParseState& state, const FileReadOptions& 
             !sawTransferSyntax)
             GuessDataSetEncoding(state, source);
         unSequences.Observe(state, *element);
-        ElementList& target =
-            (header.group == 0x0002 && options.metaList) ? *options.metaList : *options.dataList;
-        target.Append(std::move(element));
+        bool toMeta = header.group == 0x0002 && options.metaList;
+        if (!toMeta && options.dataOffsets) options.dataOffsets->push_back(valueOffset);
+        (toMeta ? *options.metaList : *options.dataList).Append(std::move(element));
     }
     return true;
 }
@@ -130,13 +132,13 @@ bool ReadElements(ByteSource& source, ParseState& state, const FileReadOptions& 
 }  // namespace
 
 bool ReadPart10File(const std::string& fileName, ElementList& metaList, ElementList& dataList,
-                    ParseState& state) {
+                    ParseState& state, std::vector<uint64_t>* dataOffsets) {
     ByteVector bytes;
     if (!LoadFile(fileName, bytes)) return false;
     MemorySource source(bytes.data(), bytes.size(), kPreambleSize);
     if (!HasDicmPrefix(source)) return false;
     state = ParseState{};
-    return ReadElements(source, state, {true, false, true, &metaList, &dataList});
+    return ReadElements(source, state, {true, false, true, &metaList, &dataList, dataOffsets});
 }
 
 bool ReadDatasetAndSyntax(const std::string& fileName, ElementList& dataList,

@@ -1,0 +1,64 @@
+#include "cli/file_command.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "cli/input_files.h"
+
+namespace cli {
+
+const char* const kFilesHelp =
+    "FILE may be any number of files and folders: a folder stands for the files directly in\n"
+    "it (with -r, every file below it), in name order. Files are read in parallel and printed\n"
+    "in the order given. A file that cannot be read is named on standard error with the reason;\n"
+    "the others are still printed, and the exit code is then 1.";
+
+std::vector<OptionSpec> FileOptions() {
+    return {
+        {{"-r", "--recurse"}, "", "read the files in the folders' subfolders too"},
+        {{"-j", "--jobs"}, "N", "read up to N files at once (default: the number of cores)"},
+    };
+}
+
+FileOutput ReadFailure(const std::string& command, const std::string& file) {
+    return {false, "", "pella " + command + ": cannot read '" + file + "': " +
+                           ReadFailureReason(file) + "\n"};
+}
+
+namespace {
+
+bool ParseJobs(const Args& args, unsigned& jobs) {
+    jobs = DefaultJobs();
+    auto value = args.Value("--jobs");
+    if (!value) return true;
+    char* end = nullptr;
+    long n = std::strtol(value->c_str(), &end, 10);
+    if (end == value->c_str() || *end != '\0' || n < 1 || n > 256) return false;
+    jobs = static_cast<unsigned>(n);
+    return true;
+}
+
+}  // namespace
+
+int RunOverFiles(const std::string& command, const Args& args, bool fileLines, const FileJob& job) {
+    unsigned jobs = 1;
+    if (!ParseJobs(args, jobs)) {
+        std::fprintf(stderr, "pella %s: --jobs wants a number from 1 to 256\n", command.c_str());
+        return 2;
+    }
+    InputFiles inputs = ExpandInputs(args.Positionals(), args.Has("--recurse"));
+    for (const std::string& error : inputs.errors)
+        std::fprintf(stderr, "pella %s: %s\n", command.c_str(), error.c_str());
+    bool labelled = fileLines && (inputs.files.size() > 1 || inputs.namedFolder);
+    static char buffer[1 << 16];
+    std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
+    bool ok = RunInOrder(inputs.files, jobs, [&](const std::string& file) {
+        FileOutput output = job(file);
+        if (labelled && output.ok) output.out.insert(0, "# " + file + "\n");
+        return output;
+    });
+    std::fflush(stdout);
+    return ok && inputs.errors.empty() ? 0 : 1;
+}
+
+}  // namespace cli
