@@ -92,7 +92,7 @@ private:
         std::string vr = JsonVR(e);
         bool undefined = e.length == kUndefinedLength;
         bool encapsulated = undefined && (IsTag(e, 0x7FE0, 0x0010) || vr == "OB" || vr == "OW");
-        if (encapsulated) return Fragments(attribute);
+        if (encapsulated) return Fragments(e.vr[0] != '\0' ? vr : "OB", attribute);
         if (undefined || vr == "SQ") {
             attribute["vr"] = "SQ";
             if (undefined) return Items(text, depth, attribute);
@@ -179,9 +179,9 @@ private:
     }
 
     // Encapsulated pixel data: the items as they stand in the file (headers included), up to
-    // the sequence delimitation.
-    bool Fragments(Json& attribute) {
-        attribute["vr"] = "OB";
+    // the sequence delimitation. The VR is the file's (OB, or OW as some writers have it).
+    bool Fragments(const std::string& vr, Json& attribute) {
+        attribute["vr"] = vr;
         std::size_t first = next_;
         uint64_t total = 0;
         while (next_ < List().size() && IsItem(List()[next_])) {
