@@ -1,11 +1,18 @@
-"""Compares `pella dump --json --bulk` with pydicom's to_json_dict() for DICOM files.
+"""Compares `pella dump --json` with pydicom's to_json_dict() for DICOM files.
 
-usage: compare_with_pydicom.py PELLA FILE...
+usage: compare_with_pydicom.py [--refused NAME,...] PELLA FILE...
 
 For every file pydicom reads, every element both produce must agree. Prints one line per
-disagreement and a summary; exits 1 when any element disagrees, or when pella fails on a file
-pydicom reads. The known, intended differences are normalised away (see `normalise`):
-- binary values: pydicom inlines every value; compared by decoded length;
+disagreement and a summary; exits 1 when any element disagrees, or when pella refuses a file
+pydicom reads that is not named by --refused (file names without folder), or reads one that is.
+
+Two runs of pella per file: with --bulk (every binary value inline) the JSON is compared with
+pydicom's element by element; with --inline-limit 0 (every binary value a BulkDataURI) the bytes
+each URI names in the file must equal pydicom's value of that element exactly.
+
+The known, intended differences are normalised away:
+- binary values inline: pydicom inlines every value; compared by decoded length (the bytes are
+  compared exactly through the BulkDataURIs);
 - an empty sequence: pydicom writes "Value": [], pella leaves "Value" out (no value);
 - a multi-valued text with an empty entry: pydicom writes "", pella null;
 - a person name's empty component groups: pydicom writes "", pella leaves the group out;
@@ -18,8 +25,10 @@ pydicom reads. The known, intended differences are normalised away (see `normali
 import base64
 import json
 import math
+import os
 import subprocess
 import sys
+import urllib.parse
 
 import pydicom
 
@@ -97,26 +106,77 @@ def compare_object(path, mine, theirs, out, prefix=""):
         compare_values(path, where, vr_a, values_a, values_b, out)
 
 
+def uri_bytes(uri):
+    parts = urllib.parse.urlparse(uri)
+    query = urllib.parse.parse_qs(parts.query)
+    offset, length = int(query["offset"][0]), int(query["length"][0])
+    with open(urllib.parse.unquote(parts.path), "rb") as f:
+        f.seek(offset)
+        return f.read(length)
+
+
+def compare_bulk(path, mine, theirs, out, prefix=""):
+    """Every BulkDataURI of `mine` names exactly the bytes of pydicom's value."""
+    global BULK_CHECKED
+    for tag, a in mine.items():
+        b = theirs.get(tag)
+        if b is None:
+            continue
+        if a.get("vr") == "SQ" and b.get("vr") == "SQ":
+            for i, (x, y) in enumerate(zip(a.get("Value", []), b.get("Value", []))):
+                compare_bulk(path, x, y, out, f"{prefix}{tag}[{i}].")
+        elif "BulkDataURI" in a and "InlineBinary" in b:
+            BULK_CHECKED += 1
+            if uri_bytes(a["BulkDataURI"]) != base64.b64decode(b["InlineBinary"]):
+                out.append(f"{path} {prefix}{tag}: the BulkDataURI's bytes differ from pydicom's value")
+
+
+def pella_json(pella, path, *options):
+    run = subprocess.run([pella, "dump", "--json", *options, path], capture_output=True)
+    if run.returncode != 0:
+        return None, run.stderr.decode(errors="replace").strip()
+    return json.loads(run.stdout), ""
+
+
+BULK_CHECKED = 0
+
+
 def main():
-    pella, files = sys.argv[1], sys.argv[2:]
-    problems, compared, skipped = [], 0, 0
+    args = sys.argv[1:]
+    refused_expected = set()
+    if args and args[0] == "--refused":
+        refused_expected = set(filter(None, args[1].split(",")))
+        args = args[2:]
+    pella, files = args[0], args[1:]
+    problems, compared, skipped, refused = [], 0, 0, []
     for path in files:
         try:
             theirs = pydicom.dcmread(path).to_json_dict()
         except Exception:  # pydicom cannot read it: nothing to compare
             skipped += 1
             continue
-        run = subprocess.run([pella, "dump", "--json", "--bulk", path], capture_output=True)
-        if run.returncode != 0:
-            problems.append(f"{path}: pella failed: {run.stderr.decode(errors='replace').strip()}")
+        name = os.path.basename(path)
+        mine, why = pella_json(pella, path, "--bulk")
+        if mine is None:
+            refused.append(f"{path}: {why}")
+            if name not in refused_expected:
+                problems.append(f"{path}: pella refused a file pydicom reads: {why}")
             continue
-        mine = json.loads(run.stdout)
+        if name in refused_expected:
+            problems.append(f"{path}: pella read a file it was expected to refuse")
         compare_object(path, mine, theirs, problems)
+        with_uris, why = pella_json(pella, path, "--inline-limit", "0")
+        if with_uris is None:
+            problems.append(f"{path}: pella failed with --inline-limit 0: {why}")
+        else:
+            compare_bulk(path, with_uris, theirs, problems)
         compared += 1
-    for line in NOTES + problems:
+    for line in NOTES + ["refused: " + r for r in refused] + problems:
         print(line)
-    print(f"compared {compared} files, {skipped} not read by pydicom, {len(problems)} differences")
-    return 1 if problems else 0
+    print(f"compared {compared} files ({BULK_CHECKED} bulk data values byte for byte), "
+          f"{skipped} not read by pydicom, {len(refused)} refused by pella, "
+          f"{len(problems)} differences")
+    return 1 if problems or compared == 0 else 0
 
 
 if __name__ == "__main__":
