@@ -17,9 +17,8 @@ namespace {
 constexpr int32_t kDefaultInlineLimit = 1024;
 
 CommandSpec Spec() {
-    CommandSpec spec{
-        "dump",
-        "pella dump [options] FILE...",
+    CommandSpec spec = FileCommandSpec(
+        "dump", "pella dump [options] FILE...",
         "Reads DICOM Part 10 files and prints one line per element, file meta information first,\n"
         "then the data set: \"(gggg, eeee), length, VR  \\\"value\\\" - name\", with names from the\n"
         "built-in data dictionary. Values of 256 bytes or more are not shown; elements inside\n"
@@ -33,12 +32,7 @@ CommandSpec Spec() {
         "bytes are given inline (\"InlineBinary\", base64); longer ones, the pixel data above all,\n"
         "as \"BulkDataURI\": file:///absolute/path?offset=N&length=M, where the value's bytes\n"
         "stand in the file (for encapsulated pixel data: its items, headers included). --bulk\n"
-        "puts every value inline instead.\n\n" +
-            std::string(kFilesHelp),
-        FileOptions(),
-        1,
-        static_cast<std::size_t>(-1),
-    };
+        "puts every value inline instead.");
     spec.options.push_back({{"--json"}, "", "print the DICOM JSON model, one line per file"});
     spec.options.push_back({{"--bulk"}, "", "with --json: every binary value inline, whatever its size"});
     spec.options.push_back({{"--inline-limit"}, "N",
@@ -47,14 +41,11 @@ CommandSpec Spec() {
 }
 
 FileOutput TextDump(const std::string& file) {
-    OwnedList meta = NewList();
-    OwnedList data = NewList();
-    uint8_t explicitVR = 1;
-    if (!meta || !data || !DICOMFile(file.c_str(), meta.get(), data.get(), &explicitVR))
-        return ReadFailure("dump", file);
+    FileLists lists;
+    if (!ReadFileLists(file, lists)) return ReadFailure("dump", file);
     FileOutput output;
-    AppendMemoDump(output.out, meta.get(), true);
-    AppendMemoDump(output.out, data.get(), explicitVR != 0);
+    AppendMemoDump(output.out, lists.meta.get(), true);
+    AppendMemoDump(output.out, lists.data.get(), lists.explicitVR);
     return output;
 }
 
@@ -72,9 +63,8 @@ bool ParseInlineLimit(const Args& args, int32_t& limit) {
     limit = args.Has("--bulk") ? -1 : kDefaultInlineLimit;
     auto value = args.Value("--inline-limit");
     if (!value || args.Has("--bulk")) return true;
-    char* end = nullptr;
-    long n = std::strtol(value->c_str(), &end, 10);
-    if (end == value->c_str() || *end != '\0' || n < 0 || n > INT32_MAX) return false;
+    long n = 0;
+    if (!ParseNumber(*value, 0, INT32_MAX, n)) return false;
     limit = static_cast<int32_t>(n);
     return true;
 }

@@ -14,6 +14,16 @@ void AppendLine(const char* line, void* context) {
 
 OwnedList NewList() { return OwnedList(CreateElementList()); }
 
+bool ReadFileLists(const std::string& file, FileLists& out) {
+    out.meta = NewList();
+    out.data = NewList();
+    uint8_t explicitVR = 1;
+    if (!out.meta || !out.data || !DICOMFile(file.c_str(), out.meta.get(), out.data.get(), &explicitVR))
+        return false;
+    out.explicitVR = explicitVR != 0;
+    return true;
+}
+
 void AppendMemoDump(std::string& out, ElementList* list, bool keepVR) {
     DumpListToLines(list, keepVR ? 1 : 0, AppendLine, &out);
 }

@@ -16,6 +16,16 @@ using OwnedList = std::unique_ptr<ElementList, ListOwner>;
 // A new, empty list.
 OwnedList NewList();
 
+// The meta and data-set lists of a Part 10 file (DICOMFile).
+struct FileLists {
+    OwnedList meta;
+    OwnedList data;
+    bool explicitVR = true;
+};
+
+// Reads the file; false when it is not a readable Part 10 file.
+bool ReadFileLists(const std::string& file, FileLists& out);
+
 // Appends the memo dump of `list` (DumpListToLines) to `out`, one line per element.
 void AppendMemoDump(std::string& out, ElementList* list, bool keepVR);
 

@@ -15,17 +15,11 @@ namespace cli {
 namespace {
 
 CommandSpec Spec() {
-    CommandSpec spec{
-        "elements",
-        "pella elements [options] FILE...",
+    CommandSpec spec = FileCommandSpec(
+        "elements", "pella elements [options] FILE...",
         "Reads DICOM Part 10 files and lists their meta elements and their data-set elements in\n"
         "file order: tag, VR, length and a short preview of the value. With several files, a\n"
-        "line \"# FILE\" precedes each file's elements.\n\n" +
-            std::string(kFilesHelp),
-        FileOptions(),
-        1,
-        static_cast<std::size_t>(-1),
-    };
+        "line \"# FILE\" precedes each file's elements.");
     spec.options.push_back(
         {{"--max-preview"}, "N", "show at most N characters or bytes of each value (default 48)"});
     return spec;
@@ -76,15 +70,12 @@ void AppendList(std::string& out, const char* title, const ElementList* list, st
 }
 
 FileOutput ListElements(const std::string& file, std::size_t limit) {
-    OwnedList meta = NewList();
-    OwnedList data = NewList();
-    uint8_t explicitVR = 0;
-    if (!meta || !data || !DICOMFile(file.c_str(), meta.get(), data.get(), &explicitVR))
-        return ReadFailure("elements", file);
+    FileLists lists;
+    if (!ReadFileLists(file, lists)) return ReadFailure("elements", file);
     FileOutput output;
-    AppendList(output.out, "meta information", meta.get(), limit);
-    AppendList(output.out, explicitVR ? "data set (explicit VR)" : "data set (implicit VR)",
-               data.get(), limit);
+    AppendList(output.out, "meta information", lists.meta.get(), limit);
+    AppendList(output.out, lists.explicitVR ? "data set (explicit VR)" : "data set (implicit VR)",
+               lists.data.get(), limit);
     return output;
 }
 
@@ -96,9 +87,8 @@ int RunElements(const std::vector<std::string>& argv) {
     if (int exit = ParseOrExit(spec, argv, args); exit >= 0) return exit;
     std::size_t limit = 48;
     if (auto value = args.Value("--max-preview")) {
-        char* end = nullptr;
-        long n = std::strtol(value->c_str(), &end, 10);
-        if (end == value->c_str() || *end != '\0' || n < 1 || n > 100000) {
+        long n = 0;
+        if (!ParseNumber(*value, 1, 100000, n)) {
             std::fprintf(stderr, "pella elements: --max-preview wants a number from 1 to 100000\n");
             return 2;
         }

@@ -7,17 +7,25 @@
 
 namespace cli {
 
+namespace {
+
 const char* const kFilesHelp =
     "FILE may be any number of files and folders: a folder stands for the files directly in\n"
     "it (with -r, every file below it), in name order. Files are read in parallel and printed\n"
     "in the order given. A file that cannot be read is named on standard error with the reason;\n"
     "the others are still printed, and the exit code is then 1.";
 
-std::vector<OptionSpec> FileOptions() {
-    return {
-        {{"-r", "--recurse"}, "", "read the files in the folders' subfolders too"},
-        {{"-j", "--jobs"}, "N", "read up to N files at once (default: the number of cores)"},
-    };
+}  // namespace
+
+CommandSpec FileCommandSpec(const std::string& name, const std::string& usage,
+                            const std::string& summary) {
+    return {name,
+            usage,
+            summary + "\n\n" + kFilesHelp,
+            {{{"-r", "--recurse"}, "", "read the files in the folders' subfolders too"},
+             {{"-j", "--jobs"}, "N", "read up to N files at once (default: the number of cores)"}},
+            1,
+            static_cast<std::size_t>(-1)};
 }
 
 FileOutput ReadFailure(const std::string& command, const std::string& file) {
@@ -31,9 +39,8 @@ bool ParseJobs(const Args& args, unsigned& jobs) {
     jobs = DefaultJobs();
     auto value = args.Value("--jobs");
     if (!value) return true;
-    char* end = nullptr;
-    long n = std::strtol(value->c_str(), &end, 10);
-    if (end == value->c_str() || *end != '\0' || n < 1 || n > 256) return false;
+    long n = 0;
+    if (!ParseNumber(*value, 1, 256, n)) return false;
     jobs = static_cast<unsigned>(n);
     return true;
 }

@@ -12,17 +12,11 @@ namespace cli {
 namespace {
 
 CommandSpec Spec() {
-    return {
-        "header",
-        "pella header [options] FILE...",
+    return FileCommandSpec(
+        "header", "pella header [options] FILE...",
         "Reads the elements of DICOM Part 10 files up to the pixel data (file meta information\n"
         "included) without loading the pixel data, and prints one line per element in the format\n"
-        "of 'pella dump'. With several files, a line \"# FILE\" precedes each file's elements.\n\n" +
-            std::string(kFilesHelp),
-        FileOptions(),
-        1,
-        static_cast<std::size_t>(-1),
-    };
+        "of 'pella dump'. With several files, a line \"# FILE\" precedes each file's elements.");
 }
 
 // An implicit VR data set leaves the VRs outside the meta group empty: the dump then shows
