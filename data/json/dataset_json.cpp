@@ -25,10 +25,10 @@ std::string TagKey(const DataElement& e) {
     return key;
 }
 
-// The VR the JSON names: the encoded one, or for implicit data the dictionary's, with private
-// creators as LO and group lengths as UL.
+// The VR the JSON names: the encoded one ("UN" for a code that is no VR), or for implicit data
+// the dictionary's, with private creators as LO and group lengths as UL.
 std::string JsonVR(const DataElement& e) {
-    if (e.vr[0] != '\0') return std::string(e.vr, 2);
+    if (e.vr[0] != '\0') return IsKnownVR(e.vr) ? std::string(e.vr, 2) : "UN";
     if (e.element == 0x0000) return "UL";
     if ((e.group & 1) != 0 && e.element >= 0x0010 && e.element <= 0x00FF) return "LO";
     DataElement copy = e;
