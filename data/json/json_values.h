@@ -9,7 +9,7 @@
 
 namespace pella {
 
-using Json = nlohmann::ordered_json;
+using Json = nlohmann::json;  // keys "GGGGEEEE" sort in tag order
 
 // VRs whose values the JSON model carries as InlineBinary or BulkDataURI.
 bool IsBinaryJsonVR(const char* vr);
