@@ -12,9 +12,9 @@ namespace cli {
 
 const std::vector<Command>& AllCommands() {
     static const std::vector<Command> commands = {
-        {"elements", "list the meta and data-set elements of a DICOM file", RunElements},
-        {"dump", "print the elements of a DICOM file with dictionary names", RunDump},
-        {"header", "print the elements in front of the pixel data with dictionary names",
+        {"elements", "list the meta and data-set elements of DICOM files", RunElements},
+        {"dump", "print the elements of DICOM files with dictionary names, or as JSON", RunDump},
+        {"header", "print the elements in front of the pixel data of DICOM files",
          RunHeader},
         {"echo", "verify a remote DICOM node (C-ECHO)", RunEcho},
         {"serve", "run the storage server (C-STORE, C-ECHO) in the foreground", RunServe},
