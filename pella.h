@@ -92,6 +92,19 @@ typedef void (*DumpLineCallback)(const char* line, void* context);
 PELLA_API uint8_t DumpListToLines(ElementList* list, uint8_t keepVR, DumpLineCallback callback,
                                   void* context);
 
+/* Addition: the data set of a Part 10 file in the DICOM JSON model, as one line of UTF-8 text:
+ * tags "GGGGEEEE" as keys, "vr", and "Value" (texts, numbers, person names as "Alphabetic",
+ * "Ideographic", "Phonetic"), "InlineBinary" (base64) or "BulkDataURI"; sequences as arrays of
+ * objects. Texts are decoded by the Specific Character Set; undecodable bytes become U+FFFD. File
+ * meta elements are not included. Binary values (and encapsulated pixel data) longer than
+ * `inlineLimit` bytes are given as "file:///absolute/path?offset=N&length=M", the position and
+ * size of their bytes in the file; a negative limit inlines every value. Returns a text the
+ * caller frees with FreeText, or NULL when the file is not a readable Part 10 file. */
+PELLA_API char* DICOMJson(const char* fileName, int32_t inlineLimit);
+
+/* Addition: frees a text returned by the library. NULL is ignored. */
+PELLA_API void FreeText(char* text);
+
 /* ---------------------------------------------------------------------------------------------
  * Associations and verification (C-ECHO)
  * ------------------------------------------------------------------------------------------- */

@@ -14,6 +14,7 @@ packages=(
   netbase
   dcmtk python3-pydicom python3-numpy
   bc
+  nlohmann-json3-dev
 )
 
 missing=()

@@ -49,6 +49,7 @@ struct FileReadOptions {
     bool allowOneShort;      // a value missing only its last byte at the end of a file
     ElementList* metaList;   // group 0002 elements (the data list when null)
     ElementList* dataList;
+    std::vector<uint64_t>* dataOffsets = nullptr;  // where each data-list value starts
 };
 
 // An undefined-length UN element in an explicit data set is a sequence whose contents are
@@ -125,6 +126,7 @@ bool ReadElements(ByteSource& source, ParseState& state, const FileReadOptions& 
             return false;
         }
         if (options.stopAtPixelData && header.group == 0x7FE0) return true;
+        uint64_t valueOffset = source.Position();
         uint64_t valueLength = header.length > 0 ? static_cast<uint64_t>(header.length) : 0;
         if (source.Position() + valueLength >= endOfMeta) state.metaMode = false;
 
@@ -157,9 +159,9 @@ bool ReadElements(ByteSource& source, ParseState& state, const FileReadOptions& 
             !sawTransferSyntax)
             GuessDataSetEncoding(state, source);
         unSequences.Observe(state, *element);
-        ElementList& target =
-            (header.group == 0x0002 && options.metaList) ? *options.metaList : *options.dataList;
-        target.Append(std::move(element));
+        bool toMeta = header.group == 0x0002 && options.metaList;
+        if (!toMeta && options.dataOffsets) options.dataOffsets->push_back(valueOffset);
+        (toMeta ? *options.metaList : *options.dataList).Append(std::move(element));
     }
     return true;
 }
@@ -167,14 +169,14 @@ bool ReadElements(ByteSource& source, ParseState& state, const FileReadOptions& 
 }  // namespace
 
 bool ReadPart10File(const std::string& fileName, ElementList& metaList, ElementList& dataList,
-                    ParseState& state) {
+                    ParseState& state, std::vector<uint64_t>* dataOffsets) {
     ByteVector bytes;
     if (!LoadFile(fileName, bytes)) return FileRefused(fileName, kUnreadableFile);
     MemorySource source(bytes.data(), bytes.size(), kPreambleSize);
     if (!HasDicmPrefix(source)) return FileRefused(fileName, kNoPart10Prefix);
     state = ParseState{};
     std::string reason;
-    if (!ReadElements(source, state, {true, false, true, &metaList, &dataList}, reason))
+    if (!ReadElements(source, state, {true, false, true, &metaList, &dataList, dataOffsets}, reason))
         return FileRefused(fileName, reason);
     return true;
 }
