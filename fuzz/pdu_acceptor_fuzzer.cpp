@@ -1,0 +1,13 @@
+// The PDU readers an acceptor uses, over a stream of PDUs: A-ASSOCIATE-RQ (then the decision on
+// each proposed context), P-DATA-TF framing, A-RELEASE-RQ.
+#include <cstddef>
+#include <cstdint>
+
+#include "support/pdu_stream.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+    PDU pdu(1);
+    pella_fuzz::FeedInput(pdu, data, size);
+    pella_fuzz::ReadPduStream(pdu, pella_fuzz::Role::kAcceptor);
+    return 0;
+}
