@@ -335,7 +335,7 @@ TEST(Part10Reader, UndefinedLengthUnIsAnImplicitSequence) {
     ASSERT_EQ(r.data.size(), 6u);
     EXPECT_EQ(std::string(r.data[0].vr), "SQ");
     EXPECT_EQ(r.data[2].length, 4);
-    EXPECT_EQ(r.data[2].vr[0], '\0');
+    EXPECT_EQ(std::string(r.data[2].vr), "UI");  // the table's VR: the data set is explicit
     EXPECT_EQ(Value(r.data[5]), "ID");
     EXPECT_TRUE(r.state.explicitVR);
 }
