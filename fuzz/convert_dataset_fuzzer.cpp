@@ -1,10 +1,14 @@
 // Transfer-syntax conversion of a data set read from an arbitrary Part 10 file into every
-// target syntax the converter writes, each result serialised in its target encoding.
+// target syntax the converter writes. Each converted data set is encoded in its target syntax,
+// and the bytes must read back into as many elements.
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "data/convert/conversion_syntax.h"
+#include "data/io/dataset_reader.h"
 #include "data/io/dataset_writer.h"
 #include "data/io/element_header.h"
 #include "data/model/element_list.h"
@@ -27,7 +31,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         CopyElements(converted, dataSet);
         if (!ConvertTS(&converted, target, source.c_str())) continue;
         ConversionFlags flags = MakeConversionFlags(target, source);
-        SerializeList(converted, flags.targetExplicit, flags.targetBigEndian);
+        std::vector<uint8_t> bytes = SerializeList(converted, flags.targetExplicit, flags.targetBigEndian);
+        ParseState state{false, flags.targetExplicit, flags.targetBigEndian, false};
+        ElementList again;
+        if (!ReadDatasetBytes(bytes.data(), bytes.size(), state, again) || again.size() != converted.size())
+            std::abort();
     }
     return 0;
 }

@@ -2,9 +2,6 @@
 // contexts meets a stream of P-DATA-TF (and release or abort) PDUs: each unit is reassembled
 // from its fragments, decoded in its context's syntax and dumped; a command announcing a data
 // set is followed by reading that data set.
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 
@@ -13,7 +10,7 @@
 #include "net/command_set.h"
 #include "net/dimse.h"
 #include "net/pdu_control.h"
-#include "support/pdu_stream.h"
+#include "support/fed_pdu.h"
 
 using namespace pella;
 
@@ -52,14 +49,8 @@ void DecodeCommand(const ElementList& command) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-    PDU pdu(1);
-    int ends[2];
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return 0;
-    // The peer end is closed at once: reads past the input end, and answers (abort, release
-    // reply) fail, without waiting.
-    pdu.buffer.Transport().Adopt(SocketHandle(ends[0]));
-    ::close(ends[1]);
-    pella_fuzz::FeedInput(pdu, data, size);
+    pella_fuzz::FedPdu fed(data, size);
+    PDU& pdu = fed.pdu;
     pdu.dumpFlag = true;
     Accept(pdu, 1, "1.2.840.10008.1.1", kImplicitLittleEndian);
     Accept(pdu, 3, "1.2.840.10008.5.1.4.1.1.2", kExplicitLittleEndian);

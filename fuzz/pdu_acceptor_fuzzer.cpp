@@ -6,8 +6,7 @@
 #include "support/pdu_stream.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-    PDU pdu(1);
-    pella_fuzz::FeedInput(pdu, data, size);
-    pella_fuzz::ReadPduStream(pdu, pella_fuzz::Role::kAcceptor);
+    pella_fuzz::FedPdu fed(data, size);
+    pella_fuzz::ReadPduStream(fed, pella_fuzz::Role::kAcceptor);
     return 0;
 }

@@ -1,5 +1,7 @@
 #include "support/pdu_stream.h"
 
+#include <cstdlib>
+
 #include "net/acceptor.h"
 #include "net/pdu_control.h"
 #include "net/pdu_records.h"
@@ -22,11 +24,38 @@ bool ReadPData(PduBuffer& buffer) {
     return true;
 }
 
-bool ReadAsAcceptor(PDU& pdu, uint8_t type) {
+bool Offered(const PresentationContextRQ& proposed, const std::string& syntax) {
+    for (const auto& offered : proposed.transferSyntaxes)
+        if (offered.text == syntax) return true;
+    return false;
+}
+
+// The answer the acceptor sent, read as its peer would.
+void ExpectAnswerReadsBack(FedPdu& fed) {
+    std::vector<uint8_t> sent = fed.TakeSent();
+    if (sent.empty()) return;  // nothing could be sent
+    PDU reader(1);
+    reader.buffer.SetReadOrder(kBigEndian);
+    reader.buffer.AppendInput(sent.data(), sent.size());
+    AssociateAC answer;
+    const auto& proposed = fed.pdu.request.presentationContexts;
+    if (!answer.ReadWithType(reader.buffer) || reader.buffer.InputAvailable() != 0 ||
+        answer.presentationContexts.size() != proposed.size())
+        std::abort();
+    for (std::size_t i = 0; i < proposed.size(); ++i) {
+        const auto& decided = answer.presentationContexts[i];
+        if (decided.contextID != proposed[i].contextID) std::abort();
+        if (decided.result == 0 && !Offered(proposed[i], decided.transferSyntax.text)) std::abort();
+    }
+}
+
+bool ReadAsAcceptor(FedPdu& fed, uint8_t type) {
+    PDU& pdu = fed.pdu;
     switch (type) {
         case pdu_type::kAssociateRQ:
             if (!pdu.request.Read(pdu.buffer)) return false;
             BuildAccept(pdu);
+            ExpectAnswerReadsBack(fed);
             return true;
         case pdu_type::kPDataTF: return ReadPData(pdu.buffer);
         case pdu_type::kReleaseRQ: return pdu.releaseRequest.Read(pdu.buffer);
@@ -52,17 +81,11 @@ bool ReadAsRequestor(PDU& pdu, uint8_t type) {
 
 }  // namespace
 
-void FeedInput(PDU& pdu, const uint8_t* data, std::size_t size) {
-    pdu.buffer.SetReadOrder(kBigEndian);
-    pdu.buffer.SetWriteOrder(kBigEndian);
-    pdu.buffer.AppendInput(data, size);
-}
-
-int ReadPduStream(PDU& pdu, Role role) {
+int ReadPduStream(FedPdu& fed, Role role) {
     int whole = 0;
     uint8_t type = 0;
-    while (pdu.buffer.ReadU8(type)) {
-        bool ok = role == Role::kAcceptor ? ReadAsAcceptor(pdu, type) : ReadAsRequestor(pdu, type);
+    while (fed.pdu.buffer.ReadU8(type)) {
+        bool ok = role == Role::kAcceptor ? ReadAsAcceptor(fed, type) : ReadAsRequestor(fed.pdu, type);
         if (!ok) break;
         ++whole;
     }
