@@ -6,10 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "data/convert/file_conversion.h"
+#include "data/io/dataset_reader.h"
 #include "data/io/dataset_writer.h"
 #include "data/io/element_header.h"
 #include "net/command_set.h"
 #include "net/pdu_test_data.h"
+#include "support/sample_files.h"
 #include "support/scripted_peer.h"
 
 using namespace pella;
@@ -43,26 +46,14 @@ Bytes Command(uint16_t field, const char* sopClass, uint16_t messageID, bool wit
     return SerializeList(command, false, false);
 }
 
-// A small CT object with one sequence, so that nested decoding is reached.
-Bytes SmallDataSet(bool explicitVR) {
-    ElementList item;
-    item.Append(NewElement(0x0008, 0x1150, 26, "1.2.840.10008.5.1.4.1.1.2\0", "UI"));
-    item.Append(NewElement(0x0008, 0x1155, 6, "1.2.9\0", "UI"));
-    Bytes itemBytes = SerializeList(item, explicitVR, false);
-    Bytes sequence = {0xFE, 0xFF, 0x00, 0xE0};
-    for (int i = 0; i < 4; ++i) sequence.push_back(static_cast<uint8_t>(itemBytes.size() >> (8 * i)));
-    sequence.insert(sequence.end(), itemBytes.begin(), itemBytes.end());
-
+// The data set of pydicom's small CT sample, in either little-endian encoding: a real object
+// with sequences, and small enough for the fuzzer's input limit.
+Bytes SampleDataSet(bool explicitVR) {
     ElementList data;
-    data.Append(NewElement(0x0008, 0x0016, 26, "1.2.840.10008.5.1.4.1.1.2\0", "UI"));
-    data.Append(NewElement(0x0008, 0x0018, 10, "1.2.3.4.5\0", "UI"));
-    data.Append(NewElement(0x0008, 0x1140, static_cast<int32_t>(sequence.size()), sequence.data(), "SQ"));
-    data.Append(NewElement(0x0010, 0x0010, 4, "DOE ", "PN"));
-    data.Append(NewElement(0x0020, 0x000D, 6, "1.2.3\0", "UI"));
-    data.Append(NewElement(0x0020, 0x000E, 8, "1.2.3.4\0", "UI"));
-    data.Append(NewElement(0x0028, 0x0010, 2, "\x02\x00", "US"));
-    data.Append(NewElement(0x0028, 0x0011, 2, "\x02\x00", "US"));
-    data.Append(NewElement(0x7FE0, 0x0010, 4, "\x01\x02\x03\x04", "OB"));
+    std::string syntax;
+    if (!ReadDatasetAndSyntax(testing_support::PydicomFile("CT_small.dcm"), data, syntax)) return {};
+    if (!ConvertListInPlace(data, explicitVR ? kExplicitLittleEndian : kImplicitLittleEndian, syntax))
+        return {};
     return SerializeList(data, explicitVR, false);
 }
 
@@ -92,7 +83,7 @@ Bytes AssociateAC() {
 Bytes EchoAndStore(bool explicitStore, uint8_t storeContext) {
     return Joined({PData(1, 0x03, Command(kCEchoRQ, kVerification, 1, false)),
                    PData(storeContext, 0x03, Command(kCStoreRQ, kCtImage, 2, true)),
-                   TwoFragments(storeContext, 0x00, SmallDataSet(explicitStore))});
+                   TwoFragments(storeContext, 0x00, SampleDataSet(explicitStore))});
 }
 
 void Write(const fs::path& folder, const std::string& target, const std::string& name, const Bytes& bytes) {

@@ -18,8 +18,6 @@
 using namespace pella;
 using testing_support::Capture;
 using testing_support::DicomBytes;
-using testing_support::MetaGroup;
-using testing_support::Preamble;
 using testing_support::PydicomFile;
 using testing_support::ReadAll;
 using testing_support::ReadText;
@@ -246,11 +244,7 @@ TEST(WritePart10File, WithoutMetaOnlyTheDataSetAndFailureWhenNotCreatable) {
 TEST(WritePart10File, ContentsOfUnSequencesAreWrittenSoThatTheyReadBack) {
     DicomBytes implicitItem;
     implicitItem.Implicit(0x0008, 0x1150, std::string("1.2\0", 4));
-    DicomBytes file = Preamble();
-    file.Raw(MetaGroup("1.2.840.10008.1.2.1"));
-    file.U16(0x0009).U16(0x1010).Text("UN").U16(0).U32(0xFFFFFFFF);
-    file.TagLength(0xFFFE, 0xE000, 0xFFFFFFFF);
-    file.Implicit(0x0008, 0x1150, std::string("1.2\0", 4));
+    DicomBytes file = testing_support::UnSequenceFileStart();
     file.TagLength(0x0009, 0x1020, 0xFFFFFFFF);  // a private sequence, undefined length
     file.TagLength(0xFFFE, 0xE000, 0xFFFFFFFF);
     file.Implicit(0x0010, 0x0020, "ID");
@@ -303,11 +297,7 @@ TEST(WritePart10File, RewrittenUnSequenceSampleReadsInDcmdump) {
 
 // A file that ends inside such a sequence still reports its own (explicit) encoding.
 TEST(Part10Reader, EndingInsideAnUnSequenceKeepsTheDataSetEncoding) {
-    DicomBytes file = Preamble();
-    file.Raw(MetaGroup("1.2.840.10008.1.2.1"));
-    file.U16(0x0009).U16(0x1010).Text("UN").U16(0).U32(0xFFFFFFFF);
-    file.TagLength(0xFFFE, 0xE000, 0xFFFFFFFF);
-    file.Implicit(0x0008, 0x1150, std::string("1.2\0", 4));
+    DicomBytes file = testing_support::UnSequenceFileStart();
     TempDir dir;
     ElementList meta, data;
     ParseState state;
