@@ -56,8 +56,14 @@ run_one() {
   if [ "$status" -ne 0 ]; then
     shopt -s nullglob
     for found in "$artifacts"/*; do
-      cp "$found" "fuzz/regressions/$name/"
-      echo "$name: finding kept as fuzz/regressions/$name/$(basename "$found")" >&2
+      known=""
+      for kept in "fuzz/regressions/$name"/*; do cmp -s "$found" "$kept" && known="$kept"; done
+      if [ -n "$known" ]; then
+        echo "$name: $known fails again" >&2
+      else
+        cp "$found" "fuzz/regressions/$name/"
+        echo "$name: finding kept as fuzz/regressions/$name/$(basename "$found")" >&2
+      fi
     done
     shopt -u nullglob
     grep -E 'ERROR|SUMMARY|runtime error' "$log" | head -5 >&2 || true
