@@ -45,6 +45,7 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 run_one() {
   local name=$1 artifacts="$dir/artifacts/$1" log="$dir/logs/$1.log" status=0
+  rm -rf "$artifacts"  # only this run's findings
   mkdir -p "$dir/corpus/$name" "$dir/seeds/$name" "$artifacts" "$dir/logs" "fuzz/regressions/$name"
   "$dir/fuzz/fuzz_$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
     -max_len=65536 -dict="$(dictionary_of "$name")" -print_final_stats=1 \
