@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "data/dictionary/dictionary.h"
 #include "log/protocol_log.h"
 
 namespace pella {
@@ -55,6 +56,8 @@ struct FileReadOptions {
 // An undefined-length UN element in an explicit data set is a sequence whose contents are
 // implicit VR little endian up to its closing delimiter. This switches the parse state for
 // those contents and back, and marks the element "SQ" so that writers re-encode it correctly.
+// The contents get the table's VRs: the data set around them is explicit, and a writer must
+// give every element in it a VR that reads back.
 class ImplicitSequenceTracker {
 public:
     void Observe(ParseState& state, DataElement& e) {
@@ -70,6 +73,13 @@ public:
             return;
         }
         bool closes = e.group == 0xFFFE && (e.element == 0xE00D || e.element == 0xE0DD);
+        if (e.group != 0xFFFE && e.vr[0] == '\0') {
+            LookupVR(e);
+            // Undefined length: a sequence whose items are read on here. A defined-length
+            // sequence keeps its implicit VR value bytes, which is what a UN value holds.
+            if (e.length == kUndefinedLength) std::memcpy(e.vr, "SQ", 2);
+            else if (VrIs(e.vr, "SQ")) std::memcpy(e.vr, "UN", 2);
+        }
         if (closes) {
             if (--depth_ == 0) {
                 state.explicitVR = saved_.explicitVR;
@@ -78,6 +88,15 @@ public:
         } else if (e.length == kUndefinedLength) {
             ++depth_;
         }
+    }
+
+    // Leaves `state` telling the data set's own encoding, also when the input ended inside
+    // such a sequence.
+    void End(ParseState& state) {
+        if (depth_ == 0) return;
+        depth_ = 0;
+        state.explicitVR = saved_.explicitVR;
+        state.bigEndian = saved_.bigEndian;
     }
 
 private:
@@ -125,7 +144,10 @@ bool ReadElements(ByteSource& source, ParseState& state, const FileReadOptions& 
                      " is cut short or holds an impossible length";
             return false;
         }
-        if (options.stopAtPixelData && header.group == 0x7FE0) return true;
+        if (options.stopAtPixelData && header.group == 0x7FE0) {
+            unSequences.End(state);
+            return true;
+        }
         uint64_t valueOffset = source.Position();
         uint64_t valueLength = header.length > 0 ? static_cast<uint64_t>(header.length) : 0;
         if (source.Position() + valueLength >= endOfMeta) state.metaMode = false;
@@ -163,6 +185,7 @@ bool ReadElements(ByteSource& source, ParseState& state, const FileReadOptions& 
         if (!toMeta && options.dataOffsets) options.dataOffsets->push_back(valueOffset);
         (toMeta ? *options.metaList : *options.dataList).Append(std::move(element));
     }
+    unSequences.End(state);
     return true;
 }
 
