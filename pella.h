@@ -93,6 +93,39 @@ PELLA_API uint8_t DumpListToLines(ElementList* list, uint8_t keepVR, DumpLineCal
                                   void* context);
 
 /* ---------------------------------------------------------------------------------------------
+ * Bitmaps (helpers for hosts: the print preview, ECG pages and thumbnails draw into them)
+ * Pixel formats: 8 (one palette index per pixel; a new 8-bit bitmap has the gray palette,
+ * entry i = red i, green i, blue i), 24 (blue, green, red per pixel) and 32 (blue, green, red
+ * and an unused byte). Rows run top-down, each BitmapRowBytes long (width x bytes per pixel,
+ * no padding).
+ * ------------------------------------------------------------------------------------------- */
+
+/* Opaque bitmap. */
+typedef struct Bitmap Bitmap;
+
+/* A bitmap of width x height pixels in `bitsPerPixel` (8, 24 or 32), filled black. NULL for
+ * another format, a negative size, or more than 65535 pixels a side or 1 GiB of pixels. */
+PELLA_API Bitmap* CreateBitmap(int32_t width, int32_t height, int32_t bitsPerPixel);
+
+/* Frees the bitmap. NULL is ignored. */
+PELLA_API void FreeBitmap(Bitmap* bitmap);
+
+/* Size and format; 0 for NULL. */
+PELLA_API int32_t BitmapWidth(const Bitmap* bitmap);
+PELLA_API int32_t BitmapHeight(const Bitmap* bitmap);
+PELLA_API int32_t BitmapFormat(const Bitmap* bitmap); /* 8, 24 or 32 */
+PELLA_API int32_t BitmapRowBytes(const Bitmap* bitmap);
+
+/* The bytes of row `row` (0 = top); NULL when out of range. */
+PELLA_API uint8_t* BitmapRow(Bitmap* bitmap, int32_t row);
+
+/* Writes the bitmap as a PNG file (8-bit gray for an 8-bit gray-palette bitmap, RGB
+ * otherwise) or as an uncompressed BMP file in its own format. 1 on success; 0 with the reason
+ * in the log otherwise. */
+PELLA_API uint8_t SaveBitmapPNG(const Bitmap* bitmap, const char* fileName);
+PELLA_API uint8_t SaveBitmapBMP(const Bitmap* bitmap, const char* fileName);
+
+/* ---------------------------------------------------------------------------------------------
  * Associations and verification (C-ECHO)
  * ------------------------------------------------------------------------------------------- */
 
