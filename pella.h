@@ -125,6 +125,14 @@ PELLA_API uint8_t* BitmapRow(Bitmap* bitmap, int32_t row);
 PELLA_API uint8_t SaveBitmapPNG(const Bitmap* bitmap, const char* fileName);
 PELLA_API uint8_t SaveBitmapBMP(const Bitmap* bitmap, const char* fileName);
 
+/* Addition: draws into `bitmap` the page a print of `fileName` sends, so that a user can see it
+ * before printing: the file is chosen by extension as for printing (".jpg"/".JPG" JPEG,
+ * ".bmp"/".BMP" BMP, anything else DICOM); a DICOM image is windowed to 8 bits (MONOCHROME1
+ * inverted; JPEG-compressed and big-endian files decoded first); colour becomes gray by its
+ * luminance. The bitmap becomes 8-bit gray of the image's size. 1 on success; 0 with the reason
+ * in the log otherwise (the bitmap is then unchanged). */
+PELLA_API uint8_t RenderPrintImage(const char* fileName, Bitmap* bitmap);
+
 /* ---------------------------------------------------------------------------------------------
  * Associations and verification (C-ECHO)
  * ------------------------------------------------------------------------------------------- */
