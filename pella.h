@@ -134,6 +134,27 @@ PELLA_API uint8_t SaveBitmapBMP(const Bitmap* bitmap, const char* fileName);
 PELLA_API uint8_t RenderPrintImage(const char* fileName, Bitmap* bitmap);
 
 /* ---------------------------------------------------------------------------------------------
+ * Waveforms and thumbnails
+ * ------------------------------------------------------------------------------------------- */
+
+/* Draws the waveform object in `dataList` (the data set as DICOMFile reads it; modality ECG, HD
+ * or AU) as an ECG-paper page filling `bitmap` in its own size and format: grid (minor lines
+ * every 20 pixels = 200 ms / 0.5 mV), header texts, and the channels of the first multiplex
+ * group, 0-5 in the left column and 6 and up in the right one, each with a 1 mV calibration
+ * pulse. Returns 1 when a page was drawn; 0 (bitmap untouched) for another modality, no
+ * complete multiplex group, or an empty bitmap. */
+PELLA_API uint8_t ECG2Bitmap(Bitmap* bitmap, ElementList* dataList);
+
+/* Writes a JPEG thumbnail (quality 60) `width` pixels wide of the DICOM image `dicomFileName` to
+ * `outputName` with its extension replaced by ".jpg" (appended when it has none). Gray images
+ * are scaled bilinearly and windowed with the file's window (MONOCHROME1 inverted), RGB images
+ * scaled by nearest neighbour; a one-pixel black frame surrounds the picture. Multi-frame images
+ * give their first frame; JPEG lossless and baseline files are decompressed first. Returns 1
+ * when the file was written; 0 (nothing written, the reason in the log) otherwise, also for a
+ * width of 0 or a height that comes out 0. */
+PELLA_API uint8_t CreateThumbnail(const char* outputName, const char* dicomFileName, int32_t width);
+
+/* ---------------------------------------------------------------------------------------------
  * Associations and verification (C-ECHO)
  * ------------------------------------------------------------------------------------------- */
 
