@@ -1,5 +1,8 @@
 // The image a print sends: a DICOM, JPEG or BMP file turned into an 8-bit gray bitmap, and that
 // bitmap as the Image Pixel module of a grayscale image box (8-bit MONOCHROME2).
+// A print user calls LoadPrintBitmap before it opens an association (a failure is logged there
+// and no association is opened), and BuildImagePixelModule for the item of the Basic Grayscale
+// Image Sequence it sets in the image box.
 #pragma once
 
 #include <cstdint>
