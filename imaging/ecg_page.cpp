@@ -196,13 +196,20 @@ void DrawChannel(const WaveformChannel& channel, cairo_t* canvas, int32_t pageWi
     double wanted = std::trunc((pageWidth - 50) * static_cast<double>(channel.samplesPerPixel) * 0.5);
     auto count = static_cast<int64_t>(std::clamp(wanted, 0.0, static_cast<double>(channel.numberOfSamples)));
     auto first = static_cast<int64_t>(startMilliseconds * static_cast<double>(channel.samplingFrequency) * 0.001);
+    auto xOf = [&](int64_t i) { return x0 + 30 + std::trunc(static_cast<double>(i) / channel.samplesPerPixel); };
+    // Past the samples the data hold, every point lies on the baseline: one line draws them all,
+    // however many samples the group announces.
+    auto held = static_cast<int64_t>(channel.samples.size());
     cairo_move_to(canvas, x0 + 30 + 0.5, y0 + 0.5);
     for (int64_t i = 0; i < count; ++i) {
-        double x = x0 + 30 + std::trunc(static_cast<double>(i) / channel.samplesPerPixel);
         int64_t g = i + first;
-        bool held = g > 0 && g < channel.numberOfSamples && static_cast<std::size_t>(g) < channel.samples.size();
-        int32_t sample = held ? channel.samples[static_cast<std::size_t>(g)] : 0;
-        cairo_line_to(canvas, x + 0.5, TraceY(channel.baseline, sample, channel.unitsPerPixel) + 0.5);
+        if (g >= held) {
+            cairo_line_to(canvas, xOf(i) + 0.5, y0 + 0.5);
+            cairo_line_to(canvas, xOf(count - 1) + 0.5, y0 + 0.5);
+            break;
+        }
+        int32_t sample = g > 0 ? channel.samples[static_cast<std::size_t>(g)] : 0;
+        cairo_line_to(canvas, xOf(i) + 0.5, TraceY(channel.baseline, sample, channel.unitsPerPixel) + 0.5);
     }
     cairo_stroke(canvas);
 }

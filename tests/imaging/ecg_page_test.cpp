@@ -63,7 +63,8 @@ struct ChannelSpec {
 
 // A waveform object in the flat form: one group of the given channels and sample bytes.
 ElementList FlatWaveform(const std::vector<ChannelSpec>& channels, uint32_t samples, uint16_t bits,
-                         const std::string& interpretation, const std::vector<uint8_t>& data) {
+                         const std::string& interpretation, const std::vector<uint8_t>& data,
+                         const std::string& frequency = "500") {
     ElementList list;
     AddText(list, 0x0008, 0x0020, "DA", "2013");
     AddText(list, 0x0008, 0x0030, "TM", "10");
@@ -73,9 +74,10 @@ ElementList FlatWaveform(const std::vector<ChannelSpec>& channels, uint32_t samp
     AddText(list, 0x003A, 0x001A, "DS", "77");  // before any group: ignored
     AddText(list, 0x003A, 0x0004, "CS", "ORIGINAL");
     AddUS(list, 0x003A, 0x0005, static_cast<uint16_t>(channels.size()));
-    uint8_t count[4] = {static_cast<uint8_t>(samples), static_cast<uint8_t>(samples >> 8), 0, 0};
+    uint8_t count[4] = {static_cast<uint8_t>(samples), static_cast<uint8_t>(samples >> 8),
+                        static_cast<uint8_t>(samples >> 16), static_cast<uint8_t>(samples >> 24)};
     list.Append(NewElement(0x003A, 0x0010, 4, count, "UL"));
-    AddText(list, 0x003A, 0x001A, "DS", "500");
+    AddText(list, 0x003A, 0x001A, "DS", frequency);
     list.Append(NewElement(0x003A, 0x0200, kUndefinedLength, nullptr, "SQ"));
     for (const ChannelSpec& c : channels) {
         list.Append(NewElement(0xFFFE, 0xE000, kUndefinedLength, nullptr, "DL"));
@@ -242,6 +244,21 @@ TEST(EcgPage, SampleFormatsShortDataAndUnscaledChannels) {
         Bitmap page = Page(list);
         EXPECT_FALSE(IsColour(page, 15, 150, 0)) << "no calibration pulse for " << channel.label;
     }
+}
+
+// A group that announces billions of samples at billions of hertz, with four bytes of data: the
+// page is drawn at once (the trace past the data is one line on the baseline).
+TEST(EcgPage, HugeAnnouncementsWithLittleData) {
+    ElementList list = FlatWaveform({{"I", "uV", "1"}}, 0xFFFFFFFFu, 16, "SS", {0xE8, 0x03, 0xE8, 0x03}, "2147483647");
+    WaveformDocument document;
+    ParseWaveformDataset(document, list);
+    PrepareWaveformGroup(document.groups.at(0), 1000, kPixelsPerMillivolt);
+    EXPECT_EQ(document.groups[0].channels.at(0).samples.size(), 2u);
+    Bitmap page = Page(list);
+    // 21474836 samples per pixel: the 2^31 - 1 samples drawn span 100 pixels from x0 + 30.
+    EXPECT_TRUE(IsColour(page, 100, 190, 0)) << "the baseline past the data";
+    EXPECT_TRUE(IsColour(page, 129, 190, 0));
+    EXPECT_TRUE(IsColour(page, 135, 190, 255));
 }
 
 TEST(EcgPage, OtherModalitiesAndIncompleteObjectsDrawNothing) {
