@@ -33,8 +33,8 @@ CommandSpec Spec() {
         "The output always gets the extension .jpg: the extension of OUT is replaced by it (or\n"
         "appended when OUT has none).\n"
         "With --out-dir, every file given and every file of every FOLDER given (its subfolders\n"
-        "too with -r) gets a thumbnail in DIR, at the same relative place, named after the file\n"
-        "with .dcm replaced by (or else .jpg appended). Files that are not DICOM Part 10 files\n"
+        "too with -r) gets a thumbnail in DIR, at the same relative place, named after the file:\n"
+        "its .dcm replaced by .jpg, or else .jpg appended. Files that are not DICOM Part 10 files\n"
         "inside folders are passed over; DICOM files that cannot be drawn are skipped with one\n"
         "line each. A progress line goes to standard error, the summary to standard output. Exit\n"
         "code 0 when at least one thumbnail was written and none failed to be saved.",
