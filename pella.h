@@ -106,6 +106,68 @@ PELLA_API char* DICOMJson(const char* fileName, int32_t inlineLimit);
 PELLA_API void FreeText(char* text);
 
 /* ---------------------------------------------------------------------------------------------
+ * Bitmaps (helpers for hosts: the print preview, ECG pages and thumbnails draw into them)
+ * Pixel formats: 8 (one palette index per pixel; a new 8-bit bitmap has the gray palette,
+ * entry i = red i, green i, blue i), 24 (blue, green, red per pixel) and 32 (blue, green, red
+ * and an unused byte). Rows run top-down, each BitmapRowBytes long (width x bytes per pixel,
+ * no padding).
+ * ------------------------------------------------------------------------------------------- */
+
+/* Opaque bitmap. */
+typedef struct Bitmap Bitmap;
+
+/* A bitmap of width x height pixels in `bitsPerPixel` (8, 24 or 32), filled black. NULL for
+ * another format, a negative size, or more than 65535 pixels a side or 1 GiB of pixels. */
+PELLA_API Bitmap* CreateBitmap(int32_t width, int32_t height, int32_t bitsPerPixel);
+
+/* Frees the bitmap. NULL is ignored. */
+PELLA_API void FreeBitmap(Bitmap* bitmap);
+
+/* Size and format; 0 for NULL. */
+PELLA_API int32_t BitmapWidth(const Bitmap* bitmap);
+PELLA_API int32_t BitmapHeight(const Bitmap* bitmap);
+PELLA_API int32_t BitmapFormat(const Bitmap* bitmap); /* 8, 24 or 32 */
+PELLA_API int32_t BitmapRowBytes(const Bitmap* bitmap);
+
+/* The bytes of row `row` (0 = top); NULL when out of range. */
+PELLA_API uint8_t* BitmapRow(Bitmap* bitmap, int32_t row);
+
+/* Writes the bitmap as a PNG file (8-bit gray for an 8-bit gray-palette bitmap, RGB
+ * otherwise) or as an uncompressed BMP file in its own format. 1 on success; 0 with the reason
+ * in the log otherwise. */
+PELLA_API uint8_t SaveBitmapPNG(const Bitmap* bitmap, const char* fileName);
+PELLA_API uint8_t SaveBitmapBMP(const Bitmap* bitmap, const char* fileName);
+
+/* Addition: draws into `bitmap` the page a print of `fileName` sends, so that a user can see it
+ * before printing: the file is chosen by extension as for printing (".jpg"/".JPG" JPEG,
+ * ".bmp"/".BMP" BMP, anything else DICOM); a DICOM image is windowed to 8 bits (MONOCHROME1
+ * inverted; JPEG-compressed and big-endian files decoded first); colour becomes gray by its
+ * luminance. The bitmap becomes 8-bit gray of the image's size. 1 on success; 0 with the reason
+ * in the log otherwise (the bitmap is then unchanged). */
+PELLA_API uint8_t RenderPrintImage(const char* fileName, Bitmap* bitmap);
+
+/* ---------------------------------------------------------------------------------------------
+ * Waveforms and thumbnails
+ * ------------------------------------------------------------------------------------------- */
+
+/* Draws the waveform object in `dataList` (the data set as DICOMFile reads it; modality ECG, HD
+ * or AU) as an ECG-paper page filling `bitmap` in its own size and format: grid (minor lines
+ * every 20 pixels = 200 ms / 0.5 mV), header texts, and the channels of the first multiplex
+ * group, 0-5 in the left column and 6 and up in the right one, each with a 1 mV calibration
+ * pulse. Returns 1 when a page was drawn; 0 (bitmap untouched) for another modality, no
+ * complete multiplex group, or an empty bitmap. */
+PELLA_API uint8_t ECG2Bitmap(Bitmap* bitmap, ElementList* dataList);
+
+/* Writes a JPEG thumbnail (quality 60) `width` pixels wide of the DICOM image `dicomFileName` to
+ * `outputName` with its extension replaced by ".jpg" (appended when it has none). Gray images
+ * are scaled bilinearly and windowed with the file's window (MONOCHROME1 inverted), RGB images
+ * scaled by nearest neighbour; a one-pixel black frame surrounds the picture. Multi-frame images
+ * give their first frame; JPEG lossless and baseline files are decompressed first. Returns 1
+ * when the file was written; 0 (nothing written, the reason in the log) otherwise, also for a
+ * width of 0 or a height that comes out 0. */
+PELLA_API uint8_t CreateThumbnail(const char* outputName, const char* dicomFileName, int32_t width);
+
+/* ---------------------------------------------------------------------------------------------
  * Associations and verification (C-ECHO)
  * ------------------------------------------------------------------------------------------- */
 

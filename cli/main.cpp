@@ -22,6 +22,9 @@ const std::vector<Command>& AllCommands() {
         {"convert", "write a DICOM file in another transfer syntax", RunConvert},
         {"store", "send DICOM files to a remote node (C-STORE)", RunStore},
         {"send-series", "send every file of a series folder on one association", RunSendSeries},
+        {"render", "write the page a print of a file sends as PNG or BMP", RunRender},
+        {"ecg", "draw a waveform object as an ECG page (PNG or BMP)", RunEcg},
+        {"thumbnail", "write JPEG thumbnails of DICOM images", RunThumbnail},
     };
     return commands;
 }
