@@ -13,8 +13,7 @@ using namespace pella;
 extern "C" {
 
 PELLA_API uint8_t RenderPrintImage(const char* fileName, Bitmap* bitmap) {
-    return Guarded<uint8_t>(0, [&]() -> uint8_t {
-        ClearLastFailure();
+    return Guarded<uint8_t>(__func__, 0, [&]() -> uint8_t {
         if (fileName == nullptr || bitmap == nullptr) {
             LogFailure("RenderPrintImage: no file name or no bitmap");
             return 0;
@@ -27,13 +26,14 @@ PELLA_API uint8_t RenderPrintImage(const char* fileName, Bitmap* bitmap) {
 }
 
 PELLA_API uint8_t ECG2Bitmap(Bitmap* bitmap, ElementList* dataList) {
-    if (bitmap == nullptr || dataList == nullptr) return 0;
-    return Guarded<uint8_t>(0, [&]() -> uint8_t { return pella::ECG2Bitmap(*bitmap, *dataList) ? 1 : 0; });
+    return Guarded<uint8_t>(__func__, 0, [&]() -> uint8_t {
+        RequireArguments(bitmap, dataList);
+        return pella::ECG2Bitmap(*bitmap, *dataList) ? 1 : 0;
+    });
 }
 
 PELLA_API uint8_t CreateThumbnail(const char* outputName, const char* dicomFileName, int32_t width) {
-    return Guarded<uint8_t>(0, [&]() -> uint8_t {
-        ClearLastFailure();
+    return Guarded<uint8_t>(__func__, 0, [&]() -> uint8_t {
         if (outputName == nullptr || dicomFileName == nullptr) {
             LogFailure("CreateThumbnail: no file name");
             return 0;
