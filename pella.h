@@ -23,6 +23,24 @@ extern "C" {
 #endif
 
 /* ---------------------------------------------------------------------------------------------
+ * Transfer syntax UIDs, for hosts and the command-line tool (no need to copy the texts)
+ * ------------------------------------------------------------------------------------------- */
+
+#define PELLA_IMPLICIT_VR_LITTLE_ENDIAN "1.2.840.10008.1.2"
+#define PELLA_EXPLICIT_VR_LITTLE_ENDIAN "1.2.840.10008.1.2.1"
+#define PELLA_DEFLATED_EXPLICIT_VR_LITTLE_ENDIAN "1.2.840.10008.1.2.1.99"
+#define PELLA_EXPLICIT_VR_BIG_ENDIAN "1.2.840.10008.1.2.2"
+#define PELLA_JPEG_BASELINE "1.2.840.10008.1.2.4.50"
+#define PELLA_JPEG_EXTENDED "1.2.840.10008.1.2.4.51"
+#define PELLA_JPEG_LOSSLESS "1.2.840.10008.1.2.4.57"
+#define PELLA_JPEG_LOSSLESS_SV1 "1.2.840.10008.1.2.4.70"
+#define PELLA_JPEG_LS_LOSSLESS "1.2.840.10008.1.2.4.80"
+#define PELLA_JPEG_LS_NEAR_LOSSLESS "1.2.840.10008.1.2.4.81"
+#define PELLA_JPEG_2000_LOSSLESS "1.2.840.10008.1.2.4.90"
+#define PELLA_JPEG_2000 "1.2.840.10008.1.2.4.91"
+#define PELLA_RLE_LOSSLESS "1.2.840.10008.1.2.5"
+
+/* ---------------------------------------------------------------------------------------------
  * Data elements and element lists
  * ------------------------------------------------------------------------------------------- */
 

@@ -7,14 +7,13 @@
 #include "data/io/element_header.h"
 #include "log/protocol_log.h"
 #include "net/dimse.h"
-#include "services/sop_classes.h"
+#include "data/registry/sop_classes.h"
+#include "data/registry/uid.h"
 #include "services/store.h"
 
 namespace pella {
 
 namespace {
-
-constexpr std::size_t kMaxUidLength = 64;
 
 uint64_t FileSize(const std::string& file) {
     std::error_code ec;
@@ -50,44 +49,66 @@ bool LoadObject(const std::string& file, LoadedObject& object, std::string& reas
     return true;
 }
 
+std::vector<std::string> CandidateSyntaxes(const std::string& sopClass, const std::string& fileSyntax,
+                                           const std::string& wantedSyntax, bool convert) {
+    std::vector<std::string> candidates;
+    auto add = [&](const std::string& syntax) {
+        if (syntax.empty() || !CanTravelAs(fileSyntax, syntax, convert)) return;
+        for (const std::string& present : candidates)
+            if (present == syntax) return;
+        candidates.push_back(syntax);
+    };
+    // Objects without pixel data are never offered in a syntax meant for images.
+    if (!IsNonImageSopClass(sopClass)) add(wantedSyntax);
+    add(fileSyntax);
+    add(kExplicitLittleEndian);
+    add(kImplicitLittleEndian);
+    return candidates;
+}
+
+std::vector<ProposedContext> StoreContexts(const std::string& sopClass, const std::string& fileSyntax,
+                                           const std::string& wantedSyntax, bool convert) {
+    std::vector<ProposedContext> contexts;
+    for (const std::string& syntax : CandidateSyntaxes(sopClass, fileSyntax, wantedSyntax, convert))
+        contexts.push_back({sopClass, {syntax}});
+    return contexts;
+}
+
 bool StoreSession::Ready(const LoadedObject& object, std::string& reason) {
-    bool sameClass = openClass_ == object.sopClass;
-    if (sameClass && pdu_ && pdu_->IsConnected()) {
-        // A file whose syntax the open context cannot carry gets an association of its own,
-        // offering its syntax, rather than a refusal.
-        std::string accepted;
-        FindAcceptedSyntax(*pdu_, FindContextID(*pdu_, object.sopClass), accepted);
-        if (CanTravelAs(object.syntax, accepted, target_.convert)) return true;
-        sameClass = false;
-    }
-    if (sameClass && !openFailure_.empty()) {
-        reason = openFailure_;  // no second attempt for the same class in a row
+    std::string accepted;
+    if (pdu_ && pdu_->IsConnected() &&
+        StoreContextFor(*pdu_, object.sopClass, object.syntax, target_.convert, accepted) != 0)
+        return true;
+    std::string key = object.sopClass + " " + object.syntax;
+    if (key == openKey_ && !openFailure_.empty()) {
+        reason = openFailure_;  // no second attempt for the same class and syntax in a row
         return false;
     }
     Close();
-    openClass_ = object.sopClass;
-    if (target_.wantedSyntax.size() > kMaxUidLength) {
-        openFailure_ = "wanted transfer syntax longer than 64 characters";
+    openKey_ = key;
+    if (!target_.wantedSyntax.empty() && !IsValidUid(target_.wantedSyntax)) {
+        openFailure_ = "wanted transfer syntax '" + target_.wantedSyntax + "' is not a valid UID";
         LogFailure(openFailure_);
         reason = openFailure_;
         return false;
     }
     pdu_ = std::make_unique<PDU>();
     if (LogLevel() > 1) pdu_->dumpFlag = true;
-    // Objects without pixel data are never offered in a syntax meant for images.
-    std::string wanted = IsNonImageSopClass(object.sopClass) ? "" : target_.wantedSyntax;
-    // Data sets leave little endian only, so a big-endian file's own syntax is not offered:
-    // a peer accepting it would wait for an object that could never be sent.
-    std::string own = object.syntax == kExplicitBigEndian ? "" : object.syntax;
-    if (wanted == kExplicitBigEndian) wanted.clear();
     ClearLastFailure();
-    if (OpenStoreAssoc(*pdu_, target_.host, target_.port, target_.calling, target_.called,
-                       object.sopClass, own, wanted)) {
+    std::vector<ProposedContext> contexts =
+        StoreContexts(object.sopClass, object.syntax, target_.wantedSyntax, target_.convert);
+    if (BuildRequest(*pdu_, target_.calling, target_.called, contexts) &&
+        RequestAssociation(*pdu_, target_.host, target_.port)) {
         ++opened_;
-        return true;
+        if (StoreContextFor(*pdu_, object.sopClass, object.syntax, target_.convert, accepted) != 0) return true;
+        openFailure_ = "the peer accepted none of the proposed contexts for " + SopClassName(object.sopClass) +
+                       " in " + TransferSyntaxName(object.syntax);
+    } else {
+        openFailure_ = "association not accepted: " + FailureOr("no reason given");
     }
-    openFailure_ = "association not accepted: " + FailureOr("no reason given");
     reason = openFailure_;
+    LogFailure(object.file + ": " + openFailure_);
+    if (pdu_->IsConnected()) ReleaseAssociation(*pdu_);
     pdu_.reset();
     return false;
 }
@@ -121,7 +142,7 @@ StoreOutcome StoreSession::SendFile(const std::string& file) {
 void StoreSession::Close() {
     if (pdu_) ReleaseAssociation(*pdu_);
     pdu_.reset();
-    openClass_.clear();
+    openKey_.clear();
     openFailure_.clear();
 }
 

@@ -47,9 +47,21 @@ struct LoadedObject {
 // be read, has no transfer syntax, or its data set has no SOP Class UID.
 bool LoadObject(const std::string& file, LoadedObject& object, std::string& reason);
 
-// One association at a time, opened for the SOP class of the object being sent and kept open
-// while the following objects are of the same class. An object of another class closes it and
-// opens one for its own class, so that no object is announced under a class it does not have.
+// The transfer syntaxes to propose for an object, best first: the wanted syntax (not for
+// classes without pixel data), the file's own syntax (any, sent unchanged when accepted), then
+// the uncompressed ones it can reach; only syntaxes the object can travel as.
+std::vector<std::string> CandidateSyntaxes(const std::string& sopClass, const std::string& fileSyntax,
+                                           const std::string& wantedSyntax, bool convert);
+
+// One presentation context per candidate syntax (so the peer cannot pick its own preference
+// among them), for the object's class.
+std::vector<ProposedContext> StoreContexts(const std::string& sopClass, const std::string& fileSyntax,
+                                           const std::string& wantedSyntax, bool convert);
+
+// One association at a time, opened for the SOP class of the object being sent with one context
+// per candidate syntax, and kept open while the following objects can travel on one of its
+// accepted contexts. Any other object closes it and opens one for its own class and syntax, so
+// that no object is announced under a class it does not have.
 class StoreSession {
 public:
     explicit StoreSession(StoreTarget& target) : target_(target) {}
@@ -71,8 +83,8 @@ private:
 
     StoreTarget& target_;
     std::unique_ptr<PDU> pdu_;
-    std::string openClass_;    // class of the current association (or of the failed attempt)
-    std::string openFailure_;  // why the association for openClass_ could not be opened
+    std::string openKey_;      // class and syntax of the last object an association was opened for
+    std::string openFailure_;  // why that association could not be used
     int opened_ = 0;
 };
 

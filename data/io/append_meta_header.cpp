@@ -6,6 +6,7 @@
 #include "data/io/dataset_writer.h"
 #include "data/io/meta_header.h"
 #include "data/io/safe_file_replace.h"
+#include "data/registry/uid.h"
 #include "log/protocol_log.h"
 
 namespace pella {
@@ -34,7 +35,7 @@ bool Fail(const std::string& fileName, const std::string& reason) {
 }  // namespace
 
 bool AppendMetaHeaderToFile(const std::string& fileName, const std::string& transferSyntaxUid) {
-    if (!IsWellFormedUid(transferSyntaxUid))
+    if (!IsValidUid(transferSyntaxUid))
         return Fail(fileName, "'" + transferSyntaxUid + "' is not a transfer syntax UID");
     if (HasPart10Prefix(fileName)) return Fail(fileName, "already has a preamble and \"DICM\"");
 

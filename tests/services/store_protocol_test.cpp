@@ -23,7 +23,6 @@ namespace {
 
 constexpr const char* kImplicit = "1.2.840.10008.1.2";
 constexpr const char* kExplicit = "1.2.840.10008.1.2.1";
-constexpr const char* kJpegLossless = "1.2.840.10008.1.2.4.70";
 // 25 characters: sent with one zero byte as 26.
 constexpr const char* kOddClass = "1.2.840.10008.5.1.4.1.1.7";
 constexpr const char* kInstance = "1.2.3.4.5.6.7.8";

@@ -9,6 +9,7 @@
 
 #include "data/io/dataset_reader.h"
 #include "log/protocol_log.h"
+#include "data/registry/sop_classes.h"
 #include "net/acceptor.h"
 #include "net/command_set.h"
 #include "net/dimse.h"
@@ -275,9 +276,9 @@ TEST(Acceptor, TransferSyntaxPreferenceAndTable) {
     EXPECT_EQ(offer(ct, {jl, jb}), jl);
     EXPECT_EQ(offer(ct, {"1.2.840.10008.1.2.1", "1.2.840.10008.1.2"}), "1.2.840.10008.1.2");
     EXPECT_EQ(offer(ct, {"1.2.840.10008.1.2.2"}), "");
-    EXPECT_TRUE(IsAcceptedSopClass("1.2.840.10008.5.1.4.1.1.7"));
-    EXPECT_FALSE(IsAcceptedSopClass("1.2.840.10008.5.1.4.1.1.481.1"));
-    EXPECT_FALSE(IsAcceptedSopClass("1.2.840.10008.5.1.4.1.1.2 "));
+    EXPECT_TRUE(IsServedSopClass("1.2.840.10008.5.1.4.1.1.7"));
+    EXPECT_FALSE(IsServedSopClass("1.2.840.10008.5.1.4.1.1.481.1"));
+    EXPECT_FALSE(IsServedSopClass("1.2.840.10008.5.1.4.1.1.2 "));
 }
 
 TEST(Acceptor, ContextsAreAnsweredInOrderWithTheirIDs) {
