@@ -112,7 +112,7 @@ DimseResponse MakeResponse(const ReceivedCommand& request, uint16_t status) {
 
 bool SendRequest(PDU& pdu, uint8_t contextID, DimseCommand& request, const ElementList* dataSet) {
     request.messageID = pdu.NextMessageID();
-    request.dataSetType = dataSet != nullptr ? kDataSetPresent : kNoDataSet;
+    request.dataSetType = dataSet != nullptr ? kDataSetFollows : kNoDataSet;
     if (!SendUnit(pdu, EncodeCommand(request), contextID, kCommandSet)) return false;
     return dataSet == nullptr || SendUnit(pdu, *dataSet, contextID, kDataSet);
 }
@@ -120,7 +120,7 @@ bool SendRequest(PDU& pdu, uint8_t contextID, DimseCommand& request, const Eleme
 bool SendResponse(PDU& pdu, const DimseResponse& response, const ElementList* dataSet) {
     DimseCommand command = response.command;
     command.respondedTo = response.RespondedTo();  // whatever the caller changed
-    command.dataSetType = dataSet != nullptr ? kDataSetPresent : kNoDataSet;
+    command.dataSetType = dataSet != nullptr ? kDataSetFollows : kNoDataSet;
     if (!SendUnit(pdu, EncodeCommand(command), response.ContextID(), kCommandSet)) return false;
     return dataSet == nullptr || SendUnit(pdu, *dataSet, response.ContextID(), kDataSet);
 }

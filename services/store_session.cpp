@@ -52,17 +52,19 @@ bool LoadObject(const std::string& file, LoadedObject& object, std::string& reas
 std::vector<std::string> CandidateSyntaxes(const std::string& sopClass, const std::string& fileSyntax,
                                            const std::string& wantedSyntax, bool convert) {
     std::vector<std::string> candidates;
-    auto add = [&](const std::string& syntax) {
-        if (syntax.empty() || !CanTravelAs(fileSyntax, syntax, convert)) return;
+    auto add = [&](const std::string& syntax, bool always) {
+        if (syntax.empty() || (!always && !CanTravelAs(fileSyntax, syntax, convert))) return;
         for (const std::string& present : candidates)
             if (present == syntax) return;
         candidates.push_back(syntax);
     };
-    // Objects without pixel data are never offered in a syntax meant for images.
-    if (!IsNonImageSopClass(sopClass)) add(wantedSyntax);
-    add(fileSyntax);
-    add(kExplicitLittleEndian);
-    add(kImplicitLittleEndian);
+    // Objects without pixel data are never offered in a syntax meant for images. The wanted
+    // syntax is offered even when this object cannot travel in it, so that the peer's answer
+    // shows whether it takes it; the object then goes on another accepted context.
+    if (!IsNonImageSopClass(sopClass)) add(wantedSyntax, true);
+    add(fileSyntax, true);
+    add(kExplicitLittleEndian, false);
+    add(kImplicitLittleEndian, false);
     return candidates;
 }
 

@@ -49,7 +49,8 @@ bool LoadObject(const std::string& file, LoadedObject& object, std::string& reas
 
 // The transfer syntaxes to propose for an object, best first: the wanted syntax (not for
 // classes without pixel data), the file's own syntax (any, sent unchanged when accepted), then
-// the uncompressed ones it can reach; only syntaxes the object can travel as.
+// the uncompressed little-endian ones it can travel as (the crossing between them, or a
+// conversion when asked for).
 std::vector<std::string> CandidateSyntaxes(const std::string& sopClass, const std::string& fileSyntax,
                                            const std::string& wantedSyntax, bool convert);
 

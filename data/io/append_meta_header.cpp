@@ -34,9 +34,10 @@ bool Fail(const std::string& fileName, const std::string& reason) {
 
 }  // namespace
 
-bool AppendMetaHeaderToFile(const std::string& fileName, const std::string& transferSyntaxUid) {
-    if (!IsValidUid(transferSyntaxUid))
-        return Fail(fileName, "'" + transferSyntaxUid + "' is not a transfer syntax UID");
+bool AppendMetaHeaderToFile(const std::string& fileName, const std::string& givenSyntaxUid) {
+    if (!IsValidUid(givenSyntaxUid))
+        return Fail(fileName, "'" + givenSyntaxUid + "' is not a transfer syntax UID");
+    const std::string transferSyntaxUid(WithoutUidPadding(givenSyntaxUid));
     if (HasPart10Prefix(fileName)) return Fail(fileName, "already has a preamble and \"DICM\"");
 
     ParseState syntax;

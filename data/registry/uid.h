@@ -7,6 +7,9 @@ namespace pella {
 
 constexpr std::size_t kMaxUidLength = 64;
 
+// The text without one trailing zero byte or space (the padding of an odd-length value).
+std::string_view WithoutUidPadding(std::string_view text);
+
 // After removing one trailing zero byte or space (the padding of an odd-length value): 1 to 64
 // characters of digit runs separated by single dots. Refuses ".", "..", empty components,
 // spaces, control characters and embedded zero bytes.
