@@ -187,6 +187,13 @@ typedef struct StoreServerHandle StoreServerHandle;
 PELLA_API StoreServerHandle* StartStoreServer(const char* storageFolder, const char* port,
                                               const char* databaseRoot);
 
+/* StartStoreServer with the server's own AE title (NULL or empty: "PELLA"; cut to 16
+ * characters). With `requireCalledAETitle` 1, an association whose called AE title is not
+ * `aeTitle` is rejected (A-ASSOCIATE-RJ, "called AE title not recognized"). */
+PELLA_API StoreServerHandle* StartStoreServerAs(const char* storageFolder, const char* port,
+                                                const char* databaseRoot, const char* aeTitle,
+                                                uint8_t requireCalledAETitle);
+
 /* The port the server listens on; 0 for NULL. */
 PELLA_API int32_t StoreServerPort(const StoreServerHandle* server);
 

@@ -111,6 +111,8 @@ bool RequestAssociation(PDU& pdu, const std::string& host, const std::string& po
     pdu.lastMessageID = 0;
     pdu.acceptedContexts.clear();
     pdu.rejected = false;
+    // Message dumps at level 2 and above, for every way an association is opened.
+    if (LogLevel() > 1) pdu.dumpFlag = true;
     pdu.request.userInformation.maxLength = kOurMaxPduLength;
     pdu.request.userInformation.SetImplementationClassUID(kImplementationClassUid);
     pdu.request.userInformation.SetImplementationVersionName(kAssociationVersionName);
