@@ -40,6 +40,14 @@ extern "C" {
 #define PELLA_JPEG_2000 "1.2.840.10008.1.2.4.91"
 #define PELLA_RLE_LOSSLESS "1.2.840.10008.1.2.5"
 
+/* The Verification SOP class, the abstract syntax of C-ECHO. */
+#define PELLA_VERIFICATION_SOP_CLASS "1.2.840.10008.1.1"
+
+/* Addition: 1 when `text` is a UID by the one rule used everywhere: after removing one
+ * trailing zero byte or space, 1 to 64 characters of digit runs separated by single dots
+ * ("1.2.840.10008.1.2"); 0 otherwise (".", "1..2", spaces, control characters, NULL). */
+PELLA_API uint8_t IsValidUID(const char* text);
+
 /* ---------------------------------------------------------------------------------------------
  * Data elements and element lists
  * ------------------------------------------------------------------------------------------- */

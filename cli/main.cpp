@@ -20,6 +20,7 @@ const std::vector<Command>& AllCommands() {
         {"convert", "write a DICOM file in another transfer syntax", RunConvert},
         {"store", "send DICOM files to a remote node (C-STORE)", RunStore},
         {"send-series", "send every file of a series folder on one association", RunSendSeries},
+        {"check-uid", "tell whether texts are valid UIDs", RunCheckUid},
     };
     return commands;
 }

@@ -6,9 +6,11 @@
 #include <string_view>
 #include <vector>
 
+#include "pella.h"
+
 namespace pella {
 
-constexpr const char* kVerificationSopClass = "1.2.840.10008.1.1";
+constexpr const char* kVerificationSopClass = PELLA_VERIFICATION_SOP_CLASS;
 
 struct SopClassInfo {
     const char* uid;
