@@ -232,9 +232,11 @@ PELLA_API uint8_t ConvertFileTS(const char* newFileName, const char* existingFil
  * Storage user (C-STORE)
  * ------------------------------------------------------------------------------------------- */
 
-/* Sends one Part 10 file: reads it, opens an association for its SOP class (offering
- * `wantedSyntax` when given and the class has pixel data, then the file's own syntax, then
- * implicit VR little endian), sends it and reads the answer. With `convertFlag` 1 the data set
+/* Sends one Part 10 file: reads it, opens an association for its SOP class with one
+ * presentation context per candidate transfer syntax, best first: `wantedSyntax` when given
+ * and the class has pixel data, the file's own syntax (any, sent unchanged when accepted),
+ * then explicit and implicit VR little endian when the data set can reach them; sends it on
+ * the best accepted context and reads the answer. With `convertFlag` 1 the data set
  * is converted into the syntax the peer accepted when that differs from the file's.
  * `callingAETitle` as for OpenAssoc. Returns 1 only when the object was answered with status 0
  * (warnings count as failure). */
@@ -243,7 +245,8 @@ PELLA_API uint8_t StoreSCU(const char* host, const char* port, char* callingAETi
                            const char* wantedSyntax, uint8_t convertFlag);
 
 /* Sends a C-STORE-RQ and the data set in `dataList` (values in `fileSyntax`) on the open
- * association, on the context proposed for `sopClassUid`. Without `convertFlag` the data set
+ * association, on the first context proposed for `sopClassUid` that was accepted in a syntax
+ * the data set can travel as. Without `convertFlag` the data set
  * goes as read; that is refused when the accepted syntax is not the file's and the two are not
  * implicit and explicit VR little endian. The list keeps its elements and values. */
 PELLA_API uint8_t WriteStoreRQ(PDU* handle, ElementList* dataList, const char* sopClassUid,
