@@ -271,15 +271,17 @@ typedef void (*StoreOutcomeCallback)(const char* fileName, int32_t status, const
                                      uint64_t bytes, void* context);
 
 /* Addition: SendSeries, handing every file's outcome to `callback` (may be NULL) as soon as it
- * is known. Returns 1 only when EVERY file of the series was stored with status 0. A file of
- * another SOP class than the one before it goes on an association of its own class. */
+ * is known. Returns 1 only when EVERY file of the series was stored with status 0. The
+ * presentation contexts of every file (one per candidate syntax) are proposed up front, up to
+ * 128 per association; a file no accepted context can carry goes on the next association. */
 PELLA_API uint8_t SendSeriesReport(const char* host, const char* port, char* callingAETitle,
                                    const char* calledAETitle, const char* seriesFolder,
                                    const char* wantedSyntax, uint8_t convertFlag,
                                    StoreOutcomeCallback callback, void* context);
 
-/* Addition: sends `count` files in order over one association, opening a new one whenever the
- * SOP class changes from one file to the next; every outcome goes to `callback` (may be NULL).
+/* Addition: sends `count` files in order over one association (more when their presentation
+ * contexts exceed 128, or a file finds no accepted context it can travel on); every outcome
+ * goes to `callback` (may be NULL).
  * Returns 1 only when every file was stored with status 0 (and count > 0). */
 PELLA_API uint8_t StoreFileList(const char* host, const char* port, char* callingAETitle,
                                 const char* calledAETitle, const char* const* fileNames,

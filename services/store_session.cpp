@@ -76,6 +76,36 @@ std::vector<ProposedContext> StoreContexts(const std::string& sopClass, const st
     return contexts;
 }
 
+PlannedObject PeekObject(const std::string& file) {
+    ElementList header;
+    PlannedObject planned;
+    if (!ReadHeaderForDump(file, header)) return planned;
+    planned.syntax = GetElementText(header, 0x0002, 0x0010);
+    planned.sopClass = GetElementText(header, 0x0008, 0x0016);
+    return planned;
+}
+
+std::vector<ProposedContext> StoreSession::ContextsFrom(const LoadedObject& object) const {
+    std::vector<ProposedContext> contexts =
+        StoreContexts(object.sopClass, object.syntax, target_.wantedSyntax, target_.convert);
+    auto known = [&](const ProposedContext& c) {
+        for (const ProposedContext& present : contexts)
+            if (present.abstractSyntax == c.abstractSyntax && present.transferSyntaxes == c.transferSyntaxes)
+                return true;
+        return false;
+    };
+    // filesTaken_ counts the current file, so the plan's files to come start there.
+    for (std::size_t i = filesTaken_; i < plan_.size(); ++i) {
+        if (plan_[i].sopClass.empty() || plan_[i].syntax.empty()) continue;
+        std::vector<ProposedContext> fresh;
+        for (ProposedContext& c : StoreContexts(plan_[i].sopClass, plan_[i].syntax, target_.wantedSyntax, target_.convert))
+            if (!known(c)) fresh.push_back(std::move(c));
+        if (contexts.size() + fresh.size() > kMaxPresentationContexts) break;  // the next association's
+        contexts.insert(contexts.end(), fresh.begin(), fresh.end());
+    }
+    return contexts;
+}
+
 bool StoreSession::Ready(const LoadedObject& object, std::string& reason) {
     std::string accepted;
     if (pdu_ && pdu_->IsConnected() &&
@@ -97,8 +127,7 @@ bool StoreSession::Ready(const LoadedObject& object, std::string& reason) {
     pdu_ = std::make_unique<PDU>();
     if (LogLevel() > 1) pdu_->dumpFlag = true;
     ClearLastFailure();
-    std::vector<ProposedContext> contexts =
-        StoreContexts(object.sopClass, object.syntax, target_.wantedSyntax, target_.convert);
+    std::vector<ProposedContext> contexts = ContextsFrom(object);
     if (BuildRequest(*pdu_, target_.calling, target_.called, contexts) &&
         RequestAssociation(*pdu_, target_.host, target_.port)) {
         ++opened_;
@@ -131,6 +160,7 @@ StoreOutcome StoreSession::Send(LoadedObject& object) {
 }
 
 StoreOutcome StoreSession::SendFile(const std::string& file) {
+    ++filesTaken_;
     LoadedObject object;
     StoreOutcome outcome;
     if (!LoadObject(file, object, outcome.reason)) {
@@ -151,6 +181,10 @@ void StoreSession::Close() {
 bool StoreFiles(const std::vector<std::string>& files, StoreTarget& target,
                 const OutcomeSink& sink) {
     StoreSession session(target);
+    std::vector<PlannedObject> plan;
+    plan.reserve(files.size());
+    for (const std::string& file : files) plan.push_back(PeekObject(file));
+    session.PlanAhead(std::move(plan));
     bool allStored = !files.empty();
     for (const std::string& file : files) {
         StoreOutcome outcome = session.SendFile(file);
