@@ -23,6 +23,32 @@ extern "C" {
 #endif
 
 /* ---------------------------------------------------------------------------------------------
+ * Transfer syntax UIDs, for hosts and the command-line tool (no need to copy the texts)
+ * ------------------------------------------------------------------------------------------- */
+
+#define PELLA_IMPLICIT_VR_LITTLE_ENDIAN "1.2.840.10008.1.2"
+#define PELLA_EXPLICIT_VR_LITTLE_ENDIAN "1.2.840.10008.1.2.1"
+#define PELLA_DEFLATED_EXPLICIT_VR_LITTLE_ENDIAN "1.2.840.10008.1.2.1.99"
+#define PELLA_EXPLICIT_VR_BIG_ENDIAN "1.2.840.10008.1.2.2"
+#define PELLA_JPEG_BASELINE "1.2.840.10008.1.2.4.50"
+#define PELLA_JPEG_EXTENDED "1.2.840.10008.1.2.4.51"
+#define PELLA_JPEG_LOSSLESS "1.2.840.10008.1.2.4.57"
+#define PELLA_JPEG_LOSSLESS_SV1 "1.2.840.10008.1.2.4.70"
+#define PELLA_JPEG_LS_LOSSLESS "1.2.840.10008.1.2.4.80"
+#define PELLA_JPEG_LS_NEAR_LOSSLESS "1.2.840.10008.1.2.4.81"
+#define PELLA_JPEG_2000_LOSSLESS "1.2.840.10008.1.2.4.90"
+#define PELLA_JPEG_2000 "1.2.840.10008.1.2.4.91"
+#define PELLA_RLE_LOSSLESS "1.2.840.10008.1.2.5"
+
+/* The Verification SOP class, the abstract syntax of C-ECHO. */
+#define PELLA_VERIFICATION_SOP_CLASS "1.2.840.10008.1.1"
+
+/* Addition: 1 when `text` is a UID by the one rule used everywhere: after removing one
+ * trailing zero byte or space, 1 to 64 characters of digit runs separated by single dots
+ * ("1.2.840.10008.1.2"); 0 otherwise (".", "1..2", spaces, control characters, NULL). */
+PELLA_API uint8_t IsValidUID(const char* text);
+
+/* ---------------------------------------------------------------------------------------------
  * Data elements and element lists
  * ------------------------------------------------------------------------------------------- */
 
@@ -245,6 +271,13 @@ typedef struct StoreServerHandle StoreServerHandle;
 PELLA_API StoreServerHandle* StartStoreServer(const char* storageFolder, const char* port,
                                               const char* databaseRoot);
 
+/* StartStoreServer with the server's own AE title (NULL or empty: "PELLA"; cut to 16
+ * characters). With `requireCalledAETitle` 1, an association whose called AE title is not
+ * `aeTitle` is rejected (A-ASSOCIATE-RJ, "called AE title not recognized"). */
+PELLA_API StoreServerHandle* StartStoreServerAs(const char* storageFolder, const char* port,
+                                                const char* databaseRoot, const char* aeTitle,
+                                                uint8_t requireCalledAETitle);
+
 /* The port the server listens on; 0 for NULL. */
 PELLA_API int32_t StoreServerPort(const StoreServerHandle* server);
 
@@ -275,9 +308,11 @@ PELLA_API uint8_t ConvertFileTS(const char* newFileName, const char* existingFil
  * Storage user (C-STORE)
  * ------------------------------------------------------------------------------------------- */
 
-/* Sends one Part 10 file: reads it, opens an association for its SOP class (offering
- * `wantedSyntax` when given and the class has pixel data, then the file's own syntax, then
- * implicit VR little endian), sends it and reads the answer. With `convertFlag` 1 the data set
+/* Sends one Part 10 file: reads it, opens an association for its SOP class with one
+ * presentation context per candidate transfer syntax, best first: `wantedSyntax` when given
+ * and the class has pixel data, the file's own syntax (any, sent unchanged when accepted),
+ * then explicit and implicit VR little endian when the data set can reach them; sends it on
+ * the best accepted context and reads the answer. With `convertFlag` 1 the data set
  * is converted into the syntax the peer accepted when that differs from the file's.
  * `callingAETitle` as for OpenAssoc. Returns 1 only when the object was answered with status 0
  * (warnings count as failure). */
@@ -286,7 +321,8 @@ PELLA_API uint8_t StoreSCU(const char* host, const char* port, char* callingAETi
                            const char* wantedSyntax, uint8_t convertFlag);
 
 /* Sends a C-STORE-RQ and the data set in `dataList` (values in `fileSyntax`) on the open
- * association, on the context proposed for `sopClassUid`. Without `convertFlag` the data set
+ * association, on the first context proposed for `sopClassUid` that was accepted in a syntax
+ * the data set can travel as. Without `convertFlag` the data set
  * goes as read; that is refused when the accepted syntax is not the file's and the two are not
  * implicit and explicit VR little endian. The list keeps its elements and values. */
 PELLA_API uint8_t WriteStoreRQ(PDU* handle, ElementList* dataList, const char* sopClassUid,
@@ -311,15 +347,17 @@ typedef void (*StoreOutcomeCallback)(const char* fileName, int32_t status, const
                                      uint64_t bytes, void* context);
 
 /* Addition: SendSeries, handing every file's outcome to `callback` (may be NULL) as soon as it
- * is known. Returns 1 only when EVERY file of the series was stored with status 0. A file of
- * another SOP class than the one before it goes on an association of its own class. */
+ * is known. Returns 1 only when EVERY file of the series was stored with status 0. The
+ * presentation contexts of every file (one per candidate syntax) are proposed up front, up to
+ * 128 per association; a file no accepted context can carry goes on the next association. */
 PELLA_API uint8_t SendSeriesReport(const char* host, const char* port, char* callingAETitle,
                                    const char* calledAETitle, const char* seriesFolder,
                                    const char* wantedSyntax, uint8_t convertFlag,
                                    StoreOutcomeCallback callback, void* context);
 
-/* Addition: sends `count` files in order over one association, opening a new one whenever the
- * SOP class changes from one file to the next; every outcome goes to `callback` (may be NULL).
+/* Addition: sends `count` files in order over one association (more when their presentation
+ * contexts exceed 128, or a file finds no accepted context it can travel on); every outcome
+ * goes to `callback` (may be NULL).
  * Returns 1 only when every file was stored with status 0 (and count > 0). */
 PELLA_API uint8_t StoreFileList(const char* host, const char* port, char* callingAETitle,
                                 const char* calledAETitle, const char* const* fileNames,

@@ -5,7 +5,7 @@
 # Layers, lowest first; a file may include headers of its own folder and of lower layers only:
 #   pella.h, log/  <-  data/  <-  net/, media/, imaging/  <-  services/  <-  api/
 # net/, media/ and imaging/ stand side by side and do not include one another.
-# Inside data/: model/ <- dictionary/ <- io/, jpeg/ <- dump/, convert/, json/ (again side by side).
+# Inside data/: registry/ <- model/ <- dictionary/ <- io/, jpeg/ <- dump/, convert/, json/ (again side by side).
 # cli/ and app/ (the front ends) include pella.h and their own folder only.
 # tests/, bench/ and fuzz/ may include anything.
 set -uo pipefail
@@ -18,6 +18,7 @@ layer_of() {
     case "$1" in
         pella.h) echo "0 pella.h" ;;
         log/*) echo "0 log" ;;
+        data/registry/*) echo "9 data/registry" ;;
         data/model/*) echo "10 data/model" ;;
         data/dictionary/*) echo "11 data/dictionary" ;;
         data/io/*) echo "12 data/io" ;;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "data/dictionary/dictionary.h"
+#include "data/registry/transfer_syntaxes.h"
 #include "log/protocol_log.h"
 
 namespace pella {
@@ -164,7 +165,7 @@ bool ReadElements(ByteSource& source, ParseState& state, const FileReadOptions& 
             // group, wherever it stands in that group (an implicit meta group overrides it).
             if (header.element == 0x0010 && readInMeta) {
                 std::string syntax = UidText(element->value, element->length);
-                if (syntax == kDeflatedExplicitLittleEndian) {
+                if (syntax == kDeflatedLittleEndian) {
                     reason = kDeflatedRefusal;
                     return false;
                 }
@@ -230,7 +231,7 @@ bool ReadHeaderForDump(const std::string& fileName, ElementList& list) {
 
 bool ReadRawDataset(const std::string& fileName, ElementList& list,
                     const std::string& transferSyntaxUid) {
-    if (transferSyntaxUid == kDeflatedExplicitLittleEndian)
+    if (transferSyntaxUid == kDeflatedLittleEndian)
         return FileRefused(fileName, kDeflatedRefusal);
     ByteVector bytes;
     if (!LoadFile(fileName, bytes)) return FileRefused(fileName, kUnreadableFile);
