@@ -31,8 +31,16 @@ Registry& Servers() {
 }
 
 std::unique_ptr<StoreServerHandle> Start(const char* storageFolder, const char* port,
-                                         const char* databaseRoot) {
+                                         const char* databaseRoot, const StoreServerOptions& options) {
     StoreServerConfig config;
+    if (options.aeTitle != nullptr && options.aeTitle[0] != '\0')
+        config.aeTitle = std::string(options.aeTitle).substr(0, 16);
+    config.requireCalledAETitle = options.requireCalledAETitle != 0;
+    config.allStorageClasses = options.originalSopClasses == 0;
+    config.sync = options.sync != 0;
+    if (options.maxAssociations > 0) config.maxAssociations = options.maxAssociations;
+    if (options.acseTimeoutSeconds > 0) config.acseTimeoutSeconds = options.acseTimeoutSeconds;
+    if (options.dimseTimeoutSeconds > 0) config.receiveTimeoutSeconds = options.dimseTimeoutSeconds;
     config.storageFolder = Text(storageFolder);
     config.port = Text(port);
     if (databaseRoot != nullptr && databaseRoot[0] != '\0') config.databaseRoot = databaseRoot;
@@ -46,8 +54,10 @@ std::unique_ptr<StoreServerHandle> Start(const char* storageFolder, const char* 
 extern "C" {
 
 PELLA_API void StartStoreSCP(const char* storageFolder, const char* port) {
-    GuardedVoid([&] {
-        auto handle = Start(storageFolder, port, nullptr);
+    GuardedVoid("StartStoreSCP", [&] {
+        StoreServerOptions original{};
+        original.originalSopClasses = 1;
+        auto handle = Start(storageFolder, port, nullptr, original);
         if (!handle) return;
         std::lock_guard lock(Servers().mutex);
         Servers().servers.push_back(std::move(handle));
@@ -55,7 +65,7 @@ PELLA_API void StartStoreSCP(const char* storageFolder, const char* port) {
 }
 
 PELLA_API void StopStoreSCP(void) {
-    GuardedVoid([] {
+    GuardedVoid("StopStoreSCP", [] {
         std::vector<std::unique_ptr<StoreServerHandle>> stopping;
         {
             std::lock_guard lock(Servers().mutex);
@@ -67,17 +77,37 @@ PELLA_API void StopStoreSCP(void) {
 
 PELLA_API StoreServerHandle* StartStoreServer(const char* storageFolder, const char* port,
                                               const char* databaseRoot) {
-    return Guarded<StoreServerHandle*>(nullptr, [&] {
-        return Start(storageFolder, port, databaseRoot).release();
+    return Guarded<StoreServerHandle*>("StartStoreServer", nullptr, [&] {
+        return Start(storageFolder, port, databaseRoot, StoreServerOptions{}).release();
+    });
+}
+
+PELLA_API StoreServerHandle* StartStoreServerAs(const char* storageFolder, const char* port,
+                                                const char* databaseRoot, const char* aeTitle,
+                                                uint8_t requireCalledAETitle) {
+    return Guarded<StoreServerHandle*>("StartStoreServerAs", nullptr, [&] {
+        StoreServerOptions options{};
+        options.aeTitle = aeTitle;
+        options.requireCalledAETitle = requireCalledAETitle;
+        return Start(storageFolder, port, databaseRoot, options).release();
+    });
+}
+
+PELLA_API StoreServerHandle* StartStoreServerWithOptions(const char* storageFolder, const char* port,
+                                                         const char* databaseRoot,
+                                                         const StoreServerOptions* options) {
+    return Guarded<StoreServerHandle*>("StartStoreServerWithOptions", nullptr, [&] {
+        return Start(storageFolder, port, databaseRoot, options ? *options : StoreServerOptions{}).release();
     });
 }
 
 PELLA_API int32_t StoreServerPort(const StoreServerHandle* server) {
-    return server == nullptr ? 0 : server->server.Port();
+    return Guarded<int32_t>("StoreServerPort", 0,
+                            [&] { return server == nullptr ? 0 : server->server.Port(); });
 }
 
 PELLA_API void StopStoreServer(StoreServerHandle* server) {
-    GuardedVoid([&] { std::unique_ptr<StoreServerHandle> owned(server); });
+    GuardedVoid("StopStoreServer", [&] { std::unique_ptr<StoreServerHandle> owned(server); });
 }
 
 }  // extern "C"

@@ -23,6 +23,10 @@ int RunAddMeta(const std::vector<std::string>& args);
 int RunConvert(const std::vector<std::string>& args);
 int RunStore(const std::vector<std::string>& args);
 int RunSendSeries(const std::vector<std::string>& args);
+int RunRender(const std::vector<std::string>& args);
+int RunEcg(const std::vector<std::string>& args);
+int RunThumbnail(const std::vector<std::string>& args);
+int RunCheckUid(const std::vector<std::string>& args);
 
 // Every subcommand, in the order `pella --help` lists them.
 const std::vector<Command>& AllCommands();

@@ -1,25 +1,16 @@
 #include "services/association_workers.h"
 
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <system_error>
 
 namespace pella {
 
-AssociationWorkers::~AssociationWorkers() {
-    StopReceiving();
-    JoinAll();
-}
+AssociationWorkers::~AssociationWorkers() { JoinAll(); }
 
 bool AssociationWorkers::Start(SocketHandle& connection, std::size_t limit, Work work) {
     std::lock_guard lock(mutex_);
     ReapFinished();
     if (workers_.size() >= limit) return false;
-    int watch = ::dup(connection.Get());
-    if (watch < 0) return false;
     Worker& worker = workers_.emplace_back();
-    worker.watch = watch;
     auto finished = std::prev(workers_.end());
     try {
         worker.thread = std::thread([this, finished, work = std::move(work),
@@ -30,12 +21,9 @@ bool AssociationWorkers::Start(SocketHandle& connection, std::size_t limit, Work
                 // A worker's failure ends its association only.
             }
             std::lock_guard done(mutex_);
-            ::close(finished->watch);
-            finished->watch = -1;
             finished->finished = true;
         });
     } catch (const std::system_error&) {
-        ::close(watch);
         workers_.pop_back();
         return false;
     }
@@ -46,12 +34,6 @@ std::size_t AssociationWorkers::Running() {
     std::lock_guard lock(mutex_);
     ReapFinished();
     return workers_.size();
-}
-
-void AssociationWorkers::StopReceiving() {
-    std::lock_guard lock(mutex_);
-    for (Worker& worker : workers_)
-        if (worker.watch >= 0) ::shutdown(worker.watch, SHUT_RD);
 }
 
 void AssociationWorkers::JoinAll() {

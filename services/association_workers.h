@@ -1,6 +1,5 @@
 // The threads that serve associations side by side: started per connection up to a limit,
-// counted, told to stop receiving, and waited for, so that a server can stop without leaving
-// a thread behind.
+// counted and waited for, so that a server can stop without leaving a thread behind.
 #pragma once
 
 #include <cstddef>
@@ -18,7 +17,7 @@ public:
     using Work = std::function<void(SocketHandle connection)>;
 
     AssociationWorkers() = default;
-    ~AssociationWorkers();  // stops receiving and waits for every worker
+    ~AssociationWorkers();  // waits for every worker
     AssociationWorkers(const AssociationWorkers&) = delete;
     AssociationWorkers& operator=(const AssociationWorkers&) = delete;
 
@@ -30,17 +29,12 @@ public:
     // Workers still running.
     std::size_t Running();
 
-    // Every running worker's connection stops receiving: a worker waiting for its peer wakes at
-    // once and finds the connection at its end; what it sends still leaves.
-    void StopReceiving();
-
     // Waits until every worker has ended.
     void JoinAll();
 
 private:
     struct Worker {
         std::thread thread;
-        int watch = -1;         // a duplicate of the connection's descriptor, for StopReceiving
         bool finished = false;  // set by the worker as its last step
     };
 

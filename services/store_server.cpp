@@ -13,8 +13,9 @@
 #include "data/model/nesting_tracker.h"
 #include "log/protocol_log.h"
 #include "net/acceptor.h"
-#include "net/command_set.h"
+#include "net/association_failures.h"
 #include "net/dimse.h"
+#include "net/dimse_messages.h"
 #include "services/echo.h"
 #include "services/filing.h"
 
@@ -41,18 +42,17 @@ bool EndWithAbort(PDU& pdu, const std::string& reason) {
     return false;
 }
 
-// Handles one C-STORE-RQ: reads the data set, files it, answers.
-bool ServeStore(const StoreServerConfig& config, PDU& pdu, const ElementList& command) {
-    const DataElement* affected = FindElement(command, 0x0000, kTagAffectedSopClass);
-    if (affected == nullptr || !HasValue(*affected))
+// Handles one C-STORE-RQ: reads the data set, files it, answers on the request's context.
+bool ServeStore(const StoreServerConfig& config, PDU& pdu, const ReceivedCommand& request) {
+    if (request.command.affectedSopClass.empty())
         return EndWithAbort(pdu, "C-STORE-RQ without Affected SOP Class UID");
     ElementList dataSet;
-    if (!ReadStoreRequestDataset(pdu, command, dataSet))
+    if (!ReadStoreRequestDataset(pdu, request, dataSet))
         return EndWithAbort(pdu, "The data set of a C-STORE-RQ could not be read");
     std::string syntax;
     FindAcceptedSyntax(pdu, pdu.data.messageContextID, syntax);
     uint16_t status = StoreReceivedObject(config, syntax, dataSet);
-    if (!SendStoreResponse(pdu, command, status))
+    if (!SendStoreResponse(pdu, request, status))
         return EndWithAbort(pdu, "C-STORE-RSP could not be sent");
     return true;
 }
@@ -77,35 +77,22 @@ void DropFileMetaElements(ElementList& dataSet) {
 
 // Reads the request of a connection over the limit and rejects it: transient, by the service
 // provider (presentation), local limit exceeded, as a busy DCMTK server answers.
-void RejectOverLimit(const StoreServerConfig& config, SocketHandle connection) {
+void RejectOverLimit(const StoreServerConfig& config, SocketHandle connection, int stopDescriptor) {
     PDU pdu(std::min(config.acseTimeoutSeconds, kRejectWaitSeconds));
-    RejectAssociation(pdu, std::move(connection), reject_result::kTransient,
-                      reject_source::kServiceProviderPresentation, reject_reason::kLocalLimitExceeded);
+    pdu.buffer.Transport().SetStopDescriptor(stopDescriptor);
+    RejectAssociation(pdu, std::move(connection), kOverLimitRejection);
 }
 
 }  // namespace
 
-bool ReadStoreRequestDataset(PDU& pdu, const ElementList& command, ElementList& dataSet) {
-    if (command.empty()) return false;
-    if (GetElementUS(command, 0x0000, kTagCommandField) != kCStoreRQ) return false;
-    if (GetElementUS(command, 0x0000, kTagDataSetType) == kNoDataSet) return false;
-    return ReadMessage(pdu, dataSet);
+bool ReadStoreRequestDataset(PDU& pdu, const ReceivedCommand& request, ElementList& dataSet) {
+    if (request.command.commandField != kCStoreRQ || !request.command.HasDataSet()) return false;
+    return ReadDataSet(pdu, dataSet);
 }
 
-bool SendStoreResponse(PDU& pdu, const ElementList& request, uint16_t status) {
-    const DataElement* affected = FindElement(request, 0x0000, kTagAffectedSopClass);
-    if (affected == nullptr || !HasValue(*affected)) return false;
-    std::string uid = UidText(affected->value, affected->length);
-    uint16_t messageID = GetElementUS(request, 0x0000, kTagMessageID);
-    ElementList response;
-    AppendUI(response, 0x0000, kTagAffectedSopClass, uid);
-    AppendUS(response, 0x0000, kTagCommandField, kCStoreRSP);
-    AppendUS(response, 0x0000, kTagMessageID, messageID);
-    AppendUS(response, 0x0000, kTagMessageIDRespondedTo, messageID);
-    AppendUS(response, 0x0000, kTagDataSetType, kNoDataSet);
-    AppendUS(response, 0x0000, kTagStatus, status);
-    PrependCommandGroupLength(response);
-    return SendMessage(pdu, response, uid, kCommandSet);
+bool SendStoreResponse(PDU& pdu, const ReceivedCommand& request, uint16_t status) {
+    if (request.command.affectedSopClass.empty()) return false;
+    return SendResponse(pdu, MakeResponse(request, status));
 }
 
 uint16_t StoreReceivedObject(const StoreServerConfig& config, const std::string& transferSyntax,
@@ -140,26 +127,24 @@ uint16_t StoreReceivedObject(const StoreServerConfig& config, const std::string&
     return kStatusSuccess;
 }
 
-bool ServeAssociation(const StoreServerConfig& config, SocketHandle connection,
-                      const std::atomic<bool>* stopping) {
+bool ServeAssociation(const StoreServerConfig& config, SocketHandle connection, int stopDescriptor) {
     // The request must come within the ACSE time-out; after that the DIMSE time-out bounds
     // every wait for the peer.
     PDU pdu(config.acseTimeoutSeconds);
+    pdu.buffer.Transport().SetStopDescriptor(stopDescriptor);
     pdu.data.dataSetLimit = config.maxDataSetBytes;
-    if (!AcceptAssociation(pdu, std::move(connection))) return false;
+    if (LogLevel() > 1) pdu.dumpFlag = true;
+    AcceptorPolicy policy{config.aeTitle, config.requireCalledAETitle, config.allStorageClasses};
+    if (!AcceptAssociation(pdu, std::move(connection), policy)) return false;
     pdu.buffer.Transport().SetTimeoutSeconds(config.receiveTimeoutSeconds);
     while (true) {
-        ElementList command;
-        if (!ReadMessage(pdu, command)) {
-            if (stopping != nullptr && stopping->load()) {
-                LogProgress("Association aborted: the server stops");
-                if (pdu.IsConnected()) AbortAssociation(pdu);
-            }
+        ReceivedCommand command;
+        if (!ReadCommand(pdu, command)) {
             // Released, aborted, closed, silent or stopped: the association is over.
             pdu.buffer.Transport().Close();
             return true;
         }
-        uint16_t field = GetElementUS(command, 0x0000, kTagCommandField);
+        uint16_t field = command.command.commandField;
         if (field == kCStoreRQ) {
             if (!ServeStore(config, pdu, command)) return false;
         } else if (field == kCEchoRQ) {
@@ -213,18 +198,19 @@ bool StoreServer::Start() {
 
 void StoreServer::Stop() {
     if (!thread_.joinable()) return;
-    stopping_ = true;
     uint64_t one = 1;
     if (::write(wakeDescriptor_, &one, sizeof one) < 0) {
         // The eventfd cannot be full with one write; nothing else to do.
     }
     thread_.join();
     listener_.Close();
-    workers_.StopReceiving();
-    rejecting_.StopReceiving();
+    // Every wait for a peer watches the same signal: idle associations are aborted at once.
     workers_.JoinAll();
     rejecting_.JoinAll();
-    stopping_ = false;
+    uint64_t count = 0;
+    if (::read(wakeDescriptor_, &count, sizeof count) < 0) {
+        // Nothing was signalled; nothing to clear.
+    }
     LogProgress("Storage server on port " + std::to_string(port_) + " stopped");
 }
 
@@ -233,7 +219,7 @@ void StoreServer::Dispatch(SocketHandle connection) {
     LogProgress("Connection from " + listener_.PeerAddress() + " [" + tag + "]");
     auto serve = [this, tag](SocketHandle owned) {
         LogContext context(tag);
-        ServeAssociation(config_, std::move(owned), &stopping_);
+        ServeAssociation(config_, std::move(owned), wakeDescriptor_);
     };
     if (workers_.Start(connection, static_cast<std::size_t>(config_.maxAssociations), serve)) return;
     if (!connection.Valid()) return;  // no thread could be made; the connection is closed
@@ -241,7 +227,7 @@ void StoreServer::Dispatch(SocketHandle connection) {
                " associations at once: rejected");
     auto reject = [this, tag](SocketHandle owned) {
         LogContext context(tag);
-        RejectOverLimit(config_, std::move(owned));
+        RejectOverLimit(config_, std::move(owned), wakeDescriptor_);
     };
     rejecting_.Start(connection, kMaxRejecting, reject);
 }

@@ -9,6 +9,7 @@
 
 #include "data/model/element_list.h"
 #include "net/association.h"
+#include "net/dimse_messages.h"
 #include "net/pdu_limits.h"
 #include "net/socket_handle.h"
 #include "net/transport.h"
@@ -38,6 +39,9 @@ struct StoreServerConfig {
     int receiveTimeoutSeconds = kDefaultDimseTimeoutSeconds;  // the DIMSE time-out
     std::size_t maxDataSetBytes = kMaxReceivedDataSet;  // a larger object aborts its association
     bool sync = false;  // flush every object and its index lines to the device before answering
+    std::string aeTitle = "PELLA";      // this server's AE title
+    bool requireCalledAETitle = false;  // reject associations not called aeTitle
+    bool allStorageClasses = true;      // every storage class of the standard, or the original table
 };
 
 // Serves associations side by side, each on a worker of its own, up to config.maxAssociations;
@@ -68,7 +72,6 @@ private:
     StoreServerConfig config_;
     AssociationWorkers workers_;     // serving associations
     AssociationWorkers rejecting_;   // answering connections over the limit
-    std::atomic<bool> stopping_{false};
     uint64_t associations_ = 0;      // numbers the associations in the log
     TcpTransport listener_;
     uint16_t port_ = 0;
@@ -77,16 +80,16 @@ private:
 };
 
 // Serves one accepted association to its end; false when it was not accepted or ended on a
-// protocol error. When `stopping` becomes true the association is aborted at its next wait.
-bool ServeAssociation(const StoreServerConfig& config, SocketHandle connection,
-                      const std::atomic<bool>* stopping = nullptr);
+// protocol error. When `stopDescriptor` (-1: none) becomes readable, the association is aborted
+// at its next wait for the peer.
+bool ServeAssociation(const StoreServerConfig& config, SocketHandle connection, int stopDescriptor = -1);
 
 // Reads the data set announced by a C-STORE-RQ command.
-bool ReadStoreRequestDataset(PDU& pdu, const ElementList& command, ElementList& dataSet);
+bool ReadStoreRequestDataset(PDU& pdu, const ReceivedCommand& request, ElementList& dataSet);
 
-// Sends the C-STORE-RSP for a request with the given status; false without an Affected SOP
-// Class UID in the request (nothing is sent then).
-bool SendStoreResponse(PDU& pdu, const ElementList& request, uint16_t status);
+// Sends the C-STORE-RSP for a request with the given status on the request's context; false
+// without an Affected SOP Class UID in the request (nothing is sent then).
+bool SendStoreResponse(PDU& pdu, const ReceivedCommand& request, uint16_t status);
 
 // Files a received data set (encoded in `transferSyntax`) below the storage folder and in the
 // index; returns the status to answer with. File meta elements (group 0002) in the data set are

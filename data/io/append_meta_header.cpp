@@ -6,6 +6,7 @@
 #include "data/io/dataset_writer.h"
 #include "data/io/meta_header.h"
 #include "data/io/safe_file_replace.h"
+#include "data/registry/uid.h"
 #include "log/protocol_log.h"
 
 namespace pella {
@@ -27,22 +28,24 @@ bool VRsLookExplicit(const ElementList& list) {
 }
 
 bool Fail(const std::string& fileName, const std::string& reason) {
-    WriteLogLine("AppendMetaHeader: " + fileName + ": " + reason);
+    LogFailure("AppendMetaHeader: " + fileName + ": " + reason);
     return false;
 }
 
 }  // namespace
 
-bool AppendMetaHeaderToFile(const std::string& fileName, const std::string& transferSyntaxUid) {
-    if (!IsWellFormedUid(transferSyntaxUid))
-        return Fail(fileName, "'" + transferSyntaxUid + "' is not a transfer syntax UID");
+bool AppendMetaHeaderToFile(const std::string& fileName, const std::string& givenSyntaxUid) {
+    if (!IsValidUid(givenSyntaxUid))
+        return Fail(fileName, "'" + givenSyntaxUid + "' is not a transfer syntax UID");
+    const std::string transferSyntaxUid(WithoutUidPadding(givenSyntaxUid));
     if (HasPart10Prefix(fileName)) return Fail(fileName, "already has a preamble and \"DICM\"");
 
     ParseState syntax;
     ApplyTransferSyntax(syntax, transferSyntaxUid);
     ElementList dataList;
     if (!ReadRawDataset(fileName, dataList, transferSyntaxUid))
-        return Fail(fileName, "cannot be read as a data set in " + transferSyntaxUid);
+        return Fail(fileName, "cannot be read as a data set in " + transferSyntaxUid + ": " +
+                                  LastFailure());
     if (syntax.explicitVR && !VRsLookExplicit(dataList))
         return Fail(fileName, "is not an explicit VR data set");
 

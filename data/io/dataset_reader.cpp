@@ -1,7 +1,12 @@
 #include "data/io/dataset_reader.h"
 
+#include <cstdio>
 #include <cstring>
 #include <vector>
+
+#include "data/dictionary/dictionary.h"
+#include "data/registry/transfer_syntaxes.h"
+#include "log/protocol_log.h"
 
 namespace pella {
 
@@ -9,6 +14,9 @@ namespace {
 
 constexpr uint64_t kPreambleSize = 128;
 constexpr uint64_t kDataOffset = kPreambleSize + 4;
+constexpr const char* kUnreadableFile = "the file cannot be opened or read";
+constexpr const char* kNoPart10Prefix = "no preamble and \"DICM\": not a DICOM Part 10 file";
+constexpr const char* kDeflatedRefusal = "deflated transfer syntax not supported";
 
 // The meta group's VRs are fixed whatever the file says.
 const char* MetaVR(uint16_t element) {
@@ -43,11 +51,14 @@ struct FileReadOptions {
     bool allowOneShort;      // a value missing only its last byte at the end of a file
     ElementList* metaList;   // group 0002 elements (the data list when null)
     ElementList* dataList;
+    std::vector<uint64_t>* dataOffsets = nullptr;  // where each data-list value starts
 };
 
 // An undefined-length UN element in an explicit data set is a sequence whose contents are
 // implicit VR little endian up to its closing delimiter. This switches the parse state for
 // those contents and back, and marks the element "SQ" so that writers re-encode it correctly.
+// The contents get the table's VRs: the data set around them is explicit, and a writer must
+// give every element in it a VR that reads back.
 class ImplicitSequenceTracker {
 public:
     void Observe(ParseState& state, DataElement& e) {
@@ -63,6 +74,13 @@ public:
             return;
         }
         bool closes = e.group == 0xFFFE && (e.element == 0xE00D || e.element == 0xE0DD);
+        if (e.group != 0xFFFE && e.vr[0] == '\0') {
+            LookupVR(e);
+            // Undefined length: a sequence whose items are read on here. A defined-length
+            // sequence keeps its implicit VR value bytes, which is what a UN value holds.
+            if (e.length == kUndefinedLength) std::memcpy(e.vr, "SQ", 2);
+            else if (VrIs(e.vr, "SQ")) std::memcpy(e.vr, "UN", 2);
+        }
         if (closes) {
             if (--depth_ == 0) {
                 state.explicitVR = saved_.explicitVR;
@@ -71,6 +89,15 @@ public:
         } else if (e.length == kUndefinedLength) {
             ++depth_;
         }
+    }
+
+    // Leaves `state` telling the data set's own encoding, also when the input ended inside
+    // such a sequence.
+    void End(ParseState& state) {
+        if (depth_ == 0) return;
+        depth_ = 0;
+        state.explicitVR = saved_.explicitVR;
+        state.bigEndian = saved_.bigEndian;
     }
 
 private:
@@ -88,26 +115,61 @@ void GuessDataSetEncoding(ParseState& state, ByteSource& source) {
     state.bigEndian = false;
 }
 
-// The element loop shared by the readers; the source stands at the first element.
-bool ReadElements(ByteSource& source, ParseState& state, const FileReadOptions& options) {
+std::string TagText(uint16_t group, uint16_t element) {
+    char text[16];
+    std::snprintf(text, sizeof text, "(%04X,%04X)", group, element);
+    return text;
+}
+
+// A file read that stops: the reason becomes the thread's failure, and the log line names the
+// file as well.
+bool FileRefused(const std::string& fileName, const std::string& reason) {
+    NoteFailure(reason);
+    WriteLogLine(fileName + ": " + reason);
+    return false;
+}
+
+// The element loop shared by the readers; the source stands at the first element. False with
+// `reason` set when the data cannot be read.
+bool ReadElements(ByteSource& source, ParseState& state, const FileReadOptions& options,
+                  std::string& reason) {
     uint64_t endOfMeta = source.Size();
     bool sawTransferSyntax = false;
     ImplicitSequenceTracker unSequences;
     while (source.Position() < source.Size()) {
         bool readInMeta = state.metaMode;
         ElementHeader header;
-        if (!ReadElementHeader(state, source, header)) return false;
-        if (options.stopAtPixelData && header.group == 0x7FE0) return true;
+        uint64_t at = source.Position();
+        if (!ReadElementHeader(state, source, header)) {
+            reason = "element header at byte " + std::to_string(at) +
+                     " is cut short or holds an impossible length";
+            return false;
+        }
+        if (options.stopAtPixelData && header.group == 0x7FE0) {
+            unSequences.End(state);
+            return true;
+        }
+        uint64_t valueOffset = source.Position();
         uint64_t valueLength = header.length > 0 ? static_cast<uint64_t>(header.length) : 0;
         if (source.Position() + valueLength >= endOfMeta) state.metaMode = false;
 
         ElementPtr element = ReadElementValue(source, header, options.allowOneShort);
-        if (!element) return false;
+        if (!element) {
+            reason = "the " + std::to_string(valueLength) + "-byte value of " +
+                     TagText(header.group, header.element) + " (header at byte " +
+                     std::to_string(at) + ") runs past the end of the data";
+            return false;
+        }
         if (header.group == 0x0002) {
             // The transfer syntax steers the data set when it was read as part of the meta
             // group, wherever it stands in that group (an implicit meta group overrides it).
             if (header.element == 0x0010 && readInMeta) {
-                ApplyTransferSyntax(state, UidText(element->value, element->length));
+                std::string syntax = UidText(element->value, element->length);
+                if (syntax == kDeflatedLittleEndian) {
+                    reason = kDeflatedRefusal;
+                    return false;
+                }
+                ApplyTransferSyntax(state, syntax);
                 sawTransferSyntax = true;
             }
             if (options.fixMetaVRs) {
@@ -120,23 +182,27 @@ bool ReadElements(ByteSource& source, ParseState& state, const FileReadOptions& 
             !sawTransferSyntax)
             GuessDataSetEncoding(state, source);
         unSequences.Observe(state, *element);
-        ElementList& target =
-            (header.group == 0x0002 && options.metaList) ? *options.metaList : *options.dataList;
-        target.Append(std::move(element));
+        bool toMeta = header.group == 0x0002 && options.metaList;
+        if (!toMeta && options.dataOffsets) options.dataOffsets->push_back(valueOffset);
+        (toMeta ? *options.metaList : *options.dataList).Append(std::move(element));
     }
+    unSequences.End(state);
     return true;
 }
 
 }  // namespace
 
 bool ReadPart10File(const std::string& fileName, ElementList& metaList, ElementList& dataList,
-                    ParseState& state) {
+                    ParseState& state, std::vector<uint64_t>* dataOffsets) {
     ByteVector bytes;
-    if (!LoadFile(fileName, bytes)) return false;
+    if (!LoadFile(fileName, bytes)) return FileRefused(fileName, kUnreadableFile);
     MemorySource source(bytes.data(), bytes.size(), kPreambleSize);
-    if (!HasDicmPrefix(source)) return false;
+    if (!HasDicmPrefix(source)) return FileRefused(fileName, kNoPart10Prefix);
     state = ParseState{};
-    return ReadElements(source, state, {true, false, true, &metaList, &dataList});
+    std::string reason;
+    if (!ReadElements(source, state, {true, false, true, &metaList, &dataList, dataOffsets}, reason))
+        return FileRefused(fileName, reason);
+    return true;
 }
 
 bool ReadDatasetAndSyntax(const std::string& fileName, ElementList& dataList,
@@ -145,33 +211,45 @@ bool ReadDatasetAndSyntax(const std::string& fileName, ElementList& dataList,
     ParseState state;
     if (!ReadPart10File(fileName, metaList, dataList, state)) return false;
     const DataElement* syntax = FindElement(metaList, 0x0002, 0x0010);
-    if (syntax == nullptr) return false;
+    if (syntax == nullptr)
+        return FileRefused(fileName, "no transfer syntax (0002,0010) in the file meta group");
     syntaxOut = UidText(syntax->value, syntax->length);
     return true;
 }
 
 bool ReadHeaderForDump(const std::string& fileName, ElementList& list) {
     FileSource source(fileName);
-    if (!source.IsOpen() || !source.Seek(kPreambleSize) || !HasDicmPrefix(source)) return false;
+    if (!source.IsOpen()) return FileRefused(fileName, kUnreadableFile);
+    if (!source.Seek(kPreambleSize) || !HasDicmPrefix(source))
+        return FileRefused(fileName, kNoPart10Prefix);
     ParseState state;
-    return ReadElements(source, state, {false, true, true, nullptr, &list});
+    std::string reason;
+    if (!ReadElements(source, state, {false, true, true, nullptr, &list}, reason))
+        return FileRefused(fileName, reason);
+    return true;
 }
 
 bool ReadRawDataset(const std::string& fileName, ElementList& list,
                     const std::string& transferSyntaxUid) {
+    if (transferSyntaxUid == kDeflatedLittleEndian)
+        return FileRefused(fileName, kDeflatedRefusal);
     ByteVector bytes;
-    if (!LoadFile(fileName, bytes)) return false;
+    if (!LoadFile(fileName, bytes)) return FileRefused(fileName, kUnreadableFile);
     ParseState state;
     state.metaMode = false;
     ApplyTransferSyntax(state, transferSyntaxUid);
     MemorySource source(bytes.data(), bytes.size());
-    return ReadElements(source, state, {false, false, true, nullptr, &list});
+    std::string reason;
+    if (!ReadElements(source, state, {false, false, true, nullptr, &list}, reason))
+        return FileRefused(fileName, reason);
+    return true;
 }
 
 bool ReadDatasetBytes(const uint8_t* bytes, std::size_t size, ParseState& state,
                       ElementList& list) {
     MemorySource source(bytes, size);
-    return ReadElements(source, state, {false, false, false, nullptr, &list});
+    std::string reason;  // a received unit: its reader reports the failure in its own terms
+    return ReadElements(source, state, {false, false, false, nullptr, &list}, reason);
 }
 
 }  // namespace pella
