@@ -266,8 +266,9 @@ PELLA_API void StopStoreSCP(void);
 typedef struct StoreServerHandle StoreServerHandle;
 
 /* Starts a server like StartStoreSCP, indexing below `databaseRoot` (NULL or empty:
- * "./Database"). Returns NULL when the port cannot be listened on or the folder is empty;
- * port "0" picks a free port (see StoreServerPort). */
+ * "./Database"), but accepting every storage class of the standard. Returns NULL when the port
+ * cannot be listened on or the folder cannot be written; port "0" picks a free port (see
+ * StoreServerPort). */
 PELLA_API StoreServerHandle* StartStoreServer(const char* storageFolder, const char* port,
                                               const char* databaseRoot);
 
@@ -277,6 +278,27 @@ PELLA_API StoreServerHandle* StartStoreServer(const char* storageFolder, const c
 PELLA_API StoreServerHandle* StartStoreServerAs(const char* storageFolder, const char* port,
                                                 const char* databaseRoot, const char* aeTitle,
                                                 uint8_t requireCalledAETitle);
+
+/* How a server started with StartStoreServerWithOptions serves; a zero field means its default.
+ * The servers serve associations side by side, each on a thread of its own. */
+typedef struct StoreServerOptions {
+    const char* aeTitle;          /* this server's AE title; NULL or "": "PELLA" */
+    uint8_t requireCalledAETitle; /* 1: reject associations not called aeTitle (reason 7) */
+    uint8_t originalSopClasses;   /* 1: only the storage classes StartStoreSCP takes; 0: every
+                                     storage class of the standard (as StartStoreServer) */
+    uint8_t sync;                 /* 1: each object, its folder and its index lines are flushed to
+                                     the device before its sender is told success; 0: written to
+                                     the file system (safe when the server dies, not the machine) */
+    int32_t maxAssociations;      /* associations served at once; 0: 32. One more gets an
+                                     A-ASSOCIATE-RJ (transient, local limit exceeded) */
+    int32_t acseTimeoutSeconds;   /* wait for the A-ASSOCIATE-RQ of a connection; 0: 30 */
+    int32_t dimseTimeoutSeconds;  /* wait for the peer within and between messages; 0: 60 */
+} StoreServerOptions;
+
+/* StartStoreServer with options (NULL: the defaults). */
+PELLA_API StoreServerHandle* StartStoreServerWithOptions(const char* storageFolder, const char* port,
+                                                         const char* databaseRoot,
+                                                         const StoreServerOptions* options);
 
 /* The port the server listens on; 0 for NULL. */
 PELLA_API int32_t StoreServerPort(const StoreServerHandle* server);

@@ -31,11 +31,16 @@ Registry& Servers() {
 }
 
 std::unique_ptr<StoreServerHandle> Start(const char* storageFolder, const char* port,
-                                         const char* databaseRoot, const char* aeTitle = nullptr,
-                                         bool requireCalledAETitle = false) {
+                                         const char* databaseRoot, const StoreServerOptions& options) {
     StoreServerConfig config;
-    if (aeTitle != nullptr && aeTitle[0] != '\0') config.aeTitle = std::string(aeTitle).substr(0, 16);
-    config.requireCalledAETitle = requireCalledAETitle;
+    if (options.aeTitle != nullptr && options.aeTitle[0] != '\0')
+        config.aeTitle = std::string(options.aeTitle).substr(0, 16);
+    config.requireCalledAETitle = options.requireCalledAETitle != 0;
+    config.allStorageClasses = options.originalSopClasses == 0;
+    config.sync = options.sync != 0;
+    if (options.maxAssociations > 0) config.maxAssociations = options.maxAssociations;
+    if (options.acseTimeoutSeconds > 0) config.acseTimeoutSeconds = options.acseTimeoutSeconds;
+    if (options.dimseTimeoutSeconds > 0) config.receiveTimeoutSeconds = options.dimseTimeoutSeconds;
     config.storageFolder = Text(storageFolder);
     config.port = Text(port);
     if (databaseRoot != nullptr && databaseRoot[0] != '\0') config.databaseRoot = databaseRoot;
@@ -50,7 +55,9 @@ extern "C" {
 
 PELLA_API void StartStoreSCP(const char* storageFolder, const char* port) {
     GuardedVoid("StartStoreSCP", [&] {
-        auto handle = Start(storageFolder, port, nullptr);
+        StoreServerOptions original{};
+        original.originalSopClasses = 1;
+        auto handle = Start(storageFolder, port, nullptr, original);
         if (!handle) return;
         std::lock_guard lock(Servers().mutex);
         Servers().servers.push_back(std::move(handle));
@@ -71,7 +78,7 @@ PELLA_API void StopStoreSCP(void) {
 PELLA_API StoreServerHandle* StartStoreServer(const char* storageFolder, const char* port,
                                               const char* databaseRoot) {
     return Guarded<StoreServerHandle*>("StartStoreServer", nullptr, [&] {
-        return Start(storageFolder, port, databaseRoot).release();
+        return Start(storageFolder, port, databaseRoot, StoreServerOptions{}).release();
     });
 }
 
@@ -79,7 +86,18 @@ PELLA_API StoreServerHandle* StartStoreServerAs(const char* storageFolder, const
                                                 const char* databaseRoot, const char* aeTitle,
                                                 uint8_t requireCalledAETitle) {
     return Guarded<StoreServerHandle*>("StartStoreServerAs", nullptr, [&] {
-        return Start(storageFolder, port, databaseRoot, aeTitle, requireCalledAETitle != 0).release();
+        StoreServerOptions options{};
+        options.aeTitle = aeTitle;
+        options.requireCalledAETitle = requireCalledAETitle;
+        return Start(storageFolder, port, databaseRoot, options).release();
+    });
+}
+
+PELLA_API StoreServerHandle* StartStoreServerWithOptions(const char* storageFolder, const char* port,
+                                                         const char* databaseRoot,
+                                                         const StoreServerOptions* options) {
+    return Guarded<StoreServerHandle*>("StartStoreServerWithOptions", nullptr, [&] {
+        return Start(storageFolder, port, databaseRoot, options ? *options : StoreServerOptions{}).release();
     });
 }
 

@@ -17,16 +17,24 @@ namespace {
 const CommandSpec kSpec{
     "serve",
     "pella serve [options]",
-    "Runs the storage server (C-STORE and C-ECHO) in the foreground. Received objects are\n"
-    "written to DIR/<Study UID>/<Series UID>/<SOP Instance UID>.dcm and indexed in\n"
-    "DIR/KPStudy.dir, Series.dir and Image.dir; each object is on disk before its sender is\n"
-    "told success. Stops cleanly on SIGINT or SIGTERM. The log goes to standard error unless\n"
-    "--log names a file.",
+    "Runs the storage server (C-STORE and C-ECHO) in the foreground, serving up to\n"
+    "--max-associations associations at once; one more is rejected (transient, local limit\n"
+    "exceeded). Received objects are written to DIR/<Study UID>/<Series UID>/<SOP Instance\n"
+    "UID>.dcm and indexed in DIR/KPStudy.dir, Series.dir and Image.dir; each object is written\n"
+    "to the file system (with --sync: flushed to the device) before its sender is told success.\n"
+    "Every storage class of the standard is accepted unless --sop-classes original. Stops on\n"
+    "SIGINT or SIGTERM within about a second, aborting open associations. The log goes to\n"
+    "standard error unless --log names a file.",
     {
         {{"--port", "-p"}, "PORT", "port to listen on (default 11112)"},
         {{"--dir", "-od"}, "DIR", "storage folder and database root (default ./Database)"},
         {{"--aet", "-aet"}, "AETITLE", "this server's AE title (default PELLA)"},
         {{"--require-called-aet"}, "", "reject associations whose called AE title is not this server's"},
+        {{"--max-associations"}, "N", "associations served at once (default 32)"},
+        {{"--acse-timeout", "-ta"}, "SECONDS", "wait for a connection's association request (default 30)"},
+        {{"--dimse-timeout", "-td"}, "SECONDS", "wait for the peer within and between messages (default 60)"},
+        {{"--sync"}, "", "flush each object and its index lines to the device before answering"},
+        {{"--sop-classes"}, "SET", "all (default: every storage class) or original (the classic table)"},
         {{"--log"}, "FILE", "write the protocol log to FILE instead of standard error"},
         {{"--log-level", "-ll"}, "N", "0 failures, 1 progress (default), 2 messages, 3 hex dumps"},
     },
@@ -61,6 +69,32 @@ int RunServe(const std::vector<std::string>& argv) {
         std::fprintf(stderr, "pella serve: the AE title must have 1 to 16 characters\n");
         return 2;
     }
+    StoreServerOptions options{};
+    options.aeTitle = aet.c_str();
+    options.requireCalledAETitle = args.Has("--require-called-aet") ? 1 : 0;
+    options.sync = args.Has("--sync") ? 1 : 0;
+    const struct {
+        const char* flag;
+        int32_t* field;
+    } numbers[] = {{"--max-associations", &options.maxAssociations},
+                   {"--acse-timeout", &options.acseTimeoutSeconds},
+                   {"--dimse-timeout", &options.dimseTimeoutSeconds}};
+    for (const auto& number : numbers) {
+        long value = 0;
+        if (auto text = args.Value(number.flag)) {
+            if (!ParseNumber(*text, 1, 100000, value)) {
+                std::fprintf(stderr, "pella serve: %s wants a number from 1 to 100000\n", number.flag);
+                return 2;
+            }
+            *number.field = static_cast<int32_t>(value);
+        }
+    }
+    std::string classes = args.ValueOr("--sop-classes", "all");
+    if (classes != "all" && classes != "original") {
+        std::fprintf(stderr, "pella serve: --sop-classes wants all or original\n");
+        return 2;
+    }
+    options.originalSopClasses = classes == "original" ? 1 : 0;
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (error) {
@@ -71,8 +105,7 @@ int RunServe(const std::vector<std::string>& argv) {
     SetLOG(logFile.c_str(), static_cast<int32_t>(level));
 
     sigset_t signals = BlockStopSignals();
-    StoreServerHandle* server = StartStoreServerAs(folder.c_str(), port.c_str(), folder.c_str(), aet.c_str(),
-                                                   args.Has("--require-called-aet") ? 1 : 0);
+    StoreServerHandle* server = StartStoreServerWithOptions(folder.c_str(), port.c_str(), folder.c_str(), &options);
     if (server == nullptr) {
         std::fprintf(stderr, "pella serve: %s\n", FailureReason("cannot listen on port " + port).c_str());
         return 1;

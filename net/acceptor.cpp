@@ -3,6 +3,7 @@
 #include <array>
 
 #include "data/registry/sop_classes.h"
+#include "data/registry/storage_classes.h"
 #include "data/registry/transfer_syntaxes.h"
 #include "log/protocol_log.h"
 #include "net/association_failures.h"
@@ -52,11 +53,11 @@ bool ReadRequest(PDU& pdu) {
     return true;
 }
 
-void Reject(PDU& pdu, uint8_t reason) {
+void Reject(PDU& pdu, const Rejection& rejection) {
     AssociateRJ reject;
-    reject.result = 1;  // permanent
-    reject.source = 1;  // service user
-    reject.reason = reason;
+    reject.result = rejection.result;
+    reject.source = rejection.source;
+    reject.reason = rejection.reason;
     LogFailure("Association rejected: " + RejectText(reject.result, reject.source, reject.reason) +
                " (called " + TrimmedTitle(pdu.request.calledAETitle) + ", calling " +
                TrimmedTitle(pdu.request.callingAETitle) + ")");
@@ -74,7 +75,12 @@ std::string ChooseTransferSyntax(const PresentationContextRQ& proposed) {
     return "";
 }
 
-bool BuildAccept(PDU& pdu) {
+bool ServesAbstractSyntax(const AcceptorPolicy& policy, const std::string& abstractSyntax) {
+    if (policy.allStorageClasses && FindStorageClass(abstractSyntax) != nullptr) return true;
+    return IsServedSopClass(abstractSyntax);
+}
+
+bool BuildAccept(PDU& pdu, const AcceptorPolicy& policy) {
     AssociateAC& accept = pdu.accept;
     accept = AssociateAC();
     accept.SetCalledAETitle(pdu.request.calledAETitle);
@@ -91,7 +97,7 @@ bool BuildAccept(PDU& pdu) {
         answer.result = kAbstractSyntaxNotSupported;
         answer.SetTransferSyntax("");
         const std::string& abstract = proposed.abstractSyntax.text;
-        if (IsServedSopClass(abstract)) {
+        if (ServesAbstractSyntax(policy, abstract)) {
             answer.result = kTransferSyntaxesNotSupported;
             answer.SetAbstractSyntax(abstract);
             std::string chosen = ChooseTransferSyntax(proposed);
@@ -132,12 +138,20 @@ bool AcceptAssociation(PDU& pdu, SocketHandle connection, const AcceptorPolicy& 
     pdu.buffer.Transport().Adopt(std::move(connection));
     if (!ReadRequest(pdu)) return false;
     if (uint8_t reason = RejectionReason(pdu, policy); reason != 0) {
-        Reject(pdu, reason);
+        Reject(pdu, Rejection{1, 1, reason});
         return false;
     }
-    if (BuildAccept(pdu)) return true;
+    if (BuildAccept(pdu, policy)) return true;
     pdu.buffer.Transport().Close();
     return false;
+}
+
+bool RejectAssociation(PDU& pdu, SocketHandle connection, const Rejection& rejection) {
+    pdu.buffer.Clear();
+    pdu.buffer.Transport().Adopt(std::move(connection));
+    if (!ReadRequest(pdu)) return false;
+    Reject(pdu, rejection);
+    return true;
 }
 
 }  // namespace pella

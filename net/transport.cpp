@@ -249,10 +249,14 @@ bool TcpTransport::WaitReadable() {
     const Clock::time_point deadline = Clock::now() + std::chrono::seconds(timeoutSeconds_);
     for (;;) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        pollfd watch{connection_.Get(), POLLIN, 0};
+        pollfd watch[2] = {{connection_.Get(), POLLIN, 0}, {stopDescriptor_, POLLIN, 0}};
         auto waitMs = std::clamp<std::chrono::milliseconds::rep>(left.count(), 0, INT_MAX);
-        int ready = ::poll(&watch, 1, static_cast<int>(waitMs));
-        if (ready == 1) return IsReadable(watch.revents);
+        int ready = ::poll(watch, stopDescriptor_ >= 0 ? 2 : 1, static_cast<int>(waitMs));
+        if (ready > 0 && stopDescriptor_ >= 0 && (watch[1].revents & POLLIN)) {
+            lastError_ = ECANCELED;
+            return false;
+        }
+        if (ready > 0) return IsReadable(watch[0].revents);
         if (ready < 0 && errno == EINTR) continue;
         lastError_ = ready < 0 ? errno : ETIMEDOUT;
         return false;
@@ -262,13 +266,15 @@ bool TcpTransport::WaitReadable() {
 int TcpTransport::Receive(uint8_t* buffer, std::size_t capacity) {
     if (!IsConnected() || capacity == 0) return -1;
     if (!WaitReadable()) {
-        if (lastError_ == ETIMEDOUT) {
-            // The peer went silent: end the association with an A-ABORT of our own (source 0,
-            // reason 0) rather than just vanishing.
+        if (lastError_ == ETIMEDOUT || lastError_ == ECANCELED) {
+            // The peer went silent, or the server stops: end the association with an A-ABORT
+            // of our own (source 0, reason 0) rather than just vanishing.
             static const uint8_t kAbortPdu[] = {0x07, 0, 0, 0, 0, 4, 0, 0, 0, 0};
             ::send(connection_.Get(), kAbortPdu, sizeof kAbortPdu, MSG_NOSIGNAL | MSG_DONTWAIT);
-            if (LogLevel() > 0) WriteLogLine("A-ABORT sent: the peer was silent for " +
-                                             std::to_string(timeoutSeconds_) + " s");
+            if (LogLevel() > 0)
+                WriteLogLine(lastError_ == ECANCELED ? std::string("A-ABORT sent: the server stops")
+                                                     : "A-ABORT sent: the peer was silent for " +
+                                                           std::to_string(timeoutSeconds_) + " s");
         }
         Close();
         return -1;

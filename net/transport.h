@@ -73,6 +73,9 @@ public:
     int TimeoutSeconds() const { return timeoutSeconds_; }
     // Changes the receive wait (and the send wait); values below 1 become 1.
     void SetTimeoutSeconds(int seconds);
+    // A descriptor that becomes readable when the owner stops (a server's eventfd; -1: none):
+    // a wait for the peer then ends at once, as a time-out does, with an A-ABORT.
+    void SetStopDescriptor(int descriptor) { stopDescriptor_ = descriptor; }
 
 private:
     // Waits for the connection to become readable; false on time-out or error.
@@ -80,6 +83,7 @@ private:
     void ConfigureConnection();
 
     int timeoutSeconds_;
+    int stopDescriptor_ = -1;
     int lastError_ = 0;
     SocketHandle connection_;
     SocketHandle listener_;

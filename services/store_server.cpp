@@ -4,6 +4,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "data/io/dataset_writer.h"
@@ -12,6 +13,7 @@
 #include "data/model/nesting_tracker.h"
 #include "log/protocol_log.h"
 #include "net/acceptor.h"
+#include "net/association_failures.h"
 #include "net/dimse.h"
 #include "net/dimse_messages.h"
 #include "services/echo.h"
@@ -22,6 +24,10 @@ namespace pella {
 namespace {
 
 constexpr int kAcceptRetryMilliseconds = 100;
+// Connections over the limit answered at once; past this many more they are closed unanswered.
+constexpr std::size_t kMaxRejecting = 16;
+// A connection over the limit gets this long to send its request before it is closed.
+constexpr int kRejectWaitSeconds = 5;
 
 // Waits up to `milliseconds` for the stop signal; true when it came.
 bool WaitForStop(int wakeDescriptor, int milliseconds) {
@@ -69,6 +75,14 @@ void DropFileMetaElements(ElementList& dataSet) {
                      " file meta element(s) found inside a received data set");
 }
 
+// Reads the request of a connection over the limit and rejects it: transient, by the service
+// provider (presentation), local limit exceeded, as a busy DCMTK server answers.
+void RejectOverLimit(const StoreServerConfig& config, SocketHandle connection, int stopDescriptor) {
+    PDU pdu(std::min(config.acseTimeoutSeconds, kRejectWaitSeconds));
+    pdu.buffer.Transport().SetStopDescriptor(stopDescriptor);
+    RejectAssociation(pdu, std::move(connection), kOverLimitRejection);
+}
+
 }  // namespace
 
 bool ReadStoreRequestDataset(PDU& pdu, const ReceivedCommand& request, ElementList& dataSet) {
@@ -113,16 +127,20 @@ uint16_t StoreReceivedObject(const StoreServerConfig& config, const std::string&
     return kStatusSuccess;
 }
 
-bool ServeAssociation(const StoreServerConfig& config, SocketHandle connection) {
-    PDU pdu(config.receiveTimeoutSeconds);
+bool ServeAssociation(const StoreServerConfig& config, SocketHandle connection, int stopDescriptor) {
+    // The request must come within the ACSE time-out; after that the DIMSE time-out bounds
+    // every wait for the peer.
+    PDU pdu(config.acseTimeoutSeconds);
+    pdu.buffer.Transport().SetStopDescriptor(stopDescriptor);
     pdu.data.dataSetLimit = config.maxDataSetBytes;
     if (LogLevel() > 1) pdu.dumpFlag = true;
-    AcceptorPolicy policy{config.aeTitle, config.requireCalledAETitle};
+    AcceptorPolicy policy{config.aeTitle, config.requireCalledAETitle, config.allStorageClasses};
     if (!AcceptAssociation(pdu, std::move(connection), policy)) return false;
+    pdu.buffer.Transport().SetTimeoutSeconds(config.receiveTimeoutSeconds);
     while (true) {
         ReceivedCommand command;
         if (!ReadCommand(pdu, command)) {
-            // Released, aborted, closed or silent: the association is over.
+            // Released, aborted, closed, silent or stopped: the association is over.
             pdu.buffer.Transport().Close();
             return true;
         }
@@ -186,7 +204,32 @@ void StoreServer::Stop() {
     }
     thread_.join();
     listener_.Close();
+    // Every wait for a peer watches the same signal: idle associations are aborted at once.
+    workers_.JoinAll();
+    rejecting_.JoinAll();
+    uint64_t count = 0;
+    if (::read(wakeDescriptor_, &count, sizeof count) < 0) {
+        // Nothing was signalled; nothing to clear.
+    }
     LogProgress("Storage server on port " + std::to_string(port_) + " stopped");
+}
+
+void StoreServer::Dispatch(SocketHandle connection) {
+    std::string tag = "A" + std::to_string(++associations_);
+    LogProgress("Connection from " + listener_.PeerAddress() + " [" + tag + "]");
+    auto serve = [this, tag](SocketHandle owned) {
+        LogContext context(tag);
+        ServeAssociation(config_, std::move(owned), wakeDescriptor_);
+    };
+    if (workers_.Start(connection, static_cast<std::size_t>(config_.maxAssociations), serve)) return;
+    if (!connection.Valid()) return;  // no thread could be made; the connection is closed
+    LogFailure("[" + tag + "] More than " + std::to_string(config_.maxAssociations) +
+               " associations at once: rejected");
+    auto reject = [this, tag](SocketHandle owned) {
+        LogContext context(tag);
+        RejectOverLimit(config_, std::move(owned), wakeDescriptor_);
+    };
+    rejecting_.Start(connection, kMaxRejecting, reject);
 }
 
 void StoreServer::Run() {
@@ -200,12 +243,11 @@ void StoreServer::Run() {
                 if (!WaitForStop(wakeDescriptor_, kAcceptRetryMilliseconds)) continue;
                 break;
             }
-            LogProgress("Connection from " + listener_.PeerAddress());
-            ServeAssociation(config_, listener_.TakeConnection());
+            Dispatch(listener_.TakeConnection());
         } catch (const std::exception& error) {
-            LogFailure(std::string("Association ended by an error: ") + error.what());
+            LogFailure(std::string("Connection not served: ") + error.what());
         } catch (...) {
-            LogFailure("Association ended by an unknown error");
+            LogFailure("Connection not served: unknown error");
         }
     }
 }

@@ -12,6 +12,7 @@
 #include "support/run_command.h"
 #include "support/peer_process.h"
 #include "support/sample_files.h"
+#include "support/serve_process.h"
 #include "support/temp_dir.h"
 
 using namespace pella;
@@ -21,19 +22,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const char* kScripts = PELLA_SOURCE_DIR "/tests/services/scripts/";
-
-// `pella serve` on a free port, storing and indexing into `folder`.
-struct ServeProcess {
-    explicit ServeProcess(const std::string& folder) {
-        port = FreePort();
-        started = process.Start({PELLA_CLI_PATH, "serve", "--port", std::to_string(port), "--dir", folder,
-                                  "--log-level", "0"}) &&
-                  WaitForListener(port);
-    }
-    PeerProcess process;
-    int port = 0;
-    bool started = false;
-};
 
 // Samples the server takes as they are: a class of its table, a little-endian or JPEG lossless
 // syntax, one file per SOP Instance UID. Copied into `folder`.

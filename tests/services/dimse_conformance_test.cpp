@@ -41,6 +41,7 @@ struct Server {
         config.receiveTimeoutSeconds = 10;
         config.aeTitle = "PELLA";
         config.requireCalledAETitle = requireCalledAETitle;
+        config.allStorageClasses = false;  // the original table: RT classes are refused
         server = std::make_unique<StoreServer>(config);
         started = server->Start();
         port = std::to_string(server->Port());

@@ -77,6 +77,25 @@ public:
 
     bool Running() const { return pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0; }
 
+    // Sends a signal; false when the process is not running.
+    bool Signal(int signal) const { return pid_ > 0 && kill(pid_, signal) == 0; }
+
+    // Waits up to `seconds` for the process to end; true (with its exit status) when it did.
+    bool WaitForExit(double seconds, int* status = nullptr) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        while (pid_ > 0) {
+            int raw = 0;
+            if (waitpid(pid_, &raw, WNOHANG) == pid_) {
+                pid_ = -1;
+                if (status != nullptr) *status = raw;
+                return true;
+            }
+            if (std::chrono::steady_clock::now() >= deadline) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+
 private:
     pid_t pid_ = -1;
 };

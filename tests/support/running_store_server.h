@@ -1,5 +1,6 @@
 // A storage server for one test: on a free port, below a temporary folder that is both its
-// storage folder and its database root; stopped when the test ends.
+// storage folder and its database root, serving the original table of storage classes;
+// stopped when the test ends.
 #pragma once
 
 #include <memory>
@@ -19,6 +20,7 @@ struct RunningServer {
         config.databaseRoot = dir.File("db");
         config.receiveTimeoutSeconds = timeoutSeconds;
         config.maxDataSetBytes = maxDataSetBytes;
+        config.allStorageClasses = false;  // the original table, as StartStoreSCP serves
         server = std::make_unique<pella::StoreServer>(config);
         started = server->Start();
         port = std::to_string(server->Port());

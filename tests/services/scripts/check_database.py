@@ -1,0 +1,62 @@
+"""Checks that a storage database is consistent: every image line of every Image.dir names a
+file of its series folder that pydicom reads whole (pixel data of the announced size), every
+stored .dcm file has exactly one image line, and every study and series folder has its one
+line in KPStudy.dir and Series.dir. Temporary files below .incoming are ignored.
+
+Usage: check_database.py DATABASE
+Prints the SOP Instance UID of every indexed object, one per line, and each problem on a line
+of its own starting "problem: "; any problem makes the exit code 1."""
+import os
+import sys
+
+import pydicom
+
+
+def lines(path):
+    with open(path, "rb") as f:
+        return [l for l in f.read().split(b"\r\n") if l]
+
+
+def main(root):
+    problems = []
+    listed = []
+    studies = [l.split(b",")[0].decode() for l in lines(os.path.join(root, "KPStudy.dir"))] \
+        if os.path.exists(os.path.join(root, "KPStudy.dir")) else []
+    if len(studies) != len(set(studies)):
+        problems.append("a study has more than one line")
+    folders = sorted(n for n in os.listdir(root) if os.path.isdir(os.path.join(root, n)) and n != ".incoming")
+    if sorted(studies) != folders:
+        problems.append(f"study lines {sorted(studies)} but folders {folders}")
+    for study in folders:
+        study_dir = os.path.join(root, study)
+        series_index = os.path.join(study_dir, "Series.dir")
+        series = [l.split(b",")[1].decode() for l in lines(series_index)] if os.path.exists(series_index) else []
+        series_folders = sorted(n for n in os.listdir(study_dir) if os.path.isdir(os.path.join(study_dir, n)))
+        if sorted(series) != series_folders:
+            problems.append(f"{study}: series lines {sorted(series)} but folders {series_folders}")
+        for s in series_folders:
+            folder = os.path.join(study_dir, s)
+            index = os.path.join(folder, "Image.dir")
+            uids = [l.split(b",")[2].decode() for l in lines(index)] if os.path.exists(index) else []
+            files = sorted(n[:-4] for n in os.listdir(folder) if n.endswith(".dcm"))
+            if sorted(uids) != files:
+                problems.append(f"{s}: image lines {len(uids)} ({len(set(uids))} distinct), files {len(files)}")
+            for uid in uids:
+                path = os.path.join(folder, uid + ".dcm")
+                try:
+                    ds = pydicom.dcmread(path)
+                    if "PixelData" in ds:
+                        expected = ds.Rows * ds.Columns * ds.SamplesPerPixel * ds.BitsAllocated // 8
+                        if len(ds.PixelData) < expected:
+                            problems.append(f"{uid}: pixel data cut short")
+                    listed.append(uid)
+                except Exception as error:  # noqa: BLE001 - any failure to read is the finding
+                    problems.append(f"{uid}: {error}")
+    for uid in listed:
+        print(uid)
+    for p in problems:
+        print("problem: " + p)
+    return 1 if problems else 0
+
+
+sys.exit(main(sys.argv[1]))
