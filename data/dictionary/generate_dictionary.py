@@ -36,8 +36,8 @@ OUTPUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "dictionary_ta
 NO_GROUP_LENGTH = {0xFFFA, 0xFFFC, 0xFFFE}
 
 
-def load_dictionaries(path):
-    """Reads the two dictionary literals without importing (or running) the module."""
+def load_literals(path, names):
+    """Reads the named top-level literals of a module without importing (or running) it."""
     with open(path, encoding="utf-8") as f:
         tree = ast.parse(f.read(), path)
     found = {}
@@ -47,9 +47,16 @@ def load_dictionaries(path):
             target = node.target.id
         elif isinstance(node, ast.Assign) and isinstance(node.targets[0], ast.Name):
             target = node.targets[0].id
-        if target in ("DicomDictionary", "RepeatersDictionary"):
+        if target in names:
             found[target] = ast.literal_eval(node.value)
-    return found["DicomDictionary"], found["RepeatersDictionary"]
+    missing = [n for n in names if n not in found]
+    if missing:
+        raise SystemExit("%s holds no %s" % (path, ", ".join(missing)))
+    return [found[n] for n in names]
+
+
+def load_dictionaries(path):
+    return load_literals(path, ["DicomDictionary", "RepeatersDictionary"])
 
 
 def choose_vr(vr):

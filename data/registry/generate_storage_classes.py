@@ -14,9 +14,11 @@ send them), except the classes that store nothing themselves: Storage Commitment
 Directory Storage (DICOMDIR files are not sent) and Storage Management. Sorted by UID text.
 """
 
-import ast
 import os
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "dictionary"))
+from generate_dictionary import c_string, load_literals  # noqa: E402  (shared with the dictionary)
 
 SOURCE = "/usr/lib/python3/dist-packages/pydicom/_uid_dict.py"
 OUTPUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "storage_classes_table.cpp")
@@ -24,17 +26,7 @@ EXCLUDED = ("Storage Commitment", "Media Storage Directory Storage", "Storage Ma
 
 
 def load_uids(path):
-    with open(path, encoding="utf-8") as f:
-        tree = ast.parse(f.read(), path)
-    for node in tree.body:
-        target = None
-        if isinstance(node, ast.AnnAssign) and isinstance(node.target, ast.Name):
-            target = node.target.id
-        elif isinstance(node, ast.Assign) and isinstance(node.targets[0], ast.Name):
-            target = node.targets[0].id
-        if target == "UID_dictionary":
-            return ast.literal_eval(node.value)
-    raise SystemExit("no UID_dictionary in " + path)
+    return load_literals(path, ["UID_dictionary"])[0]
 
 
 def storage_classes(uids):
@@ -47,10 +39,6 @@ def storage_classes(uids):
         label = name + (" (RET)" if retired == "Retired" else "")
         rows.append((uid, label))
     return sorted(rows)
-
-
-def c_string(text):
-    return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
 
 
 def render(rows):
