@@ -250,6 +250,23 @@ PELLA_API uint8_t StoreFileList(const char* host, const char* port, char* callin
                                 int32_t count, const char* wantedSyntax, uint8_t convertFlag,
                                 StoreOutcomeCallback callback, void* context);
 
+/* ---------------------------------------------------------------------------------------------
+ * Media (DICOMDIR)
+ * ------------------------------------------------------------------------------------------- */
+
+/* Reads the directory records of a DICOMDIR file into `list` (appending), in hierarchical order
+ * whatever order they are stored in: each PATIENT record, then its STUDY records, each followed
+ * by its SERIES records, each followed by its instance records (IMAGE and any other type).
+ * Per record: the record type element (0004,1430) ("PATIENT ", "STUDY ", "SERIES" for the
+ * upper three levels, the stored value below them), then the record's elements after it in
+ * stored order, items and delimiters of nested undefined-length sequences included. The
+ * offset elements in front of the type are left out. Upper-level records of another type are
+ * skipped with their lower levels. The file is read in the transfer syntax its meta header
+ * names; values keep that syntax's byte order. A record offset outside the file or leading
+ * back to a record already read ends its level. Returns 1 when the file has a preamble, "DICM"
+ * and a root offset (0004,1200); 0 otherwise. The caller frees the elements with ClearTags. */
+PELLA_API uint8_t ReadDCMDIR(const char* fileName, ElementList* list);
+
 #ifdef __cplusplus
 }
 #endif

@@ -23,6 +23,7 @@ int RunAddMeta(const std::vector<std::string>& args);
 int RunConvert(const std::vector<std::string>& args);
 int RunStore(const std::vector<std::string>& args);
 int RunSendSeries(const std::vector<std::string>& args);
+int RunDicomdir(const std::vector<std::string>& args);
 
 // Every subcommand, in the order `pella --help` lists them.
 const std::vector<Command>& AllCommands();

@@ -20,6 +20,8 @@ const std::vector<Command>& AllCommands() {
         {"convert", "write a DICOM file in another transfer syntax", RunConvert},
         {"store", "send DICOM files to a remote node (C-STORE)", RunStore},
         {"send-series", "send every file of a series folder on one association", RunSendSeries},
+        {"dicomdir", "print the records of a DICOMDIR as a patient/study/series/instance tree",
+         RunDicomdir},
     };
     return commands;
 }
