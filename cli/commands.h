@@ -24,6 +24,9 @@ int RunConvert(const std::vector<std::string>& args);
 int RunStore(const std::vector<std::string>& args);
 int RunSendSeries(const std::vector<std::string>& args);
 int RunDicomdir(const std::vector<std::string>& args);
+int RunFind(const std::vector<std::string>& args);
+int RunWorklist(const std::vector<std::string>& args);
+int RunMove(const std::vector<std::string>& args);
 
 // Every subcommand, in the order `pella --help` lists them.
 const std::vector<Command>& AllCommands();

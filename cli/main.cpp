@@ -20,6 +20,9 @@ const std::vector<Command>& AllCommands() {
         {"convert", "write a DICOM file in another transfer syntax", RunConvert},
         {"store", "send DICOM files to a remote node (C-STORE)", RunStore},
         {"send-series", "send every file of a series folder on one association", RunSendSeries},
+        {"find", "query a remote archive (C-FIND) at study, series or image level", RunFind},
+        {"worklist", "ask a worklist provider for scheduled procedure steps", RunWorklist},
+        {"move", "ask a remote archive to send objects to a node (C-MOVE)", RunMove},
         {"dicomdir", "print the records of a DICOMDIR as a patient/study/series/instance tree",
          RunDicomdir},
     };
