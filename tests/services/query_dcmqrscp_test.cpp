@@ -265,3 +265,17 @@ TEST_F(DcmqrscpArchive, MoveIntoPellaServe) {
     EXPECT_EQ(exit, 1);
     EXPECT_NE(out.find("final status: failure 0xA801: move destination unknown"), std::string::npos) << out;
 }
+
+// A scripting host without C: FindSCU through Python's ctypes, records made with the header's
+// helpers; NULL lists and a wrong level are refused without a crash.
+TEST_F(DcmqrscpArchive, FindSCUThroughCtypes) {
+    int exit = -1;
+    std::string out = RunCommand("/usr/bin/python3 " + Quote(std::string(PELLA_SOURCE_DIR) + "/tests/api/find_ctypes.py") +
+                                     " " + Quote(PELLA_LIBRARY_PATH) + " " + std::to_string(port_) + " " +
+                                     kGenStudy + " " + kGenSeries + " 2>&1",
+                                 &exit);
+    EXPECT_EQ(exit, 0) << out;
+    EXPECT_EQ(out.rfind("1 20\n", 0), 0u) << out;
+    for (int i = 1; i <= 20; ++i)
+        EXPECT_NE(out.find("\n" + kGenSeries + "." + std::to_string(i) + "\n"), std::string::npos) << i;
+}
