@@ -215,3 +215,88 @@ TEST(FindProtocol, CliStreamsManyMatchesInBoundedMemory) {
     ASSERT_GT(smallRss, 0);
     EXPECT_LT(largeRss - smallRss, 4 * 1024) << smallRss << " kB for 1,000, " << largeRss << " kB for 100,000";
 }
+
+namespace {
+
+Bytes MoveResponse(uint16_t field, uint16_t status, int remaining) {
+    ElementList command;
+    AppendUI(command, 0x0000, kTagAffectedSopClass, "1.2.840.10008.5.1.4.1.2.2.2");
+    AppendUS(command, 0x0000, kTagCommandField, field);
+    AppendUS(command, 0x0000, kTagMessageIDRespondedTo, 1);
+    AppendUS(command, 0x0000, kTagDataSetType, kNoDataSet);
+    AppendUS(command, 0x0000, kTagStatus, status);
+    if (remaining >= 0) AppendUS(command, 0x0000, 0x1020, uint16_t(remaining));
+    PrependCommandGroupLength(command);
+    return PData(1, 0x03, SerializeList(command, false, false));
+}
+
+}  // namespace
+
+// Through the C interface: pending responses with their remaining counts, then the final one;
+// a warning or a response of another command is no success; the request's record is freed
+// and its slot set to NULL; a five-character destination goes out padded to six.
+TEST(MoveProtocol, RemainingCountsAndFinalStatus) {
+    struct Case {
+        const char* name;
+        Bytes responses;
+        std::vector<int32_t> statuses;
+        std::vector<int32_t> remaining;
+    };
+    const Case cases[] = {
+        {"three pending, then success",
+         Concat({MoveResponse(kCMoveRSP, 0xFF00, 3), MoveResponse(kCMoveRSP, 0xFF00, 2),
+                 MoveResponse(kCMoveRSP, 0xFF00, 1), MoveResponse(kCMoveRSP, 0, -1)}),
+         {0xFF00, 0xFF00, 0xFF00, 0}, {3, 2, 1, 0}},
+        {"sub-operations failed", MoveResponse(kCMoveRSP, 0xB000, 0), {0xB000}, {0}},
+        {"another command", MoveResponse(kCFindRSP, 0, 0), {-1}, {-1}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedPeer peer;
+        peer.ReadPdu().Send(AcceptBytes(1, kImplicit)).ReadPdu().ReadPdu().Send(c.responses).ReadPdu().Send(kReleaseRP);
+        peer.Start();
+        ::PDU* handle = NewPDU();
+        char calling[17] = "PELLA";
+        ASSERT_TRUE(::OpenAssoc(handle, "127.0.0.1", peer.PortText().c_str(), calling, "PEER",
+                                "1.2.840.10008.5.1.4.1.2.2.2", nullptr));
+        ::QueryRecordList* list = NewQueryRecordList();
+        void* query = ::NewQueryRecord("STUDY");
+        ::SetQueryField(query, "STUDY", 9, "1.2.3");
+        AppendQueryRecord(list, query);
+        ASSERT_EQ(::WriteMoveRQ(handle, list, "1.2.840.10008.5.1.4.1.2.2.2", "STUDY", "DEST5"), 1);
+        EXPECT_EQ(QueryRecordAt(list, 0), nullptr);
+        std::vector<int32_t> statuses, remaining;
+        int32_t status;
+        do {
+            int32_t left = -100;
+            status = ::ReadMoveRSP(handle, &left);
+            statuses.push_back(status);
+            remaining.push_back(left);
+        } while (status == 0xFF00);
+        EXPECT_EQ(statuses, c.statuses);
+        EXPECT_EQ(remaining, c.remaining);
+        CloseAssoc(handle);
+        DeletePDU(handle);
+        FreeQueryRecordList(list, "STUDY");
+        auto pdus = peer.Finish();
+        ASSERT_GE(pdus.size(), 3u);
+        ElementList command;
+        ParseState state;
+        state.metaMode = false;
+        state.explicitVR = false;
+        ASSERT_TRUE(ReadDatasetBytes(pdus[1].data() + 12, pdus[1].size() - 12, state, command));
+        const DataElement* destination = FindElement(command, 0x0000, 0x0600);
+        ASSERT_NE(destination, nullptr);
+        EXPECT_EQ(std::string(reinterpret_cast<char*>(destination->value), std::size_t(destination->length)), "DEST5 ");
+    }
+    // A level other than the three is refused before anything is sent or freed.
+    ::QueryRecordList* list = NewQueryRecordList();
+    void* query = ::NewQueryRecord("STUDY");
+    AppendQueryRecord(list, query);
+    ::PDU* handle = NewPDU();
+    EXPECT_EQ(::WriteMoveRQ(handle, list, "1.2.840.10008.5.1.4.1.2.2.2", "PATIENT", "DEST"), 0);
+    EXPECT_EQ(::WriteFindRQ(handle, list, "1.2.840.10008.5.1.4.1.2.2.1", "study"), 0);
+    EXPECT_EQ(QueryRecordAt(list, 0), query);
+    DeletePDU(handle);
+    FreeQueryRecordList(list, "STUDY");
+}
