@@ -136,7 +136,8 @@ PELLA_API void Version(char* buffer);
 
 /* Addition: copies the calling thread's last failure reason (as written to the protocol log)
  * into `buffer`, cut to `size` - 1 characters and zero-terminated; an empty text when the last
- * call on this thread did not fail with a reason. Returns the full length of the reason. */
+ * call on this thread did not fail. Every other exported function clears the reason on entry,
+ * so read it right after the failing call. Returns the full length of the reason. */
 PELLA_API int32_t LastFailureText(char* buffer, int32_t size);
 /* Turns a bare data set file (no preamble, no meta group), encoded in `transferSyntaxUid`, into
  * a Part 10 file in place: 128 zero bytes, "DICM", a file meta group built from the data set's

@@ -14,19 +14,18 @@ using namespace pella;
 extern "C" {
 
 PELLA_API PDU* NewPDU(void) {
-    return Guarded<PDU*>(nullptr, [] { return std::make_unique<PDU>().release(); });
+    return Guarded<PDU*>("NewPDU", nullptr, [] { return std::make_unique<PDU>().release(); });
 }
 
 PELLA_API void DeletePDU(PDU* handle) {
-    GuardedVoid([&] { std::unique_ptr<PDU> owned(handle); });
+    GuardedVoid("DeletePDU", [&] { std::unique_ptr<PDU> owned(handle); });
 }
 
 PELLA_API uint8_t OpenAssoc(PDU* handle, const char* host, const char* port, char* callingAETitle,
                             const char* calledAETitle, const char* abstractSyntax,
                             const char* transferSyntax) {
-    if (handle == nullptr) return 0;
-    return Guarded<uint8_t>(0, [&] {
-        ClearLastFailure();
+    return Guarded<uint8_t>("OpenAssoc", 0, [&] {
+        RequireArguments(handle);
         return WithCallingTitle(callingAETitle, [&](std::string& calling) {
             return pella::OpenAssoc(*handle, Text(host), Text(port), calling, Text(calledAETitle),
                                     Text(abstractSyntax), Text(transferSyntax));
@@ -35,30 +34,29 @@ PELLA_API uint8_t OpenAssoc(PDU* handle, const char* host, const char* port, cha
 }
 
 PELLA_API uint8_t CloseAssoc(PDU* handle) {
-    if (handle != nullptr) GuardedVoid([&] { ReleaseAssociation(*handle); });
+    GuardedVoid("CloseAssoc", [&] {
+        if (handle != nullptr) ReleaseAssociation(*handle);
+    });
     return 1;
 }
 
 PELLA_API uint8_t WriteEchoRQ(PDU* handle, const char* sopClassUid) {
-    if (handle == nullptr || sopClassUid == nullptr) return 0;
-    return Guarded<uint8_t>(0, [&] {
-        ClearLastFailure();
+    return Guarded<uint8_t>("WriteEchoRQ", 0, [&]() -> uint8_t {
+        RequireArguments(handle, sopClassUid);
         return pella::WriteEchoRQ(*handle, sopClassUid) ? 1 : 0;
     });
 }
 
 PELLA_API uint8_t ReadEchoRSP(PDU* handle) {
-    if (handle == nullptr) return 0;
-    return Guarded<uint8_t>(0, [&] {
-        ClearLastFailure();
+    return Guarded<uint8_t>("ReadEchoRSP", 0, [&]() -> uint8_t {
+        RequireArguments(handle);
         return pella::ReadEchoRSP(*handle) ? 1 : 0;
     });
 }
 
 PELLA_API uint8_t EchoSCU(const char* host, const char* port, char* callingAETitle,
                           const char* calledAETitle) {
-    return Guarded<uint8_t>(0, [&] {
-        ClearLastFailure();
+    return Guarded<uint8_t>("EchoSCU", 0, [&] {
         return WithCallingTitle(callingAETitle, [&](std::string& calling) {
             return pella::EchoSCU(Text(host), Text(port), calling, Text(calledAETitle));
         });
@@ -66,18 +64,21 @@ PELLA_API uint8_t EchoSCU(const char* host, const char* port, char* callingAETit
 }
 
 PELLA_API void SetLOG(const char* fileName, int32_t level) {
-    GuardedVoid([&] {
+    GuardedVoid("SetLOG", [&] {
         std::string name = Text(fileName);
         SetLogLevelAndFile(level, name);
     });
 }
 
 PELLA_API void Version(char* buffer) {
-    if (buffer != nullptr) buffer[0] = '\0';
+    GuardedVoid("Version", [&] {
+        if (buffer != nullptr) buffer[0] = '\0';
+    });
 }
 
+// The one exported function that leaves the failure reason as it is.
 PELLA_API int32_t LastFailureText(char* buffer, int32_t size) {
-    return Guarded<int32_t>(0, [&] {
+    try {
         std::string text = LastFailure();
         if (buffer != nullptr && size > 0) {
             std::size_t n = std::min<std::size_t>(text.size(), static_cast<std::size_t>(size - 1));
@@ -85,7 +86,10 @@ PELLA_API int32_t LastFailureText(char* buffer, int32_t size) {
             buffer[n] = '\0';
         }
         return static_cast<int32_t>(text.size());
-    });
+    } catch (...) {
+        if (buffer != nullptr && size > 0) buffer[0] = '\0';
+        return 0;
+    }
 }
 
 }  // extern "C"

@@ -9,8 +9,8 @@ extern "C" {
 
 PELLA_API uint8_t DumpListToLines(ElementList* list, uint8_t keepVR, DumpLineCallback callback,
                                   void* context) {
-    if (list == nullptr || callback == nullptr) return 0;
-    return Guarded<uint8_t>(0, [&]() -> uint8_t {
+    return Guarded<uint8_t>("DumpListToLines", 0, [&]() -> uint8_t {
+        RequireArguments(list, callback);
         DumpListToMemo(
             *list, [&](const std::string& line) { callback(line.c_str(), context); }, keepVR != 0);
         return 1;

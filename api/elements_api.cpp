@@ -9,7 +9,7 @@ extern "C" {
 
 PELLA_API DataElement* GenerateTag(int32_t group, int32_t element, int32_t length,
                                    const void* value, const char* vr) {
-    return Guarded<DataElement*>(nullptr, [&] {
+    return Guarded<DataElement*>("GenerateTag", nullptr, [&] {
         return NewElement(static_cast<uint32_t>(group), static_cast<uint32_t>(element), length,
                           value, vr)
             .release();
@@ -17,31 +17,42 @@ PELLA_API DataElement* GenerateTag(int32_t group, int32_t element, int32_t lengt
 }
 
 PELLA_API void ClearTags(ElementList* list) {
-    if (list != nullptr) pella::ClearTags(*list);
+    GuardedVoid("ClearTags", [&] {
+        if (list != nullptr) pella::ClearTags(*list);
+    });
 }
 
 PELLA_API ElementList* CreateElementList(void) {
-    return Guarded<ElementList*>(nullptr, [] { return std::make_unique<ElementList>().release(); });
+    return Guarded<ElementList*>("CreateElementList", nullptr,
+                                 [] { return std::make_unique<ElementList>().release(); });
 }
 
-PELLA_API void DestroyElementList(ElementList* list) { std::unique_ptr<ElementList> owned(list); }
+PELLA_API void DestroyElementList(ElementList* list) {
+    GuardedVoid("DestroyElementList", [&] { std::unique_ptr<ElementList> owned(list); });
+}
 
 PELLA_API void AddElement(ElementList* list, DataElement* element) {
-    ElementPtr owned(element);
-    if (list == nullptr || !owned) return;
-    GuardedVoid([&] { list->Append(std::move(owned)); });
+    ElementPtr owned(element);  // freed here when it cannot be added
+    GuardedVoid("AddElement", [&] {
+        if (list != nullptr && owned) list->Append(std::move(owned));
+    });
 }
 
 PELLA_API int32_t ElementCount(const ElementList* list) {
-    return list == nullptr ? 0 : static_cast<int32_t>(list->size());
+    return Guarded<int32_t>("ElementCount", 0,
+                            [&] { return list == nullptr ? 0 : static_cast<int32_t>(list->size()); });
 }
 
 PELLA_API DataElement* ElementAt(const ElementList* list, int32_t index) {
-    if (list == nullptr || index < 0 || static_cast<std::size_t>(index) >= list->size())
-        return nullptr;
-    return &(*list)[static_cast<std::size_t>(index)];
+    return Guarded<DataElement*>("ElementAt", nullptr, [&]() -> DataElement* {
+        if (list == nullptr || index < 0 || static_cast<std::size_t>(index) >= list->size())
+            return nullptr;
+        return &(*list)[static_cast<std::size_t>(index)];
+    });
 }
 
-PELLA_API void FreeElement(DataElement* element) { ElementDeleter()(element); }
+PELLA_API void FreeElement(DataElement* element) {
+    GuardedVoid("FreeElement", [&] { ElementDeleter()(element); });
+}
 
 }  // extern "C"

@@ -10,8 +10,8 @@ extern "C" {
 
 PELLA_API uint8_t DICOMFile(const char* fileName, ElementList* metaList, ElementList* dataList,
                             uint8_t* explicitOut) {
-    if (fileName == nullptr || metaList == nullptr || dataList == nullptr) return 0;
-    return Guarded<uint8_t>(0, [&]() -> uint8_t {
+    return Guarded<uint8_t>("DICOMFile", 0, [&]() -> uint8_t {
+        RequireArguments(fileName, metaList, dataList);
         ParseState state;
         if (!ReadPart10File(fileName, *metaList, *dataList, state)) return 0;
         if (explicitOut != nullptr) *explicitOut = state.explicitVR ? 1 : 0;
@@ -20,13 +20,15 @@ PELLA_API uint8_t DICOMFile(const char* fileName, ElementList* metaList, Element
 }
 
 PELLA_API uint8_t DICOMHeader(const char* fileName, ElementList* list) {
-    if (fileName == nullptr || list == nullptr) return 0;
-    return Guarded<uint8_t>(0, [&]() -> uint8_t { return ReadHeaderForDump(fileName, *list) ? 1 : 0; });
+    return Guarded<uint8_t>("DICOMHeader", 0, [&]() -> uint8_t {
+        RequireArguments(fileName, list);
+        return ReadHeaderForDump(fileName, *list) ? 1 : 0;
+    });
 }
 
 PELLA_API uint8_t AppendMetaHeader(const char* fileName, const char* transferSyntaxUid) {
-    if (fileName == nullptr || transferSyntaxUid == nullptr) return 0;
-    return Guarded<uint8_t>(0, [&]() -> uint8_t {
+    return Guarded<uint8_t>("AppendMetaHeader", 0, [&]() -> uint8_t {
+        RequireArguments(fileName, transferSyntaxUid);
         return pella::AppendMetaHeaderToFile(fileName, transferSyntaxUid) ? 1 : 0;
     });
 }

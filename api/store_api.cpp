@@ -27,8 +27,7 @@ extern "C" {
 PELLA_API uint8_t StoreSCU(const char* host, const char* port, char* callingAETitle,
                            const char* calledAETitle, const char* fileName,
                            const char* wantedSyntax, uint8_t convertFlag) {
-    return Guarded<uint8_t>(0, [&] {
-        ClearLastFailure();
+    return Guarded<uint8_t>("StoreSCU", 0, [&] {
         return WithCallingTitle(callingAETitle, [&](std::string& calling) {
             return pella::StoreSCU(Text(host), Text(port), calling, Text(calledAETitle),
                                    Text(fileName), Text(wantedSyntax), convertFlag != 0);
@@ -38,18 +37,16 @@ PELLA_API uint8_t StoreSCU(const char* host, const char* port, char* callingAETi
 
 PELLA_API uint8_t WriteStoreRQ(PDU* handle, ElementList* dataList, const char* sopClassUid,
                                const char* fileSyntax, uint8_t convertFlag) {
-    if (handle == nullptr || dataList == nullptr || sopClassUid == nullptr) return 0;
-    return Guarded<uint8_t>(0, [&] {
-        ClearLastFailure();
+    return Guarded<uint8_t>("WriteStoreRQ", 0, [&]() -> uint8_t {
+        RequireArguments(handle, dataList, sopClassUid);
         return pella::WriteStoreRQ(*handle, *dataList, sopClassUid, Text(fileSyntax),
                                    convertFlag != 0) ? 1 : 0;
     });
 }
 
 PELLA_API int32_t ReadStoreRSP(PDU* handle) {
-    if (handle == nullptr) return kNoStoreResponse;
-    return Guarded<int32_t>(kNoStoreResponse, [&] {
-        ClearLastFailure();
+    return Guarded<int32_t>("ReadStoreRSP", kNoStoreResponse, [&] {
+        RequireArguments(handle);
         return pella::ReadStoreRSP(*handle);
     });
 }
@@ -57,8 +54,7 @@ PELLA_API int32_t ReadStoreRSP(PDU* handle) {
 PELLA_API uint8_t SendSeries(const char* host, const char* port, char* callingAETitle,
                              const char* calledAETitle, const char* seriesFolder,
                              const char* wantedSyntax, uint8_t convertFlag) {
-    return Guarded<uint8_t>(0, [&] {
-        ClearLastFailure();
+    return Guarded<uint8_t>("SendSeries", 0, [&] {
         return WithCallingTitle(callingAETitle, [&](std::string& calling) {
             return pella::SendSeries(Text(host), Text(port), calling, Text(calledAETitle),
                                      Text(seriesFolder), Text(wantedSyntax), convertFlag != 0);
@@ -70,8 +66,7 @@ PELLA_API uint8_t SendSeriesReport(const char* host, const char* port, char* cal
                                    const char* calledAETitle, const char* seriesFolder,
                                    const char* wantedSyntax, uint8_t convertFlag,
                                    StoreOutcomeCallback callback, void* context) {
-    return Guarded<uint8_t>(0, [&] {
-        ClearLastFailure();
+    return Guarded<uint8_t>("SendSeriesReport", 0, [&] {
         return WithCallingTitle(callingAETitle, [&](std::string& calling) {
             StoreTarget target{Text(host), Text(port), calling, Text(calledAETitle),
                                Text(wantedSyntax), convertFlag != 0};
@@ -87,9 +82,8 @@ PELLA_API uint8_t StoreFileList(const char* host, const char* port, char* callin
                                 const char* calledAETitle, const char* const* fileNames,
                                 int32_t count, const char* wantedSyntax, uint8_t convertFlag,
                                 StoreOutcomeCallback callback, void* context) {
-    if (count > 0 && fileNames == nullptr) return 0;
-    return Guarded<uint8_t>(0, [&] {
-        ClearLastFailure();
+    return Guarded<uint8_t>("StoreFileList", 0, [&] {
+        if (count > 0) RequireArguments(fileNames);
         std::vector<std::string> files;
         for (int32_t i = 0; i < count; ++i) files.push_back(Text(fileNames[i]));
         return WithCallingTitle(callingAETitle, [&](std::string& calling) {

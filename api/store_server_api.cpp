@@ -46,7 +46,7 @@ std::unique_ptr<StoreServerHandle> Start(const char* storageFolder, const char* 
 extern "C" {
 
 PELLA_API void StartStoreSCP(const char* storageFolder, const char* port) {
-    GuardedVoid([&] {
+    GuardedVoid("StartStoreSCP", [&] {
         auto handle = Start(storageFolder, port, nullptr);
         if (!handle) return;
         std::lock_guard lock(Servers().mutex);
@@ -55,7 +55,7 @@ PELLA_API void StartStoreSCP(const char* storageFolder, const char* port) {
 }
 
 PELLA_API void StopStoreSCP(void) {
-    GuardedVoid([] {
+    GuardedVoid("StopStoreSCP", [] {
         std::vector<std::unique_ptr<StoreServerHandle>> stopping;
         {
             std::lock_guard lock(Servers().mutex);
@@ -67,17 +67,18 @@ PELLA_API void StopStoreSCP(void) {
 
 PELLA_API StoreServerHandle* StartStoreServer(const char* storageFolder, const char* port,
                                               const char* databaseRoot) {
-    return Guarded<StoreServerHandle*>(nullptr, [&] {
+    return Guarded<StoreServerHandle*>("StartStoreServer", nullptr, [&] {
         return Start(storageFolder, port, databaseRoot).release();
     });
 }
 
 PELLA_API int32_t StoreServerPort(const StoreServerHandle* server) {
-    return server == nullptr ? 0 : server->server.Port();
+    return Guarded<int32_t>("StoreServerPort", 0,
+                            [&] { return server == nullptr ? 0 : server->server.Port(); });
 }
 
 PELLA_API void StopStoreServer(StoreServerHandle* server) {
-    GuardedVoid([&] { std::unique_ptr<StoreServerHandle> owned(server); });
+    GuardedVoid("StopStoreServer", [&] { std::unique_ptr<StoreServerHandle> owned(server); });
 }
 
 }  // extern "C"

@@ -4,6 +4,7 @@
 
 #include "cli/args.h"
 #include "cli/commands.h"
+#include "cli/network_options.h"
 #include "cli/transfer_syntax_names.h"
 #include "pella.h"
 
@@ -36,10 +37,8 @@ int RunAddMeta(const std::vector<std::string>& argv) {
     std::optional<std::string> syntax = ResolveTransferSyntaxArgument("add-meta", syntaxName);
     if (!syntax) return 2;
     if (!AppendMetaHeader(file.c_str(), syntax->c_str())) {
-        std::fprintf(stderr,
-                     "pella add-meta: cannot add a meta header to '%s': it is missing, already "
-                     "a Part 10 file, or not a data set in %s; the file is unchanged\n",
-                     file.c_str(), syntax->c_str());
+        std::string reason = FailureReason("not a data set in " + *syntax);
+        std::fprintf(stderr, "pella add-meta: %s; the file is unchanged\n", reason.c_str());
         return 1;
     }
     return 0;

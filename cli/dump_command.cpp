@@ -34,10 +34,7 @@ int RunDump(const std::vector<std::string>& argv) {
     OwnedList data = NewList();
     uint8_t explicitVR = 1;
     if (!meta || !data || !DICOMFile(file.c_str(), meta.get(), data.get(), &explicitVR)) {
-        std::fprintf(stderr,
-                     "pella dump: cannot read '%s': not a readable DICOM Part 10 file "
-                     "(missing, no preamble and \"DICM\", or truncated)\n",
-                     file.c_str());
+        PrintUnreadableFile("dump", file);
         return 1;
     }
     PrintMemoDump(meta.get(), true);

@@ -85,10 +85,7 @@ int RunElements(const std::vector<std::string>& argv) {
     OwnedList data = NewList();
     uint8_t explicitVR = 0;
     if (!DICOMFile(file.c_str(), meta.get(), data.get(), &explicitVR)) {
-        std::fprintf(stderr,
-                     "pella elements: cannot read '%s': not a readable DICOM Part 10 file "
-                     "(missing, no preamble and \"DICM\", or truncated)\n",
-                     file.c_str());
+        PrintUnreadableFile("elements", file);
         return 1;
     }
     PrintList("meta information", meta.get(), limit);

@@ -40,10 +40,7 @@ int RunHeader(const std::vector<std::string>& argv) {
     const std::string& file = args.Positionals()[0];
     OwnedList list = NewList();
     if (!list || !DICOMHeader(file.c_str(), list.get())) {
-        std::fprintf(stderr,
-                     "pella header: cannot read '%s': not a readable DICOM Part 10 file "
-                     "(missing, no preamble and \"DICM\", or truncated before the pixel data)\n",
-                     file.c_str());
+        PrintUnreadableFile("header", file);
         return 1;
     }
     PrintMemoDump(list.get(), HasVRs(list.get()));

@@ -47,8 +47,7 @@ bool ConvertFile(const std::string& newFileName, const std::string& existingFile
     ElementList input;
     std::string sourceSyntax;
     if (!ReadDatasetAndSyntax(existingFileName, input, sourceSyntax)) {
-        LogFailure("ConvertFileTS: " + existingFileName +
-                   " cannot be read as a DICOM file with a transfer syntax");
+        LogFailure("ConvertFileTS: " + LastFailure());  // the reader said why
         return false;
     }
     if (targetSyntax == sourceSyntax) return CopyUnchanged(newFileName, existingFileName);

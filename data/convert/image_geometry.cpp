@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "data/io/element_header.h"
 #include "data/model/element_list.h"
 
 namespace pella {
@@ -16,15 +17,9 @@ uint16_t Number16(const DataElement& e, bool bigEndian) {
                      : static_cast<uint16_t>(e.value[0] | (e.value[1] << 8));
 }
 
-std::string ValueText(const DataElement& e) {
-    if (!HasValue(e) || e.value == nullptr) return "";
-    const char* text = reinterpret_cast<const char*>(e.value);
-    return std::string(text, strnlen(text, static_cast<std::size_t>(e.length)));
-}
-
 // Number of Frames: decimal text; absent, unreadable, zero or negative means one frame.
 int64_t FramesFrom(const DataElement& e) {
-    std::string text = ValueText(e);
+    std::string text = UidText(e.value, e.length);
     char* end = nullptr;
     long long frames = std::strtoll(text.c_str(), &end, 10);
     return frames > 0 ? frames : 1;
@@ -68,8 +63,9 @@ void UpdateImageGeometry(ImageGeometry& g, const DataElement& e, bool bigEndian)
             g.colour = Number16(e, bigEndian) == 3;
             break;
         case 0x0004:
+            g.photometric = UidText(e.value, e.length);  // text up to its padding
             // Samples per Pixel, when present, is the better witness (PALETTE COLOR has one).
-            if (!g.samplesKnown) g.colour = ValueText(e).rfind("MON", 0) != 0;
+            if (!g.samplesKnown) g.colour = g.photometric.rfind("MON", 0) != 0;
             break;
         case 0x0006: g.planar = Number16(e, bigEndian) == 1; break;
         case 0x0008: g.frames = FramesFrom(e); break;

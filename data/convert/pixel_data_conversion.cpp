@@ -23,7 +23,16 @@ struct Sizes {
     uint64_t total = 0;
 };
 
-JpegFrameShape ShapeOf(const ImageGeometry& g) { return {g.columns, g.rows, g.Samples()}; }
+// The colour space a JPEG frame holds when the stream itself does not say.
+JpegColourSpace DeclaredColourSpace(const ImageGeometry& g) {
+    if (g.photometric == "RGB") return JpegColourSpace::Rgb;
+    if (g.photometric.rfind("YBR_", 0) == 0) return JpegColourSpace::YCbCr;
+    return JpegColourSpace::Unstated;
+}
+
+JpegFrameShape ShapeOf(const ImageGeometry& g) {
+    return {g.columns, g.rows, g.Samples(), DeclaredColourSpace(g)};
+}
 
 // Bytes reversed together on a change of byte order: the sample size above 8 bits; for 8-bit
 // samples, the 16-bit words of an OW value.
@@ -96,9 +105,13 @@ bool CopyNative(const DataElement& pixelData, const PixelDataJob& job, const Siz
         return ConversionFailed("native pixel data hold " + std::to_string(length) +
                                 " bytes; the image geometry announces " +
                                 std::to_string(sizes.total));
-    pixels.assign(pixelData.value, pixelData.value + sizes.total);
+    // The value is swapped back whole, pad byte included: in an odd-length OW value the last
+    // sample stands in the first byte of the last word.
+    pixels.assign(pixelData.value, pixelData.value + length);
+    if (pixels.size() % 2) pixels.push_back(0);
     if (job.flags.sourceBigEndian)
         ReverseNumbers(pixels.data(), pixels.size(), SampleUnit(job.geometry, pixelData.vr));
+    pixels.resize(static_cast<std::size_t>(sizes.total));
     return true;
 }
 
@@ -112,9 +125,10 @@ const char* NativeVR(const DataElement& pixelData, const PixelDataJob& job) {
 void AppendNative(std::vector<uint8_t>& pixels, const DataElement& pixelData,
                   const PixelDataJob& job, ConvertedOutput& output) {
     const char* vr = NativeVR(pixelData, job);
+    // Padded first, then swapped: an odd last sample becomes the low byte of the last word.
+    if (pixels.size() % 2) pixels.push_back(0);  // values have even length
     if (job.flags.targetBigEndian)
         ReverseNumbers(pixels.data(), pixels.size(), SampleUnit(job.geometry, vr));
-    if (pixels.size() % 2) pixels.push_back(0);  // values have even length
     output.Append(NewElement(0x7FE0, 0x0010, static_cast<int32_t>(pixels.size()), pixels.data(), vr));
 }
 

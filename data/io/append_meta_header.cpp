@@ -27,7 +27,7 @@ bool VRsLookExplicit(const ElementList& list) {
 }
 
 bool Fail(const std::string& fileName, const std::string& reason) {
-    WriteLogLine("AppendMetaHeader: " + fileName + ": " + reason);
+    LogFailure("AppendMetaHeader: " + fileName + ": " + reason);
     return false;
 }
 
@@ -42,7 +42,8 @@ bool AppendMetaHeaderToFile(const std::string& fileName, const std::string& tran
     ApplyTransferSyntax(syntax, transferSyntaxUid);
     ElementList dataList;
     if (!ReadRawDataset(fileName, dataList, transferSyntaxUid))
-        return Fail(fileName, "cannot be read as a data set in " + transferSyntaxUid);
+        return Fail(fileName, "cannot be read as a data set in " + transferSyntaxUid + ": " +
+                                  LastFailure());
     if (syntax.explicitVR && !VRsLookExplicit(dataList))
         return Fail(fileName, "is not an explicit VR data set");
 

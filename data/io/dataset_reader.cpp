@@ -1,7 +1,10 @@
 #include "data/io/dataset_reader.h"
 
+#include <cstdio>
 #include <cstring>
 #include <vector>
+
+#include "log/protocol_log.h"
 
 namespace pella {
 
@@ -9,6 +12,9 @@ namespace {
 
 constexpr uint64_t kPreambleSize = 128;
 constexpr uint64_t kDataOffset = kPreambleSize + 4;
+constexpr const char* kUnreadableFile = "the file cannot be opened or read";
+constexpr const char* kNoPart10Prefix = "no preamble and \"DICM\": not a DICOM Part 10 file";
+constexpr const char* kDeflatedRefusal = "deflated transfer syntax not supported";
 
 // The meta group's VRs are fixed whatever the file says.
 const char* MetaVR(uint16_t element) {
@@ -88,26 +94,57 @@ void GuessDataSetEncoding(ParseState& state, ByteSource& source) {
     state.bigEndian = false;
 }
 
-// The element loop shared by the readers; the source stands at the first element.
-bool ReadElements(ByteSource& source, ParseState& state, const FileReadOptions& options) {
+std::string TagText(uint16_t group, uint16_t element) {
+    char text[16];
+    std::snprintf(text, sizeof text, "(%04X,%04X)", group, element);
+    return text;
+}
+
+// A file read that stops: the reason becomes the thread's failure, and the log line names the
+// file as well.
+bool FileRefused(const std::string& fileName, const std::string& reason) {
+    NoteFailure(reason);
+    WriteLogLine(fileName + ": " + reason);
+    return false;
+}
+
+// The element loop shared by the readers; the source stands at the first element. False with
+// `reason` set when the data cannot be read.
+bool ReadElements(ByteSource& source, ParseState& state, const FileReadOptions& options,
+                  std::string& reason) {
     uint64_t endOfMeta = source.Size();
     bool sawTransferSyntax = false;
     ImplicitSequenceTracker unSequences;
     while (source.Position() < source.Size()) {
         bool readInMeta = state.metaMode;
         ElementHeader header;
-        if (!ReadElementHeader(state, source, header)) return false;
+        uint64_t at = source.Position();
+        if (!ReadElementHeader(state, source, header)) {
+            reason = "element header at byte " + std::to_string(at) +
+                     " is cut short or holds an impossible length";
+            return false;
+        }
         if (options.stopAtPixelData && header.group == 0x7FE0) return true;
         uint64_t valueLength = header.length > 0 ? static_cast<uint64_t>(header.length) : 0;
         if (source.Position() + valueLength >= endOfMeta) state.metaMode = false;
 
         ElementPtr element = ReadElementValue(source, header, options.allowOneShort);
-        if (!element) return false;
+        if (!element) {
+            reason = "the " + std::to_string(valueLength) + "-byte value of " +
+                     TagText(header.group, header.element) + " (header at byte " +
+                     std::to_string(at) + ") runs past the end of the data";
+            return false;
+        }
         if (header.group == 0x0002) {
             // The transfer syntax steers the data set when it was read as part of the meta
             // group, wherever it stands in that group (an implicit meta group overrides it).
             if (header.element == 0x0010 && readInMeta) {
-                ApplyTransferSyntax(state, UidText(element->value, element->length));
+                std::string syntax = UidText(element->value, element->length);
+                if (syntax == kDeflatedExplicitLittleEndian) {
+                    reason = kDeflatedRefusal;
+                    return false;
+                }
+                ApplyTransferSyntax(state, syntax);
                 sawTransferSyntax = true;
             }
             if (options.fixMetaVRs) {
@@ -132,11 +169,14 @@ bool ReadElements(ByteSource& source, ParseState& state, const FileReadOptions& 
 bool ReadPart10File(const std::string& fileName, ElementList& metaList, ElementList& dataList,
                     ParseState& state) {
     ByteVector bytes;
-    if (!LoadFile(fileName, bytes)) return false;
+    if (!LoadFile(fileName, bytes)) return FileRefused(fileName, kUnreadableFile);
     MemorySource source(bytes.data(), bytes.size(), kPreambleSize);
-    if (!HasDicmPrefix(source)) return false;
+    if (!HasDicmPrefix(source)) return FileRefused(fileName, kNoPart10Prefix);
     state = ParseState{};
-    return ReadElements(source, state, {true, false, true, &metaList, &dataList});
+    std::string reason;
+    if (!ReadElements(source, state, {true, false, true, &metaList, &dataList}, reason))
+        return FileRefused(fileName, reason);
+    return true;
 }
 
 bool ReadDatasetAndSyntax(const std::string& fileName, ElementList& dataList,
@@ -145,33 +185,45 @@ bool ReadDatasetAndSyntax(const std::string& fileName, ElementList& dataList,
     ParseState state;
     if (!ReadPart10File(fileName, metaList, dataList, state)) return false;
     const DataElement* syntax = FindElement(metaList, 0x0002, 0x0010);
-    if (syntax == nullptr) return false;
+    if (syntax == nullptr)
+        return FileRefused(fileName, "no transfer syntax (0002,0010) in the file meta group");
     syntaxOut = UidText(syntax->value, syntax->length);
     return true;
 }
 
 bool ReadHeaderForDump(const std::string& fileName, ElementList& list) {
     FileSource source(fileName);
-    if (!source.IsOpen() || !source.Seek(kPreambleSize) || !HasDicmPrefix(source)) return false;
+    if (!source.IsOpen()) return FileRefused(fileName, kUnreadableFile);
+    if (!source.Seek(kPreambleSize) || !HasDicmPrefix(source))
+        return FileRefused(fileName, kNoPart10Prefix);
     ParseState state;
-    return ReadElements(source, state, {false, true, true, nullptr, &list});
+    std::string reason;
+    if (!ReadElements(source, state, {false, true, true, nullptr, &list}, reason))
+        return FileRefused(fileName, reason);
+    return true;
 }
 
 bool ReadRawDataset(const std::string& fileName, ElementList& list,
                     const std::string& transferSyntaxUid) {
+    if (transferSyntaxUid == kDeflatedExplicitLittleEndian)
+        return FileRefused(fileName, kDeflatedRefusal);
     ByteVector bytes;
-    if (!LoadFile(fileName, bytes)) return false;
+    if (!LoadFile(fileName, bytes)) return FileRefused(fileName, kUnreadableFile);
     ParseState state;
     state.metaMode = false;
     ApplyTransferSyntax(state, transferSyntaxUid);
     MemorySource source(bytes.data(), bytes.size());
-    return ReadElements(source, state, {false, false, true, nullptr, &list});
+    std::string reason;
+    if (!ReadElements(source, state, {false, false, true, nullptr, &list}, reason))
+        return FileRefused(fileName, reason);
+    return true;
 }
 
 bool ReadDatasetBytes(const uint8_t* bytes, std::size_t size, ParseState& state,
                       ElementList& list) {
     MemorySource source(bytes, size);
-    return ReadElements(source, state, {false, false, false, nullptr, &list});
+    std::string reason;  // a received unit: its reader reports the failure in its own terms
+    return ReadElements(source, state, {false, false, false, nullptr, &list}, reason);
 }
 
 }  // namespace pella

@@ -13,11 +13,21 @@
 
 namespace pella {
 
+// The colour space the data set declares for its frames (Photometric Interpretation).
+enum class JpegColourSpace {
+    Unstated,  // not declared: the library's guess from the stream's component IDs
+    Rgb,       // RGB: the samples are decoded as stored
+    YCbCr,     // YBR_*: the samples are converted to RGB
+};
+
 // The geometry of one frame, as the data set announces it.
 struct JpegFrameShape {
     uint32_t columns = 0;
     uint32_t rows = 0;
     uint32_t components = 1;  // 1 (grayscale) or 3 (RGB)
+    // Decoders follow a JFIF or Adobe marker in the stream; only a 3-component stream without
+    // either is decoded as this says. Encoders ignore it.
+    JpegColourSpace declared = JpegColourSpace::Unstated;
 };
 
 enum class JpegMode : int {

@@ -13,7 +13,6 @@
 #include "pella.h"
 #include "support/run_command.h"
 #include "support/sample_files.h"
-#include "support/sample_files.h"
 #include "support/temp_dir.h"
 
 using testing_support::Capture;
@@ -261,4 +260,142 @@ TEST(ConvertTS, ConvertsTheCallersListInPlace) {
     EXPECT_EQ(ConvertTS(nullptr, pella::kExplicitLittleEndian, pella::kImplicitLittleEndian), 0);
     DestroyElementList(list);
     DestroyElementList(meta);
+}
+
+namespace {
+
+// The DCT and lossless JPEG syntaxes: baseline, extended, lossless and lossless first-order.
+bool IsJpegFamily(const std::string& syntax) {
+    for (const char* uid : {"1.2.840.10008.1.2.4.50", "1.2.840.10008.1.2.4.51",
+                            "1.2.840.10008.1.2.4.57", "1.2.840.10008.1.2.4.70"})
+        if (syntax == uid) return true;
+    return false;
+}
+
+// JPEG samples the converter refuses, and why.
+const char* const kJpegRefused[][2] = {
+    {"JPEG-lossy.dcm", "JPEG extended (12-bit lossy) is not a source syntax of the converter"},
+    {"JPGExtended.dcm", "JPEG extended (12-bit lossy) is not a source syntax of the converter"},
+};
+
+const char* JpegRefusalReason(const std::string& name) {
+    for (const auto& entry : kJpegRefused)
+        if (name == entry[0]) return entry[1];
+    return nullptr;
+}
+
+// Pella's decompression of `input` (to explicit VR little endian) against dcmdjpeg's with
+// `dcmdjpegOptions`: the same pixel bytes and the same Photometric Interpretation.
+void ExpectDecompressedLikeDcmdjpeg(const TempDir& dir, const std::string& input,
+                                    const std::string& dcmdjpegOptions) {
+    std::string ours = dir.File("ours.dcm"), theirs = dir.File("theirs.dcm");
+    std::filesystem::remove(ours);
+    std::filesystem::remove(theirs);
+    int exit = 0;
+    std::string said = Pella("convert " + Quote(input) + " " + Quote(ours) + " explicit", &exit);
+    ASSERT_EQ(exit, 0) << said;
+    ASSERT_TRUE(testing_support::RunTool("dcmdjpeg " + dcmdjpegOptions + " " + Quote(input) + " " +
+                                         Quote(theirs)));
+    Loaded a = Load(ours), b = Load(theirs);
+    ASSERT_TRUE(a.ok && b.ok);
+    std::vector<uint8_t> pixelsA = PixelBytes(a), pixelsB = PixelBytes(b);
+    ASSERT_EQ(pixelsA.size(), pixelsB.size());
+    EXPECT_EQ(MeanDifference(pixelsA, pixelsB), 0.0);
+    EXPECT_EQ(pella::GetElementText(a.data, 0x0028, 0x0004), pella::GetElementText(b.data, 0x0028, 0x0004));
+}
+
+}  // namespace
+
+// Every JPEG sample of pydicom: decoded colours as DCMTK decodes them. Without a JFIF or Adobe
+// marker the stream's colour space is the one Photometric Interpretation declares.
+TEST(ConversionRealWorld, EveryPydicomJpegSampleDecompressesAsDcmdjpegDoes) {
+    TempDir dir;
+    int compared = 0;
+    for (const auto& path : testing_support::PydicomSamples()) {
+        Loaded file = Load(path.string());
+        if (!file.ok || !IsJpegFamily(file.syntax) || file.pixels == nullptr) continue;
+        std::string name = path.filename().string();
+        SCOPED_TRACE(name);
+        if (const char* reason = JpegRefusalReason(name)) {
+            int exit = 0;
+            std::string said = Pella("convert " + Quote(path.string()) + " " + Quote(dir.File("r.dcm")) + " explicit", &exit);
+            EXPECT_EQ(exit, 1) << reason;
+            EXPECT_NE(said.find(file.syntax), std::string::npos) << said;
+            continue;
+        }
+        ExpectDecompressedLikeDcmdjpeg(dir, path.string(), "");
+        ++compared;
+    }
+    EXPECT_GE(compared, 13);
+}
+
+// The markers against the declaration, on samples whose Photometric Interpretation is changed:
+// a JFIF or Adobe marker decides (as dcmdjpeg +cg, which asks the library), else the
+// declaration does (as dcmdjpeg +cp).
+TEST(ConversionRealWorld, JpegColourSpaceFollowsTheMarkerElseThePhotometricInterpretation) {
+    struct Case {
+        const char* sample;
+        const char* photometric;
+        const char* dcmdjpegOptions;
+    };
+    const Case cases[] = {
+        {"SC_rgb_jpeg_dcmtk.dcm", "RGB", "+cg"},                 // JFIF: YCbCr whatever is declared
+        {"SC_jpeg_no_color_transform_2.dcm", "YBR_FULL", "+cg"},  // Adobe, no transform: RGB
+        {"SC_rgb_jpeg_gdcm.dcm", "YBR_FULL", "+cg"},              // lossless, Adobe: RGB
+        {"SC_jpeg_no_color_transform.dcm", "YBR_FULL", "+cp"},    // no marker: as declared
+        {"SC_rgb_jpeg_lossy_gdcm.dcm", "YBR_FULL_422", "+cp"},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.sample) + " as " + c.photometric);
+        std::string variant = dir.File("variant.dcm");
+        std::string script =
+            "import sys, pydicom\n"
+            "ds = pydicom.dcmread(sys.argv[1]); ds.PhotometricInterpretation = sys.argv[2]\n"
+            "ds.save_as(sys.argv[3])\n";
+        ASSERT_TRUE(testing_support::RunTool(std::string(kPython) + " -c " + Quote(script) + " " +
+                                             Quote(testing_support::PydicomFile(c.sample)) + " " +
+                                             c.photometric + " " + Quote(variant)));
+        ExpectDecompressedLikeDcmdjpeg(dir, variant, c.dcmdjpegOptions);
+    }
+}
+
+// Native pixel data of odd length in an OW value change byte order padded to whole words: the
+// last sample stands in the first byte of the last word, as DCMTK's dcmconv writes it.
+TEST(ConversionRealWorld, OddLengthOwValuesChangeByteOrderAsDcmconvDoes) {
+    TempDir dir;
+    std::string odd = testing_support::PydicomFile("SC_rgb_small_odd.dcm");
+    std::string dcmtkBig = dir.File("dcmtk-big.dcm");
+    ASSERT_TRUE(testing_support::RunTool("dcmconv +tb " + Quote(odd) + " " + Quote(dcmtkBig)));
+    struct Case {
+        std::string input;
+        const char* target;
+        const char* dcmconvOption;
+    };
+    const Case cases[] = {
+        {odd, "big", "+tb"},
+        {dcmtkBig, "explicit", "+te"},
+        {dcmtkBig, "implicit", "+ti"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.input + " to " + c.target);
+        std::string ours = dir.File("ours.dcm"), theirs = dir.File("theirs.dcm");
+        int exit = 0;
+        std::string said = Pella("convert " + Quote(c.input) + " " + Quote(ours) + " " + c.target, &exit);
+        ASSERT_EQ(exit, 0) << said;
+        ASSERT_TRUE(testing_support::RunTool("dcmconv " + std::string(c.dcmconvOption) + " " +
+                                             Quote(c.input) + " " + Quote(theirs)));
+        std::vector<uint8_t> a = PixelBytes(Load(ours)), b = PixelBytes(Load(theirs));
+        ASSERT_EQ(a.size(), 28u);
+        EXPECT_EQ(a, b);
+        ExpectDcmdumpClean(ours);
+        ExpectPydicomClean(ours, true);
+    }
+    // The last sample (0x9E) in big endian: 00 9E.
+    std::string ours = dir.File("big.dcm");
+    ASSERT_EQ(ConvertFileTS(ours.c_str(), odd.c_str(), "1.2.840.10008.1.2.2"), 1);
+    std::vector<uint8_t> big = PixelBytes(Load(ours));
+    ASSERT_EQ(big.size(), 28u);
+    EXPECT_EQ(big[26], 0x00);
+    EXPECT_EQ(big[27], 0x9E);
 }
