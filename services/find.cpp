@@ -20,17 +20,7 @@ bool SendFindRequest(PDU& pdu, const ElementList& identifier, const std::string&
 int32_t ReadFindResponse(PDU& pdu, ElementList& identifier, bool& explicitVR) {
     QueryResponse response;
     if (!ReadQueryResponse(pdu, response, identifier)) return kNoResponse;
-    if (response.commandField != kCFindRSP) {
-        char text[80];
-        std::snprintf(text, sizeof text, "Response is not a C-FIND-RSP: command field 0x%04X",
-                      response.commandField);
-        LogFailure(text);
-        return kNoResponse;
-    }
-    if (!response.status) {
-        LogFailure("C-FIND-RSP without Status: the query cannot be taken as ended well");
-        return kNoResponse;
-    }
+    if (!IsValidResponse(response, kCFindRSP, "C-FIND-RSP")) return kNoResponse;
     explicitVR = response.explicitVR;
     return *response.status;
 }

@@ -46,17 +46,7 @@ int32_t ReadMoveRSP(PDU& pdu, MoveCounts& counts) {
         return kNoResponse;
     }
     counts = MoveCounts{};
-    if (response.commandField != kCMoveRSP) {
-        char text[80];
-        std::snprintf(text, sizeof text, "Response is not a C-MOVE-RSP: command field 0x%04X",
-                      response.commandField);
-        LogFailure(text);
-        return kNoResponse;
-    }
-    if (!response.status) {
-        LogFailure("C-MOVE-RSP without Status: the move cannot be taken as ended well");
-        return kNoResponse;
-    }
+    if (!IsValidResponse(response, kCMoveRSP, "C-MOVE-RSP")) return kNoResponse;
     counts.remaining = response.remaining ? int32_t(*response.remaining) : 0;
     counts.completed = CountOf(response.completed);
     counts.failed = CountOf(response.failed);

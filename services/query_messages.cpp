@@ -1,5 +1,7 @@
 #include "services/query_messages.h"
 
+#include <cstdio>
+
 #include "log/protocol_log.h"
 #include "net/command_set.h"
 #include "net/dimse.h"
@@ -16,6 +18,21 @@ std::optional<uint16_t> OptionalUS(const ElementList& list, uint16_t element) {
 }
 
 }  // namespace
+
+bool IsValidResponse(const QueryResponse& response, uint16_t expectedField, const char* name) {
+    if (response.commandField != expectedField) {
+        char text[96];
+        std::snprintf(text, sizeof text, "Response is not a %s: command field 0x%04X", name,
+                      response.commandField);
+        LogFailure(text);
+        return false;
+    }
+    if (!response.status) {
+        LogFailure(std::string(name) + " without Status: not taken as a success");
+        return false;
+    }
+    return true;
+}
 
 bool SendQueryRequest(PDU& pdu, const std::string& sopClassUid, uint16_t commandField,
                       const std::string& moveDestination, const ElementList& identifier) {

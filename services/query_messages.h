@@ -32,4 +32,8 @@ bool SendQueryRequest(PDU& pdu, const std::string& sopClassUid, uint16_t command
 // (status empty) for the caller to refuse.
 bool ReadQueryResponse(PDU& pdu, QueryResponse& response, ElementList& identifier);
 
+// True for a response of `expectedField` that carries a Status; otherwise logs why (a response
+// without Status never reads as a success).
+bool IsValidResponse(const QueryResponse& response, uint16_t expectedField, const char* name);
+
 }  // namespace pella
