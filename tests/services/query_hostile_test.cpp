@@ -213,7 +213,9 @@ TEST(FindProtocol, CliStreamsManyMatchesInBoundedMemory) {
     EXPECT_EQ(exit, 0) << err;
     EXPECT_NE(err.find("100000 matches; final status: success"), std::string::npos) << err;
     ASSERT_GT(smallRss, 0);
+#ifndef __SANITIZE_ADDRESS__  // the sanitizer's quarantine keeps freed memory on purpose
     EXPECT_LT(largeRss - smallRss, 4 * 1024) << smallRss << " kB for 1,000, " << largeRss << " kB for 100,000";
+#endif
 }
 
 namespace {
