@@ -23,6 +23,32 @@ extern "C" {
 #endif
 
 /* ---------------------------------------------------------------------------------------------
+ * Transfer syntax UIDs, for hosts and the command-line tool (no need to copy the texts)
+ * ------------------------------------------------------------------------------------------- */
+
+#define PELLA_IMPLICIT_VR_LITTLE_ENDIAN "1.2.840.10008.1.2"
+#define PELLA_EXPLICIT_VR_LITTLE_ENDIAN "1.2.840.10008.1.2.1"
+#define PELLA_DEFLATED_EXPLICIT_VR_LITTLE_ENDIAN "1.2.840.10008.1.2.1.99"
+#define PELLA_EXPLICIT_VR_BIG_ENDIAN "1.2.840.10008.1.2.2"
+#define PELLA_JPEG_BASELINE "1.2.840.10008.1.2.4.50"
+#define PELLA_JPEG_EXTENDED "1.2.840.10008.1.2.4.51"
+#define PELLA_JPEG_LOSSLESS "1.2.840.10008.1.2.4.57"
+#define PELLA_JPEG_LOSSLESS_SV1 "1.2.840.10008.1.2.4.70"
+#define PELLA_JPEG_LS_LOSSLESS "1.2.840.10008.1.2.4.80"
+#define PELLA_JPEG_LS_NEAR_LOSSLESS "1.2.840.10008.1.2.4.81"
+#define PELLA_JPEG_2000_LOSSLESS "1.2.840.10008.1.2.4.90"
+#define PELLA_JPEG_2000 "1.2.840.10008.1.2.4.91"
+#define PELLA_RLE_LOSSLESS "1.2.840.10008.1.2.5"
+
+/* The Verification SOP class, the abstract syntax of C-ECHO. */
+#define PELLA_VERIFICATION_SOP_CLASS "1.2.840.10008.1.1"
+
+/* Addition: 1 when `text` is a UID by the one rule used everywhere: after removing one
+ * trailing zero byte or space, 1 to 64 characters of digit runs separated by single dots
+ * ("1.2.840.10008.1.2"); 0 otherwise (".", "1..2", spaces, control characters, NULL). */
+PELLA_API uint8_t IsValidUID(const char* text);
+
+/* ---------------------------------------------------------------------------------------------
  * Data elements and element lists
  * ------------------------------------------------------------------------------------------- */
 
@@ -91,6 +117,81 @@ typedef void (*DumpLineCallback)(const char* line, void* context);
  * `list` or `callback` is NULL. */
 PELLA_API uint8_t DumpListToLines(ElementList* list, uint8_t keepVR, DumpLineCallback callback,
                                   void* context);
+
+/* Addition: the data set of a Part 10 file in the DICOM JSON model, as one line of UTF-8 text:
+ * tags "GGGGEEEE" as keys, "vr", and "Value" (texts, numbers, person names as "Alphabetic",
+ * "Ideographic", "Phonetic"), "InlineBinary" (base64) or "BulkDataURI"; sequences as arrays of
+ * objects. Texts are decoded by the Specific Character Set; undecodable bytes become U+FFFD. File
+ * meta elements are not included. Binary values (and encapsulated pixel data) longer than
+ * `inlineLimit` bytes are given as "file:///absolute/path?offset=N&length=M", the position and
+ * size of their bytes in the file; a negative limit inlines every value. Returns a text the
+ * caller frees with FreeText, or NULL when the file is not a readable Part 10 file. */
+PELLA_API char* DICOMJson(const char* fileName, int32_t inlineLimit);
+
+/* Addition: frees a text returned by the library. NULL is ignored. */
+PELLA_API void FreeText(char* text);
+
+/* ---------------------------------------------------------------------------------------------
+ * Bitmaps (helpers for hosts: the print preview, ECG pages and thumbnails draw into them)
+ * Pixel formats: 8 (one palette index per pixel; a new 8-bit bitmap has the gray palette,
+ * entry i = red i, green i, blue i), 24 (blue, green, red per pixel) and 32 (blue, green, red
+ * and an unused byte). Rows run top-down, each BitmapRowBytes long (width x bytes per pixel,
+ * no padding).
+ * ------------------------------------------------------------------------------------------- */
+
+/* Opaque bitmap. */
+typedef struct Bitmap Bitmap;
+
+/* A bitmap of width x height pixels in `bitsPerPixel` (8, 24 or 32), filled black. NULL for
+ * another format, a negative size, or more than 65535 pixels a side or 1 GiB of pixels. */
+PELLA_API Bitmap* CreateBitmap(int32_t width, int32_t height, int32_t bitsPerPixel);
+
+/* Frees the bitmap. NULL is ignored. */
+PELLA_API void FreeBitmap(Bitmap* bitmap);
+
+/* Size and format; 0 for NULL. */
+PELLA_API int32_t BitmapWidth(const Bitmap* bitmap);
+PELLA_API int32_t BitmapHeight(const Bitmap* bitmap);
+PELLA_API int32_t BitmapFormat(const Bitmap* bitmap); /* 8, 24 or 32 */
+PELLA_API int32_t BitmapRowBytes(const Bitmap* bitmap);
+
+/* The bytes of row `row` (0 = top); NULL when out of range. */
+PELLA_API uint8_t* BitmapRow(Bitmap* bitmap, int32_t row);
+
+/* Writes the bitmap as a PNG file (8-bit gray for an 8-bit gray-palette bitmap, RGB
+ * otherwise) or as an uncompressed BMP file in its own format. 1 on success; 0 with the reason
+ * in the log otherwise. */
+PELLA_API uint8_t SaveBitmapPNG(const Bitmap* bitmap, const char* fileName);
+PELLA_API uint8_t SaveBitmapBMP(const Bitmap* bitmap, const char* fileName);
+
+/* Addition: draws into `bitmap` the page a print of `fileName` sends, so that a user can see it
+ * before printing: the file is chosen by extension as for printing (".jpg"/".JPG" JPEG,
+ * ".bmp"/".BMP" BMP, anything else DICOM); a DICOM image is windowed to 8 bits (MONOCHROME1
+ * inverted; JPEG-compressed and big-endian files decoded first); colour becomes gray by its
+ * luminance. The bitmap becomes 8-bit gray of the image's size. 1 on success; 0 with the reason
+ * in the log otherwise (the bitmap is then unchanged). */
+PELLA_API uint8_t RenderPrintImage(const char* fileName, Bitmap* bitmap);
+
+/* ---------------------------------------------------------------------------------------------
+ * Waveforms and thumbnails
+ * ------------------------------------------------------------------------------------------- */
+
+/* Draws the waveform object in `dataList` (the data set as DICOMFile reads it; modality ECG, HD
+ * or AU) as an ECG-paper page filling `bitmap` in its own size and format: grid (minor lines
+ * every 20 pixels = 200 ms / 0.5 mV), header texts, and the channels of the first multiplex
+ * group, 0-5 in the left column and 6 and up in the right one, each with a 1 mV calibration
+ * pulse. Returns 1 when a page was drawn; 0 (bitmap untouched) for another modality, no
+ * complete multiplex group, or an empty bitmap. */
+PELLA_API uint8_t ECG2Bitmap(Bitmap* bitmap, ElementList* dataList);
+
+/* Writes a JPEG thumbnail (quality 60) `width` pixels wide of the DICOM image `dicomFileName` to
+ * `outputName` with its extension replaced by ".jpg" (appended when it has none). Gray images
+ * are scaled bilinearly and windowed with the file's window (MONOCHROME1 inverted), RGB images
+ * scaled by nearest neighbour; a one-pixel black frame surrounds the picture. Multi-frame images
+ * give their first frame; JPEG lossless and baseline files are decompressed first. Returns 1
+ * when the file was written; 0 (nothing written, the reason in the log) otherwise, also for a
+ * width of 0 or a height that comes out 0. */
+PELLA_API uint8_t CreateThumbnail(const char* outputName, const char* dicomFileName, int32_t width);
 
 /* ---------------------------------------------------------------------------------------------
  * Associations and verification (C-ECHO)
@@ -170,6 +271,13 @@ typedef struct StoreServerHandle StoreServerHandle;
 PELLA_API StoreServerHandle* StartStoreServer(const char* storageFolder, const char* port,
                                               const char* databaseRoot);
 
+/* StartStoreServer with the server's own AE title (NULL or empty: "PELLA"; cut to 16
+ * characters). With `requireCalledAETitle` 1, an association whose called AE title is not
+ * `aeTitle` is rejected (A-ASSOCIATE-RJ, "called AE title not recognized"). */
+PELLA_API StoreServerHandle* StartStoreServerAs(const char* storageFolder, const char* port,
+                                                const char* databaseRoot, const char* aeTitle,
+                                                uint8_t requireCalledAETitle);
+
 /* The port the server listens on; 0 for NULL. */
 PELLA_API int32_t StoreServerPort(const StoreServerHandle* server);
 
@@ -200,9 +308,11 @@ PELLA_API uint8_t ConvertFileTS(const char* newFileName, const char* existingFil
  * Storage user (C-STORE)
  * ------------------------------------------------------------------------------------------- */
 
-/* Sends one Part 10 file: reads it, opens an association for its SOP class (offering
- * `wantedSyntax` when given and the class has pixel data, then the file's own syntax, then
- * implicit VR little endian), sends it and reads the answer. With `convertFlag` 1 the data set
+/* Sends one Part 10 file: reads it, opens an association for its SOP class with one
+ * presentation context per candidate transfer syntax, best first: `wantedSyntax` when given
+ * and the class has pixel data, the file's own syntax (any, sent unchanged when accepted),
+ * then explicit and implicit VR little endian when the data set can reach them; sends it on
+ * the best accepted context and reads the answer. With `convertFlag` 1 the data set
  * is converted into the syntax the peer accepted when that differs from the file's.
  * `callingAETitle` as for OpenAssoc. Returns 1 only when the object was answered with status 0
  * (warnings count as failure). */
@@ -211,7 +321,8 @@ PELLA_API uint8_t StoreSCU(const char* host, const char* port, char* callingAETi
                            const char* wantedSyntax, uint8_t convertFlag);
 
 /* Sends a C-STORE-RQ and the data set in `dataList` (values in `fileSyntax`) on the open
- * association, on the context proposed for `sopClassUid`. Without `convertFlag` the data set
+ * association, on the first context proposed for `sopClassUid` that was accepted in a syntax
+ * the data set can travel as. Without `convertFlag` the data set
  * goes as read; that is refused when the accepted syntax is not the file's and the two are not
  * implicit and explicit VR little endian. The list keeps its elements and values. */
 PELLA_API uint8_t WriteStoreRQ(PDU* handle, ElementList* dataList, const char* sopClassUid,
@@ -236,15 +347,17 @@ typedef void (*StoreOutcomeCallback)(const char* fileName, int32_t status, const
                                      uint64_t bytes, void* context);
 
 /* Addition: SendSeries, handing every file's outcome to `callback` (may be NULL) as soon as it
- * is known. Returns 1 only when EVERY file of the series was stored with status 0. A file of
- * another SOP class than the one before it goes on an association of its own class. */
+ * is known. Returns 1 only when EVERY file of the series was stored with status 0. The
+ * presentation contexts of every file (one per candidate syntax) are proposed up front, up to
+ * 128 per association; a file no accepted context can carry goes on the next association. */
 PELLA_API uint8_t SendSeriesReport(const char* host, const char* port, char* callingAETitle,
                                    const char* calledAETitle, const char* seriesFolder,
                                    const char* wantedSyntax, uint8_t convertFlag,
                                    StoreOutcomeCallback callback, void* context);
 
-/* Addition: sends `count` files in order over one association, opening a new one whenever the
- * SOP class changes from one file to the next; every outcome goes to `callback` (may be NULL).
+/* Addition: sends `count` files in order over one association (more when their presentation
+ * contexts exceed 128, or a file finds no accepted context it can travel on); every outcome
+ * goes to `callback` (may be NULL).
  * Returns 1 only when every file was stored with status 0 (and count > 0). */
 PELLA_API uint8_t StoreFileList(const char* host, const char* port, char* callingAETitle,
                                 const char* calledAETitle, const char* const* fileNames,

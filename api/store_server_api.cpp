@@ -31,8 +31,11 @@ Registry& Servers() {
 }
 
 std::unique_ptr<StoreServerHandle> Start(const char* storageFolder, const char* port,
-                                         const char* databaseRoot) {
+                                         const char* databaseRoot, const char* aeTitle = nullptr,
+                                         bool requireCalledAETitle = false) {
     StoreServerConfig config;
+    if (aeTitle != nullptr && aeTitle[0] != '\0') config.aeTitle = std::string(aeTitle).substr(0, 16);
+    config.requireCalledAETitle = requireCalledAETitle;
     config.storageFolder = Text(storageFolder);
     config.port = Text(port);
     if (databaseRoot != nullptr && databaseRoot[0] != '\0') config.databaseRoot = databaseRoot;
@@ -69,6 +72,14 @@ PELLA_API StoreServerHandle* StartStoreServer(const char* storageFolder, const c
                                               const char* databaseRoot) {
     return Guarded<StoreServerHandle*>("StartStoreServer", nullptr, [&] {
         return Start(storageFolder, port, databaseRoot).release();
+    });
+}
+
+PELLA_API StoreServerHandle* StartStoreServerAs(const char* storageFolder, const char* port,
+                                                const char* databaseRoot, const char* aeTitle,
+                                                uint8_t requireCalledAETitle) {
+    return Guarded<StoreServerHandle*>("StartStoreServerAs", nullptr, [&] {
+        return Start(storageFolder, port, databaseRoot, aeTitle, requireCalledAETitle != 0).release();
     });
 }
 

@@ -1,6 +1,7 @@
 #include "cli/args.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace cli {
 
@@ -87,6 +88,14 @@ bool Parse(const CommandSpec& spec, const std::vector<std::string>& argv, Args& 
         error = "wrong number of arguments";
         return false;
     }
+    return true;
+}
+
+bool ParseNumber(const std::string& text, long low, long high, long& out) {
+    char* end = nullptr;
+    long value = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || value < low || value > high) return false;
+    out = value;
     return true;
 }
 

@@ -48,6 +48,9 @@ bool Parse(const CommandSpec& spec, const std::vector<std::string>& argv, Args& 
 
 std::string HelpText(const CommandSpec& spec);
 
+// Parses a whole number in [low, high]; false when the text is not one.
+bool ParseNumber(const std::string& text, long low, long high, long& out);
+
 // Parses, prints help (exit 0) or the error (exit 2); returns -1 when the command should run.
 int ParseOrExit(const CommandSpec& spec, const std::vector<std::string>& argv, Args& out);
 

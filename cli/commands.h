@@ -27,6 +27,10 @@ int RunDicomdir(const std::vector<std::string>& args);
 int RunFind(const std::vector<std::string>& args);
 int RunWorklist(const std::vector<std::string>& args);
 int RunMove(const std::vector<std::string>& args);
+int RunRender(const std::vector<std::string>& args);
+int RunEcg(const std::vector<std::string>& args);
+int RunThumbnail(const std::vector<std::string>& args);
+int RunCheckUid(const std::vector<std::string>& args);
 
 // Every subcommand, in the order `pella --help` lists them.
 const std::vector<Command>& AllCommands();

@@ -26,7 +26,7 @@ CommandSpec Spec() {
     return spec;
 }
 
-constexpr const char* kVerification = "1.2.840.10008.1.1";
+constexpr const char* kVerification = PELLA_VERIFICATION_SOP_CLASS;
 
 struct HandleOwner {
     void operator()(PDU* pdu) const noexcept { DeletePDU(pdu); }

@@ -1,26 +1,31 @@
 #include "cli/element_lists.h"
 
-#include <cstdio>
-
-#include "cli/network_options.h"
-
 namespace cli {
 
 namespace {
 
-void PrintLine(const char* line, void* /*context*/) { std::printf("%s\n", line); }
+void AppendLine(const char* line, void* context) {
+    std::string& out = *static_cast<std::string*>(context);
+    out += line;
+    out += '\n';
+}
 
 }  // namespace
 
 OwnedList NewList() { return OwnedList(CreateElementList()); }
 
-void PrintUnreadableFile(const char* command, const std::string& file) {
-    std::string reason = FailureReason("not a readable DICOM Part 10 file");
-    std::fprintf(stderr, "pella %s: cannot read '%s': %s\n", command, file.c_str(), reason.c_str());
+bool ReadFileLists(const std::string& file, FileLists& out) {
+    out.meta = NewList();
+    out.data = NewList();
+    uint8_t explicitVR = 1;
+    if (!out.meta || !out.data || !DICOMFile(file.c_str(), out.meta.get(), out.data.get(), &explicitVR))
+        return false;
+    out.explicitVR = explicitVR != 0;
+    return true;
 }
 
-void PrintMemoDump(ElementList* list, bool keepVR) {
-    DumpListToLines(list, keepVR ? 1 : 0, PrintLine, nullptr);
+void AppendMemoDump(std::string& out, ElementList* list, bool keepVR) {
+    DumpListToLines(list, keepVR ? 1 : 0, AppendLine, &out);
 }
 
 }  // namespace cli

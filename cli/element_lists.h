@@ -1,4 +1,4 @@
-// Element lists owned by the command-line tool, and their dump to standard output.
+// Element lists owned by the command-line tool, and their memo dump as text.
 #pragma once
 
 #include <memory>
@@ -16,11 +16,17 @@ using OwnedList = std::unique_ptr<ElementList, ListOwner>;
 // A new, empty list.
 OwnedList NewList();
 
-// Prints "pella COMMAND: cannot read 'FILE': <the library's reason>" to standard error, right
-// after DICOMFile or DICOMHeader failed.
-void PrintUnreadableFile(const char* command, const std::string& file);
+// The meta and data-set lists of a Part 10 file (DICOMFile).
+struct FileLists {
+    OwnedList meta;
+    OwnedList data;
+    bool explicitVR = true;
+};
 
-// Prints the memo dump of `list` (DumpListToLines), one line per element.
-void PrintMemoDump(ElementList* list, bool keepVR);
+// Reads the file; false when it is not a readable Part 10 file.
+bool ReadFileLists(const std::string& file, FileLists& out);
+
+// Appends the memo dump of `list` (DumpListToLines) to `out`, one line per element.
+void AppendMemoDump(std::string& out, ElementList* list, bool keepVR);
 
 }  // namespace cli

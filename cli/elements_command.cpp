@@ -1,4 +1,4 @@
-// pella elements FILE: lists the meta and data-set elements of a Part 10 file.
+// pella elements FILE...: lists the meta and data-set elements of Part 10 files.
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -7,21 +7,23 @@
 #include "cli/args.h"
 #include "cli/commands.h"
 #include "cli/element_lists.h"
+#include "cli/file_command.h"
 #include "pella.h"
 
 namespace cli {
 
 namespace {
 
-const CommandSpec kSpec{
-    "elements",
-    "pella elements [options] FILE",
-    "Reads a DICOM Part 10 file and lists its meta elements and its data-set elements in file\n"
-    "order: tag, VR, length and a short preview of the value.",
-    {{{"--max-preview"}, "N", "show at most N characters or bytes of each value (default 48)"}},
-    1,
-    1,
-};
+CommandSpec Spec() {
+    CommandSpec spec = FileCommandSpec(
+        "elements", "pella elements [options] FILE...",
+        "Reads DICOM Part 10 files and lists their meta elements and their data-set elements in\n"
+        "file order: tag, VR, length and a short preview of the value. With several files, a\n"
+        "line \"# FILE\" precedes each file's elements.");
+    spec.options.push_back(
+        {{"--max-preview"}, "N", "show at most N characters or bytes of each value (default 48)"});
+    return spec;
+}
 
 bool IsTextVR(const char* vr) {
     static const char* const kText[] = {"AE", "AS", "CS", "DA", "DS", "DT", "IS", "LO",
@@ -55,42 +57,45 @@ std::string Preview(const DataElement& e, std::size_t limit) {
     return out;
 }
 
-void PrintList(const char* title, const ElementList* list, std::size_t limit) {
-    std::printf("# %s: %d elements\n", title, ElementCount(list));
+void AppendList(std::string& out, const char* title, const ElementList* list, std::size_t limit) {
+    out += "# " + std::string(title) + ": " + std::to_string(ElementCount(list)) + " elements\n";
+    char line[64];
     for (int32_t i = 0; i < ElementCount(list); ++i) {
         const DataElement& e = *ElementAt(list, i);
         std::string vr = e.vr[0] ? std::string(e.vr, 2) : "--";
-        std::printf("(%04X,%04X) %s %10d %s\n", e.group, e.element, vr.c_str(), e.length,
-                    Preview(e, limit).c_str());
+        std::snprintf(line, sizeof line, "(%04X,%04X) %s %10d ", e.group, e.element, vr.c_str(),
+                      e.length);
+        out += line + Preview(e, limit) + "\n";
     }
+}
+
+FileOutput ListElements(const std::string& file, std::size_t limit) {
+    FileLists lists;
+    if (!ReadFileLists(file, lists)) return ReadFailure("elements", file);
+    FileOutput output;
+    AppendList(output.out, "meta information", lists.meta.get(), limit);
+    AppendList(output.out, lists.explicitVR ? "data set (explicit VR)" : "data set (implicit VR)",
+               lists.data.get(), limit);
+    return output;
 }
 
 }  // namespace
 
 int RunElements(const std::vector<std::string>& argv) {
+    const CommandSpec spec = Spec();
     Args args;
-    if (int exit = ParseOrExit(kSpec, argv, args); exit >= 0) return exit;
+    if (int exit = ParseOrExit(spec, argv, args); exit >= 0) return exit;
     std::size_t limit = 48;
     if (auto value = args.Value("--max-preview")) {
-        char* end = nullptr;
-        long n = std::strtol(value->c_str(), &end, 10);
-        if (end == value->c_str() || *end != '\0' || n < 1 || n > 100000) {
+        long n = 0;
+        if (!ParseNumber(*value, 1, 100000, n)) {
             std::fprintf(stderr, "pella elements: --max-preview wants a number from 1 to 100000\n");
             return 2;
         }
         limit = static_cast<std::size_t>(n);
     }
-    const std::string& file = args.Positionals()[0];
-    OwnedList meta = NewList();
-    OwnedList data = NewList();
-    uint8_t explicitVR = 0;
-    if (!DICOMFile(file.c_str(), meta.get(), data.get(), &explicitVR)) {
-        PrintUnreadableFile("elements", file);
-        return 1;
-    }
-    PrintList("meta information", meta.get(), limit);
-    PrintList(explicitVR ? "data set (explicit VR)" : "data set (implicit VR)", data.get(), limit);
-    return 0;
+    return RunOverFiles("elements", args, true,
+                        [limit](const std::string& file) { return ListElements(file, limit); });
 }
 
 }  // namespace cli

@@ -1,26 +1,23 @@
-// pella header FILE: the elements in front of the pixel data, with dictionary names.
-#include <cstdio>
+// pella header FILE...: the elements in front of the pixel data, with dictionary names.
 #include <string>
 
 #include "cli/args.h"
 #include "cli/commands.h"
 #include "cli/element_lists.h"
+#include "cli/file_command.h"
 #include "pella.h"
 
 namespace cli {
 
 namespace {
 
-const CommandSpec kSpec{
-    "header",
-    "pella header [options] FILE",
-    "Reads the elements of a DICOM Part 10 file up to the pixel data (file meta information\n"
-    "included) without loading the pixel data, and prints one line per element in the format\n"
-    "of 'pella dump'.",
-    {},
-    1,
-    1,
-};
+CommandSpec Spec() {
+    return FileCommandSpec(
+        "header", "pella header [options] FILE...",
+        "Reads the elements of DICOM Part 10 files up to the pixel data (file meta information\n"
+        "included) without loading the pixel data, and prints one line per element in the format\n"
+        "of 'pella dump'. With several files, a line \"# FILE\" precedes each file's elements.");
+}
 
 // An implicit VR data set leaves the VRs outside the meta group empty: the dump then shows
 // the dictionary's VRs.
@@ -32,19 +29,21 @@ bool HasVRs(const ElementList* list) {
     return true;
 }
 
+FileOutput HeaderDump(const std::string& file) {
+    OwnedList list = NewList();
+    if (!list || !DICOMHeader(file.c_str(), list.get())) return ReadFailure("header", file);
+    FileOutput output;
+    AppendMemoDump(output.out, list.get(), HasVRs(list.get()));
+    return output;
+}
+
 }  // namespace
 
 int RunHeader(const std::vector<std::string>& argv) {
+    const CommandSpec spec = Spec();
     Args args;
-    if (int exit = ParseOrExit(kSpec, argv, args); exit >= 0) return exit;
-    const std::string& file = args.Positionals()[0];
-    OwnedList list = NewList();
-    if (!list || !DICOMHeader(file.c_str(), list.get())) {
-        PrintUnreadableFile("header", file);
-        return 1;
-    }
-    PrintMemoDump(list.get(), HasVRs(list.get()));
-    return 0;
+    if (int exit = ParseOrExit(spec, argv, args); exit >= 0) return exit;
+    return RunOverFiles("header", args, true, HeaderDump);
 }
 
 }  // namespace cli

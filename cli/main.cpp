@@ -1,4 +1,6 @@
 // pella: the command-line front end of libpella.
+#include <malloc.h>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -10,9 +12,9 @@ namespace cli {
 
 const std::vector<Command>& AllCommands() {
     static const std::vector<Command> commands = {
-        {"elements", "list the meta and data-set elements of a DICOM file", RunElements},
-        {"dump", "print the elements of a DICOM file with dictionary names", RunDump},
-        {"header", "print the elements in front of the pixel data with dictionary names",
+        {"elements", "list the meta and data-set elements of DICOM files", RunElements},
+        {"dump", "print the elements of DICOM files with dictionary names, or as JSON", RunDump},
+        {"header", "print the elements in front of the pixel data of DICOM files",
          RunHeader},
         {"echo", "verify a remote DICOM node (C-ECHO)", RunEcho},
         {"serve", "run the storage server (C-STORE, C-ECHO) in the foreground", RunServe},
@@ -25,6 +27,10 @@ const std::vector<Command>& AllCommands() {
         {"move", "ask a remote archive to send objects to a node (C-MOVE)", RunMove},
         {"dicomdir", "print the records of a DICOMDIR as a patient/study/series/instance tree",
          RunDicomdir},
+        {"render", "write the page a print of a file sends as PNG or BMP", RunRender},
+        {"ecg", "draw a waveform object as an ECG page (PNG or BMP)", RunEcg},
+        {"thumbnail", "write JPEG thumbnails of DICOM images", RunThumbnail},
+        {"check-uid", "tell whether texts are valid UIDs", RunCheckUid},
     };
     return commands;
 }
@@ -43,6 +49,10 @@ void PrintUsage(std::FILE* out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A reading command allocates and frees a file-sized buffer per file: keep freed memory in
+    // the process instead of returning it to the system and faulting it in again for the next.
+    mallopt(M_MMAP_THRESHOLD, 64 << 20);
+    mallopt(M_TRIM_THRESHOLD, 256 << 20);
     if (argc < 2) {
         PrintUsage(stderr);
         return 2;

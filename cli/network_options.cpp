@@ -22,14 +22,6 @@ std::array<char, 17> CallingTitleBuffer(const NetworkSettings& settings) {
     return calling;
 }
 
-bool ParseNumber(const std::string& text, long low, long high, long& out) {
-    char* end = nullptr;
-    long value = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || value < low || value > high) return false;
-    out = value;
-    return true;
-}
-
 bool ApplyNetworkOptions(const std::string& command, const Args& args, NetworkSettings& out) {
     out.callingAETitle = args.ValueOr("-aet", "");
     out.calledAETitle = args.ValueOr("-aec", "ANY-SCP");

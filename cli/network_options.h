@@ -25,9 +25,6 @@ std::array<char, 17> CallingTitleBuffer(const NetworkSettings& settings);
 // on a bad value.
 bool ApplyNetworkOptions(const std::string& command, const Args& args, NetworkSettings& out);
 
-// Parses a whole number in [low, high]; false when the text is not one.
-bool ParseNumber(const std::string& text, long low, long high, long& out);
-
 // The library's reason for the last failure on this thread, or `fallback` when it gave none.
 std::string FailureReason(const std::string& fallback);
 

@@ -25,7 +25,8 @@ const CommandSpec kSpec{
     {
         {{"--port", "-p"}, "PORT", "port to listen on (default 11112)"},
         {{"--dir", "-od"}, "DIR", "storage folder and database root (default ./Database)"},
-        {{"--aet", "-aet"}, "AETITLE", "this server's AE title, for the log (default PELLA; any called title is accepted)"},
+        {{"--aet", "-aet"}, "AETITLE", "this server's AE title (default PELLA)"},
+        {{"--require-called-aet"}, "", "reject associations whose called AE title is not this server's"},
         {{"--log"}, "FILE", "write the protocol log to FILE instead of standard error"},
         {{"--log-level", "-ll"}, "N", "0 failures, 1 progress (default), 2 messages, 3 hex dumps"},
     },
@@ -70,7 +71,8 @@ int RunServe(const std::vector<std::string>& argv) {
     SetLOG(logFile.c_str(), static_cast<int32_t>(level));
 
     sigset_t signals = BlockStopSignals();
-    StoreServerHandle* server = StartStoreServer(folder.c_str(), port.c_str(), folder.c_str());
+    StoreServerHandle* server = StartStoreServerAs(folder.c_str(), port.c_str(), folder.c_str(), aet.c_str(),
+                                                   args.Has("--require-called-aet") ? 1 : 0);
     if (server == nullptr) {
         std::fprintf(stderr, "pella serve: %s\n", FailureReason("cannot listen on port " + port).c_str());
         return 1;

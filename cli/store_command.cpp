@@ -17,8 +17,8 @@ CommandSpec Spec() {
         "store",
         "pella store [options] HOST PORT FILE...",
         "Sends DICOM Part 10 files to a remote application entity with C-STORE, each on an\n"
-        "association of its own, or all on one with --one-association (a new association is\n"
-        "then opened whenever the SOP class changes from one file to the next). Every file that\n"
+        "association of its own, or all on one with --one-association (the contexts of every\n"
+        "file are proposed at once; more associations only beyond 128 contexts). Every file that\n"
         "was not stored is named on standard error with the reason; the exit code is 0 only\n"
         "when every object was stored with status 0 (warnings count as failure).\n" +
             StoreSyntaxHelp(),

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "pella.h"
+
 namespace cli {
 
 namespace {
@@ -13,26 +15,19 @@ struct SyntaxName {
 };
 
 constexpr SyntaxName kNames[] = {
-    {"implicit", "1.2.840.10008.1.2", "implicit VR little endian"},
-    {"explicit", "1.2.840.10008.1.2.1", "explicit VR little endian"},
-    {"big", "1.2.840.10008.1.2.2", "explicit VR big endian"},
-    {"jpeg-lossless", "1.2.840.10008.1.2.4.70", "JPEG lossless, first-order prediction"},
-    {"jpeg-baseline", "1.2.840.10008.1.2.4.50", "JPEG baseline (8 bits, lossy)"},
+    {"implicit", PELLA_IMPLICIT_VR_LITTLE_ENDIAN, "implicit VR little endian"},
+    {"explicit", PELLA_EXPLICIT_VR_LITTLE_ENDIAN, "explicit VR little endian"},
+    {"big", PELLA_EXPLICIT_VR_BIG_ENDIAN, "explicit VR big endian"},
+    {"jpeg-lossless", PELLA_JPEG_LOSSLESS_SV1, "JPEG lossless, first-order prediction"},
+    {"jpeg-baseline", PELLA_JPEG_BASELINE, "JPEG baseline (8 bits, lossy)"},
 };
-
-bool LooksLikeUid(const std::string& text) {
-    if (text.empty() || text.size() > 64) return false;
-    for (char c : text)
-        if (c != '.' && (c < '0' || c > '9')) return false;
-    return true;
-}
 
 }  // namespace
 
 std::optional<std::string> ResolveTransferSyntax(const std::string& nameOrUid) {
     for (const auto& entry : kNames)
         if (nameOrUid == entry.name) return std::string(entry.uid);
-    if (LooksLikeUid(nameOrUid)) return nameOrUid;
+    if (IsValidUID(nameOrUid.c_str())) return nameOrUid;
     return std::nullopt;
 }
 

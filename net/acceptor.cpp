@@ -2,39 +2,19 @@
 
 #include <array>
 
-#include "data/convert/conversion_syntax.h"
-#include "data/io/element_header.h"
+#include "data/registry/sop_classes.h"
+#include "data/registry/transfer_syntaxes.h"
 #include "log/protocol_log.h"
-#include "net/identifiers.h"
+#include "net/association_failures.h"
 
 namespace pella {
 
 namespace {
 
 constexpr const char* kUltrasoundMultiframe = "1.2.840.10008.5.1.4.1.1.3.1";
+constexpr uint8_t kAbstractSyntaxNotSupported = 3;
+constexpr uint8_t kTransferSyntaxesNotSupported = 4;
 
-constexpr std::array<const char*, 20> kAcceptedSopClasses = {
-    "1.2.840.10008.1.1",              // Verification
-    "1.2.840.10008.5.1.4.1.1.1",      // Computed Radiography
-    "1.2.840.10008.5.1.4.1.1.1.1",    // Digital X-Ray, for presentation
-    "1.2.840.10008.5.1.4.1.1.1.1.1",  // Digital X-Ray, for processing
-    "1.2.840.10008.5.1.4.1.1.1.2",    // Digital Mammography, for presentation
-    "1.2.840.10008.5.1.4.1.1.1.2.1",  // Digital Mammography, for processing
-    "1.2.840.10008.5.1.4.1.1.2",      // CT
-    "1.2.840.10008.5.1.4.1.1.3.1",    // Ultrasound Multi-frame
-    "1.2.840.10008.5.1.4.1.1.4",      // MR
-    "1.2.840.10008.5.1.4.1.1.6.1",    // Ultrasound
-    "1.2.840.10008.5.1.4.1.1.12.1",   // X-Ray Angiographic
-    "1.2.840.10008.5.1.4.1.1.12.2",   // X-Ray Radiofluoroscopic
-    "1.2.840.10008.5.1.4.1.1.20",     // Nuclear Medicine
-    "1.2.840.10008.5.1.4.1.1.128",    // Positron Emission Tomography
-    "1.2.840.10008.5.1.4.1.1.88.11",  // Basic Text SR
-    "1.2.840.10008.5.1.4.1.1.88.22",  // Enhanced SR
-    "1.2.840.10008.5.1.4.1.1.104.1",  // Encapsulated PDF
-    "1.2.840.10008.5.1.4.1.2.2.1",    // Study Root Query/Retrieve - FIND
-    "1.2.840.10008.5.1.4.1.2.2.2",    // Study Root Query/Retrieve - MOVE
-    "1.2.840.10008.5.1.4.1.1.7",      // Secondary Capture
-};
 
 bool Offers(const PresentationContextRQ& proposed, const std::string& syntax) {
     for (const auto& offered : proposed.transferSyntaxes)
@@ -49,13 +29,42 @@ void SetOurUserInformation(UserInformation& info) {
     info.SetImplementationVersionName(kAssociationVersionName);
 }
 
-}  // namespace
-
-bool IsAcceptedSopClass(const std::string& abstractSyntax) {
-    for (const char* uid : kAcceptedSopClasses)
-        if (abstractSyntax == uid) return true;
-    return false;
+// Reads the first PDU, which must be an A-ASSOCIATE-RQ; anything else is a protocol error.
+bool ReadRequest(PDU& pdu) {
+    uint8_t type = 0;
+    if (!pdu.buffer.ReadU8(type)) {
+        LogFailure("The connection closed before an A-ASSOCIATE-RQ arrived");
+        pdu.buffer.Transport().Close();
+        return false;
+    }
+    pdu.request.pduType = type;
+    if (type != pdu_type::kAssociateRQ) {
+        bool known = type >= pdu_type::kAssociateRQ && type <= pdu_type::kAbort;
+        LogFailure("The first PDU was of type " + std::to_string(type) + ", not an A-ASSOCIATE-RQ");
+        AbortForProtocolError(pdu, known ? abort_reason::kUnexpectedPdu : abort_reason::kUnrecognizedPdu);
+        return false;
+    }
+    if (!pdu.request.Read(pdu.buffer)) {
+        LogFailure("The A-ASSOCIATE-RQ could not be read");
+        if (pdu.IsConnected()) AbortForProtocolError(pdu, abort_reason::kInvalidParameterValue);
+        return false;
+    }
+    return true;
 }
+
+void Reject(PDU& pdu, uint8_t reason) {
+    AssociateRJ reject;
+    reject.result = 1;  // permanent
+    reject.source = 1;  // service user
+    reject.reason = reason;
+    LogFailure("Association rejected: " + RejectText(reject.result, reject.source, reject.reason) +
+               " (called " + TrimmedTitle(pdu.request.calledAETitle) + ", calling " +
+               TrimmedTitle(pdu.request.callingAETitle) + ")");
+    reject.Write(pdu.buffer);
+    pdu.buffer.Transport().Close();
+}
+
+}  // namespace
 
 std::string ChooseTransferSyntax(const PresentationContextRQ& proposed) {
     const std::string& abstract = proposed.abstractSyntax.text;
@@ -78,12 +87,12 @@ bool BuildAccept(PDU& pdu) {
 
     for (const auto& proposed : pdu.request.presentationContexts) {
         PresentationContextAC answer;
-        TakeIdentifier();
         answer.contextID = proposed.contextID;
-        answer.result = 4;
+        answer.result = kAbstractSyntaxNotSupported;
         answer.SetTransferSyntax("");
         const std::string& abstract = proposed.abstractSyntax.text;
-        if (IsAcceptedSopClass(abstract)) {
+        if (IsServedSopClass(abstract)) {
+            answer.result = kTransferSyntaxesNotSupported;
             answer.SetAbstractSyntax(abstract);
             std::string chosen = ChooseTransferSyntax(proposed);
             if (!chosen.empty()) {
@@ -96,19 +105,34 @@ bool BuildAccept(PDU& pdu) {
         }
         accept.presentationContexts.push_back(std::move(answer));
     }
-    if (!pdu.acceptedContexts.empty()) SetOurUserInformation(accept.userInformation);
+    if (!pdu.acceptedContexts.empty()) {
+        SetOurUserInformation(accept.userInformation);
+        pdu.SetPeerMaxPduLength(pdu.request.userInformation.maxLength);
+    } else {
+        LogFailure("No presentation context of the request can be accepted");
+    }
     bool sent = accept.Write(pdu.buffer);
     if (!sent) LogFailure("A-ASSOCIATE-AC could not be sent");
     return sent && !pdu.acceptedContexts.empty();
 }
 
-bool AcceptAssociation(PDU& pdu, SocketHandle connection) {
+uint8_t RejectionReason(const PDU& pdu, const AcceptorPolicy& policy) {
+    if (policy.requireCalledAETitle && TrimmedTitle(pdu.request.calledAETitle) != TrimmedTitle(policy.aeTitle))
+        return reject_reason::kCalledAETitleNotRecognized;
+    if (pdu.request.applicationContext.text != kApplicationContextName)
+        return reject_reason::kApplicationContextNotSupported;
+    if (pdu.request.presentationContexts.empty()) return reject_reason::kNoReasonGiven;
+    return 0;
+}
+
+bool AcceptAssociation(PDU& pdu, SocketHandle connection, const AcceptorPolicy& policy) {
     pdu.buffer.Clear();
-    pdu.data.pendingLength = 0;
+    pdu.data.Reset();
+    pdu.lastMessageID = 0;
     pdu.buffer.Transport().Adopt(std::move(connection));
-    if (!pdu.request.ReadWithType(pdu.buffer) || pdu.request.pduType != pdu_type::kAssociateRQ) {
-        LogFailure("The first PDU was not a readable A-ASSOCIATE-RQ");
-        pdu.buffer.Transport().Close();
+    if (!ReadRequest(pdu)) return false;
+    if (uint8_t reason = RejectionReason(pdu, policy); reason != 0) {
+        Reject(pdu, reason);
         return false;
     }
     if (BuildAccept(pdu)) return true;

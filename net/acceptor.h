@@ -1,5 +1,5 @@
-// The acceptor's side of association establishment: read the peer's A-ASSOCIATE-RQ, decide each
-// presentation context, answer with an A-ASSOCIATE-AC.
+// The acceptor's side of association establishment: read the peer's A-ASSOCIATE-RQ, reject it
+// or decide each presentation context, answer with an A-ASSOCIATE-AC or -RJ.
 #pragma once
 
 #include <string>
@@ -9,21 +9,29 @@
 
 namespace pella {
 
-// True when the abstract syntax is one the server accepts (verification, the storage classes
-// of its table and the two study-root query/retrieve models).
-bool IsAcceptedSopClass(const std::string& abstractSyntax);
+// What the acceptor checks beyond the presentation contexts.
+struct AcceptorPolicy {
+    std::string aeTitle;               // this server's AE title
+    bool requireCalledAETitle = false; // reject requests whose called title is not aeTitle
+};
 
 // The transfer syntax chosen for a proposed context among its offered ones; empty when none
 // is acceptable. Compressed syntaxes win over uncompressed; big endian is never chosen.
 std::string ChooseTransferSyntax(const PresentationContextRQ& proposed);
 
+// The reason to reject the request already read into pdu.request (A-ASSOCIATE-RJ, source 1);
+// 0 when it is not rejected: 7 for a called title other than ours when the policy requires
+// it, 2 for a missing or unknown application context name, 1 for a request without contexts.
+uint8_t RejectionReason(const PDU& pdu, const AcceptorPolicy& policy);
+
 // Answers the request already read into pdu.request with an A-ASSOCIATE-AC (every context
-// decided in the request's order; refused ones with result 4). True when at least one context
-// was accepted.
+// decided in the request's order: 0 accepted, 3 abstract syntax not served, 4 no transfer
+// syntax supported). True when at least one context was accepted.
 bool BuildAccept(PDU& pdu);
 
 // Takes over an accepted connection, reads the A-ASSOCIATE-RQ and answers it. True when at
-// least one context was accepted; otherwise the connection is closed.
-bool AcceptAssociation(PDU& pdu, SocketHandle connection);
+// least one context was accepted; otherwise the connection is closed (after an A-ABORT when
+// the first PDU was not a readable request).
+bool AcceptAssociation(PDU& pdu, SocketHandle connection, const AcceptorPolicy& policy = {});
 
 }  // namespace pella

@@ -17,6 +17,10 @@ constexpr const char* kDefaultCallingAETitle = "KESTRA          ";
 // The implementation version name we announce in associations (files carry their own).
 constexpr const char* kAssociationVersionName = "orvexStation";
 constexpr uint32_t kOurMaxPduLength = 16384;
+// Largest P-DATA-TF this system sends, whatever the peer takes (0 announced = no limit).
+constexpr uint32_t kSendPduCap = 1024 * 1024;
+// The smallest maximum honoured: a P-DATA-TF needs room for its header and one byte.
+constexpr uint32_t kMinSendPduLength = 7;
 // Longest wait for the peer's A-RELEASE-RP; the connection is closed either way.
 constexpr int kReleaseReplyTimeoutSeconds = 30;
 
@@ -33,6 +37,13 @@ public:
 
     bool IsConnected() const { return buffer.Transport().IsConnected(); }
 
+    // The next message ID of this association: 1, 2, 3, ... (0 is skipped after a wrap).
+    uint16_t NextMessageID();
+    // Sets the size of P-DATA-TF PDUs sent from the maximum the peer announced.
+    void SetPeerMaxPduLength(uint32_t announced);
+    // Bytes of a unit that one P-DATA-TF carries (its single value's fragment).
+    std::size_t SendFragmentLength() const { return sendPduLength - 6; }
+
     bool dumpFlag = false;
     // Copies of the answered contexts whose result was acceptance, in the order of the answer.
     std::vector<pella::PresentationContextAC> acceptedContexts;
@@ -45,11 +56,16 @@ public:
     pella::ReleaseRP releaseReply;
     pella::AbortPDU abort;
     pella::PDataRecord data;
+    uint16_t lastMessageID = 0;           // per association: IDs never collide across them
+    uint32_t sendPduLength = pella::kOurMaxPduLength;  // whole P-DATA-TF, header included
 };
 
 namespace pella {
 
 using ::PDU;
+
+// The name of the abstract syntax proposed on a context ("not proposed" when none was).
+std::string ProposedAbstractSyntax(const PDU& pdu, uint8_t contextID);
 
 // Transfer syntaxes offered by OpenAssoc: T first when given, then implicit VR little endian
 // (once).
@@ -60,9 +76,19 @@ std::vector<std::string> OpenAssocSyntaxes(const std::string& wanted);
 std::vector<std::string> StoreAssocSyntaxes(const std::string& fileSyntax,
                                             const std::string& wantedSyntax);
 
+// One presentation context to propose: an abstract syntax and its transfer syntaxes.
+struct ProposedContext {
+    std::string abstractSyntax;
+    std::vector<std::string> transferSyntaxes;
+};
+
 // Fills the request: titles (an empty calling title becomes the default, also in `calling`),
-// one presentation context (ID 1, after resetting the identifier counter) for the abstract
-// syntax with the given transfer syntaxes, and our user information.
+// one presentation context per entry with IDs 1, 3, 5, ... (at most 128), and our user
+// information. False (logged) when there are no contexts or more than 128.
+bool BuildRequest(PDU& pdu, std::string& calling, const std::string& called,
+                  const std::vector<ProposedContext>& contexts);
+
+// The same with one context for the abstract syntax.
 void BuildRequest(PDU& pdu, std::string& calling, const std::string& called,
                   const std::string& abstractSyntax, const std::vector<std::string>& syntaxes);
 
@@ -85,7 +111,13 @@ bool OpenStoreAssoc(PDU& pdu, const std::string& host, const std::string& port,
                     const std::string& abstractSyntax, const std::string& fileSyntax,
                     const std::string& wantedSyntax);
 
-// Sends an A-ABORT and closes the connection.
-void AbortAssociation(PDU& pdu);
+// Sends an A-ABORT with the source and reason and closes the connection. An abort this system
+// decides itself (time-out, undecodable or mis-flagged message) is source 0, reason 0; a
+// protocol error is source 2 with the reason of the fault.
+void AbortAssociation(PDU& pdu, uint8_t source = abort_source::kServiceUser,
+                      uint8_t reason = abort_reason::kNotSpecified);
+
+// Sends an A-ABORT for a protocol error (source 2).
+void AbortForProtocolError(PDU& pdu, uint8_t reason);
 
 }  // namespace pella

@@ -26,6 +26,7 @@ enum CommandField : uint16_t {
 
 constexpr uint16_t kNoDataSet = 0x0101;
 constexpr uint16_t kDataSetPresent = 0x0000;
+constexpr uint16_t kDataSetFollows = 0x0102;  // what this system sends for "a data set follows"
 
 // Command element tags (group 0000).
 constexpr uint16_t kTagAffectedSopClass = 0x0002;

@@ -9,13 +9,15 @@
 #include "data/io/element_header.h"
 #include "data/dump/element_dump.h"
 #include "log/protocol_log.h"
+#include "net/association_failures.h"
 
 namespace pella {
 
 namespace {
 
-// P-DATA-TF PDUs gathered before a send.
-constexpr std::size_t kSendBatch = 64 * 1024;
+// P-DATA-TF PDUs gathered into one send: up to this many bytes or PDUs.
+constexpr std::size_t kSendBatchBytes = 256 * 1024;
+constexpr std::size_t kSendBatchPdus = 64;
 constexpr const char* kGrayscalePrintMeta = "1.2.840.10008.5.1.1.9";
 constexpr const char* kColorPrintMeta = "1.2.840.10008.5.1.1.18";
 
@@ -29,39 +31,41 @@ bool IsColorPrintClass(const std::string& uid) {
            uid == "1.2.840.10008.5.1.1.2" || uid == "1.2.840.10008.5.1.1.4.1";
 }
 
-std::string Trimmed(const std::string& text) {
-    std::size_t first = text.find_first_not_of(' ');
-    if (first == std::string::npos) return "";
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
 void LogDirection(const PDU& pdu, const char* arrow) {
-    WriteLogLine(Trimmed(pdu.accept.callingAETitle) + " " + arrow + " " +
-                 Trimmed(pdu.accept.calledAETitle));
+    WriteLogLine(TrimmedTitle(pdu.accept.callingAETitle) + " " + arrow + " " +
+                 TrimmedTitle(pdu.accept.calledAETitle));
 }
 
-// The encoding of a unit on a context: false when it cannot be sent or read there.
-bool ContextEncoding(const PDU& pdu, uint8_t contextID, bool& explicitVR) {
+struct UnitEncoding {
+    bool explicitVR = false;
+    bool bigEndian = false;
+};
+
+// The encoding of a data set on a context: false when it cannot be sent or read there. Values
+// stay in the byte order they were read in, so a big-endian data set travels on a big-endian
+// context as it stands.
+bool ContextEncoding(const PDU& pdu, uint8_t contextID, UnitEncoding& encoding) {
     std::string syntax;
     if (!FindAcceptedSyntax(pdu, contextID, syntax)) {
         LogFailure("No accepted presentation context " + std::to_string(contextID));
         return false;
     }
-    if (syntax == kExplicitBigEndian) {
-        // Data sets are held little endian; sending them under a big-endian name would
-        // corrupt them.
-        LogFailure("Explicit VR big endian is not supported on the network");
+    const TransferSyntaxInfo* info = FindTransferSyntax(syntax);
+    if (info != nullptr && info->deflated) {
+        LogFailure("Deflated transfer syntax not supported on the network");
         return false;
     }
-    explicitVR = syntax != kImplicitLittleEndian;
+    encoding.explicitVR = syntax != kImplicitLittleEndian;
+    encoding.bigEndian = info != nullptr && info->bigEndian;
     return true;
 }
 
-bool EncodeUnit(PDU& pdu, const ElementList& list, bool explicitVR) {
+bool EncodeUnit(PDU& pdu, const ElementList& list, UnitEncoding encoding) {
+    bool explicitVR = encoding.explicitVR;
     try {
         pdu.data.staging.resize(static_cast<std::size_t>(EncodedListLength(list, explicitVR)));
         if (SerializeElements(list, pdu.data.staging.data(), pdu.data.staging.size(), explicitVR,
-                              false) < 0)
+                              encoding.bigEndian) < 0)
             throw std::runtime_error("element list does not fit its encoded length");
     } catch (const std::exception& error) {
         LogFailure(std::string("Message could not be encoded: ") + error.what());
@@ -77,17 +81,19 @@ bool EncodeUnit(PDU& pdu, const ElementList& list, bool explicitVR) {
 
 bool SendFragments(PDU& pdu, uint8_t contextID) {
     const ByteVector& unit = pdu.data.staging;
-    // Each fragment is one P-DATA-TF; a batch of them leaves in one gathered send, straight
-    // from the staged unit (no copy into the output buffer).
-    constexpr std::size_t kPerBatch = kSendBatch / kMaxFragment + 1;
-    std::array<std::array<uint8_t, kPDataHeaderLength>, kPerBatch> headers;
-    std::array<iovec, 2 * kPerBatch> pieces;
+    // Each fragment is one P-DATA-TF of at most the peer's maximum length (one value, so the
+    // fragment is 6 bytes shorter); a batch of them leaves in one gathered send, straight from
+    // the staged unit (no copy into the output buffer).
+    const std::size_t fragmentLength = pdu.SendFragmentLength();
+    std::array<std::array<uint8_t, kPDataHeaderLength>, kSendBatchPdus> headers;
+    std::array<iovec, 2 * kSendBatchPdus> pieces;
     std::size_t sent = 0;
     if (!pdu.buffer.Flush()) return false;
     while (sent < unit.size()) {
-        std::size_t count = 0;
-        while (count < kPerBatch && sent < unit.size()) {
-            std::size_t n = std::min(kMaxFragment, unit.size() - sent);
+        std::size_t count = 0, batchBytes = 0;
+        while (count < kSendBatchPdus && batchBytes < kSendBatchBytes && sent < unit.size()) {
+            std::size_t n = std::min(fragmentLength, unit.size() - sent);
+            batchBytes += n;
             bool last = sent + n == unit.size();
             uint8_t control = static_cast<uint8_t>((pdu.data.sendControl & kPdvCommand) |
                                                    (last ? kPdvLastFragment : 0));
@@ -106,10 +112,43 @@ bool SendFragments(PDU& pdu, uint8_t contextID) {
     return true;
 }
 
+// An abort this side decides (undecodable or mis-flagged message): source 0, reason 0.
 bool Abort(PDU& pdu, const std::string& reason) {
     LogFailure(reason + ": association aborted");
     AbortAssociation(pdu);
     return false;
+}
+
+// A protocol error: source 2 with its reason.
+bool AbortProtocol(PDU& pdu, uint8_t reason, const std::string& why) {
+    LogFailure(why + ": association aborted");
+    AbortForProtocolError(pdu, reason);
+    return false;
+}
+
+bool ReceivedAbort(PDU& pdu) {
+    bool read = pdu.abort.Read(pdu.buffer);
+    pdu.buffer.Transport().Close();
+    LogFailure("A-ABORT received: " +
+               (read ? AbortText(pdu.abort.source, pdu.abort.reason) : std::string("malformed")));
+    return false;
+}
+
+// Every value of a unit sits on one context and says the same of the unit (command or data
+// set); false, with the reason, for one that does not.
+bool FitsUnit(const PdvHeader& header, bool first, uint8_t unitContext, bool unitCommand,
+              std::string& why) {
+    if (first) return true;
+    if (header.contextID != unitContext) {
+        why = "Fragments of one message on presentation contexts " + std::to_string(unitContext) +
+              " and " + std::to_string(header.contextID);
+        return false;
+    }
+    if (header.IsCommand() != unitCommand) {
+        why = "A message mixes command and data set fragments";
+        return false;
+    }
+    return true;
 }
 
 // Reads values of the current P-DATA-TF (and further ones) until a unit is complete.
@@ -117,6 +156,8 @@ bool ReceiveUnit(PDU& pdu) {
     PDataRecord& data = pdu.data;
     data.complete = false;
     data.staging.clear();
+    bool first = true, unitCommand = false;
+    uint8_t unitContext = 0;
     while (!data.complete) {
         if (data.pendingLength == 0) {
             uint8_t type = 0;
@@ -127,7 +168,7 @@ bool ReceiveUnit(PDU& pdu) {
             switch (type) {
                 case pdu_type::kPDataTF:
                     if (!ReadPDataLength(pdu.buffer, data.pendingLength))
-                        return Abort(pdu, "Malformed P-DATA-TF");
+                        return AbortProtocol(pdu, abort_reason::kInvalidParameterValue, "Malformed P-DATA-TF");
                     continue;
                 case pdu_type::kReleaseRQ:
                     // The normal end of an association for a server; a failure for a requestor
@@ -136,18 +177,29 @@ bool ReceiveUnit(PDU& pdu) {
                     LogProgress("A-RELEASE-RQ received: association released");
                     if (pdu.releaseRequest.Read(pdu.buffer)) pdu.releaseReply.Write(pdu.buffer);
                     return false;
-                case pdu_type::kReleaseRP:
                 case pdu_type::kAbort:
-                    LogFailure(type == pdu_type::kAbort ? "A-ABORT received" : "A-RELEASE-RP received");
-                    pdu.buffer.Transport().Close();
-                    return false;
+                    return ReceivedAbort(pdu);
+                case pdu_type::kAssociateRQ:
+                case pdu_type::kAssociateAC:
+                case pdu_type::kAssociateRJ:
+                case pdu_type::kReleaseRP:
+                    return AbortProtocol(pdu, abort_reason::kUnexpectedPdu,
+                                         "Unexpected PDU type " + std::to_string(type));
                 default:
-                    return Abort(pdu, "Unexpected PDU type " + std::to_string(type));
+                    return AbortProtocol(pdu, abort_reason::kUnrecognizedPdu,
+                                         "Unrecognized PDU type " + std::to_string(type));
             }
         }
         PdvHeader header;
         if (!ReadPdvHeader(pdu.buffer, data.pendingLength, header))
-            return Abort(pdu, "Malformed presentation data value");
+            return AbortProtocol(pdu, abort_reason::kInvalidParameterValue, "Malformed presentation data value");
+        std::string why;
+        if (!FitsUnit(header, first, unitContext, unitCommand, why)) return Abort(pdu, why);
+        if (first) {
+            unitContext = header.contextID;
+            unitCommand = header.IsCommand();
+            first = false;
+        }
         std::size_t fragment = header.FragmentLength();
         std::size_t limit = header.IsCommand() ? kMaxReceivedCommand : data.dataSetLimit;
         if (data.staging.size() + fragment > limit)
@@ -167,12 +219,16 @@ bool ReceiveUnit(PDU& pdu) {
     return true;
 }
 
-bool DecodeUnit(PDU& pdu, ElementList& list) {
-    bool explicitVR = false;
-    if (!ContextEncoding(pdu, pdu.data.messageContextID, explicitVR)) return false;
+bool DecodeUnit(PDU& pdu, ElementList& list, bool command) {
+    // Command sets are implicit VR little endian on every context, but only on accepted ones.
+    UnitEncoding encoding, commandEncoding;
+    if (!ContextEncoding(pdu, pdu.data.messageContextID, command ? commandEncoding : encoding))
+        return false;
+    bool explicitVR = encoding.explicitVR;
     ParseState state;
     state.metaMode = false;
     state.explicitVR = explicitVR;
+    state.bigEndian = encoding.bigEndian;
     state.implicitCommandGroup = true;
     std::size_t first = list.size();
     bool ok = ReadDatasetBytes(pdu.data.staging.data(), pdu.data.staging.size(), state, list);
@@ -187,6 +243,31 @@ bool DecodeUnit(PDU& pdu, ElementList& list) {
     }
     pdu.data.staging.clear();
     return ok;
+}
+
+// A command announces a data set unless its Data Set Type says there is none (an absent
+// Data Set Type announces nothing).
+bool AnnouncesDataSet(const ElementList& list, std::size_t first) {
+    for (std::size_t i = first; i < list.size(); ++i) {
+        const DataElement& e = list[i];
+        if (e.group == 0x0000 && e.element == 0x0800)
+            return e.length >= 2 && HasValue(e) && (e.value[0] | (e.value[1] << 8)) != 0x0101;
+    }
+    return false;
+}
+
+// The unit just received is what the exchange expects: a command when one is due, otherwise
+// the announced data set on its command's context.
+bool ExpectedKind(PDU& pdu) {
+    bool command = (pdu.data.receivedControl & kPdvCommand) != 0;
+    uint8_t announced = pdu.data.announcedDataSetContext;
+    if (announced == 0 && !command) return Abort(pdu, "A data set arrived where a command was due");
+    if (announced != 0 && command) return Abort(pdu, "A command arrived where its announced data set was due");
+    if (announced != 0 && pdu.data.messageContextID != announced)
+        return Abort(pdu, "A data set arrived on presentation context " +
+                              std::to_string(pdu.data.messageContextID) + ", its command on " +
+                              std::to_string(announced));
+    return true;
 }
 
 }  // namespace
@@ -232,9 +313,18 @@ bool SendMessage(PDU& pdu, const ElementList& list, const std::string& sopClassU
     std::string acceptedSyntax;
     uint8_t id = AcceptedContextFor(pdu, sopClassUid, acceptedSyntax);
     if (id == 0) return false;
-    bool explicitVR = false;
-    if (kind != kCommandSet && !ContextEncoding(pdu, id, explicitVR)) return false;
-    if (!EncodeUnit(pdu, list, explicitVR)) return false;
+    return SendUnit(pdu, list, id, kind);
+}
+
+bool SendUnit(PDU& pdu, const ElementList& list, uint8_t id, int kind) {
+    UnitEncoding encoding;
+    if (kind != kCommandSet && !ContextEncoding(pdu, id, encoding)) return false;
+    std::string syntax;
+    if (kind == kCommandSet && !FindAcceptedSyntax(pdu, id, syntax)) {
+        LogFailure("No accepted presentation context " + std::to_string(id));
+        return false;
+    }
+    if (!EncodeUnit(pdu, list, encoding)) return false;
     pdu.data.messageContextID = id;
     pdu.data.sendControl = static_cast<uint8_t>(kind == kCommandSet ? kPdvCommand : 0);
     bool sent = SendFragments(pdu, id);
@@ -245,7 +335,12 @@ bool SendMessage(PDU& pdu, const ElementList& list, const std::string& sopClassU
 bool ReadMessage(PDU& pdu, ElementList& list) {
     if (!pdu.IsConnected()) return false;
     if (!ReceiveUnit(pdu)) return false;
-    if (!DecodeUnit(pdu, list)) return Abort(pdu, "Message could not be decoded");
+    if (!ExpectedKind(pdu)) return false;
+    bool command = (pdu.data.receivedControl & kPdvCommand) != 0;
+    std::size_t first = list.size();
+    if (!DecodeUnit(pdu, list, command)) return Abort(pdu, "Message could not be decoded");
+    pdu.data.announcedDataSetContext =
+        command && AnnouncesDataSet(list, first) ? pdu.data.messageContextID : 0;
     return true;
 }
 

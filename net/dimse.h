@@ -13,9 +13,6 @@ namespace pella {
 constexpr int kCommandSet = 1;
 constexpr int kDataSet = 0;
 
-// Largest fragment of a unit sent in one P-DATA-TF.
-constexpr std::size_t kMaxFragment = 4096;
-
 // The proposed presentation context for a SOP class (print classes travel on the print meta
 // class's context); 0 when none.
 uint8_t FindContextID(const PDU& pdu, const std::string& sopClassUid);
@@ -31,7 +28,13 @@ uint8_t AcceptedContextFor(const PDU& pdu, const std::string& sopClassUid, std::
 // context's accepted syntax) on the context proposed for the SOP class.
 bool SendMessage(PDU& pdu, const ElementList& list, const std::string& sopClassUid, int kind);
 
-// Reads the next complete unit into `list`. A release request is answered and ends the read
+// Sends a command set or data set on the given accepted context (as SendMessage).
+bool SendUnit(PDU& pdu, const ElementList& list, uint8_t contextID, int kind);
+
+// Reads the next complete unit into `list` (its context in pdu.data.messageContextID). The
+// unit must be what the exchange expects: a command set, or, after a command announcing one,
+// a data set on that command's context; all its fragments on one context and flagged alike.
+// Anything else aborts the association (source 0, reason 0). A release request is answered and ends the read
 // with false; a release reply or abort closes; anything else unexpected or undecodable is
 // answered with an A-ABORT.
 bool ReadMessage(PDU& pdu, ElementList& list);

@@ -23,6 +23,17 @@ public:
     uint8_t messageContextID = 0;   // context of the unit being sent, or of the last one received
     uint8_t sendControl = 0;        // control header of the unit being sent
     std::size_t dataSetLimit = kMaxReceivedDataSet;  // largest data set unit accepted
+    // Context of the data set announced by the last command received; 0 when a command is due.
+    uint8_t announcedDataSetContext = 0;
+
+    // Forgets the exchange in progress (the limit stays).
+    void Reset() {
+        pendingLength = 0;
+        staging.clear();
+        complete = false;
+        receivedControl = messageContextID = sendControl = 0;
+        announcedDataSetContext = 0;
+    }
 };
 
 }  // namespace pella

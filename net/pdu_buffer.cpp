@@ -56,14 +56,25 @@ void PduBuffer::WriteU32(uint32_t value) {
     }
 }
 
+void PduBuffer::ClearOutput() {
+    outputBlocks_.clear();
+    outputPending_ = 0;
+}
+
 bool PduBuffer::Flush() {
-    while (!outputBlocks_.empty()) {
-        Block& first = outputBlocks_.front();
-        std::size_t n = first.end - first.begin;
-        if (n > 0 && !transport_.Send(first.data.data() + first.begin, n)) return false;
-        outputPending_ -= n;
-        outputBlocks_.pop_front();
+    if (outputPending_ == 0) {
+        outputBlocks_.clear();
+        return true;
     }
+    // Everything written since the last flush leaves in one gathered send, so a PDU built here
+    // reaches the transport whole.
+    std::vector<iovec> pieces;
+    pieces.reserve(outputBlocks_.size());
+    for (Block& block : outputBlocks_)
+        if (block.end > block.begin) pieces.push_back({block.data.data() + block.begin, block.end - block.begin});
+    if (!transport_.SendPieces(pieces.data(), pieces.size())) return false;
+    outputBlocks_.clear();
+    outputPending_ = 0;
     return true;
 }
 

@@ -38,8 +38,8 @@ public:
     void WriteU16(uint16_t value);
     void WriteU32(uint32_t value);
 
-    // Sends every output block, oldest first, one send per block. A failed send keeps the
-    // unsent blocks and returns false.
+    // Sends every output block, oldest first, in one gathered send. A failed send drops the
+    // connection (part of the output may have left) and returns false.
     bool Flush();
 
     // Takes `count` bytes from the input, receiving more as needed. False, with nothing
@@ -61,6 +61,8 @@ public:
     std::size_t MoveOutputTo(PduBuffer& destination, std::size_t count);
     // Drops all unread input and unsent output.
     void Clear();
+    // Drops unsent output only.
+    void ClearOutput();
 
     std::size_t InputAvailable() const { return inputAvailable_; }
     std::size_t OutputPending() const { return outputPending_; }

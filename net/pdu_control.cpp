@@ -40,6 +40,12 @@ bool AbortPDU::Write(PduBuffer& buffer) const {
     return buffer.Flush();
 }
 
+bool AbortPDU::Read(PduBuffer& buffer) {
+    std::optional<LimitedReader> body = ReadPduBody(buffer, 4, reserved1, pduLength);
+    return body && body->ReadU8(reserved2) && body->ReadU8(reserved3) && body->ReadU8(source) &&
+           body->ReadU8(reason) && body->SkipRest();
+}
+
 bool EncodePDataHeader(uint8_t* out, uint8_t contextID, uint8_t control, uint32_t fragmentLength) {
     if (fragmentLength > kMaxPduLength - 6) return false;
     auto put32 = [](uint8_t* at, uint32_t v) {

@@ -9,6 +9,20 @@
 
 namespace pella {
 
+// A-ABORT sources and the provider's reasons.
+namespace abort_source {
+constexpr uint8_t kServiceUser = 0;    // an abort this side decides itself
+constexpr uint8_t kServiceProvider = 2;  // a protocol error
+}  // namespace abort_source
+namespace abort_reason {
+constexpr uint8_t kNotSpecified = 0;
+constexpr uint8_t kUnrecognizedPdu = 1;
+constexpr uint8_t kUnexpectedPdu = 2;
+constexpr uint8_t kUnrecognizedParameter = 4;
+constexpr uint8_t kUnexpectedParameter = 5;
+constexpr uint8_t kInvalidParameterValue = 6;
+}  // namespace abort_reason
+
 // A-RELEASE-RQ (05 00 00 00 00 04 00 00 00 00) and A-RELEASE-RP (type 06, same layout).
 template <uint8_t Type>
 class ReleasePdu {
@@ -33,21 +47,22 @@ using ReleaseRP = ReleasePdu<pdu_type::kReleaseRP>;
 extern template class ReleasePdu<pdu_type::kReleaseRQ>;
 extern template class ReleasePdu<pdu_type::kReleaseRP>;
 
-// A-ABORT: 07 00 00 00 00 04 00 00 03 01. Every abort this system sends carries source 3 and
-// reason 1, so the record has no read that could change them.
+// A-ABORT: 07 00 00 00 00 04 00 00 source reason.
 class AbortPDU {
 public:
     virtual ~AbortPDU() = default;
 
-    const uint8_t pduType = pdu_type::kAbort;
-    const uint8_t reserved1 = 0;
-    const uint32_t pduLength = 4;
-    const uint8_t reserved2 = 0;
-    const uint8_t reserved3 = 0;
-    const uint8_t source = 3;
-    const uint8_t reason = 1;
+    uint8_t pduType = pdu_type::kAbort;
+    uint8_t reserved1 = 0;
+    uint32_t pduLength = 4;
+    uint8_t reserved2 = 0;
+    uint8_t reserved3 = 0;
+    uint8_t source = abort_source::kServiceUser;
+    uint8_t reason = abort_reason::kNotSpecified;
 
     bool Write(PduBuffer& buffer) const;
+    // Reads the PDU after its type byte; bytes beyond the four fields are skipped.
+    bool Read(PduBuffer& buffer);
 };
 
 // Message control header of a presentation data value.

@@ -30,7 +30,7 @@ bool SubItem::Write(PduBuffer& buffer) {
     ComputeLength();
     WriteItemHeader(buffer, itemType, reserved, itemLength);
     buffer.WriteBytes(text.data(), text.size());
-    return buffer.Flush();
+    return true;
 }
 
 bool SubItem::Read(LimitedReader& reader) {
@@ -68,7 +68,7 @@ bool PresentationContextRQ::Write(PduBuffer& buffer) {
     WriteItemHeader(buffer, itemType, reserved, itemLength);
     buffer.WriteU8(contextID);
     buffer.WriteBytes(reserved2, sizeof reserved2);
-    if (!buffer.Flush() || !abstractSyntax.Write(buffer)) return false;
+    if (!abstractSyntax.Write(buffer)) return false;
     for (SubItem& syntax : transferSyntaxes)
         if (!syntax.Write(buffer)) return false;
     return true;
@@ -114,7 +114,7 @@ bool PresentationContextAC::Write(PduBuffer& buffer) {
     buffer.WriteU8(reserved2);
     buffer.WriteU8(result);
     buffer.WriteU8(reserved3);
-    return buffer.Flush() && transferSyntax.Write(buffer);
+    return transferSyntax.Write(buffer);
 }
 
 bool PresentationContextAC::Read(LimitedReader& reader) {
@@ -153,10 +153,9 @@ uint32_t UserInformation::ComputeLength() {
 bool UserInformation::Write(PduBuffer& buffer) {
     ComputeLength();
     WriteItemHeader(buffer, itemType, reserved, itemLength);
-    if (!buffer.Flush()) return false;
     WriteItemHeader(buffer, item_type::kMaxLength, maxLengthReserved, 4);
     buffer.WriteU32(maxLength);
-    if (!buffer.Flush() || !implementationClassUID.Write(buffer)) return false;
+    if (!implementationClassUID.Write(buffer)) return false;
     return implementationVersionName.text.empty() || implementationVersionName.Write(buffer);
 }
 

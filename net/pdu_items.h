@@ -1,6 +1,6 @@
 // The items and sub-items inside A-ASSOCIATE-RQ and -AC PDUs: text sub-items, presentation
 // contexts as proposed and as answered, and the user information. Each writes itself into a
-// PduBuffer (flushing after its own header, so one PDU leaves in several sends) and reads itself
+// PduBuffer (the enclosing PDU sends the whole at once) and reads itself
 // from a LimitedReader bounded by the enclosing PDU or item. Lengths count the bytes after the
 // length field; ComputeLength returns the whole size on the wire.
 #pragma once

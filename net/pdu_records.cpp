@@ -21,6 +21,12 @@ bool ReadTitle(LimitedReader& reader, std::string& title) {
 
 }  // namespace
 
+std::string TrimmedTitle(const std::string& title) {
+    std::size_t first = title.find_first_not_of(' ');
+    if (first == std::string::npos) return "";
+    return title.substr(first, title.find_last_not_of(' ') - first + 1);
+}
+
 template <typename Context, uint8_t Type>
 AssociatePdu<Context, Type>::AssociatePdu() {
     SetApplicationContext(kApplicationContextName);
@@ -61,10 +67,14 @@ bool AssociatePdu<Context, Type>::Write(PduBuffer& buffer) {
     WriteTitle(buffer, calledAETitle);
     WriteTitle(buffer, callingAETitle);
     buffer.WriteBytes(reserved3.data(), reserved3.size());
-    if (!buffer.Flush() || !applicationContext.Write(buffer)) return false;
-    for (Context& context : presentationContexts)
-        if (!context.Write(buffer)) return false;
-    return userInformation.Write(buffer);
+    bool complete = applicationContext.Write(buffer);
+    for (Context& context : presentationContexts) complete = complete && context.Write(buffer);
+    complete = complete && userInformation.Write(buffer);
+    if (!complete) {
+        buffer.ClearOutput();
+        return false;
+    }
+    return buffer.Flush();
 }
 
 template <typename Context, uint8_t Type>
@@ -107,6 +117,17 @@ bool AssociateRJ::Read(PduBuffer& buffer) {
     std::optional<LimitedReader> body = ReadPduBody(buffer, 4, reserved1, pduLength);
     return body && body->ReadU8(reserved2) && body->ReadU8(result) && body->ReadU8(source) &&
            body->ReadU8(reason) && body->SkipRest();
+}
+
+bool AssociateRJ::Write(PduBuffer& buffer) const {
+    buffer.WriteU8(pduType);
+    buffer.WriteU8(reserved1);
+    buffer.WriteU32(4);
+    buffer.WriteU8(reserved2);
+    buffer.WriteU8(result);
+    buffer.WriteU8(source);
+    buffer.WriteU8(reason);
+    return buffer.Flush();
 }
 
 bool AssociateRJ::ReadWithType(PduBuffer& buffer) { return buffer.ReadU8(pduType) && Read(buffer); }

@@ -25,6 +25,9 @@ constexpr uint8_t kAbort = 0x07;
 
 constexpr const char* kApplicationContextName = "1.2.840.10008.3.1.1.1";
 
+// An AE title without its padding spaces, for logs and comparisons.
+std::string TrimmedTitle(const std::string& title);
+
 // Bytes of an A-ASSOCIATE PDU after its length field and before its first item.
 constexpr uint32_t kAssociateFixedLength = 68;
 
@@ -52,8 +55,8 @@ public:
     void SetApplicationContext(const std::string& name);
 
     uint32_t ComputeLength();
-    // Writes the fixed header, then each item, flushing after each; false when any send fails or
-    // an item is too long for its length field.
+    // Builds the whole PDU and sends it with one call; false when the send fails or an item is
+    // too long for its length field (nothing is sent then).
     bool Write(PduBuffer& buffer);
     // Reads the PDU after its type byte. Fails on a length outside 68 bytes to 16 MiB, on an
     // item that does not fit the PDU, on an unknown item type (in an -AC the rest of the PDU is
@@ -72,7 +75,7 @@ using AssociateAC = AssociatePdu<PresentationContextAC, pdu_type::kAssociateAC>;
 extern template class AssociatePdu<PresentationContextRQ, pdu_type::kAssociateRQ>;
 extern template class AssociatePdu<PresentationContextAC, pdu_type::kAssociateAC>;
 
-// A-ASSOCIATE-RJ; only read, never sent.
+// A-ASSOCIATE-RJ.
 class AssociateRJ {
 public:
     virtual ~AssociateRJ() = default;
@@ -85,6 +88,7 @@ public:
     uint8_t source = 3;  // 1 service user, 2 ACSE provider, 3 presentation provider
     uint8_t reason = 1;
 
+    bool Write(PduBuffer& buffer) const;
     // Reads the PDU after its type byte; bytes beyond the four fields are skipped.
     bool Read(PduBuffer& buffer);
     bool ReadWithType(PduBuffer& buffer);

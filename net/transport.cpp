@@ -262,6 +262,14 @@ bool TcpTransport::WaitReadable() {
 int TcpTransport::Receive(uint8_t* buffer, std::size_t capacity) {
     if (!IsConnected() || capacity == 0) return -1;
     if (!WaitReadable()) {
+        if (lastError_ == ETIMEDOUT) {
+            // The peer went silent: end the association with an A-ABORT of our own (source 0,
+            // reason 0) rather than just vanishing.
+            static const uint8_t kAbortPdu[] = {0x07, 0, 0, 0, 0, 4, 0, 0, 0, 0};
+            ::send(connection_.Get(), kAbortPdu, sizeof kAbortPdu, MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (LogLevel() > 0) WriteLogLine("A-ABORT sent: the peer was silent for " +
+                                             std::to_string(timeoutSeconds_) + " s");
+        }
         Close();
         return -1;
     }

@@ -5,7 +5,7 @@
 # Layers, lowest first; a file may include headers of its own folder and of lower layers only:
 #   pella.h, log/  <-  data/  <-  net/, media/, imaging/  <-  services/  <-  api/
 # net/, media/ and imaging/ stand side by side and do not include one another.
-# Inside data/: model/ <- dictionary/ <- io/, jpeg/ <- dump/, convert/ (again side by side).
+# Inside data/: registry/ <- model/ <- dictionary/ <- io/, jpeg/ <- dump/, convert/, json/ (again side by side).
 # cli/ and app/ (the front ends) include pella.h and their own folder only.
 # tests/, bench/ and fuzz/ may include anything.
 set -uo pipefail
@@ -18,12 +18,14 @@ layer_of() {
     case "$1" in
         pella.h) echo "0 pella.h" ;;
         log/*) echo "0 log" ;;
+        data/registry/*) echo "9 data/registry" ;;
         data/model/*) echo "10 data/model" ;;
         data/dictionary/*) echo "11 data/dictionary" ;;
         data/io/*) echo "12 data/io" ;;
         data/jpeg/*) echo "12 data/jpeg" ;;
         data/dump/*) echo "13 data/dump" ;;
         data/convert/*) echo "13 data/convert" ;;
+        data/json/*) echo "13 data/json" ;;
         data/*) echo "14 data" ;;
         net/*) echo "20 net" ;;
         media/*) echo "20 media" ;;
@@ -43,7 +45,7 @@ allowed() {  # from-layer, to-layer -> 0 when the include is allowed
         return
     fi
     [ "$to_rank" = front ] && return 1
-    # Layers of equal rank (net/media/imaging; dump/convert) never include each other.
+    # Layers of equal rank (net/media/imaging; dump/convert/json) never include each other.
     [ "$to_rank" -lt "$from_rank" ]
 }
 

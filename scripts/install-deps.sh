@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
+  clang libclang-rt-14-dev
   libgtest-dev googletest
   libgdcm-dev
   libjpeg62-turbo-dev
@@ -15,6 +16,7 @@ packages=(
   netbase
   dcmtk python3-pydicom python3-numpy
   bc
+  nlohmann-json3-dev
 )
 
 missing=()

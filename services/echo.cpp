@@ -2,30 +2,28 @@
 
 #include <cstdio>
 
-#include "data/io/element_header.h"
 #include "log/protocol_log.h"
-#include "net/command_set.h"
 #include "net/dimse.h"
-#include "net/identifiers.h"
+#include "net/dimse_messages.h"
 
 namespace pella {
 
 bool WriteEchoRQ(PDU& pdu, const std::string& sopClassUid) {
-    ElementList command;
-    AppendUI(command, 0x0000, kTagAffectedSopClass, sopClassUid);
-    AppendUS(command, 0x0000, kTagCommandField, kCEchoRQ);
-    AppendUS(command, 0x0000, kTagMessageID, NextMessageID());
-    AppendUS(command, 0x0000, kTagDataSetType, kNoDataSet);
-    PrependCommandGroupLength(command);
-    return SendMessage(pdu, command, sopClassUid, kCommandSet);
+    std::string syntax;
+    uint8_t contextID = AcceptedContextFor(pdu, sopClassUid, syntax);
+    if (contextID == 0) return false;
+    DimseCommand request;
+    request.commandField = kCEchoRQ;
+    request.affectedSopClass = sopClassUid;
+    return SendRequest(pdu, contextID, request);
 }
 
 bool ReadEchoRSP(PDU& pdu) {
-    ElementList response;
-    if (!ReadMessage(pdu, response)) return false;
-    uint16_t field = GetElementUS(response, 0x0000, kTagCommandField);
-    uint16_t status = GetElementUS(response, 0x0000, kTagStatus);
-    if (field == kCEchoRSP && status == 0) return true;
+    ReceivedCommand response;
+    if (!ReadCommand(pdu, response)) return false;
+    uint16_t field = response.command.commandField;
+    uint16_t status = response.command.status.value_or(0xFFFF);
+    if (field == kCEchoRSP && response.command.status == 0) return true;
     char text[96];
     std::snprintf(text, sizeof text, "C-ECHO failed: command field 0x%04X, status 0x%04X", field,
                   status);
@@ -43,18 +41,9 @@ bool EchoSCU(const std::string& host, const std::string& port, std::string& call
     return result;
 }
 
-bool WriteEchoRSP(PDU& pdu, const ElementList& request) {
-    const DataElement* affected = FindElement(request, 0x0000, kTagAffectedSopClass);
-    if (affected == nullptr || !HasValue(*affected)) return false;
-    std::string uid = UidText(affected->value, affected->length);
-    ElementList response;
-    AppendUI(response, 0x0000, kTagAffectedSopClass, uid);
-    AppendUS(response, 0x0000, kTagCommandField, kCEchoRSP);
-    AppendUS(response, 0x0000, kTagMessageIDRespondedTo, GetElementUS(request, 0x0000, kTagMessageID));
-    AppendUS(response, 0x0000, kTagDataSetType, GetElementUS(request, 0x0000, kTagDataSetType));
-    AppendUS(response, 0x0000, kTagStatus, 0x0000);
-    PrependCommandGroupLength(response);
-    return SendMessage(pdu, response, uid, kCommandSet);
+bool WriteEchoRSP(PDU& pdu, const ReceivedCommand& request) {
+    if (request.command.affectedSopClass.empty()) return false;
+    return SendResponse(pdu, MakeResponse(request, 0x0000));
 }
 
 }  // namespace pella

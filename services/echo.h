@@ -3,17 +3,16 @@
 
 #include <string>
 
-#include "data/model/element_list.h"
+#include "data/registry/sop_classes.h"
 #include "net/association.h"
+#include "net/dimse_messages.h"
 
 namespace pella {
-
-constexpr const char* kVerificationSopClass = "1.2.840.10008.1.1";
 
 // Sends a C-ECHO-RQ for the SOP class on the open association.
 bool WriteEchoRQ(PDU& pdu, const std::string& sopClassUid);
 
-// Reads the response: true for a C-ECHO-RSP with status 0 (a missing status reads as 0).
+// Reads the response: true for a C-ECHO-RSP with status 0 (one without a status fails).
 bool ReadEchoRSP(PDU& pdu);
 
 // One whole echo: its own association, request, response, release. `calling` may be empty
@@ -21,8 +20,8 @@ bool ReadEchoRSP(PDU& pdu);
 bool EchoSCU(const std::string& host, const std::string& port, std::string& calling,
              const std::string& called);
 
-// Answers a received C-ECHO-RQ with status 0; false (nothing sent) without an Affected SOP
-// Class UID.
-bool WriteEchoRSP(PDU& pdu, const ElementList& request);
+// Answers a received C-ECHO-RQ with status 0 on its context; false (nothing sent) without an
+// Affected SOP Class UID.
+bool WriteEchoRSP(PDU& pdu, const ReceivedCommand& request);
 
 }  // namespace pella

@@ -2,23 +2,6 @@
 
 namespace pella {
 
-namespace {
-constexpr std::size_t kMaxUidLength = 64;
-}
-
-bool IsValidUid(const std::string& uid) {
-    if (uid.empty() || uid.size() > kMaxUidLength) return false;
-    if (uid.front() == '.' || uid.back() == '.') return false;
-    char previous = '\0';
-    for (char c : uid) {
-        bool digit = c >= '0' && c <= '9';
-        if (!digit && c != '.') return false;
-        if (c == '.' && previous == '.') return false;
-        previous = c;
-    }
-    return true;
-}
-
 std::string JoinPath(const std::string& folder, const std::string& name) {
     if (folder.empty()) return name;
     if (folder.back() == '/') return folder + name;

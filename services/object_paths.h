@@ -7,12 +7,9 @@
 #include <string>
 
 #include "data/model/element_list.h"
+#include "data/registry/uid.h"
 
 namespace pella {
-
-// True for a UID that is safe as one path component: 1 to 64 characters, digits and dots only,
-// no empty component (no leading, trailing or doubled dot).
-bool IsValidUid(const std::string& uid);
 
 // Joins a folder and a name with exactly one "/" between them; an empty folder gives the name.
 std::string JoinPath(const std::string& folder, const std::string& name);

@@ -16,8 +16,8 @@ struct SeriesResult {
 
 // Sends the files that SeriesFilesToSend finds, in order, handing each outcome to `sink` (may
 // be empty). The first file names the series: when it cannot be read, nothing is sent and
-// every entry is reported as not sent. A file of another SOP class than the one before it is
-// sent on an association of its own class instead of under a class it does not have.
+// every entry is reported as not sent. The contexts of every file are proposed up front
+// (StoreFiles), so files of several classes share the association.
 SeriesResult SendSeriesReporting(const std::string& folder, StoreTarget& target,
                                  const OutcomeSink& sink);
 

@@ -2,40 +2,33 @@
 
 #include <cstdio>
 
+#include "data/convert/conversion_syntax.h"
 #include "data/convert/dataset_conversion.h"
 #include "data/io/element_header.h"
+#include "data/registry/sop_classes.h"
 #include "log/protocol_log.h"
-#include "net/command_set.h"
 #include "net/dimse.h"
-#include "net/identifiers.h"
+#include "net/dimse_messages.h"
 #include "services/store_session.h"
 
 namespace pella {
 
 namespace {
 
-constexpr uint16_t kDataSetFollows = 0x0102;
 constexpr uint16_t kMediumPriority = 0;
 
 bool IsNativeLittleEndian(const std::string& syntax) {
     return syntax == kImplicitLittleEndian || syntax == kExplicitLittleEndian;
 }
 
-ElementList StoreCommand(const std::string& sopClassUid, const ElementList& data) {
-    ElementList command;
-    AppendUI(command, 0x0000, kTagAffectedSopClass, sopClassUid);
-    AppendUS(command, 0x0000, kTagCommandField, kCStoreRQ);
-    AppendUS(command, 0x0000, kTagMessageID, NextMessageID());
-    AppendUS(command, 0x0000, kTagPriority, kMediumPriority);
-    AppendUS(command, 0x0000, kTagDataSetType, kDataSetFollows);
-    if (const DataElement* instance = FindElement(data, 0x0008, 0x0018)) {
-        // The instance UID's value bytes as stored; an odd length gets its missing pad byte.
-        std::string value;
-        if (HasValue(*instance)) value.assign(reinterpret_cast<const char*>(instance->value),
-                                              static_cast<std::size_t>(instance->length));
-        AppendUI(command, 0x0000, kTagAffectedSopInstance, value);
-    }
-    PrependCommandGroupLength(command);
+// The C-STORE-RQ for a data set: the instance UID's value bytes as stored.
+DimseCommand StoreCommand(const std::string& sopClassUid, const ElementList& data) {
+    DimseCommand command;
+    command.commandField = kCStoreRQ;
+    command.affectedSopClass = sopClassUid;
+    command.priority = kMediumPriority;
+    if (const DataElement* instance = FindElement(data, 0x0008, 0x0018); instance && HasValue(*instance))
+        command.affectedSopInstance = UidText(instance->value, instance->length);
     return command;
 }
 
@@ -59,54 +52,65 @@ const ElementList* DataSetToSend(ElementList& data, ElementList& converted,
     return &converted;
 }
 
-// Reads the data set that a response announced, and drops it.
-void SkipAnnouncedDataSet(PDU& pdu, const ElementList& response) {
-    if (GetElementUS(response, 0x0000, kTagDataSetType) == kNoDataSet) return;
-    ElementList ignored;
-    ReadMessage(pdu, ignored);
-}
-
 }  // namespace
 
 bool CanTravelAs(const std::string& fileSyntax, const std::string& accepted, bool convert) {
-    return accepted == fileSyntax || convert ||
-           (IsNativeLittleEndian(fileSyntax) && IsNativeLittleEndian(accepted));
+    if (accepted == fileSyntax) return true;
+    if (IsNativeLittleEndian(fileSyntax) && IsNativeLittleEndian(accepted)) return true;
+    return convert && IsConvertibleSyntax(fileSyntax) && IsConvertibleSyntax(accepted);
+}
+
+uint8_t StoreContextFor(const PDU& pdu, const std::string& sopClassUid,
+                        const std::string& fileSyntax, bool convert, std::string& accepted) {
+    // The proposals stand in order of preference (wanted, the file's own, conversions); the
+    // first accepted one that the data set can travel on wins.
+    for (const auto& proposed : pdu.request.presentationContexts) {
+        if (proposed.abstractSyntax.text != sopClassUid) continue;
+        std::string syntax;
+        if (FindAcceptedSyntax(pdu, proposed.contextID, syntax) && CanTravelAs(fileSyntax, syntax, convert)) {
+            accepted = syntax;
+            return proposed.contextID;
+        }
+    }
+    return 0;
 }
 
 bool WriteStoreRQ(PDU& pdu, ElementList& data, const std::string& sopClassUid,
                   const std::string& fileSyntax, bool convert) {
     std::string accepted;
-    if (AcceptedContextFor(pdu, sopClassUid, accepted) == 0) return false;
+    uint8_t contextID = StoreContextFor(pdu, sopClassUid, fileSyntax, convert, accepted);
+    if (contextID == 0) {
+        LogFailure("No accepted presentation context for " + SopClassName(sopClassUid) + " in " +
+                   TransferSyntaxName(fileSyntax) +
+                   (convert ? " or a syntax it converts to" : " (conversion not asked for)"));
+        return false;
+    }
     ElementList converted;
     const ElementList* toSend = DataSetToSend(data, converted, fileSyntax, accepted, convert);
     if (toSend == nullptr) return false;
-    ElementList command = StoreCommand(sopClassUid, *toSend);
-    return SendMessage(pdu, command, sopClassUid, kCommandSet) &&
-           SendMessage(pdu, *toSend, sopClassUid, kDataSet);
+    DimseCommand command = StoreCommand(sopClassUid, *toSend);
+    return SendRequest(pdu, contextID, command, toSend);
 }
 
 int32_t ReadStoreRSP(PDU& pdu) {
-    ElementList response;
-    if (!ReadMessage(pdu, response)) {
+    ReceivedCommand response;
+    if (!ReadCommand(pdu, response)) {
         std::string why = LastFailure();
         LogFailure("No C-STORE response could be read" + (why.empty() ? "" : ": " + why));
         return kNoStoreResponse;
     }
-    SkipAnnouncedDataSet(pdu, response);
-    uint16_t field = GetElementUS(response, 0x0000, kTagCommandField);
-    char text[96];
+    if (response.command.HasDataSet()) {
+        ElementList ignored;  // read and dropped, so that the association stays in step
+        if (!ReadDataSet(pdu, ignored)) return kNoStoreResponse;
+    }
+    uint16_t field = response.command.commandField;
     if (field != kCStoreRSP) {
+        char text[96];
         std::snprintf(text, sizeof text, "Response is not a C-STORE-RSP: command field 0x%04X", field);
         LogFailure(text);
         return kNotAStoreResponse;
     }
-    const DataElement* status = FindElement(response, 0x0000, kTagStatus);
-    if (status == nullptr || status->length < 2) {
-        // Reading a missing status as 0 would report an object as stored that may not be.
-        LogFailure("C-STORE-RSP without a status");
-        return kNoStoreResponse;
-    }
-    uint16_t value = GetElementUS(response, 0x0000, kTagStatus);
+    uint16_t value = *response.command.status;
     if (value != 0) LogFailure("C-STORE-RSP " + StoreStatusText(value));
     return value;
 }

@@ -15,11 +15,17 @@ constexpr int32_t kNoStoreResponse = -1;     // nothing valid could be read
 constexpr int32_t kNotAStoreResponse = -2;   // a response to another command
 
 // True when a data set in `fileSyntax` can be sent on a context accepted with `accepted`:
-// the same syntax, implicit and explicit VR little endian crossed (headers re-encoded), or any
-// pair when the caller asked for conversion.
+// the same syntax, implicit and explicit VR little endian crossed (headers re-encoded), or,
+// when the caller asked for conversion, any pair the converter handles.
 bool CanTravelAs(const std::string& fileSyntax, const std::string& accepted, bool convert);
 
-// Sends the C-STORE-RQ and then the data set on the context proposed for the SOP class.
+// The context to send a data set of the class on: the first proposed for the class (proposals
+// stand in order of preference) that was accepted in a syntax the data set can travel as; 0
+// when none. `accepted` receives its transfer syntax.
+uint8_t StoreContextFor(const PDU& pdu, const std::string& sopClassUid,
+                        const std::string& fileSyntax, bool convert, std::string& accepted);
+
+// Sends the C-STORE-RQ and then the data set on the context StoreContextFor chooses.
 // When the accepted transfer syntax differs from `fileSyntax`, the data set is converted into
 // it with `convert`. Without `convert` the values go as read, which only the native
 // little-endian pair (implicit and explicit VR) allows, with the headers (those inside

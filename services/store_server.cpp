@@ -12,8 +12,8 @@
 #include "data/model/nesting_tracker.h"
 #include "log/protocol_log.h"
 #include "net/acceptor.h"
-#include "net/command_set.h"
 #include "net/dimse.h"
+#include "net/dimse_messages.h"
 #include "services/echo.h"
 #include "services/filing.h"
 
@@ -36,18 +36,17 @@ bool EndWithAbort(PDU& pdu, const std::string& reason) {
     return false;
 }
 
-// Handles one C-STORE-RQ: reads the data set, files it, answers.
-bool ServeStore(const StoreServerConfig& config, PDU& pdu, const ElementList& command) {
-    const DataElement* affected = FindElement(command, 0x0000, kTagAffectedSopClass);
-    if (affected == nullptr || !HasValue(*affected))
+// Handles one C-STORE-RQ: reads the data set, files it, answers on the request's context.
+bool ServeStore(const StoreServerConfig& config, PDU& pdu, const ReceivedCommand& request) {
+    if (request.command.affectedSopClass.empty())
         return EndWithAbort(pdu, "C-STORE-RQ without Affected SOP Class UID");
     ElementList dataSet;
-    if (!ReadStoreRequestDataset(pdu, command, dataSet))
+    if (!ReadStoreRequestDataset(pdu, request, dataSet))
         return EndWithAbort(pdu, "The data set of a C-STORE-RQ could not be read");
     std::string syntax;
     FindAcceptedSyntax(pdu, pdu.data.messageContextID, syntax);
     uint16_t status = StoreReceivedObject(config, syntax, dataSet);
-    if (!SendStoreResponse(pdu, command, status))
+    if (!SendStoreResponse(pdu, request, status))
         return EndWithAbort(pdu, "C-STORE-RSP could not be sent");
     return true;
 }
@@ -72,27 +71,14 @@ void DropFileMetaElements(ElementList& dataSet) {
 
 }  // namespace
 
-bool ReadStoreRequestDataset(PDU& pdu, const ElementList& command, ElementList& dataSet) {
-    if (command.empty()) return false;
-    if (GetElementUS(command, 0x0000, kTagCommandField) != kCStoreRQ) return false;
-    if (GetElementUS(command, 0x0000, kTagDataSetType) == kNoDataSet) return false;
-    return ReadMessage(pdu, dataSet);
+bool ReadStoreRequestDataset(PDU& pdu, const ReceivedCommand& request, ElementList& dataSet) {
+    if (request.command.commandField != kCStoreRQ || !request.command.HasDataSet()) return false;
+    return ReadDataSet(pdu, dataSet);
 }
 
-bool SendStoreResponse(PDU& pdu, const ElementList& request, uint16_t status) {
-    const DataElement* affected = FindElement(request, 0x0000, kTagAffectedSopClass);
-    if (affected == nullptr || !HasValue(*affected)) return false;
-    std::string uid = UidText(affected->value, affected->length);
-    uint16_t messageID = GetElementUS(request, 0x0000, kTagMessageID);
-    ElementList response;
-    AppendUI(response, 0x0000, kTagAffectedSopClass, uid);
-    AppendUS(response, 0x0000, kTagCommandField, kCStoreRSP);
-    AppendUS(response, 0x0000, kTagMessageID, messageID);
-    AppendUS(response, 0x0000, kTagMessageIDRespondedTo, messageID);
-    AppendUS(response, 0x0000, kTagDataSetType, kNoDataSet);
-    AppendUS(response, 0x0000, kTagStatus, status);
-    PrependCommandGroupLength(response);
-    return SendMessage(pdu, response, uid, kCommandSet);
+bool SendStoreResponse(PDU& pdu, const ReceivedCommand& request, uint16_t status) {
+    if (request.command.affectedSopClass.empty()) return false;
+    return SendResponse(pdu, MakeResponse(request, status));
 }
 
 uint16_t StoreReceivedObject(const StoreServerConfig& config, const std::string& transferSyntax,
@@ -130,15 +116,17 @@ uint16_t StoreReceivedObject(const StoreServerConfig& config, const std::string&
 bool ServeAssociation(const StoreServerConfig& config, SocketHandle connection) {
     PDU pdu(config.receiveTimeoutSeconds);
     pdu.data.dataSetLimit = config.maxDataSetBytes;
-    if (!AcceptAssociation(pdu, std::move(connection))) return false;
+    if (LogLevel() > 1) pdu.dumpFlag = true;
+    AcceptorPolicy policy{config.aeTitle, config.requireCalledAETitle};
+    if (!AcceptAssociation(pdu, std::move(connection), policy)) return false;
     while (true) {
-        ElementList command;
-        if (!ReadMessage(pdu, command)) {
+        ReceivedCommand command;
+        if (!ReadCommand(pdu, command)) {
             // Released, aborted, closed or silent: the association is over.
             pdu.buffer.Transport().Close();
             return true;
         }
-        uint16_t field = GetElementUS(command, 0x0000, kTagCommandField);
+        uint16_t field = command.command.commandField;
         if (field == kCStoreRQ) {
             if (!ServeStore(config, pdu, command)) return false;
         } else if (field == kCEchoRQ) {

@@ -9,6 +9,7 @@
 
 #include "data/model/element_list.h"
 #include "net/association.h"
+#include "net/dimse_messages.h"
 #include "net/pdu_limits.h"
 #include "net/socket_handle.h"
 #include "net/transport.h"
@@ -29,6 +30,8 @@ struct StoreServerConfig {
     int receiveTimeoutSeconds = kDefaultReceiveTimeoutSeconds;
     std::size_t maxDataSetBytes = kMaxReceivedDataSet;  // a larger object aborts its association
     bool sync = false;  // flush every object and its index lines to the device before answering
+    std::string aeTitle = "PELLA";      // this server's AE title
+    bool requireCalledAETitle = false;  // reject associations not called aeTitle
 };
 
 class StoreServer {
@@ -64,11 +67,11 @@ private:
 bool ServeAssociation(const StoreServerConfig& config, SocketHandle connection);
 
 // Reads the data set announced by a C-STORE-RQ command.
-bool ReadStoreRequestDataset(PDU& pdu, const ElementList& command, ElementList& dataSet);
+bool ReadStoreRequestDataset(PDU& pdu, const ReceivedCommand& request, ElementList& dataSet);
 
-// Sends the C-STORE-RSP for a request with the given status; false without an Affected SOP
-// Class UID in the request (nothing is sent then).
-bool SendStoreResponse(PDU& pdu, const ElementList& request, uint16_t status);
+// Sends the C-STORE-RSP for a request with the given status on the request's context; false
+// without an Affected SOP Class UID in the request (nothing is sent then).
+bool SendStoreResponse(PDU& pdu, const ReceivedCommand& request, uint16_t status);
 
 // Files a received data set (encoded in `transferSyntax`) below the storage folder and in the
 // index; returns the status to answer with. File meta elements (group 0002) in the data set are

@@ -7,14 +7,13 @@
 #include "data/io/element_header.h"
 #include "log/protocol_log.h"
 #include "net/dimse.h"
-#include "services/sop_classes.h"
+#include "data/registry/sop_classes.h"
+#include "data/registry/uid.h"
 #include "services/store.h"
 
 namespace pella {
 
 namespace {
-
-constexpr std::size_t kMaxUidLength = 64;
 
 uint64_t FileSize(const std::string& file) {
     std::error_code ec;
@@ -50,44 +49,97 @@ bool LoadObject(const std::string& file, LoadedObject& object, std::string& reas
     return true;
 }
 
-bool StoreSession::Ready(const LoadedObject& object, std::string& reason) {
-    bool sameClass = openClass_ == object.sopClass;
-    if (sameClass && pdu_ && pdu_->IsConnected()) {
-        // A file whose syntax the open context cannot carry gets an association of its own,
-        // offering its syntax, rather than a refusal.
-        std::string accepted;
-        FindAcceptedSyntax(*pdu_, FindContextID(*pdu_, object.sopClass), accepted);
-        if (CanTravelAs(object.syntax, accepted, target_.convert)) return true;
-        sameClass = false;
+std::vector<std::string> CandidateSyntaxes(const std::string& sopClass, const std::string& fileSyntax,
+                                           const std::string& wantedSyntax, bool convert) {
+    std::vector<std::string> candidates;
+    auto add = [&](const std::string& syntax, bool always) {
+        if (syntax.empty() || (!always && !CanTravelAs(fileSyntax, syntax, convert))) return;
+        for (const std::string& present : candidates)
+            if (present == syntax) return;
+        candidates.push_back(syntax);
+    };
+    // Objects without pixel data are never offered in a syntax meant for images. The wanted
+    // syntax is offered even when this object cannot travel in it, so that the peer's answer
+    // shows whether it takes it; the object then goes on another accepted context.
+    if (!IsNonImageSopClass(sopClass)) add(wantedSyntax, true);
+    add(fileSyntax, true);
+    add(kExplicitLittleEndian, false);
+    add(kImplicitLittleEndian, false);
+    return candidates;
+}
+
+std::vector<ProposedContext> StoreContexts(const std::string& sopClass, const std::string& fileSyntax,
+                                           const std::string& wantedSyntax, bool convert) {
+    std::vector<ProposedContext> contexts;
+    for (const std::string& syntax : CandidateSyntaxes(sopClass, fileSyntax, wantedSyntax, convert))
+        contexts.push_back({sopClass, {syntax}});
+    return contexts;
+}
+
+PlannedObject PeekObject(const std::string& file) {
+    ElementList header;
+    PlannedObject planned;
+    if (!ReadHeaderForDump(file, header)) return planned;
+    planned.syntax = GetElementText(header, 0x0002, 0x0010);
+    planned.sopClass = GetElementText(header, 0x0008, 0x0016);
+    return planned;
+}
+
+std::vector<ProposedContext> StoreSession::ContextsFrom(const LoadedObject& object) const {
+    std::vector<ProposedContext> contexts =
+        StoreContexts(object.sopClass, object.syntax, target_.wantedSyntax, target_.convert);
+    auto known = [&](const ProposedContext& c) {
+        for (const ProposedContext& present : contexts)
+            if (present.abstractSyntax == c.abstractSyntax && present.transferSyntaxes == c.transferSyntaxes)
+                return true;
+        return false;
+    };
+    // filesTaken_ counts the current file, so the plan's files to come start there.
+    for (std::size_t i = filesTaken_; i < plan_.size(); ++i) {
+        if (plan_[i].sopClass.empty() || plan_[i].syntax.empty()) continue;
+        std::vector<ProposedContext> fresh;
+        for (ProposedContext& c : StoreContexts(plan_[i].sopClass, plan_[i].syntax, target_.wantedSyntax, target_.convert))
+            if (!known(c)) fresh.push_back(std::move(c));
+        if (contexts.size() + fresh.size() > kMaxPresentationContexts) break;  // the next association's
+        contexts.insert(contexts.end(), fresh.begin(), fresh.end());
     }
-    if (sameClass && !openFailure_.empty()) {
-        reason = openFailure_;  // no second attempt for the same class in a row
+    return contexts;
+}
+
+bool StoreSession::Ready(const LoadedObject& object, std::string& reason) {
+    std::string accepted;
+    if (pdu_ && pdu_->IsConnected() &&
+        StoreContextFor(*pdu_, object.sopClass, object.syntax, target_.convert, accepted) != 0)
+        return true;
+    std::string key = object.sopClass + " " + object.syntax;
+    if (key == openKey_ && !openFailure_.empty()) {
+        reason = openFailure_;  // no second attempt for the same class and syntax in a row
         return false;
     }
     Close();
-    openClass_ = object.sopClass;
-    if (target_.wantedSyntax.size() > kMaxUidLength) {
-        openFailure_ = "wanted transfer syntax longer than 64 characters";
+    openKey_ = key;
+    if (!target_.wantedSyntax.empty() && !IsValidUid(target_.wantedSyntax)) {
+        openFailure_ = "wanted transfer syntax '" + target_.wantedSyntax + "' is not a valid UID";
         LogFailure(openFailure_);
         reason = openFailure_;
         return false;
     }
     pdu_ = std::make_unique<PDU>();
     if (LogLevel() > 1) pdu_->dumpFlag = true;
-    // Objects without pixel data are never offered in a syntax meant for images.
-    std::string wanted = IsNonImageSopClass(object.sopClass) ? "" : target_.wantedSyntax;
-    // Data sets leave little endian only, so a big-endian file's own syntax is not offered:
-    // a peer accepting it would wait for an object that could never be sent.
-    std::string own = object.syntax == kExplicitBigEndian ? "" : object.syntax;
-    if (wanted == kExplicitBigEndian) wanted.clear();
     ClearLastFailure();
-    if (OpenStoreAssoc(*pdu_, target_.host, target_.port, target_.calling, target_.called,
-                       object.sopClass, own, wanted)) {
+    std::vector<ProposedContext> contexts = ContextsFrom(object);
+    if (BuildRequest(*pdu_, target_.calling, target_.called, contexts) &&
+        RequestAssociation(*pdu_, target_.host, target_.port)) {
         ++opened_;
-        return true;
+        if (StoreContextFor(*pdu_, object.sopClass, object.syntax, target_.convert, accepted) != 0) return true;
+        openFailure_ = "the peer accepted none of the proposed contexts for " + SopClassName(object.sopClass) +
+                       " in " + TransferSyntaxName(object.syntax);
+    } else {
+        openFailure_ = "association not accepted: " + FailureOr("no reason given");
     }
-    openFailure_ = "association not accepted: " + FailureOr("no reason given");
     reason = openFailure_;
+    LogFailure(object.file + ": " + openFailure_);
+    if (pdu_->IsConnected()) ReleaseAssociation(*pdu_);
     pdu_.reset();
     return false;
 }
@@ -108,6 +160,7 @@ StoreOutcome StoreSession::Send(LoadedObject& object) {
 }
 
 StoreOutcome StoreSession::SendFile(const std::string& file) {
+    ++filesTaken_;
     LoadedObject object;
     StoreOutcome outcome;
     if (!LoadObject(file, object, outcome.reason)) {
@@ -121,13 +174,17 @@ StoreOutcome StoreSession::SendFile(const std::string& file) {
 void StoreSession::Close() {
     if (pdu_) ReleaseAssociation(*pdu_);
     pdu_.reset();
-    openClass_.clear();
+    openKey_.clear();
     openFailure_.clear();
 }
 
 bool StoreFiles(const std::vector<std::string>& files, StoreTarget& target,
                 const OutcomeSink& sink) {
     StoreSession session(target);
+    std::vector<PlannedObject> plan;
+    plan.reserve(files.size());
+    for (const std::string& file : files) plan.push_back(PeekObject(file));
+    session.PlanAhead(std::move(plan));
     bool allStored = !files.empty();
     for (const std::string& file : files) {
         StoreOutcome outcome = session.SendFile(file);

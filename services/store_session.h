@@ -43,13 +43,35 @@ struct LoadedObject {
     uint64_t bytes = 0;
 };
 
+// The SOP class and transfer syntax of a file, read from its header without the pixel data;
+// both empty when the file cannot be read.
+struct PlannedObject {
+    std::string sopClass;
+    std::string syntax;
+};
+PlannedObject PeekObject(const std::string& file);
+
 // Reads the file's data set and transfer syntax; false (with `reason`) when the file cannot
 // be read, has no transfer syntax, or its data set has no SOP Class UID.
 bool LoadObject(const std::string& file, LoadedObject& object, std::string& reason);
 
-// One association at a time, opened for the SOP class of the object being sent and kept open
-// while the following objects are of the same class. An object of another class closes it and
-// opens one for its own class, so that no object is announced under a class it does not have.
+// The transfer syntaxes to propose for an object, best first: the wanted syntax (not for
+// classes without pixel data), the file's own syntax (any, sent unchanged when accepted), then
+// the uncompressed little-endian ones it can travel as (the crossing between them, or a
+// conversion when asked for).
+std::vector<std::string> CandidateSyntaxes(const std::string& sopClass, const std::string& fileSyntax,
+                                           const std::string& wantedSyntax, bool convert);
+
+// One presentation context per candidate syntax (so the peer cannot pick its own preference
+// among them), for the object's class.
+std::vector<ProposedContext> StoreContexts(const std::string& sopClass, const std::string& fileSyntax,
+                                           const std::string& wantedSyntax, bool convert);
+
+// One association at a time, opened with one context per candidate syntax of the object being
+// sent and, when the files to come are known (PlanAhead), of theirs too, up to 128 contexts;
+// kept open while the following objects can travel on one of its accepted contexts. Any other
+// object closes it and opens the next, so that no object is announced under a class it does
+// not have.
 class StoreSession {
 public:
     explicit StoreSession(StoreTarget& target) : target_(target) {}
@@ -57,6 +79,8 @@ public:
     StoreSession(const StoreSession&) = delete;
     StoreSession& operator=(const StoreSession&) = delete;
 
+    // The files that SendFile will be given after the current one, in order.
+    void PlanAhead(std::vector<PlannedObject> upcoming) { plan_ = std::move(upcoming); }
     StoreOutcome Send(LoadedObject& object);
     // Reads the file, then Send.
     StoreOutcome SendFile(const std::string& file);
@@ -68,12 +92,16 @@ public:
 private:
     // True with an association open for the class; false (with `reason`) when none could be.
     bool Ready(const LoadedObject& object, std::string& reason);
+    // The contexts to propose for the object, and for the planned files after it while they fit.
+    std::vector<ProposedContext> ContextsFrom(const LoadedObject& object) const;
 
     StoreTarget& target_;
     std::unique_ptr<PDU> pdu_;
-    std::string openClass_;    // class of the current association (or of the failed attempt)
-    std::string openFailure_;  // why the association for openClass_ could not be opened
+    std::string openKey_;      // class and syntax of the last object an association was opened for
+    std::string openFailure_;  // why that association could not be used
     int opened_ = 0;
+    std::vector<PlannedObject> plan_;  // every file of the run, in order (may be empty)
+    std::size_t filesTaken_ = 0;       // files handed to SendFile so far
 };
 
 // Sends every file in order through one StoreSession, handing each outcome to `sink` (may be

@@ -19,11 +19,14 @@ bool ConversionFailed(const std::string& reason) {
 
 ConversionFlags MakeConversionFlags(const std::string& targetSyntax,
                                     const std::string& sourceSyntax) {
+    ParseState source, target;
+    ApplyTransferSyntax(source, sourceSyntax);
+    ApplyTransferSyntax(target, targetSyntax);
     ConversionFlags flags;
-    flags.sourceExplicit = sourceSyntax != kImplicitLittleEndian;
-    flags.targetExplicit = targetSyntax != kImplicitLittleEndian;
-    flags.sourceBigEndian = sourceSyntax == kExplicitBigEndian;
-    flags.targetBigEndian = targetSyntax == kExplicitBigEndian;
+    flags.sourceExplicit = source.explicitVR;
+    flags.targetExplicit = target.explicitVR;
+    flags.sourceBigEndian = source.bigEndian;
+    flags.targetBigEndian = target.bigEndian;
     return flags;
 }
 

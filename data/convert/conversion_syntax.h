@@ -3,10 +3,10 @@
 
 #include <string>
 
+#include "data/registry/transfer_syntaxes.h"
+
 namespace pella {
 
-constexpr const char* kJpegLossless = "1.2.840.10008.1.2.4.70";  // process 14, predictor 1
-constexpr const char* kJpegBaseline = "1.2.840.10008.1.2.4.50";
 
 // The five syntaxes the converter handles, as source and as target.
 bool IsConvertibleSyntax(const std::string& uid);

@@ -6,6 +6,7 @@
 #include "data/io/dataset_writer.h"
 #include "data/io/meta_header.h"
 #include "data/io/safe_file_replace.h"
+#include "data/registry/uid.h"
 #include "log/protocol_log.h"
 
 namespace pella {
@@ -33,9 +34,10 @@ bool Fail(const std::string& fileName, const std::string& reason) {
 
 }  // namespace
 
-bool AppendMetaHeaderToFile(const std::string& fileName, const std::string& transferSyntaxUid) {
-    if (!IsWellFormedUid(transferSyntaxUid))
-        return Fail(fileName, "'" + transferSyntaxUid + "' is not a transfer syntax UID");
+bool AppendMetaHeaderToFile(const std::string& fileName, const std::string& givenSyntaxUid) {
+    if (!IsValidUid(givenSyntaxUid))
+        return Fail(fileName, "'" + givenSyntaxUid + "' is not a transfer syntax UID");
+    const std::string transferSyntaxUid(WithoutUidPadding(givenSyntaxUid));
     if (HasPart10Prefix(fileName)) return Fail(fileName, "already has a preamble and \"DICM\"");
 
     ParseState syntax;

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <vector>
 
+#include "data/dictionary/dictionary.h"
+#include "data/registry/transfer_syntaxes.h"
 #include "log/protocol_log.h"
 
 namespace pella {
@@ -49,11 +51,14 @@ struct FileReadOptions {
     bool allowOneShort;      // a value missing only its last byte at the end of a file
     ElementList* metaList;   // group 0002 elements (the data list when null)
     ElementList* dataList;
+    std::vector<uint64_t>* dataOffsets = nullptr;  // where each data-list value starts
 };
 
 // An undefined-length UN element in an explicit data set is a sequence whose contents are
 // implicit VR little endian up to its closing delimiter. This switches the parse state for
 // those contents and back, and marks the element "SQ" so that writers re-encode it correctly.
+// The contents get the table's VRs: the data set around them is explicit, and a writer must
+// give every element in it a VR that reads back.
 class ImplicitSequenceTracker {
 public:
     void Observe(ParseState& state, DataElement& e) {
@@ -69,6 +74,13 @@ public:
             return;
         }
         bool closes = e.group == 0xFFFE && (e.element == 0xE00D || e.element == 0xE0DD);
+        if (e.group != 0xFFFE && e.vr[0] == '\0') {
+            LookupVR(e);
+            // Undefined length: a sequence whose items are read on here. A defined-length
+            // sequence keeps its implicit VR value bytes, which is what a UN value holds.
+            if (e.length == kUndefinedLength) std::memcpy(e.vr, "SQ", 2);
+            else if (VrIs(e.vr, "SQ")) std::memcpy(e.vr, "UN", 2);
+        }
         if (closes) {
             if (--depth_ == 0) {
                 state.explicitVR = saved_.explicitVR;
@@ -77,6 +89,15 @@ public:
         } else if (e.length == kUndefinedLength) {
             ++depth_;
         }
+    }
+
+    // Leaves `state` telling the data set's own encoding, also when the input ended inside
+    // such a sequence.
+    void End(ParseState& state) {
+        if (depth_ == 0) return;
+        depth_ = 0;
+        state.explicitVR = saved_.explicitVR;
+        state.bigEndian = saved_.bigEndian;
     }
 
 private:
@@ -124,7 +145,11 @@ bool ReadElements(ByteSource& source, ParseState& state, const FileReadOptions& 
                      " is cut short or holds an impossible length";
             return false;
         }
-        if (options.stopAtPixelData && header.group == 0x7FE0) return true;
+        if (options.stopAtPixelData && header.group == 0x7FE0) {
+            unSequences.End(state);
+            return true;
+        }
+        uint64_t valueOffset = source.Position();
         uint64_t valueLength = header.length > 0 ? static_cast<uint64_t>(header.length) : 0;
         if (source.Position() + valueLength >= endOfMeta) state.metaMode = false;
 
@@ -140,7 +165,7 @@ bool ReadElements(ByteSource& source, ParseState& state, const FileReadOptions& 
             // group, wherever it stands in that group (an implicit meta group overrides it).
             if (header.element == 0x0010 && readInMeta) {
                 std::string syntax = UidText(element->value, element->length);
-                if (syntax == kDeflatedExplicitLittleEndian) {
+                if (syntax == kDeflatedLittleEndian) {
                     reason = kDeflatedRefusal;
                     return false;
                 }
@@ -157,24 +182,25 @@ bool ReadElements(ByteSource& source, ParseState& state, const FileReadOptions& 
             !sawTransferSyntax)
             GuessDataSetEncoding(state, source);
         unSequences.Observe(state, *element);
-        ElementList& target =
-            (header.group == 0x0002 && options.metaList) ? *options.metaList : *options.dataList;
-        target.Append(std::move(element));
+        bool toMeta = header.group == 0x0002 && options.metaList;
+        if (!toMeta && options.dataOffsets) options.dataOffsets->push_back(valueOffset);
+        (toMeta ? *options.metaList : *options.dataList).Append(std::move(element));
     }
+    unSequences.End(state);
     return true;
 }
 
 }  // namespace
 
 bool ReadPart10File(const std::string& fileName, ElementList& metaList, ElementList& dataList,
-                    ParseState& state) {
+                    ParseState& state, std::vector<uint64_t>* dataOffsets) {
     ByteVector bytes;
     if (!LoadFile(fileName, bytes)) return FileRefused(fileName, kUnreadableFile);
     MemorySource source(bytes.data(), bytes.size(), kPreambleSize);
     if (!HasDicmPrefix(source)) return FileRefused(fileName, kNoPart10Prefix);
     state = ParseState{};
     std::string reason;
-    if (!ReadElements(source, state, {true, false, true, &metaList, &dataList}, reason))
+    if (!ReadElements(source, state, {true, false, true, &metaList, &dataList, dataOffsets}, reason))
         return FileRefused(fileName, reason);
     return true;
 }
@@ -205,7 +231,7 @@ bool ReadHeaderForDump(const std::string& fileName, ElementList& list) {
 
 bool ReadRawDataset(const std::string& fileName, ElementList& list,
                     const std::string& transferSyntaxUid) {
-    if (transferSyntaxUid == kDeflatedExplicitLittleEndian)
+    if (transferSyntaxUid == kDeflatedLittleEndian)
         return FileRefused(fileName, kDeflatedRefusal);
     ByteVector bytes;
     if (!LoadFile(fileName, bytes)) return FileRefused(fileName, kUnreadableFile);

@@ -2,7 +2,9 @@
 // Values keep the byte order of their encoding; only tags and lengths are decoded.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "data/io/element_header.h"
 #include "data/model/element_list.h"
@@ -11,9 +13,10 @@ namespace pella {
 
 // Reads a Part 10 file (preamble and "DICM" required) into the meta group list and the data
 // set list, appending to both. `state` tells afterwards how the data set was encoded.
-// On failure the lists keep what was read before the failure.
+// On failure the lists keep what was read before the failure. With `dataOffsets`, the file
+// offset of each data-list element's value is appended there, one per element.
 bool ReadPart10File(const std::string& fileName, ElementList& metaList, ElementList& dataList,
-                    ParseState& state);
+                    ParseState& state, std::vector<uint64_t>* dataOffsets = nullptr);
 
 // As ReadPart10File, keeping only the data set; `syntaxOut` receives the transfer syntax UID.
 // A file without (0002,0010) fails.

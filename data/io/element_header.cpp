@@ -45,16 +45,10 @@ std::string UidText(const uint8_t* value, int32_t length) {
 }
 
 void ApplyTransferSyntax(ParseState& state, const std::string& uid) {
-    if (uid == kImplicitLittleEndian) {
-        state.explicitVR = false;
-        state.bigEndian = false;
-    } else if (uid == kExplicitBigEndian) {
-        state.explicitVR = true;
-        state.bigEndian = true;
-    } else {
-        state.explicitVR = true;
-        state.bigEndian = false;
-    }
+    // Unknown syntaxes read as explicit VR little endian, as every later one is.
+    const TransferSyntaxInfo* info = FindTransferSyntax(uid);
+    state.explicitVR = info == nullptr || info->explicitVR;
+    state.bigEndian = info != nullptr && info->bigEndian;
 }
 
 bool ReadElementHeader(ParseState& state, ByteSource& source, ElementHeader& header) {

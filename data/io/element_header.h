@@ -6,6 +6,7 @@
 
 #include "data/io/byte_source.h"
 #include "data/model/element_list.h"
+#include "data/registry/transfer_syntaxes.h"
 
 namespace pella {
 
@@ -23,10 +24,6 @@ struct ElementHeader {
     int32_t length = 0;         // -1 for the undefined length
 };
 
-constexpr const char* kImplicitLittleEndian = "1.2.840.10008.1.2";
-constexpr const char* kExplicitLittleEndian = "1.2.840.10008.1.2.1";
-constexpr const char* kExplicitBigEndian = "1.2.840.10008.1.2.2";
-constexpr const char* kDeflatedExplicitLittleEndian = "1.2.840.10008.1.2.1.99";
 
 // A UID value as text: up to its first zero byte, trailing padding spaces dropped.
 std::string UidText(const uint8_t* value, int32_t length);

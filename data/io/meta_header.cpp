@@ -16,13 +16,6 @@ void AppendPaddedText(ElementList& list, uint16_t element, const char* vr,
 
 }  // namespace
 
-bool IsWellFormedUid(const std::string& text) {
-    if (text.empty() || text.size() > 64) return false;
-    for (char c : text)
-        if (c != '.' && (c < '0' || c > '9')) return false;
-    return true;
-}
-
 void BuildMetaHeader(ElementList& metaList, const std::string& sopClassUid,
                      const std::string& sopInstanceUid, const std::string& transferSyntaxUid,
                      bool explicitVR) {

@@ -10,9 +10,6 @@ namespace pella {
 constexpr const char* kImplementationClassUid = "1.2.826.0.1.3680043.2.7777.999";
 constexpr const char* kImplementationVersionName = "korvantel";
 
-// True for a UID: 1 to 64 characters, digits and dots only.
-bool IsWellFormedUid(const std::string& text);
-
 // Empties `metaList` and fills it with the seven meta elements: group length, version 00 01,
 // SOP class, SOP instance and transfer syntax UIDs (odd lengths padded with a zero byte),
 // implementation class UID and version name. The group length is computed last.

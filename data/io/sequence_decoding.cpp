@@ -24,25 +24,38 @@ bool ExpandValue(const DataElement& element, ElementList& list, bool explicitVR,
 
 bool IsItem(const DataElement& e) { return e.group == 0xFFFE && e.element == 0xE000; }
 
-bool FlattenLevel(ParseState& state, const DataElement& element, ElementList& list, int depth) {
+// Where the flattened elements' values stand in the encoding the element came from.
+struct OffsetTrail {
+    std::vector<uint64_t>* offsets;  // one per appended element; null when not wanted
+    void Add(uint64_t offset) const {
+        if (offsets) offsets->push_back(offset);
+    }
+};
+
+bool FlattenLevel(ParseState& state, const DataElement& element, uint64_t valueOffset,
+                  ElementList& list, const OffsetTrail& trail, int depth) {
     if (depth > kMaxSequenceDepth) return false;
     list.Append(NewElement(element.group, element.element, kUndefinedLength, nullptr, element.vr));
+    trail.Add(valueOffset);
     if (HasValue(element)) {
         MemorySource source(element.value, static_cast<std::size_t>(element.length));
         while (source.Position() < source.Size()) {
             ElementHeader header;
             if (!ReadElementHeader(state, source, header)) return false;
+            uint64_t innerOffset = valueOffset + source.Position();
             ElementPtr inner = ReadElementValue(source, header, /*allowOneShort=*/false);
             if (!inner) return false;
             if ((IsItem(*inner) || VrIs(inner->vr, "SQ")) && HasValue(*inner)) {
-                if (!FlattenLevel(state, *inner, list, depth + 1)) return false;
+                if (!FlattenLevel(state, *inner, innerOffset, list, trail, depth + 1)) return false;
             } else {
                 list.Append(std::move(inner));
+                trail.Add(innerOffset);
             }
         }
     }
     bool isSequence = VrIs(element.vr, "SQ");
     list.Append(NewElement(0xFFFE, isSequence ? 0xE0DD : 0xE00D, 0, nullptr, "DL"));
+    trail.Add(valueOffset + static_cast<uint64_t>(element.length > 0 ? element.length : 0));
     return true;
 }
 
@@ -58,8 +71,9 @@ bool dictionary::Exp_One_SQ(const DataElement& element, ElementList& list, bool 
     return ok;
 }
 
-bool FlattenSequence(ParseState& state, const DataElement& element, ElementList& list) {
-    return FlattenLevel(state, element, list, 1);
+bool FlattenSequence(ParseState& state, const DataElement& element, ElementList& list,
+                     std::vector<uint64_t>* offsets, uint64_t valueOffset) {
+    return FlattenLevel(state, element, valueOffset, list, OffsetTrail{offsets}, 1);
 }
 
 }  // namespace pella

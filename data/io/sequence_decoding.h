@@ -2,6 +2,9 @@
 // elements, or every level into the flat, undefined-length list form.
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include "data/io/element_header.h"
 #include "data/model/element_list.h"
 
@@ -26,7 +29,9 @@ public:
 // Appends to `list`: the element's tag and VR with undefined length, its decoded contents
 // (nested defined-length items and sequences expanded the same way), and the closing
 // delimiter. False when the value cannot be decoded or nests too deep; what was appended
-// until then stays in the list.
-bool FlattenSequence(ParseState& state, const DataElement& element, ElementList& list);
+// until then stays in the list. With `offsets`, the offset of each appended element's value is
+// appended there, counted from wherever the element's own value starts (`valueOffset`).
+bool FlattenSequence(ParseState& state, const DataElement& element, ElementList& list,
+                     std::vector<uint64_t>* offsets = nullptr, uint64_t valueOffset = 0);
 
 }  // namespace pella

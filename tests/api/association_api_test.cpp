@@ -12,9 +12,7 @@ using namespace testing_support;
 
 TEST(AssociationApi, CallerDrivenEchoAndReleaseOnDelete) {
     ScriptedPeer peer;
-    Bytes response;  // C-ECHO-RSP, status 0, as implicit VR little endian
-    for (uint8_t b : {0, 0, 0, 0, 4, 0, 0, 0, 10, 0, 0, 0, 0, 0, 0, 1, 2, 0, 0, 0, 0x30, 0x80})
-        response.push_back(b);
+    Bytes response = EchoResponseCommand(0);
     peer.ReadPdu().Send(AcceptBytes(1, "1.2.840.10008.1.2")).ReadPdu().Send(PData(1, 3, response))
         .ReadPdu().Send(kReleaseRP);
     peer.Start();

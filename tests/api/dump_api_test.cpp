@@ -1,5 +1,8 @@
-// The exported DICOMHeader and DumpListToLines.
+// The exported DICOMHeader, DumpListToLines and DICOMJson.
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
 
 #include <string>
 #include <vector>
@@ -61,4 +64,35 @@ TEST(DICOMHeaderApi, TruncatedHeaderFailsAndKeepsWhatWasRead) {
     EXPECT_EQ(DICOMHeader(dir.Write("t.dcm", file.Bytes()).c_str(), list), 0);
     EXPECT_EQ(ElementCount(list), 6);
     DestroyElementList(list);
+}
+
+TEST(DICOMJsonApi, GivesTheDataSetWithPixelDataAsAUriOfItsBytes) {
+    TempDir dir;
+    DicomBytes file = Preamble();
+    file.Raw(MetaGroup("1.2.840.10008.1.2"));
+    file.Implicit(0x0010, 0x0010, "Doe^John");
+    file.TagLength(0x7FE0, 0x0010, 2000).Text(std::string(2000, 'p'));
+    std::vector<uint8_t> bytes = file.Bytes();
+    std::string name = dir.Write("a b%.dcm", bytes);
+    std::string uri = "file://" + std::filesystem::absolute(dir.Path()).string() + "/a%20b%25.dcm";
+
+    char* text = DICOMJson(name.c_str(), 1024);
+    ASSERT_NE(text, nullptr);
+    nlohmann::json json = nlohmann::json::parse(text);
+    FreeText(text);
+    EXPECT_EQ(json["00100010"], nlohmann::json::parse(R"({"vr":"PN","Value":[{"Alphabetic":"Doe^John"}]})"));
+    EXPECT_EQ(json["7FE00010"]["vr"], "OW");
+    EXPECT_EQ(json["7FE00010"]["BulkDataURI"],
+              uri + "?offset=" + std::to_string(bytes.size() - 2000) + "&length=2000");
+    EXPECT_FALSE(json.contains("00020010"));
+
+    text = DICOMJson(name.c_str(), -1);
+    ASSERT_NE(text, nullptr);
+    json = nlohmann::json::parse(text);
+    FreeText(text);
+    EXPECT_EQ(json["7FE00010"]["InlineBinary"].get<std::string>().substr(0, 8), "cHBwcHBw");
+
+    EXPECT_EQ(DICOMJson(dir.File("missing.dcm").c_str(), 0), nullptr);
+    EXPECT_EQ(DICOMJson(nullptr, 0), nullptr);
+    FreeText(nullptr);
 }

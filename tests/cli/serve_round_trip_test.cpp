@@ -7,6 +7,7 @@
 #include <set>
 
 #include "data/io/dataset_reader.h"
+#include "data/registry/sop_classes.h"
 #include "net/acceptor.h"
 #include "support/run_command.h"
 #include "support/peer_process.h"
@@ -47,7 +48,7 @@ int CopyServableSamples(const fs::path& folder) {
         if (syntax != "1.2.840.10008.1.2" && syntax != "1.2.840.10008.1.2.1" &&
             syntax != "1.2.840.10008.1.2.4.70")
             continue;
-        if (!IsAcceptedSopClass(GetElementText(data, 0x0008, 0x0016))) continue;
+        if (!IsServedSopClass(GetElementText(data, 0x0008, 0x0016))) continue;
         if (!seen.insert(GetElementText(data, 0x0008, 0x0018)).second) continue;
         fs::copy_file(path, folder / path.filename());
         ++copied;

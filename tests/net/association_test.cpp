@@ -55,13 +55,14 @@ Bytes ExpectedEchoRequest() {
     return b;
 }
 
-// The C-ECHO-RQ with message ID 3: 68 bytes of command in an 80-byte P-DATA-TF.
+// The C-ECHO-RQ with message ID 1 (the association's first): 68 bytes of command in an
+// 80-byte P-DATA-TF.
 Bytes ExpectedEchoCommandPdu() {
     Bytes command = {0, 0, 0, 0, 4, 0, 0, 0, 0x38, 0, 0, 0, 0, 0, 2, 0, 0x12, 0, 0, 0};
     PutText(command, kVerification);
     command.push_back(0);
     for (auto tail : {std::string("\x00\x00\x00\x01\x02\x00\x00\x00\x30\x00", 10),
-                      std::string("\x00\x00\x10\x01\x02\x00\x00\x00\x03\x00", 10),
+                      std::string("\x00\x00\x10\x01\x02\x00\x00\x00\x01\x00", 10),
                       std::string("\x00\x00\x00\x08\x02\x00\x00\x00\x01\x01", 10)})
         PutText(command, tail);
     EXPECT_EQ(command.size(), 68u);
@@ -80,7 +81,7 @@ bool OpenAgainst(PDU& pdu, ScriptedPeer& peer, const std::string& offered = "") 
 
 TEST(Association, EchoSendsTheExactRequestCommandAndRelease) {
     ScriptedPeer peer;
-    peer.ReadPdu().Send(AcceptBytes(1, kImplicit)).ReadPdu().Send(PData(1, 0x03, EchoResponse(3, 0)))
+    peer.ReadPdu().Send(AcceptBytes(1, kImplicit)).ReadPdu().Send(PData(1, 0x03, EchoResponse(1, 0)))
         .ReadPdu().Send(kReleaseRP);
     peer.Start();
     std::string calling;
@@ -130,32 +131,45 @@ TEST(Association, LongTitlesAreCutTo16Characters) {
     EXPECT_EQ(std::string(pdus[0].begin() + 26, pdus[0].begin() + 42), "CALLING-TITLE-FA");
 }
 
-TEST(Association, DataSetIsCutIntoFragmentsOf4096Bytes) {
-    ScriptedPeer peer;
-    peer.ReadPdu().Send(AcceptBytes(1, kImplicit)).ReadPdu().ReadPdu().ReadPdu().ReadPdu().Send(kReleaseRP);
-    peer.Start();
-    PDU pdu(5);
-    ASSERT_TRUE(OpenAgainst(pdu, peer));
-    ElementList data;
-    std::vector<uint8_t> value(9992, 0xAB);  // 8 header bytes + 9992 = 10000
-    data.Append(NewElement(0x0009, 0x1001, 9992, value.data(), "OB"));
-    ASSERT_TRUE(SendMessage(pdu, data, kVerification, kDataSet));
-    ReleaseAssociation(pdu);
-    auto pdus = peer.Finish();
-    ASSERT_EQ(pdus.size(), 5u);
-    const std::size_t sizes[3] = {4096, 4096, 1808};
-    const uint8_t controls[3] = {0x00, 0x00, 0x02};
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(pdus[1 + i].size(), sizes[i] + 12) << i;
-        EXPECT_EQ(pdus[1 + i][10], 1) << i;  // context ID
-        EXPECT_EQ(pdus[1 + i][11], controls[i]) << i;
+// The peer's maximum PDU length bounds the whole P-DATA-TF variable field: with one value per
+// PDU a fragment holds the maximum - 6 bytes; a maximum of 0 means no limit (our cap applies).
+TEST(Association, DataSetFragmentsFollowThePeersMaximumPduLength) {
+    struct Case {
+        uint32_t announced;
+        std::vector<std::size_t> fragments;
+    };
+    const Case cases[] = {{4096, {4090, 4090, 1820}}, {16384, {10000}}, {0, {10000}}, {5000, {4994, 4994, 12}}};
+    for (const Case& c : cases) {
+        ScriptedPeer peer;
+        peer.ReadPdu().Send(AcceptBytes(1, kImplicit, 0, c.announced));
+        for (std::size_t i = 0; i < c.fragments.size(); ++i) peer.ReadPdu();
+        peer.ReadPdu().Send(kReleaseRP);
+        peer.Start();
+        PDU pdu(5);
+        ASSERT_TRUE(OpenAgainst(pdu, peer));
+        ElementList data;
+        std::vector<uint8_t> value(9992, 0xAB);  // 8 header bytes + 9992 = 10000
+        data.Append(NewElement(0x0009, 0x1001, 9992, value.data(), "OB"));
+        ASSERT_TRUE(SendMessage(pdu, data, kVerification, kDataSet));
+        ReleaseAssociation(pdu);
+        auto pdus = peer.Finish();
+        ASSERT_EQ(pdus.size(), c.fragments.size() + 2) << c.announced;
+        for (std::size_t i = 0; i < c.fragments.size(); ++i) {
+            const Bytes& p = pdus[1 + i];
+            EXPECT_EQ(p.size(), c.fragments[i] + 12) << c.announced << " " << i;
+            if (c.announced != 0) {
+                EXPECT_LE(p.size() - 6, c.announced);
+            }
+            EXPECT_EQ(p[10], 1);  // context ID
+            EXPECT_EQ(p[11], i + 1 == c.fragments.size() ? 0x02 : 0x00);
+        }
     }
 }
 
 TEST(Association, ShortLengthVRLongerThan65535GoesAsUN) {
     ScriptedPeer peer;
     peer.ReadPdu().Send(AcceptBytes(1, kExplicit));
-    for (int i = 0; i < 18; ++i) peer.ReadPdu();
+    for (int i = 0; i < 5; ++i) peer.ReadPdu();  // 70012 bytes in fragments of 16378
     peer.ReadPdu().Send(kReleaseRP);
     peer.Start();
     PDU pdu(5);
@@ -172,19 +186,21 @@ TEST(Association, ShortLengthVRLongerThan65535GoesAsUN) {
     EXPECT_EQ(first, expected);
 }
 
-TEST(Association, BigEndianContextIsNeverSentOn) {
+// A data set read from a big-endian file keeps its values in that order, so on a context
+// accepted in explicit VR big endian it goes as it stands, with big-endian headers.
+TEST(Association, BigEndianContextCarriesBigEndianHeaders) {
     ScriptedPeer peer;
-    peer.ReadPdu().Send(AcceptBytes(1, "1.2.840.10008.1.2.2")).ReadPdu().Send(kReleaseRP);
+    peer.ReadPdu().Send(AcceptBytes(1, "1.2.840.10008.1.2.2")).ReadPdu().ReadPdu().Send(kReleaseRP);
     peer.Start();
     PDU pdu(5);
     ASSERT_TRUE(OpenAgainst(pdu, peer, "1.2.840.10008.1.2.2"));
     ElementList data;
     data.Append(NewElement(0x0010, 0x0020, 2, "ID", "LO"));
-    EXPECT_FALSE(SendMessage(pdu, data, kVerification, kDataSet));
+    EXPECT_TRUE(SendMessage(pdu, data, kVerification, kDataSet));
     ReleaseAssociation(pdu);
     auto pdus = peer.Finish();
-    ASSERT_EQ(pdus.size(), 2u);
-    EXPECT_EQ(pdus[1], kReleaseRQ);  // nothing between the request and the release
+    ASSERT_EQ(pdus.size(), 3u);
+    EXPECT_EQ(pdus[1], PData(1, 0x02, Bytes{0x00, 0x10, 0x00, 0x20, 'L', 'O', 0x00, 0x02, 'I', 'D'}));
 }
 
 TEST(Association, SendingForAnUnproposedClassSendsNothing) {
@@ -213,6 +229,7 @@ TEST(Association, RefusedContextClosesWithoutRelease) {
 TEST(Association, CommandAndDataSetInOnePduAndOneBytePdvs) {
     ElementList command;
     AppendUS(command, 0x0000, kTagCommandField, kCEchoRSP);
+    AppendUS(command, 0x0000, kTagDataSetType, kDataSetPresent);
     PrependCommandGroupLength(command);
     Bytes commandBytes = SerializeList(command, false, false);
     ElementList data;
@@ -230,8 +247,8 @@ TEST(Association, CommandAndDataSetInOnePduAndOneBytePdvs) {
     twoValues.push_back(1);
     twoValues.push_back(0x02);
     twoValues.insert(twoValues.end(), dataBytes.begin(), dataBytes.end());
-    // Then the data set again, one byte per value.
-    Bytes oneByteValues;
+    // Then the command and the data set again, the data set one byte per value.
+    Bytes oneByteValues = PData(1, 0x03, commandBytes);
     for (std::size_t i = 0; i < dataBytes.size(); ++i) {
         bool last = i + 1 == dataBytes.size();
         Bytes piece = PData(1, last ? 0x02 : 0x00, Bytes{dataBytes[i]});
@@ -242,12 +259,13 @@ TEST(Association, CommandAndDataSetInOnePduAndOneBytePdvs) {
     peer.Start();
     PDU pdu(5);
     ASSERT_TRUE(OpenAgainst(pdu, peer));
-    ElementList first, second, third;
+    ElementList first, second, again, third;
     ASSERT_TRUE(ReadMessage(pdu, first));
     EXPECT_EQ(GetElementUS(first, 0x0000, kTagCommandField), kCEchoRSP);
     EXPECT_EQ(std::string(first[1].vr), "US");  // VRs of implicit data from the dictionary
     ASSERT_TRUE(ReadMessage(pdu, second));
     EXPECT_EQ(GetElementText(second, 0x0010, 0x0020), "ID42");
+    ASSERT_TRUE(ReadMessage(pdu, again));
     ASSERT_TRUE(ReadMessage(pdu, third));
     EXPECT_EQ(GetElementText(third, 0x0010, 0x0020), "ID42");
     ReleaseAssociation(pdu);

@@ -67,9 +67,8 @@ TEST(AssociatePdus, EchoRequestIsWrittenByteForByte) {
     EXPECT_EQ(sent, expected);
     EXPECT_EQ(Bytes(sent.begin(), sent.begin() + 10), (Bytes{0x01, 0, 0, 0, 0, 0xCD, 0, 1, 0, 0}));
     EXPECT_EQ(Bytes(sent.begin() + 74, sent.begin() + 78), (Bytes{0x10, 0, 0, 0x15}));
-    // Header, application context, context header, two syntaxes, user information header and
-    // its three sub-items: each leaves in its own send.
-    EXPECT_EQ(DumpedBlockSizes(log), (std::vector<int>{74, 25, 8, 21, 21, 4, 8, 34, 16}));
+    // The whole PDU leaves in one send.
+    EXPECT_EQ(DumpedBlockSizes(log), (std::vector<int>{211}));
 }
 
 TEST(AssociatePdus, RequestReadsBackWhatWasWritten) {
@@ -194,8 +193,13 @@ TEST(ControlPdus, ReleaseAndAbortAreTheTenBytes) {
     EXPECT_EQ(pipe.Sent(), (Bytes{0x05, 0, 0, 0, 0, 4, 0, 0, 0, 0}));
     ASSERT_TRUE(releaseReply.Write(pipe.buffer));
     EXPECT_EQ(pipe.Sent(), (Bytes{0x06, 0, 0, 0, 0, 4, 0, 0, 0, 0}));
+    // An abort of our own: source 0 (service user), reason 0; a protocol error: source 2.
     ASSERT_TRUE(abort.Write(pipe.buffer));
-    EXPECT_EQ(pipe.Sent(), (Bytes{0x07, 0, 0, 0, 0, 4, 0, 0, 3, 1}));
+    EXPECT_EQ(pipe.Sent(), (Bytes{0x07, 0, 0, 0, 0, 4, 0, 0, 0, 0}));
+    abort.source = abort_source::kServiceProvider;
+    abort.reason = abort_reason::kUnexpectedPdu;
+    ASSERT_TRUE(abort.Write(pipe.buffer));
+    EXPECT_EQ(pipe.Sent(), (Bytes{0x07, 0, 0, 0, 0, 4, 0, 0, 2, 2}));
 
     // Release PDUs read back; the reply's type is stored, not checked.
     pipe.Feed({0x05, 0, 0, 0, 0, 4, 0, 0, 0, 0, 0x07, 0, 0, 0, 0, 4, 0, 0, 2, 0});

@@ -52,8 +52,11 @@ TEST(EchoAgainstStorescp, RejectedAssociationFailsWithTheReason) {
     SetLogSettings(0, file);
     std::string calling;
     EXPECT_FALSE(EchoSCU("127.0.0.1", std::to_string(port), calling, "STORESCP"));
-    EXPECT_NE(ReadText(file).find("Association Rejected..."), std::string::npos);
-    EXPECT_EQ(LastFailure(), "Association Rejected...");
+    // storescp --refuse rejects permanently as the service user, no reason given.
+    const std::string reason =
+        "Association Rejected: result 1 (permanent), source 1 (service user), reason 1 (no reason given)";
+    EXPECT_NE(ReadText(file).find(reason), std::string::npos);
+    EXPECT_EQ(LastFailure(), reason);
 }
 
 TEST(EchoAgainstStorescp, NobodyListeningFailsQuickly) {

@@ -13,19 +13,6 @@ const char* const kHostileUids[] = {"../x", "..", ".", "1..2", "", "1.2/3", "/et
                                     "/tmp/x", ".1.2", "1.2.", "1.2.3a", "1.2 3", "1\\2",
                                     "1.2.3\n", "-1.2"};
 
-TEST(ValidUid, AcceptsDigitsAndDotsUpTo64Characters) {
-    EXPECT_TRUE(IsValidUid("1"));
-    EXPECT_TRUE(IsValidUid("1.2.840.10008.5.1.4.1.1.2"));
-    EXPECT_TRUE(IsValidUid(std::string(64, '1')));
-    EXPECT_TRUE(IsValidUid("0.0.0"));
-}
-
-TEST(ValidUid, RefusesWhatCouldLeaveAFolderOrIsNoUid) {
-    for (const char* uid : kHostileUids) EXPECT_FALSE(IsValidUid(uid)) << "'" << uid << "'";
-    EXPECT_FALSE(IsValidUid(std::string(65, '1')));
-    EXPECT_FALSE(IsValidUid(std::string("1.2\0.3", 6)));
-}
-
 TEST(ObjectPaths, JoinPathPutsOneSlashBetween) {
     EXPECT_EQ(JoinPath("store", "1.2"), "store/1.2");
     EXPECT_EQ(JoinPath("store/", "1.2"), "store/1.2");

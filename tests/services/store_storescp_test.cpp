@@ -47,25 +47,30 @@ TEST(StoreSCUAgainstStorescp, EveryObjectArrivesAsItWasSent) {
     EXPECT_EQ(peer.Compare(PydicomFile("CT_small.dcm")).exitCode, 1);
 }
 
-TEST(StoreSCUAgainstStorescp, ExplicitFileForAnImplicitPreferringPeer) {
+TEST(StoreSCUAgainstStorescp, ExplicitFileForAnImplicitOnlyPeer) {
     StorescpRun peer;
-    ASSERT_TRUE(peer.Start({"+xi"}));  // prefers implicit VR little endian
-    // Without conversion the values go as read; the peer stores what it accepted: implicit.
+    ASSERT_TRUE(peer.Start({"+xi"}));  // accepts implicit VR little endian only
+    // Only the implicit context is accepted: the headers are re-encoded, the values go as read.
     ASSERT_TRUE(Store(peer, PydicomFile("CT_small.dcm"))) << LastFailure();
     CommandResult asRead = peer.Compare(PydicomFile("CT_small.dcm"));
     EXPECT_EQ(asRead.exitCode, 0) << asRead.out;
     EXPECT_EQ(FirstLine(asRead.out), "1.2.840.10008.1.2");
-    std::filesystem::remove_all(peer.Out());
-    std::filesystem::create_directories(peer.Out());
-    ASSERT_TRUE(Store(peer, PydicomFile("CT_small.dcm"), "", true)) << LastFailure();
-    CommandResult converted = peer.Compare(PydicomFile("CT_small.dcm"));
-    EXPECT_EQ(converted.exitCode, 0) << converted.out;
-    EXPECT_EQ(FirstLine(converted.out), "1.2.840.10008.1.2");
-    // The offer named the file's syntax before implicit VR.
+    // One context per syntax, the file's own first, so the peer cannot pick among them.
     auto proposals = peer.Proposals();
-    ASSERT_FALSE(proposals.empty());
-    EXPECT_EQ(proposals[0].second,
-              std::vector<std::string>({"LittleEndianExplicit", "LittleEndianImplicit"}));
+    ASSERT_EQ(proposals.size(), 2u);
+    EXPECT_EQ(proposals[0].second, std::vector<std::string>({"LittleEndianExplicit"}));
+    EXPECT_EQ(proposals[1].second, std::vector<std::string>({"LittleEndianImplicit"}));
+}
+
+// A peer that accepts both little-endian contexts gets the file's own syntax, whatever it
+// prefers.
+TEST(StoreSCUAgainstStorescp, BothContextsAcceptedSendsTheFilesOwnSyntax) {
+    StorescpRun peer;
+    ASSERT_TRUE(peer.Start());
+    ASSERT_TRUE(Store(peer, PydicomFile("MR_small_implicit.dcm"))) << LastFailure();
+    CommandResult compared = peer.Compare(PydicomFile("MR_small_implicit.dcm"));
+    EXPECT_EQ(compared.exitCode, 0) << compared.out;
+    EXPECT_EQ(FirstLine(compared.out), "1.2.840.10008.1.2");
 }
 
 TEST(StoreSCUAgainstStorescp, ImplicitFileForAnExplicitPreferringPeer) {
@@ -83,18 +88,19 @@ TEST(StoreSCUAgainstStorescp, NonImageClassesAreNeverOfferedTheWantedSyntax) {
     EXPECT_TRUE(Store(peer, PydicomFile("reportsi.dcm"), kJpegLossless)) << LastFailure();  // Basic Text SR
     EXPECT_TRUE(Store(peer, PydicomFile("rtplan.dcm"), kJpegLossless)) << LastFailure();
     EXPECT_TRUE(Store(peer, PydicomFile("CT_small.dcm"), kJpegLossless)) << LastFailure();
-    auto proposals = peer.Proposals();
-    ASSERT_EQ(proposals.size(), 3u);
-    EXPECT_EQ(proposals[0].first, "BasicTextSRStorage");
-    EXPECT_EQ(proposals[0].second,
-              std::vector<std::string>({"LittleEndianExplicit", "LittleEndianImplicit"}));
-    EXPECT_EQ(proposals[1].first, "RTPlanStorage");
-    EXPECT_EQ(proposals[1].second, std::vector<std::string>({"LittleEndianImplicit"}));
-    // An image class is offered the wanted syntax first.
-    EXPECT_EQ(proposals[2].first, "CTImageStorage");
-    EXPECT_EQ(proposals[2].second,
-              std::vector<std::string>({"JPEGLossless:Non-hierarchical-1stOrderPrediction",
-                                        "LittleEndianExplicit", "LittleEndianImplicit"}));
+    // One context per syntax, the file's own first: SR explicit, implicit; RT plan implicit,
+    // explicit; CT the wanted syntax first, then explicit and implicit.
+    using Proposal = std::pair<std::string, std::vector<std::string>>;
+    const std::vector<Proposal> expected = {
+        {"BasicTextSRStorage", {"LittleEndianExplicit"}},
+        {"BasicTextSRStorage", {"LittleEndianImplicit"}},
+        {"RTPlanStorage", {"LittleEndianImplicit"}},
+        {"RTPlanStorage", {"LittleEndianExplicit"}},
+        {"CTImageStorage", {"JPEGLossless:Non-hierarchical-1stOrderPrediction"}},
+        {"CTImageStorage", {"LittleEndianExplicit"}},
+        {"CTImageStorage", {"LittleEndianImplicit"}},
+    };
+    EXPECT_EQ(peer.Proposals(), expected);
 }
 
 TEST(StoreSCUAgainstStorescp, JpegLosslessWantedAndConvertedRestoresTheSourcePixels) {
@@ -114,16 +120,25 @@ TEST(StoreSCUAgainstStorescp, JpegLosslessWantedAndConvertedRestoresTheSourcePix
     EXPECT_EQ(compared.exitCode, 0) << compared.out;
 }
 
-TEST(StoreSCUAgainstStorescp, BigEndianFileIsNeverSentAsRead) {
+TEST(StoreSCUAgainstStorescp, BigEndianFileGoesAsItStandsOrIsRefusedWithTheReason) {
     StorescpRun peer;
-    ASSERT_TRUE(peer.Start());
-    // Its values are big endian; on a little-endian context they would arrive corrupt.
-    EXPECT_FALSE(Store(peer, PydicomFile("MR_small_bigendian.dcm")));
-    EXPECT_NE(LastFailure().find("cannot travel there unconverted"), std::string::npos) << LastFailure();
-    EXPECT_EQ(peer.Compare(PydicomFile("MR_small_bigendian.dcm")).exitCode, 2);  // nothing stored
+    ASSERT_TRUE(peer.Start());  // accepts big endian
+    EXPECT_TRUE(Store(peer, PydicomFile("MR_small_bigendian.dcm"))) << LastFailure();
+    CommandResult compared = peer.Compare(PydicomFile("MR_small_bigendian.dcm"));
+    EXPECT_EQ(compared.exitCode, 0) << compared.out;
+    EXPECT_EQ(FirstLine(compared.out), "1.2.840.10008.1.2.2");
     auto proposals = peer.Proposals();
     ASSERT_EQ(proposals.size(), 1u);
-    EXPECT_EQ(proposals[0].second, std::vector<std::string>({"LittleEndianImplicit"}));
+    EXPECT_EQ(proposals[0].second, std::vector<std::string>({"BigEndianExplicit"}));
+
+    // A peer taking implicit VR only: on a little-endian context the values would arrive
+    // corrupt, so without conversion nothing is sent.
+    StorescpRun implicitOnly;
+    ASSERT_TRUE(implicitOnly.Start({"+xi"}));
+    EXPECT_FALSE(Store(implicitOnly, PydicomFile("MR_small_bigendian.dcm")));
+    EXPECT_NE(LastFailure().find("context 1 (MR Image Storage) refused: transfer syntaxes not supported"),
+              std::string::npos) << LastFailure();
+    EXPECT_EQ(implicitOnly.Compare(PydicomFile("MR_small_bigendian.dcm")).exitCode, 2);
 }
 
 TEST(StoreSCUAgainstStorescp, BigEndianFileConvertedArrivesEqual) {
@@ -299,7 +314,7 @@ TEST_F(SendSeriesAgainstStorescp, UnreadableFirstFileSendsNothing) {
     EXPECT_NE(LastFailure().find("holds no DICOM file"), std::string::npos);
 }
 
-TEST_F(SendSeriesAgainstStorescp, AnotherClassGoesOnItsOwnAssociation) {
+TEST_F(SendSeriesAgainstStorescp, AnotherClassSharesTheOneAssociation) {
     auto cts = MakeSeries(folder, 2);
     ASSERT_EQ(cts.size(), 2u);
     std::string plan = folder + "/img05.dcm";  // sorts between img0 and img1
@@ -308,11 +323,13 @@ TEST_F(SendSeriesAgainstStorescp, AnotherClassGoesOnItsOwnAssociation) {
     EXPECT_TRUE(result.allStored);
     ASSERT_EQ(got.outcomes.size(), 3u);
     EXPECT_EQ(got.outcomes[1].file, plan);
-    EXPECT_EQ(peer.Associations(), 3);
+    // The contexts of every file are proposed up front: one association.
+    EXPECT_EQ(peer.Associations(), 1);
     for (const auto& file : {cts[0], plan, cts[1]}) EXPECT_EQ(peer.Compare(file).exitCode, 0) << file;
     auto proposals = peer.Proposals();
-    ASSERT_EQ(proposals.size(), 3u);
-    EXPECT_EQ(proposals[1].first, "RTPlanStorage");
+    ASSERT_EQ(proposals.size(), 4u);  // CT explicit and implicit, RT plan implicit and explicit
+    EXPECT_EQ(proposals[2].first, "RTPlanStorage");
+    EXPECT_EQ(proposals[3].first, "RTPlanStorage");
 }
 
 TEST_F(SendSeriesAgainstStorescp, PresentationStateSeriesIsNotOfferedTheWantedSyntax) {
@@ -323,8 +340,8 @@ TEST_F(SendSeriesAgainstStorescp, PresentationStateSeriesIsNotOfferedTheWantedSy
                               file}).exitCode, 0);
     EXPECT_TRUE(SendExported(kJpegLossless)) << LastFailure();
     auto proposals = peer.Proposals();
-    ASSERT_EQ(proposals.size(), 1u);
+    ASSERT_EQ(proposals.size(), 2u);
     EXPECT_EQ(proposals[0].first, "GrayscaleSoftcopyPresentationStateStorage");
-    EXPECT_EQ(proposals[0].second,
-              std::vector<std::string>({"LittleEndianExplicit", "LittleEndianImplicit"}));
+    EXPECT_EQ(proposals[0].second, std::vector<std::string>({"LittleEndianExplicit"}));
+    EXPECT_EQ(proposals[1].second, std::vector<std::string>({"LittleEndianImplicit"}));
 }

@@ -93,6 +93,18 @@ inline std::vector<uint8_t> MetaGroup(const std::string& transferSyntax) {
     return group.Bytes();
 }
 
+// An explicit VR little endian file that opens a sequence sent as UN with undefined length
+// (0009,1010), whose contents are implicit: an undefined-length item holding (0008,1150) "1.2".
+// The caller closes item and sequence (or not) and goes on.
+inline DicomBytes UnSequenceFileStart() {
+    DicomBytes file = Preamble();
+    file.Raw(MetaGroup("1.2.840.10008.1.2.1"));
+    file.U16(0x0009).U16(0x1010).Text("UN").U16(0).U32(0xFFFFFFFF);
+    file.TagLength(0xFFFE, 0xE000, 0xFFFFFFFF);
+    file.Implicit(0x0008, 0x1150, std::string("1.2\0", 4));
+    return file;
+}
+
 // Items of defined length nested `depth` deep, for tests of hostile nesting.
 inline std::vector<uint8_t> NestedItems(int depth) {
     std::vector<uint8_t> inner;

@@ -118,7 +118,8 @@ inline void PutU32(Bytes& b, uint32_t v) {
 inline void PutText(Bytes& b, const std::string& s) { b.insert(b.end(), s.begin(), s.end()); }
 
 // An A-ASSOCIATE-AC accepting context `id` with `syntax` (result 0) or refusing it.
-inline Bytes AcceptBytes(uint8_t id, const std::string& syntax, uint8_t result = 0) {
+inline Bytes AcceptBytes(uint8_t id, const std::string& syntax, uint8_t result = 0,
+                         uint32_t maxLength = 16384) {
     Bytes items;
     items.push_back(0x10);
     items.push_back(0);
@@ -142,7 +143,7 @@ inline Bytes AcceptBytes(uint8_t id, const std::string& syntax, uint8_t result =
     items.push_back(0x51);
     items.push_back(0);
     PutU16(items, 4);
-    PutU32(items, 16384);
+    PutU32(items, maxLength);
     items.push_back(0x52);
     items.push_back(0);
     PutU16(items, static_cast<uint16_t>(uid.size()));
@@ -169,6 +170,31 @@ inline Bytes PData(uint8_t id, uint8_t control, const Bytes& fragment) {
     pdu.push_back(control);
     pdu.insert(pdu.end(), fragment.begin(), fragment.end());
     return pdu;
+}
+
+// An implicit VR little endian command element holding a 16-bit value.
+inline void PutCommandUS(Bytes& b, uint16_t element, uint16_t value) {
+    for (uint8_t x : {uint8_t{0}, uint8_t{0}, static_cast<uint8_t>(element), static_cast<uint8_t>(element >> 8),
+                      uint8_t{2}, uint8_t{0}, uint8_t{0}, uint8_t{0}, static_cast<uint8_t>(value),
+                      static_cast<uint8_t>(value >> 8)})
+        b.push_back(x);
+}
+
+// A C-ECHO-RSP command set (implicit VR little endian): class, field, ID responded to, no data
+// set, and the status (left out with withStatus false).
+inline Bytes EchoResponseCommand(uint16_t status, uint16_t respondedTo = 1, bool withStatus = true) {
+    const std::string uid("1.2.840.10008.1.1\0", 18);
+    Bytes body = {0, 0, 2, 0, 18, 0, 0, 0};
+    PutText(body, uid);
+    PutCommandUS(body, 0x0100, 0x8030);
+    PutCommandUS(body, 0x0120, respondedTo);
+    PutCommandUS(body, 0x0800, 0x0101);
+    if (withStatus) PutCommandUS(body, 0x0900, status);
+    Bytes command = {0, 0, 0, 0, 4, 0, 0, 0};
+    uint32_t length = static_cast<uint32_t>(body.size());
+    for (int shift = 0; shift < 32; shift += 8) command.push_back(static_cast<uint8_t>(length >> shift));
+    command.insert(command.end(), body.begin(), body.end());
+    return command;
 }
 
 inline const Bytes kReleaseRP = {0x06, 0, 0, 0, 0, 4, 0, 0, 0, 0};

@@ -165,7 +165,7 @@ TEST(AppendMetaHeader, FailuresLeaveTheFileAsItWas) {
 
     std::string bare = Copy(dir, "ExplVR_LitEndNoMeta.dcm", "bare.dcm");
     std::vector<uint8_t> bareBytes = ReadAll(bare);
-    for (const char* bad : {"", "explicit", "1.2.840.10008.1.2.1 ", "1.2.3.x"})
+    for (const char* bad : {"", "explicit", "1.2.840.10008.1.2.1  ", "1..2", "1.2.3.x"})
         EXPECT_FALSE(AppendMetaHeaderToFile(bare, bad)) << bad;
     // Truncated inside a value: not readable as a data set.
     std::string cut = dir.Write("cut.dcm", std::vector<uint8_t>(bareBytes.begin(), bareBytes.end() - 40));

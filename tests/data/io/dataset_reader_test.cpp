@@ -322,11 +322,7 @@ TEST(FlattenSequence, RefusesHostileNestingAndTruncatedContent) {
 }
 
 TEST(Part10Reader, UndefinedLengthUnIsAnImplicitSequence) {
-    DicomBytes file = Preamble();
-    file.Raw(MetaGroup("1.2.840.10008.1.2.1"));
-    file.U16(0x0009).U16(0x1010).Text("UN").U16(0).U32(0xFFFFFFFF);
-    file.TagLength(0xFFFE, 0xE000, 0xFFFFFFFF);
-    file.Implicit(0x0008, 0x1150, std::string("1.2\0", 4));
+    DicomBytes file = testing_support::UnSequenceFileStart();
     file.TagLength(0xFFFE, 0xE00D, 0);
     file.TagLength(0xFFFE, 0xE0DD, 0);
     file.Explicit(0x0010, 0x0020, "LO", "ID");  // explicit again after the delimiter
@@ -335,7 +331,7 @@ TEST(Part10Reader, UndefinedLengthUnIsAnImplicitSequence) {
     ASSERT_EQ(r.data.size(), 6u);
     EXPECT_EQ(std::string(r.data[0].vr), "SQ");
     EXPECT_EQ(r.data[2].length, 4);
-    EXPECT_EQ(r.data[2].vr[0], '\0');
+    EXPECT_EQ(std::string(r.data[2].vr), "UI");  // the table's VR: the data set is explicit
     EXPECT_EQ(Value(r.data[5]), "ID");
     EXPECT_TRUE(r.state.explicitVR);
 }

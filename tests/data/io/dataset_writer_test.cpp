@@ -11,10 +11,14 @@
 #include "log/protocol_log.h"
 #include "support/dicom_bytes.h"
 #include "support/log_file.h"
+#include "support/run_command.h"
+#include "support/sample_files.h"
 #include "support/temp_dir.h"
 
 using namespace pella;
+using testing_support::Capture;
 using testing_support::DicomBytes;
+using testing_support::PydicomFile;
 using testing_support::ReadAll;
 using testing_support::ReadText;
 using testing_support::TempDir;
@@ -232,4 +236,74 @@ TEST(WritePart10File, WithoutMetaOnlyTheDataSetAndFailureWhenNotCreatable) {
     EXPECT_EQ(ReadAll(file), expected.Bytes());
     EXPECT_FALSE(WritePart10File(dir.File("no/such/folder/x.dcm"), nullptr, data, true, false));
     EXPECT_FALSE(WritePart10File(dir.Path().string(), nullptr, data, true, false));  // a folder
+}
+
+// A sequence sent as UN with undefined length holds implicit VR contents. Written back into an
+// explicit data set they must carry VRs that read back the same way: the table's for known
+// tags, SQ for undefined-length ones, UN (implicit value bytes) for defined-length sequences.
+TEST(WritePart10File, ContentsOfUnSequencesAreWrittenSoThatTheyReadBack) {
+    DicomBytes implicitItem;
+    implicitItem.Implicit(0x0008, 0x1150, std::string("1.2\0", 4));
+    DicomBytes file = testing_support::UnSequenceFileStart();
+    file.TagLength(0x0009, 0x1020, 0xFFFFFFFF);  // a private sequence, undefined length
+    file.TagLength(0xFFFE, 0xE000, 0xFFFFFFFF);
+    file.Implicit(0x0010, 0x0020, "ID");
+    file.TagLength(0xFFFE, 0xE00D, 0);
+    file.TagLength(0xFFFE, 0xE0DD, 0);
+    DicomBytes item;
+    item.TagLength(0xFFFE, 0xE000, static_cast<uint32_t>(implicitItem.Size())).Raw(implicitItem.Bytes());
+    file.Implicit(0x0008, 0x1115, std::string(item.Bytes().begin(), item.Bytes().end()));  // defined-length SQ
+    file.TagLength(0xFFFE, 0xE00D, 0);
+    file.TagLength(0xFFFE, 0xE0DD, 0);
+    file.Explicit(0x0010, 0x0010, "PN", "DOE ");
+
+    TempDir dir;
+    ElementList meta, data;
+    ParseState state;
+    ASSERT_TRUE(ReadPart10File(dir.Write("un.dcm", file.Bytes()), meta, data, state));
+    ASSERT_EQ(data.size(), 12u);
+    EXPECT_EQ(std::string(data[2].vr), "UI");
+    EXPECT_EQ(std::string(data[3].vr), "SQ");
+    EXPECT_EQ(std::string(data[5].vr), "LO");
+    EXPECT_EQ(std::string(data[8].vr), "UN");
+
+    std::string written = dir.File("written.dcm");
+    ASSERT_TRUE(WritePart10File(written, &meta, data, true, false));
+    ElementList meta2, data2;
+    ParseState state2;
+    ASSERT_TRUE(ReadPart10File(written, meta2, data2, state2));
+    ExpectSameElements(data, data2);
+    EXPECT_TRUE(state2.explicitVR);
+}
+
+// The same with a real file: DCMTK reads the rewritten copy with every element of the sequence.
+TEST(WritePart10File, RewrittenUnSequenceSampleReadsInDcmdump) {
+    ElementList meta, data;
+    ParseState state;
+    ASSERT_TRUE(ReadPart10File(PydicomFile("UN_sequence.dcm"), meta, data, state));
+    TempDir dir;
+    std::string written = dir.File("copy.dcm");
+    ASSERT_TRUE(WritePart10File(written, &meta, data, state.explicitVR, state.bigEndian));
+    ElementList meta2, data2;
+    ParseState state2;
+    ASSERT_TRUE(ReadPart10File(written, meta2, data2, state2));
+    ExpectSameElements(data, data2);
+    auto dump = Capture("dcmdump +E " + testing_support::Quote(written));
+    EXPECT_EQ(dump.exitCode, 0) << dump.out;
+    EXPECT_EQ(dump.out.find("W:"), std::string::npos) << dump.out;
+    EXPECT_NE(dump.out.find("(0008,1155) UI [1.2.840.113619.2.327.3.185221411.476.1398588726.278.80]"), std::string::npos) << dump.out;
+    EXPECT_NE(dump.out.find("(0020,000d) UI [1.2.840.113619.2.327.3.185221411.476.1398588725.795]"), std::string::npos) << dump.out;
+}
+
+// A file that ends inside such a sequence still reports its own (explicit) encoding.
+TEST(Part10Reader, EndingInsideAnUnSequenceKeepsTheDataSetEncoding) {
+    DicomBytes file = testing_support::UnSequenceFileStart();
+    TempDir dir;
+    ElementList meta, data;
+    ParseState state;
+    ASSERT_TRUE(ReadPart10File(dir.Write("cut.dcm", file.Bytes()), meta, data, state));
+    EXPECT_EQ(data.size(), 3u);
+    EXPECT_TRUE(state.explicitVR);
+    ElementList header;
+    EXPECT_TRUE(ReadHeaderForDump(dir.File("cut.dcm"), header));
 }

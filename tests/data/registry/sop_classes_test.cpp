@@ -1,4 +1,4 @@
-#include "services/sop_classes.h"
+#include "data/registry/sop_classes.h"
 
 #include <gtest/gtest.h>
 

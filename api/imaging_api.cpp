@@ -1,0 +1,45 @@
+// Exported imaging: the print preview, ECG pages and thumbnails.
+#include <string>
+
+#include "api/boundary.h"
+#include "imaging/ecg_page.h"
+#include "imaging/print_image.h"
+#include "imaging/thumbnail.h"
+#include "log/protocol_log.h"
+#include "pella.h"
+
+using namespace pella;
+
+extern "C" {
+
+PELLA_API uint8_t RenderPrintImage(const char* fileName, Bitmap* bitmap) {
+    return Guarded<uint8_t>(__func__, 0, [&]() -> uint8_t {
+        if (fileName == nullptr || bitmap == nullptr) {
+            LogFailure("RenderPrintImage: no file name or no bitmap");
+            return 0;
+        }
+        Bitmap page;
+        if (!LoadPrintBitmap(fileName, page)) return 0;
+        *bitmap = std::move(page);
+        return 1;
+    });
+}
+
+PELLA_API uint8_t ECG2Bitmap(Bitmap* bitmap, ElementList* dataList) {
+    return Guarded<uint8_t>(__func__, 0, [&]() -> uint8_t {
+        RequireArguments(bitmap, dataList);
+        return pella::ECG2Bitmap(*bitmap, *dataList) ? 1 : 0;
+    });
+}
+
+PELLA_API uint8_t CreateThumbnail(const char* outputName, const char* dicomFileName, int32_t width) {
+    return Guarded<uint8_t>(__func__, 0, [&]() -> uint8_t {
+        if (outputName == nullptr || dicomFileName == nullptr) {
+            LogFailure("CreateThumbnail: no file name");
+            return 0;
+        }
+        return pella::CreateThumbnail(outputName, dicomFileName, width) ? 1 : 0;
+    });
+}
+
+}  // extern "C"

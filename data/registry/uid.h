@@ -1,0 +1,18 @@
+// The one rule for what counts as a UID.
+#pragma once
+
+#include <string_view>
+
+namespace pella {
+
+constexpr std::size_t kMaxUidLength = 64;
+
+// The text without one trailing zero byte or space (the padding of an odd-length value).
+std::string_view WithoutUidPadding(std::string_view text);
+
+// After removing one trailing zero byte or space (the padding of an odd-length value): 1 to 64
+// characters of digit runs separated by single dots. Refuses ".", "..", empty components,
+// spaces, control characters and embedded zero bytes.
+bool IsValidUid(std::string_view text);
+
+}  // namespace pella

@@ -1,0 +1,58 @@
+// A DICOM image read for drawing: the file's data set in a native little-endian encoding
+// (JPEG-compressed and big-endian files go through the converter first), its image attributes
+// from the data set's own top-level elements, and its first frame's stored samples.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "data/model/element_list.h"
+
+namespace pella {
+
+// Reads a Part 10 file into `list` with its pixel data native and little endian: implicit and
+// explicit VR little endian as read; explicit VR big endian, JPEG lossless and JPEG baseline
+// converted to explicit VR little endian. False with `reason` set for an unreadable file, another
+// transfer syntax, or a failed decompression.
+bool ReadImageDataset(const std::string& fileName, ElementList& list, std::string& reason);
+
+struct ImageAttributes {
+    std::string photometric;  // trimmed; empty when absent
+    uint16_t samplesPerPixel = 1;
+    uint16_t planarConfiguration = 0;
+    uint16_t rows = 0;
+    uint16_t columns = 0;
+    uint16_t bitsAllocated = 0;
+    uint16_t bitsStored = 0;  // bits allocated when absent or larger
+    uint16_t pixelRepresentation = 0;
+    uint32_t frames = 1;
+    std::string windowCentre;  // the texts as stored (trimmed); empty when absent
+    std::string windowWidth;
+    std::string rescaleIntercept;
+    std::string rescaleSlope;
+    const uint8_t* pixels = nullptr;  // the pixel data value (first frame first)
+    std::size_t pixelBytes = 0;       // its length
+    std::size_t frameBytes = 0;       // bytes of one frame
+
+    bool Colour() const { return samplesPerPixel == 3; }
+    bool Monochrome1() const { return photometric == "MONOCHROME1"; }
+    std::size_t PixelCount() const { return std::size_t{rows} * columns; }
+};
+
+// Takes the image attributes of the list's top-level elements (values inside sequence items,
+// such as an icon image's, never stand in for them). False with `reason` set when there is no
+// native pixel data at least one frame long, no rows or columns, a layout other than one 8-,
+// 16- or 32-bit gray sample or three 8-bit RGB samples per pixel, or a photometric
+// interpretation other than MONOCHROME1, MONOCHROME2 or RGB. `list` must outlive the result.
+bool ReadImageAttributes(const ElementList& list, ImageAttributes& image, std::string& reason);
+
+// The stored value of gray sample `index` of the first frame: bits above Bits Stored dropped,
+// sign-extended when Pixel Representation is 1. 16- and 32-bit samples are little endian unless
+// `bigEndian`.
+int64_t StoredSample(const ImageAttributes& image, std::size_t index, bool bigEndian = false);
+
+// The red, green and blue samples of pixel `index` of the first frame (planar or interleaved).
+void RgbSample(const ImageAttributes& image, std::size_t index, uint8_t rgb[3]);
+
+}  // namespace pella

@@ -1,0 +1,26 @@
+// The words for an A-ASSOCIATE-RJ's result, source and reason and for an A-ABORT's source and
+// reason, as they go into the log and the failure reason.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace pella {
+
+// A-ASSOCIATE-RJ reasons sent by this system (source 1, service user).
+namespace reject_reason {
+constexpr uint8_t kNoReasonGiven = 1;
+constexpr uint8_t kApplicationContextNotSupported = 2;
+constexpr uint8_t kCalledAETitleNotRecognized = 7;
+}  // namespace reject_reason
+
+// "result 1 (permanent), source 1 (service user), reason 7 (called AE title not recognized)"
+std::string RejectText(uint8_t result, uint8_t source, uint8_t reason);
+
+// "source 2 (service provider), reason 1 (unrecognized PDU)"
+std::string AbortText(uint8_t source, uint8_t reason);
+
+// The meaning of a presentation-context result of an A-ASSOCIATE-AC.
+std::string ContextResultText(uint8_t result);
+
+}  // namespace pella

@@ -1,0 +1,66 @@
+// The value offsets the Part 10 reader and the sequence flattener report point at exactly the
+// bytes of each value in the file, on every pydicom sample.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "data/io/dataset_reader.h"
+#include "data/io/sequence_decoding.h"
+#include "support/sample_files.h"
+#include "support/temp_dir.h"
+
+using namespace pella;
+using testing_support::PydicomSamples;
+using testing_support::ReadAll;
+
+namespace {
+
+// Every valued element of `list` stands at its offset in `file`; returns how many were checked.
+int CheckOffsets(const std::string& name, const std::vector<uint8_t>& file, const ElementList& list,
+                 const std::vector<uint64_t>& offsets) {
+    EXPECT_EQ(offsets.size(), list.size()) << name;
+    int checked = 0;
+    for (std::size_t i = 0; i < list.size() && i < offsets.size(); ++i) {
+        const DataElement& e = list[i];
+        if (!HasValue(e)) continue;
+        uint64_t end = offsets[i] + static_cast<uint64_t>(e.length);
+        if (end > file.size()) {
+            EXPECT_EQ(end, file.size() + 1) << name << " only the one-byte-short end is allowed";
+            continue;
+        }
+        EXPECT_EQ(std::memcmp(file.data() + offsets[i], e.value, e.length), 0)
+            << name << " element " << i << std::hex << " (" << e.group << "," << e.element << ")";
+        ++checked;
+    }
+    return checked;
+}
+
+}  // namespace
+
+TEST(ValueOffsets, PointAtEachValueInTheFileAlsoInsideDefinedLengthSequences) {
+    int topLevel = 0;
+    int nested = 0;
+    for (const auto& path : PydicomSamples()) {
+        const std::string name = path.string();
+        ElementList meta;
+        ElementList data;
+        ParseState state;
+        std::vector<uint64_t> offsets;
+        if (!ReadPart10File(name, meta, data, state, &offsets)) continue;
+        const std::vector<uint8_t> file = ReadAll(name);
+        topLevel += CheckOffsets(name, file, data, offsets);
+        for (std::size_t i = 0; i < data.size(); ++i) {
+            if (!VrIs(data[i].vr, "SQ") || !HasValue(data[i])) continue;
+            ElementList flat;
+            std::vector<uint64_t> flatOffsets;
+            ParseState inner = state;
+            inner.metaMode = false;
+            if (!FlattenSequence(inner, data[i], flat, &flatOffsets, offsets[i])) continue;
+            nested += CheckOffsets(name, file, flat, flatOffsets);
+        }
+    }
+    EXPECT_GT(topLevel, 3000);
+    EXPECT_GT(nested, 500);
+}
