@@ -386,6 +386,197 @@ PELLA_API uint8_t StoreFileList(const char* host, const char* port, char* callin
                                 int32_t count, const char* wantedSyntax, uint8_t convertFlag,
                                 StoreOutcomeCallback callback, void* context);
 
+/* ---------------------------------------------------------------------------------------------
+ * Query records (C-FIND, C-MOVE, worklist)
+ * A record is a fixed sequence of texts; the positions below are part of this interface. Each
+ * field is a library-allocated zero-terminated text; NULL or "" means empty. A record passed to
+ * the library must come from NewQueryRecord (WriteFindRQ and WriteMoveRQ free it), and its
+ * fields must be set with SetQueryField. Levels are the texts "STUDY", "SERIES", "IMAGE" and,
+ * for worklist records, "WORKLIST" (exact, upper case).
+ * ------------------------------------------------------------------------------------------- */
+
+typedef struct StudyQueryRecord {
+    char* patientName;             /*  0 (0010,0010) PN */
+    char* patientID;               /*  1 (0010,0020) LO */
+    char* patientAge;              /*  2 (0010,1010) AS */
+    char* patientSex;              /*  3 (0010,0040) CS */
+    char* patientBirthDate;        /*  4 (0010,0030) DA */
+    char* studyDate;               /*  5 (0008,0020) DA */
+    char* studyTime;               /*  6 (0008,0030) TM */
+    char* studyID;                 /*  7 (0020,0010) SH */
+    char* studyDescription;        /*  8 (0008,1030) LO */
+    char* studyInstanceUID;        /*  9 (0020,000D) UI */
+    char* institutionName;         /* 10 (0008,0080) LO */
+    char* referringPhysicianName;  /* 11 (0008,0090) PN */
+    char* modalitiesInStudy;       /* 12 (0008,0061) CS */
+    char* accessionNumber;         /* 13 (0008,0050) SH */
+} StudyQueryRecord;
+
+typedef struct SeriesQueryRecord {
+    char* seriesDate;         /* 0 (0008,0021) DA */
+    char* seriesTime;         /* 1 (0008,0031) TM */
+    char* seriesDescription;  /* 2 (0008,103E) LO */
+    char* bodyPartExamined;   /* 3 (0018,0015) CS */
+    char* seriesInstanceUID;  /* 4 (0020,000E) UI */
+    char* seriesNumber;       /* 5 (0020,0011) IS */
+    char* modality;           /* 6 (0008,0060) CS */
+    char* studyInstanceUID;   /* 7 (0020,000D) UI */
+    char* protocolName;       /* 8 (0018,1030) LO */
+    char* patientPosition;    /* 9 (0018,5100) CS */
+} SeriesQueryRecord;
+
+typedef struct ImageQueryRecord {
+    char* contentDate;              /*  0 (0008,0023) DA */
+    char* contentTime;              /*  1 (0008,0033) TM */
+    char* instanceNumber;           /*  2 (0020,0013) IS */
+    char* acquisitionDate;          /*  3 (0008,0022) DA */
+    char* acquisitionTime;          /*  4 (0008,0032) TM */
+    char* acquisitionNumber;        /*  5 (0020,0012) IS */
+    char* sopInstanceUID;           /*  6 (0008,0018) UI */
+    char* sopClassUID;              /*  7 (0008,0016) UI */
+    char* seriesNumber;             /*  8 (0020,0011) IS */
+    char* seriesInstanceUID;        /*  9 (0020,000E) UI */
+    char* studyInstanceUID;         /* 10 (0020,000D) UI */
+    char* sliceLocation;            /* 11 (0020,1041) DS */
+    char* imageType;                /* 12 (0008,0008) CS */
+    char* numberOfFrames;           /* 13 (0028,0008) IS */
+    char* imagePosition;            /* 14 (0020,0030) DS, retired */
+    char* imageOrientationPatient;  /* 15 (0020,0037) DS */
+    char* imagePositionPatient;     /* 16 (0020,0032) DS */
+    char* frameOfReferenceUID;      /* 17 (0020,0052) UI */
+} ImageQueryRecord;
+
+/* "Sent": the field's value goes into the request (otherwise the key is sent empty); every
+ * field but 6 is filled from responses. */
+typedef struct WorklistQueryRecord {
+    char* patientName;                        /*  0 (0010,0010) PN */
+    char* patientID;                          /*  1 (0010,0020) LO */
+    char* patientBirthDate;                   /*  2 (0010,0030) DA */
+    char* patientSex;                         /*  3 (0010,0040) CS */
+    char* accessionNumber;                    /*  4 (0008,0050) SH */
+    char* requestingPhysician;                /*  5 (0032,1032) PN */
+    char* unused;                             /*  6 always empty */
+    char* contrastAllergies;                  /*  7 (0010,2110) LO, not sent */
+    char* studyInstanceUID;                   /*  8 (0020,000D) UI */
+    char* requestedProcedureDescription;      /*  9 (0032,1060) LO */
+    char* scheduledProcedureStepStartTime;    /* 10 (0040,0003) TM, in the step item */
+    char* scheduledProcedureStepStartDate;    /* 11 (0040,0002) DA, in the step item */
+    char* modality;                           /* 12 (0008,0060) CS, in the step item */
+    char* scheduledStationAETitle;            /* 13 (0040,0001) AE, in the step item, not sent */
+    char* scheduledPerformingPhysicianName;   /* 14 (0040,0006) PN, in the step item */
+    char* requestedContrastAgent;             /* 15 (0032,1070) LO, not sent */
+    char* scheduledProcedureStepID;           /* 16 (0040,0009) SH, in the step item */
+    char* scheduledProcedureStepDescription;  /* 17 (0040,0007) LO, in the step item */
+    char* scheduledStationName;               /* 18 (0040,0010) SH, in the step item */
+    char* scheduledProcedureStepLocation;     /* 19 (0040,0011) SH, in the step item */
+    char* preMedication;                      /* 20 (0040,0012) LO, in the step item */
+    char* requestedProcedureID;               /* 21 (0040,1001) SH, not sent */
+    char* requestedProcedurePriority;         /* 22 (0040,1003) SH, not sent */
+} WorklistQueryRecord;
+
+/* An ordered list of record pointers; opaque. Slot 0 holds the query record of a request. */
+typedef struct QueryRecordList QueryRecordList;
+
+/* A record of the level with every field empty; NULL for an unknown level. */
+PELLA_API void* NewQueryRecord(const char* level);
+/* Frees a record of the level and its texts. NULL is ignored. */
+PELLA_API void FreeQueryRecord(void* record, const char* level);
+/* Fields of a record of the level: 14, 10, 18 or 23; 0 for an unknown level. */
+PELLA_API int32_t QueryFieldCount(const char* level);
+/* Describes a position: its tag, VR (two characters and a zero) and attribute keyword (static
+ * text, "" for the worklist's unused position 6). 0 for an unknown level or position. Any
+ * output pointer may be NULL. */
+PELLA_API uint8_t QueryFieldInfo(const char* level, int32_t position, uint16_t* group,
+                                 uint16_t* element, char* vr3, const char** keyword);
+/* Replaces a field with a copy of `text` (NULL or "" empties it). 0 for a NULL record or a
+ * position outside the level's record. */
+PELLA_API uint8_t SetQueryField(void* record, const char* level, int32_t position, const char* text);
+/* A field's text, owned by the record; "" when empty; NULL for a NULL record or a bad position. */
+PELLA_API const char* GetQueryField(const void* record, const char* level, int32_t position);
+
+/* A new, empty record list. */
+PELLA_API QueryRecordList* NewQueryRecordList(void);
+/* Appends a record pointer (NULL allowed); the list's owner frees the records. */
+PELLA_API void AppendQueryRecord(QueryRecordList* list, void* record);
+/* Records in the list (NULL entries included); 0 for NULL. */
+PELLA_API int32_t QueryRecordCount(const QueryRecordList* list);
+/* The record at `index`; NULL when out of range or for a freed query record's slot. */
+PELLA_API void* QueryRecordAt(const QueryRecordList* list, int32_t index);
+/* Empties the list without freeing its records (for a worklist caller's own query record). */
+PELLA_API void EmptyQueryRecordList(QueryRecordList* list);
+/* Frees every record as a record of the level, then the list. NULL is ignored. */
+PELLA_API void FreeQueryRecordList(QueryRecordList* list, const char* level);
+
+/* ---------------------------------------------------------------------------------------------
+ * Query and retrieve (C-FIND, worklist, C-MOVE) in the Study Root model
+ * The study-root FIND class is "1.2.840.10008.5.1.4.1.2.2.1", MOVE "1.2.840.10008.5.1.4.1.2.2.2",
+ * the worklist class "1.2.840.10008.5.1.4.31". Response readers return the DIMSE status (0 =
+ * success, 0xFF00/0xFF01 = pending) or -1 when no valid response could be read: none came, it
+ * answers another command, it carries no Status, or its identifier cannot be decoded.
+ * ------------------------------------------------------------------------------------------- */
+
+/* Sends a C-FIND-RQ whose identifier holds every key of the level (empty keys included) from
+ * the record in slot 0 of `list`. That record is freed and its slot set to NULL; empty the list
+ * (EmptyQueryRecordList) before reading responses into it. A level other than "STUDY",
+ * "SERIES" or "IMAGE" is refused (0) before anything is freed or sent. */
+PELLA_API uint8_t WriteFindRQ(PDU* handle, QueryRecordList* list, const char* sopClassUid,
+                              const char* level);
+/* Reads one C-FIND-RSP; for a status other than 0 and -1 appends a record of the level filled
+ * from the response's top-level attributes (a failure status appends a record too: check the
+ * status before taking it as a match). */
+PELLA_API int32_t ReadFindRSP(PDU* handle, QueryRecordList* list, const char* level);
+/* A whole query: association, request, responses until the final one, release. On entry slot 0
+ * holds the query record; on return the list holds the records received. 1 when the query
+ * ended with status 0. `callingAETitle` as for OpenAssoc. */
+PELLA_API uint8_t FindSCU(const char* host, const char* port, char* callingAETitle,
+                          const char* calledAETitle, const char* level, QueryRecordList* list);
+/* Frees every record of the list as a record of the level (NULL slots skipped); the list stays,
+ * empty. */
+PELLA_API void ClearQuery(QueryRecordList* list, const char* level);
+
+/* Sends a worklist C-FIND-RQ built from the worklist record in slot 0 (which stays the
+ * caller's: free it and empty the list before reading responses). */
+PELLA_API uint8_t WriteWLFindRQ(PDU* handle, QueryRecordList* list, const char* sopClassUid);
+/* Reads one worklist response; for a status other than 0 and -1 appends a worklist record (the
+ * step attributes from inside the Scheduled Procedure Step Sequence). */
+PELLA_API int32_t ReadWLFindRSP(PDU* handle, QueryRecordList* list);
+/* Frees every record of the list as a worklist record (NULL slots skipped); the list stays. */
+PELLA_API void ClearWL(QueryRecordList* list);
+
+/* Sends a C-MOVE-RQ for the objects the record in slot 0 selects at the level, to be sent to
+ * `moveDestination` (an AE title the peer knows). Frees the record as WriteFindRQ does. */
+PELLA_API uint8_t WriteMoveRQ(PDU* handle, QueryRecordList* list, const char* sopClassUid,
+                              const char* level, const char* moveDestination);
+/* Reads one C-MOVE-RSP: its status or -1. `remaining` (may be NULL) receives the Number of
+ * Remaining Sub-operations (0 when absent) of a C-MOVE-RSP, -1 for another message, and is left
+ * alone when nothing could be read. */
+PELLA_API int32_t ReadMoveRSP(PDU* handle, int32_t* remaining);
+/* Addition: ReadMoveRSP with every count of the response: counts[0] remaining, [1] completed,
+ * [2] failed, [3] warning; -1 where the response has none (`counts` may be NULL). */
+PELLA_API int32_t ReadMoveRSPCounts(PDU* handle, int32_t* counts);
+/* A whole move: association, request, responses while pending, release. 1 when the final
+ * status is 0 (warnings such as 0xB000 count as failure). */
+PELLA_API uint8_t MoveSCU(const char* host, const char* port, char* callingAETitle,
+                          const char* calledAETitle, const char* moveDestination,
+                          const char* level, QueryRecordList* list);
+
+/* ---------------------------------------------------------------------------------------------
+ * Media (DICOMDIR)
+ * ------------------------------------------------------------------------------------------- */
+
+/* Reads the directory records of a DICOMDIR file into `list` (appending), in hierarchical order
+ * whatever order they are stored in: each PATIENT record, then its STUDY records, each followed
+ * by its SERIES records, each followed by its instance records (IMAGE and any other type).
+ * Per record: the record type element (0004,1430) ("PATIENT ", "STUDY ", "SERIES" for the
+ * upper three levels, the stored value below them), then the record's elements after it in
+ * stored order, items and delimiters of nested undefined-length sequences included. The
+ * offset elements in front of the type are left out. Upper-level records of another type are
+ * skipped with their lower levels. The file is read in the transfer syntax its meta header
+ * names; values keep that syntax's byte order. A record offset outside the file or leading
+ * back to a record already read ends its level. Returns 1 when the file has a preamble, "DICM"
+ * and a root offset (0004,1200); 0 otherwise. The caller frees the elements with ClearTags. */
+PELLA_API uint8_t ReadDCMDIR(const char* fileName, ElementList* list);
+
 #ifdef __cplusplus
 }
 #endif

@@ -28,6 +28,12 @@ std::optional<std::string> Args::Value(const std::string& name) const {
     return it->second;
 }
 
+std::vector<std::string> Args::Values(const std::string& name) const {
+    auto alias = aliases_.find(name);
+    auto it = allValues_.find(alias == aliases_.end() ? name : alias->second);
+    return it == allValues_.end() ? std::vector<std::string>{} : it->second;
+}
+
 std::string Args::ValueOr(const std::string& name, const std::string& fallback) const {
     return Value(name).value_or(fallback);
 }
@@ -75,6 +81,7 @@ bool Parse(const CommandSpec& spec, const std::vector<std::string>& argv, Args& 
             }
         }
         out.values_[option->names.front()] = value;
+        out.allValues_[option->names.front()].push_back(value);
     }
     std::size_t count = out.positionals_.size();
     if (count < spec.minPositionals || count > spec.maxPositionals) {

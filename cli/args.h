@@ -28,11 +28,14 @@ public:
     bool Has(const std::string& name) const;
     std::optional<std::string> Value(const std::string& name) const;
     std::string ValueOr(const std::string& name, const std::string& fallback) const;
+    // Every value given to a repeatable option (such as -k), in command-line order.
+    std::vector<std::string> Values(const std::string& name) const;
     const std::vector<std::string>& Positionals() const { return positionals_; }
 
 private:
     friend bool Parse(const CommandSpec&, const std::vector<std::string>&, Args&, std::string&);
     std::map<std::string, std::string> values_;  // keyed by the option's first name
+    std::map<std::string, std::vector<std::string>> allValues_;
     std::vector<std::string> positionals_;
     std::map<std::string, std::string> aliases_;
 };

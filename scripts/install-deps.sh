@@ -11,6 +11,7 @@ packages=(
   libjpeg62-turbo-dev
   libcairo2-dev fonts-dejavu-core
   libpng-dev
+  nlohmann-json3-dev
   qtbase5-dev
   netbase
   dcmtk python3-pydicom python3-numpy

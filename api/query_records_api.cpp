@@ -1,0 +1,95 @@
+// Exported helpers for query records and record lists.
+#include <cstring>
+
+#include "api/boundary.h"
+#include "pella.h"
+#include "services/query_records.h"
+
+using namespace pella;
+
+extern "C" {
+
+PELLA_API void* NewQueryRecord(const char* level) {
+    EnterExportedCall();
+    std::optional<QueryLevel> parsed = ParseQueryLevel(level);
+    return parsed ? pella::NewQueryRecord(*parsed) : nullptr;
+}
+
+PELLA_API void FreeQueryRecord(void* record, const char* level) {
+    EnterExportedCall();
+    if (std::optional<QueryLevel> parsed = ParseQueryLevel(level)) pella::FreeQueryRecord(record, *parsed);
+}
+
+PELLA_API int32_t QueryFieldCount(const char* level) {
+    EnterExportedCall();
+    std::optional<QueryLevel> parsed = ParseQueryLevel(level);
+    return parsed ? int32_t(QueryFields(*parsed).size()) : 0;
+}
+
+PELLA_API uint8_t QueryFieldInfo(const char* level, int32_t position, uint16_t* group,
+                                 uint16_t* element, char* vr3, const char** keyword) {
+    EnterExportedCall();
+    std::optional<QueryLevel> parsed = ParseQueryLevel(level);
+    if (!parsed || position < 0 || std::size_t(position) >= QueryFields(*parsed).size()) return 0;
+    const QueryField& field = QueryFields(*parsed)[std::size_t(position)];
+    if (group) *group = field.group;
+    if (element) *element = field.element;
+    if (vr3) {
+        std::strncpy(vr3, field.vr, 2);
+        vr3[2] = '\0';
+    }
+    if (keyword) *keyword = field.keyword;
+    return 1;
+}
+
+PELLA_API uint8_t SetQueryField(void* record, const char* level, int32_t position, const char* text) {
+    EnterExportedCall();
+    std::optional<QueryLevel> parsed = ParseQueryLevel(level);
+    if (!parsed) return 0;
+    return Guarded<uint8_t>("SetQueryField", 0, [&]() -> uint8_t {
+        return pella::SetQueryField(record, *parsed, position, text, text ? std::strlen(text) : 0) ? 1 : 0;
+    });
+}
+
+PELLA_API const char* GetQueryField(const void* record, const char* level, int32_t position) {
+    EnterExportedCall();
+    std::optional<QueryLevel> parsed = ParseQueryLevel(level);
+    if (!parsed || record == nullptr || position < 0 ||
+        std::size_t(position) >= QueryFields(*parsed).size())
+        return nullptr;
+    const char* text = static_cast<char* const*>(record)[position];
+    return text ? text : "";
+}
+
+PELLA_API QueryRecordList* NewQueryRecordList(void) {
+    return Guarded<QueryRecordList*>("NewQueryRecordList", nullptr, [] { return new QueryRecordList; });
+}
+
+PELLA_API void AppendQueryRecord(QueryRecordList* list, void* record) {
+    if (list != nullptr) GuardedVoid("AppendQueryRecord", [&] { list->records.push_back(record); });
+}
+
+PELLA_API int32_t QueryRecordCount(const QueryRecordList* list) {
+    EnterExportedCall();
+    return list ? int32_t(list->records.size()) : 0;
+}
+
+PELLA_API void* QueryRecordAt(const QueryRecordList* list, int32_t index) {
+    EnterExportedCall();
+    if (list == nullptr || index < 0 || std::size_t(index) >= list->records.size()) return nullptr;
+    return list->records[std::size_t(index)];
+}
+
+PELLA_API void EmptyQueryRecordList(QueryRecordList* list) {
+    EnterExportedCall();
+    if (list != nullptr) list->records.clear();
+}
+
+PELLA_API void FreeQueryRecordList(QueryRecordList* list, const char* level) {
+    EnterExportedCall();
+    if (list == nullptr) return;
+    if (std::optional<QueryLevel> parsed = ParseQueryLevel(level)) ClearRecords(*list, *parsed);
+    delete list;
+}
+
+}  // extern "C"

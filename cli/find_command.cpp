@@ -1,0 +1,48 @@
+// pella find HOST PORT: C-FIND in the Study Root model, each match printed as it arrives.
+#include <cstdio>
+#include <memory>
+
+#include "cli/args.h"
+#include "cli/commands.h"
+#include "cli/network_options.h"
+#include "cli/query_options.h"
+#include "cli/query_session.h"
+#include "pella.h"
+
+namespace cli {
+
+namespace {
+
+CommandSpec Spec() {
+    CommandSpec spec{
+        "find",
+        "pella find [options] HOST PORT",
+        "Queries a remote archive with C-FIND (Study Root) at study, series or image level.\n"
+        "Every attribute of the level's record is asked for; -k sets match values. Each match\n"
+        "is printed as it arrives; the number of matches goes to stderr at the end. Exit code 0\n"
+        "only when the query ended with status success.",
+        NetworkOptions(),
+        2,
+        2,
+    };
+    for (const OptionSpec& option : QueryOptions(true, true)) spec.options.push_back(option);
+    return spec;
+}
+
+}  // namespace
+
+int RunFind(const std::vector<std::string>& argv) {
+    CommandSpec spec = Spec();
+    Args args;
+    if (int exit = ParseOrExit(spec, argv, args); exit >= 0) return exit;
+    NetworkSettings settings;
+    if (!ApplyNetworkOptions("find", args, settings)) return 2;
+    std::string level;
+    void* record = nullptr;
+    if (!BuildQueryRecord("find", args, &level, "STUDY", record)) return 2;
+    QuerySession session{"find", level, args.Has("--json")};
+    return session.Run(args.Positionals()[0], args.Positionals()[1], settings, record,
+                       "1.2.840.10008.5.1.4.1.2.2.1");
+}
+
+}  // namespace cli

@@ -1,0 +1,94 @@
+// pella move HOST PORT -aem AE: asks an archive to send objects to another node (C-MOVE).
+#include <cstdio>
+#include <memory>
+
+#include "cli/args.h"
+#include "cli/commands.h"
+#include "cli/network_options.h"
+#include "cli/query_options.h"
+#include "pella.h"
+
+namespace cli {
+
+namespace {
+
+constexpr const char* kStudyRootMove = "1.2.840.10008.5.1.4.1.2.2.2";
+
+CommandSpec Spec() {
+    CommandSpec spec{
+        "move",
+        "pella move [options] HOST PORT -aem AE -k KEY=VALUE...",
+        "Asks a remote archive (C-MOVE, Study Root) to send the objects the keys select to the\n"
+        "node AE (which the archive must know). Normally the unique key of the level is given:\n"
+        "StudyInstanceUID; SeriesInstanceUID with its study; SOPInstanceUID with its series and\n"
+        "study. A progress line goes to stderr as responses arrive. Exit code 0 only when the\n"
+        "final status is success.",
+        NetworkOptions(),
+        2,
+        2,
+    };
+    spec.options.push_back({{"-aem", "--move"}, "AE", "move destination AE title (required)"});
+    for (const OptionSpec& option : QueryOptions(true, false)) spec.options.push_back(option);
+    return spec;
+}
+
+struct HandleOwner {
+    void operator()(PDU* pdu) const noexcept { DeletePDU(pdu); }
+};
+
+std::string CountsText(const int32_t counts[4]) {
+    static const char* const kNames[4] = {"remaining", "completed", "failed", "warning"};
+    std::string text;
+    for (int i = 0; i < 4; ++i)
+        if (counts[i] >= 0) text += std::string(text.empty() ? "" : ", ") + kNames[i] + " " + std::to_string(counts[i]);
+    return text;
+}
+
+}  // namespace
+
+int RunMove(const std::vector<std::string>& argv) {
+    CommandSpec spec = Spec();
+    Args args;
+    if (int exit = ParseOrExit(spec, argv, args); exit >= 0) return exit;
+    NetworkSettings settings;
+    if (!ApplyNetworkOptions("move", args, settings)) return 2;
+    std::string destination = args.ValueOr("-aem", "");
+    if (destination.empty() || destination.size() > 16) {
+        std::fprintf(stderr, "pella move: -aem wants the destination's AE title (1 to 16 characters)\n");
+        return 2;
+    }
+    std::string level;
+    void* record = nullptr;
+    if (!BuildQueryRecord("move", args, &level, "STUDY", record)) return 2;
+    QueryRecordList* list = NewQueryRecordList();
+    AppendQueryRecord(list, record);
+    std::unique_ptr<PDU, HandleOwner> pdu(NewPDU());
+    std::array<char, 17> calling = CallingTitleBuffer(settings);
+    const std::string& host = args.Positionals()[0];
+    const std::string& port = args.Positionals()[1];
+    int32_t status = -1;
+    std::string reason;
+    if (!pdu || !OpenAssoc(pdu.get(), host.c_str(), port.c_str(), calling.data(),
+                           settings.calledAETitle.c_str(), kStudyRootMove, nullptr)) {
+        reason = FailureReason("association not accepted");
+    } else if (!WriteMoveRQ(pdu.get(), list, kStudyRootMove, level.c_str(), destination.c_str())) {
+        reason = FailureReason("request not sent");
+        CloseAssoc(pdu.get());
+    } else {
+        int32_t counts[4] = {-1, -1, -1, -1};
+        while ((status = ReadMoveRSPCounts(pdu.get(), counts)) == 0xFF00)
+            std::fprintf(stderr, "pella move: pending: %s\n", CountsText(counts).c_str());
+        if (status != 0) reason = FailureReason("");
+        std::string counted = CountsText(counts);
+        std::fprintf(stderr, "pella move: final status: %s%s%s\n", StatusWords(status).c_str(),
+                     counted.empty() ? "" : ("; " + counted).c_str(),
+                     reason.empty() ? "" : (" (" + reason + ")").c_str());
+        CloseAssoc(pdu.get());
+        reason.clear();
+    }
+    FreeQueryRecordList(list, level.c_str());
+    if (!reason.empty()) std::fprintf(stderr, "pella move: %s\n", reason.c_str());
+    return status == 0 ? 0 : 1;
+}
+
+}  // namespace cli

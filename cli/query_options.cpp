@@ -1,0 +1,199 @@
+#include "cli/query_options.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+
+#include <nlohmann/json.hpp>
+
+namespace cli {
+
+namespace {
+
+struct FieldInfo {
+    uint16_t group = 0;
+    uint16_t element = 0;
+    char vr[3] = {0, 0, 0};
+    const char* keyword = "";
+};
+
+bool Field(const std::string& level, int position, FieldInfo& out) {
+    return QueryFieldInfo(level.c_str(), position, &out.group, &out.element, out.vr, &out.keyword) != 0;
+}
+
+std::string TagText(uint16_t group, uint16_t element, const char* format) {
+    char text[16];
+    std::snprintf(text, sizeof text, format, group, element);
+    return text;
+}
+
+std::string Upper(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// The record position of a key (keyword or "gggg,eeee"); -1 when the level has none.
+int FindKey(const std::string& level, const std::string& key) {
+    for (int i = 0; i < QueryFieldCount(level.c_str()); ++i) {
+        FieldInfo f;
+        if (!Field(level, i, f) || f.group == 0) continue;
+        if (key == f.keyword || Upper(key) == TagText(f.group, f.element, "%04X,%04X")) return i;
+    }
+    return -1;
+}
+
+std::string AcceptedKeys(const std::string& level) {
+    std::string list;
+    for (int i = 0; i < QueryFieldCount(level.c_str()); ++i) {
+        FieldInfo f;
+        if (!Field(level, i, f) || f.group == 0) continue;
+        list += "  " + std::string(f.keyword) + " (" + TagText(f.group, f.element, "%04X,%04X") + ")\n";
+    }
+    return list;
+}
+
+bool IsLevelKey(const std::string& key) {
+    return key == "QueryRetrieveLevel" || key == "0008,0052";
+}
+
+}  // namespace
+
+std::vector<OptionSpec> QueryOptions(bool withLevel, bool withJson) {
+    std::vector<OptionSpec> options;
+    if (withLevel)
+        options.push_back({{"-L", "--level"}, "LEVEL", "query/retrieve level: STUDY (default), SERIES or IMAGE"});
+    options.push_back({{"-k", "--key"}, "KEY=VALUE",
+                       "match value of an attribute of the level's record, by keyword or tag\n"
+                       "(gggg,eeee); repeatable; wildcards, ranges and lists are passed on as written"});
+    if (withJson) options.push_back({{"--json"}, "", "print the matches as a DICOM JSON array"});
+    return options;
+}
+
+bool BuildQueryRecord(const std::string& command, const Args& args, std::string* levelOut,
+                      const std::string& recordLevel, void*& record) {
+    std::string level = recordLevel;
+    std::vector<std::pair<std::string, std::string>> keys;
+    for (const std::string& text : args.Values("-k")) {
+        std::size_t eq = text.find('=');
+        std::string key = text.substr(0, eq);
+        std::string value = eq == std::string::npos ? "" : text.substr(eq + 1);
+        if (levelOut && IsLevelKey(key))
+            level = value;
+        else
+            keys.emplace_back(key, value);
+    }
+    if (levelOut) {
+        if (auto given = args.Value("-L")) level = *given;
+        level = Upper(level);
+        if (level != "STUDY" && level != "SERIES" && level != "IMAGE") {
+            std::fprintf(stderr, "pella %s: level \"%s\" is none of STUDY, SERIES and IMAGE\n",
+                         command.c_str(), level.c_str());
+            return false;
+        }
+        *levelOut = level;
+    }
+    record = NewQueryRecord(level.c_str());
+    for (const auto& [key, value] : keys) {
+        int position = FindKey(level, key);
+        if (position < 0) {
+            std::fprintf(stderr, "pella %s: \"%s\" is no key of the %s record; accepted keys:\n%s",
+                         command.c_str(), key.c_str(), level.c_str(), AcceptedKeys(level).c_str());
+            FreeQueryRecord(record, level.c_str());
+            record = nullptr;
+            return false;
+        }
+        SetQueryField(record, level.c_str(), position, value.c_str());
+    }
+    return true;
+}
+
+void PrintMatchBlock(const std::string& level, const void* record, long number) {
+    std::printf("# match %ld\n", number);
+    for (int i = 0; i < QueryFieldCount(level.c_str()); ++i) {
+        FieldInfo f;
+        const char* value = GetQueryField(record, level.c_str(), i);
+        if (!Field(level, i, f) || f.group == 0 || value == nullptr || *value == '\0') continue;
+        std::printf("%s (%04X,%04X): %s\n", f.keyword, f.group, f.element, value);
+    }
+    std::printf("\n");
+    std::fflush(stdout);
+}
+
+namespace {
+
+// One value of the DICOM JSON model: numbers for IS and DS where they parse, person names as
+// objects, every other text as a string.
+nlohmann::ordered_json JsonValue(const char* vr, const std::string& text) {
+    std::string trimmed = text;
+    while (!trimmed.empty() && (trimmed.back() == ' ' || trimmed.back() == '\0')) trimmed.pop_back();
+    std::size_t start = trimmed.find_first_not_of(' ');
+    trimmed = start == std::string::npos ? "" : trimmed.substr(start);
+    std::string v = vr;
+    if (v == "PN") return {{"Alphabetic", trimmed}};
+    if (v == "IS" || v == "DS") {
+        char* end = nullptr;
+        if (v == "IS") {
+            long long n = std::strtoll(trimmed.c_str(), &end, 10);
+            if (!trimmed.empty() && end && *end == '\0') return n;
+        } else {
+            double d = std::strtod(trimmed.c_str(), &end);
+            if (!trimmed.empty() && end && *end == '\0') return d;
+        }
+    }
+    return trimmed;
+}
+
+}  // namespace
+
+void JsonBegin() { std::printf("["); }
+
+void PrintMatchJson(const std::string& level, const void* record, long number) {
+    nlohmann::ordered_json object = nlohmann::ordered_json::object();
+    std::vector<std::pair<std::string, int>> order;
+    for (int i = 0; i < QueryFieldCount(level.c_str()); ++i) {
+        FieldInfo f;
+        if (Field(level, i, f) && f.group != 0) order.emplace_back(TagText(f.group, f.element, "%04X%04X"), i);
+    }
+    std::sort(order.begin(), order.end());
+    for (const auto& [tag, i] : order) {
+        FieldInfo f;
+        Field(level, i, f);
+        nlohmann::ordered_json attribute = {{"vr", f.vr}};
+        std::string value = GetQueryField(record, level.c_str(), i);
+        if (!value.empty()) {
+            nlohmann::ordered_json values = nlohmann::ordered_json::array();
+            std::size_t p = 0;
+            for (;;) {
+                std::size_t q = value.find('\\', p);
+                values.push_back(JsonValue(f.vr, value.substr(p, q == std::string::npos ? q : q - p)));
+                if (q == std::string::npos) break;
+                p = q + 1;
+            }
+            attribute["Value"] = values;
+        }
+        object[tag] = attribute;
+    }
+    std::string text = object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    std::printf("%s\n%s", number > 1 ? "," : "", text.c_str());
+    std::fflush(stdout);
+}
+
+void JsonEnd() { std::printf("\n]\n"); }
+
+std::string StatusWords(int32_t status) {
+    if (status < 0) return "no valid response";
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%04X", unsigned(status));
+    if (status == 0) return "success";
+    if (status == 0xFF00 || status == 0xFF01) return std::string("pending ") + hex;
+    if (status == 0xFE00) return std::string("cancelled ") + hex;
+    if (status == 0xB000) return std::string("warning ") + hex + ": sub-operations completed with failures";
+    if (status == 0xA801) return std::string("failure ") + hex + ": move destination unknown";
+    if (status == 0xA701 || status == 0xA702 || status == 0xA700) return std::string("failure ") + hex + ": out of resources";
+    if (status == 0xA900) return std::string("failure ") + hex + ": identifier does not match SOP class";
+    if ((status & 0xF000) == 0xC000) return std::string("failure ") + hex + ": unable to process";
+    return std::string("failure ") + hex;
+}
+
+}  // namespace cli
