@@ -10,6 +10,7 @@
 #include "data/io/dataset_reader.h"
 #include "data/io/dataset_writer.h"
 #include "data/io/element_header.h"
+#include "data/registry/transfer_syntaxes.h"
 #include "net/command_set.h"
 #include "net/pdu_test_data.h"
 #include "support/sample_files.h"
@@ -24,7 +25,6 @@ namespace {
 
 constexpr const char* kVerification = "1.2.840.10008.1.1";
 constexpr const char* kCtImage = "1.2.840.10008.5.1.4.1.1.2";
-constexpr const char* kJpegLossless = "1.2.840.10008.1.2.4.70";
 const Bytes kReleaseRQ = {0x05, 0, 0, 0, 0, 4, 0, 0, 0, 0};
 
 Bytes Joined(const std::vector<Bytes>& parts) {
