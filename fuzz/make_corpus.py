@@ -3,7 +3,7 @@
 dictionaries. Run with Debian's Python (/usr/bin/python3, which has pydicom).
 
 Usage: make_corpus.py CORPUS_FOLDER [--dictionaries DICT_FOLDER]
-  CORPUS_FOLDER/part10_file, convert_dataset: the sample files as they are (up to 64 KiB)
+  CORPUS_FOLDER/dicom_file, convert_dataset: the sample files as they are (up to 64 KiB)
   CORPUS_FOLDER/dump_list: the bare data sets of those files, behind the byte that tells the
   target their encoding (0 implicit, 1 explicit little endian, 2 explicit big endian)
 The PDU seeds come from fuzz_pdu_seeds (built with the fuzz targets).
@@ -69,7 +69,7 @@ def write_corpora(corpus):
     for path in sample_files():
         with open(path, "rb") as stream:
             data = stream.read()
-        write_seed(os.path.join(corpus, "part10_file"), data)
+        write_seed(os.path.join(corpus, "dicom_file"), data)
         write_seed(os.path.join(corpus, "convert_dataset"), data)
         bare = bare_data_set(path)
         if bare is not None:
