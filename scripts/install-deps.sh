@@ -15,8 +15,7 @@ packages=(
   qtbase5-dev
   netbase
   dcmtk python3-pydicom python3-numpy
-  bc
-  nlohmann-json3-dev
+  bc time
 )
 
 missing=()
