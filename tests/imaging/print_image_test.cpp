@@ -8,23 +8,16 @@
 #include "support/run_command.h"
 #include "support/sample_files.h"
 #include "support/temp_dir.h"
+#include "imaging/image_variants.h"
 
 using namespace pella;
 using namespace testing_support;
 
 namespace {
 
-const std::string kScript = PELLA_SOURCE_DIR "/tests/imaging/scripts/print_images.py";
-
-std::string MakeVariant(const TempDir& dir, const std::string& kind, const std::string& source) {
-    std::string out = dir.File(kind + ".dcm");
-    EXPECT_TRUE(RunTool("/usr/bin/python3 " + Quote(kScript) + " make " + kind + " " + Quote(source) + " " + Quote(out)));
-    return out;
-}
-
 std::vector<uint8_t> PydicomPage(const TempDir& dir, const std::string& file) {
     std::string raw = dir.File("expected.raw");
-    EXPECT_TRUE(RunTool("/usr/bin/python3 " + Quote(kScript) + " expected " + Quote(file) + " " + Quote(raw)));
+    EXPECT_TRUE(RunTool("/usr/bin/python3 " + Quote(kPrintImagesScript) + " expected " + Quote(file) + " " + Quote(raw)));
     return ReadAll(raw);
 }
 

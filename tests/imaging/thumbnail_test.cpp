@@ -13,19 +13,12 @@
 #include "support/run_command.h"
 #include "support/sample_files.h"
 #include "support/temp_dir.h"
+#include "imaging/image_variants.h"
 
 using namespace pella;
 using namespace testing_support;
 
 namespace {
-
-const std::string kScript = PELLA_SOURCE_DIR "/tests/imaging/scripts/print_images.py";
-
-std::string MakeVariant(const TempDir& dir, const std::string& kind, const std::string& source) {
-    std::string out = dir.File(kind + ".dcm");
-    EXPECT_TRUE(RunTool("/usr/bin/python3 " + Quote(kScript) + " make " + kind + " " + Quote(source) + " " + Quote(out)));
-    return out;
-}
 
 Bitmap DecodedThumbnail(const std::string& jpegFile) {
     Bitmap bitmap;
