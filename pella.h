@@ -561,6 +561,41 @@ PELLA_API uint8_t MoveSCU(const char* host, const char* port, char* callingAETit
                           const char* level, QueryRecordList* list);
 
 /* ---------------------------------------------------------------------------------------------
+ * Print (Basic Grayscale Print Management)
+ * Each field points to a zero-terminated text; a NULL pointer or an empty text leaves the
+ * attribute out of what is sent.
+ * ------------------------------------------------------------------------------------------- */
+
+typedef struct FilmSessionParameters {
+    const char* numberOfCopies;   /* (2000,0010) IS */
+    const char* printPriority;    /* (2000,0020) CS: HIGH, MED, LOW */
+    const char* mediumType;       /* (2000,0030) CS: PAPER, CLEAR FILM, BLUE FILM, ... */
+    const char* filmDestination;  /* (2000,0040) CS: MAGAZINE, PROCESSOR, BIN_i */
+} FilmSessionParameters;
+
+typedef struct FilmBoxParameters {
+    const char* imageDisplayFormat;  /* (2010,0010) ST: e.g. "STANDARD\\1,1" */
+    const char* filmOrientation;     /* (2010,0040) CS: PORTRAIT, LANDSCAPE */
+    const char* filmSizeID;          /* (2010,0050) CS: 14INX17IN, 8INX10IN, ... */
+    const char* magnificationType;   /* (2010,0060) CS: REPLICATE, BILINEAR, CUBIC, NONE */
+    const char* borderDensity;       /* (2010,0100) CS: BLACK, WHITE or a number */
+    const char* emptyImageDensity;   /* (2010,0110) CS: BLACK, WHITE or a number */
+    const char* minDensity;          /* (2010,0120) US: a decimal number 0-65535 */
+    const char* maxDensity;          /* (2010,0130) US: a decimal number 0-65535 */
+} FilmBoxParameters;
+
+/* Prints one image (a DICOM, JPEG or BMP file, chosen by extension as RenderPrintImage does) on
+ * the printer at host:port: printer status (N-GET, its failure does not stop the print), film
+ * session and film box (N-CREATE), the film box's first image box (N-SET), print (N-ACTION) and
+ * deletion of the film box (N-DELETE), then release. `callingAETitle` as for OpenAssoc. Either
+ * parameter record may be NULL (nothing of it is sent). Returns 1 only when the film was printed
+ * and the film box deleted; 0 otherwise, each step's outcome in the log. */
+PELLA_API uint8_t PrintSCU(const char* fileName, const char* host, const char* port,
+                           char* callingAETitle, const char* calledAETitle,
+                           const FilmSessionParameters* filmSession,
+                           const FilmBoxParameters* filmBox);
+
+/* ---------------------------------------------------------------------------------------------
  * Media (DICOMDIR)
  * ------------------------------------------------------------------------------------------- */
 
