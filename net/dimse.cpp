@@ -241,7 +241,7 @@ bool DecodeUnit(PDU& pdu, ElementList& list, bool command) {
         for (std::size_t i = first; i < list.size(); ++i) DumpElement(list[i], explicitVR, 1);
         WriteLogLine("");
     }
-    pdu.data.staging.clear();
+    pdu.data.ReleaseStaging();
     return ok;
 }
 
@@ -324,18 +324,23 @@ bool SendUnit(PDU& pdu, const ElementList& list, uint8_t id, int kind) {
         LogFailure("No accepted presentation context " + std::to_string(id));
         return false;
     }
-    if (!EncodeUnit(pdu, list, encoding)) return false;
+    if (!EncodeUnit(pdu, list, encoding)) {
+        pdu.data.ReleaseStaging();
+        return false;
+    }
     pdu.data.messageContextID = id;
     pdu.data.sendControl = static_cast<uint8_t>(kind == kCommandSet ? kPdvCommand : 0);
     bool sent = SendFragments(pdu, id);
-    pdu.data.staging.clear();
+    pdu.data.ReleaseStaging();
     return sent;
 }
 
 bool ReadMessage(PDU& pdu, ElementList& list) {
     if (!pdu.IsConnected()) return false;
-    if (!ReceiveUnit(pdu)) return false;
-    if (!ExpectedKind(pdu)) return false;
+    if (!ReceiveUnit(pdu) || !ExpectedKind(pdu)) {
+        pdu.data.ReleaseStaging();
+        return false;
+    }
     bool command = (pdu.data.receivedControl & kPdvCommand) != 0;
     std::size_t first = list.size();
     if (!DecodeUnit(pdu, list, command)) return Abort(pdu, "Message could not be decoded");

@@ -26,10 +26,18 @@ public:
     // Context of the data set announced by the last command received; 0 when a command is due.
     uint8_t announcedDataSetContext = 0;
 
+    // Empties the staged unit, giving its memory back when it grew large.
+    void ReleaseStaging() {
+        if (staging.capacity() > kKeptMessageBuffer)
+            ByteVector().swap(staging);
+        else
+            staging.clear();
+    }
+
     // Forgets the exchange in progress (the limit stays).
     void Reset() {
         pendingLength = 0;
-        staging.clear();
+        ReleaseStaging();
         complete = false;
         receivedControl = messageContextID = sendControl = 0;
         announcedDataSetContext = 0;

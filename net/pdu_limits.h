@@ -16,6 +16,10 @@ constexpr uint32_t kMaxPduLength = 16u * 1024u * 1024u;
 constexpr std::size_t kMaxReceivedCommand = 64u * 1024u;
 constexpr std::size_t kMaxReceivedDataSet = 512u * 1024u * 1024u;
 
+// A message buffer that grew past this is given back once its message is sent or decoded, so an
+// association holds a large object's memory only while that object is in flight.
+constexpr std::size_t kKeptMessageBuffer = 1024u * 1024u;
+
 // Text sub-items (UIDs, version names) keep at most this many characters; longer ones are cut.
 constexpr std::size_t kMaxSubItemText = 64;
 

@@ -166,6 +166,42 @@ TEST(Association, DataSetFragmentsFollowThePeersMaximumPduLength) {
     }
 }
 
+// A large message's buffer is given back once the message is decoded or sent, so an
+// association that carried one big object does not keep its size for the rest of its life.
+TEST(Association, LargeMessagesDoNotStayInMemory) {
+    ElementList big;
+    std::vector<uint8_t> value(3000000, 0x5A);
+    big.Append(NewElement(0x0009, 0x1001, static_cast<int32_t>(value.size()), value.data(), "OB"));
+    Bytes bigBytes = SerializeList(big, false, false);
+    ElementList command;
+    AppendUS(command, 0x0000, kTagCommandField, kCEchoRSP);
+    AppendUS(command, 0x0000, kTagDataSetType, kDataSetPresent);
+    PrependCommandGroupLength(command);
+
+    ScriptedPeer peer;
+    peer.ReadPdu().Send(AcceptBytes(1, kImplicit, 0, 0)).Send(PData(1, 0x03, SerializeList(command, false, false)));
+    for (std::size_t at = 0; at < bigBytes.size(); at += 65536) {
+        std::size_t n = std::min<std::size_t>(65536, bigBytes.size() - at);
+        peer.Send(PData(1, at + n == bigBytes.size() ? 0x02 : 0x00,
+                        Bytes(bigBytes.begin() + at, bigBytes.begin() + at + n)));
+    }
+    for (int i = 0; i < 3; ++i) peer.ReadPdu();  // 3 MB out in PDUs of at most 1 MiB
+    peer.ReadPdu().Send(kReleaseRP);
+    peer.Start();
+    PDU pdu(5);
+    ASSERT_TRUE(OpenAgainst(pdu, peer));
+    ElementList received, receivedData;
+    ASSERT_TRUE(ReadMessage(pdu, received));
+    ASSERT_TRUE(ReadMessage(pdu, receivedData));
+    ASSERT_EQ(receivedData.size(), 1u);
+    EXPECT_EQ(receivedData[0].length, 3000000);
+    EXPECT_LE(pdu.data.staging.capacity(), kKeptMessageBuffer);
+    ASSERT_TRUE(SendMessage(pdu, big, kVerification, kDataSet));
+    EXPECT_LE(pdu.data.staging.capacity(), kKeptMessageBuffer);
+    ReleaseAssociation(pdu);
+    peer.Finish();
+}
+
 TEST(Association, ShortLengthVRLongerThan65535GoesAsUN) {
     ScriptedPeer peer;
     peer.ReadPdu().Send(AcceptBytes(1, kExplicit));
