@@ -19,6 +19,7 @@
 #include "support/run_command.h"
 #include "support/sample_files.h"
 #include "support/serve_process.h"
+#include "support/storescp_run.h"
 #include "support/temp_dir.h"
 
 using namespace pella;
@@ -336,4 +337,43 @@ TEST(ServeConcurrency, EveryStorageClassIsTakenUnlessTheOriginalTableIsAsked) {
         EXPECT_EQ(stored, original ? 1u : 3u) << out;
         EXPECT_EQ(out.find("No presentation context for: (RP)") != std::string::npos, original) << out;
     }
+}
+
+// The default table against DCMTK's: every SOP class of the standard's registry is proposed to
+// storescp and to pella serve (128 contexts an association); pella takes every class storescp
+// takes, and never a class that is not storage (commitment, media directory, query/retrieve).
+TEST(ServeConcurrency, EveryClassDcmtksStorescpTakesIsTaken) {
+    TempDir dir;
+    const std::string candidates = dir.File("candidates.txt");
+    ASSERT_EQ(RunCommand("/usr/bin/python3 -c 'from pydicom._uid_dict import UID_dictionary as d\n"
+                         "for u, v in sorted(d.items()):\n"
+                         "    if v[1] in (\"SOP Class\", \"Meta SOP Class\"): print(u)' > " +
+                         Quote(candidates) + " && echo ok"),
+              "ok\n");
+    auto accepted = [&](int port) {
+        int code = -1;
+        std::string out = RunCommand("/usr/bin/python3 " PELLA_SOURCE_DIR
+                                     "/tests/services/scripts/accepted_classes.py 127.0.0.1 " +
+                                         std::to_string(port) + " " + Quote(candidates) + " 2>&1",
+                                     &code);
+        EXPECT_EQ(code, 0) << out;
+        std::set<std::string> uids;
+        std::istringstream lines(out);
+        for (std::string uid; std::getline(lines, uid);) uids.insert(uid);
+        return uids;
+    };
+    StorescpRun storescp;
+    ASSERT_TRUE(storescp.Start());
+    std::set<std::string> dcmtk = accepted(std::stoi(storescp.Port()));
+    storescp.Stop();
+    ServeProcess serve(dir.File("db"));
+    ASSERT_TRUE(serve.started);
+    std::set<std::string> pella = accepted(serve.port);
+    serve.process.Stop();
+
+    EXPECT_GT(dcmtk.size(), 150u);
+    for (const std::string& uid : dcmtk) EXPECT_TRUE(pella.count(uid)) << "storescp takes " << uid;
+    for (const char* other : {"1.2.840.10008.1.20.1", "1.2.840.10008.1.3.10", "1.2.840.10008.5.1.4.1.2.2.1",
+                              "1.2.840.10008.5.1.4.1.2.2.2", "1.2.840.10008.5.1.4.31", "1.2.840.10008.5.1.1.9"})
+        EXPECT_FALSE(pella.count(other)) << other;
 }
