@@ -111,11 +111,11 @@ bool AddStudyAndSeries(const std::string& databaseRoot, const ObjectUids& uids,
                              SeriesIndexLine(dataSet));
 }
 
-// Flushes what filing one object changed: its file and folder, the index files it appended to
-// and the folders that hold new entries.
+// Flushes what filing one object changed after its file (flushed before the rename): the folder
+// that received it, the index files it appended to and the folders that hold new entries.
 bool SyncFiled(const std::string& databaseRoot, const std::string& fileName,
                const IndexedFolders& folders) {
-    bool ok = SyncPath(fileName) && SyncPath(fs::path(fileName).parent_path().string()) &&
+    bool ok = SyncPath(fs::path(fileName).parent_path().string()) &&
               SyncPath(JoinPath(folders.series, kImageIndexName));
     if (ok && folders.createdSeries)
         ok = SyncPath(JoinPath(folders.study, kSeriesIndexName)) && SyncPath(folders.study);
