@@ -4,12 +4,14 @@ dictionaries. Run with Debian's Python (/usr/bin/python3, which has pydicom).
 
 Usage: make_corpus.py CORPUS_FOLDER [--dictionaries DICT_FOLDER]
   CORPUS_FOLDER/dicom_file, convert_dataset: the sample files as they are (up to 64 KiB)
+  CORPUS_FOLDER/dicomdir, image_pages: the DICOMDIR files, and every Part 10 file, of those
   CORPUS_FOLDER/dump_list: the bare data sets of those files, behind the byte that tells the
   target their encoding (0 implicit, 1 explicit little endian, 2 explicit big endian)
 The PDU seeds come from fuzz_pdu_seeds (built with the fuzz targets).
 """
 import argparse
 import hashlib
+import io
 import os
 import struct
 import sys
@@ -64,13 +66,33 @@ def bare_data_set(path):
     return encoding, rest
 
 
+def short_ecg():
+    """pydicom's 12-lead ECG cut to its first 100 samples per channel (the file is too large to
+    be a seed as it is)."""
+    ds = pydicom.dcmread(os.path.join(SAMPLES, "waveform_ecg.dcm"))
+    group = ds.WaveformSequence[0]
+    channels, bits = group.NumberOfWaveformChannels, group.WaveformBitsAllocated
+    samples = 100
+    group.WaveformData = group.WaveformData[:samples * channels * bits // 8]
+    group.NumberOfWaveformSamples = samples
+    del ds.WaveformSequence[1:]
+    out = io.BytesIO()
+    ds.save_as(out, write_like_original=False)
+    return out.getvalue()
+
+
 def write_corpora(corpus):
+    write_seed(os.path.join(corpus, "image_pages"), short_ecg())
     count = 0
     for path in sample_files():
         with open(path, "rb") as stream:
             data = stream.read()
         write_seed(os.path.join(corpus, "dicom_file"), data)
         write_seed(os.path.join(corpus, "convert_dataset"), data)
+        if "DICOMDIR" in os.path.basename(path):
+            write_seed(os.path.join(corpus, "dicomdir"), data)
+        if data[128:132] == b"DICM":
+            write_seed(os.path.join(corpus, "image_pages"), data)
         bare = bare_data_set(path)
         if bare is not None:
             write_seed(os.path.join(corpus, "dump_list"), bytes([bare[0]]) + bare[1])

@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 target="${1:-all}"
 seconds="${2:-30}"
 dir=build-fuzz
-targets=(dicom_file dump_list convert_dataset pdu_acceptor pdu_requestor dimse_message store_session)
+targets=(dicom_file dump_list convert_dataset pdu_acceptor pdu_requestor dimse_message store_session dicomdir image_pages)
 
 if [ "$target" != all ] && [[ ! " ${targets[*]} " =~ " $target " ]]; then
   echo "unknown target '$target'; one of: all ${targets[*]}" >&2
@@ -35,13 +35,15 @@ fi
 
 dictionary_of() {
   case "$1" in
-    dicom_file|dump_list|convert_dataset) echo fuzz/dict/dicom.dict ;;
+    dicom_file|dump_list|convert_dataset|dicomdir|image_pages) echo fuzz/dict/dicom.dict ;;
     *) echo fuzz/dict/pdu.dict ;;
   esac
 }
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:allocator_may_return_null=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+# fontconfig (used by cairo for the ECG page) keeps process-lifetime caches.
+export LSAN_OPTIONS="suppressions=$PWD/tests/lsan_suppressions.txt"
 
 run_one() {
   local name=$1 artifacts="$dir/artifacts/$1" log="$dir/logs/$1.log" status=0
