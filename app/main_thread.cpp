@@ -4,7 +4,7 @@
 
 #include "app/log_file_name.h"
 #include "app/option_lists.h"
-#include "app/service_test.h"
+#include "app/service_run.h"
 #include "pella.h"
 
 namespace pellatool {

@@ -5,7 +5,7 @@
 #include <span>
 #include <utility>
 
-#include "app/service_test.h"
+#include "app/service_run.h"
 #include "pella.h"
 
 namespace pellatool {

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "app/service_test.h"
+#include "app/service_run.h"
 
 namespace pellatool {
 namespace {

@@ -105,7 +105,7 @@ TEST(MainWindow, RunsSideBySideKeepWholeLogLines) {
     std::vector<std::string> memo = MemoLines(*window);
     ASSERT_FALSE(memo.empty());
     EXPECT_EQ(memo.back(), "ECHO OK");
-    std::string log = FileText(TodaysLogFileName(StartDirectoryOf(dir), "ECHO"));
+    std::string log = ReadText(TodaysLogFileName(StartDirectoryOf(dir), "ECHO"));
     const std::regex whole("\\d\\d:\\d\\d:\\d\\d, .*");
     std::istringstream lines(log);
     int statusLines = 0;

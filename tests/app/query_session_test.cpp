@@ -2,7 +2,7 @@
 // association at once and shows no match for the failed response.
 #include <gtest/gtest.h>
 
-#include "app/service_test.h"
+#include "app/service_run.h"
 #include "support/scripted_peer.h"
 
 using namespace testing_support;

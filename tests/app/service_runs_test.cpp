@@ -103,7 +103,7 @@ const ServiceCase kServiceCases[] = {
          std::vector<fs::path> received;
          for (const auto& entry : fs::directory_iterator(dir.File("received"))) received.push_back(entry.path());
          ASSERT_EQ(received.size(), 1u);
-         EXPECT_NE(FileText(received[0].string()).find("1.2.840.10008.1.2.4.70"), std::string::npos);
+         EXPECT_NE(ReadText(received[0].string()).find("1.2.840.10008.1.2.4.70"), std::string::npos);
      }},
     {"FIND", "Button5", StartArchivePeer,
      [](const Lines& memo, const TempDir&, const Peer& peer) {
@@ -168,7 +168,7 @@ TEST_P(ServiceRun, AgainstAClosedPortFailsWithTheReasonInTheRunsLog) {
     bool query = std::string(c.name) == "FIND" || std::string(c.name) == "WORKLIST";
     Lines expected = query ? Lines{"No studies: 0", "", failed} : Lines{failed};
     EXPECT_EQ(MemoLines(*window), expected);
-    std::string log = FileText(pellatool::TodaysLogFileName(StartDirectoryOf(dir), c.name));
+    std::string log = ReadText(pellatool::TodaysLogFileName(StartDirectoryOf(dir), c.name));
     if (std::string(c.name) == "PRINT" && !PrintIsBuilt())
         EXPECT_NE(log.find("print is not built yet"), std::string::npos) << log;
     else

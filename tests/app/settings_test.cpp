@@ -55,7 +55,7 @@ TForm2* OpenSetup(TForm1& window) {
 }
 
 std::vector<uint8_t> FileBytes(const std::string& path) {
-    std::string text = FileText(path);
+    std::string text = ReadText(path);
     return {text.begin(), text.end()};
 }
 

@@ -19,6 +19,7 @@
 
 #include "app/file_chooser.h"
 #include "app/main_window.h"
+#include "support/log_file.h"
 #include "support/temp_dir.h"
 
 namespace pellatool_testing {
@@ -78,11 +79,6 @@ inline std::vector<std::string> MemoLines(const pellatool::TForm1& window) {
     return lines;
 }
 
-inline std::string FileText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using testing_support::ReadText;
 
 }  // namespace pellatool_testing

@@ -1,6 +1,6 @@
 // The PRINT test: one image on one film, with the print options of the settings.
 #include "app/option_lists.h"
-#include "app/service_test.h"
+#include "app/service_run.h"
 #include "pella.h"
 
 namespace pellatool {

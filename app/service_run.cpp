@@ -1,4 +1,4 @@
-#include "app/service_test.h"
+#include "app/service_run.h"
 
 #include <cstring>
 

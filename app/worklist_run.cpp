@@ -2,7 +2,7 @@
 // key empty), shown field by field in the memo.
 #include "app/query_memo.h"
 #include "app/query_session.h"
-#include "app/service_test.h"
+#include "app/service_run.h"
 
 namespace pellatool {
 namespace {
