@@ -19,7 +19,7 @@ namespace pellatool {
 std::string AboutText() {
     char version[256] = {};
     Version(version);
-    return std::string("Pellatool1.0") + "\n\r" + kProjectAddress + "\n" + version;
+    return std::string("Pellatool1.0") + "\n\r" + kProjectAddress + version;
 }
 
 TForm1::TForm1(std::string startDirectory, std::unique_ptr<FileChooser> chooser, QWidget* parent)
@@ -81,6 +81,7 @@ QPushButton* TForm1::Button(const char* objectName) const {
 void TForm1::AppendMemo(const QString& line) { memo_->appendPlainText(line); }
 
 void TForm1::StartTest(const std::string& testName) {
+    if (closeWanted_) return;  // the window closes once the running tests have ended
     std::string fileName;
     // The file is chosen here, on the window's thread, where dialogs may run.
     if (testName == "STORE" || testName == "PRINT") fileName = chooser_->ChooseFile(this).value_or("");

@@ -24,7 +24,7 @@ class TForm2;
 // The address shown on the window and in the about message.
 inline constexpr const char* kProjectAddress = "https://pella.example.org";
 
-// "Pellatool1.0", a line feed and a carriage return, the address and the library's version.
+// "Pellatool1.0", a line feed and a carriage return, the address and the library's version text.
 std::string AboutText();
 
 class TForm1 : public QWidget {
