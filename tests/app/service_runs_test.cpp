@@ -179,7 +179,14 @@ INSTANTIATE_TEST_SUITE_P(FrontEnd, ServiceRun, ::testing::ValuesIn(kServiceCases
                          [](const auto& info) { return std::string(info.param.name); });
 
 // The tests that ask for a file: cancelling the dialog fails the run before anything connects.
-class CancelledFileDialog : public ::testing::TestWithParam<std::pair<const char*, const char*>> {};
+struct FileTest {
+    const char* name;
+    const char* button;
+};
+
+std::ostream& operator<<(std::ostream& out, const FileTest& t) { return out << t.name; }
+
+class CancelledFileDialog : public ::testing::TestWithParam<FileTest> {};
 
 TEST_P(CancelledFileDialog, FailsWithoutConnecting) {
     const auto& [name, button] = GetParam();
@@ -196,7 +203,7 @@ TEST_P(CancelledFileDialog, FailsWithoutConnecting) {
 }
 
 INSTANTIATE_TEST_SUITE_P(FrontEnd, CancelledFileDialog,
-                         ::testing::Values(std::pair{"STORE", "Button4"}, std::pair{"PRINT", "Button8"}),
-                         [](const auto& info) { return std::string(info.param.first); });
+                         ::testing::Values(FileTest{"STORE", "Button4"}, FileTest{"PRINT", "Button8"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
