@@ -105,7 +105,8 @@ inline Peer StartWorklistPeer(const TempDir& dir, PeerProcess& process) {
     return {port, "WLQ"};
 }
 
-// dcmprscp as printer "PRINTSCP", its database below <dir>/print.
+// dcmprscp as printer "PRINTSCP", its database below <dir>/print; every message it receives is
+// dumped into <dir>/print/dcmprscp.log.
 inline Peer StartPrintPeer(const TempDir& dir, PeerProcess& process) {
     std::filesystem::create_directories(dir.File("print/db"));
     std::filesystem::create_directories(dir.File("print/spool"));
@@ -120,7 +121,7 @@ inline Peer StartPrintPeer(const TempDir& dir, PeerProcess& process) {
         << "MagnificationType = REPLICATE\\BILINEAR\\CUBIC\\NONE\nMaxDensity = 320\nMinDensity = 20\n"
         << "MaxPDU = 32768\nMediumType = PAPER\\CLEAR FILM\\BLUE FILM\nResolutionID = STANDARD\\HIGH\n"
         << "SmoothingType = NONE\nSupports12Bit = true\nSupportsPresentationLUT = false\n";
-    if (!process.Start({"dcmprscp", "-c", dir.File("print/printer.cfg"), "-p", "PRINTSCP"},
+    if (!process.Start({"dcmprscp", "-v", "+d", "-c", dir.File("print/printer.cfg"), "-p", "PRINTSCP"},
                        dir.File("print/dcmprscp.log")) ||
         !testing_support::WaitForListener(port))
         return {};

@@ -131,7 +131,14 @@ const ServiceCase kServiceCases[] = {
          EXPECT_EQ(shown, expected);
      }},
     {"PRINT", "Button8", StartPrintPeer,
-     [](const Lines& memo, const TempDir&, const Peer&) { EXPECT_EQ(memo, Lines{"PRINT OK"}); }},
+     [](const Lines& memo, const TempDir& dir, const Peer&) {
+         EXPECT_EQ(memo, Lines{"PRINT OK"});
+         // The fixed values and the first entry of each print list (the settings hold position 0).
+         std::string received = ReadText(dir.File("print/dcmprscp.log"));
+         for (const char* value : {"[1]", "[MED]", "[BLUE FILM]", "[MAGAZINE]", "[STANDARD\\1,1]", "[PORTRAIT]",
+                                   "[14INX17IN]", "[REPLICATE]"})
+             EXPECT_NE(received.find(value), std::string::npos) << value << " was not sent";
+     }},
 };
 
 class ServiceRun : public ::testing::TestWithParam<ServiceCase> {};
