@@ -37,8 +37,9 @@ inline const std::vector<std::string>& ArchiveSamples() {
     return samples;
 }
 
-// dcmqrscp with an archive "ARCHIVE" below <dir>/archive, filled with storescu.
-inline Peer StartArchivePeer(const TempDir& dir, PeerProcess& process) {
+// dcmqrscp with an archive "ARCHIVE" below <dir>/archive, filled with the samples by storescu.
+inline Peer StartArchivePeer(const TempDir& dir, PeerProcess& process,
+                             const std::vector<std::string>& samples = ArchiveSamples()) {
     std::filesystem::create_directories(dir.File("archive"));
     int port = testing_support::FreePort();
     std::ofstream(dir.File("dcmqrscp.cfg"))
@@ -48,8 +49,9 @@ inline Peer StartArchivePeer(const TempDir& dir, PeerProcess& process) {
     if (!process.Start({"dcmqrscp", "-c", dir.File("dcmqrscp.cfg"), std::to_string(port)}) ||
         !testing_support::WaitForListener(port))
         return {};
+    if (samples.empty()) return {port, "ARCHIVE"};
     std::string line = "storescu -aec ARCHIVE localhost " + std::to_string(port);
-    for (const std::string& sample : ArchiveSamples())
+    for (const std::string& sample : samples)
         line += " " + testing_support::Quote(testing_support::PydicomFile(sample));
     int exit = -1;
     testing_support::RunCommand(line + " 2>&1", &exit);

@@ -105,7 +105,7 @@ const ServiceCase kServiceCases[] = {
          ASSERT_EQ(received.size(), 1u);
          EXPECT_NE(ReadText(received[0].string()).find("1.2.840.10008.1.2.4.70"), std::string::npos);
      }},
-    {"FIND", "Button5", StartArchivePeer,
+    {"FIND", "Button5", [](const TempDir& dir, PeerProcess& process) { return StartArchivePeer(dir, process); },
      [](const Lines& memo, const TempDir&, const Peer& peer) {
          ExpectQueryLayout(memo, ArchiveSamples().size(), 13, "FIND OK");
          Lines uids = ValuesOf(memo, "StudyInstanceUID: ");
@@ -184,6 +184,17 @@ TEST_P(ServiceRun, AgainstAClosedPortFailsWithTheReasonInTheRunsLog) {
 
 INSTANTIATE_TEST_SUITE_P(FrontEnd, ServiceRun, ::testing::ValuesIn(kServiceCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FindRun, EmptyArchiveShowsNoStudiesAndEndsOk) {
+    TempDir dir;
+    PeerProcess process;
+    Peer peer = StartArchivePeer(dir, process, {});
+    ASSERT_GT(peer.port, 0);
+    WriteSettings(dir, peer.port, peer.calledAETitle);
+    auto window = MakeWindow(dir);
+    ClickAndWait(*window, "Button5");
+    EXPECT_EQ(MemoLines(*window), (Lines{"No studies: 0", "", "FIND OK"}));
+}
 
 // The tests that ask for a file: cancelling the dialog fails the run before anything connects.
 struct FileTest {
