@@ -9,7 +9,8 @@
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    std::string startDirectory = std::filesystem::current_path().string() + "/";
+    std::string startDirectory = std::filesystem::current_path().string();
+    if (startDirectory.empty() || startDirectory.back() != '/') startDirectory += '/';
     pellatool::TForm1 window(startDirectory, std::make_unique<pellatool::DialogFileChooser>());
     window.show();
     return application.exec();
