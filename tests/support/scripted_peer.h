@@ -180,13 +180,15 @@ inline void PutCommandUS(Bytes& b, uint16_t element, uint16_t value) {
         b.push_back(x);
 }
 
-// A C-ECHO-RSP command set (implicit VR little endian): class, field, ID responded to, no data
-// set, and the status (left out with withStatus false).
-inline Bytes EchoResponseCommand(uint16_t status, uint16_t respondedTo = 1, bool withStatus = true) {
-    const std::string uid("1.2.840.10008.1.1\0", 18);
-    Bytes body = {0, 0, 2, 0, 18, 0, 0, 0};
+// A response command set (implicit VR little endian): affected class, command field, ID
+// responded to, no data set, and the status (left out with withStatus false).
+inline Bytes ResponseCommand(const std::string& sopClassUid, uint16_t commandField, uint16_t status,
+                             uint16_t respondedTo = 1, bool withStatus = true) {
+    std::string uid = sopClassUid;
+    if (uid.size() % 2 != 0) uid.push_back('\0');
+    Bytes body = {0, 0, 2, 0, static_cast<uint8_t>(uid.size()), 0, 0, 0};
     PutText(body, uid);
-    PutCommandUS(body, 0x0100, 0x8030);
+    PutCommandUS(body, 0x0100, commandField);
     PutCommandUS(body, 0x0120, respondedTo);
     PutCommandUS(body, 0x0800, 0x0101);
     if (withStatus) PutCommandUS(body, 0x0900, status);
@@ -195,6 +197,11 @@ inline Bytes EchoResponseCommand(uint16_t status, uint16_t respondedTo = 1, bool
     for (int shift = 0; shift < 32; shift += 8) command.push_back(static_cast<uint8_t>(length >> shift));
     command.insert(command.end(), body.begin(), body.end());
     return command;
+}
+
+// A C-ECHO-RSP command set.
+inline Bytes EchoResponseCommand(uint16_t status, uint16_t respondedTo = 1, bool withStatus = true) {
+    return ResponseCommand("1.2.840.10008.1.1", 0x8030, status, respondedTo, withStatus);
 }
 
 inline const Bytes kReleaseRP = {0x06, 0, 0, 0, 0, 4, 0, 0, 0, 0};

@@ -1,0 +1,37 @@
+// The FIND test: every study the peer has (a study-level query with every key empty), shown
+// field by field in the memo.
+#include "app/query_memo.h"
+#include "app/query_session.h"
+#include "app/service_run.h"
+
+namespace pellatool {
+namespace {
+
+constexpr const char* kStudyRootFind = "1.2.840.10008.5.1.4.1.2.2.1";
+constexpr const char* kLevel = "STUDY";
+
+// Memo captions and the record positions they show (Patient's Age is left out).
+constexpr FieldCaption kStudyLines[] = {
+    {"PatientName: ", 0},       {"PatientID: ", 1},         {"PatientSex: ", 3},
+    {"PatientBD: ", 4},         {"StudyID: ", 7},           {"StudyInstanceUID: ", 9},
+    {"StudyDate: ", 5},         {"StudyTime: ", 6},         {"StudyDescription: ", 8},
+    {"Modalities: ", 12},       {"InstitutionName: ", 10},  {"AccessionNumber: ", 13},
+    {"PhysiciansName: ", 11}};
+
+}  // namespace
+
+bool RunFindTest(TestRun& run) {
+    QueryRecordList* list = NewQueryRecordList();
+    AppendQueryRecord(list, NewQueryRecord(kLevel));
+    QueryCalls calls{kStudyRootFind, kLevel,
+                     [](PDU* handle, QueryRecordList* l) {
+                         return WriteFindRQ(handle, l, kStudyRootFind, kLevel) == 1;
+                     },
+                     [](PDU* handle, QueryRecordList* l) { return ReadFindRSP(handle, l, kLevel); }};
+    bool result = RunQuerySession(run.settings, list, calls);
+    ShowQueryRecords(run.memo, list, kLevel, kStudyLines);
+    FreeQueryRecordList(list, kLevel);
+    return result;
+}
+
+}  // namespace pellatool

@@ -1,0 +1,136 @@
+#include "app/main_window.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "app/header_dump.h"
+#include "app/main_thread.h"
+#include "app/settings_dialog.h"
+#include "pella.h"
+
+namespace pellatool {
+
+std::string AboutText() {
+    char version[256] = {};
+    Version(version);
+    return std::string("Pellatool1.0") + "\n\r" + kProjectAddress + version;
+}
+
+TForm1::TForm1(std::string startDirectory, std::unique_ptr<FileChooser> chooser, QWidget* parent)
+    : QWidget(parent),
+      startDirectory_(std::move(startDirectory)),
+      chooser_(std::move(chooser)),
+      settings_(LoadSettings(startDirectory_ + kSettingsFileName)) {
+    setObjectName("Form1");
+    setWindowTitle("Pellatool");
+    setFixedSize(637, 430);
+    auto* column = new QVBoxLayout;
+    auto* row = new QHBoxLayout(this);
+    row->addLayout(column);
+    memo_ = new QPlainTextEdit(this);
+    memo_->setObjectName("Memo1");
+    memo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    memo_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    row->addWidget(memo_, 1);
+
+    column->addWidget(AddButton("Button3", "Echo", [this] { StartTest("ECHO"); }));
+    column->addWidget(AddButton("Button4", "Store", [this] { StartTest("STORE"); }));
+    column->addWidget(AddButton("Button5", "Find", [this] { StartTest("FIND"); }));
+    column->addWidget(AddButton("Button9", "WL Find", [this] { StartTest("WORKLIST"); }));
+    column->addWidget(AddButton("Button8", "Print", [this] { StartTest("PRINT"); }));
+    column->addWidget(AddButton("Button7", "Dump", [this] { Dump(); }));
+    column->addWidget(AddButton("Button2", "Setup", [this] { Setup(); }));
+    column->addWidget(AddButton("Button6", "About", [this] { About(); }));
+    column->addWidget(AddButton("Button1", "End", [this] { close(); }));
+    column->addStretch();
+    auto* address = new QLabel(kProjectAddress, this);
+    address->setObjectName("Label1");
+    column->addWidget(address);
+
+    form2_ = new TForm2(this);
+    form2_->ShowSettings(settings_);
+    connect(form2_, &QDialog::accepted, this, &TForm1::SettingsChosen);
+}
+
+// Runs still going when the window is destroyed anyway (closing normally waits for them) are
+// waited for, so that none outlives the memo it reports to.
+TForm1::~TForm1() {
+    for (MainThread* thread : running_) thread->wait();
+}
+
+QPushButton* TForm1::AddButton(const char* objectName, const char* caption, std::function<void()> action) {
+    auto* button = new QPushButton(caption, this);
+    button->setObjectName(objectName);
+    connect(button, &QPushButton::clicked, this, std::move(action));
+    buttons_.push_back(button);
+    return button;
+}
+
+QPushButton* TForm1::Button(const char* objectName) const {
+    for (QPushButton* button : buttons_)
+        if (button->objectName() == objectName) return button;
+    return nullptr;
+}
+
+void TForm1::AppendMemo(const QString& line) { memo_->appendPlainText(line); }
+
+void TForm1::StartTest(const std::string& testName) {
+    if (closeWanted_) return;  // the window closes once the running tests have ended
+    std::string fileName;
+    // The file is chosen here, on the window's thread, where dialogs may run.
+    if (testName == "STORE" || testName == "PRINT") fileName = chooser_->ChooseFile(this).value_or("");
+    auto* thread = new MainThread(testName, settings_, startDirectory_, fileName, this);
+    connect(thread, &MainThread::MemoCleared, memo_, &QPlainTextEdit::clear, Qt::QueuedConnection);
+    connect(thread, &MainThread::MemoLine, this, &TForm1::AppendMemo, Qt::QueuedConnection);
+    connect(thread, &QThread::finished, this, [this, thread] { TestEnded(thread); }, Qt::QueuedConnection);
+    running_.push_back(thread);
+    thread->start();
+}
+
+void TForm1::TestEnded(MainThread* thread) {
+    thread->wait();
+    running_.erase(std::remove(running_.begin(), running_.end(), thread), running_.end());
+    thread->deleteLater();
+    if (closeWanted_ && running_.empty()) close();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    if (running_.empty()) {
+        event->accept();
+        return;
+    }
+    if (!closeWanted_)
+        AppendMemo(QString("Closing once %1 running test(s) have ended").arg(running_.size()));
+    closeWanted_ = true;
+    event->ignore();
+}
+
+void TForm1::Dump() {
+    memo_->clear();
+    std::optional<std::string> fileName = chooser_->ChooseFile(this);
+    if (!fileName) return;
+    for (const std::string& line : DumpFileLines(*fileName)) AppendMemo(QString::fromLocal8Bit(line.c_str()));
+}
+
+void TForm1::Setup() {
+    form2_->ShowSettings(settings_);
+    form2_->open();
+}
+
+void TForm1::SettingsChosen() {
+    settings_ = form2_->ChosenSettings();
+    std::string failure = SaveSettings(startDirectory_ + kSettingsFileName, settings_);
+    if (!failure.empty()) AppendMemo(QString::fromLocal8Bit(("Settings not saved: " + failure).c_str()));
+}
+
+void TForm1::About() {
+    QMessageBox::about(this, "About", QString::fromLocal8Bit(AboutText().c_str()));
+}
+
+}  // namespace pellatool

@@ -1,0 +1,39 @@
+// The WL Find test: every scheduled procedure step the worklist provider has (a query with every
+// key empty), shown field by field in the memo.
+#include "app/query_memo.h"
+#include "app/query_session.h"
+#include "app/service_run.h"
+
+namespace pellatool {
+namespace {
+
+constexpr const char* kWorklistFind = "1.2.840.10008.5.1.4.31";
+constexpr const char* kLevel = "WORKLIST";
+
+constexpr FieldCaption kStepLines[] = {
+    {"PatientName: ", 0},
+    {"PatientID: ", 1},
+    {"PatientBD: ", 2},
+    {"PatientSex: ", 3},
+    {"Modality: ", 12},
+    {"Scheduled Station AET: ", 13},
+    {"Scheduled Procedure Step Start Date: ", 11},
+    {"Scheduled Procedure Step Start Time: ", 10},
+    {"Scheduled Performing Physician: ", 14}};
+
+}  // namespace
+
+bool RunWorklistTest(TestRun& run) {
+    QueryRecordList* list = NewQueryRecordList();
+    AppendQueryRecord(list, NewQueryRecord(kLevel));
+    QueryCalls calls{kWorklistFind, kLevel,
+                     [](PDU* handle, QueryRecordList* l) { return WriteWLFindRQ(handle, l, kWorklistFind) == 1; },
+                     [](PDU* handle, QueryRecordList* l) { return ReadWLFindRSP(handle, l); }};
+    bool result = RunQuerySession(run.settings, list, calls);
+    ShowQueryRecords(run.memo, list, kLevel, kStepLines);
+    ClearWL(list);
+    FreeQueryRecordList(list, kLevel);
+    return result;
+}
+
+}  // namespace pellatool
