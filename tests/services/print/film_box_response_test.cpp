@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "data/io/dataset_reader.h"
-#include "services/print/print_bytes.h"
+#include "support/print_bytes.h"
 
 using namespace testing_support;
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "pella.h"
-#include "services/print/print_bytes.h"
+#include "support/print_bytes.h"
 #include "support/log_file.h"
 #include "support/sample_files.h"
 #include "support/scripted_peer.h"
