@@ -64,7 +64,9 @@ struct Result {
 // Plays the exchanges, then answers the release (or, with `hangUp`, closes the connection
 // instead), and prints CT_small with the film session and film box attributes a front end
 // sends.
-Result Print(const std::vector<Exchange>& exchanges, bool hangUp = false) {
+Result Print(const std::vector<Exchange>& exchanges, bool hangUp = false,
+             const FilmSessionParameters* sessionGiven = nullptr,
+             const FilmBoxParameters* boxGiven = nullptr) {
     TempDir dir;
     LogSettingsGuard restore;
     SetLOG(dir.File("print.log").c_str(), 1);
@@ -85,7 +87,8 @@ Result Print(const std::vector<Exchange>& exchanges, bool hangUp = false) {
     char calling[17] = "";
     Result r;
     r.printed = PrintSCU(PydicomFile("CT_small.dcm").c_str(), "127.0.0.1", peer.PortText().c_str(),
-                         calling, "PRINTSCP", &session, &box) == 1;
+                         calling, "PRINTSCP", sessionGiven ? sessionGiven : &session,
+                         boxGiven ? boxGiven : &box) == 1;
     r.received = peer.Finish();
     r.log = ReadText(dir.File("print.log"));
     return r;
@@ -210,4 +213,31 @@ TEST(PrintScripted, HostilePrintersFailTheirStep) {
         EXPECT_NE(r.log.find(c.line), std::string::npos) << r.log;
         EXPECT_EQ(r.log.find("FilmBox Action: OK!"), std::string::npos) << r.log;
     }
+}
+
+// What the caller leaves empty is not sent: a film session without attributes is an N-CREATE
+// that announces no data set (and sends none); Min and Max Density go out as US numbers.
+TEST(PrintScripted, SendsOnlyWhatIsGivenDensitiesAsNumbers) {
+    FilmSessionParameters session{"", nullptr, "", nullptr};
+    FilmBoxParameters box{"STANDARD\\1,1", nullptr, "", nullptr, "", "", "20", "300"};
+    std::vector<Exchange> exchanges = Conforming(DefinedImageBox());
+    exchanges[1].pdusRead = 1;
+    Result r = Print(exchanges, false, &session, &box);
+    EXPECT_TRUE(r.printed) << r.log;
+    ASSERT_GE(r.received.size(), 10u);
+    const Bytes& sessionCommand = r.received[2];
+    Bytes noDataSet = {0x00, 0x00, 0x00, 0x08, 2, 0, 0, 0, 0x01, 0x01};
+    EXPECT_TRUE(std::search(sessionCommand.begin(), sessionCommand.end(), noDataSet.begin(), noDataSet.end()) !=
+                sessionCommand.end());
+    EXPECT_EQ(r.received[3][0], 0x04);
+    EXPECT_TRUE(Contains(r.received[3], std::string("\x00\x00\x00\x01\x02\x00\x00\x00\x40\x01", 10)))
+        << "the film box N-CREATE comes next";
+    const Bytes& filmBox = r.received[4];
+    Bytes expected = DicomBytes().Implicit(0x2010, 0x0010, "STANDARD\\1,1")
+                         .U16(0x2010).U16(0x0120).U32(2).U16(20)
+                         .U16(0x2010).U16(0x0130).U32(2).U16(300)
+                         .Implicit(0x2010, 0x0150, "").Bytes();
+    ASSERT_GT(filmBox.size(), 12u);
+    Bytes start(filmBox.begin() + 12, filmBox.begin() + 12 + static_cast<long>(std::min(expected.size(), filmBox.size() - 12)));
+    EXPECT_EQ(start, expected);
 }
