@@ -16,6 +16,21 @@ void AddDensity(ElementList& list, uint16_t element, const char* text) {
     if (Given(text) && ParseDensity(text, value)) AppendUS(list, 0x2010, element, value);
 }
 
+// One text attribute of a parameter record: its tag, VR and field.
+template <typename Record>
+struct TextField {
+    uint16_t group, element;
+    const char* vr;
+    const char* const Record::*text;
+};
+
+template <typename Record, std::size_t N>
+void AddTextFields(const Record* record, const TextField<Record> (&fields)[N], ElementList& list) {
+    if (record == nullptr) return;
+    for (const TextField<Record>& f : fields)
+        AddPrintAttribute(list, f.group, f.element, record->*f.text, f.vr);
+}
+
 bool CheckDensity(const char* name, const char* text, std::string& reason) {
     uint16_t value = 0;
     if (!Given(text) || ParseDensity(text, value)) return true;
@@ -49,21 +64,26 @@ bool CheckFilmBoxParameters(const FilmBoxParameters* filmBox, std::string& reaso
 }
 
 void AddFilmSessionAttributes(const FilmSessionParameters* filmSession, ElementList& list) {
-    if (filmSession == nullptr) return;
-    AddPrintAttribute(list, 0x2000, 0x0010, filmSession->numberOfCopies, "IS");
-    AddPrintAttribute(list, 0x2000, 0x0020, filmSession->printPriority, "CS");
-    AddPrintAttribute(list, 0x2000, 0x0030, filmSession->mediumType, "CS");
-    AddPrintAttribute(list, 0x2000, 0x0040, filmSession->filmDestination, "CS");
+    static constexpr TextField<FilmSessionParameters> kFields[] = {
+        {0x2000, 0x0010, "IS", &FilmSessionParameters::numberOfCopies},
+        {0x2000, 0x0020, "CS", &FilmSessionParameters::printPriority},
+        {0x2000, 0x0030, "CS", &FilmSessionParameters::mediumType},
+        {0x2000, 0x0040, "CS", &FilmSessionParameters::filmDestination},
+    };
+    AddTextFields(filmSession, kFields, list);
 }
 
 void AddFilmBoxAttributes(const FilmBoxParameters* filmBox, ElementList& list) {
+    static constexpr TextField<FilmBoxParameters> kFields[] = {
+        {0x2010, 0x0010, "ST", &FilmBoxParameters::imageDisplayFormat},
+        {0x2010, 0x0040, "CS", &FilmBoxParameters::filmOrientation},
+        {0x2010, 0x0050, "CS", &FilmBoxParameters::filmSizeID},
+        {0x2010, 0x0060, "CS", &FilmBoxParameters::magnificationType},
+        {0x2010, 0x0100, "CS", &FilmBoxParameters::borderDensity},
+        {0x2010, 0x0110, "CS", &FilmBoxParameters::emptyImageDensity},
+    };
+    AddTextFields(filmBox, kFields, list);
     if (filmBox == nullptr) return;
-    AddPrintAttribute(list, 0x2010, 0x0010, filmBox->imageDisplayFormat, "ST");
-    AddPrintAttribute(list, 0x2010, 0x0040, filmBox->filmOrientation, "CS");
-    AddPrintAttribute(list, 0x2010, 0x0050, filmBox->filmSizeID, "CS");
-    AddPrintAttribute(list, 0x2010, 0x0060, filmBox->magnificationType, "CS");
-    AddPrintAttribute(list, 0x2010, 0x0100, filmBox->borderDensity, "CS");
-    AddPrintAttribute(list, 0x2010, 0x0110, filmBox->emptyImageDensity, "CS");
     AddDensity(list, 0x0120, filmBox->minDensity);
     AddDensity(list, 0x0130, filmBox->maxDensity);
 }
