@@ -588,8 +588,12 @@ typedef struct FilmBoxParameters {
  * the printer at host:port: printer status (N-GET, its failure does not stop the print), film
  * session and film box (N-CREATE), the film box's first image box (N-SET), print (N-ACTION) and
  * deletion of the film box (N-DELETE), then release. `callingAETitle` as for OpenAssoc. Either
- * parameter record may be NULL (nothing of it is sent). Returns 1 only when the film was printed
- * and the film box deleted; 0 otherwise, each step's outcome in the log. */
+ * parameter record may be NULL (nothing of it is sent). The image is loaded, and Min and Max
+ * Density checked (decimal numbers 0-65535, sent as US), before any association. A response
+ * with any status but success (warnings included), without a status, or answering another
+ * message fails its step; a printer status that cannot be read does not stop the print.
+ * Returns 1 only when the film was printed and the film box deleted; 0 otherwise, each step's
+ * outcome in the log. */
 PELLA_API uint8_t PrintSCU(const char* fileName, const char* host, const char* port,
                            char* callingAETitle, const char* calledAETitle,
                            const FilmSessionParameters* filmSession,

@@ -1,18 +1,22 @@
-// Placeholder for the exported print function until the print user is merged: every call fails
-// with a reason that says so, so that callers link and report the failure like any other.
+// The exported print user.
 #include "api/boundary.h"
-#include "log/protocol_log.h"
+#include "api/calling_title.h"
+#include "services/print/print_user.h"
 #include "pella.h"
 
 using namespace pella;
 
 extern "C" {
 
-PELLA_API uint8_t PrintSCU(const char*, const char*, const char*, char*, const char*,
-                           const FilmSessionParameters*, const FilmBoxParameters*) {
-    return Guarded<uint8_t>("PrintSCU", 0, []() -> uint8_t {
-        LogFailure("print is not built yet");
-        return 0;
+PELLA_API uint8_t PrintSCU(const char* fileName, const char* host, const char* port,
+                           char* callingAETitle, const char* calledAETitle,
+                           const FilmSessionParameters* filmSession,
+                           const FilmBoxParameters* filmBox) {
+    return Guarded<uint8_t>("PrintSCU", 0, [&] {
+        return WithCallingTitle(callingAETitle, [&](std::string& calling) {
+            return pella::PrintSCU(Text(fileName), Text(host), Text(port), calling,
+                                   Text(calledAETitle), filmSession, filmBox);
+        });
     });
 }
 

@@ -27,6 +27,7 @@ const std::vector<Command>& AllCommands() {
         {"move", "ask a remote archive to send objects to a node (C-MOVE)", RunMove},
         {"dicomdir", "print the records of a DICOMDIR as a patient/study/series/instance tree",
          RunDicomdir},
+        {"print", "print an image on a DICOM grayscale printer (Basic Grayscale Print)", RunPrint},
         {"render", "write the page a print of a file sends as PNG or BMP", RunRender},
         {"ecg", "draw a waveform object as an ECG page (PNG or BMP)", RunEcg},
         {"thumbnail", "write JPEG thumbnails of DICOM images", RunThumbnail},

@@ -57,6 +57,7 @@ public:
     pella::AbortPDU abort;
     pella::PDataRecord data;
     uint16_t lastMessageID = 0;           // per association: IDs never collide across them
+    uint8_t lastRequestContextID = 0;     // the context the last request went out on
     uint32_t sendPduLength = pella::kOurMaxPduLength;  // whole P-DATA-TF, header included
 };
 

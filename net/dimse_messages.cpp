@@ -50,6 +50,7 @@ ElementList EncodeCommand(const DimseCommand& c) {
     AppendOptional(list, kTagStatus, c.status);
     AppendUid(list, kTagAffectedSopInstance, c.affectedSopInstance);
     AppendUid(list, kTagRequestedSopInstance, c.requestedSopInstance);
+    AppendOptional(list, kTagActionTypeID, c.actionTypeID);
     AppendOptional(list, 0x1020, c.remaining);
     AppendOptional(list, 0x1021, c.completed);
     AppendOptional(list, 0x1022, c.failed);
@@ -81,6 +82,7 @@ bool DecodeCommand(const ElementList& list, DimseCommand& c, std::string& why) {
     c.status = OptionalUS(list, kTagStatus);
     c.affectedSopInstance = Uid(list, kTagAffectedSopInstance);
     c.requestedSopInstance = Uid(list, kTagRequestedSopInstance);
+    c.actionTypeID = OptionalUS(list, kTagActionTypeID);
     c.remaining = OptionalUS(list, 0x1020);
     c.completed = OptionalUS(list, 0x1021);
     c.failed = OptionalUS(list, 0x1022);
@@ -112,6 +114,7 @@ DimseResponse MakeResponse(const ReceivedCommand& request, uint16_t status) {
 
 bool SendRequest(PDU& pdu, uint8_t contextID, DimseCommand& request, const ElementList* dataSet) {
     request.messageID = pdu.NextMessageID();
+    pdu.lastRequestContextID = contextID;
     request.dataSetType = dataSet != nullptr ? kDataSetFollows : kNoDataSet;
     if (!SendUnit(pdu, EncodeCommand(request), contextID, kCommandSet)) return false;
     return dataSet == nullptr || SendUnit(pdu, *dataSet, contextID, kDataSet);

@@ -26,6 +26,7 @@ struct DimseCommand {
     std::optional<uint16_t> status;                 // (0000,0900), responses
     std::string affectedSopInstance;                // (0000,1000)
     std::string requestedSopInstance;               // (0000,1001)
+    std::optional<uint16_t> actionTypeID;           // (0000,1008), N-ACTION
     std::optional<uint16_t> remaining, completed, failed, warning;  // (0000,1020) to (0000,1023)
 
     bool IsResponse() const { return (commandField & 0x8000) != 0; }
@@ -63,8 +64,9 @@ private:
 // data set, on its context.
 DimseResponse MakeResponse(const ReceivedCommand& request, uint16_t status);
 
-// Sends a request on an accepted context: its Message ID is drawn from the association.
-// With a data set, the data set follows on the same context. False (logged) on failure.
+// Sends a request on an accepted context: its Message ID is drawn from the association and
+// kept there with the context (PDU::lastRequestContextID), so that the response can be
+// matched. With a data set, the data set follows on the same context. False (logged) on failure.
 bool SendRequest(PDU& pdu, uint8_t contextID, DimseCommand& request,
                  const ElementList* dataSet = nullptr);
 

@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 target="${1:-all}"
 seconds="${2:-30}"
 dir=build-fuzz
-targets=(dicom_file dump_list convert_dataset pdu_acceptor pdu_requestor dimse_message store_session dicomdir image_pages)
+targets=(dicom_file dump_list convert_dataset pdu_acceptor pdu_requestor dimse_message store_session dicomdir image_pages film_box_response)
 
 if [ "$target" != all ] && [[ ! " ${targets[*]} " =~ " $target " ]]; then
   echo "unknown target '$target'; one of: all ${targets[*]}" >&2
@@ -35,7 +35,7 @@ fi
 
 dictionary_of() {
   case "$1" in
-    dicom_file|dump_list|convert_dataset|dicomdir|image_pages) echo fuzz/dict/dicom.dict ;;
+    dicom_file|dump_list|convert_dataset|dicomdir|image_pages|film_box_response) echo fuzz/dict/dicom.dict ;;
     *) echo fuzz/dict/pdu.dict ;;
   esac
 }
