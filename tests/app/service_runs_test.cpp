@@ -75,15 +75,6 @@ std::multiset<std::string> FindscuStudies(const Peer& peer) {
     return uids;
 }
 
-// Whether the print user is in this build (the placeholder fails every call with this reason).
-bool PrintIsBuilt() {
-    char calling[32] = "PELLATOOL";
-    PrintSCU("/nonexistent.dcm", "127.0.0.1", "1", calling, "PRINTSCP", nullptr, nullptr);
-    char reason[256] = {};
-    LastFailureText(reason, sizeof reason);
-    return std::string(reason) != "print is not built yet";
-}
-
 struct ServiceCase {
     const char* name;    // the test's name
     const char* button;  // its button
@@ -152,7 +143,6 @@ void SaveScreenshot(pellatool::TForm1& window, const std::string& name) {
 
 TEST_P(ServiceRun, AgainstItsPeerEndsOkWithTheFoundLines) {
     const ServiceCase& c = GetParam();
-    if (std::string(c.name) == "PRINT" && !PrintIsBuilt()) GTEST_SKIP() << "the print user is not in this build";
     TempDir dir;
     PeerProcess process;
     Peer peer = c.startPeer(dir, process);
@@ -176,10 +166,7 @@ TEST_P(ServiceRun, AgainstAClosedPortFailsWithTheReasonInTheRunsLog) {
     Lines expected = query ? Lines{"No studies: 0", "", failed} : Lines{failed};
     EXPECT_EQ(MemoLines(*window), expected);
     std::string log = ReadText(pellatool::TodaysLogFileName(StartDirectoryOf(dir), c.name));
-    if (std::string(c.name) == "PRINT" && !PrintIsBuilt())
-        EXPECT_NE(log.find("print is not built yet"), std::string::npos) << log;
-    else
-        EXPECT_NE(log.find(std::to_string(port)), std::string::npos) << "no reason in the log:\n" << log;
+    EXPECT_NE(log.find(std::to_string(port)), std::string::npos) << "no reason in the log:\n" << log;
 }
 
 INSTANTIATE_TEST_SUITE_P(FrontEnd, ServiceRun, ::testing::ValuesIn(kServiceCases),
