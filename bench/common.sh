@@ -55,6 +55,6 @@ PY
 }
 
 # Fastest of several timings (seconds) given as arguments.
-fastest() { printf '%s\n' "$@" | sort -g | head -1; }
+fastest() { printf '%s\n' "$@" | sort -g | sed -n 1p; }
 
 ratio() { printf '%.3f' "$(echo "$1 / $2" | bc -l)"; }

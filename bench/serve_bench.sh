@@ -50,7 +50,8 @@ SENDERS="${SENDERS:-8}"
 PER_SENDER="${PER_SENDER:-100}"
 for s in $(seq "$SENDERS"); do
   mkdir -p "$work/senders/$s"
-  find "$work/series" -name 'ct*.dcm' | sort | head -n "$PER_SENDER" | xargs cp -t "$work/senders/$s/"
+  # sed, not head: head closing the pipe early would fail the pipeline (pipefail)
+  find "$work/series" -name 'ct*.dcm' | sort | sed -n "1,${PER_SENDER}p" | xargs cp -t "$work/senders/$s/"
 done
 # Every sender needs images of its own: give each copy new UIDs.
 /usr/bin/python3 - "$work/senders" <<'PY'
