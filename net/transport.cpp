@@ -263,26 +263,44 @@ bool TcpTransport::WaitReadable() {
     }
 }
 
+void TcpTransport::EndAfterFailedWait() {
+    if (lastError_ == ETIMEDOUT || lastError_ == ECANCELED) {
+        // The peer went silent, or the server stops: end the association with an A-ABORT
+        // of our own (source 0, reason 0) rather than just vanishing.
+        static const uint8_t kAbortPdu[] = {0x07, 0, 0, 0, 0, 4, 0, 0, 0, 0};
+        ::send(connection_.Get(), kAbortPdu, sizeof kAbortPdu, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (LogLevel() > 0)
+            WriteLogLine(lastError_ == ECANCELED ? std::string("A-ABORT sent: the server stops")
+                                                 : "A-ABORT sent: the peer was silent for " +
+                                                       std::to_string(timeoutSeconds_) + " s");
+    }
+    Close();
+}
+
 int TcpTransport::Receive(uint8_t* buffer, std::size_t capacity) {
     if (!IsConnected() || capacity == 0) return -1;
-    if (!WaitReadable()) {
-        if (lastError_ == ETIMEDOUT || lastError_ == ECANCELED) {
-            // The peer went silent, or the server stops: end the association with an A-ABORT
-            // of our own (source 0, reason 0) rather than just vanishing.
-            static const uint8_t kAbortPdu[] = {0x07, 0, 0, 0, 0, 4, 0, 0, 0, 0};
-            ::send(connection_.Get(), kAbortPdu, sizeof kAbortPdu, MSG_NOSIGNAL | MSG_DONTWAIT);
-            if (LogLevel() > 0)
-                WriteLogLine(lastError_ == ECANCELED ? std::string("A-ABORT sent: the server stops")
-                                                     : "A-ABORT sent: the peer was silent for " +
-                                                           std::to_string(timeoutSeconds_) + " s");
-        }
-        Close();
-        return -1;
+    const std::size_t size = std::min<std::size_t>(capacity, INT_MAX);
+    auto receive = [&](int flags) {
+        ssize_t got;
+        do {
+            got = ::recv(connection_.Get(), buffer, size, flags);
+        } while (got < 0 && errno == EINTR);
+        return got;
+    };
+    ssize_t n = -1;
+    bool mustWait = ++receivesSinceWait_ > kReceivesBetweenWaits;
+    if (!mustWait) {
+        n = receive(MSG_DONTWAIT);
+        mustWait = n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
     }
-    ssize_t n;
-    do {
-        n = ::recv(connection_.Get(), buffer, std::min<std::size_t>(capacity, INT_MAX), 0);
-    } while (n < 0 && errno == EINTR);
+    if (mustWait) {
+        receivesSinceWait_ = 0;
+        if (!WaitReadable()) {
+            EndAfterFailedWait();
+            return -1;
+        }
+        n = receive(0);
+    }
     if (n <= 0) {
         lastError_ = n < 0 ? errno : 0;
         Close();

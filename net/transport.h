@@ -80,10 +80,19 @@ public:
 private:
     // Waits for the connection to become readable; false on time-out or error.
     bool WaitReadable();
+    // Ends the connection after a wait that failed: an A-ABORT when the peer was silent or the
+    // owner stops.
+    void EndAfterFailedWait();
     void ConfigureConnection();
+
+    // Data already waiting is received without a wait first; the wait (which watches the time
+    // limit and the stop descriptor) runs when nothing is waiting, and at least once every this
+    // many receives, so that a peer sending without pause still sees the owner stop.
+    static constexpr int kReceivesBetweenWaits = 64;
 
     int timeoutSeconds_;
     int stopDescriptor_ = -1;
+    int receivesSinceWait_ = 0;
     int lastError_ = 0;
     SocketHandle connection_;
     SocketHandle listener_;
