@@ -11,7 +11,11 @@ namespace pella {
 void PrepareSourceVR(DataElement& element, const ConversionFlags& flags) {
     if (!flags.sourceExplicit || (element.vr[0] == '\0' && !IsDelimiter(element)))
         LookupVR(element);
-    if (element.length == kUndefinedLength && VrIs(element.vr, "UN")) std::memcpy(element.vr, "SQ", 2);
+    // An undefined length can only be a sequence's: in implicit VR whatever the dictionary says
+    // (a writer could not give a 16-bit-length VR an undefined length), in explicit VR for UN.
+    bool pixelData = element.group == 0x7FE0 && element.element == 0x0010;
+    bool sequence = VrIs(element.vr, "UN") || (!flags.sourceExplicit && !IsDelimiter(element) && !pixelData);
+    if (element.length == kUndefinedLength && sequence) std::memcpy(element.vr, "SQ", 2);
 }
 
 bool HoldsEncodedElements(const DataElement& element) {
