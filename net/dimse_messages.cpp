@@ -139,6 +139,22 @@ bool ReadCommand(PDU& pdu, ReceivedCommand& received) {
     return false;
 }
 
+bool ReadResponse(PDU& pdu, ReceivedCommand& received) {
+    if (!ReadCommand(pdu, received)) return false;
+    const DimseCommand& c = received.command;
+    if (received.contextID == pdu.lastRequestContextID && c.respondedTo == pdu.lastMessageID)
+        return true;
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "Response 0x%04X on context %u to message %d does not answer message %u on "
+                  "context %u: association aborted",
+                  c.commandField, unsigned(received.contextID), c.respondedTo ? int(*c.respondedTo) : -1,
+                  unsigned(pdu.lastMessageID), unsigned(pdu.lastRequestContextID));
+    LogFailure(text);
+    AbortAssociation(pdu);
+    return false;
+}
+
 bool ReadDataSet(PDU& pdu, ElementList& dataSet) { return ReadMessage(pdu, dataSet); }
 
 }  // namespace pella

@@ -77,6 +77,10 @@ bool SendResponse(PDU& pdu, const DimseResponse& response, const ElementList* da
 // undecodable command aborts the association).
 bool ReadCommand(PDU& pdu, ReceivedCommand& received);
 
+// Reads the response to the last request sent (ReadCommand, then the match): one on another
+// context, or naming another message, leaves the association out of step and aborts it.
+bool ReadResponse(PDU& pdu, ReceivedCommand& received);
+
 // Reads the data set a received command announced (same context, enforced by ReadMessage).
 bool ReadDataSet(PDU& pdu, ElementList& dataSet);
 

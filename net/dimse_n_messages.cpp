@@ -44,24 +44,6 @@ DimseCommand RequestedCommand(uint16_t field, const std::string& instanceUID,
     return request;
 }
 
-// The response answers the last request on its context; otherwise the association is out of
-// step and is aborted.
-bool AnswersLastRequest(PDU& pdu, const ReceivedCommand& received) {
-    const DimseCommand& c = received.command;
-    if (received.contextID == pdu.lastRequestContextID && c.respondedTo == pdu.lastMessageID)
-        return true;
-    char text[160];
-    std::snprintf(text, sizeof text,
-                  "%s response on context %u to message %d does not answer message %u on "
-                  "context %u: association aborted",
-                  ServiceName(c.commandField), unsigned(received.contextID),
-                  c.respondedTo ? int(*c.respondedTo) : -1, unsigned(pdu.lastMessageID),
-                  unsigned(pdu.lastRequestContextID));
-    LogFailure(text);
-    AbortAssociation(pdu);
-    return false;
-}
-
 bool AcceptedOutcome(const DimseCommand& c, uint16_t expectedField) {
     char text[128];
     if (c.commandField != expectedField) {
@@ -116,13 +98,12 @@ bool WriteNDeleteRQ(PDU& pdu, const std::string& instanceUID, const std::string&
 bool ReadNResponse(PDU& pdu, uint16_t expectedField, ElementList* dataSet,
                    std::string* instanceUID) {
     ReceivedCommand received;
-    if (!ReadCommand(pdu, received)) {
+    if (!ReadResponse(pdu, received)) {
         std::string why = LastFailure();
         LogFailure(std::string("No ") + ServiceName(expectedField) + "-RSP could be read" +
                    (why.empty() ? "" : ": " + why));
         return false;
     }
-    if (!AnswersLastRequest(pdu, received)) return false;
     if (received.command.HasDataSet()) {
         ElementList dropped;
         if (!ReadDataSet(pdu, dataSet != nullptr ? *dataSet : dropped)) {

@@ -20,7 +20,7 @@ bool WriteEchoRQ(PDU& pdu, const std::string& sopClassUid) {
 
 bool ReadEchoRSP(PDU& pdu) {
     ReceivedCommand response;
-    if (!ReadCommand(pdu, response)) return false;
+    if (!ReadResponse(pdu, response)) return false;
     uint16_t field = response.command.commandField;
     uint16_t status = response.command.status.value_or(0xFFFF);
     if (field == kCEchoRSP && response.command.status == 0) return true;

@@ -38,7 +38,7 @@ bool SendQueryRequest(PDU& pdu, const std::string& sopClassUid, uint16_t command
 
 bool ReadQueryResponse(PDU& pdu, QueryResponse& response, ElementList& identifier) {
     ReceivedCommand received;
-    if (!ReadCommand(pdu, received)) {
+    if (!ReadResponse(pdu, received)) {
         std::string why = LastFailure();
         LogFailure("No valid response could be read" + (why.empty() ? "" : ": " + why));
         return false;

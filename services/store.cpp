@@ -94,7 +94,7 @@ bool WriteStoreRQ(PDU& pdu, ElementList& data, const std::string& sopClassUid,
 
 int32_t ReadStoreRSP(PDU& pdu) {
     ReceivedCommand response;
-    if (!ReadCommand(pdu, response)) {
+    if (!ReadResponse(pdu, response)) {
         std::string why = LastFailure();
         LogFailure("No C-STORE response could be read" + (why.empty() ? "" : ": " + why));
         return kNoStoreResponse;

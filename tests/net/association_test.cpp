@@ -97,12 +97,26 @@ TEST(Association, EchoSendsTheExactRequestCommandAndRelease) {
 TEST(Association, EchoStatusOtherThanZeroFails) {
     ScriptedPeer peer;
     peer.ReadPdu().Send(AcceptBytes(1, kImplicit)).ReadPdu()
-        .Send(PData(1, 0x03, EchoResponse(3, 0x0110))).ReadPdu().Send(kReleaseRP);
+        .Send(PData(1, 0x03, EchoResponse(1, 0x0110))).ReadPdu().Send(kReleaseRP);
     peer.Start();
     std::string calling = "ME";
     EXPECT_FALSE(EchoSCU("127.0.0.1", peer.PortText(), calling, "ANY-SCP"));
     EXPECT_NE(LastFailure().find("0x0110"), std::string::npos);
     peer.Finish();
+}
+
+// A response naming another message (or on another context) does not answer the request: the
+// association is out of step and is aborted, whatever the status says.
+TEST(Association, AResponseToAnotherMessageIsNoAnswer) {
+    ScriptedPeer peer;
+    peer.ReadPdu().Send(AcceptBytes(1, kImplicit)).ReadPdu().Send(PData(1, 0x03, EchoResponse(7, 0))).ReadPdu();
+    peer.Start();
+    std::string calling = "ME";
+    EXPECT_FALSE(EchoSCU("127.0.0.1", peer.PortText(), calling, "ANY-SCP"));
+    EXPECT_NE(LastFailure().find("does not answer message 1"), std::string::npos) << LastFailure();
+    auto pdus = peer.Finish();
+    ASSERT_EQ(pdus.size(), 3u);
+    EXPECT_EQ(pdus[2][0], 0x07);  // A-ABORT, not a release
 }
 
 TEST(Association, OfferedTransferSyntaxes) {

@@ -37,11 +37,11 @@ ElementList SmallDataSet(bool withInstance) {
 }
 
 Bytes StoreResponse(uint16_t status, bool withStatus = true, uint16_t field = kCStoreRSP,
-                    uint16_t dataSetType = kNoDataSet) {
+                    uint16_t dataSetType = kNoDataSet, uint16_t respondedTo = 1) {
     ElementList command;
     AppendUI(command, 0x0000, kTagAffectedSopClass, kOddClass);
     AppendUS(command, 0x0000, kTagCommandField, field);
-    AppendUS(command, 0x0000, kTagMessageIDRespondedTo, 3);
+    AppendUS(command, 0x0000, kTagMessageIDRespondedTo, respondedTo);
     AppendUS(command, 0x0000, kTagDataSetType, dataSetType);
     if (withStatus) AppendUS(command, 0x0000, kTagStatus, status);
     PrependCommandGroupLength(command);
@@ -152,7 +152,8 @@ TEST(StoreResponses, AnnouncedDataSetIsReadSoTheNextResponseStaysInStep) {
     peer.ReadPdu().Send(AcceptBytes(1, kImplicit)).ReadPdu().ReadPdu()
         .Send(StoreResponse(0, true, kCStoreRSP, 0x0000))
         .Send(PData(1, 0x02, SerializeList(extra, false, false)))
-        .ReadPdu().ReadPdu().Send(StoreResponse(0xB000)).ReadPdu().Send(kReleaseRP);
+        .ReadPdu().ReadPdu().Send(StoreResponse(0xB000, true, kCStoreRSP, kNoDataSet, 2))
+        .ReadPdu().Send(kReleaseRP);
     peer.Start();
     PDU pdu(5);
     ASSERT_TRUE(OpenOn(pdu, peer, kOddClass));
