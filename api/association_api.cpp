@@ -5,8 +5,8 @@
 #include "api/boundary.h"
 #include "api/calling_title.h"
 #include "log/protocol_log.h"
-#include "net/association.h"
-#include "services/echo.h"
+#include "net/acse/association.h"
+#include "services/verification/echo.h"
 #include "pella.h"
 
 using namespace pella;

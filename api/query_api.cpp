@@ -3,9 +3,9 @@
 #include "api/calling_title.h"
 #include "log/protocol_log.h"
 #include "pella.h"
-#include "services/find.h"
-#include "services/move.h"
-#include "services/worklist.h"
+#include "services/query/find.h"
+#include "services/query/move.h"
+#include "services/query/worklist.h"
 
 using namespace pella;
 

@@ -3,7 +3,7 @@
 
 #include "api/boundary.h"
 #include "pella.h"
-#include "services/query_records.h"
+#include "services/query/query_records.h"
 
 using namespace pella;
 

@@ -4,8 +4,8 @@
 #include "api/boundary.h"
 #include "api/calling_title.h"
 #include "log/protocol_log.h"
-#include "services/series.h"
-#include "services/store.h"
+#include "services/storage/series.h"
+#include "services/storage/store.h"
 #include "pella.h"
 
 using namespace pella;

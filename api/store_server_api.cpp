@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "api/boundary.h"
-#include "services/store_server.h"
+#include "services/storage/store_server.h"
 #include "pella.h"
 
 using namespace pella;

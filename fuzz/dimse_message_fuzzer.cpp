@@ -7,9 +7,9 @@
 
 #include "data/convert/conversion_syntax.h"
 #include "data/io/element_header.h"
-#include "net/command_set.h"
-#include "net/dimse.h"
-#include "net/pdu_control.h"
+#include "net/dimse/command_set.h"
+#include "net/dimse/dimse.h"
+#include "net/pdu/pdu_control.h"
 #include "support/fed_pdu.h"
 
 using namespace pella;

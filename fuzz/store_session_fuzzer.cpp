@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "services/store_server.h"
+#include "services/storage/store_server.h"
 #include "support/sandbox_folder.h"
 #include "support/stream_peer.h"
 

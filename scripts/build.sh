@@ -3,6 +3,8 @@
 # Builds into build/ (or build-sanitize/ with AddressSanitizer and UBSan).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# ccache (when installed) shares compiles between checkouts of the tree.
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
 
 dir=build
 flags=()

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake pkg-config
+  build-essential cmake pkg-config ccache
   clang libclang-rt-14-dev
   libgtest-dev googletest
   libgdcm-dev

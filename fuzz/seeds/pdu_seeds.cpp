@@ -11,8 +11,8 @@
 #include "data/io/dataset_writer.h"
 #include "data/io/element_header.h"
 #include "data/registry/transfer_syntaxes.h"
-#include "net/command_set.h"
-#include "net/pdu_test_data.h"
+#include "net/dimse/command_set.h"
+#include "net/pdu/pdu_test_data.h"
 #include "support/sample_files.h"
 #include "support/scripted_peer.h"
 

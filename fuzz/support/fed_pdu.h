@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "net/association.h"
+#include "net/acse/association.h"
 
 namespace pella_fuzz {
 

@@ -2,9 +2,9 @@
 
 #include <cstdlib>
 
-#include "net/acceptor.h"
-#include "net/pdu_control.h"
-#include "net/pdu_records.h"
+#include "net/acse/acceptor.h"
+#include "net/pdu/pdu_control.h"
+#include "net/pdu/pdu_records.h"
 
 using namespace pella;
 

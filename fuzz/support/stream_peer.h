@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <thread>
 
-#include "net/socket_handle.h"
+#include "net/transport/socket_handle.h"
 
 namespace pella_fuzz {
 

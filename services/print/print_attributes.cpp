@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "net/command_set.h"
+#include "net/dimse/command_set.h"
 
 namespace pella {
 

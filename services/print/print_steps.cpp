@@ -3,9 +3,9 @@
 #include "data/registry/uid.h"
 #include "imaging/print_image.h"
 #include "log/protocol_log.h"
-#include "net/command_set.h"
-#include "net/dimse.h"
-#include "net/dimse_n_messages.h"
+#include "net/dimse/command_set.h"
+#include "net/dimse/dimse.h"
+#include "net/dimse/dimse_n_messages.h"
 #include "services/print/print_attributes.h"
 
 namespace pella {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "imaging/bitmap.h"
-#include "net/association.h"
+#include "net/acse/association.h"
 #include "pella.h"
 #include "services/print/film_box_response.h"
 

@@ -2,7 +2,7 @@
 
 #include "imaging/print_image.h"
 #include "log/protocol_log.h"
-#include "net/association.h"
+#include "net/acse/association.h"
 #include "services/print/print_attributes.h"
 #include "services/print/print_steps.h"
 

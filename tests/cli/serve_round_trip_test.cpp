@@ -8,7 +8,7 @@
 
 #include "data/io/dataset_reader.h"
 #include "data/registry/sop_classes.h"
-#include "net/acceptor.h"
+#include "net/acse/acceptor.h"
 #include "support/run_command.h"
 #include "support/peer_process.h"
 #include "support/sample_files.h"

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "net/pdu_buffer.h"
+#include "net/pdu/pdu_buffer.h"
 
 namespace testing_support {
 

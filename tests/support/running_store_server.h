@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "services/store_server.h"
+#include "services/storage/store_server.h"
 #include "support/temp_dir.h"
 
 namespace testing_support {

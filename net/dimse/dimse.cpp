@@ -1,0 +1,352 @@
+#include "net/dimse/dimse.h"
+
+#include <algorithm>
+#include <array>
+
+#include "data/io/dataset_reader.h"
+#include "data/io/dataset_writer.h"
+#include "data/dictionary/dictionary.h"
+#include "data/io/element_header.h"
+#include "data/dump/element_dump.h"
+#include "log/protocol_log.h"
+#include "net/acse/association_failures.h"
+
+namespace pella {
+
+namespace {
+
+// P-DATA-TF PDUs gathered into one send: up to this many bytes or PDUs.
+constexpr std::size_t kSendBatchBytes = 256 * 1024;
+constexpr std::size_t kSendBatchPdus = 64;
+constexpr const char* kGrayscalePrintMeta = "1.2.840.10008.5.1.1.9";
+constexpr const char* kColorPrintMeta = "1.2.840.10008.5.1.1.18";
+
+bool IsGrayscalePrintClass(const std::string& uid) {
+    return uid == "1.2.840.10008.5.1.1.16" || uid == "1.2.840.10008.5.1.1.1" ||
+           uid == "1.2.840.10008.5.1.1.2" || uid == "1.2.840.10008.5.1.1.4";
+}
+
+bool IsColorPrintClass(const std::string& uid) {
+    return uid == "1.2.840.10008.5.1.1.16" || uid == "1.2.840.10008.5.1.1.1" ||
+           uid == "1.2.840.10008.5.1.1.2" || uid == "1.2.840.10008.5.1.1.4.1";
+}
+
+void LogDirection(const PDU& pdu, const char* arrow) {
+    WriteLogLine(TrimmedTitle(pdu.accept.callingAETitle) + " " + arrow + " " +
+                 TrimmedTitle(pdu.accept.calledAETitle));
+}
+
+struct UnitEncoding {
+    bool explicitVR = false;
+    bool bigEndian = false;
+};
+
+// The encoding of a data set on a context: false when it cannot be sent or read there. Values
+// stay in the byte order they were read in, so a big-endian data set travels on a big-endian
+// context as it stands.
+bool ContextEncoding(const PDU& pdu, uint8_t contextID, UnitEncoding& encoding) {
+    std::string syntax;
+    if (!FindAcceptedSyntax(pdu, contextID, syntax)) {
+        LogFailure("No accepted presentation context " + std::to_string(contextID));
+        return false;
+    }
+    const TransferSyntaxInfo* info = FindTransferSyntax(syntax);
+    if (info != nullptr && info->deflated) {
+        LogFailure("Deflated transfer syntax not supported on the network");
+        return false;
+    }
+    encoding.explicitVR = syntax != kImplicitLittleEndian;
+    encoding.bigEndian = info != nullptr && info->bigEndian;
+    return true;
+}
+
+bool EncodeUnit(PDU& pdu, const ElementList& list, UnitEncoding encoding) {
+    bool explicitVR = encoding.explicitVR;
+    try {
+        pdu.data.staging.resize(static_cast<std::size_t>(EncodedListLength(list, explicitVR)));
+        if (SerializeElements(list, pdu.data.staging.data(), pdu.data.staging.size(), explicitVR,
+                              encoding.bigEndian) < 0)
+            throw std::runtime_error("element list does not fit its encoded length");
+    } catch (const std::exception& error) {
+        LogFailure(std::string("Message could not be encoded: ") + error.what());
+        return false;
+    }
+    if (pdu.dumpFlag) {
+        LogDirection(pdu, ">>");
+        for (const auto& e : list) DumpElement(*e, explicitVR, 1);
+        WriteLogLine("");
+    }
+    return true;
+}
+
+bool SendFragments(PDU& pdu, uint8_t contextID) {
+    const ByteVector& unit = pdu.data.staging;
+    // Each fragment is one P-DATA-TF of at most the peer's maximum length (one value, so the
+    // fragment is 6 bytes shorter); a batch of them leaves in one gathered send, straight from
+    // the staged unit (no copy into the output buffer).
+    const std::size_t fragmentLength = pdu.SendFragmentLength();
+    std::array<std::array<uint8_t, kPDataHeaderLength>, kSendBatchPdus> headers;
+    std::array<iovec, 2 * kSendBatchPdus> pieces;
+    std::size_t sent = 0;
+    if (!pdu.buffer.Flush()) return false;
+    while (sent < unit.size()) {
+        std::size_t count = 0, batchBytes = 0;
+        while (count < kSendBatchPdus && batchBytes < kSendBatchBytes && sent < unit.size()) {
+            std::size_t n = std::min(fragmentLength, unit.size() - sent);
+            batchBytes += n;
+            bool last = sent + n == unit.size();
+            uint8_t control = static_cast<uint8_t>((pdu.data.sendControl & kPdvCommand) |
+                                                   (last ? kPdvLastFragment : 0));
+            if (!EncodePDataHeader(headers[count].data(), contextID, control, static_cast<uint32_t>(n)))
+                return false;
+            pieces[2 * count] = {headers[count].data(), kPDataHeaderLength};
+            pieces[2 * count + 1] = {const_cast<uint8_t*>(unit.data() + sent), n};
+            sent += n;
+            ++count;
+        }
+        if (!pdu.buffer.Transport().SendPieces(pieces.data(), 2 * count)) {
+            LogFailure("P-DATA-TF could not be sent");
+            return false;
+        }
+    }
+    return true;
+}
+
+// An abort this side decides (undecodable or mis-flagged message): source 0, reason 0.
+bool Abort(PDU& pdu, const std::string& reason) {
+    LogFailure(reason + ": association aborted");
+    AbortAssociation(pdu);
+    return false;
+}
+
+// A protocol error: source 2 with its reason.
+bool AbortProtocol(PDU& pdu, uint8_t reason, const std::string& why) {
+    LogFailure(why + ": association aborted");
+    AbortForProtocolError(pdu, reason);
+    return false;
+}
+
+bool ReceivedAbort(PDU& pdu) {
+    bool read = pdu.abort.Read(pdu.buffer);
+    pdu.buffer.Transport().Close();
+    LogFailure("A-ABORT received: " +
+               (read ? AbortText(pdu.abort.source, pdu.abort.reason) : std::string("malformed")));
+    return false;
+}
+
+// Every value of a unit sits on one context and says the same of the unit (command or data
+// set); false, with the reason, for one that does not.
+bool FitsUnit(const PdvHeader& header, bool first, uint8_t unitContext, bool unitCommand,
+              std::string& why) {
+    if (first) return true;
+    if (header.contextID != unitContext) {
+        why = "Fragments of one message on presentation contexts " + std::to_string(unitContext) +
+              " and " + std::to_string(header.contextID);
+        return false;
+    }
+    if (header.IsCommand() != unitCommand) {
+        why = "A message mixes command and data set fragments";
+        return false;
+    }
+    return true;
+}
+
+// Reads values of the current P-DATA-TF (and further ones) until a unit is complete.
+bool ReceiveUnit(PDU& pdu) {
+    PDataRecord& data = pdu.data;
+    data.complete = false;
+    data.staging.clear();
+    bool first = true, unitCommand = false;
+    uint8_t unitContext = 0;
+    while (!data.complete) {
+        if (data.pendingLength == 0) {
+            uint8_t type = 0;
+            if (!pdu.buffer.ReadU8(type)) {
+                LogFailure("Connection lost while a message was awaited");
+                return false;
+            }
+            switch (type) {
+                case pdu_type::kPDataTF:
+                    if (!ReadPDataLength(pdu.buffer, data.pendingLength))
+                        return AbortProtocol(pdu, abort_reason::kInvalidParameterValue, "Malformed P-DATA-TF");
+                    continue;
+                case pdu_type::kReleaseRQ:
+                    // The normal end of an association for a server; a failure for a requestor
+                    // awaiting a response, which then reads this reason.
+                    NoteFailure("The peer released the association (A-RELEASE-RQ)");
+                    LogProgress("A-RELEASE-RQ received: association released");
+                    if (pdu.releaseRequest.Read(pdu.buffer)) pdu.releaseReply.Write(pdu.buffer);
+                    return false;
+                case pdu_type::kAbort:
+                    return ReceivedAbort(pdu);
+                case pdu_type::kAssociateRQ:
+                case pdu_type::kAssociateAC:
+                case pdu_type::kAssociateRJ:
+                case pdu_type::kReleaseRP:
+                    return AbortProtocol(pdu, abort_reason::kUnexpectedPdu,
+                                         "Unexpected PDU type " + std::to_string(type));
+                default:
+                    return AbortProtocol(pdu, abort_reason::kUnrecognizedPdu,
+                                         "Unrecognized PDU type " + std::to_string(type));
+            }
+        }
+        PdvHeader header;
+        if (!ReadPdvHeader(pdu.buffer, data.pendingLength, header))
+            return AbortProtocol(pdu, abort_reason::kInvalidParameterValue, "Malformed presentation data value");
+        std::string why;
+        if (!FitsUnit(header, first, unitContext, unitCommand, why)) return Abort(pdu, why);
+        if (first) {
+            unitContext = header.contextID;
+            unitCommand = header.IsCommand();
+            first = false;
+        }
+        std::size_t fragment = header.FragmentLength();
+        std::size_t limit = header.IsCommand() ? kMaxReceivedCommand : data.dataSetLimit;
+        if (data.staging.size() + fragment > limit)
+            return Abort(pdu, "Message larger than " + std::to_string(limit) + " bytes");
+        std::size_t before = data.staging.size();
+        data.staging.resize(before + fragment);
+        if (!pdu.buffer.ReadBytes(data.staging.data() + before, fragment)) {
+            LogFailure("Connection lost in the middle of a message");
+            return false;
+        }
+        data.receivedControl = header.control;
+        if (header.IsLast()) {
+            data.complete = true;
+            data.messageContextID = header.contextID;
+        }
+    }
+    return true;
+}
+
+bool DecodeUnit(PDU& pdu, ElementList& list, bool command) {
+    // Command sets are implicit VR little endian on every context, but only on accepted ones.
+    UnitEncoding encoding, commandEncoding;
+    if (!ContextEncoding(pdu, pdu.data.messageContextID, command ? commandEncoding : encoding))
+        return false;
+    bool explicitVR = encoding.explicitVR;
+    ParseState state;
+    state.metaMode = false;
+    state.explicitVR = explicitVR;
+    state.bigEndian = encoding.bigEndian;
+    state.implicitCommandGroup = true;
+    std::size_t first = list.size();
+    bool ok = ReadDatasetBytes(pdu.data.staging.data(), pdu.data.staging.size(), state, list);
+    for (std::size_t i = first; i < list.size(); ++i) {
+        DataElement& e = list[i];
+        if (e.vr[0] == '\0') LookupVR(e);
+    }
+    if (pdu.dumpFlag) {
+        LogDirection(pdu, "<<");
+        for (std::size_t i = first; i < list.size(); ++i) DumpElement(list[i], explicitVR, 1);
+        WriteLogLine("");
+    }
+    pdu.data.ReleaseStaging();
+    return ok;
+}
+
+// A command announces a data set unless its Data Set Type says there is none (an absent
+// Data Set Type announces nothing).
+bool AnnouncesDataSet(const ElementList& list, std::size_t first) {
+    for (std::size_t i = first; i < list.size(); ++i) {
+        const DataElement& e = list[i];
+        if (e.group == 0x0000 && e.element == 0x0800)
+            return e.length >= 2 && HasValue(e) && (e.value[0] | (e.value[1] << 8)) != 0x0101;
+    }
+    return false;
+}
+
+// The unit just received is what the exchange expects: a command when one is due, otherwise
+// the announced data set on its command's context.
+bool ExpectedKind(PDU& pdu) {
+    bool command = (pdu.data.receivedControl & kPdvCommand) != 0;
+    uint8_t announced = pdu.data.announcedDataSetContext;
+    if (announced == 0 && !command) return Abort(pdu, "A data set arrived where a command was due");
+    if (announced != 0 && command) return Abort(pdu, "A command arrived where its announced data set was due");
+    if (announced != 0 && pdu.data.messageContextID != announced)
+        return Abort(pdu, "A data set arrived on presentation context " +
+                              std::to_string(pdu.data.messageContextID) + ", its command on " +
+                              std::to_string(announced));
+    return true;
+}
+
+}  // namespace
+
+uint8_t FindContextID(const PDU& pdu, const std::string& sopClassUid) {
+    uint8_t result = 0;
+    for (const auto& context : pdu.request.presentationContexts) {
+        const std::string& abstract = context.abstractSyntax.text;
+        if (abstract == kGrayscalePrintMeta && IsGrayscalePrintClass(sopClassUid)) {
+            result = context.contextID;
+        } else if (abstract == kColorPrintMeta) {
+            if (IsColorPrintClass(sopClassUid)) result = context.contextID;
+        } else if (abstract == sopClassUid) {
+            return context.contextID;
+        }
+    }
+    return result;
+}
+
+bool FindAcceptedSyntax(const PDU& pdu, uint8_t contextID, std::string& syntax) {
+    for (const auto& context : pdu.acceptedContexts) {
+        if (context.contextID != contextID) continue;
+        syntax = context.transferSyntax.text;
+        return true;
+    }
+    return false;
+}
+
+uint8_t AcceptedContextFor(const PDU& pdu, const std::string& sopClassUid, std::string& syntax) {
+    uint8_t id = FindContextID(pdu, sopClassUid);
+    if (id == 0) {
+        LogFailure("No presentation context proposed for " + sopClassUid);
+        return 0;
+    }
+    if (!FindAcceptedSyntax(pdu, id, syntax)) {
+        LogFailure("The presentation context for " + sopClassUid + " was not accepted");
+        return 0;
+    }
+    return id;
+}
+
+bool SendMessage(PDU& pdu, const ElementList& list, const std::string& sopClassUid, int kind) {
+    std::string acceptedSyntax;
+    uint8_t id = AcceptedContextFor(pdu, sopClassUid, acceptedSyntax);
+    if (id == 0) return false;
+    return SendUnit(pdu, list, id, kind);
+}
+
+bool SendUnit(PDU& pdu, const ElementList& list, uint8_t id, int kind) {
+    UnitEncoding encoding;
+    if (kind != kCommandSet && !ContextEncoding(pdu, id, encoding)) return false;
+    std::string syntax;
+    if (kind == kCommandSet && !FindAcceptedSyntax(pdu, id, syntax)) {
+        LogFailure("No accepted presentation context " + std::to_string(id));
+        return false;
+    }
+    if (!EncodeUnit(pdu, list, encoding)) {
+        pdu.data.ReleaseStaging();
+        return false;
+    }
+    pdu.data.messageContextID = id;
+    pdu.data.sendControl = static_cast<uint8_t>(kind == kCommandSet ? kPdvCommand : 0);
+    bool sent = SendFragments(pdu, id);
+    pdu.data.ReleaseStaging();
+    return sent;
+}
+
+bool ReadMessage(PDU& pdu, ElementList& list) {
+    if (!pdu.IsConnected()) return false;
+    if (!ReceiveUnit(pdu) || !ExpectedKind(pdu)) {
+        pdu.data.ReleaseStaging();
+        return false;
+    }
+    bool command = (pdu.data.receivedControl & kPdvCommand) != 0;
+    std::size_t first = list.size();
+    if (!DecodeUnit(pdu, list, command)) return Abort(pdu, "Message could not be decoded");
+    pdu.data.announcedDataSetContext =
+        command && AnnouncesDataSet(list, first) ? pdu.data.messageContextID : 0;
+    return true;
+}
+
+}  // namespace pella

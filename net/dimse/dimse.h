@@ -1,0 +1,42 @@
+// DIMSE message exchange on an open association: one command set or data set per call, cut
+// into P-DATA-TF fragments on the way out and reassembled on the way in.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "data/model/element_list.h"
+#include "net/acse/association.h"
+
+namespace pella {
+
+constexpr int kCommandSet = 1;
+constexpr int kDataSet = 0;
+
+// The proposed presentation context for a SOP class (print classes travel on the print meta
+// class's context); 0 when none.
+uint8_t FindContextID(const PDU& pdu, const std::string& sopClassUid);
+
+// The transfer syntax accepted for a context; false when the context was not accepted.
+bool FindAcceptedSyntax(const PDU& pdu, uint8_t contextID, std::string& syntax);
+
+// The context proposed for the SOP class, with the transfer syntax accepted on it in `syntax`;
+// 0, with the reason logged, when none was proposed or the peer did not accept it.
+uint8_t AcceptedContextFor(const PDU& pdu, const std::string& sopClassUid, std::string& syntax);
+
+// Sends a command set (kind 1, always implicit VR little endian) or a data set (kind 0, in the
+// context's accepted syntax) on the context proposed for the SOP class.
+bool SendMessage(PDU& pdu, const ElementList& list, const std::string& sopClassUid, int kind);
+
+// Sends a command set or data set on the given accepted context (as SendMessage).
+bool SendUnit(PDU& pdu, const ElementList& list, uint8_t contextID, int kind);
+
+// Reads the next complete unit into `list` (its context in pdu.data.messageContextID). The
+// unit must be what the exchange expects: a command set, or, after a command announcing one,
+// a data set on that command's context; all its fragments on one context and flagged alike.
+// Anything else aborts the association (source 0, reason 0). A release request is answered and ends the read
+// with false; a release reply or abort closes; anything else unexpected or undecodable is
+// answered with an A-ABORT.
+bool ReadMessage(PDU& pdu, ElementList& list);
+
+}  // namespace pella

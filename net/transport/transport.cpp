@@ -1,0 +1,313 @@
+#include "net/transport/transport.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <vector>
+
+#include "log/protocol_log.h"
+#include "net/transport/address_resolution.h"
+
+namespace pella {
+
+namespace {
+
+constexpr int kListenBacklog = 128;  // bursts of senders wait here rather than being refused
+
+bool SetOption(int socket, int level, int name, const void* value, socklen_t size) {
+    return setsockopt(socket, level, name, value, size) == 0;
+}
+
+// Closing a socket with linger 0 resets the connection at once instead of lingering.
+bool SetLingerZero(int socket) {
+    linger off{1, 0};
+    return SetOption(socket, SOL_SOCKET, SO_LINGER, &off, sizeof off);
+}
+
+bool SetNoDelay(int socket) {
+    int on = 1;
+    return SetOption(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+}
+
+sockaddr_in IPv4Address(uint32_t address, uint16_t port) {
+    sockaddr_in socketAddress{};
+    socketAddress.sin_family = AF_INET;
+    socketAddress.sin_port = htons(port);
+    socketAddress.sin_addr.s_addr = address;
+    return socketAddress;
+}
+
+std::string DottedText(const sockaddr_in& address) {
+    char text[INET_ADDRSTRLEN] = {};
+    if (inet_ntop(AF_INET, &address.sin_addr, text, sizeof text) == nullptr) return {};
+    return text;
+}
+
+// Accept errors after which the listening socket is still good: the pending connection failed
+// or the process ran short of descriptors or memory for a moment.
+bool IsPassingAcceptError(int error) {
+    switch (error) {
+        case ECONNABORTED: case EMFILE: case ENFILE: case ENOBUFS: case ENOMEM: case EPROTO:
+        case EPERM: case ENETDOWN: case ENOPROTOOPT: case EHOSTDOWN: case ENONET:
+        case EHOSTUNREACH: case EOPNOTSUPP: case ENETUNREACH: case ETIMEDOUT: case EAGAIN:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool IsReadable(short events) { return (events & (POLLIN | POLLHUP | POLLERR)) != 0; }
+
+}  // namespace
+
+TcpTransport::TcpTransport(int timeoutSeconds) : timeoutSeconds_(timeoutSeconds < 1 ? 1 : timeoutSeconds) {}
+
+TcpTransport::~TcpTransport() = default;
+
+void TcpTransport::SetTimeoutSeconds(int seconds) {
+    timeoutSeconds_ = seconds < 1 ? 1 : seconds;
+    if (IsConnected()) ConfigureConnection();
+}
+
+void TcpTransport::ConfigureConnection() {
+    SetNoDelay(connection_.Get());  // fails harmlessly on a socket that is not TCP
+    // A peer that stops reading must not block a send for longer than it may block a receive.
+    timeval wait{timeoutSeconds_, 0};
+    SetOption(connection_.Get(), SOL_SOCKET, SO_SNDTIMEO, &wait, sizeof wait);
+}
+
+bool TcpTransport::Connect(const std::string& host, const std::string& port) {
+    connection_.Reset();
+    peerAddress_.clear();
+    std::optional<uint16_t> portNumber = ResolvePort(port);
+    std::optional<uint32_t> address = ResolveHost(host);
+    if (!portNumber || !address) return false;
+
+    SocketHandle candidate(::socket(AF_INET, SOCK_STREAM, 0));
+    if (!candidate.Valid()) {
+        lastError_ = errno;
+        return false;
+    }
+    SetLingerZero(candidate.Get());
+    if (!SetNoDelay(candidate.Get())) {
+        lastError_ = errno;
+        return false;
+    }
+    sockaddr_in target = IPv4Address(*address, *portNumber);
+    int result;
+    do {
+        result = ::connect(candidate.Get(), reinterpret_cast<const sockaddr*>(&target), sizeof target);
+    } while (result != 0 && errno == EINTR);
+    lastError_ = result == 0 ? 0 : errno;
+    if (result != 0) return false;
+    connection_ = std::move(candidate);
+    peerAddress_ = DottedText(target);
+    ConfigureConnection();
+    return true;
+}
+
+bool TcpTransport::Listen(const std::string& port) {
+    Close();
+    std::optional<uint16_t> portNumber = ResolvePort(port);
+    if (!portNumber) return false;
+    return ListenOnPort(*portNumber);
+}
+
+bool TcpTransport::ListenOnPort(uint16_t port) {
+    Close();
+    SocketHandle candidate(::socket(AF_INET, SOCK_STREAM, 0));
+    if (!candidate.Valid()) {
+        lastError_ = errno;
+        return false;
+    }
+    SetLingerZero(candidate.Get());
+    // Lets a restarted server bind its port while old connections are still in TIME_WAIT.
+    int on = 1;
+    SetOption(candidate.Get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in local = IPv4Address(htonl(INADDR_ANY), port);
+    if (::bind(candidate.Get(), reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0 ||
+        ::listen(candidate.Get(), kListenBacklog) != 0) {
+        lastError_ = errno;
+        return false;
+    }
+    listener_ = std::move(candidate);
+    return true;
+}
+
+bool TcpTransport::WaitForConnection(int wakeDescriptor) {
+    if (!IsListening()) return false;
+    pollfd watched[2] = {{listener_.Get(), POLLIN, 0}, {wakeDescriptor, POLLIN, 0}};
+    while (true) {
+        int ready = ::poll(watched, 2, -1);
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0 || (watched[1].revents & (POLLIN | POLLHUP | POLLERR)) != 0) return false;
+        if ((watched[0].revents & POLLIN) != 0) return true;
+        if ((watched[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) return false;
+    }
+}
+
+bool TcpTransport::Accept() {
+    if (!IsListening()) return false;
+    sockaddr_in peer{};
+    socklen_t size = sizeof peer;
+    int accepted;
+    do {
+        size = sizeof peer;
+        accepted = ::accept(listener_.Get(), reinterpret_cast<sockaddr*>(&peer), &size);
+    } while (accepted < 0 && errno == EINTR);
+    if (accepted < 0) {
+        lastError_ = errno;
+        if (IsPassingAcceptError(lastError_))
+            connection_.Reset();
+        else
+            Close();
+        return false;
+    }
+    connection_.Reset(accepted);
+    peerAddress_ = DottedText(peer);
+    ConfigureConnection();
+    return true;
+}
+
+bool TcpTransport::Close() {
+    connection_.Reset();
+    listener_.Reset();
+    return true;
+}
+
+SocketHandle TcpTransport::TakeConnection() { return std::move(connection_); }
+
+void TcpTransport::Adopt(SocketHandle connection) {
+    Close();
+    connection_ = std::move(connection);
+    if (IsConnected()) ConfigureConnection();
+}
+
+uint16_t TcpTransport::BoundPort() const {
+    if (!IsListening()) return 0;
+    sockaddr_in local{};
+    socklen_t size = sizeof local;
+    if (getsockname(listener_.Get(), reinterpret_cast<sockaddr*>(&local), &size) != 0) return 0;
+    return ntohs(local.sin_port);
+}
+
+bool TcpTransport::Send(const uint8_t* bytes, std::size_t count) {
+    if (!IsConnected()) return false;
+    std::size_t sent = 0;
+    while (sent < count) {
+        ssize_t n = ::send(connection_.Get(), bytes + sent, count - sent, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            lastError_ = errno;
+            Close();
+            return false;
+        }
+        sent += static_cast<std::size_t>(n);
+    }
+    if (LogLevel() > 2) LogHexDump(bytes, count, true);
+    return true;
+}
+
+bool TcpTransport::SendPieces(const iovec* pieces, std::size_t count) {
+    if (!IsConnected()) return false;
+    std::vector<iovec> left(pieces, pieces + count);
+    std::size_t first = 0;
+    while (first < left.size()) {
+        msghdr message{};
+        message.msg_iov = left.data() + first;
+        message.msg_iovlen = std::min<std::size_t>(left.size() - first, IOV_MAX);
+        ssize_t n = ::sendmsg(connection_.Get(), &message, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            lastError_ = errno;
+            Close();
+            return false;
+        }
+        // Skips what was sent: whole pieces, then the front of a piece sent in part.
+        auto sent = static_cast<std::size_t>(n);
+        while (first < left.size() && sent >= left[first].iov_len) sent -= left[first++].iov_len;
+        if (first < left.size()) {
+            left[first].iov_base = static_cast<uint8_t*>(left[first].iov_base) + sent;
+            left[first].iov_len -= sent;
+        }
+    }
+    if (LogLevel() > 2)
+        for (std::size_t i = 0; i < count; ++i)
+            LogHexDump(static_cast<const uint8_t*>(pieces[i].iov_base), pieces[i].iov_len, true);
+    return true;
+}
+
+bool TcpTransport::WaitReadable() {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(timeoutSeconds_);
+    for (;;) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        pollfd watch[2] = {{connection_.Get(), POLLIN, 0}, {stopDescriptor_, POLLIN, 0}};
+        auto waitMs = std::clamp<std::chrono::milliseconds::rep>(left.count(), 0, INT_MAX);
+        int ready = ::poll(watch, stopDescriptor_ >= 0 ? 2 : 1, static_cast<int>(waitMs));
+        if (ready > 0 && stopDescriptor_ >= 0 && (watch[1].revents & POLLIN)) {
+            lastError_ = ECANCELED;
+            return false;
+        }
+        if (ready > 0) return IsReadable(watch[0].revents);
+        if (ready < 0 && errno == EINTR) continue;
+        lastError_ = ready < 0 ? errno : ETIMEDOUT;
+        return false;
+    }
+}
+
+void TcpTransport::EndAfterFailedWait() {
+    if (lastError_ == ETIMEDOUT || lastError_ == ECANCELED) {
+        // The peer went silent, or the server stops: end the association with an A-ABORT
+        // of our own (source 0, reason 0) rather than just vanishing.
+        static const uint8_t kAbortPdu[] = {0x07, 0, 0, 0, 0, 4, 0, 0, 0, 0};
+        ::send(connection_.Get(), kAbortPdu, sizeof kAbortPdu, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (LogLevel() > 0)
+            WriteLogLine(lastError_ == ECANCELED ? std::string("A-ABORT sent: the server stops")
+                                                 : "A-ABORT sent: the peer was silent for " +
+                                                       std::to_string(timeoutSeconds_) + " s");
+    }
+    Close();
+}
+
+int TcpTransport::Receive(uint8_t* buffer, std::size_t capacity) {
+    if (!IsConnected() || capacity == 0) return -1;
+    const std::size_t size = std::min<std::size_t>(capacity, INT_MAX);
+    auto receive = [&](int flags) {
+        ssize_t got;
+        do {
+            got = ::recv(connection_.Get(), buffer, size, flags);
+        } while (got < 0 && errno == EINTR);
+        return got;
+    };
+    ssize_t n = -1;
+    bool mustWait = ++receivesSinceWait_ > kReceivesBetweenWaits;
+    if (!mustWait) {
+        n = receive(MSG_DONTWAIT);
+        mustWait = n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+    }
+    if (mustWait) {
+        receivesSinceWait_ = 0;
+        if (!WaitReadable()) {
+            EndAfterFailedWait();
+            return -1;
+        }
+        n = receive(0);
+    }
+    if (n <= 0) {
+        lastError_ = n < 0 ? errno : 0;
+        Close();
+        return -1;
+    }
+    if (LogLevel() > 2) LogHexDump(buffer, static_cast<std::size_t>(n), false);
+    return static_cast<int>(n);
+}
+
+}  // namespace pella

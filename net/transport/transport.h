@@ -1,0 +1,102 @@
+// One TCP endpoint over IPv4: a data connection or a listening socket. Connect, listen and accept
+// block; a receive waits at most the transport's time-out and then drops the connection.
+#pragma once
+
+#include <sys/uio.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "net/transport/socket_handle.h"
+
+namespace pella {
+
+constexpr int kDefaultReceiveTimeoutSeconds = 300;
+
+class TcpTransport {
+public:
+    explicit TcpTransport(int timeoutSeconds = kDefaultReceiveTimeoutSeconds);
+    virtual ~TcpTransport();
+    TcpTransport(const TcpTransport&) = delete;
+    TcpTransport& operator=(const TcpTransport&) = delete;
+
+    // Sends the whole block; false when not connected or the send fails (the connection is then
+    // dropped, since part of the block may have left). Hex-dumped to the log at level 3.
+    virtual bool Send(const uint8_t* bytes, std::size_t count);
+
+    // Sends several pieces as one stream of bytes, in order, without joining them first; the
+    // same failure rules as Send. Hex-dumped piece by piece at level 3.
+    bool SendPieces(const iovec* pieces, std::size_t count);
+
+    // Waits up to the time-out for data and receives up to `capacity` bytes. Returns the count
+    // (> 0), or -1 on time-out, error or peer close, which all leave the transport idle.
+    virtual int Receive(uint8_t* buffer, std::size_t capacity);
+
+    // Closes any data connection and connects to host:port (see address_resolution.h for the
+    // texts accepted). Blocking, with the system's own connect time limit.
+    virtual bool Connect(const std::string& host, const std::string& port);
+
+    // Closes what is open and listens on the port text, on every local address.
+    bool Listen(const std::string& port);
+    // The same with a port number; 0 lets the system choose a free port (see BoundPort).
+    bool ListenOnPort(uint16_t port);
+
+    // Waits for the next incoming connection and makes it the data connection. A failure that
+    // concerns only that connection or a passing shortage (no free descriptor or memory, a peer
+    // gone before it was taken) leaves the listening socket open; any other failure closes
+    // everything, which ends a listening loop.
+    bool Accept();
+
+    // Waits until a connection is pending on the listening socket (true) or `wakeDescriptor`
+    // becomes readable (false); also false when not listening or on an error.
+    bool WaitForConnection(int wakeDescriptor);
+
+    // Closes both sockets; the transport becomes idle. Always true.
+    bool Close();
+
+    // Hands the data connection to the caller (for a fresh transport's Adopt); the listening
+    // socket stays.
+    SocketHandle TakeConnection();
+    // Closes what is open and makes `connection` this transport's data connection.
+    void Adopt(SocketHandle connection);
+
+    bool IsConnected() const { return connection_.Valid(); }
+    bool IsListening() const { return listener_.Valid(); }
+    // The local port of the listening socket; 0 when not listening.
+    uint16_t BoundPort() const;
+    // The peer's dotted address after Accept or Connect; empty before.
+    const std::string& PeerAddress() const { return peerAddress_; }
+    // The last socket error (an errno value); 0 when none.
+    int LastError() const { return lastError_; }
+
+    int TimeoutSeconds() const { return timeoutSeconds_; }
+    // Changes the receive wait (and the send wait); values below 1 become 1.
+    void SetTimeoutSeconds(int seconds);
+    // A descriptor that becomes readable when the owner stops (a server's eventfd; -1: none):
+    // a wait for the peer then ends at once, as a time-out does, with an A-ABORT.
+    void SetStopDescriptor(int descriptor) { stopDescriptor_ = descriptor; }
+
+private:
+    // Waits for the connection to become readable; false on time-out or error.
+    bool WaitReadable();
+    // Ends the connection after a wait that failed: an A-ABORT when the peer was silent or the
+    // owner stops.
+    void EndAfterFailedWait();
+    void ConfigureConnection();
+
+    // Data already waiting is received without a wait first; the wait (which watches the time
+    // limit and the stop descriptor) runs when nothing is waiting, and at least once every this
+    // many receives, so that a peer sending without pause still sees the owner stop.
+    static constexpr int kReceivesBetweenWaits = 64;
+
+    int timeoutSeconds_;
+    int stopDescriptor_ = -1;
+    int receivesSinceWait_ = 0;
+    int lastError_ = 0;
+    SocketHandle connection_;
+    SocketHandle listener_;
+    std::string peerAddress_;
+};
+
+}  // namespace pella

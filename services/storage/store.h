@@ -1,0 +1,49 @@
+// The storage user: C-STORE of one data set on an open association, and of one file in one
+// call.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "data/model/element_list.h"
+#include "net/acse/association.h"
+
+namespace pella {
+
+// ReadStoreRSP results that are no status.
+constexpr int32_t kNoStoreResponse = -1;     // nothing valid could be read
+constexpr int32_t kNotAStoreResponse = -2;   // a response to another command
+
+// True when a data set in `fileSyntax` can be sent on a context accepted with `accepted`:
+// the same syntax, implicit and explicit VR little endian crossed (headers re-encoded), or,
+// when the caller asked for conversion, any pair the converter handles.
+bool CanTravelAs(const std::string& fileSyntax, const std::string& accepted, bool convert);
+
+// The context to send a data set of the class on: the first proposed for the class (proposals
+// stand in order of preference) that was accepted in a syntax the data set can travel as; 0
+// when none. `accepted` receives its transfer syntax.
+uint8_t StoreContextFor(const PDU& pdu, const std::string& sopClassUid,
+                        const std::string& fileSyntax, bool convert, std::string& accepted);
+
+// Sends the C-STORE-RQ and then the data set on the context StoreContextFor chooses.
+// When the accepted transfer syntax differs from `fileSyntax`, the data set is converted into
+// it with `convert`. Without `convert` the values go as read, which only the native
+// little-endian pair (implicit and explicit VR) allows, with the headers (those inside
+// defined-length sequences too) written for the accepted syntax; any other pair would reach the
+// peer as corrupt data and is refused. The caller's elements and values stay as they are (VR
+// fields of an implicit list may be filled in from the dictionary).
+bool WriteStoreRQ(PDU& pdu, ElementList& data, const std::string& sopClassUid,
+                  const std::string& fileSyntax, bool convert);
+
+// Reads the C-STORE-RSP: its status (0 to 65535), kNoStoreResponse, or kNotAStoreResponse.
+// A response without a status is no valid response. A data set announced by the response is
+// read and dropped, so that the association stays in step.
+int32_t ReadStoreRSP(PDU& pdu);
+
+// Reads a Part 10 file, opens an association for its SOP class, sends it, reads the answer and
+// releases. True only for status 0. `calling` as for OpenAssoc.
+bool StoreSCU(const std::string& host, const std::string& port, std::string& calling,
+              const std::string& called, const std::string& fileName,
+              const std::string& wantedSyntax, bool convert);
+
+}  // namespace pella

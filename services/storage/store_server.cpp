@@ -1,0 +1,255 @@
+#include "services/storage/store_server.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "data/io/dataset_writer.h"
+#include "data/io/element_header.h"
+#include "data/io/meta_header.h"
+#include "data/model/nesting_tracker.h"
+#include "log/protocol_log.h"
+#include "net/acse/acceptor.h"
+#include "net/acse/association_failures.h"
+#include "net/dimse/dimse.h"
+#include "net/dimse/dimse_messages.h"
+#include "services/verification/echo.h"
+#include "services/storage/filing.h"
+
+namespace pella {
+
+namespace {
+
+constexpr int kAcceptRetryMilliseconds = 100;
+// Connections over the limit answered at once; past this many more they are closed unanswered.
+constexpr std::size_t kMaxRejecting = 16;
+// A connection over the limit gets this long to send its request before it is closed.
+constexpr int kRejectWaitSeconds = 5;
+
+// Waits up to `milliseconds` for the stop signal; true when it came.
+bool WaitForStop(int wakeDescriptor, int milliseconds) {
+    pollfd watched{wakeDescriptor, POLLIN, 0};
+    return ::poll(&watched, 1, milliseconds) > 0;
+}
+
+// Ends an association the server cannot go on with.
+bool EndWithAbort(PDU& pdu, const std::string& reason) {
+    LogFailure(reason);
+    if (pdu.IsConnected()) AbortAssociation(pdu);
+    return false;
+}
+
+// Handles one C-STORE-RQ: reads the data set, files it, answers on the request's context.
+bool ServeStore(const StoreServerConfig& config, PDU& pdu, const ReceivedCommand& request) {
+    if (request.command.affectedSopClass.empty())
+        return EndWithAbort(pdu, "C-STORE-RQ without Affected SOP Class UID");
+    ElementList dataSet;
+    if (!ReadStoreRequestDataset(pdu, request, dataSet))
+        return EndWithAbort(pdu, "The data set of a C-STORE-RQ could not be read");
+    std::string syntax;
+    FindAcceptedSyntax(pdu, pdu.data.messageContextID, syntax);
+    uint16_t status = StoreReceivedObject(config, syntax, dataSet);
+    if (!SendStoreResponse(pdu, request, status))
+        return EndWithAbort(pdu, "C-STORE-RSP could not be sent");
+    return true;
+}
+
+// Removes the data set's own group 0002 elements: they belong to the file meta header, which the
+// server writes itself, and a second copy inside the data set misleads every reader.
+void DropFileMetaElements(ElementList& dataSet) {
+    std::vector<ElementPtr> kept;
+    kept.reserve(dataSet.size());
+    NestingTracker nesting;
+    for (ElementPtr& e : dataSet.items) {
+        bool drop = nesting.AtTopLevel() && e->group == 0x0002;
+        nesting.Observe(*e);
+        if (!drop) kept.push_back(std::move(e));
+    }
+    std::size_t dropped = dataSet.size() - kept.size();
+    dataSet.items = std::move(kept);
+    if (dropped > 0)
+        WriteLogLine("Dropped " + std::to_string(dropped) +
+                     " file meta element(s) found inside a received data set");
+}
+
+// Reads the request of a connection over the limit and rejects it: transient, by the service
+// provider (presentation), local limit exceeded, as a busy DCMTK server answers.
+void RejectOverLimit(const StoreServerConfig& config, SocketHandle connection, int stopDescriptor) {
+    PDU pdu(std::min(config.acseTimeoutSeconds, kRejectWaitSeconds));
+    pdu.buffer.Transport().SetStopDescriptor(stopDescriptor);
+    RejectAssociation(pdu, std::move(connection), kOverLimitRejection);
+}
+
+}  // namespace
+
+bool ReadStoreRequestDataset(PDU& pdu, const ReceivedCommand& request, ElementList& dataSet) {
+    if (request.command.commandField != kCStoreRQ || !request.command.HasDataSet()) return false;
+    return ReadDataSet(pdu, dataSet);
+}
+
+bool SendStoreResponse(PDU& pdu, const ReceivedCommand& request, uint16_t status) {
+    if (request.command.affectedSopClass.empty()) return false;
+    return SendResponse(pdu, MakeResponse(request, status));
+}
+
+uint16_t StoreReceivedObject(const StoreServerConfig& config, const std::string& transferSyntax,
+                             ElementList& dataSet) {
+    if (!SequencesClosed(dataSet)) {
+        LogFailure("Object refused: its data set ends inside an open sequence or item");
+        return kStatusCannotUnderstand;
+    }
+    DropFileMetaElements(dataSet);
+    // Objects are filed in the syntax they arrived in: the value bytes stay as received, and
+    // sequences of defined length keep the encoding of their contents.
+    bool explicitVR = transferSyntax != kImplicitLittleEndian;
+    const std::string& fileSyntax = transferSyntax;
+    ElementList meta;
+    BuildMetaHeader(meta, GetElementText(dataSet, 0x0008, 0x0016),
+                    GetElementText(dataSet, 0x0008, 0x0018), fileSyntax, explicitVR);
+    FilingOutcome outcome = FileReceivedObject(
+        config.storageFolder, config.databaseRoot, dataSet,
+        [&](const std::string& fileName) {
+            return WritePart10File(fileName, &meta, dataSet, explicitVR, false);
+        },
+        FilingOptions{config.sync});
+    if (outcome.index == FilingResult::Refused) {
+        LogFailure("Object refused: its Study, Series or SOP Instance UID cannot name a file");
+        return kStatusCannotUnderstand;
+    }
+    if (!outcome.Filed()) {
+        LogFailure("Object could not be filed: " + outcome.fileName);
+        return kStatusOutOfResources;
+    }
+    LogProgress("Stored " + outcome.fileName);
+    return kStatusSuccess;
+}
+
+bool ServeAssociation(const StoreServerConfig& config, SocketHandle connection, int stopDescriptor) {
+    // The request must come within the ACSE time-out; after that the DIMSE time-out bounds
+    // every wait for the peer.
+    PDU pdu(config.acseTimeoutSeconds);
+    pdu.buffer.Transport().SetStopDescriptor(stopDescriptor);
+    pdu.data.dataSetLimit = config.maxDataSetBytes;
+    if (LogLevel() > 1) pdu.dumpFlag = true;
+    AcceptorPolicy policy{config.aeTitle, config.requireCalledAETitle, config.allStorageClasses};
+    if (!AcceptAssociation(pdu, std::move(connection), policy)) return false;
+    pdu.buffer.Transport().SetTimeoutSeconds(config.receiveTimeoutSeconds);
+    while (true) {
+        ReceivedCommand command;
+        if (!ReadCommand(pdu, command)) {
+            // Released, aborted, closed, silent or stopped: the association is over.
+            pdu.buffer.Transport().Close();
+            return true;
+        }
+        uint16_t field = command.command.commandField;
+        if (field == kCStoreRQ) {
+            if (!ServeStore(config, pdu, command)) return false;
+        } else if (field == kCEchoRQ) {
+            if (!WriteEchoRSP(pdu, command)) return EndWithAbort(pdu, "C-ECHO-RSP could not be sent");
+        } else {
+            char text[80];
+            std::snprintf(text, sizeof text, "Command 0x%04X is not served: association ended", field);
+            return EndWithAbort(pdu, text);
+        }
+    }
+}
+
+StoreServer::StoreServer(StoreServerConfig config) : config_(std::move(config)) {}
+
+StoreServer::~StoreServer() {
+    Stop();
+    if (wakeDescriptor_ >= 0) ::close(wakeDescriptor_);
+}
+
+bool StoreServer::Start() {
+    if (thread_.joinable()) return false;
+    if (config_.storageFolder.empty()) {
+        LogFailure("The storage server needs a storage folder");
+        return false;
+    }
+    // A folder that cannot be written is told now, not to every sender as a refusal.
+    std::string reason;
+    if (!PrepareStorageFolder(config_.storageFolder, reason) ||
+        (config_.databaseRoot != config_.storageFolder &&
+         !PrepareDatabaseRoot(config_.databaseRoot, reason))) {
+        LogFailure("The storage server cannot use its folders: " + reason);
+        return false;
+    }
+    // Port "0" lets the system choose a free port (tests, and hosts that read Port()).
+    bool listening = config_.port == "0" ? listener_.ListenOnPort(0) : listener_.Listen(config_.port);
+    if (!listening) {
+        LogFailure("The storage server cannot listen on port " + config_.port);
+        return false;
+    }
+    port_ = listener_.BoundPort();
+    if (wakeDescriptor_ < 0) wakeDescriptor_ = ::eventfd(0, EFD_CLOEXEC);
+    if (wakeDescriptor_ < 0) {
+        LogFailure("The storage server cannot make its stop signal");
+        listener_.Close();
+        return false;
+    }
+    LogProgress("Storage server listening on port " + std::to_string(port_));
+    thread_ = std::thread([this] { Run(); });
+    return true;
+}
+
+void StoreServer::Stop() {
+    if (!thread_.joinable()) return;
+    uint64_t one = 1;
+    if (::write(wakeDescriptor_, &one, sizeof one) < 0) {
+        // The eventfd cannot be full with one write; nothing else to do.
+    }
+    thread_.join();
+    listener_.Close();
+    // Every wait for a peer watches the same signal: idle associations are aborted at once.
+    workers_.JoinAll();
+    rejecting_.JoinAll();
+    uint64_t count = 0;
+    if (::read(wakeDescriptor_, &count, sizeof count) < 0) {
+        // Nothing was signalled; nothing to clear.
+    }
+    LogProgress("Storage server on port " + std::to_string(port_) + " stopped");
+}
+
+void StoreServer::Dispatch(SocketHandle connection) {
+    std::string tag = "A" + std::to_string(++associations_);
+    LogProgress("Connection from " + listener_.PeerAddress() + " [" + tag + "]");
+    auto serve = [this, tag](SocketHandle owned) {
+        LogContext context(tag);
+        ServeAssociation(config_, std::move(owned), wakeDescriptor_);
+    };
+    if (workers_.Start(connection, static_cast<std::size_t>(config_.maxAssociations), serve)) return;
+    if (!connection.Valid()) return;  // no thread could be made; the connection is closed
+    LogFailure("[" + tag + "] More than " + std::to_string(config_.maxAssociations) +
+               " associations at once: rejected");
+    auto reject = [this, tag](SocketHandle owned) {
+        LogContext context(tag);
+        RejectOverLimit(config_, std::move(owned), wakeDescriptor_);
+    };
+    rejecting_.Start(connection, kMaxRejecting, reject);
+}
+
+void StoreServer::Run() {
+    while (listener_.WaitForConnection(wakeDescriptor_)) {
+        try {
+            if (!listener_.Accept()) {
+                if (!listener_.IsListening()) break;
+                // Out of descriptors or memory for a moment: the pending connection is taken
+                // once the shortage ends, so wait a little (or for Stop) and try again.
+                LogFailure("Connection could not be accepted: " + std::string(std::strerror(listener_.LastError())));
+                if (!WaitForStop(wakeDescriptor_, kAcceptRetryMilliseconds)) continue;
+                break;
+            }
+            Dispatch(listener_.TakeConnection());
+        } catch (const std::exception& error) {
+            LogFailure(std::string("Connection not served: ") + error.what());
+        } catch (...) {
+            LogFailure("Connection not served: unknown error");
+        }
+    }
+}
+
+}  // namespace pella

@@ -1,0 +1,115 @@
+// Sending files one after the other with C-STORE, over as few associations as their SOP
+// classes allow, and telling what became of each file.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "data/model/element_list.h"
+#include "net/acse/association.h"
+
+namespace pella {
+
+// Where and how objects go.
+struct StoreTarget {
+    std::string host;
+    std::string port;
+    std::string calling;  // empty: the default title, which is then left here
+    std::string called;
+    std::string wantedSyntax;  // empty: none
+    bool convert = false;
+};
+
+// What became of one file.
+struct StoreOutcome {
+    std::string file;
+    int32_t status = -1;  // C-STORE status; -1 not sent or no response, -2 another response
+    std::string reason;   // why it was not stored; empty for status 0
+    uint64_t bytes = 0;   // size of the file
+    bool Stored() const { return status == 0; }
+};
+
+using OutcomeSink = std::function<void(const StoreOutcome&)>;
+
+// A file read for sending.
+struct LoadedObject {
+    std::string file;
+    ElementList data;
+    std::string syntax;    // from the meta header
+    std::string sopClass;  // (0008,0016) up to its first zero byte
+    uint64_t bytes = 0;
+};
+
+// The SOP class and transfer syntax of a file, read from its header without the pixel data;
+// both empty when the file cannot be read.
+struct PlannedObject {
+    std::string sopClass;
+    std::string syntax;
+};
+PlannedObject PeekObject(const std::string& file);
+
+// Reads the file's data set and transfer syntax; false (with `reason`) when the file cannot
+// be read, has no transfer syntax, or its data set has no SOP Class UID.
+bool LoadObject(const std::string& file, LoadedObject& object, std::string& reason);
+
+// The transfer syntaxes to propose for an object, best first: the wanted syntax (not for
+// classes without pixel data), the file's own syntax (any, sent unchanged when accepted), then
+// the uncompressed little-endian ones it can travel as (the crossing between them, or a
+// conversion when asked for).
+std::vector<std::string> CandidateSyntaxes(const std::string& sopClass, const std::string& fileSyntax,
+                                           const std::string& wantedSyntax, bool convert);
+
+// One presentation context per candidate syntax (so the peer cannot pick its own preference
+// among them), for the object's class.
+std::vector<ProposedContext> StoreContexts(const std::string& sopClass, const std::string& fileSyntax,
+                                           const std::string& wantedSyntax, bool convert);
+
+// One association at a time, opened with one context per candidate syntax of the object being
+// sent and, when the files to come are known (PlanAhead), of theirs too, up to 128 contexts;
+// kept open while the following objects can travel on one of its accepted contexts. Any other
+// object closes it and opens the next, so that no object is announced under a class it does
+// not have.
+class StoreSession {
+public:
+    explicit StoreSession(StoreTarget& target) : target_(target) {}
+    ~StoreSession() { Close(); }
+    StoreSession(const StoreSession&) = delete;
+    StoreSession& operator=(const StoreSession&) = delete;
+
+    // The files that SendFile will be given after the current one, in order.
+    void PlanAhead(std::vector<PlannedObject> upcoming) { plan_ = std::move(upcoming); }
+    StoreOutcome Send(LoadedObject& object);
+    // Reads the file, then Send.
+    StoreOutcome SendFile(const std::string& file);
+    // Releases the open association, if any.
+    void Close();
+    // Associations opened so far (for reports and tests).
+    int AssociationsOpened() const { return opened_; }
+
+private:
+    // True with an association open for the class; false (with `reason`) when none could be.
+    bool Ready(const LoadedObject& object, std::string& reason);
+    // The contexts to propose for the object, and for the planned files after it while they fit.
+    std::vector<ProposedContext> ContextsFrom(const LoadedObject& object) const;
+
+    StoreTarget& target_;
+    std::unique_ptr<PDU> pdu_;
+    std::string openKey_;      // class and syntax of the last object an association was opened for
+    std::string openFailure_;  // why that association could not be used
+    int opened_ = 0;
+    std::vector<PlannedObject> plan_;  // every file of the run, in order (may be empty)
+    std::size_t filesTaken_ = 0;       // files handed to SendFile so far
+};
+
+// Sends every file in order through one StoreSession, handing each outcome to `sink` (may be
+// empty). True only when every file was stored with status 0 and there was at least one.
+bool StoreFiles(const std::vector<std::string>& files, StoreTarget& target,
+                const OutcomeSink& sink);
+
+// One line of text for a C-STORE status or failure value.
+std::string StoreStatusText(int32_t status);
+
+}  // namespace pella

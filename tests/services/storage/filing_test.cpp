@@ -1,0 +1,453 @@
+#include "services/storage/filing.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <barrier>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <thread>
+
+#include <unistd.h>
+
+#include "data/io/dataset_reader.h"
+#include "services/storage/index_lines.h"
+#include "services/storage/object_paths.h"
+#include "services/storage/series_files.h"
+#include "services/storage/short_date_format.h"
+#include "support/data_set_builder.h"
+#include "support/log_file.h"
+#include "support/run_command.h"
+#include "support/sample_files.h"
+#include "support/temp_dir.h"
+
+namespace pella {
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::AddText;
+using testing_support::AddUS;
+using testing_support::ReadText;
+using testing_support::TempDir;
+
+// An object of a CT series with every indexed attribute but Manufacturer.
+ElementList MakeObject(const std::string& study, const std::string& series, const std::string& sop) {
+    ElementList data;
+    AddText(data, 0x0008, 0x0008, "CS", "ORIGINAL\\PRIMARY\\AXIAL");
+    AddText(data, 0x0008, 0x0016, "UI", "1.2.840.10008.5.1.4.1.1.2");
+    AddText(data, 0x0008, 0x0018, "UI", sop);
+    AddText(data, 0x0008, 0x0020, "DA", "20240305");
+    AddText(data, 0x0008, 0x0021, "DA", "20240306");
+    AddText(data, 0x0008, 0x0023, "DA", "20240307");
+    AddText(data, 0x0008, 0x0030, "TM", "101500");
+    AddText(data, 0x0008, 0x0031, "TM", "101600");
+    AddText(data, 0x0008, 0x0033, "TM", "101700");
+    AddText(data, 0x0008, 0x0050, "SH", "ACC7");
+    AddText(data, 0x0008, 0x0061, "CS", "CT");
+    AddText(data, 0x0008, 0x0090, "PN", "Doe^Referrer");
+    AddText(data, 0x0008, 0x1030, "LO", "Chest");
+    AddText(data, 0x0008, 0x103E, "LO", "Axial 5mm");
+    AddText(data, 0x0010, 0x0010, "PN", "Smith,John");
+    AddText(data, 0x0010, 0x0020, "LO", "PID42");
+    AddText(data, 0x0010, 0x0030, "DA", "19700101");
+    AddText(data, 0x0018, 0x0015, "CS", "CHEST");
+    AddText(data, 0x0018, 0x0086, "IS", "1");
+    AddText(data, 0x0018, 0x5100, "CS", "HFS");
+    AddText(data, 0x0020, 0x000D, "UI", study);
+    AddText(data, 0x0020, 0x000E, "UI", series);
+    AddText(data, 0x0020, 0x0011, "IS", "3");
+    AddText(data, 0x0020, 0x0012, "IS", "1");
+    AddText(data, 0x0020, 0x0013, "IS", "17");
+    AddText(data, 0x0020, 0x0052, "UI", "1.2.3.99");
+    AddText(data, 0x0020, 0x1041, "DS", "-12.5");
+    AddText(data, 0x0028, 0x0008, "IS", "1");
+    AddUS(data, 0x0028, 0x0010, 512);
+    AddUS(data, 0x0028, 0x0011, 256);
+    return data;
+}
+
+std::size_t CountLines(const fs::path& file) {
+    std::string text = ReadText(file);
+    return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+// Every path below the folder, for checks that nothing was written anywhere.
+std::vector<fs::path> Tree(const fs::path& folder) {
+    std::vector<fs::path> paths;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) paths.push_back(entry.path());
+    return paths;
+}
+
+bool WriteMarkerFile(const std::string& fileName) {
+    std::ofstream out(fileName, std::ios::binary);
+    out << "object";
+    return static_cast<bool>(out);
+}
+
+// A writer that takes a moment before the file appears, as writing a large object does.
+bool SlowWriter(const std::string& fileName) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return WriteMarkerFile(fileName);
+}
+
+class FilingTest : public ::testing::Test {
+protected:
+    void SetUp() override { SetShortDateFormat("dd.mm.yyyy"); }
+    void TearDown() override { SetShortDateFormat(savedFormat); }
+
+    FilingResult Index(const ElementList& data) {
+        return IndexReceivedObject(*ReceivedObjectPath(root(), data), root(), data);
+    }
+    std::string root() const { return (temp.Path() / "Database").string(); }
+    fs::path StudyIndex() const { return temp.Path() / "Database" / "KPStudy.dir"; }
+    fs::path SeriesIndex(const std::string& study) const { return temp.Path() / "Database" / study / "Series.dir"; }
+    fs::path ImageIndex(const std::string& study, const std::string& series) const {
+        return temp.Path() / "Database" / study / series / "Image.dir";
+    }
+
+    TempDir temp;
+    std::string savedFormat = ShortDateFormat();
+};
+
+TEST_F(FilingTest, FirstObjectOfANewStudyWritesOneLineToEachIndex) {
+    ElementList data = MakeObject("1.2.3", "1.2.3.4", "1.2.3.4.5");
+    ASSERT_EQ(Index(data), FilingResult::Indexed);
+
+    EXPECT_EQ(ReadText(StudyIndex()),
+              "1.2.3,20240305,101500,PID42,19700101,Smith^John,Doe^Referrer,ACC7,CT,Chest,\xA7" +
+                  TodayAsShortDate() + "\r\n");
+    EXPECT_EQ(ReadText(SeriesIndex("1.2.3")),
+              "3,1.2.3.4,1,20240306,101600,Axial 5mm,HFS,CHEST,,1.2.3.99\r\n");
+    EXPECT_EQ(ReadText(ImageIndex("1.2.3", "1.2.3.4")),
+              "1,17,1.2.3.4.5,20240307,101700,1,1,-12.5,1.2.840.10008.5.1.4.1.1.2,512,256,"
+              "ORIGINAL\\PRIMARY\\AXIAL\r\n");
+}
+
+// Received texts with line breaks inside must not forge further index lines.
+TEST_F(FilingTest, LineBreaksInsideValuesStayInsideTheirLine) {
+    ElementList data;
+    AddText(data, 0x0008, 0x0018, "UI", "1.2.3.4.5");
+    AddText(data, 0x0008, 0x1030, "LO", "Chest\r\n9.9.9,20000101,,FORGED");
+    AddText(data, 0x0008, 0x103E, "LO", "Axial\n8.8.8");
+    AddText(data, 0x0008, 0x0008, "CS", "ORIGINAL\r7.7.7");
+    AddText(data, 0x0020, 0x000D, "UI", "1.2.3");
+    AddText(data, 0x0020, 0x000E, "UI", "1.2.3.4");
+    ASSERT_EQ(Index(data), FilingResult::Indexed);
+    std::string study = ReadText(StudyIndex());
+    EXPECT_EQ(CountLines(StudyIndex()), 1u) << study;
+    EXPECT_NE(study.find("Chest  9.9.9,20000101,,FORGED,"), std::string::npos) << study;
+    EXPECT_EQ(CountLines(SeriesIndex("1.2.3")), 1u);
+    EXPECT_NE(ReadText(SeriesIndex("1.2.3")).find("Axial 8.8.8"), std::string::npos);
+    std::string image = ReadText(ImageIndex("1.2.3", "1.2.3.4"));
+    EXPECT_EQ(image.find('\r'), image.size() - 2) << "only the line end holds a CR";
+}
+
+TEST_F(FilingTest, LaterObjectsAddOnlyTheLinesOfWhatIsNew) {
+    ASSERT_EQ(Index(MakeObject("1.2.3", "1.2.3.4", "1.2.3.4.5")), FilingResult::Indexed);
+    // Second object of the same series: Image.dir only.
+    ASSERT_EQ(Index(MakeObject("1.2.3", "1.2.3.4", "1.2.3.4.6")), FilingResult::Indexed);
+    EXPECT_EQ(CountLines(StudyIndex()), 1u);
+    EXPECT_EQ(CountLines(SeriesIndex("1.2.3")), 1u);
+    EXPECT_EQ(CountLines(ImageIndex("1.2.3", "1.2.3.4")), 2u);
+    // First object of a second series: Series.dir and the new series' Image.dir.
+    ASSERT_EQ(Index(MakeObject("1.2.3", "1.2.3.7", "1.2.3.7.1")), FilingResult::Indexed);
+    EXPECT_EQ(CountLines(StudyIndex()), 1u);
+    EXPECT_EQ(CountLines(SeriesIndex("1.2.3")), 2u);
+    EXPECT_EQ(CountLines(ImageIndex("1.2.3", "1.2.3.4")), 2u);
+    EXPECT_EQ(CountLines(ImageIndex("1.2.3", "1.2.3.7")), 1u);
+    EXPECT_EQ(GetDelimitedField(ReadText(SeriesIndex("1.2.3")), 11, ','), "1.2.3.7");
+    // A second study: its own line in KPStudy.dir.
+    ASSERT_EQ(Index(MakeObject("1.2.8", "1.2.8.1", "1.2.8.1.1")), FilingResult::Indexed);
+    EXPECT_EQ(CountLines(StudyIndex()), 2u);
+}
+
+TEST_F(FilingTest, FieldTextsFollowTheAttributes) {
+    ElementList data = MakeObject("1.2.3", "1.2.3.4", "1.2.3.4.5");
+    FindElement(data, 0x0008, 0x1030)->value[0] = ',';  // Study Description ",hest"
+    ASSERT_EQ(Index(data), FilingResult::Indexed);
+    std::string study = ReadText(StudyIndex());
+    // Patient's Name keeps its field; the comma of the description adds one.
+    EXPECT_EQ(GetDelimitedField(study, 6, ','), "Smith^John");
+    EXPECT_EQ(GetDelimitedField(study, 10, ','), "");
+    EXPECT_EQ(GetDelimitedField(study, 11, ','), "hest");
+    // No Manufacturer: the ninth series field is empty, two commas in a row.
+    std::string series = ReadText(SeriesIndex("1.2.3"));
+    EXPECT_NE(series.find("CHEST,,1.2.3.99"), std::string::npos) << series;
+    EXPECT_EQ(GetDelimitedField(series, 9, ','), "");
+    // Rows 512 as text.
+    std::string image = ReadText(ImageIndex("1.2.3", "1.2.3.4"));
+    EXPECT_EQ(GetDelimitedField(image, 10, ','), "512");
+    EXPECT_EQ(GetDelimitedField(image, 11, ','), "256");
+}
+
+TEST_F(FilingTest, StudyLineEndsWithMarkAndFilingDateInTheProcessFormat) {
+    SetShortDateFormat("yyyymmdd");
+    ASSERT_EQ(Index(MakeObject("1.2.3", "1.2.3.4", "1.2.3.4.5")), FilingResult::Indexed);
+    std::string line = ReadText(StudyIndex());
+    std::string tail = std::string(",\xA7") + TodayAsShortDate() + "\r\n";
+    ASSERT_GE(line.size(), tail.size());
+    EXPECT_EQ(line.substr(line.size() - tail.size()), tail);
+    EXPECT_EQ(TodayAsShortDate().size(), 8u);
+}
+
+TEST_F(FilingTest, AnObjectReceivedBeforeAddsNoLine) {
+    ElementList data = MakeObject("1.2.3", "1.2.3.4", "1.2.3.4.5");
+    std::string fileName = *ReceivedObjectPath(root(), data);
+    ASSERT_EQ(IndexReceivedObject(fileName, root(), data), FilingResult::Indexed);
+    ASSERT_TRUE(WriteMarkerFile(fileName));
+    std::string before = ReadText(StudyIndex()) + ReadText(SeriesIndex("1.2.3")) +
+                         ReadText(ImageIndex("1.2.3", "1.2.3.4"));
+    EXPECT_EQ(IndexReceivedObject(fileName, root(), data), FilingResult::AlreadyReceived);
+    EXPECT_TRUE(FilingSucceeded(FilingResult::AlreadyReceived));
+    EXPECT_EQ(ReadText(StudyIndex()) + ReadText(SeriesIndex("1.2.3")) + ReadText(ImageIndex("1.2.3", "1.2.3.4")),
+              before);
+}
+
+TEST_F(FilingTest, AnIndexThatCannotBeWrittenFailsAndIsRetriedByTheNextObject) {
+    fs::create_directories(StudyIndex());  // a folder where the study index should be
+    EXPECT_EQ(Index(MakeObject("1.2.3", "1.2.3.4", "1.2.3.4.5")), FilingResult::IndexNotWritten);
+    EXPECT_FALSE(FilingSucceeded(FilingResult::IndexNotWritten));
+    // The study folder was taken back, so that the study does not stay without its line.
+    EXPECT_FALSE(fs::exists(temp.Path() / "Database" / "1.2.3"));
+    fs::remove(StudyIndex());
+    EXPECT_EQ(Index(MakeObject("1.2.3", "1.2.3.4", "1.2.3.4.6")), FilingResult::Indexed);
+    EXPECT_EQ(CountLines(StudyIndex()), 1u);
+    EXPECT_EQ(CountLines(SeriesIndex("1.2.3")), 1u);
+    EXPECT_EQ(GetDelimitedField(ReadText(ImageIndex("1.2.3", "1.2.3.4")), 3, ','), "1.2.3.4.6");
+}
+
+TEST_F(FilingTest, HostileUidsAreRefusedAndNothingIsWrittenAnywhere) {
+    std::string absolute = (temp.Path() / "abs").string();
+    const std::string hostile[] = {"../x", "../../x", "..", "1..2", "", "1.2/3", absolute,
+                                   "/tmp/pella-hostile-uid", std::string(65, '1'), "1.2.", ".1"};
+    std::string store = (temp.Path() / "store").string();
+    for (const std::string& bad : hostile) {
+        const ElementList objects[] = {MakeObject(bad, "1.2.3.4", "1.2.3.4.5"),
+                                       MakeObject("1.2.3", bad, "1.2.3.4.5"),
+                                       MakeObject("1.2.3", "1.2.3.4", bad)};
+        for (const ElementList& data : objects) {
+            EXPECT_EQ(IndexReceivedObject((temp.Path() / "file.dcm").string(), root(), data),
+                      FilingResult::Refused)
+                << bad;
+            bool writerCalled = false;
+            FilingOutcome outcome = FileReceivedObject(store, root(), data, [&](const std::string& name) {
+                writerCalled = true;
+                return WriteMarkerFile(name);
+            });
+            EXPECT_EQ(outcome.index, FilingResult::Refused) << bad;
+            EXPECT_FALSE(outcome.Filed());
+            EXPECT_TRUE(outcome.fileName.empty());
+            EXPECT_FALSE(writerCalled) << bad;
+        }
+    }
+    EXPECT_TRUE(Tree(temp.Path()).empty());
+    EXPECT_FALSE(fs::exists("/tmp/pella-hostile-uid"));
+}
+
+TEST_F(FilingTest, MissingUidsOrAnEmptyRootAreRefused) {
+    ElementList noStudy = MakeObject("1.2.3", "1.2.3.4", "1.2.3.4.5");
+    FindElement(noStudy, 0x0020, 0x000D)->length = 0;
+    EXPECT_EQ(Index(MakeObject("1.2.3", "1.2.3.4", "1.2.3.4.5")), FilingResult::Indexed);
+    EXPECT_EQ(IndexReceivedObject((temp.Path() / "f.dcm").string(), root(), noStudy), FilingResult::Refused);
+    EXPECT_EQ(IndexReceivedObject((temp.Path() / "f.dcm").string(), "",
+                                  MakeObject("1.2.3", "1.2.3.4", "1.2.3.4.9")),
+              FilingResult::Refused);
+    FilingOutcome outcome = FileReceivedObject((temp.Path() / "s").string(), "",
+                                               MakeObject("1.2.3", "1.2.3.4", "1.2.3.4.9"), WriteMarkerFile);
+    EXPECT_EQ(outcome.index, FilingResult::Refused);
+    EXPECT_FALSE(fs::exists(temp.Path() / "s"));
+}
+
+TEST_F(FilingTest, FileReceivedObjectIndexesCreatesTheFolderAndWrites) {
+    std::string store = (temp.Path() / "store").string();
+    FilingOutcome outcome = FileReceivedObject(store, root(), MakeObject("1.2.3", "1.2.3.4", "1.2.3.4.5"),
+                                               WriteMarkerFile);
+    EXPECT_EQ(outcome.index, FilingResult::Indexed);
+    EXPECT_TRUE(outcome.Filed());
+    EXPECT_EQ(outcome.fileName, store + "/1.2.3/1.2.3.4/1.2.3.4.5.dcm");
+    EXPECT_EQ(ReadText(outcome.fileName), "object");
+    EXPECT_EQ(CountLines(ImageIndex("1.2.3", "1.2.3.4")), 1u);
+    // The same object again: the file is replaced, the index untouched.
+    outcome = FileReceivedObject(store, root(), MakeObject("1.2.3", "1.2.3.4", "1.2.3.4.5"),
+                                 [](const std::string& name) {
+                                     std::ofstream out(name, std::ios::binary | std::ios::trunc);
+                                     out << "again";
+                                     return static_cast<bool>(out);
+                                 });
+    EXPECT_EQ(outcome.index, FilingResult::AlreadyReceived);
+    EXPECT_EQ(ReadText(outcome.fileName), "again");
+    EXPECT_EQ(CountLines(ImageIndex("1.2.3", "1.2.3.4")), 1u);
+    EXPECT_TRUE(fs::is_empty(IncomingFolder(store)));
+}
+
+// Whatever fails while an object is filed, nothing is left half done: no temporary file, no
+// index line without its file, no file without its line, and an earlier good copy untouched.
+TEST_F(FilingTest, AFailureLeavesNoTraceAndKeepsAnEarlierCopy) {
+    const std::string store = root();  // files and index in one tree, as pella serve keeps them
+    const std::string sop = "1.2.3.4.5";
+    const fs::path file = temp.Path() / "Database" / "1.2.3" / "1.2.3.4" / (sop + ".dcm");
+    struct Case {
+        const char* what;
+        bool earlierCopy;                 // a good copy of the object is on disk already
+        std::function<bool(const std::string&)> writer;
+        std::function<void()> breakIndex;  // makes the image index unwritable
+        FilingResult expected;
+    };
+    auto halfWriter = [](const std::string& name) {
+        std::ofstream(name, std::ios::binary) << "half";
+        return false;  // a full disk in the middle of the object
+    };
+    auto noImageIndex = [&] {
+        fs::create_directories(ImageIndex("1.2.3", "1.2.3.4"));  // a folder in the index's place
+    };
+    const Case cases[] = {
+        {"write fails, new object", false, halfWriter, nullptr, FilingResult::FileNotWritten},
+        {"write fails, re-send", true, halfWriter, nullptr, FilingResult::FileNotWritten},
+        {"index fails, new object", false, WriteMarkerFile, noImageIndex, FilingResult::IndexNotWritten},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(temp.Path() / "Database");
+        if (c.earlierCopy)
+            ASSERT_EQ(FileReceivedObject(store, root(), MakeObject("1.2.3", "1.2.3.4", sop), WriteMarkerFile).index,
+                      FilingResult::Indexed);
+        else
+            fs::create_directories(temp.Path() / "Database" / "1.2.3" / "1.2.3.4");
+        if (c.breakIndex) c.breakIndex();
+        std::string imagesBefore = fs::is_regular_file(ImageIndex("1.2.3", "1.2.3.4"))
+                                       ? ReadText(ImageIndex("1.2.3", "1.2.3.4")) : "";
+
+        FilingOutcome outcome = FileReceivedObject(store, root(), MakeObject("1.2.3", "1.2.3.4", sop), c.writer);
+        EXPECT_EQ(outcome.index, c.expected);
+        EXPECT_FALSE(outcome.Filed());
+        EXPECT_TRUE(fs::is_empty(IncomingFolder(store)));
+        if (c.earlierCopy) {
+            EXPECT_EQ(ReadText(file), "object");
+        } else {
+            EXPECT_FALSE(fs::exists(file));
+        }
+        if (fs::is_regular_file(ImageIndex("1.2.3", "1.2.3.4"))) {
+            EXPECT_EQ(ReadText(ImageIndex("1.2.3", "1.2.3.4")), imagesBefore);
+        }
+    }
+}
+
+TEST_F(FilingTest, StartingPreparesTheFolderAndClearsWhatDeadProcessesLeft) {
+    std::string store = (temp.Path() / "store").string();
+    std::string reason;
+    ASSERT_TRUE(PrepareStorageFolder(store, reason)) << reason;
+    fs::path incoming = IncomingFolder(store);
+    // Left by a process that is gone, by no process of ours, and by this one (still filing).
+    std::ofstream(incoming / "999999999-1.part") << "x";
+    std::ofstream(incoming / "stray") << "x";
+    fs::path ours = incoming / (std::to_string(::getpid()) + "-77.part");
+    std::ofstream(ours) << "x";
+    ASSERT_TRUE(PrepareStorageFolder(store, reason)) << reason;
+    std::vector<fs::path> left = Tree(incoming);
+    EXPECT_EQ(left, std::vector<fs::path>{ours});
+
+    // A folder that cannot be written is told at once. (Root ignores permissions: a file in
+    // the folder's place makes it unusable for everyone.)
+    std::ofstream(temp.Path() / "plain") << "x";
+    EXPECT_FALSE(PrepareStorageFolder((temp.Path() / "plain").string(), reason));
+    EXPECT_NE(reason.find("plain"), std::string::npos) << reason;
+    EXPECT_FALSE(PrepareDatabaseRoot((temp.Path() / "plain" / "db").string(), reason));
+}
+
+// Runs `work(thread, round)` on `threads` threads for every round; all threads start each
+// round together, so that they race for the same study or series in it.
+template <typename Work>
+void RunInRounds(int threads, int rounds, Work work) {
+    std::barrier sync(threads);
+    std::vector<std::thread> workers;
+    for (int t = 0; t < threads; ++t)
+        workers.emplace_back([&, t] {
+            for (int round = 1; round <= rounds; ++round) {
+                sync.arrive_and_wait();
+                work(t, round);
+            }
+        });
+    for (std::thread& worker : workers) worker.join();
+}
+
+// Every thread files one object of each of many new studies, so that each study's first
+// objects race for its folder and index lines.
+TEST_F(FilingTest, ObjectsArrivingAtOnceGiveOneStudyAndOneSeriesLine) {
+    constexpr int kThreads = 8;
+    constexpr int kStudies = 100;
+    std::atomic<int> indexed{0};
+    RunInRounds(kThreads, kStudies, [&](int t, int s) {
+        std::string study = "1.2." + std::to_string(s);
+        ElementList data = MakeObject(study, study + ".1", study + ".1." + std::to_string(t + 1));
+        if (Index(data) == FilingResult::Indexed) ++indexed;
+    });
+    EXPECT_EQ(indexed.load(), kThreads * kStudies);
+    EXPECT_EQ(CountLines(StudyIndex()), static_cast<std::size_t>(kStudies));
+    for (int s = 1; s <= kStudies; ++s) {
+        std::string study = "1.2." + std::to_string(s);
+        EXPECT_EQ(CountLines(SeriesIndex(study)), 1u) << study;
+        EXPECT_EQ(CountLines(ImageIndex(study, study + ".1")), static_cast<std::size_t>(kThreads)) << study;
+    }
+}
+
+// Copies of one object filed at once (a sender retrying) give one image line: the lock covers
+// the index update and the file write together. Storage folder and database root are one, as
+// a series send expects.
+TEST_F(FilingTest, CopiesOfOneObjectArrivingAtOnceGiveOneImageLine) {
+    constexpr int kThreads = 8;
+    constexpr int kSeries = 25;
+    RunInRounds(kThreads, kSeries, [&](int t, int s) {
+        // Half the threads file the same object, the others objects of their own.
+        std::string series = "1.2.3." + std::to_string(s);
+        std::string sop = t % 2 ? series + ".100" : series + "." + std::to_string(t + 1);
+        FileReceivedObject(root(), root(), MakeObject("1.2.3", series, sop), SlowWriter);
+    });
+    EXPECT_EQ(CountLines(StudyIndex()), 1u);
+    EXPECT_EQ(CountLines(SeriesIndex("1.2.3")), static_cast<std::size_t>(kSeries));
+    for (int s = 1; s <= kSeries; ++s) {
+        std::string series = "1.2.3." + std::to_string(s);
+        std::string images = ReadText(ImageIndex("1.2.3", series));
+        EXPECT_EQ(CountLines(ImageIndex("1.2.3", series)), static_cast<std::size_t>(kThreads / 2 + 1));
+        std::size_t copies = 0;
+        std::string shared = "," + series + ".100,";
+        for (std::size_t at = images.find(shared); at != std::string::npos; at = images.find(shared, at + 1))
+            ++copies;
+        EXPECT_EQ(copies, 1u) << series;
+    }
+}
+
+// Files written by other systems, indexed from our reader's element lists, against the lines
+// built from the attribute values as pydicom reads them.
+TEST_F(FilingTest, PydicomSamplesGiveTheLinesOfTheirAttributes) {
+    for (const char* name : {"CT_small.dcm", "MR_small.dcm", "rtplan.dcm"}) {
+        std::string source = (testing_support::PydicomTestFiles() / name).string();
+        ElementList data;
+        std::string syntax;
+        ASSERT_TRUE(ReadDatasetAndSyntax(source, data, syntax)) << name;
+        ASSERT_EQ(Index(data), FilingResult::Indexed) << name;
+
+        int exitCode = -1;
+        std::string expected = testing_support::RunCommand(
+            "/usr/bin/python3 " + testing_support::Quote(PELLA_SOURCE_DIR "/tests/services/scripts/expected_index_lines.py") +
+                " " + testing_support::Quote(source),
+            &exitCode);
+        ASSERT_EQ(exitCode, 0) << name;
+        std::vector<std::string> lines;
+        for (std::size_t start = 0, end; (end = expected.find('\n', start)) != std::string::npos; start = end + 1)
+            lines.push_back(expected.substr(start, end - start));
+        ASSERT_EQ(lines.size(), 3u) << expected;
+
+        ObjectUids uids = ReadObjectUids(data);
+        std::string study = ReadText(StudyIndex());
+        EXPECT_NE(study.find(lines[0] + ",\xA7" + TodayAsShortDate() + "\r\n"), std::string::npos) << name;
+        EXPECT_EQ(ReadText(SeriesIndex(uids.study)), lines[1] + "\r\n") << name;
+        EXPECT_EQ(ReadText(ImageIndex(uids.study, uids.series)), lines[2] + "\r\n") << name;
+    }
+    EXPECT_EQ(CountLines(StudyIndex()), 3u);
+}
+
+}  // namespace
+}  // namespace pella
