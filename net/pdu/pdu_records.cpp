@@ -9,8 +9,11 @@ namespace pella {
 
 namespace {
 
+// AE titles go out padded with spaces to 16 bytes: strict peers refuse control characters (NUL)
+// in the field. Received titles are read up to the first NUL, so either padding matches.
 void WriteTitle(PduBuffer& buffer, const std::string& title) {
-    std::array<char, kAETitleLength> field{};
+    std::array<char, kAETitleLength> field;
+    field.fill(' ');
     std::copy_n(title.begin(), std::min(title.size(), field.size()), field.begin());
     buffer.WriteBytes(field.data(), field.size());
 }

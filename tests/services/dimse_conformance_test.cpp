@@ -11,6 +11,7 @@
 #include "log/protocol_log.h"
 #include "net/dimse/dimse.h"
 #include "net/dimse/dimse_messages.h"
+#include "net/pdu/pdu_test_data.h"
 #include "services/verification/echo.h"
 #include "services/storage/store_server.h"
 #include "support/run_command.h"
@@ -177,10 +178,20 @@ TEST(DimseConformance, RejectionsCarryTheirReason) {
         ASSERT_TRUE(pdu.request.Write(pdu.buffer));
         EXPECT_EQ(NextPdu(pdu), (Bytes{0x03, 0, 0, 0, 0, 4, 0, 1, 1, c.reason})) << c.what;
     }
-    // The right title is accepted.
+    // The right title is accepted, padded with spaces (as sent) or with NUL bytes (as some
+    // requesters send it).
     PDU pdu(10);
     EXPECT_TRUE(Open(pdu, running.port, {{kVerification, {kImplicit}}}));
     ReleaseAssociation(pdu);
+    PDU raw(10);
+    ASSERT_TRUE(raw.buffer.Transport().Connect("127.0.0.1", running.port));
+    ASSERT_TRUE(SendRaw(raw, pdu_test::Associate(0x01, std::string("PELLA", 16), "TESTER",
+                                                 {pdu_test::ProposedContext(1, kVerification, {kImplicit}),
+                                                  pdu_test::UserInfo()})));
+    Bytes answer = NextPdu(raw);
+    ASSERT_FALSE(answer.empty());
+    EXPECT_EQ(answer[0], 0x02) << "a NUL-padded called title is ours too";
+    AbortAssociation(raw);
 }
 
 // DCMTK's tools print the refusal and the rejection with the reasons they were sent.

@@ -38,7 +38,7 @@ Bytes ExpectedEchoRequest() {
     PutU32(b, 205);
     PutU16(b, 1);
     PutU16(b, 0);
-    Bytes called(16, 0);
+    Bytes called(16, 0x20);  // padded with spaces
     std::string calledText = "ANY-SCP";
     std::copy(calledText.begin(), calledText.end(), called.begin());
     b.insert(b.end(), called.begin(), called.end());

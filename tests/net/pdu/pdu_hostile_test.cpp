@@ -155,7 +155,7 @@ TEST(HostilePdus, OverLongTextsAreCut) {
                                   {ProposedContext(1, longUid, {longUid, "1.2"}), info}),
                         request));
     EXPECT_EQ(request.calledAETitle, "SIXTEEN_CHARS_AE");
-    EXPECT_EQ(request.callingAETitle, "X");
+    EXPECT_EQ(request.callingAETitle, "X               ");
     ASSERT_EQ(request.presentationContexts.size(), 1u);
     EXPECT_EQ(request.presentationContexts[0].abstractSyntax.text, std::string(64, '7'));
     ASSERT_EQ(request.presentationContexts[0].transferSyntaxes.size(), 2u);

@@ -67,6 +67,8 @@ TEST(AssociatePdus, EchoRequestIsWrittenByteForByte) {
     EXPECT_EQ(sent, expected);
     EXPECT_EQ(Bytes(sent.begin(), sent.begin() + 10), (Bytes{0x01, 0, 0, 0, 0, 0xCD, 0, 1, 0, 0}));
     EXPECT_EQ(Bytes(sent.begin() + 74, sent.begin() + 78), (Bytes{0x10, 0, 0, 0x15}));
+    // Both titles are padded with spaces, never NUL bytes.
+    EXPECT_EQ(std::string(sent.begin() + 10, sent.begin() + 42), "ECHOSCP         KESTRA          ");
     // The whole PDU leaves in one send.
     EXPECT_EQ(DumpedBlockSizes(log), (std::vector<int>{211}));
 }
@@ -86,8 +88,8 @@ TEST(AssociatePdus, RequestReadsBackWhatWasWritten) {
     ASSERT_TRUE(read.ReadWithType(pipe.buffer));
     EXPECT_EQ(read.pduType, 0x01);
     EXPECT_EQ(read.pduLength, request.pduLength);
-    EXPECT_EQ(read.calledAETitle, "ECHOSCP");
-    EXPECT_EQ(read.callingAETitle, "KESTRA          ");  // padding spaces are kept
+    EXPECT_EQ(read.calledAETitle, "ECHOSCP         ");  // padding spaces are kept
+    EXPECT_EQ(read.callingAETitle, "KESTRA          ");
     EXPECT_EQ(read.applicationContext.text, "1.2.840.10008.3.1.1.1");
     ASSERT_EQ(read.presentationContexts.size(), 2u);
     EXPECT_EQ(read.presentationContexts[0].contextID, 1);

@@ -17,10 +17,10 @@ inline std::vector<uint8_t> TextSubItem(uint8_t type, const std::string& text) {
     return Big().Byte(type).Byte(0).U16(static_cast<uint16_t>(text.size())).Text(text).Bytes();
 }
 
-// A 16-byte zero-filled AE title field.
+// A 16-byte AE title field, padded with spaces.
 inline std::string Title(const std::string& title) {
     std::string field = title;
-    field.resize(16, '\0');
+    field.resize(16, ' ');
     return field;
 }
 
