@@ -31,6 +31,15 @@ std::string FilmBoxSyntax(const PDU& pdu) {
     return syntax;
 }
 
+// The UID of an instance the printer created: the response's Affected SOP Instance UID, or, when
+// that is absent or invalid, the SOP Instance UID among the returned attributes (some printers
+// name it only there). Empty when neither is a valid UID.
+std::string CreatedInstanceUID(const std::string& affected, const ElementList& attributes) {
+    if (IsValidUid(affected)) return affected;
+    std::string returned = GetElementText(attributes, 0x0008, 0x0018);
+    return IsValidUid(returned) ? returned : "";
+}
+
 }  // namespace
 
 bool GetPrinterStatus(PDU& pdu) {
@@ -46,7 +55,8 @@ bool CreateFilmSession(PDU& pdu, const FilmSessionParameters* filmSession,
     if (!WriteNCreateRQ(pdu, &dataSet, "", kFilmSessionSopClass)) return false;
     ElementList response;
     if (!ReadNCreateRSP(pdu, &response, &filmSessionUID)) return false;
-    if (IsValidUid(filmSessionUID)) return true;
+    filmSessionUID = CreatedInstanceUID(filmSessionUID, response);
+    if (!filmSessionUID.empty()) return true;
     LogFailure("The film session response names no valid film session UID");
     return false;
 }
@@ -63,7 +73,8 @@ bool CreateFilmBox(PDU& pdu, const FilmBoxParameters* filmBox, const std::string
     if (!WriteNCreateRQ(pdu, &dataSet, "", kFilmBoxSopClass)) return false;
     ElementList response;
     if (!ReadNCreateRSP(pdu, &response, &created.filmBoxUID)) return false;
-    if (!IsValidUid(created.filmBoxUID)) {
+    created.filmBoxUID = CreatedInstanceUID(created.filmBoxUID, response);
+    if (created.filmBoxUID.empty()) {
         LogFailure("The film box response names no valid film box UID");
         return false;
     }

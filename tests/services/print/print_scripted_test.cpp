@@ -120,6 +120,34 @@ TEST(PrintScripted, PrintsWithTheReferenceInEitherEncoding) {
     }
 }
 
+// A printer that names the new film session or film box only among the returned attributes
+// (SOP Instance UID), not in Affected SOP Instance UID: the UID is taken from there.
+TEST(PrintScripted, CreatedUidsAreTakenFromTheReturnedAttributes) {
+    auto sopInstance = [](const std::string& uid) {
+        return DicomBytes().Implicit(0x0008, 0x0016, PaddedUid("1.2.840.10008.5.1.1.1"))
+            .Implicit(0x0008, 0x0018, PaddedUid(uid)).Bytes();
+    };
+    Bytes boxAttributes = sopInstance(kFilmBoxUid);
+    Bytes reference = DefinedImageBox();
+    boxAttributes.insert(boxAttributes.end(), reference.begin(), reference.end());
+    std::vector<Exchange> exchanges = Conforming(DefinedImageBox());
+    exchanges[1].answer = Answer(NResponse(0x8140, 2, 0, true), sopInstance(kSessionUid));
+    exchanges[2].answer = Answer(NResponse(0x8140, 3, 0, true), boxAttributes);
+    Result r = Print(exchanges);
+    EXPECT_TRUE(r.printed) << r.log;
+    ASSERT_GE(r.received.size(), 10u);
+    EXPECT_TRUE(Contains(r.received[5], kSessionUid));  // the film box names its session
+    EXPECT_TRUE(Contains(r.received[8], kFilmBoxUid));  // N-ACTION
+    EXPECT_TRUE(Contains(r.received[9], kFilmBoxUid));  // N-DELETE
+
+    // An invalid UID in either place still fails the step.
+    exchanges[1].answer = Answer(NResponse(0x8140, 2, 0, true), sopInstance("1.2.3a"));
+    exchanges.resize(2);
+    r = Print(exchanges);
+    EXPECT_FALSE(r.printed);
+    EXPECT_NE(r.log.find("Create Film Session: Failed!"), std::string::npos) << r.log;
+}
+
 // A printer whose status cannot be read still prints.
 TEST(PrintScripted, PrinterStatusFailureDoesNotStopThePrint) {
     for (uint16_t status : {uint16_t{0xC000}, uint16_t{0x0001}}) {
