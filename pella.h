@@ -364,7 +364,8 @@ PELLA_API uint8_t SendSeries(const char* host, const char* port, char* callingAE
 
 /* Addition: receives the outcome of one file. `status` is the C-STORE status (0 = stored), -1
  * when the file was not sent or no valid response came, -2 for a response to another command;
- * `reason` tells why a file was not stored (empty for status 0); `bytes` is the file's size. */
+ * `reason` tells why a file was not stored; for status 0 it is empty, or notes that the file went
+ * in another transfer syntax than wanted (it could not be converted); `bytes` is the file's size. */
 typedef void (*StoreOutcomeCallback)(const char* fileName, int32_t status, const char* reason,
                                      uint64_t bytes, void* context);
 

@@ -30,32 +30,19 @@ CommandSpec Spec() {
     return spec;
 }
 
-uint64_t FileSize(const std::string& file) {
-    std::error_code ec;
-    uint64_t size = std::filesystem::file_size(file, ec);
-    return ec ? 0 : size;
-}
-
-// The library names the file in front of reasons about the file itself; the report names it
-// already.
-std::string WithoutFileName(const std::string& file, const std::string& reason) {
-    std::string prefix = file + ": ";
-    return reason.rfind(prefix, 0) == 0 ? reason.substr(prefix.size()) : reason;
-}
-
-// Each file with StoreSCU: an association per file.
+// Each file on an association of its own (StoreFileList with one file, so that the report also
+// hears how a stored file went).
 bool StoreEach(const std::string& host, const std::string& port,
                const std::vector<std::string>& files, const StoreSettings& settings,
                StoreReport& report) {
     bool all = true;
     for (const std::string& file : files) {
         std::array<char, 17> calling = CallingTitleBuffer(settings.network);
-        bool stored = StoreSCU(host.c_str(), port.c_str(), calling.data(),
-                               settings.network.calledAETitle.c_str(), file.c_str(),
-                               settings.wantedSyntax.c_str(), settings.convert ? 1 : 0);
-        all = all && stored;
-        report.Record(file, stored ? 0 : -1, stored ? "" : WithoutFileName(file, FailureReason("not stored")),
-                      FileSize(file));
+        const char* name = file.c_str();
+        all = StoreFileList(host.c_str(), port.c_str(), calling.data(),
+                            settings.network.calledAETitle.c_str(), &name, 1,
+                            settings.wantedSyntax.c_str(), settings.convert ? 1 : 0,
+                            &StoreReport::Callback, &report) != 0 && all;
     }
     return all;
 }

@@ -36,6 +36,10 @@ void StoreReport::Record(const std::string& file, int32_t status, const std::str
     bytes_ += bytes;
     if (status == 0) {
         ++stored_;
+        if (!reason.empty()) {
+            if (toTerminal_ && progressShown_) std::fputc('\n', stderr);
+            std::fprintf(stderr, "pella %s: %s: %s\n", command_.c_str(), file.c_str(), reason.c_str());
+        }
     } else {
         if (toTerminal_ && progressShown_) std::fputc('\n', stderr);
         std::fprintf(stderr, "pella %s: NOT STORED %s: %s\n", command_.c_str(),

@@ -32,23 +32,14 @@ DimseCommand StoreCommand(const std::string& sopClassUid, const ElementList& dat
     return command;
 }
 
-// The list to send in the accepted syntax: `data` itself, or `converted` filled from it.
-// Between implicit and explicit VR little endian the values are the same and only the headers
-// change (nested sequences included), so that crossing is always made; any other needs
-// `convert`, since the values as read would reach the peer as corrupt data.
+// The list to send in the accepted syntax: `data` itself, or `converted` filled from it (the
+// caller only offers syntaxes the data set can travel as). Between implicit and explicit VR
+// little endian the values are the same and only the headers change (nested sequences
+// included); any other crossing is a conversion, which fails for files the codec cannot take.
 const ElementList* DataSetToSend(ElementList& data, ElementList& converted,
-                                 const std::string& fileSyntax, const std::string& accepted,
-                                 bool convert) {
+                                 const std::string& fileSyntax, const std::string& accepted) {
     if (accepted == fileSyntax) return &data;
-    if (!CanTravelAs(fileSyntax, accepted, convert)) {
-        LogFailure("The peer accepted " + accepted + " for a data set in " + fileSyntax +
-                   "; it cannot travel there unconverted");
-        return nullptr;
-    }
-    if (!ConvertDataset(converted, data, accepted, fileSyntax)) {
-        LogFailure("The data set could not be converted from " + fileSyntax + " to " + accepted);
-        return nullptr;
-    }
+    if (!ConvertDataset(converted, data, accepted, fileSyntax)) return nullptr;
     return &converted;
 }
 
@@ -60,36 +51,58 @@ bool CanTravelAs(const std::string& fileSyntax, const std::string& accepted, boo
     return convert && IsConvertibleSyntax(fileSyntax) && IsConvertibleSyntax(accepted);
 }
 
-uint8_t StoreContextFor(const PDU& pdu, const std::string& sopClassUid,
-                        const std::string& fileSyntax, bool convert, std::string& accepted) {
-    // The proposals stand in order of preference (wanted, the file's own, conversions); the
-    // first accepted one that the data set can travel on wins.
+std::vector<StoreContext> StoreContextsFor(const PDU& pdu, const std::string& sopClassUid,
+                                           const std::string& fileSyntax, bool convert) {
+    std::vector<StoreContext> usable;
     for (const auto& proposed : pdu.request.presentationContexts) {
         if (proposed.abstractSyntax.text != sopClassUid) continue;
         std::string syntax;
-        if (FindAcceptedSyntax(pdu, proposed.contextID, syntax) && CanTravelAs(fileSyntax, syntax, convert)) {
-            accepted = syntax;
-            return proposed.contextID;
-        }
+        if (FindAcceptedSyntax(pdu, proposed.contextID, syntax) && CanTravelAs(fileSyntax, syntax, convert))
+            usable.push_back({proposed.contextID, syntax});
     }
-    return 0;
+    return usable;
+}
+
+uint8_t StoreContextFor(const PDU& pdu, const std::string& sopClassUid,
+                        const std::string& fileSyntax, bool convert, std::string& accepted) {
+    std::vector<StoreContext> usable = StoreContextsFor(pdu, sopClassUid, fileSyntax, convert);
+    if (usable.empty()) return 0;
+    accepted = usable.front().syntax;
+    return usable.front().contextID;
 }
 
 bool WriteStoreRQ(PDU& pdu, ElementList& data, const std::string& sopClassUid,
-                  const std::string& fileSyntax, bool convert) {
-    std::string accepted;
-    uint8_t contextID = StoreContextFor(pdu, sopClassUid, fileSyntax, convert, accepted);
-    if (contextID == 0) {
+                  const std::string& fileSyntax, bool convert, std::string* note) {
+    std::vector<StoreContext> usable = StoreContextsFor(pdu, sopClassUid, fileSyntax, convert);
+    if (usable.empty()) {
         LogFailure("No accepted presentation context for " + SopClassName(sopClassUid) + " in " +
                    TransferSyntaxName(fileSyntax) +
                    (convert ? " or a syntax it converts to" : " (conversion not asked for)"));
         return false;
     }
-    ElementList converted;
-    const ElementList* toSend = DataSetToSend(data, converted, fileSyntax, accepted, convert);
-    if (toSend == nullptr) return false;
-    DimseCommand command = StoreCommand(sopClassUid, *toSend);
-    return SendRequest(pdu, contextID, command, toSend);
+    // The first accepted syntax the data set can be converted into goes; a file the codec
+    // cannot take (big endian to JPEG, 1-bit, YBR_FULL_422, ...) falls back to the next.
+    std::string unconvertible;
+    for (const StoreContext& context : usable) {
+        ElementList converted;
+        const ElementList* toSend = DataSetToSend(data, converted, fileSyntax, context.syntax);
+        if (toSend == nullptr) {
+            unconvertible += (unconvertible.empty() ? "" : ", ") + TransferSyntaxName(context.syntax);
+            continue;
+        }
+        if (!unconvertible.empty()) {
+            std::string said = "could not be converted to " + unconvertible + "; sent in " +
+                               TransferSyntaxName(context.syntax) + " instead";
+            LogProgress("The data set " + said);
+            ClearLastFailure();
+            if (note != nullptr) *note = said;
+        }
+        DimseCommand command = StoreCommand(sopClassUid, *toSend);
+        return SendRequest(pdu, context.contextID, command, toSend);
+    }
+    LogFailure("The data set could not be converted from " + TransferSyntaxName(fileSyntax) + " to " +
+               unconvertible + ", and no other accepted syntax can carry it");
+    return false;
 }
 
 int32_t ReadStoreRSP(PDU& pdu) {

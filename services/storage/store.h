@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "data/model/element_list.h"
 #include "net/acse/association.h"
@@ -19,21 +20,31 @@ constexpr int32_t kNotAStoreResponse = -2;   // a response to another command
 // when the caller asked for conversion, any pair the converter handles.
 bool CanTravelAs(const std::string& fileSyntax, const std::string& accepted, bool convert);
 
-// The context to send a data set of the class on: the first proposed for the class (proposals
-// stand in order of preference) that was accepted in a syntax the data set can travel as; 0
-// when none. `accepted` receives its transfer syntax.
+// A context accepted for a data set, with the transfer syntax accepted on it.
+struct StoreContext {
+    uint8_t contextID = 0;
+    std::string syntax;
+};
+
+// Every context proposed for the class that was accepted in a syntax the data set can travel
+// as, in the order proposed (proposals stand in order of preference).
+std::vector<StoreContext> StoreContextsFor(const PDU& pdu, const std::string& sopClassUid,
+                                           const std::string& fileSyntax, bool convert);
+
+// The first of StoreContextsFor; 0 when none. `accepted` receives its transfer syntax.
 uint8_t StoreContextFor(const PDU& pdu, const std::string& sopClassUid,
                         const std::string& fileSyntax, bool convert, std::string& accepted);
 
 // Sends the C-STORE-RQ and then the data set on the context StoreContextFor chooses.
 // When the accepted transfer syntax differs from `fileSyntax`, the data set is converted into
-// it with `convert`. Without `convert` the values go as read, which only the native
+// it with `convert`; when that conversion fails (a file the codec cannot take), the next
+// accepted context the data set can travel on is used instead, and `note` (when given) says so. Without `convert` the values go as read, which only the native
 // little-endian pair (implicit and explicit VR) allows, with the headers (those inside
 // defined-length sequences too) written for the accepted syntax; any other pair would reach the
 // peer as corrupt data and is refused. The caller's elements and values stay as they are (VR
 // fields of an implicit list may be filled in from the dictionary).
 bool WriteStoreRQ(PDU& pdu, ElementList& data, const std::string& sopClassUid,
-                  const std::string& fileSyntax, bool convert);
+                  const std::string& fileSyntax, bool convert, std::string* note = nullptr);
 
 // Reads the C-STORE-RSP: its status (0 to 65535), kNoStoreResponse, or kNotAStoreResponse.
 // A response without a status is no valid response. A data set announced by the response is

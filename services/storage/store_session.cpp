@@ -150,12 +150,13 @@ StoreOutcome StoreSession::Send(LoadedObject& object) {
     outcome.bytes = object.bytes;
     if (!Ready(object, outcome.reason)) return outcome;
     ClearLastFailure();
-    if (!WriteStoreRQ(*pdu_, object.data, object.sopClass, object.syntax, target_.convert)) {
+    std::string note;
+    if (!WriteStoreRQ(*pdu_, object.data, object.sopClass, object.syntax, target_.convert, &note)) {
         outcome.reason = "not sent: " + FailureOr("the request could not be sent");
         return outcome;
     }
     outcome.status = ReadStoreRSP(*pdu_);
-    if (!outcome.Stored()) outcome.reason = FailureOr(StoreStatusText(outcome.status));
+    outcome.reason = outcome.Stored() ? note : FailureOr(StoreStatusText(outcome.status));
     return outcome;
 }
 

@@ -27,7 +27,8 @@ struct StoreTarget {
 struct StoreOutcome {
     std::string file;
     int32_t status = -1;  // C-STORE status; -1 not sent or no response, -2 another response
-    std::string reason;   // why it was not stored; empty for status 0
+    std::string reason;   // why it was not stored; for status 0 a note on how it was sent
+                          // when not as asked (another syntax), else empty
     uint64_t bytes = 0;   // size of the file
     bool Stored() const { return status == 0; }
 };

@@ -38,6 +38,27 @@ TEST(StoreCommand, StoresEachFileAndFailsNamingEveryLostOne) {
     EXPECT_EQ(bad.out.find("Stored 3"), std::string::npos);
 }
 
+// Files the JPEG lossless codec cannot take go in another syntax the peer accepted (here the
+// file's own), with a line saying so, instead of failing; a file it takes is compressed.
+TEST(StoreCommand, UnconvertibleFilesFallBackToAnotherAcceptedSyntax) {
+    StorescpRun peer;
+    ASSERT_TRUE(peer.Start({"+xa"}));
+    for (const char* name : {"ExplVR_BigEnd.dcm", "MR_small_padded.dcm", "SC_ybr_full_422_uncompressed.dcm",
+                             "liver_1frame.dcm"}) {
+        SCOPED_TRACE(name);
+        CommandResult sent = Pella({"store", "127.0.0.1", peer.Port(), PydicomFile(name), "--syntax",
+                                    "jpeg-lossless", "--convert"});
+        EXPECT_EQ(sent.exitCode, 0) << sent.out;
+        EXPECT_NE(sent.out.find("could not be converted to JPEG Lossless"), std::string::npos) << sent.out;
+        EXPECT_NE(sent.out.find("instead"), std::string::npos) << sent.out;
+        EXPECT_EQ(peer.Compare(PydicomFile(name)).exitCode, 0);
+    }
+    CommandResult compressed = Pella({"store", "127.0.0.1", peer.Port(), PydicomFile("CT_small.dcm"),
+                                      "--syntax", "jpeg-lossless", "--convert"});
+    EXPECT_EQ(compressed.exitCode, 0) << compressed.out;
+    EXPECT_EQ(compressed.out.find("instead"), std::string::npos) << compressed.out;
+}
+
 // --one-association proposes the contexts of every file up front, so files of several classes
 // and syntaxes share one association.
 TEST(StoreCommand, OneAssociationCarriesEveryClassAndSyntax) {
