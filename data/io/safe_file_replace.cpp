@@ -9,7 +9,8 @@ namespace pella {
 
 bool ReplaceFileSafely(const std::string& fileName,
                        const std::function<bool(const std::string& tempName)>& write) {
-    StagedFile staged(fileName + ".tmp-", "");
+    // Private while it is written: the file it replaces may not be readable by everyone.
+    StagedFile staged(fileName + ".tmp-", "", 0600);
     if (!staged.Valid()) {
         WriteLogLine("cannot create a temporary file beside " + fileName);
         return false;

@@ -40,11 +40,10 @@ bool StagedByRunningProcess(const std::string& name, const std::string& suffix) 
 
 }  // namespace
 
-StagedFile::StagedFile(const std::string& prefix, const std::string& suffix) {
+StagedFile::StagedFile(const std::string& prefix, const std::string& suffix, mode_t mode) {
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         std::string name = NextName(prefix, suffix);
-        // Ordinary permissions (as the process's umask allows): the file keeps them once in place.
-        int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0) {
             ::close(fd);
             name_ = std::move(name);

@@ -3,6 +3,8 @@
 // rename, an exception included.
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 
 namespace pella {
@@ -10,9 +12,10 @@ namespace pella {
 class StagedFile {
 public:
     // Creates a new, empty file named <prefix><pid>-<n><suffix>, unique within the process and
-    // across processes (the name also tells which process made it, see RemoveStaleStagedFiles).
-    // Valid() is false when no file could be made; errno then says why.
-    StagedFile(const std::string& prefix, const std::string& suffix);
+    // across processes (the name also tells which process made it, see RemoveStaleStagedFiles),
+    // with `mode` as the process's umask allows. Valid() is false when no file could be made;
+    // errno then says why.
+    StagedFile(const std::string& prefix, const std::string& suffix, mode_t mode = 0666);
     ~StagedFile();  // removes the file unless it was moved into place
     StagedFile(const StagedFile&) = delete;
     StagedFile& operator=(const StagedFile&) = delete;
