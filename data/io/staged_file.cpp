@@ -57,18 +57,20 @@ StagedFile::~StagedFile() {
     if (Valid()) std::remove(name_.c_str());
 }
 
-bool StagedFile::Sync() const {
-    int fd = ::open(name_.c_str(), O_RDONLY | O_CLOEXEC);
-    bool ok = fd >= 0 && ::fsync(fd) == 0;
-    if (fd >= 0) ::close(fd);
-    if (!ok) WriteLogLine("cannot flush " + name_ + " to the device");
-    return ok;
-}
+bool StagedFile::Sync() const { return SyncToDevice(name_); }
 
 bool StagedFile::MoveTo(const std::string& fileName) {
     if (!Valid() || std::rename(name_.c_str(), fileName.c_str()) != 0) return false;
     name_.clear();
     return true;
+}
+
+bool SyncToDevice(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    bool ok = fd >= 0 && ::fsync(fd) == 0;
+    if (fd >= 0) ::close(fd);
+    if (!ok) WriteLogLine("cannot flush " + path + " to the device");
+    return ok;
 }
 
 void RemoveStaleStagedFiles(const std::string& folder, const std::string& suffix) {

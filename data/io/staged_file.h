@@ -34,6 +34,9 @@ private:
     std::string name_;
 };
 
+// Flushes a file's contents, or a folder's entries, to the device; false (logged) when that fails.
+bool SyncToDevice(const std::string& path);
+
 // Removes every entry of a folder kept for staged files (made with the folder and "/" as prefix
 // and with `suffix`) except those of processes still running: what a crashed process left
 // behind, and anything else that does not belong there.

@@ -55,15 +55,6 @@ void LogRefused() {
     WriteLogLine("Filing: object refused, no valid Study, Series and SOP Instance UID or no folder");
 }
 
-// Flushes a file or folder to the device; false (logged) when that fails.
-bool SyncPath(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    bool ok = fd >= 0 && ::fsync(fd) == 0;
-    if (fd >= 0) ::close(fd);
-    if (!ok) WriteLogLine("Filing: cannot flush " + path + " to the device");
-    return ok;
-}
-
 void RemoveQuietly(const std::string& path) {
     std::error_code ignored;
     fs::remove(path, ignored);
@@ -97,12 +88,12 @@ bool AddStudyAndSeries(const std::string& databaseRoot, const ObjectUids& uids,
 // that received it, the index files it appended to and the folders that hold new entries.
 bool SyncFiled(const std::string& databaseRoot, const std::string& fileName,
                const IndexedFolders& folders) {
-    bool ok = SyncPath(fs::path(fileName).parent_path().string()) &&
-              SyncPath(JoinPath(folders.series, kImageIndexName));
+    bool ok = SyncToDevice(fs::path(fileName).parent_path().string()) &&
+              SyncToDevice(JoinPath(folders.series, kImageIndexName));
     if (ok && folders.createdSeries)
-        ok = SyncPath(JoinPath(folders.study, kSeriesIndexName)) && SyncPath(folders.study);
+        ok = SyncToDevice(JoinPath(folders.study, kSeriesIndexName)) && SyncToDevice(folders.study);
     if (ok && folders.createdStudy)
-        ok = SyncPath(JoinPath(databaseRoot, kStudyIndexName)) && SyncPath(databaseRoot);
+        ok = SyncToDevice(JoinPath(databaseRoot, kStudyIndexName)) && SyncToDevice(databaseRoot);
     return ok;
 }
 

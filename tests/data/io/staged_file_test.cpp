@@ -53,6 +53,8 @@ TEST(StagedFile, IsRemovedUnlessMovedIntoPlaceAndGetsOrdinaryPermissions) {
     EXPECT_EQ(testing_support::ReadText(temp.File("final.dcm")), "new");
     EXPECT_EQ(ModeOf(temp.File("final.dcm")), ModeOf(temp.File("plain")));
     EXPECT_EQ(std::distance(fs::directory_iterator(temp.Path()), fs::directory_iterator()), 2);
+    EXPECT_TRUE(SyncToDevice(temp.Path().string()));  // a folder's entries
+    EXPECT_FALSE(SyncToDevice(temp.File("missing")));
 }
 
 TEST(StagedFile, NamesAreUniqueAndTellTheirProcess) {

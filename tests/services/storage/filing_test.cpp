@@ -276,6 +276,28 @@ TEST_F(FilingTest, FileReceivedObjectIndexesCreatesTheFolderAndWrites) {
     EXPECT_TRUE(fs::is_empty(IncomingFolder(store)));
 }
 
+// With every object flushed to the device before it counts as filed, the same files and lines
+// are written: a new study, a new series in it, a copy received again.
+TEST_F(FilingTest, FlushedFilingWritesTheSameFilesAndLines) {
+    std::string store = (temp.Path() / "store").string();
+    const FilingOptions flushed{true};
+    const char* sops[] = {"1.2.3.4.5", "1.2.3.4.6", "1.2.3.4.5"};
+    const FilingResult expected[] = {FilingResult::Indexed, FilingResult::Indexed, FilingResult::AlreadyReceived};
+    for (std::size_t i = 0; i < std::size(sops); ++i) {
+        FilingOutcome outcome =
+            FileReceivedObject(store, root(), MakeObject("1.2.3", "1.2.3.4", sops[i]), WriteMarkerFile, flushed);
+        EXPECT_EQ(outcome.index, expected[i]) << sops[i];
+        EXPECT_EQ(ReadText(outcome.fileName), "object");
+    }
+    FilingOutcome outcome =
+        FileReceivedObject(store, root(), MakeObject("1.2.3", "1.2.3.7", "1.2.3.7.1"), WriteMarkerFile, flushed);
+    EXPECT_EQ(outcome.index, FilingResult::Indexed);
+    EXPECT_EQ(CountLines(StudyIndex()), 1u);
+    EXPECT_EQ(CountLines(SeriesIndex("1.2.3")), 2u);
+    EXPECT_EQ(CountLines(ImageIndex("1.2.3", "1.2.3.4")), 2u);
+    EXPECT_TRUE(fs::is_empty(IncomingFolder(store)));
+}
+
 // Whatever fails while an object is filed, nothing is left half done: no temporary file, no
 // index line without its file, no file without its line, and an earlier good copy untouched.
 TEST_F(FilingTest, AFailureLeavesNoTraceAndKeepsAnEarlierCopy) {
