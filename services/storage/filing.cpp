@@ -1,15 +1,14 @@
 #include "services/storage/filing.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 
+#include "data/io/staged_file.h"
 #include "log/protocol_log.h"
 #include "services/storage/index_lines.h"
 #include "services/storage/object_paths.h"
@@ -22,25 +21,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kIncomingFolderName = ".incoming";
-
-// Appends the whole line with one write call (repeated only if the system writes it in part).
-bool AppendLine(const std::string& fileName, const std::string& line) {
-    int fd = ::open(fileName.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        WriteLogLine("Filing: cannot open " + fileName + " for appending");
-        return false;
-    }
-    std::size_t done = 0;
-    while (done < line.size()) {
-        ssize_t n = ::write(fd, line.data() + done, line.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    bool ok = ::close(fd) == 0 && done == line.size();
-    if (!ok) WriteLogLine("Filing: cannot append to " + fileName);
-    return ok;
-}
+constexpr const char* kStagedSuffix = ".part";
 
 // Creates a missing folder with its parents; false when it is missing and cannot be made.
 // `created` tells whether this call made it, which decides whether its index line is due.
@@ -64,7 +45,7 @@ bool AddFolderWithLine(const std::string& folder, const std::string& indexFile,
                        const std::string& line) {
     bool created = false;
     if (!EnsureFolder(folder, created)) return false;
-    if (!created || AppendLine(indexFile, line)) return true;
+    if (!created || AppendIndexLine(indexFile, line)) return true;
     std::error_code ignored;
     fs::remove(folder, ignored);
     return false;
@@ -72,15 +53,6 @@ bool AddFolderWithLine(const std::string& folder, const std::string& indexFile,
 
 void LogRefused() {
     WriteLogLine("Filing: object refused, no valid Study, Series and SOP Instance UID or no folder");
-}
-
-// Flushes a file or folder to the device; false (logged) when that fails.
-bool SyncPath(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    bool ok = fd >= 0 && ::fsync(fd) == 0;
-    if (fd >= 0) ::close(fd);
-    if (!ok) WriteLogLine("Filing: cannot flush " + path + " to the device");
-    return ok;
 }
 
 void RemoveQuietly(const std::string& path) {
@@ -102,11 +74,12 @@ bool AddStudyAndSeries(const std::string& databaseRoot, const ObjectUids& uids,
                        const ElementList& dataSet, IndexedFolders& folders) {
     folders.study = JoinPath(databaseRoot, uids.study);
     folders.series = JoinPath(folders.study, uids.series);
-    folders.createdStudy = !fs::is_directory(folders.study);
+    std::error_code ec;  // a folder that cannot even be looked at fails below, when it is made
+    folders.createdStudy = !fs::is_directory(folders.study, ec);
     if (!AddFolderWithLine(folders.study, JoinPath(databaseRoot, kStudyIndexName),
                            StudyIndexLine(dataSet, TodayAsShortDate())))
         return false;
-    folders.createdSeries = !fs::is_directory(folders.series);
+    folders.createdSeries = !fs::is_directory(folders.series, ec);
     return AddFolderWithLine(folders.series, JoinPath(folders.study, kSeriesIndexName),
                              SeriesIndexLine(dataSet));
 }
@@ -115,39 +88,24 @@ bool AddStudyAndSeries(const std::string& databaseRoot, const ObjectUids& uids,
 // that received it, the index files it appended to and the folders that hold new entries.
 bool SyncFiled(const std::string& databaseRoot, const std::string& fileName,
                const IndexedFolders& folders) {
-    bool ok = SyncPath(fs::path(fileName).parent_path().string()) &&
-              SyncPath(JoinPath(folders.series, kImageIndexName));
+    bool ok = SyncToDevice(fs::path(fileName).parent_path().string()) &&
+              SyncToDevice(JoinPath(folders.series, kImageIndexName));
     if (ok && folders.createdSeries)
-        ok = SyncPath(JoinPath(folders.study, kSeriesIndexName)) && SyncPath(folders.study);
+        ok = SyncToDevice(JoinPath(folders.study, kSeriesIndexName)) && SyncToDevice(folders.study);
     if (ok && folders.createdStudy)
-        ok = SyncPath(JoinPath(databaseRoot, kStudyIndexName)) && SyncPath(databaseRoot);
+        ok = SyncToDevice(JoinPath(databaseRoot, kStudyIndexName)) && SyncToDevice(databaseRoot);
     return ok;
+}
+
+// A new staged file "<pid>-<n>.part" in the incoming folder.
+StagedFile StageIncoming(const std::string& storageFolder) {
+    return StagedFile(IncomingFolder(storageFolder) + "/", kStagedSuffix);
 }
 
 // Held only while folders, index lines and the final name change, never while a file is written.
 std::mutex filingMutex;
 
 std::unique_lock<std::mutex> FilingLock() { return std::unique_lock<std::mutex>(filingMutex); }
-
-// A temporary name in the incoming folder, unique within the process and across processes.
-std::string TemporaryName(const std::string& storageFolder) {
-    static std::atomic<uint64_t> counter{0};
-    return JoinPath(IncomingFolder(storageFolder),
-                    std::to_string(::getpid()) + "-" + std::to_string(++counter) + ".part");
-}
-
-// True when the temporary file's name says it belongs to a process that no longer runs (or
-// it is not one of ours at all).
-bool IsStaleTemporary(const std::string& name) {
-    std::size_t dash = name.find('-');
-    if (dash == std::string::npos || dash == 0 || name.size() < 5 ||
-        name.compare(name.size() - 5, 5, ".part") != 0)
-        return true;
-    errno = 0;
-    long pid = std::strtol(name.c_str(), nullptr, 10);
-    if (pid <= 0) return true;
-    return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
-}
 
 }  // namespace
 
@@ -163,15 +121,14 @@ bool PrepareStorageFolder(const std::string& storageFolder, std::string& reason)
         reason = "cannot create the folder " + incoming;
         return false;
     }
-    for (const auto& entry : fs::directory_iterator(incoming, ec))
-        if (IsStaleTemporary(entry.path().filename().string())) RemoveQuietly(entry.path().string());
-    std::string probe = TemporaryName(storageFolder);
-    int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    RemoveStaleStagedFiles(incoming, kStagedSuffix);
+    StagedFile probe = StageIncoming(storageFolder);
+    int fd = probe.Valid() ? ::open(probe.Name().c_str(), O_WRONLY | O_CLOEXEC) : -1;
     bool writable = fd >= 0 && ::write(fd, "x", 1) == 1;
+    int error = errno;
     if (fd >= 0) ::close(fd);
-    RemoveQuietly(probe);
     if (!writable) {
-        reason = "cannot write files in " + incoming + ": " + std::strerror(errno);
+        reason = "cannot write files in " + incoming + ": " + std::strerror(error);
         return false;
     }
     return true;
@@ -187,23 +144,6 @@ bool PrepareDatabaseRoot(const std::string& databaseRoot, std::string& reason) {
     return true;
 }
 
-FilingResult IndexReceivedObject(const std::string& fileName, const std::string& databaseRoot,
-                                 const ElementList& dataSet) {
-    ObjectUids uids = ReadObjectUids(dataSet);
-    if (!SeriesFolderPath(databaseRoot, uids)) {
-        LogRefused();
-        return FilingResult::Refused;
-    }
-    auto lock = FilingLock();
-    std::error_code ec;
-    if (fs::exists(fileName, ec)) return FilingResult::AlreadyReceived;
-    IndexedFolders folders;
-    if (!AddStudyAndSeries(databaseRoot, uids, dataSet, folders) ||
-        !AppendLine(JoinPath(folders.series, kImageIndexName), ImageIndexLine(dataSet)))
-        return FilingResult::IndexNotWritten;
-    return FilingResult::Indexed;
-}
-
 FilingOutcome FileReceivedObject(const std::string& storageFolder, const std::string& databaseRoot,
                                  const ElementList& dataSet, const ObjectFileWriter& writeFile,
                                  const FilingOptions& options) {
@@ -217,13 +157,13 @@ FilingOutcome FileReceivedObject(const std::string& storageFolder, const std::st
     outcome.fileName = *fileName;
     outcome.index = FilingResult::FileNotWritten;
 
-    // The object is written whole, with no lock held, before anything else is touched.
+    // The object is written whole, with no lock held, before anything else is touched. Every
+    // return (or exception) before the rename removes the staged file.
     std::error_code ec;
     fs::create_directories(IncomingFolder(storageFolder), ec);
-    std::string temporary = TemporaryName(storageFolder);
-    if (!writeFile(temporary) || (options.sync && !SyncPath(temporary))) {
+    StagedFile staged = StageIncoming(storageFolder);
+    if (!staged.Valid() || !writeFile(staged.Name()) || (options.sync && !staged.Sync())) {
         WriteLogLine("Filing: cannot write " + *fileName);
-        RemoveQuietly(temporary);
         return outcome;
     }
 
@@ -233,19 +173,17 @@ FilingOutcome FileReceivedObject(const std::string& storageFolder, const std::st
         bool madeFolder = false;
         if (!AddStudyAndSeries(databaseRoot, uids, dataSet, folders) ||
             !EnsureFolder(*SeriesFolderPath(storageFolder, uids), madeFolder)) {
-            RemoveQuietly(temporary);
             outcome.index = FilingResult::IndexNotWritten;
             return outcome;
         }
         bool existed = fs::exists(*fileName, ec);
-        if (::rename(temporary.c_str(), fileName->c_str()) != 0) {
+        if (!staged.MoveTo(*fileName)) {
             WriteLogLine("Filing: cannot move the received object to " + *fileName);
-            RemoveQuietly(temporary);
             return outcome;
         }
         if (existed) {
             outcome.index = FilingResult::AlreadyReceived;
-        } else if (AppendLine(JoinPath(folders.series, kImageIndexName), ImageIndexLine(dataSet))) {
+        } else if (AppendIndexLine(JoinPath(folders.series, kImageIndexName), ImageIndexLine(dataSet))) {
             outcome.index = FilingResult::Indexed;
         } else {
             // Not listed, so not kept: the sender is told and sends it again.

@@ -2,9 +2,9 @@
 // "KPStudy.dir", per new series in the study's "Series.dir", per new image in the series'
 // "Image.dir", with the folders <root>/<study>/<series> created on the way.
 //
-// A received object is first written in full under a temporary name in the storage folder's
-// ".incoming" folder, with no lock held. Then, under one short process-wide lock, its study and
-// series folders are made (with their index lines exactly when a folder is made), the file is
+// A received object is first written in full as a staged file (data/io/staged_file.h) in the
+// storage folder's ".incoming" folder, with no lock held. Then, under one short process-wide
+// lock, its study and series folders are made (with their index lines exactly when a folder is made), the file is
 // renamed into place and its image line appended. So objects of one study arriving at once give
 // one study line and one series line, a complete file replaces an existing copy only by the
 // rename, and a crash leaves at most a temporary file, never a half-written one under its final
@@ -12,7 +12,6 @@
 #pragma once
 
 #include <functional>
-#include <mutex>
 #include <string>
 
 #include "data/model/element_list.h"
@@ -32,14 +31,6 @@ inline bool FilingSucceeded(FilingResult result) {
     return result == FilingResult::Indexed || result == FilingResult::AlreadyReceived;
 }
 
-// Records one received object in the index files below `databaseRoot`. `fileName` is where the
-// caller is about to write the object; when that file exists the object was received before
-// and nothing is written. The Study, Series and SOP Instance UIDs must be valid UIDs (see
-// IsValidUid). Each line is built whole and appended with one write. Takes the filing lock.
-// FileReceivedObject does this together with the file; this is the index step alone.
-FilingResult IndexReceivedObject(const std::string& fileName, const std::string& databaseRoot,
-                                 const ElementList& dataSet);
-
 // Writes the object's file to the given name; true on success.
 using ObjectFileWriter = std::function<bool(const std::string& fileName)>;
 
@@ -58,10 +49,12 @@ struct FilingOutcome {
 
 // Files one received object (see the top of this file): `writeFile` writes it to a temporary
 // name below `storageFolder`/.incoming, then the index below `databaseRoot` and the final name
-// <storage>/<study>/<series>/<sop>.dcm are updated under the filing lock. When anything fails
+// <storage>/<study>/<series>/<sop>.dcm are updated under the filing lock. A study or series
+// line is written exactly when its folder is made; an image line when the file was not there
+// before (a copy received again replaces the file and adds no line). When anything fails
 // nothing stays behind: no temporary file, no index line, no new file, and an earlier copy of
-// the object is left as it was. A refused object (invalid UID, empty storage folder or root)
-// is not written at all.
+// the object is left as it was; an exception of `writeFile` goes to the caller, also without
+// a trace. A refused object (invalid UID, empty storage folder or root) is not written at all.
 FilingOutcome FileReceivedObject(const std::string& storageFolder, const std::string& databaseRoot,
                                  const ElementList& dataSet, const ObjectFileWriter& writeFile,
                                  const FilingOptions& options = {});

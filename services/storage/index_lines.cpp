@@ -1,8 +1,15 @@
 #include "services/storage/index_lines.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
-#include <initializer_list>
+#include <filesystem>
+#include <fstream>
+
+#include "log/protocol_log.h"
 
 namespace pella {
 
@@ -13,17 +20,40 @@ struct Tag {
     uint16_t element;
 };
 
+constexpr char kFieldSeparator = ',';
 constexpr const char* kLineEnd = "\r\n";
 constexpr char kFilingDateMark = static_cast<char>(0xA7);
 
-std::string JoinFields(const ElementList& dataSet, std::initializer_list<Tag> tags) {
+// The attributes of each line, in field order (the study line's filing date follows its own).
+constexpr Tag kStudyFields[] = {{0x0020, 0x000D}, {0x0008, 0x0020}, {0x0008, 0x0030}, {0x0010, 0x0020},
+                                {0x0010, 0x0030}, {0x0010, 0x0010}, {0x0008, 0x0090}, {0x0008, 0x0050},
+                                {0x0008, 0x0061}, {0x0008, 0x1030}};
+constexpr Tag kSeriesFields[] = {{0x0020, 0x0011}, {0x0020, 0x000E}, {0x0020, 0x0012}, {0x0008, 0x0021},
+                                 {0x0008, 0x0031}, {0x0008, 0x103E}, {0x0018, 0x5100}, {0x0018, 0x0015},
+                                 {0x0008, 0x0070}, {0x0020, 0x0052}};
+constexpr Tag kImageFields[] = {{0x0020, 0x0012}, {0x0020, 0x0013}, {0x0008, 0x0018}, {0x0008, 0x0023},
+                                {0x0008, 0x0033}, {0x0018, 0x0086}, {0x0028, 0x0008}, {0x0020, 0x1041},
+                                {0x0008, 0x0016}, {0x0028, 0x0010}, {0x0028, 0x0011}, {0x0008, 0x0008}};
+constexpr Tag kSopInstanceUid{0x0008, 0x0018};
+
+// The field number (from 1) of an attribute in a line's field list; 0 when it has none.
+template <std::size_t N>
+constexpr int FieldNumber(const Tag (&fields)[N], Tag tag) {
+    for (std::size_t i = 0; i < N; ++i)
+        if (fields[i].group == tag.group && fields[i].element == tag.element) return static_cast<int>(i) + 1;
+    return 0;
+}
+
+constexpr int kImageSopInstanceField = FieldNumber(kImageFields, kSopInstanceUid);
+static_assert(kImageSopInstanceField == 3, "other programs read the file name from field 3");
+
+template <std::size_t N>
+std::string JoinFields(const ElementList& dataSet, const Tag (&fields)[N]) {
     std::string line;
-    bool first = true;
-    for (const Tag& tag : tags) {
-        if (!first) line += ',';
-        first = false;
+    for (std::size_t i = 0; i < N; ++i) {
+        if (i > 0) line += kFieldSeparator;
         // A received value never ends an index line early: its own line breaks become spaces.
-        std::string value = GetElementText(dataSet, tag.group, tag.element);
+        std::string value = GetElementText(dataSet, fields[i].group, fields[i].element);
         std::replace(value.begin(), value.end(), '\r', ' ');
         std::replace(value.begin(), value.end(), '\n', ' ');
         line += value;
@@ -34,47 +64,59 @@ std::string JoinFields(const ElementList& dataSet, std::initializer_list<Tag> ta
 }  // namespace
 
 std::string StudyIndexLine(const ElementList& dataSet, const std::string& filingDate) {
-    std::string line = JoinFields(dataSet, {{0x0020, 0x000D},
-                                            {0x0008, 0x0020},
-                                            {0x0008, 0x0030},
-                                            {0x0010, 0x0020},
-                                            {0x0010, 0x0030},
-                                            {0x0010, 0x0010},
-                                            {0x0008, 0x0090},
-                                            {0x0008, 0x0050},
-                                            {0x0008, 0x0061},
-                                            {0x0008, 0x1030}});
-    return line + ',' + kFilingDateMark + filingDate + kLineEnd;
+    return JoinFields(dataSet, kStudyFields) + kFieldSeparator + kFilingDateMark + filingDate + kLineEnd;
 }
 
-std::string SeriesIndexLine(const ElementList& dataSet) {
-    return JoinFields(dataSet, {{0x0020, 0x0011},
-                                {0x0020, 0x000E},
-                                {0x0020, 0x0012},
-                                {0x0008, 0x0021},
-                                {0x0008, 0x0031},
-                                {0x0008, 0x103E},
-                                {0x0018, 0x5100},
-                                {0x0018, 0x0015},
-                                {0x0008, 0x0070},
-                                {0x0020, 0x0052}}) +
-           kLineEnd;
+std::string SeriesIndexLine(const ElementList& dataSet) { return JoinFields(dataSet, kSeriesFields) + kLineEnd; }
+
+std::string ImageIndexLine(const ElementList& dataSet) { return JoinFields(dataSet, kImageFields) + kLineEnd; }
+
+bool AppendIndexLine(const std::string& indexFile, const std::string& line) {
+    int fd = ::open(indexFile.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        WriteLogLine("Filing: cannot open " + indexFile + " for appending");
+        return false;
+    }
+    // One write call (repeated only if the system writes the line in part).
+    std::size_t done = 0;
+    while (done < line.size()) {
+        ssize_t n = ::write(fd, line.data() + done, line.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    bool ok = ::close(fd) == 0 && done == line.size();
+    if (!ok) WriteLogLine("Filing: cannot append to " + indexFile);
+    return ok;
 }
 
-std::string ImageIndexLine(const ElementList& dataSet) {
-    return JoinFields(dataSet, {{0x0020, 0x0012},
-                                {0x0020, 0x0013},
-                                {0x0008, 0x0018},
-                                {0x0008, 0x0023},
-                                {0x0008, 0x0033},
-                                {0x0018, 0x0086},
-                                {0x0028, 0x0008},
-                                {0x0020, 0x1041},
-                                {0x0008, 0x0016},
-                                {0x0028, 0x0010},
-                                {0x0028, 0x0011},
-                                {0x0008, 0x0008}}) +
-           kLineEnd;
+std::vector<std::string> ReadIndexLines(const std::string& indexFile) {
+    std::vector<std::string> lines;
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(indexFile, ec)) return lines;
+    std::ifstream in(indexFile, std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty()) lines.push_back(line);
+    }
+    return lines;
+}
+
+std::string GetDelimitedField(const std::string& text, int n, char delimiter) {
+    if (n < 1) return "";
+    std::size_t start = 0;
+    for (int field = 1; field < n; ++field) {
+        std::size_t next = text.find(delimiter, start);
+        if (next == std::string::npos) return "";
+        start = next + 1;
+    }
+    std::size_t end = text.find(delimiter, start);
+    return text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+std::string ImageLineSopInstance(const std::string& line) {
+    return GetDelimitedField(line, kImageSopInstanceField, kFieldSeparator);
 }
 
 }  // namespace pella

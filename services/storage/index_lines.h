@@ -1,8 +1,10 @@
-// The three text index files of the storage database and the line each holds per study, series
-// and image. Fields are attribute texts joined by ",", without quoting; every line ends in CR LF.
+// The three text index files of the storage database: the line each holds per study, series and
+// image, written and read here only. Fields are attribute texts joined by ",", without quoting;
+// every line ends in CR LF.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "data/model/element_list.h"
 
@@ -25,5 +27,20 @@ std::string SeriesIndexLine(const ElementList& dataSet);
 // "<uid>.dcm" in the series folder), Content Date, Content Time, Echo Numbers, Number of
 // Frames, Slice Location, SOP Class UID, Rows, Columns, Image Type.
 std::string ImageIndexLine(const ElementList& dataSet);
+
+// Appends one whole line to an index file (made when missing) with one write call; false
+// (logged) when the file cannot be opened or the line not written whole.
+bool AppendIndexLine(const std::string& indexFile, const std::string& line);
+
+// The lines of an index file without their line ends (CR LF, or a lone LF); empty lines are no
+// entries. An index that is no regular file (a pipe, a folder) has no lines.
+std::vector<std::string> ReadIndexLines(const std::string& indexFile);
+
+// The n-th field (counted from 1) of a text whose fields are separated by `delimiter`; empty
+// when the text has fewer than n fields.
+std::string GetDelimitedField(const std::string& text, int n, char delimiter);
+
+// The SOP Instance UID field of an image line (read without its line end).
+std::string ImageLineSopInstance(const std::string& line);
 
 }  // namespace pella

@@ -17,28 +17,13 @@ namespace {
 
 // The file an image index line names, or empty when it names none inside the folder.
 std::string FileOfIndexLine(const std::string& folder, const std::string& line) {
-    std::string instance = GetDelimitedField(line, 3, ',');
+    std::string instance = ImageLineSopInstance(line);
     if (instance.empty() || instance.find('/') != std::string::npos ||
         instance.find("..") != std::string::npos || instance.find('\0') != std::string::npos) {
         WriteLogLine("Series: index line names no file in the folder: " + line);
         return "";
     }
     return JoinPath(folder, instance + ".dcm");
-}
-
-// Lines separated by CR LF (a lone LF is accepted too); empty lines are no entries. An index
-// that is no regular file (a pipe, a folder) has no lines.
-std::vector<std::string> ReadIndexLines(const std::string& indexFile) {
-    std::vector<std::string> lines;
-    std::error_code ec;
-    if (!fs::is_regular_file(indexFile, ec)) return lines;
-    std::ifstream in(indexFile, std::ios::binary);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (!line.empty()) lines.push_back(line);
-    }
-    return lines;
 }
 
 }  // namespace
@@ -63,18 +48,6 @@ void ListDicomFiles(const std::string& folder, std::vector<std::string>& list) {
     }
     std::sort(names.begin(), names.end());
     for (const std::string& name : names) list.push_back(JoinPath(folder, name));
-}
-
-std::string GetDelimitedField(const std::string& text, int n, char delimiter) {
-    if (n < 1) return "";
-    std::size_t start = 0;
-    for (int field = 1; field < n; ++field) {
-        std::size_t next = text.find(delimiter, start);
-        if (next == std::string::npos) return "";
-        start = next + 1;
-    }
-    std::size_t end = text.find(delimiter, start);
-    return text.substr(start, end == std::string::npos ? std::string::npos : end - start);
 }
 
 std::vector<std::string> SeriesFilesToSend(const std::string& folder) {

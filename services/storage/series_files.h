@@ -16,10 +16,6 @@ bool IsPart10File(const std::string& fileName);
 // predictable order rather than the file system's. A folder that cannot be listed adds nothing.
 void ListDicomFiles(const std::string& folder, std::vector<std::string>& list);
 
-// The n-th field (counted from 1) of a text whose fields are separated by `delimiter`; empty
-// when the text has fewer than n fields.
-std::string GetDelimitedField(const std::string& text, int n, char delimiter);
-
 // The files a series send goes through, in order. With "<folder>/Image.dir": one entry per
 // non-empty line, in line order, naming "<folder>/<field 3>.dcm". A line that names no file
 // inside the folder (fewer than three fields, an empty third field, or one holding "/" or "..")

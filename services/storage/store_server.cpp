@@ -5,19 +5,17 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
-#include "data/io/dataset_writer.h"
-#include "data/io/element_header.h"
-#include "data/io/meta_header.h"
-#include "data/model/nesting_tracker.h"
 #include "log/protocol_log.h"
 #include "net/acse/acceptor.h"
 #include "net/acse/association_failures.h"
 #include "net/dimse/dimse.h"
 #include "net/dimse/dimse_messages.h"
-#include "services/verification/echo.h"
 #include "services/storage/filing.h"
+#include "services/storage/store_handler.h"
+#include "services/verification/echo.h"
 
 namespace pella {
 
@@ -42,37 +40,13 @@ bool EndWithAbort(PDU& pdu, const std::string& reason) {
     return false;
 }
 
-// Handles one C-STORE-RQ: reads the data set, files it, answers on the request's context.
-bool ServeStore(const StoreServerConfig& config, PDU& pdu, const ReceivedCommand& request) {
-    if (request.command.affectedSopClass.empty())
-        return EndWithAbort(pdu, "C-STORE-RQ without Affected SOP Class UID");
-    ElementList dataSet;
-    if (!ReadStoreRequestDataset(pdu, request, dataSet))
-        return EndWithAbort(pdu, "The data set of a C-STORE-RQ could not be read");
-    std::string syntax;
-    FindAcceptedSyntax(pdu, pdu.data.messageContextID, syntax);
-    uint16_t status = StoreReceivedObject(config, syntax, dataSet);
-    if (!SendStoreResponse(pdu, request, status))
-        return EndWithAbort(pdu, "C-STORE-RSP could not be sent");
-    return true;
-}
-
-// Removes the data set's own group 0002 elements: they belong to the file meta header, which the
-// server writes itself, and a second copy inside the data set misleads every reader.
-void DropFileMetaElements(ElementList& dataSet) {
-    std::vector<ElementPtr> kept;
-    kept.reserve(dataSet.size());
-    NestingTracker nesting;
-    for (ElementPtr& e : dataSet.items) {
-        bool drop = nesting.AtTopLevel() && e->group == 0x0002;
-        nesting.Observe(*e);
-        if (!drop) kept.push_back(std::move(e));
-    }
-    std::size_t dropped = dataSet.size() - kept.size();
-    dataSet.items = std::move(kept);
-    if (dropped > 0)
-        WriteLogLine("Dropped " + std::to_string(dropped) +
-                     " file meta element(s) found inside a received data set");
+// The log line for a request no handler is registered for.
+std::string NotServedText(const DimseCommand& request) {
+    char field[8];
+    std::snprintf(field, sizeof field, "0x%04X", request.commandField);
+    const std::string& sopClass = RequestSopClass(request);
+    return std::string("Command ") + field + " for SOP class '" + sopClass +
+           "' is not served: association ended";
 }
 
 // Reads the request of a connection over the limit and rejects it: transient, by the service
@@ -85,46 +59,11 @@ void RejectOverLimit(const StoreServerConfig& config, SocketHandle connection, i
 
 }  // namespace
 
-bool ReadStoreRequestDataset(PDU& pdu, const ReceivedCommand& request, ElementList& dataSet) {
-    if (request.command.commandField != kCStoreRQ || !request.command.HasDataSet()) return false;
-    return ReadDataSet(pdu, dataSet);
-}
-
-bool SendStoreResponse(PDU& pdu, const ReceivedCommand& request, uint16_t status) {
-    if (request.command.affectedSopClass.empty()) return false;
-    return SendResponse(pdu, MakeResponse(request, status));
-}
-
-uint16_t StoreReceivedObject(const StoreServerConfig& config, const std::string& transferSyntax,
-                             ElementList& dataSet) {
-    if (!SequencesClosed(dataSet)) {
-        LogFailure("Object refused: its data set ends inside an open sequence or item");
-        return kStatusCannotUnderstand;
-    }
-    DropFileMetaElements(dataSet);
-    // Objects are filed in the syntax they arrived in: the value bytes stay as received, and
-    // sequences of defined length keep the encoding of their contents.
-    bool explicitVR = transferSyntax != kImplicitLittleEndian;
-    const std::string& fileSyntax = transferSyntax;
-    ElementList meta;
-    BuildMetaHeader(meta, GetElementText(dataSet, 0x0008, 0x0016),
-                    GetElementText(dataSet, 0x0008, 0x0018), fileSyntax, explicitVR);
-    FilingOutcome outcome = FileReceivedObject(
-        config.storageFolder, config.databaseRoot, dataSet,
-        [&](const std::string& fileName) {
-            return WritePart10File(fileName, &meta, dataSet, explicitVR, false);
-        },
-        FilingOptions{config.sync});
-    if (outcome.index == FilingResult::Refused) {
-        LogFailure("Object refused: its Study, Series or SOP Instance UID cannot name a file");
-        return kStatusCannotUnderstand;
-    }
-    if (!outcome.Filed()) {
-        LogFailure("Object could not be filed: " + outcome.fileName);
-        return kStatusOutOfResources;
-    }
-    LogProgress("Stored " + outcome.fileName);
-    return kStatusSuccess;
+RequestHandlers ServerRequestHandlers(const StoreServerConfig& config) {
+    RequestHandlers handlers;
+    handlers.Add(kCEchoRQ, kVerificationSopClass, WriteEchoRSP);
+    AddStoreHandler(handlers, config);
+    return handlers;
 }
 
 bool ServeAssociation(const StoreServerConfig& config, SocketHandle connection, int stopDescriptor) {
@@ -137,22 +76,20 @@ bool ServeAssociation(const StoreServerConfig& config, SocketHandle connection, 
     AcceptorPolicy policy{config.aeTitle, config.requireCalledAETitle, config.allStorageClasses};
     if (!AcceptAssociation(pdu, std::move(connection), policy)) return false;
     pdu.buffer.Transport().SetTimeoutSeconds(config.receiveTimeoutSeconds);
+    RequestHandlers handlers = ServerRequestHandlers(config);
     while (true) {
-        ReceivedCommand command;
-        if (!ReadCommand(pdu, command)) {
+        ReceivedCommand request;
+        if (!ReadCommand(pdu, request)) {
             // Released, aborted, closed, silent or stopped: the association is over.
             pdu.buffer.Transport().Close();
             return true;
         }
-        uint16_t field = command.command.commandField;
-        if (field == kCStoreRQ) {
-            if (!ServeStore(config, pdu, command)) return false;
-        } else if (field == kCEchoRQ) {
-            if (!WriteEchoRSP(pdu, command)) return EndWithAbort(pdu, "C-ECHO-RSP could not be sent");
-        } else {
-            char text[80];
-            std::snprintf(text, sizeof text, "Command 0x%04X is not served: association ended", field);
-            return EndWithAbort(pdu, text);
+        const RequestHandler* handler = handlers.Find(request.command);
+        if (!handler) return EndWithAbort(pdu, NotServedText(request.command));
+        if (!(*handler)(pdu, request)) {
+            // The handler said why; the association cannot go on in step.
+            if (pdu.IsConnected()) AbortAssociation(pdu);
+            return false;
         }
     }
 }

@@ -1,5 +1,6 @@
-// The storage server: listens on a port, serves one association at a time, answers C-ECHO and
-// C-STORE, and files every received object (Part 10 file plus index lines) before it answers.
+// The storage server: listens on a port, serves associations side by side, and hands every
+// request received on them to the handler registered for it (C-ECHO, and C-STORE, which files
+// the object before it answers).
 #pragma once
 
 #include <atomic>
@@ -7,22 +8,15 @@
 #include <string>
 #include <thread>
 
-#include "data/model/element_list.h"
-#include "net/acse/association.h"
-#include "net/dimse/dimse_messages.h"
 #include "net/pdu/pdu_limits.h"
 #include "net/transport/socket_handle.h"
 #include "net/transport/transport.h"
 #include "services/storage/association_workers.h"
+#include "services/storage/request_handlers.h"
 
 namespace pella {
 
 constexpr const char* kDefaultDatabaseRoot = "./Database";
-
-// C-STORE statuses the server answers with.
-constexpr uint16_t kStatusSuccess = 0x0000;
-constexpr uint16_t kStatusOutOfResources = 0xA700;  // the object could not be written or indexed
-constexpr uint16_t kStatusCannotUnderstand = 0xC000;  // its UIDs cannot name a file
 
 // Defaults of the server's limits: well under the 300 seconds of the client calls, so that a
 // silent peer cannot hold a worker for long.
@@ -79,23 +73,15 @@ private:
     std::thread thread_;
 };
 
+// The requests the server answers: C-ECHO of the Verification class, C-STORE of every storage
+// class. The handlers use `config`, which must outlive them.
+RequestHandlers ServerRequestHandlers(const StoreServerConfig& config);
+
 // Serves one accepted association to its end; false when it was not accepted or ended on a
 // protocol error. When `stopDescriptor` (-1: none) becomes readable, the association is aborted
 // at its next wait for the peer.
+// Each request is answered by the handler ServerRequestHandlers registers for it; a request
+// without one ends the association with an A-ABORT.
 bool ServeAssociation(const StoreServerConfig& config, SocketHandle connection, int stopDescriptor = -1);
-
-// Reads the data set announced by a C-STORE-RQ command.
-bool ReadStoreRequestDataset(PDU& pdu, const ReceivedCommand& request, ElementList& dataSet);
-
-// Sends the C-STORE-RSP for a request with the given status on the request's context; false
-// without an Affected SOP Class UID in the request (nothing is sent then).
-bool SendStoreResponse(PDU& pdu, const ReceivedCommand& request, uint16_t status);
-
-// Files a received data set (encoded in `transferSyntax`) below the storage folder and in the
-// index; returns the status to answer with. File meta elements (group 0002) in the data set are
-// dropped first: the file gets its own meta header. A data set that ends inside an open
-// sequence or item is refused.
-uint16_t StoreReceivedObject(const StoreServerConfig& config, const std::string& transferSyntax,
-                             ElementList& dataSet);
 
 }  // namespace pella

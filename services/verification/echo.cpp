@@ -42,8 +42,10 @@ bool EchoSCU(const std::string& host, const std::string& port, std::string& call
 }
 
 bool WriteEchoRSP(PDU& pdu, const ReceivedCommand& request) {
-    if (request.command.affectedSopClass.empty()) return false;
-    return SendResponse(pdu, MakeResponse(request, 0x0000));
+    if (!request.command.affectedSopClass.empty() && SendResponse(pdu, MakeResponse(request, 0x0000)))
+        return true;
+    LogFailure("C-ECHO-RSP could not be sent");
+    return false;
 }
 
 }  // namespace pella

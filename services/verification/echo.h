@@ -20,8 +20,9 @@ bool ReadEchoRSP(PDU& pdu);
 bool EchoSCU(const std::string& host, const std::string& port, std::string& calling,
              const std::string& called);
 
-// Answers a received C-ECHO-RQ with status 0 on its context; false (nothing sent) without an
-// Affected SOP Class UID.
+// Answers a received C-ECHO-RQ with status 0 on its context: the storage server's handler for
+// C-ECHO. False (logged) when it could not be sent, or (nothing sent) without an Affected SOP
+// Class UID.
 bool WriteEchoRSP(PDU& pdu, const ReceivedCommand& request);
 
 }  // namespace pella

@@ -189,11 +189,15 @@ TEST(ReplaceFileSafely, OriginalSurvivesFailureAndKeepsItsPermissionsOnSuccess) 
     EXPECT_EQ(ReadAll(file), (std::vector<uint8_t>{1, 2, 3}));
     EXPECT_EQ(ListFolder(dir.Path()), std::vector<std::string>{"data.bin"});
 
-    EXPECT_TRUE(ReplaceFileSafely(file, [](const std::string& temp) {
+    mode_t whileWritten = 0;
+    EXPECT_TRUE(ReplaceFileSafely(file, [&whileWritten](const std::string& temp) {
+        struct stat staged {};
+        if (stat(temp.c_str(), &staged) == 0) whileWritten = staged.st_mode & 07777;
         std::FILE* f = std::fopen(temp.c_str(), "wb");
         std::fputs("new", f);
         return std::fclose(f) == 0;
     }));
+    EXPECT_EQ(whileWritten, 0600u) << "readable by the owner only until it takes the original's place";
     EXPECT_EQ(ReadAll(file), (std::vector<uint8_t>{'n', 'e', 'w'}));
     struct stat info {};
     ASSERT_EQ(stat(file.c_str(), &info), 0);

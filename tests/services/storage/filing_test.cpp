@@ -98,8 +98,9 @@ protected:
     void SetUp() override { SetShortDateFormat("dd.mm.yyyy"); }
     void TearDown() override { SetShortDateFormat(savedFormat); }
 
+    // Files the object with files and index in one tree, as pella serve keeps them.
     FilingResult Index(const ElementList& data) {
-        return IndexReceivedObject(*ReceivedObjectPath(root(), data), root(), data);
+        return FileReceivedObject(root(), root(), data, WriteMarkerFile).index;
     }
     std::string root() const { return (temp.Path() / "Database").string(); }
     fs::path StudyIndex() const { return temp.Path() / "Database" / "KPStudy.dir"; }
@@ -195,12 +196,10 @@ TEST_F(FilingTest, StudyLineEndsWithMarkAndFilingDateInTheProcessFormat) {
 
 TEST_F(FilingTest, AnObjectReceivedBeforeAddsNoLine) {
     ElementList data = MakeObject("1.2.3", "1.2.3.4", "1.2.3.4.5");
-    std::string fileName = *ReceivedObjectPath(root(), data);
-    ASSERT_EQ(IndexReceivedObject(fileName, root(), data), FilingResult::Indexed);
-    ASSERT_TRUE(WriteMarkerFile(fileName));
+    ASSERT_EQ(Index(data), FilingResult::Indexed);
     std::string before = ReadText(StudyIndex()) + ReadText(SeriesIndex("1.2.3")) +
                          ReadText(ImageIndex("1.2.3", "1.2.3.4"));
-    EXPECT_EQ(IndexReceivedObject(fileName, root(), data), FilingResult::AlreadyReceived);
+    EXPECT_EQ(Index(data), FilingResult::AlreadyReceived);
     EXPECT_TRUE(FilingSucceeded(FilingResult::AlreadyReceived));
     EXPECT_EQ(ReadText(StudyIndex()) + ReadText(SeriesIndex("1.2.3")) + ReadText(ImageIndex("1.2.3", "1.2.3.4")),
               before);
@@ -229,9 +228,6 @@ TEST_F(FilingTest, HostileUidsAreRefusedAndNothingIsWrittenAnywhere) {
                                        MakeObject("1.2.3", bad, "1.2.3.4.5"),
                                        MakeObject("1.2.3", "1.2.3.4", bad)};
         for (const ElementList& data : objects) {
-            EXPECT_EQ(IndexReceivedObject((temp.Path() / "file.dcm").string(), root(), data),
-                      FilingResult::Refused)
-                << bad;
             bool writerCalled = false;
             FilingOutcome outcome = FileReceivedObject(store, root(), data, [&](const std::string& name) {
                 writerCalled = true;
@@ -251,10 +247,7 @@ TEST_F(FilingTest, MissingUidsOrAnEmptyRootAreRefused) {
     ElementList noStudy = MakeObject("1.2.3", "1.2.3.4", "1.2.3.4.5");
     FindElement(noStudy, 0x0020, 0x000D)->length = 0;
     EXPECT_EQ(Index(MakeObject("1.2.3", "1.2.3.4", "1.2.3.4.5")), FilingResult::Indexed);
-    EXPECT_EQ(IndexReceivedObject((temp.Path() / "f.dcm").string(), root(), noStudy), FilingResult::Refused);
-    EXPECT_EQ(IndexReceivedObject((temp.Path() / "f.dcm").string(), "",
-                                  MakeObject("1.2.3", "1.2.3.4", "1.2.3.4.9")),
-              FilingResult::Refused);
+    EXPECT_EQ(Index(noStudy), FilingResult::Refused);
     FilingOutcome outcome = FileReceivedObject((temp.Path() / "s").string(), "",
                                                MakeObject("1.2.3", "1.2.3.4", "1.2.3.4.9"), WriteMarkerFile);
     EXPECT_EQ(outcome.index, FilingResult::Refused);
@@ -283,53 +276,121 @@ TEST_F(FilingTest, FileReceivedObjectIndexesCreatesTheFolderAndWrites) {
     EXPECT_TRUE(fs::is_empty(IncomingFolder(store)));
 }
 
+// With every object flushed to the device before it counts as filed, the same files and lines
+// are written: a new study, a new series in it, a copy received again.
+TEST_F(FilingTest, FlushedFilingWritesTheSameFilesAndLines) {
+    std::string store = (temp.Path() / "store").string();
+    const FilingOptions flushed{true};
+    const char* sops[] = {"1.2.3.4.5", "1.2.3.4.6", "1.2.3.4.5"};
+    const FilingResult expected[] = {FilingResult::Indexed, FilingResult::Indexed, FilingResult::AlreadyReceived};
+    for (std::size_t i = 0; i < std::size(sops); ++i) {
+        FilingOutcome outcome =
+            FileReceivedObject(store, root(), MakeObject("1.2.3", "1.2.3.4", sops[i]), WriteMarkerFile, flushed);
+        EXPECT_EQ(outcome.index, expected[i]) << sops[i];
+        EXPECT_EQ(ReadText(outcome.fileName), "object");
+    }
+    FilingOutcome outcome =
+        FileReceivedObject(store, root(), MakeObject("1.2.3", "1.2.3.7", "1.2.3.7.1"), WriteMarkerFile, flushed);
+    EXPECT_EQ(outcome.index, FilingResult::Indexed);
+    EXPECT_EQ(CountLines(StudyIndex()), 1u);
+    EXPECT_EQ(CountLines(SeriesIndex("1.2.3")), 2u);
+    EXPECT_EQ(CountLines(ImageIndex("1.2.3", "1.2.3.4")), 2u);
+    EXPECT_TRUE(fs::is_empty(IncomingFolder(store)));
+}
+
 // Whatever fails while an object is filed, nothing is left half done: no temporary file, no
 // index line without its file, no file without its line, and an earlier good copy untouched.
 TEST_F(FilingTest, AFailureLeavesNoTraceAndKeepsAnEarlierCopy) {
-    const std::string store = root();  // files and index in one tree, as pella serve keeps them
     const std::string sop = "1.2.3.4.5";
-    const fs::path file = temp.Path() / "Database" / "1.2.3" / "1.2.3.4" / (sop + ".dcm");
+    const fs::path database = temp.Path() / "Database";
+    const fs::path separate = temp.Path() / "store";
     struct Case {
         const char* what;
-        bool earlierCopy;                 // a good copy of the object is on disk already
+        bool separateStore;  // files below a storage folder of their own, not in the database tree
+        bool earlierCopy;    // a good copy of the object is on disk already
         std::function<bool(const std::string&)> writer;
-        std::function<void()> breakIndex;  // makes the image index unwritable
+        std::function<void()> breakFiling;  // makes a folder, index file or the final name unusable
         FilingResult expected;
+        bool throws = false;  // the writer's exception goes to the caller
     };
     auto halfWriter = [](const std::string& name) {
         std::ofstream(name, std::ios::binary) << "half";
         return false;  // a full disk in the middle of the object
     };
-    auto noImageIndex = [&] {
-        fs::create_directories(ImageIndex("1.2.3", "1.2.3.4"));  // a folder in the index's place
+    auto throwingWriter = [](const std::string& name) -> bool {
+        std::ofstream(name, std::ios::binary) << "half";
+        throw std::bad_alloc();
     };
+    auto folderAt = [](fs::path path) { return [path] { fs::create_directories(path); }; };
+    auto fileAt = [](fs::path path) {
+        return [path] {
+            fs::create_directories(path.parent_path());
+            std::ofstream(path) << "x";
+        };
+    };
+    auto loopAt = [](fs::path path) {  // a link to itself: the folder can be neither read nor made
+        return [path] {
+            fs::create_directories(path.parent_path());
+            fs::create_symlink(path.filename(), path);
+        };
+    };
+    const fs::path study = database / "1.2.3";
+    const fs::path series = study / "1.2.3.4";
     const Case cases[] = {
-        {"write fails, new object", false, halfWriter, nullptr, FilingResult::FileNotWritten},
-        {"write fails, re-send", true, halfWriter, nullptr, FilingResult::FileNotWritten},
-        {"index fails, new object", false, WriteMarkerFile, noImageIndex, FilingResult::IndexNotWritten},
+        {"write fails, new object", false, false, halfWriter, nullptr, FilingResult::FileNotWritten},
+        {"write fails, re-send", false, true, halfWriter, nullptr, FilingResult::FileNotWritten},
+        {"writer throws", false, false, throwingWriter, nullptr, FilingResult::FileNotWritten, true},
+        {"image index fails, new object", false, false, WriteMarkerFile, folderAt(series / "Image.dir"),
+         FilingResult::IndexNotWritten},
+        {"study index cannot be appended to", false, false, WriteMarkerFile, folderAt(database / "KPStudy.dir"),
+         FilingResult::IndexNotWritten},
+        {"series index cannot be appended to", false, false, WriteMarkerFile, folderAt(study / "Series.dir"),
+         FilingResult::IndexNotWritten},
+        {"study folder cannot be made", false, false, WriteMarkerFile, fileAt(study), FilingResult::IndexNotWritten},
+        {"series folder cannot be made", false, false, WriteMarkerFile, fileAt(series), FilingResult::IndexNotWritten},
+        {"study folder is a link to itself", false, false, WriteMarkerFile, loopAt(study),
+         FilingResult::IndexNotWritten},
+        {"series folder is a link to itself", false, false, WriteMarkerFile, loopAt(series),
+         FilingResult::IndexNotWritten},
+        {"series folder of the storage tree cannot be made", true, false, WriteMarkerFile,
+         fileAt(separate / "1.2.3" / "1.2.3.4"), FilingResult::IndexNotWritten},
+        {"final name held by a folder", true, false, WriteMarkerFile,
+         fileAt(separate / "1.2.3" / "1.2.3.4" / (sop + ".dcm") / "inside"), FilingResult::FileNotWritten},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        fs::remove_all(temp.Path() / "Database");
-        if (c.earlierCopy)
+        fs::remove_all(database);
+        fs::remove_all(separate);
+        const std::string store = c.separateStore ? separate.string() : root();
+        const fs::path file = fs::path(store) / "1.2.3" / "1.2.3.4" / (sop + ".dcm");
+        if (c.earlierCopy) {
             ASSERT_EQ(FileReceivedObject(store, root(), MakeObject("1.2.3", "1.2.3.4", sop), WriteMarkerFile).index,
                       FilingResult::Indexed);
-        else
-            fs::create_directories(temp.Path() / "Database" / "1.2.3" / "1.2.3.4");
-        if (c.breakIndex) c.breakIndex();
-        std::string imagesBefore = fs::is_regular_file(ImageIndex("1.2.3", "1.2.3.4"))
-                                       ? ReadText(ImageIndex("1.2.3", "1.2.3.4")) : "";
+        }
+        if (c.breakFiling) c.breakFiling();
+        // Looked at without following a link loop into an exception.
+        auto isFile = [](const fs::path& path) {
+            std::error_code ec;
+            return fs::is_regular_file(path, ec);
+        };
+        std::string imagesBefore = isFile(ImageIndex("1.2.3", "1.2.3.4")) ? ReadText(ImageIndex("1.2.3", "1.2.3.4")) : "";
 
-        FilingOutcome outcome = FileReceivedObject(store, root(), MakeObject("1.2.3", "1.2.3.4", sop), c.writer);
-        EXPECT_EQ(outcome.index, c.expected);
+        FilingOutcome outcome;
+        if (c.throws) {
+            EXPECT_THROW(FileReceivedObject(store, root(), MakeObject("1.2.3", "1.2.3.4", sop), c.writer),
+                         std::bad_alloc);
+        } else {
+            outcome = FileReceivedObject(store, root(), MakeObject("1.2.3", "1.2.3.4", sop), c.writer);
+            EXPECT_EQ(outcome.index, c.expected);
+        }
         EXPECT_FALSE(outcome.Filed());
-        EXPECT_TRUE(fs::is_empty(IncomingFolder(store)));
+        EXPECT_TRUE(fs::is_empty(IncomingFolder(store))) << Tree(IncomingFolder(store)).front();
         if (c.earlierCopy) {
             EXPECT_EQ(ReadText(file), "object");
         } else {
-            EXPECT_FALSE(fs::exists(file));
+            EXPECT_FALSE(isFile(file));
         }
-        if (fs::is_regular_file(ImageIndex("1.2.3", "1.2.3.4"))) {
+        if (isFile(ImageIndex("1.2.3", "1.2.3.4"))) {
             EXPECT_EQ(ReadText(ImageIndex("1.2.3", "1.2.3.4")), imagesBefore);
         }
     }

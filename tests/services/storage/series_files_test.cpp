@@ -30,20 +30,6 @@ std::string CopySample(const TempDir& temp, const std::string& sample, const std
     return temp.File(as);
 }
 
-TEST(DelimitedField, CountsFromOneAndGivesEmptyBeyondTheLast) {
-    EXPECT_EQ(GetDelimitedField("a,b,c,d", 3, ','), "c");
-    EXPECT_EQ(GetDelimitedField("a,b,c", 3, ','), "c");
-    EXPECT_EQ(GetDelimitedField("a,b", 3, ','), "");
-    EXPECT_EQ(GetDelimitedField("a,b,c", 1, ','), "a");
-    EXPECT_EQ(GetDelimitedField(",,x,", 3, ','), "x");
-    EXPECT_EQ(GetDelimitedField(",,x,", 4, ','), "");
-    EXPECT_EQ(GetDelimitedField("a,,c", 2, ','), "");
-    EXPECT_EQ(GetDelimitedField("", 1, ','), "");
-    EXPECT_EQ(GetDelimitedField("a;b", 2, ';'), "b");
-    EXPECT_EQ(GetDelimitedField("a,b", 0, ','), "");
-    EXPECT_EQ(GetDelimitedField("a,b", -1, ','), "");
-}
-
 TEST(Part10File, RecognisesTheMarkerAtByte128) {
     TempDir temp;
     std::vector<uint8_t> marked(132, 0);

@@ -13,6 +13,7 @@
 #include "net/acse/acceptor.h"
 #include "net/dimse/command_set.h"
 #include "net/dimse/dimse.h"
+#include "services/storage/store_handler.h"
 #include "services/storage/store_server.h"
 #include "support/log_file.h"
 #include "support/peer_process.h"
@@ -254,6 +255,13 @@ TEST(StoreServer, UnusableUidsAndUnwritableFoldersAreNeverAcknowledged) {
     config.storageFolder = dir.File("blocker");
     config.databaseRoot = dir.File("blocker");
     EXPECT_EQ(StoreReceivedObject(config, "1.2.840.10008.1.2", good), kStatusOutOfResources);
+    // A study folder that cannot even be looked at (a link to itself): refused, and the object
+    // written for it is not left behind in .incoming.
+    fs::create_directories(dir.File("loop"));
+    fs::create_symlink("1.2.3", dir.File("loop/1.2.3"));
+    config.storageFolder = config.databaseRoot = dir.File("loop");
+    EXPECT_EQ(StoreReceivedObject(config, "1.2.840.10008.1.2", good), kStatusOutOfResources);
+    EXPECT_TRUE(fs::is_empty(dir.File("loop/.incoming")));
 
     config.storageFolder = dir.File("db");
     config.databaseRoot = dir.File("db");

@@ -1,0 +1,45 @@
+// Writing a file under a temporary name and renaming it into place, so that the final name only
+// ever holds a whole file. The temporary file is removed on every path that does not end in the
+// rename, an exception included.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+
+namespace pella {
+
+class StagedFile {
+public:
+    // Creates a new, empty file named <prefix><pid>-<n><suffix>, unique within the process and
+    // across processes (the name also tells which process made it, see RemoveStaleStagedFiles),
+    // with `mode` as the process's umask allows. Valid() is false when no file could be made;
+    // errno then says why.
+    StagedFile(const std::string& prefix, const std::string& suffix, mode_t mode = 0666);
+    ~StagedFile();  // removes the file unless it was moved into place
+    StagedFile(const StagedFile&) = delete;
+    StagedFile& operator=(const StagedFile&) = delete;
+
+    bool Valid() const { return !name_.empty(); }
+    const std::string& Name() const { return name_; }
+
+    // Flushes the file's contents to the device; false (logged) when that fails.
+    bool Sync() const;
+
+    // Renames the file to `fileName`, replacing what is there; afterwards the file is no longer
+    // this object's. False (the file stays staged) when the rename fails.
+    bool MoveTo(const std::string& fileName);
+
+private:
+    std::string name_;
+};
+
+// Flushes a file's contents, or a folder's entries, to the device; false (logged) when that fails.
+bool SyncToDevice(const std::string& path);
+
+// Removes every entry of a folder kept for staged files (made with the folder and "/" as prefix
+// and with `suffix`) except those of processes still running: what a crashed process left
+// behind, and anything else that does not belong there.
+void RemoveStaleStagedFiles(const std::string& folder, const std::string& suffix);
+
+}  // namespace pella
