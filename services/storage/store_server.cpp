@@ -18,6 +18,7 @@
 #include "net/dimse/dimse_messages.h"
 #include "services/verification/echo.h"
 #include "services/storage/filing.h"
+#include "services/storage/serving_policy.h"
 
 namespace pella {
 
@@ -134,7 +135,7 @@ bool ServeAssociation(const StoreServerConfig& config, SocketHandle connection, 
     pdu.buffer.Transport().SetStopDescriptor(stopDescriptor);
     pdu.data.dataSetLimit = config.maxDataSetBytes;
     if (LogLevel() > 1) pdu.dumpFlag = true;
-    AcceptorPolicy policy{config.aeTitle, config.requireCalledAETitle, config.allStorageClasses};
+    AcceptorPolicy policy{config.aeTitle, config.requireCalledAETitle, StorageServingPolicy(config.allStorageClasses)};
     if (!AcceptAssociation(pdu, std::move(connection), policy)) return false;
     pdu.buffer.Transport().SetTimeoutSeconds(config.receiveTimeoutSeconds);
     while (true) {

@@ -1,0 +1,74 @@
+// The storage server's serving policy: which classes it takes and which transfer syntax it
+// prefers, in both modes (every storage class, or the original table).
+#include "services/storage/serving_policy.h"
+
+#include <gtest/gtest.h>
+
+#include "data/registry/sop_classes.h"
+
+using namespace pella;
+
+namespace {
+
+const std::string kCt = "1.2.840.10008.5.1.4.1.1.2";
+const std::string kUsMulti = "1.2.840.10008.5.1.4.1.1.3.1";
+const std::string kRtImage = "1.2.840.10008.5.1.4.1.1.481.1";
+const std::string kVerification = "1.2.840.10008.1.1";
+const std::string kImplicit = "1.2.840.10008.1.2";
+const std::string kExplicit = "1.2.840.10008.1.2.1";
+const std::string kBig = "1.2.840.10008.1.2.2";
+const std::string kLossless = "1.2.840.10008.1.2.4.70";
+const std::string kBaseline = "1.2.840.10008.1.2.4.50";
+
+// The transfer syntax accepted for one context (empty: refused) and its result.
+std::pair<std::string, uint8_t> Decide(bool allClasses, const std::string& abstract,
+                                       const std::vector<std::string>& offered) {
+    PresentationContextRQ context;
+    context.contextID = 1;
+    context.SetAbstractSyntax(abstract);
+    for (const auto& syntax : offered) context.AddTransferSyntax(syntax);
+    std::vector<ContextDecision> decisions = NegotiateContexts({context}, StorageServingPolicy(allClasses));
+    return {decisions.at(0).transferSyntax, decisions.at(0).result};
+}
+
+}  // namespace
+
+TEST(ServingPolicy, TransferSyntaxPreferenceInBothModes) {
+    struct Case {
+        bool allClasses;
+        std::string abstract;
+        std::vector<std::string> offered;
+        std::string accepted;  // empty: refused
+        uint8_t result;
+    };
+    const Case cases[] = {
+        {false, kCt, {kExplicit, kImplicit, kLossless}, kLossless, 0},
+        {true, kCt, {kExplicit, kImplicit, kLossless}, kLossless, 0},
+        {false, kUsMulti, {kLossless, kBaseline}, kBaseline, 0},
+        {true, kUsMulti, {kLossless, kBaseline}, kBaseline, 0},
+        {false, kCt, {kLossless, kBaseline}, kLossless, 0},
+        // Both little-endian syntaxes offered: the original table takes implicit VR, every other
+        // mode explicit VR (private elements keep their VRs).
+        {false, kCt, {kExplicit, kImplicit}, kImplicit, 0},
+        {true, kCt, {kImplicit, kExplicit}, kExplicit, 0},
+        {true, kUsMulti, {kImplicit, kExplicit}, kExplicit, 0},
+        {true, kVerification, {kImplicit, kExplicit}, kExplicit, 0},
+        {false, kCt, {kBaseline}, kBaseline, 0},
+        {false, kCt, {kBig}, "", 4},
+        {true, kCt, {kBig}, "", 4},
+        // RT Image is a storage class outside the original table.
+        {false, kRtImage, {kImplicit}, "", 3},
+        {true, kRtImage, {kImplicit}, kImplicit, 0},
+        {true, "1.2.3.4", {kImplicit}, "", 3},
+        {true, kCt + " ", {kImplicit}, "", 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.abstract + (c.allClasses ? " (all classes)" : " (original table)"));
+        auto [accepted, result] = Decide(c.allClasses, c.abstract, c.offered);
+        EXPECT_EQ(accepted, c.accepted);
+        EXPECT_EQ(result, c.result);
+    }
+    EXPECT_TRUE(IsServedSopClass("1.2.840.10008.5.1.4.1.1.7"));
+    EXPECT_FALSE(IsServedSopClass(kRtImage));
+    EXPECT_FALSE(IsServedSopClass(kCt + " "));
+}
