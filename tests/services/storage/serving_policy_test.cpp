@@ -4,9 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "data/registry/sop_classes.h"
+#include "support/run_command.h"
+#include "support/sample_files.h"
+#include "support/serve_process.h"
+#include "support/temp_dir.h"
 
 using namespace pella;
+using namespace testing_support;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -71,4 +79,40 @@ TEST(ServingPolicy, TransferSyntaxPreferenceInBothModes) {
     EXPECT_TRUE(IsServedSopClass("1.2.840.10008.5.1.4.1.1.7"));
     EXPECT_FALSE(IsServedSopClass(kRtImage));
     EXPECT_FALSE(IsServedSopClass(kCt + " "));
+}
+
+// DCMTK's storescu (+C) proposes explicit and implicit VR little endian in one context: pella serve
+// takes explicit VR and files the object with the VRs of its private elements; with the original
+// table it takes implicit VR, as that table always did.
+TEST(ServingPolicy, PellaServeTakesExplicitVrAndKeepsPrivateVrs) {
+    const std::string sample = PydicomFile("CT_small.dcm");
+    for (bool original : {false, true}) {
+        SCOPED_TRACE(original ? "original table" : "every storage class");
+        TempDir dir;
+        ServeProcess serve(dir.File("db"), original ? std::vector<std::string>{"--sop-classes", "original"}
+                                                    : std::vector<std::string>{});
+        ASSERT_TRUE(serve.started);
+        int code = -1;
+        std::string out = RunCommand("TCP_NODELAY=1 storescu -xe +C -aec PELLA 127.0.0.1 " + std::to_string(serve.port) +
+                                         " " + Quote(sample) + " 2>&1",
+                                     &code);
+        serve.process.Stop();
+        ASSERT_EQ(code, 0) << out;
+        std::vector<std::string> stored;
+        for (const auto& entry : fs::recursive_directory_iterator(dir.File("db")))
+            if (entry.path().extension() == ".dcm") stored.push_back(entry.path().string());
+        ASSERT_EQ(stored.size(), 1u);
+        // The stored file's syntax; in explicit VR every private element keeps the sender's VR.
+        std::string check = RunCommand(
+            "/usr/bin/python3 -c \"import sys, pydicom\n"
+            "sent, kept = pydicom.dcmread(sys.argv[1]), pydicom.dcmread(sys.argv[2])\n"
+            "print(kept.file_meta.TransferSyntaxUID)\n"
+            "private = [e for e in sent if e.tag.is_private]\n"
+            "assert len(private) > 10, len(private)\n"
+            "if not kept.is_implicit_VR: print(all(kept[e.tag].VR == e.VR != 'UN' for e in private))\" " +
+                Quote(sample) + " " + Quote(stored[0]) + " 2>&1",
+            &code);
+        ASSERT_EQ(code, 0) << check;
+        EXPECT_EQ(check, original ? "1.2.840.10008.1.2\n" : "1.2.840.10008.1.2.1\nTrue\n");
+    }
 }
