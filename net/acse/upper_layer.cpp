@@ -91,6 +91,18 @@ bool ReadBody(PDU& pdu, uint8_t type) {
     }
 }
 
+const char* PduName(uint8_t type) {
+    switch (type) {
+        case pdu_type::kAssociateRQ: return "A-ASSOCIATE-RQ";
+        case pdu_type::kAssociateAC: return "A-ASSOCIATE-AC";
+        case pdu_type::kAssociateRJ: return "A-ASSOCIATE-RJ";
+        case pdu_type::kPDataTF: return "P-DATA-TF";
+        case pdu_type::kReleaseRQ: return "A-RELEASE-RQ";
+        case pdu_type::kReleaseRP: return "A-RELEASE-RP";
+        default: return "PDU";
+    }
+}
+
 std::string UnexpectedText(UlEvent event, uint8_t type) {
     return std::string(event == UlEvent::kEvt19 ? "Unrecognized" : "Unexpected") + " PDU type " +
            std::to_string(type);
@@ -123,7 +135,7 @@ UlAction ReceivePdu(PDU& pdu, uint8_t& type) {
     if (TakesBody(expected) && !ReadBody(pdu, type)) {
         if (!pdu.IsConnected()) return Fire(pdu, UlEvent::kEvt17);
         return Fire(pdu, UlEvent::kEvt19, abort_reason::kInvalidParameterValue,
-                    "Malformed PDU of type " + std::to_string(type));
+                    std::string("Malformed ") + PduName(type));
     }
     return Fire(pdu, event, std::nullopt, TakesBody(expected) ? "" : UnexpectedText(event, type));
 }
