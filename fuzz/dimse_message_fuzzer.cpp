@@ -52,6 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     pella_fuzz::FedPdu fed(data, size);
     PDU& pdu = fed.pdu;
     pdu.dumpFlag = true;
+    pdu.ulState = UlState::kSta6;  // an established association
     Accept(pdu, 1, "1.2.840.10008.1.1", kImplicitLittleEndian);
     Accept(pdu, 3, "1.2.840.10008.5.1.4.1.1.2", kExplicitLittleEndian);
     Accept(pdu, 5, "1.2.840.10008.5.1.4.1.1.7", kJpegLossless);

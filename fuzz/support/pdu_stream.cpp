@@ -5,6 +5,7 @@
 #include "net/acse/acceptor.h"
 #include "net/pdu/pdu_control.h"
 #include "net/pdu/pdu_records.h"
+#include "services/storage/serving_policy.h"
 
 using namespace pella;
 
@@ -54,7 +55,8 @@ bool ReadAsAcceptor(FedPdu& fed, uint8_t type) {
     switch (type) {
         case pdu_type::kAssociateRQ:
             if (!pdu.request.Read(pdu.buffer)) return false;
-            BuildAccept(pdu);
+            pdu.ulState = UlState::kSta3;  // the request is read: the answer is due
+            BuildAccept(pdu, AcceptorPolicy{"PELLA", false, StorageServingPolicy(true)});
             ExpectAnswerReadsBack(fed);
             return true;
         case pdu_type::kPDataTF: return ReadPData(pdu.buffer);

@@ -1,27 +1,13 @@
 #include "net/acse/acceptor.h"
 
-#include <array>
-
-#include "data/registry/sop_classes.h"
-#include "data/registry/storage_classes.h"
-#include "data/registry/transfer_syntaxes.h"
+#include "data/io/meta_header.h"
 #include "log/protocol_log.h"
 #include "net/acse/association_failures.h"
+#include "net/acse/upper_layer.h"
 
 namespace pella {
 
 namespace {
-
-constexpr const char* kUltrasoundMultiframe = "1.2.840.10008.5.1.4.1.1.3.1";
-constexpr uint8_t kAbstractSyntaxNotSupported = 3;
-constexpr uint8_t kTransferSyntaxesNotSupported = 4;
-
-
-bool Offers(const PresentationContextRQ& proposed, const std::string& syntax) {
-    for (const auto& offered : proposed.transferSyntaxes)
-        if (offered.text == syntax) return true;
-    return false;
-}
 
 void SetOurUserInformation(UserInformation& info) {
     info = UserInformation();
@@ -30,29 +16,30 @@ void SetOurUserInformation(UserInformation& info) {
     info.SetImplementationVersionName(kAssociationVersionName);
 }
 
-// Reads the first PDU, which must be an A-ASSOCIATE-RQ; anything else is a protocol error.
-bool ReadRequest(PDU& pdu) {
+// Takes over the connection and reads its first PDU, which must be an A-ASSOCIATE-RQ (AE-6);
+// anything else gets the transition table's answer.
+bool ReadRequest(PDU& pdu, SocketHandle connection) {
+    pdu.buffer.Clear();
+    pdu.data.Reset();
+    pdu.lastMessageID = 0;
+    pdu.ulState = UlState::kSta1;
+    pdu.requestor = false;
+    pdu.buffer.Transport().Adopt(std::move(connection));
+    Fire(pdu, UlEvent::kEvt5);
     uint8_t type = 0;
-    if (!pdu.buffer.ReadU8(type)) {
-        LogFailure("The connection closed before an A-ASSOCIATE-RQ arrived");
-        pdu.buffer.Transport().Close();
-        return false;
-    }
+    UlAction action = ReceivePdu(pdu, type);
     pdu.request.pduType = type;
-    if (type != pdu_type::kAssociateRQ) {
-        bool known = type >= pdu_type::kAssociateRQ && type <= pdu_type::kAbort;
-        LogFailure("The first PDU was of type " + std::to_string(type) + ", not an A-ASSOCIATE-RQ");
-        AbortForProtocolError(pdu, known ? abort_reason::kUnexpectedPdu : abort_reason::kUnrecognizedPdu);
-        return false;
-    }
-    if (!pdu.request.Read(pdu.buffer)) {
+    if (action == UlAction::kAE6) return true;
+    if (type == 0)
+        LogFailure("The connection closed before an A-ASSOCIATE-RQ arrived");
+    else if (type == pdu_type::kAssociateRQ)
         LogFailure("The A-ASSOCIATE-RQ could not be read");
-        if (pdu.IsConnected()) AbortForProtocolError(pdu, abort_reason::kInvalidParameterValue);
-        return false;
-    }
-    return true;
+    else
+        LogFailure("The first PDU was of type " + std::to_string(type) + ", not an A-ASSOCIATE-RQ");
+    return false;
 }
 
+// Answers the request with an A-ASSOCIATE-RJ (AE-8) and closes.
 void Reject(PDU& pdu, const Rejection& rejection) {
     AssociateRJ reject;
     reject.result = rejection.result;
@@ -61,24 +48,26 @@ void Reject(PDU& pdu, const Rejection& rejection) {
     LogFailure("Association rejected: " + RejectText(reject.result, reject.source, reject.reason) +
                " (called " + TrimmedTitle(pdu.request.calledAETitle) + ", calling " +
                TrimmedTitle(pdu.request.callingAETitle) + ")");
-    reject.Write(pdu.buffer);
+    if (Fire(pdu, UlEvent::kEvt8) == UlAction::kAE8) reject.Write(pdu.buffer);
+    Fire(pdu, UlEvent::kEvt18);
+}
+
+// An association whose every context was refused carries nothing: the peer is expected to
+// release it (answered) or abort it; anything else is aborted.
+void AwaitPeerRelease(PDU& pdu) {
+    uint8_t type = 0;
+    UlAction action = ReceivePdu(pdu, type);
+    if (action == UlAction::kAR2) {
+        LogProgress("A-RELEASE-RQ received: association released");
+        Fire(pdu, UlEvent::kEvt14);
+    } else if (action == UlAction::kDT2) {
+        LogFailure("Presentation data on an association without accepted contexts");
+        AbortAssociation(pdu);
+    }
     pdu.buffer.Transport().Close();
 }
 
 }  // namespace
-
-std::string ChooseTransferSyntax(const PresentationContextRQ& proposed) {
-    const std::string& abstract = proposed.abstractSyntax.text;
-    if (abstract == kUltrasoundMultiframe && Offers(proposed, kJpegBaseline)) return kJpegBaseline;
-    for (const char* syntax : {kJpegLossless, kImplicitLittleEndian, kExplicitLittleEndian, kJpegBaseline})
-        if (Offers(proposed, syntax)) return syntax;
-    return "";
-}
-
-bool ServesAbstractSyntax(const AcceptorPolicy& policy, const std::string& abstractSyntax) {
-    if (policy.allStorageClasses && FindStorageClass(abstractSyntax) != nullptr) return true;
-    return IsServedSopClass(abstractSyntax);
-}
 
 bool BuildAccept(PDU& pdu, const AcceptorPolicy& policy) {
     AssociateAC& accept = pdu.accept;
@@ -88,35 +77,28 @@ bool BuildAccept(PDU& pdu, const AcceptorPolicy& policy) {
     LogProgress("Called Ap. Title: " + pdu.request.calledAETitle);
     LogProgress("Calling Ap. Title: " + pdu.request.callingAETitle);
     accept.SetApplicationContext(pdu.request.applicationContext.text);
-    accept.userInformation = pdu.request.userInformation;
     pdu.acceptedContexts.clear();
 
-    for (const auto& proposed : pdu.request.presentationContexts) {
+    for (const ContextDecision& decision : NegotiateContexts(pdu.request.presentationContexts, policy.serving)) {
         PresentationContextAC answer;
-        answer.contextID = proposed.contextID;
-        answer.result = kAbstractSyntaxNotSupported;
-        answer.SetTransferSyntax("");
-        const std::string& abstract = proposed.abstractSyntax.text;
-        if (ServesAbstractSyntax(policy, abstract)) {
-            answer.result = kTransferSyntaxesNotSupported;
-            answer.SetAbstractSyntax(abstract);
-            std::string chosen = ChooseTransferSyntax(proposed);
-            if (!chosen.empty()) {
-                LogProgress("Offered Presentation Context, Abstract Syntax: " + abstract);
-                LogProgress("Offered Presentation Context, Transfer Syntax: " + chosen);
-                answer.result = 0;
-                answer.SetTransferSyntax(chosen);
-                pdu.acceptedContexts.push_back(answer);
-            }
+        answer.contextID = decision.contextID;
+        answer.result = decision.result;
+        answer.SetTransferSyntax(decision.transferSyntax);
+        if (!decision.abstractSyntax.empty()) answer.SetAbstractSyntax(decision.abstractSyntax);
+        if (decision.Accepted()) {
+            LogProgress("Offered Presentation Context, Abstract Syntax: " + decision.abstractSyntax);
+            LogProgress("Offered Presentation Context, Transfer Syntax: " + decision.transferSyntax);
+            pdu.acceptedContexts.push_back(answer);
         }
         accept.presentationContexts.push_back(std::move(answer));
     }
-    if (!pdu.acceptedContexts.empty()) {
-        SetOurUserInformation(accept.userInformation);
+    // Our own user information, whether or not a context was accepted.
+    SetOurUserInformation(accept.userInformation);
+    if (!pdu.acceptedContexts.empty())
         pdu.SetPeerMaxPduLength(pdu.request.userInformation.maxLength);
-    } else {
+    else
         LogFailure("No presentation context of the request can be accepted");
-    }
+    if (Fire(pdu, UlEvent::kEvt7) != UlAction::kAE7) return false;
     bool sent = accept.Write(pdu.buffer);
     if (!sent) LogFailure("A-ASSOCIATE-AC could not be sent");
     return sent && !pdu.acceptedContexts.empty();
@@ -132,24 +114,19 @@ uint8_t RejectionReason(const PDU& pdu, const AcceptorPolicy& policy) {
 }
 
 bool AcceptAssociation(PDU& pdu, SocketHandle connection, const AcceptorPolicy& policy) {
-    pdu.buffer.Clear();
-    pdu.data.Reset();
-    pdu.lastMessageID = 0;
-    pdu.buffer.Transport().Adopt(std::move(connection));
-    if (!ReadRequest(pdu)) return false;
+    if (!ReadRequest(pdu, std::move(connection))) return false;
     if (uint8_t reason = RejectionReason(pdu, policy); reason != 0) {
         Reject(pdu, Rejection{1, 1, reason});
         return false;
     }
     if (BuildAccept(pdu, policy)) return true;
+    if (IsEstablished(pdu) && pdu.IsConnected()) AwaitPeerRelease(pdu);
     pdu.buffer.Transport().Close();
     return false;
 }
 
 bool RejectAssociation(PDU& pdu, SocketHandle connection, const Rejection& rejection) {
-    pdu.buffer.Clear();
-    pdu.buffer.Transport().Adopt(std::move(connection));
-    if (!ReadRequest(pdu)) return false;
+    if (!ReadRequest(pdu, std::move(connection))) return false;
     Reject(pdu, rejection);
     return true;
 }

@@ -6,25 +6,17 @@
 
 #include "net/acse/association.h"
 #include "net/acse/association_failures.h"
+#include "net/acse/negotiation.h"
 #include "net/transport/socket_handle.h"
 
 namespace pella {
 
-// What the acceptor checks beyond the presentation contexts.
+// What the acceptor serves and checks.
 struct AcceptorPolicy {
     std::string aeTitle;               // this server's AE title
     bool requireCalledAETitle = false; // reject requests whose called title is not aeTitle
-    // Every storage class of the standard, or only the classes the registry marks as served.
-    bool allStorageClasses = false;
+    ServingPolicy serving;             // the contexts served (given by the service)
 };
-
-// True when the policy serves the abstract syntax: Verification, and the storage classes it
-// takes.
-bool ServesAbstractSyntax(const AcceptorPolicy& policy, const std::string& abstractSyntax);
-
-// The transfer syntax chosen for a proposed context among its offered ones; empty when none
-// is acceptable. Compressed syntaxes win over uncompressed; big endian is never chosen.
-std::string ChooseTransferSyntax(const PresentationContextRQ& proposed);
 
 // The reason to reject the request already read into pdu.request (A-ASSOCIATE-RJ, source 1);
 // 0 when it is not rejected: 7 for a called title other than ours when the policy requires
@@ -32,13 +24,16 @@ std::string ChooseTransferSyntax(const PresentationContextRQ& proposed);
 uint8_t RejectionReason(const PDU& pdu, const AcceptorPolicy& policy);
 
 // Answers the request already read into pdu.request with an A-ASSOCIATE-AC (every context
-// decided in the request's order: 0 accepted, 3 abstract syntax not served, 4 no transfer
-// syntax supported). True when at least one context was accepted.
+// decided by NegotiateContexts, in the request's order) carrying our own user information, when
+// the association awaits the local answer (Sta3). True when at least one context was accepted
+// and the answer went.
 bool BuildAccept(PDU& pdu, const AcceptorPolicy& policy = {});
 
 // Takes over an accepted connection, reads the A-ASSOCIATE-RQ and answers it. True when at
-// least one context was accepted; otherwise the connection is closed (after an A-ABORT when
-// the first PDU was not a readable request).
+// least one context was accepted. Otherwise false with the connection closed: a first PDU that
+// is not a readable request gets the A-ABORT of the transition table; an answer that accepted
+// no context is followed by a wait (within the transport's time limit) for the peer's release,
+// which is answered, or abort.
 bool AcceptAssociation(PDU& pdu, SocketHandle connection, const AcceptorPolicy& policy = {});
 
 // Takes over a connection, reads its A-ASSOCIATE-RQ and answers it with an A-ASSOCIATE-RJ of

@@ -1,25 +1,23 @@
 #include "net/acse/association.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "data/io/element_header.h"
 #include "data/registry/sop_classes.h"
 #include "log/protocol_log.h"
 #include "net/acse/association_failures.h"
+#include "net/acse/upper_layer.h"
 #include "net/pdu/pdu_limits.h"
 
 namespace pella {
 
 namespace {
 
-// Reads the answer to our request after its type byte.
-bool ReadAcceptance(PDU& pdu) {
+// Takes the A-ASSOCIATE-AC just read (AE-3): keeps its accepted contexts. One without any is
+// of no use: the association is aborted.
+bool TakeAcceptance(PDU& pdu) {
     LogProgress("Association Accept::ReadDynamic");
-    if (!pdu.accept.Read(pdu.buffer)) {
-        LogFailure("Association Accept could not be read: malformed A-ASSOCIATE-AC");
-        pdu.buffer.Transport().Close();
-        return false;
-    }
     std::string refusals;
     for (const auto& context : pdu.accept.presentationContexts) {
         if (context.result != 0) {
@@ -36,20 +34,32 @@ bool ReadAcceptance(PDU& pdu) {
         return true;
     }
     LogFailure("Association Accept without an accepted presentation context" + refusals);
-    pdu.buffer.Transport().Close();
+    Fire(pdu, UlEvent::kEvt15);
     return false;
 }
 
-bool ReadRejection(PDU& pdu) {
+// Takes the A-ASSOCIATE-RJ just read (AE-4; the connection is closed).
+bool TakeRejection(PDU& pdu) {
     pdu.rejected = true;
-    bool read = pdu.reject.Read(pdu.buffer);
-    pdu.buffer.Transport().Close();
-    if (!read) {
-        LogFailure("Association Rejected... (malformed A-ASSOCIATE-RJ)");
-        return false;
-    }
     LogFailure("Association Rejected: " + RejectText(pdu.reject.result, pdu.reject.source, pdu.reject.reason));
     return false;
+}
+
+// Reads PDUs after our A-RELEASE-RQ until the association is over or `deadline` passes:
+// values still arriving are dropped, a release collision is answered.
+void AwaitReleaseReply(PDU& pdu, std::chrono::steady_clock::time_point deadline) {
+    while (pdu.ulState != UlState::kSta1 && pdu.IsConnected()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            LogFailure("No A-RELEASE-RP in time: connection closed");
+            break;
+        }
+        uint8_t type = 0;
+        UlAction action = ReceivePdu(pdu, type);
+        if (action == UlAction::kAR6 && !pdu.buffer.Skip(pdu.data.pendingLength)) break;
+        pdu.data.pendingLength = 0;
+        if (action == UlAction::kAR8 && pdu.ulState == UlState::kSta9) Fire(pdu, UlEvent::kEvt14);
+        if (action == UlAction::kAR10) Fire(pdu, UlEvent::kEvt14);
+    }
 }
 
 }  // namespace
@@ -107,57 +117,58 @@ void BuildRequest(PDU& pdu, std::string& calling, const std::string& called,
 }
 
 bool RequestAssociation(PDU& pdu, const std::string& host, const std::string& port) {
+    TcpTransport& transport = pdu.buffer.Transport();
+    transport.Close();  // a connection left from an earlier association
+    pdu.buffer.Clear();
     pdu.data.Reset();
     pdu.lastMessageID = 0;
     pdu.acceptedContexts.clear();
     pdu.rejected = false;
+    pdu.ulState = UlState::kSta1;
+    pdu.requestor = true;
     // Message dumps at level 2 and above, for every way an association is opened.
     if (LogLevel() > 1) pdu.dumpFlag = true;
     pdu.request.userInformation.maxLength = kOurMaxPduLength;
     pdu.request.userInformation.SetImplementationClassUID(kImplementationClassUid);
     pdu.request.userInformation.SetImplementationVersionName(kAssociationVersionName);
 
-    TcpTransport& transport = pdu.buffer.Transport();
+    Fire(pdu, UlEvent::kEvt1);
     if (!transport.Connect(host, port)) {
         LogFailure("Connection to " + host + ":" + port + " failed");
+        Fire(pdu, UlEvent::kEvt17);
         return false;
     }
     LogProgress("Connected to: " + host + ":" + port);
+    Fire(pdu, UlEvent::kEvt2);
     if (!pdu.request.Write(pdu.buffer)) {
         LogFailure("Association RQ failed!");
         return false;
     }
     uint8_t type = 0;
-    bool gotType = pdu.buffer.ReadU8(type);
-    if (gotType) LogProgress("Item Type: " + std::to_string(type));
-    if (gotType && type == pdu_type::kAssociateAC) return ReadAcceptance(pdu);
-    if (gotType && type == pdu_type::kAssociateRJ) return ReadRejection(pdu);
-    if (gotType && type == pdu_type::kAbort) {
-        bool read = pdu.abort.Read(pdu.buffer);
-        transport.Close();
-        LogFailure("A-ABORT received instead of an answer: " +
-                   (read ? AbortText(pdu.abort.source, pdu.abort.reason) : std::string("malformed")));
-        return false;
-    }
-    LogFailure("Corrupt Transmission...");
-    transport.Close();
+    UlAction action = ReceivePdu(pdu, type);
+    if (type != 0) LogProgress("Item Type: " + std::to_string(type));
+    if (action == UlAction::kAE3) return TakeAcceptance(pdu);
+    if (action == UlAction::kAE4) return TakeRejection(pdu);
+    if (action != UlAction::kAA3) LogFailure("Corrupt Transmission...");
     return false;
 }
 
 bool ReleaseAssociation(PDU& pdu) {
     pdu.data.Reset();
-    TcpTransport& transport = pdu.buffer.Transport();
-    if (transport.IsConnected()) {
-        if (pdu.releaseRequest.Write(pdu.buffer)) {
-            int previous = transport.TimeoutSeconds();
-            if (previous > kReleaseReplyTimeoutSeconds)
-                transport.SetTimeoutSeconds(kReleaseReplyTimeoutSeconds);
-            pdu.releaseReply.ReadWithType(pdu.buffer);
-            transport.SetTimeoutSeconds(previous);
-        }
+    if (IsEstablished(pdu) && pdu.IsConnected()) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kReleaseReplyTimeoutSeconds);
+        TcpTransport& transport = pdu.buffer.Transport();
+        int previous = transport.TimeoutSeconds();
+        if (previous > kReleaseReplyTimeoutSeconds) transport.SetTimeoutSeconds(kReleaseReplyTimeoutSeconds);
+        Fire(pdu, UlEvent::kEvt11);
+        AwaitReleaseReply(pdu, deadline);
+        transport.SetTimeoutSeconds(previous);
+    } else if (pdu.IsConnected()) {
+        AbortAssociation(pdu);
     }
-    transport.Close();
+    pdu.buffer.Transport().Close();
     pdu.buffer.Clear();
+    pdu.ulState = UlState::kSta1;
     return true;
 }
 
@@ -176,19 +187,17 @@ bool OpenStoreAssoc(PDU& pdu, const std::string& host, const std::string& port,
     return RequestAssociation(pdu, host, port);
 }
 
-void AbortAssociation(PDU& pdu, uint8_t source, uint8_t reason) {
-    pdu.abort = AbortPDU();
-    pdu.abort.source = source;
-    pdu.abort.reason = reason;
-    LogProgress("A-ABORT sent: " + AbortText(source, reason));
-    pdu.abort.Write(pdu.buffer);
-    pdu.buffer.Transport().Close();
-    pdu.buffer.Clear();
+void AbortAssociation(PDU& pdu) {
+    if (Fire(pdu, UlEvent::kEvt15) == UlAction::kNone) {
+        pdu.buffer.Transport().Close();
+        pdu.buffer.Clear();
+        pdu.ulState = UlState::kSta1;
+    }
     pdu.data.pendingLength = 0;
 }
 
 void AbortForProtocolError(PDU& pdu, uint8_t reason) {
-    AbortAssociation(pdu, abort_source::kServiceProvider, reason);
+    if (Fire(pdu, UlEvent::kEvt19, reason) == UlAction::kNone) AbortAssociation(pdu);
 }
 
 }  // namespace pella

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "data/io/meta_header.h"
+#include "net/acse/upper_layer_states.h"
 #include "net/pdu/pdata_record.h"
 #include "net/pdu/pdu_buffer.h"
 #include "net/pdu/pdu_control.h"
@@ -59,6 +60,9 @@ public:
     uint16_t lastMessageID = 0;           // per association: IDs never collide across them
     uint8_t lastRequestContextID = 0;     // the context the last request went out on
     uint32_t sendPduLength = pella::kOurMaxPduLength;  // whole P-DATA-TF, header included
+    // The association's upper-layer state, moved only by Fire (upper_layer.h).
+    pella::UlState ulState = pella::UlState::kSta1;
+    bool requestor = false;  // this side requested the association (decides a release collision)
 };
 
 namespace pella {
@@ -94,11 +98,14 @@ void BuildRequest(PDU& pdu, std::string& calling, const std::string& called,
                   const std::string& abstractSyntax, const std::vector<std::string>& syntaxes);
 
 // Connects, sends the request and reads the answer. True when at least one presentation
-// context was accepted. Failures are logged.
+// context was accepted; an answer without one is aborted. Any PDU other than an A-ASSOCIATE-AC,
+// -RJ or A-ABORT is answered with an A-ABORT. Failures are logged.
 bool RequestAssociation(PDU& pdu, const std::string& host, const std::string& port);
 
-// Sends A-RELEASE-RQ when connected, waits for the reply (at most 30 seconds), and closes.
-// Always true.
+// Releases an established association: sends the A-RELEASE-RQ and waits (at most 30 seconds
+// in all) for the A-RELEASE-RP, dropping P-DATA-TF that still arrives and answering the peer's
+// own A-RELEASE-RQ (a release collision); then closes. An association in any other state is
+// aborted when it can be (A-ABORT, source 0), otherwise just closed. Always true.
 bool ReleaseAssociation(PDU& pdu);
 
 // BuildRequest with the OpenAssoc offer, then RequestAssociation.
@@ -112,13 +119,12 @@ bool OpenStoreAssoc(PDU& pdu, const std::string& host, const std::string& port,
                     const std::string& abstractSyntax, const std::string& fileSyntax,
                     const std::string& wantedSyntax);
 
-// Sends an A-ABORT with the source and reason and closes the connection. An abort this system
-// decides itself (time-out, undecodable or mis-flagged message) is source 0, reason 0; a
-// protocol error is source 2 with the reason of the fault.
-void AbortAssociation(PDU& pdu, uint8_t source = abort_source::kServiceUser,
-                      uint8_t reason = abort_reason::kNotSpecified);
+// The local user aborts (A-ABORT, source 0, reason 0, as for an undecodable or mis-flagged
+// message) and the connection is closed; a connection whose state has no abort is just closed.
+void AbortAssociation(PDU& pdu);
 
-// Sends an A-ABORT for a protocol error (source 2).
+// A protocol error (an invalid PDU): A-ABORT of the provider, source 2, with the reason; the
+// connection is closed.
 void AbortForProtocolError(PDU& pdu, uint8_t reason);
 
 }  // namespace pella

@@ -10,6 +10,7 @@
 #include "data/dump/element_dump.h"
 #include "log/protocol_log.h"
 #include "net/acse/association_failures.h"
+#include "net/acse/upper_layer.h"
 
 namespace pella {
 
@@ -18,19 +19,6 @@ namespace {
 // P-DATA-TF PDUs gathered into one send: up to this many bytes or PDUs.
 constexpr std::size_t kSendBatchBytes = 256 * 1024;
 constexpr std::size_t kSendBatchPdus = 64;
-constexpr const char* kGrayscalePrintMeta = "1.2.840.10008.5.1.1.9";
-constexpr const char* kColorPrintMeta = "1.2.840.10008.5.1.1.18";
-
-bool IsGrayscalePrintClass(const std::string& uid) {
-    return uid == "1.2.840.10008.5.1.1.16" || uid == "1.2.840.10008.5.1.1.1" ||
-           uid == "1.2.840.10008.5.1.1.2" || uid == "1.2.840.10008.5.1.1.4";
-}
-
-bool IsColorPrintClass(const std::string& uid) {
-    return uid == "1.2.840.10008.5.1.1.16" || uid == "1.2.840.10008.5.1.1.1" ||
-           uid == "1.2.840.10008.5.1.1.2" || uid == "1.2.840.10008.5.1.1.4.1";
-}
-
 void LogDirection(const PDU& pdu, const char* arrow) {
     WriteLogLine(TrimmedTitle(pdu.accept.callingAETitle) + " " + arrow + " " +
                  TrimmedTitle(pdu.accept.calledAETitle));
@@ -119,18 +107,34 @@ bool Abort(PDU& pdu, const std::string& reason) {
     return false;
 }
 
-// A protocol error: source 2 with its reason.
+// An invalid PDU: source 2 with its reason.
 bool AbortProtocol(PDU& pdu, uint8_t reason, const std::string& why) {
-    LogFailure(why + ": association aborted");
-    AbortForProtocolError(pdu, reason);
+    Fire(pdu, UlEvent::kEvt19, reason, why);
     return false;
 }
 
-bool ReceivedAbort(PDU& pdu) {
-    bool read = pdu.abort.Read(pdu.buffer);
-    pdu.buffer.Transport().Close();
-    LogFailure("A-ABORT received: " +
-               (read ? AbortText(pdu.abort.source, pdu.abort.reason) : std::string("malformed")));
+// The peer asks for release (AR-2). Between messages it is answered (A-RELEASE-RP, the
+// connection closes); in the middle of a message (part of a unit, or a command whose data set
+// has not come) the message could never complete: the association is aborted instead.
+bool PeerReleases(PDU& pdu, bool midUnit) {
+    if (midUnit || pdu.data.announcedDataSetContext != 0)
+        return Abort(pdu, "A-RELEASE-RQ in the middle of a message");
+    // The normal end of an association for a server; a failure for a requestor awaiting a
+    // response, which then reads this reason.
+    NoteFailure("The peer released the association (A-RELEASE-RQ)");
+    LogProgress("A-RELEASE-RQ received: association released");
+    Fire(pdu, UlEvent::kEvt14);
+    return false;
+}
+
+// Reads PDUs until a P-DATA-TF arrives (its length then pending); false when the association
+// ended instead (released, aborted, closed, or answered with an A-ABORT).
+bool NextPData(PDU& pdu, bool midUnit) {
+    uint8_t type = 0;
+    UlAction action = ReceivePdu(pdu, type);
+    if (action == UlAction::kDT2) return true;
+    if (action == UlAction::kAR2) return PeerReleases(pdu, midUnit);
+    if (type == 0) LogFailure(midUnit ? "Connection lost in the middle of a message" : "Connection lost while a message was awaited");
     return false;
 }
 
@@ -159,37 +163,8 @@ bool ReceiveUnit(PDU& pdu) {
     bool first = true, unitCommand = false;
     uint8_t unitContext = 0;
     while (!data.complete) {
-        if (data.pendingLength == 0) {
-            uint8_t type = 0;
-            if (!pdu.buffer.ReadU8(type)) {
-                LogFailure("Connection lost while a message was awaited");
-                return false;
-            }
-            switch (type) {
-                case pdu_type::kPDataTF:
-                    if (!ReadPDataLength(pdu.buffer, data.pendingLength))
-                        return AbortProtocol(pdu, abort_reason::kInvalidParameterValue, "Malformed P-DATA-TF");
-                    continue;
-                case pdu_type::kReleaseRQ:
-                    // The normal end of an association for a server; a failure for a requestor
-                    // awaiting a response, which then reads this reason.
-                    NoteFailure("The peer released the association (A-RELEASE-RQ)");
-                    LogProgress("A-RELEASE-RQ received: association released");
-                    if (pdu.releaseRequest.Read(pdu.buffer)) pdu.releaseReply.Write(pdu.buffer);
-                    return false;
-                case pdu_type::kAbort:
-                    return ReceivedAbort(pdu);
-                case pdu_type::kAssociateRQ:
-                case pdu_type::kAssociateAC:
-                case pdu_type::kAssociateRJ:
-                case pdu_type::kReleaseRP:
-                    return AbortProtocol(pdu, abort_reason::kUnexpectedPdu,
-                                         "Unexpected PDU type " + std::to_string(type));
-                default:
-                    return AbortProtocol(pdu, abort_reason::kUnrecognizedPdu,
-                                         "Unrecognized PDU type " + std::to_string(type));
-            }
-        }
+        if (data.pendingLength == 0 && !NextPData(pdu, !first)) return false;
+        if (data.pendingLength == 0) continue;  // a P-DATA-TF without values
         PdvHeader header;
         if (!ReadPdvHeader(pdu.buffer, data.pendingLength, header))
             return AbortProtocol(pdu, abort_reason::kInvalidParameterValue, "Malformed presentation data value");
@@ -208,6 +183,7 @@ bool ReceiveUnit(PDU& pdu) {
         data.staging.resize(before + fragment);
         if (!pdu.buffer.ReadBytes(data.staging.data() + before, fragment)) {
             LogFailure("Connection lost in the middle of a message");
+            Fire(pdu, UlEvent::kEvt17);
             return false;
         }
         data.receivedControl = header.control;
@@ -272,19 +248,10 @@ bool ExpectedKind(PDU& pdu) {
 
 }  // namespace
 
-uint8_t FindContextID(const PDU& pdu, const std::string& sopClassUid) {
-    uint8_t result = 0;
-    for (const auto& context : pdu.request.presentationContexts) {
-        const std::string& abstract = context.abstractSyntax.text;
-        if (abstract == kGrayscalePrintMeta && IsGrayscalePrintClass(sopClassUid)) {
-            result = context.contextID;
-        } else if (abstract == kColorPrintMeta) {
-            if (IsColorPrintClass(sopClassUid)) result = context.contextID;
-        } else if (abstract == sopClassUid) {
-            return context.contextID;
-        }
-    }
-    return result;
+uint8_t FindContextID(const PDU& pdu, const std::string& abstractSyntax) {
+    for (const auto& context : pdu.request.presentationContexts)
+        if (context.abstractSyntax.text == abstractSyntax) return context.contextID;
+    return 0;
 }
 
 bool FindAcceptedSyntax(const PDU& pdu, uint8_t contextID, std::string& syntax) {
@@ -325,6 +292,11 @@ bool SendUnit(PDU& pdu, const ElementList& list, uint8_t id, int kind) {
         return false;
     }
     if (!EncodeUnit(pdu, list, encoding)) {
+        pdu.data.ReleaseStaging();
+        return false;
+    }
+    if (Fire(pdu, UlEvent::kEvt9) == UlAction::kNone) {
+        LogFailure("No established association to send a message on");
         pdu.data.ReleaseStaging();
         return false;
     }

@@ -13,15 +13,15 @@ namespace pella {
 constexpr int kCommandSet = 1;
 constexpr int kDataSet = 0;
 
-// The proposed presentation context for a SOP class (print classes travel on the print meta
-// class's context); 0 when none.
-uint8_t FindContextID(const PDU& pdu, const std::string& sopClassUid);
+// The first presentation context proposed for the abstract syntax (a SOP class, or the meta
+// class whose context a service's classes travel on); 0 when none.
+uint8_t FindContextID(const PDU& pdu, const std::string& abstractSyntax);
 
 // The transfer syntax accepted for a context; false when the context was not accepted.
 bool FindAcceptedSyntax(const PDU& pdu, uint8_t contextID, std::string& syntax);
 
-// The context proposed for the SOP class, with the transfer syntax accepted on it in `syntax`;
-// 0, with the reason logged, when none was proposed or the peer did not accept it.
+// The context proposed for the abstract syntax, with the transfer syntax accepted on it in
+// `syntax`; 0, with the reason logged, when none was proposed or the peer did not accept it.
 uint8_t AcceptedContextFor(const PDU& pdu, const std::string& sopClassUid, std::string& syntax);
 
 // Sends a command set (kind 1, always implicit VR little endian) or a data set (kind 0, in the

@@ -23,11 +23,12 @@ const char* ServiceName(uint16_t field) {
 
 bool HasElements(const ElementList* dataSet) { return dataSet != nullptr && !dataSet->empty(); }
 
-// Sends `request` on the context accepted for its class, with the data set when it holds any.
+// Sends `request` on the context accepted for `contextSyntax` (empty: its class), with the data
+// set when it holds any.
 bool SendNRequest(PDU& pdu, DimseCommand& request, const std::string& classUID,
-                  const ElementList* dataSet) {
+                  const std::string& contextSyntax, const ElementList* dataSet) {
     std::string syntax;
-    uint8_t contextID = AcceptedContextFor(pdu, classUID, syntax);
+    uint8_t contextID = AcceptedContextFor(pdu, contextSyntax.empty() ? classUID : contextSyntax, syntax);
     if (contextID == 0) return false;
     if (SendRequest(pdu, contextID, request, HasElements(dataSet) ? dataSet : nullptr)) return true;
     LogFailure(std::string(ServiceName(request.commandField)) + " request could not be sent");
@@ -63,36 +64,39 @@ bool AcceptedOutcome(const DimseCommand& c, uint16_t expectedField) {
 
 }  // namespace
 
-bool WriteNGetRQ(PDU& pdu, const std::string& instanceUID, const std::string& classUID) {
+bool WriteNGetRQ(PDU& pdu, const std::string& instanceUID, const std::string& classUID,
+                 const std::string& contextSyntax) {
     DimseCommand request = RequestedCommand(kNGetRQ, instanceUID, classUID);
-    return SendNRequest(pdu, request, classUID, nullptr);
+    return SendNRequest(pdu, request, classUID, contextSyntax, nullptr);
 }
 
 bool WriteNCreateRQ(PDU& pdu, const ElementList* dataSet, const std::string& instanceUID,
-                    const std::string& classUID) {
+                    const std::string& classUID, const std::string& contextSyntax) {
     DimseCommand request;
     request.commandField = kNCreateRQ;
     request.affectedSopClass = classUID;
     request.affectedSopInstance = instanceUID;
-    return SendNRequest(pdu, request, classUID, dataSet);
+    return SendNRequest(pdu, request, classUID, contextSyntax, dataSet);
 }
 
 bool WriteNSetRQ(PDU& pdu, const ElementList& dataSet, const std::string& instanceUID,
-                 const std::string& classUID) {
+                 const std::string& classUID, const std::string& contextSyntax) {
     DimseCommand request = RequestedCommand(kNSetRQ, instanceUID, classUID);
-    return SendNRequest(pdu, request, classUID, &dataSet);
+    return SendNRequest(pdu, request, classUID, contextSyntax, &dataSet);
 }
 
 bool WriteNActionRQ(PDU& pdu, const ElementList* dataSet, const std::string& instanceUID,
-                    const std::string& classUID, uint16_t actionTypeID) {
+                    const std::string& classUID, uint16_t actionTypeID,
+                    const std::string& contextSyntax) {
     DimseCommand request = RequestedCommand(kNActionRQ, instanceUID, classUID);
     request.actionTypeID = actionTypeID;
-    return SendNRequest(pdu, request, classUID, dataSet);
+    return SendNRequest(pdu, request, classUID, contextSyntax, dataSet);
 }
 
-bool WriteNDeleteRQ(PDU& pdu, const std::string& instanceUID, const std::string& classUID) {
+bool WriteNDeleteRQ(PDU& pdu, const std::string& instanceUID, const std::string& classUID,
+                    const std::string& contextSyntax) {
     DimseCommand request = RequestedCommand(kNDeleteRQ, instanceUID, classUID);
-    return SendNRequest(pdu, request, classUID, nullptr);
+    return SendNRequest(pdu, request, classUID, contextSyntax, nullptr);
 }
 
 bool ReadNResponse(PDU& pdu, uint16_t expectedField, ElementList* dataSet,

@@ -1,5 +1,6 @@
 // DIMSE-N requests as a requestor sends them (N-GET, N-CREATE, N-SET, N-ACTION, N-DELETE) and
-// the reading of their responses. Print SOP classes travel on the print meta class's context.
+// the reading of their responses. A request travels on the context proposed for its class, or
+// for the abstract syntax the caller names (a meta class whose context carries the class).
 #pragma once
 
 #include <cstdint>
@@ -10,20 +11,23 @@
 
 namespace pella {
 
-// Each writer sends the command set on the context accepted for `classUID`, then the data set
-// when one is given and holds elements (Data Set Type says whether one follows). False (logged)
-// when the class has no accepted context or a send fails; nothing more is sent after a failed
-// command set.
-bool WriteNGetRQ(PDU& pdu, const std::string& instanceUID, const std::string& classUID);
+// Each writer sends the command set on the context accepted for `contextSyntax` (empty: for
+// `classUID` itself), then the data set when one is given and holds elements (Data Set Type says
+// whether one follows). False (logged) when there is no such accepted context or a send fails;
+// nothing more is sent after a failed command set.
+bool WriteNGetRQ(PDU& pdu, const std::string& instanceUID, const std::string& classUID,
+                 const std::string& contextSyntax = "");
 // An empty `instanceUID` leaves (0000,1000) out: the peer assigns the instance and names it in
 // its response.
 bool WriteNCreateRQ(PDU& pdu, const ElementList* dataSet, const std::string& instanceUID,
-                    const std::string& classUID);
+                    const std::string& classUID, const std::string& contextSyntax = "");
 bool WriteNSetRQ(PDU& pdu, const ElementList& dataSet, const std::string& instanceUID,
-                 const std::string& classUID);
+                 const std::string& classUID, const std::string& contextSyntax = "");
 bool WriteNActionRQ(PDU& pdu, const ElementList* dataSet, const std::string& instanceUID,
-                    const std::string& classUID, uint16_t actionTypeID);
-bool WriteNDeleteRQ(PDU& pdu, const std::string& instanceUID, const std::string& classUID);
+                    const std::string& classUID, uint16_t actionTypeID,
+                    const std::string& contextSyntax = "");
+bool WriteNDeleteRQ(PDU& pdu, const std::string& instanceUID, const std::string& classUID,
+                    const std::string& contextSyntax = "");
 
 // Reads the response to the last request sent on the association. It is accepted only when it
 // came on that request's context, answers its Message ID, carries the expected Command Field

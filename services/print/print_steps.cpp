@@ -27,7 +27,7 @@ void CloseSequence(ElementList& list) {
 // The transfer syntax the film box's data sets travel in.
 std::string FilmBoxSyntax(const PDU& pdu) {
     std::string syntax;
-    FindAcceptedSyntax(pdu, FindContextID(pdu, kFilmBoxSopClass), syntax);
+    FindAcceptedSyntax(pdu, FindContextID(pdu, PrintContextSyntax(pdu, kFilmBoxSopClass)), syntax);
     return syntax;
 }
 
@@ -44,7 +44,7 @@ std::string CreatedInstanceUID(const std::string& affected, const ElementList& a
 
 bool GetPrinterStatus(PDU& pdu) {
     ElementList attributes;
-    return WriteNGetRQ(pdu, kPrinterSopInstance, kPrinterSopClass) &&
+    return WriteNGetRQ(pdu, kPrinterSopInstance, kPrinterSopClass, PrintContextSyntax(pdu, kPrinterSopClass)) &&
            ReadNGetRSP(pdu, &attributes);
 }
 
@@ -52,7 +52,7 @@ bool CreateFilmSession(PDU& pdu, const FilmSessionParameters* filmSession,
                        std::string& filmSessionUID) {
     ElementList dataSet;
     AddFilmSessionAttributes(filmSession, dataSet);
-    if (!WriteNCreateRQ(pdu, &dataSet, "", kFilmSessionSopClass)) return false;
+    if (!WriteNCreateRQ(pdu, &dataSet, "", kFilmSessionSopClass, PrintContextSyntax(pdu, kFilmSessionSopClass))) return false;
     ElementList response;
     if (!ReadNCreateRSP(pdu, &response, &filmSessionUID)) return false;
     filmSessionUID = CreatedInstanceUID(filmSessionUID, response);
@@ -70,7 +70,7 @@ bool CreateFilmBox(PDU& pdu, const FilmBoxParameters* filmBox, const std::string
     AppendUI(dataSet, 0x0008, 0x1150, kFilmSessionSopClass);
     AppendUI(dataSet, 0x0008, 0x1155, filmSessionUID);
     CloseSequence(dataSet);
-    if (!WriteNCreateRQ(pdu, &dataSet, "", kFilmBoxSopClass)) return false;
+    if (!WriteNCreateRQ(pdu, &dataSet, "", kFilmBoxSopClass, PrintContextSyntax(pdu, kFilmBoxSopClass))) return false;
     ElementList response;
     if (!ReadNCreateRSP(pdu, &response, &created.filmBoxUID)) return false;
     created.filmBoxUID = CreatedInstanceUID(created.filmBoxUID, response);
@@ -99,18 +99,20 @@ bool SetImageBox(PDU& pdu, const Bitmap& bitmap, const ImageBoxReference& imageB
     }
     CloseSequence(dataSet);
     ElementList response;
-    return WriteNSetRQ(pdu, dataSet, imageBox.sopInstance, imageBox.sopClass) &&
+    return WriteNSetRQ(pdu, dataSet, imageBox.sopInstance, imageBox.sopClass,
+                       PrintContextSyntax(pdu, imageBox.sopClass)) &&
            ReadNSetRSP(pdu, &response);
 }
 
 bool PrintFilmBox(PDU& pdu, const std::string& filmBoxUID) {
     ElementList response;
-    return WriteNActionRQ(pdu, nullptr, filmBoxUID, kFilmBoxSopClass, kPrintAction) &&
+    return WriteNActionRQ(pdu, nullptr, filmBoxUID, kFilmBoxSopClass, kPrintAction,
+                          PrintContextSyntax(pdu, kFilmBoxSopClass)) &&
            ReadNActionRSP(pdu, &response);
 }
 
 bool DeleteFilmBox(PDU& pdu, const std::string& filmBoxUID) {
-    return WriteNDeleteRQ(pdu, filmBoxUID, kFilmBoxSopClass) && ReadNDeleteRSP(pdu);
+    return WriteNDeleteRQ(pdu, filmBoxUID, kFilmBoxSopClass, PrintContextSyntax(pdu, kFilmBoxSopClass)) && ReadNDeleteRSP(pdu);
 }
 
 }  // namespace pella

@@ -9,10 +9,10 @@
 #include "net/acse/association.h"
 #include "pella.h"
 #include "services/print/film_box_response.h"
+#include "services/print/print_contexts.h"
 
 namespace pella {
 
-constexpr const char* kGrayscalePrintMetaSopClass = "1.2.840.10008.5.1.1.9";
 constexpr const char* kPrinterSopClass = "1.2.840.10008.5.1.1.16";
 constexpr const char* kPrinterSopInstance = "1.2.840.10008.5.1.1.17";
 constexpr const char* kFilmSessionSopClass = "1.2.840.10008.5.1.1.1";

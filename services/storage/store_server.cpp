@@ -14,6 +14,7 @@
 #include "net/dimse/dimse.h"
 #include "net/dimse/dimse_messages.h"
 #include "services/storage/filing.h"
+#include "services/storage/serving_policy.h"
 #include "services/storage/store_handler.h"
 #include "services/verification/echo.h"
 
@@ -73,7 +74,7 @@ bool ServeAssociation(const StoreServerConfig& config, SocketHandle connection, 
     pdu.buffer.Transport().SetStopDescriptor(stopDescriptor);
     pdu.data.dataSetLimit = config.maxDataSetBytes;
     if (LogLevel() > 1) pdu.dumpFlag = true;
-    AcceptorPolicy policy{config.aeTitle, config.requireCalledAETitle, config.allStorageClasses};
+    AcceptorPolicy policy{config.aeTitle, config.requireCalledAETitle, StorageServingPolicy(config.allStorageClasses)};
     if (!AcceptAssociation(pdu, std::move(connection), policy)) return false;
     pdu.buffer.Transport().SetTimeoutSeconds(config.receiveTimeoutSeconds);
     RequestHandlers handlers = ServerRequestHandlers(config);

@@ -14,6 +14,7 @@
 #include "net/pdu/pdu_test_data.h"
 #include "services/verification/echo.h"
 #include "services/storage/store_server.h"
+#include "net/pdu/pdu_test_data.h"
 #include "support/run_command.h"
 #include "support/sample_files.h"
 #include "support/scripted_peer.h"
@@ -300,6 +301,52 @@ TEST(DimseConformance, RequestorAbortsWithSourceAndReason) {
         } else {
             ASSERT_EQ(pdus.size(), 3u) << c.what;
             EXPECT_EQ(pdus[2], c.abort) << c.what;
+        }
+    }
+}
+
+// A requestor answered with anything but an A-ASSOCIATE-AC, -RJ or A-ABORT (or with an AC it
+// cannot read) aborts as the transition table says (source 2, with the reason), and the open
+// fails; an answer that accepts nothing is aborted by the requestor itself (source 0).
+TEST(DimseConformance, ARequestorAnsweredOutOfPlaceAborts) {
+    Bytes malformedAC = AcceptBytes(1, kImplicit);
+    malformedAC[76] = 0x7F;  // the application context item runs past the PDU
+    const Bytes echoRQ = pdu_test::Associate(0x01, "ANY-SCP", "TESTER",
+                                             {pdu_test::ProposedContext(1, kVerification, {kImplicit}),
+                                              pdu_test::UserInfo()});
+    struct Case {
+        const char* what;
+        Bytes answer;
+        Bytes abort;  // empty: none
+    };
+    const Case cases[] = {
+        {"A-ASSOCIATE-RQ", echoRQ, {0x07, 0, 0, 0, 0, 4, 0, 0, 2, 2}},
+        {"P-DATA-TF", PData(1, 0x03, Bytes(8, 0)), {0x07, 0, 0, 0, 0, 4, 0, 0, 2, 2}},
+        {"A-RELEASE-RQ", {0x05, 0, 0, 0, 0, 4, 0, 0, 0, 0}, {0x07, 0, 0, 0, 0, 4, 0, 0, 2, 2}},
+        {"A-RELEASE-RP", {0x06, 0, 0, 0, 0, 4, 0, 0, 0, 0}, {0x07, 0, 0, 0, 0, 4, 0, 0, 2, 2}},
+        {"unknown PDU type", {0x0A, 0, 0, 0, 0, 4, 0, 0, 0, 0}, {0x07, 0, 0, 0, 0, 4, 0, 0, 2, 1}},
+        {"unreadable A-ASSOCIATE-AC", malformedAC, {0x07, 0, 0, 0, 0, 4, 0, 0, 2, 6}},
+        {"A-ASSOCIATE-AC refusing every context", AcceptBytes(1, kImplicit, 4),
+         {0x07, 0, 0, 0, 0, 4, 0, 0, 0, 0}},
+        {"A-ASSOCIATE-RJ", {0x03, 0, 0, 0, 0, 4, 0, 1, 1, 1}, {}},
+        {"A-ABORT", {0x07, 0, 0, 0, 0, 4, 0, 0, 2, 0}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScriptedPeer peer;
+        peer.ReadPdu().Send(c.answer);
+        if (!c.abort.empty()) peer.ReadPdu();
+        peer.WaitForClose();
+        peer.Start();
+        PDU pdu(5);
+        std::string calling = "TESTER";
+        EXPECT_FALSE(pella::OpenAssoc(pdu, "127.0.0.1", peer.PortText(), calling, "ANY-SCP", kVerification, ""));
+        EXPECT_FALSE(pdu.IsConnected());
+        EXPECT_EQ(pdu.ulState, UlState::kSta1);
+        std::vector<Bytes> received = peer.Finish();
+        ASSERT_EQ(received.size(), c.abort.empty() ? 1u : 2u);
+        if (!c.abort.empty()) {
+            EXPECT_EQ(received[1], c.abort);
         }
     }
 }

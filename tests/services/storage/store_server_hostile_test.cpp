@@ -15,6 +15,7 @@
 #include "net/dimse/command_set.h"
 #include "net/dimse/dimse.h"
 #include "net/pdu/pdu_limits.h"
+#include "net/pdu/pdu_records.h"
 #include "services/verification/echo.h"
 #include "services/storage/store_server.h"
 #include "support/run_command.h"
@@ -316,4 +317,181 @@ TEST(StoreServerFuzz, MutatedExchangesNeverStopTheServer) {
     EXPECT_GT(played, 100);
     EXPECT_TRUE(EchoServed(running.port));
     EXPECT_TRUE(AllFilesInside(dir.Path(), dir.File("db")));
+}
+
+namespace {
+
+// Everything the server sends until it closes the connection (at most 20 s of waiting).
+Bytes ReadUntilClosed(int fd) {
+    Bytes all;
+    uint8_t chunk[4096];
+    pollfd watch{fd, POLLIN, 0};
+    while (poll(&watch, 1, 20000) > 0) {
+        ssize_t n = recv(fd, chunk, sizeof chunk, 0);
+        if (n <= 0) break;
+        all.insert(all.end(), chunk, chunk + n);
+    }
+    return all;
+}
+
+// One whole PDU from the server; empty when the connection ends first.
+Bytes ReadOnePdu(int fd) {
+    Bytes pdu(6);
+    auto readExactly = [fd](uint8_t* out, std::size_t n) {
+        std::size_t got = 0;
+        pollfd watch{fd, POLLIN, 0};
+        while (got < n && poll(&watch, 1, 20000) > 0) {
+            ssize_t r = recv(fd, out + got, n - got, 0);
+            if (r <= 0) return false;
+            got += static_cast<std::size_t>(r);
+        }
+        return got == n;
+    };
+    if (!readExactly(pdu.data(), 6)) return {};
+    uint32_t length = (uint32_t{pdu[2]} << 24) | (uint32_t{pdu[3]} << 16) | (uint32_t{pdu[4]} << 8) | pdu[5];
+    if (length > 65536) return {};
+    pdu.resize(6 + length);
+    if (!readExactly(pdu.data() + 6, length)) return {};
+    return pdu;
+}
+
+void SendAll(int fd, const Bytes& bytes) { send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
+
+// A connection with an established association (verification on 1, CT on 3), or -1.
+int Associated(const std::string& port) {
+    int fd = ConnectTo(port);
+    if (fd < 0) return -1;
+    SendAll(fd, pdu_test::Associate(0x01, "PELLA", "HOSTILE",
+                                    {pdu_test::ProposedContext(1, kVerification, {kImplicit}),
+                                     pdu_test::ProposedContext(3, kCtImage, {kImplicit}), pdu_test::UserInfo()}));
+    Bytes answer = ReadOnePdu(fd);
+    if (answer.empty() || answer[0] != pdu_type::kAssociateAC) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+const Bytes kUserAbort = {0x07, 0, 0, 0, 0, 4, 0, 0, 0, 0};        // AA-1: source 0
+const Bytes kUnexpectedAbort = {0x07, 0, 0, 0, 0, 4, 0, 0, 2, 2};  // AA-8: source 2, unexpected PDU
+const Bytes kUnrecognizedAbort = {0x07, 0, 0, 0, 0, 4, 0, 0, 2, 1};
+const Bytes kReleaseRQ = {0x05, 0, 0, 0, 0, 4, 0, 0, 0, 0};
+
+}  // namespace
+
+// PDUs out of place get the transition table's A-ABORT: before any association (AA-1, source
+// 0) and on an established one (AA-8, source 2, reason 2, or 1 for an unknown type). An A-ABORT
+// before the association is not answered. The server serves the next peer each time.
+TEST(StoreServerHostile, PdusOutOfPlaceGetTheTablesAbort) {
+    TempDir dir;
+    RunningServer running(dir, 3);
+    ASSERT_TRUE(running.started);
+    const Bytes associateRQ = pdu_test::Associate(
+        0x01, "PELLA", "AGAIN", {pdu_test::ProposedContext(1, kVerification, {kImplicit}), pdu_test::UserInfo()});
+    const Bytes associateAC = AcceptBytes(1, kImplicit);
+    const Bytes associateRJ = {0x03, 0, 0, 0, 0, 4, 0, 1, 1, 1};
+    const Bytes pdata = PData(1, 0x03, EchoCommand(1));
+    const Bytes unknownType = {0x09, 0, 0, 0, 0, 4, 0, 0, 0, 0};
+    struct Case {
+        const char* what;
+        bool established;
+        Bytes sent;
+        Bytes answer;  // everything the server sends before it closes
+    };
+    const Case cases[] = {
+        {"A-ASSOCIATE-AC first", false, associateAC, kUserAbort},
+        {"A-ASSOCIATE-RJ first", false, associateRJ, kUserAbort},
+        {"P-DATA-TF first", false, pdata, kUserAbort},
+        {"A-RELEASE-RQ first", false, kReleaseRQ, kUserAbort},
+        {"A-RELEASE-RP first", false, kReleaseRP, kUserAbort},
+        {"unknown PDU type first", false, unknownType, kUserAbort},
+        {"A-ABORT first", false, kAbort, {}},
+        {"second A-ASSOCIATE-RQ", true, associateRQ, kUnexpectedAbort},
+        {"A-ASSOCIATE-AC on the association", true, associateAC, kUnexpectedAbort},
+        {"A-ASSOCIATE-RJ on the association", true, associateRJ, kUnexpectedAbort},
+        {"A-RELEASE-RP on the association", true, kReleaseRP, kUnexpectedAbort},
+        {"unknown PDU type on the association", true, unknownType, kUnrecognizedAbort},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        int fd = c.established ? Associated(running.port) : ConnectTo(running.port);
+        ASSERT_GE(fd, 0);
+        SendAll(fd, c.sent);
+        EXPECT_EQ(ReadUntilClosed(fd), c.answer);
+        close(fd);
+        EXPECT_TRUE(EchoServed(running.port));
+    }
+}
+
+// A release request is answered between messages; in the middle of a message (part of a command,
+// or a C-STORE command whose data set has not come) the message could never complete, so the
+// association is aborted (source 0), never released, and nothing is filed.
+TEST(StoreServerHostile, AReleaseInTheMiddleOfAMessageAborts) {
+    TempDir dir;
+    RunningServer running(dir, 3);
+    ASSERT_TRUE(running.started);
+    const Bytes store = StoreCommand(1);
+    const Bytes data = SmallDataSet();
+    struct Case {
+        const char* what;
+        std::vector<Bytes> before;
+        bool released;
+    };
+    const Case cases[] = {
+        {"between messages", {}, true},
+        {"after a whole echo", {PData(1, 0x03, EchoCommand(1))}, true},
+        {"half a command", {PData(3, 0x01, Bytes(store.begin(), store.begin() + 20))}, false},
+        {"a command whose data set has not come", {PData(3, 0x03, store)}, false},
+        {"half a data set", {PData(3, 0x03, store), PData(3, 0x00, Bytes(data.begin(), data.begin() + 16))}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        int fd = Associated(running.port);
+        ASSERT_GE(fd, 0);
+        for (const Bytes& pdu : c.before) SendAll(fd, pdu);
+        SendAll(fd, kReleaseRQ);
+        Bytes answer = ReadUntilClosed(fd);
+        close(fd);
+        ASSERT_GE(answer.size(), 10u);
+        Bytes last(answer.end() - 10, answer.end());  // an echo response may come first
+        EXPECT_EQ(last, c.released ? kReleaseRP : kUserAbort);
+        EXPECT_TRUE(EchoServed(running.port));
+    }
+    EXPECT_FALSE(fs::exists(dir.File("db/1.2.3/1.2.3.4/1.2.3.4.5.dcm")));
+}
+
+// A request whose every context is refused is answered with this server's own user information
+// (implementation class UID, version name, maximum length), and the association stays open for
+// the requester's release, which is answered.
+TEST(StoreServerHostile, AnAnswerWithoutAcceptedContextsWaitsForTheRelease) {
+    TempDir dir;
+    RunningServer running(dir, 3);
+    ASSERT_TRUE(running.started);
+    int fd = ConnectTo(running.port);
+    ASSERT_GE(fd, 0);
+    Bytes foreignUserInfo = pdu_test::Item(
+        0x50, pdu_test::Big().Raw(pdu_test::MaxLength(4096)).Raw(pdu_test::TextSubItem(0x52, "1.2.3.4.5.6"))
+                  .Raw(pdu_test::TextSubItem(0x55, "OTHERSIDE")).Bytes());
+    SendAll(fd, pdu_test::Associate(0x01, "PELLA", "STRICT",
+                                    {pdu_test::ProposedContext(1, "1.2.840.10008.5.1.4.1.1.481.2", {kImplicit}),
+                                     pdu_test::ProposedContext(3, kCtImage, {"1.2.840.10008.1.2.2"}),
+                                     foreignUserInfo}));
+    Bytes answer = ReadOnePdu(fd);
+    ASSERT_FALSE(answer.empty());
+    PduBuffer reader;
+    reader.SetReadOrder(kBigEndian);
+    reader.AppendInput(answer.data(), answer.size());
+    AssociateAC accept;
+    ASSERT_TRUE(accept.ReadWithType(reader));
+    ASSERT_EQ(accept.presentationContexts.size(), 2u);
+    EXPECT_EQ(accept.presentationContexts[0].result, 3);
+    EXPECT_EQ(accept.presentationContexts[1].result, 4);
+    EXPECT_EQ(accept.userInformation.implementationClassUID.text, kImplementationClassUid);
+    EXPECT_EQ(accept.userInformation.implementationVersionName.text, kAssociationVersionName);
+    EXPECT_EQ(accept.userInformation.maxLength, kOurMaxPduLength);
+    // The connection is still open: the release is answered, then the server closes.
+    SendAll(fd, kReleaseRQ);
+    EXPECT_EQ(ReadUntilClosed(fd), kReleaseRP);
+    close(fd);
+    EXPECT_TRUE(EchoServed(running.port));
 }

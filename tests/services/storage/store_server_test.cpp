@@ -348,25 +348,6 @@ TEST(StoreServer, ReceivedDataSetsAreFiledByTheirOwnAttributesOnly) {
     }
 }
 
-TEST(Acceptor, TransferSyntaxPreferenceAndTable) {
-    auto offer = [](const std::string& abstract, std::vector<std::string> syntaxes) {
-        PresentationContextRQ context;
-        context.SetAbstractSyntax(abstract);
-        for (const auto& s : syntaxes) context.AddTransferSyntax(s);
-        return ChooseTransferSyntax(context);
-    };
-    const std::string ct = "1.2.840.10008.5.1.4.1.1.2", usMulti = "1.2.840.10008.5.1.4.1.1.3.1";
-    const std::string jl = "1.2.840.10008.1.2.4.70", jb = "1.2.840.10008.1.2.4.50";
-    EXPECT_EQ(offer(ct, {"1.2.840.10008.1.2.1", "1.2.840.10008.1.2", jl}), jl);
-    EXPECT_EQ(offer(usMulti, {jl, jb}), jb);
-    EXPECT_EQ(offer(ct, {jl, jb}), jl);
-    EXPECT_EQ(offer(ct, {"1.2.840.10008.1.2.1", "1.2.840.10008.1.2"}), "1.2.840.10008.1.2");
-    EXPECT_EQ(offer(ct, {"1.2.840.10008.1.2.2"}), "");
-    EXPECT_TRUE(IsServedSopClass("1.2.840.10008.5.1.4.1.1.7"));
-    EXPECT_FALSE(IsServedSopClass("1.2.840.10008.5.1.4.1.1.481.1"));
-    EXPECT_FALSE(IsServedSopClass("1.2.840.10008.5.1.4.1.1.2 "));
-}
-
 TEST(Acceptor, ContextsAreAnsweredInOrderWithTheirIDs) {
     TempDir dir;
     RunningServer running(dir);

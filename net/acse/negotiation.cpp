@@ -1,0 +1,41 @@
+#include "net/acse/negotiation.h"
+
+namespace pella {
+
+namespace {
+
+bool Offers(const PresentationContextRQ& proposed, const std::string& syntax) {
+    for (const auto& offered : proposed.transferSyntaxes)
+        if (offered.text == syntax) return true;
+    return false;
+}
+
+ContextDecision Decide(const PresentationContextRQ& proposed, const ServingPolicy& policy) {
+    ContextDecision decision;
+    decision.contextID = proposed.contextID;
+    const std::string& abstract = proposed.abstractSyntax.text;
+    std::vector<std::string> preference;
+    if (policy.transferSyntaxesFor && !abstract.empty()) preference = policy.transferSyntaxesFor(abstract);
+    if (preference.empty()) return decision;
+    decision.abstractSyntax = abstract;
+    decision.result = context_result::kTransferSyntaxesNotSupported;
+    for (const std::string& syntax : preference) {
+        if (!Offers(proposed, syntax)) continue;
+        decision.result = context_result::kAcceptance;
+        decision.transferSyntax = syntax;
+        break;
+    }
+    return decision;
+}
+
+}  // namespace
+
+std::vector<ContextDecision> NegotiateContexts(const std::vector<PresentationContextRQ>& proposed,
+                                               const ServingPolicy& policy) {
+    std::vector<ContextDecision> decisions;
+    decisions.reserve(proposed.size());
+    for (const PresentationContextRQ& context : proposed) decisions.push_back(Decide(context, policy));
+    return decisions;
+}
+
+}  // namespace pella

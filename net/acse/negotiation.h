@@ -1,0 +1,44 @@
+// Presentation-context negotiation as a pure function: the contexts a requestor proposed and
+// the acceptor's serving policy give the answer to each context. The policy comes from the
+// service that serves (which abstract syntaxes, which transfer syntaxes in which preference).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "net/pdu/pdu_items.h"
+
+namespace pella {
+
+// Results of a presentation context in an A-ASSOCIATE-AC.
+namespace context_result {
+constexpr uint8_t kAcceptance = 0;
+constexpr uint8_t kAbstractSyntaxNotSupported = 3;
+constexpr uint8_t kTransferSyntaxesNotSupported = 4;
+}  // namespace context_result
+
+struct ServingPolicy {
+    // The transfer syntaxes accepted for an abstract syntax, best first; empty when the
+    // abstract syntax is not served. Unset: nothing is served.
+    std::function<std::vector<std::string>(const std::string& abstractSyntax)> transferSyntaxesFor;
+};
+
+// The answer to one proposed context.
+struct ContextDecision {
+    uint8_t contextID = 0;
+    uint8_t result = context_result::kAbstractSyntaxNotSupported;
+    std::string abstractSyntax;  // the proposed one when it is served, else empty
+    std::string transferSyntax;  // the chosen one when accepted, else empty
+    bool Accepted() const { return result == context_result::kAcceptance; }
+};
+
+// One decision per proposed context, in the proposed order, with the proposed context IDs.
+// A context is accepted with the policy's most preferred transfer syntax among those offered
+// (exact text); refused with result 3 when its abstract syntax is not served and 4 when none of
+// the offered transfer syntaxes is accepted. Each context is decided on its own.
+std::vector<ContextDecision> NegotiateContexts(const std::vector<PresentationContextRQ>& proposed,
+                                               const ServingPolicy& policy);
+
+}  // namespace pella

@@ -1,0 +1,116 @@
+// Negotiation as a pure function: requests given as bytes, a policy given as data, each
+// context's answer checked field by field.
+#include "net/acse/negotiation.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "net/pdu/pdu_records.h"
+#include "net/pdu/pdu_test_data.h"
+#include "support/pdu_pipe.h"
+
+using namespace pella;
+using Bytes = std::vector<uint8_t>;
+
+namespace {
+
+const std::string kCt = "1.2.840.10008.5.1.4.1.1.2";
+const std::string kMr = "1.2.840.10008.5.1.4.1.1.4";
+const std::string kRt = "1.2.840.10008.5.1.4.1.1.481.1";
+const std::string kImplicit = "1.2.840.10008.1.2";
+const std::string kExplicit = "1.2.840.10008.1.2.1";
+const std::string kBig = "1.2.840.10008.1.2.2";
+const std::string kLossless = "1.2.840.10008.1.2.4.70";
+
+// CT prefers lossless, then explicit, then implicit; MR takes implicit only.
+ServingPolicy TablePolicy() {
+    static const std::map<std::string, std::vector<std::string>> table = {
+        {kCt, {kLossless, kExplicit, kImplicit}},
+        {kMr, {kImplicit}},
+    };
+    ServingPolicy policy;
+    policy.transferSyntaxesFor = [](const std::string& abstract) {
+        auto found = table.find(abstract);
+        return found == table.end() ? std::vector<std::string>{} : found->second;
+    };
+    return policy;
+}
+
+// The proposed contexts of an A-ASSOCIATE-RQ, read from its bytes.
+std::vector<PresentationContextRQ> Proposed(const std::vector<Bytes>& contexts) {
+    std::vector<Bytes> items = contexts;
+    items.push_back(pdu_test::UserInfo());
+    testing_support::PduPipe pipe;
+    pipe.Feed(pdu_test::Associate(0x01, "PELLA", "PEER", items));
+    pipe.EndFeed();
+    AssociateRQ request;
+    EXPECT_TRUE(request.ReadWithType(pipe.buffer));
+    return request.presentationContexts;
+}
+
+struct Expected {
+    uint8_t id;
+    uint8_t result;
+    std::string abstractSyntax;
+    std::string transferSyntax;
+};
+
+}  // namespace
+
+TEST(Negotiation, EachProposedContextGetsItsAnswerInOrder) {
+    using pdu_test::ProposedContext;
+    struct Case {
+        const char* what;
+        std::vector<Bytes> proposed;
+        std::vector<Expected> expected;
+    };
+    const Case cases[] = {
+        {"the policy's preference wins over the offer's order",
+         {ProposedContext(1, kCt, {kImplicit, kExplicit, kLossless})},
+         {{1, 0, kCt, kLossless}}},
+        {"explicit before implicit when both are offered",
+         {ProposedContext(1, kCt, {kImplicit, kExplicit})},
+         {{1, 0, kCt, kExplicit}}},
+        {"no offered syntax is accepted: 4",
+         {ProposedContext(1, kCt, {kBig})},
+         {{1, 4, kCt, ""}}},
+        {"abstract syntax not served: 3",
+         {ProposedContext(1, kRt, {kImplicit})},
+         {{1, 3, "", ""}}},
+        {"texts compare exactly (a trailing space is another UID)",
+         {ProposedContext(1, kCt + " ", {kImplicit}), ProposedContext(3, kMr, {kImplicit + " "})},
+         {{1, 3, "", ""}, {3, 4, kMr, ""}}},
+        {"contexts of one class decided on their own, IDs and order kept",
+         {ProposedContext(7, kMr, {kExplicit}), ProposedContext(3, kMr, {kImplicit}),
+          ProposedContext(5, kRt, {kImplicit}), ProposedContext(1, kCt, {kExplicit})},
+         {{7, 4, kMr, ""}, {3, 0, kMr, kImplicit}, {5, 3, "", ""}, {1, 0, kCt, kExplicit}}},
+        {"a context offering no transfer syntax",
+         {ProposedContext(1, kCt, {})},
+         {{1, 4, kCt, ""}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<ContextDecision> decisions = NegotiateContexts(Proposed(c.proposed), TablePolicy());
+        ASSERT_EQ(decisions.size(), c.expected.size());
+        for (std::size_t i = 0; i < decisions.size(); ++i) {
+            EXPECT_EQ(decisions[i].contextID, c.expected[i].id) << i;
+            EXPECT_EQ(decisions[i].result, c.expected[i].result) << i;
+            EXPECT_EQ(decisions[i].Accepted(), c.expected[i].result == 0) << i;
+            EXPECT_EQ(decisions[i].abstractSyntax, c.expected[i].abstractSyntax) << i;
+            EXPECT_EQ(decisions[i].transferSyntax, c.expected[i].transferSyntax) << i;
+        }
+    }
+}
+
+TEST(Negotiation, APolicyThatServesNothingRefusesEverything) {
+    std::vector<PresentationContextRQ> proposed = Proposed({pdu_test::ProposedContext(1, kCt, {kImplicit})});
+    for (const ServingPolicy& policy : {ServingPolicy{}, ServingPolicy{[](const std::string&) {
+                                             return std::vector<std::string>{};
+                                         }}}) {
+        std::vector<ContextDecision> decisions = NegotiateContexts(proposed, policy);
+        ASSERT_EQ(decisions.size(), 1u);
+        EXPECT_EQ(decisions[0].result, context_result::kAbstractSyntaxNotSupported);
+    }
+    EXPECT_TRUE(NegotiateContexts({}, TablePolicy()).empty());
+}
