@@ -24,6 +24,8 @@ bool ReadRequest(PDU& pdu, SocketHandle connection) {
     pdu.lastMessageID = 0;
     pdu.ulState = UlState::kSta1;
     pdu.requestor = false;
+    // Message dumps at level 2 and above, as for associations this system requests.
+    if (LogLevel() > 1) pdu.dumpFlag = true;
     pdu.buffer.Transport().Adopt(std::move(connection));
     Fire(pdu, UlEvent::kEvt5);
     uint8_t type = 0;

@@ -49,7 +49,6 @@ bool PrintSCU(const std::string& fileName, const std::string& host, const std::s
     Bitmap bitmap;
     if (!LoadPrintBitmap(fileName, bitmap)) return false;  // logged there
     PDU pdu;
-    if (LogLevel() > 1) pdu.dumpFlag = true;
     bool printed = false;
     if (OpenAssoc(pdu, host, port, calling, called, kGrayscalePrintMetaSopClass, "")) {
         printed = RunPrintSteps(pdu, bitmap, filmSession, filmBox);

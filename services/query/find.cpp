@@ -60,7 +60,6 @@ bool FindSCU(const std::string& host, const std::string& port, std::string& call
              const std::string& called, const char* level, QueryRecordList& list) {
     if (!QueryRetrieveLevel(level)) return false;
     PDU pdu;
-    if (LogLevel() > 1) pdu.dumpFlag = true;
     if (!OpenAssoc(pdu, host, port, calling, called, kStudyRootFind, "")) return false;
     bool written = WriteFindRQ(pdu, list, kStudyRootFind, level);
     list.records.clear();  // its query record has been freed

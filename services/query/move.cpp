@@ -64,7 +64,6 @@ bool MoveSCU(const std::string& host, const std::string& port, std::string& call
              QueryRecordList& list) {
     if (!QueryRetrieveLevel(level)) return false;
     PDU pdu;
-    if (LogLevel() > 1) pdu.dumpFlag = true;
     if (!OpenAssoc(pdu, host, port, calling, called, kStudyRootMove, "")) return false;
     bool written = WriteMoveRQ(pdu, list, kStudyRootMove, level, moveDestination);
     list.records.clear();

@@ -73,7 +73,6 @@ bool ServeAssociation(const StoreServerConfig& config, SocketHandle connection, 
     PDU pdu(config.acseTimeoutSeconds);
     pdu.buffer.Transport().SetStopDescriptor(stopDescriptor);
     pdu.data.dataSetLimit = config.maxDataSetBytes;
-    if (LogLevel() > 1) pdu.dumpFlag = true;
     AcceptorPolicy policy{config.aeTitle, config.requireCalledAETitle, StorageServingPolicy(config.allStorageClasses)};
     if (!AcceptAssociation(pdu, std::move(connection), policy)) return false;
     pdu.buffer.Transport().SetTimeoutSeconds(config.receiveTimeoutSeconds);

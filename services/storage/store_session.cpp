@@ -125,7 +125,6 @@ bool StoreSession::Ready(const LoadedObject& object, std::string& reason) {
         return false;
     }
     pdu_ = std::make_unique<PDU>();
-    if (LogLevel() > 1) pdu_->dumpFlag = true;
     ClearLastFailure();
     std::vector<ProposedContext> contexts = ContextsFrom(object);
     if (BuildRequest(*pdu_, target_.calling, target_.called, contexts) &&

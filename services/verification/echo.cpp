@@ -34,7 +34,6 @@ bool ReadEchoRSP(PDU& pdu) {
 bool EchoSCU(const std::string& host, const std::string& port, std::string& calling,
              const std::string& called) {
     PDU pdu;
-    if (LogLevel() > 1) pdu.dumpFlag = true;
     bool result = OpenAssoc(pdu, host, port, calling, called, kVerificationSopClass, "") &&
                   WriteEchoRQ(pdu, kVerificationSopClass) && ReadEchoRSP(pdu);
     ReleaseAssociation(pdu);
