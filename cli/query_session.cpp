@@ -19,8 +19,6 @@ struct RecordsOwner {
     void operator()(QueryRecordList* list) const noexcept { FreeQueryRecordList(list, level.c_str()); }
 };
 
-bool IsPending(int32_t status) { return status == 0xFF00 || status == 0xFF01; }
-
 }  // namespace
 
 int QuerySession::Run(const std::string& host, const std::string& port,
@@ -50,7 +48,7 @@ int QuerySession::Run(const std::string& host, const std::string& port,
     do {
         status = worklist ? ReadWLFindRSP(pdu.get(), list.get())
                           : ReadFindRSP(pdu.get(), list.get(), level.c_str());
-        if (IsPending(status) && QueryRecordCount(list.get()) > 0) {
+        if (PELLA_STATUS_IS_PENDING(status) && QueryRecordCount(list.get()) > 0) {
             ++matches;
             const void* match = QueryRecordAt(list.get(), 0);
             if (json)
@@ -59,7 +57,7 @@ int QuerySession::Run(const std::string& host, const std::string& port,
                 PrintMatchBlock(level, match, matches);
         }
         ClearQuery(list.get(), level.c_str());
-    } while (IsPending(status));
+    } while (PELLA_STATUS_IS_PENDING(status));
     std::string reason = status == 0 ? "" : FailureReason("");
     CloseAssoc(pdu.get());
     if (json) JsonEnd();

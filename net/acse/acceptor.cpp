@@ -3,7 +3,6 @@
 #include <array>
 
 #include "data/registry/sop_classes.h"
-#include "data/registry/storage_classes.h"
 #include "data/registry/transfer_syntaxes.h"
 #include "log/protocol_log.h"
 #include "net/acse/association_failures.h"
@@ -76,7 +75,7 @@ std::string ChooseTransferSyntax(const PresentationContextRQ& proposed) {
 }
 
 bool ServesAbstractSyntax(const AcceptorPolicy& policy, const std::string& abstractSyntax) {
-    if (policy.allStorageClasses && FindStorageClass(abstractSyntax) != nullptr) return true;
+    if (policy.allStorageClasses && IsStorageSopClass(abstractSyntax)) return true;
     return IsServedSopClass(abstractSyntax);
 }
 

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "data/model/element_list.h"
+#include "data/registry/dimse_statuses.h"
 #include "net/acse/association.h"
 #include "net/dimse/dimse_messages.h"
 #include "net/pdu/pdu_limits.h"
@@ -19,10 +20,8 @@ namespace pella {
 
 constexpr const char* kDefaultDatabaseRoot = "./Database";
 
-// C-STORE statuses the server answers with.
-constexpr uint16_t kStatusSuccess = 0x0000;
-constexpr uint16_t kStatusOutOfResources = 0xA700;  // the object could not be written or indexed
-constexpr uint16_t kStatusCannotUnderstand = 0xC000;  // its UIDs cannot name a file
+// The server answers C-STORE with kStatusSuccess, kStatusOutOfResources (the object could not
+// be written or indexed) or kStatusCannotUnderstand (its UIDs cannot name a file).
 
 // Defaults of the server's limits: well under the 300 seconds of the client calls, so that a
 // silent peer cannot hold a worker for long.
