@@ -49,7 +49,7 @@ bool RunQuerySession(const TestSettings& s, QueryRecordList* list, const QueryCa
     int32_t status = written ? ReadResponses(handle, list, calls) : -1;
     CloseAssoc(handle);
     DeletePDU(handle);
-    return written && status == 0;
+    return written && status == PELLA_STATUS_SUCCESS;
 }
 
 }  // namespace pellatool

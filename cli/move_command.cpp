@@ -86,7 +86,7 @@ int RunMove(const std::vector<std::string>& argv) {
     }
     FreeQueryRecordList(list, level.c_str());
     if (!reason.empty()) std::fprintf(stderr, "pella move: %s\n", reason.c_str());
-    return status == 0 ? 0 : 1;
+    return status == PELLA_STATUS_SUCCESS ? 0 : 1;
 }
 
 }  // namespace cli

@@ -58,13 +58,13 @@ int QuerySession::Run(const std::string& host, const std::string& port,
         }
         ClearQuery(list.get(), level.c_str());
     } while (PELLA_STATUS_IS_PENDING(status));
-    std::string reason = status == 0 ? "" : FailureReason("");
+    std::string reason = status == PELLA_STATUS_SUCCESS ? "" : FailureReason("");
     CloseAssoc(pdu.get());
     if (json) JsonEnd();
     std::fprintf(stderr, "pella %s: %ld match%s; final status: %s%s\n", command.c_str(), matches,
                  matches == 1 ? "" : "es", StatusWords(status).c_str(),
                  reason.empty() ? "" : (" (" + reason + ")").c_str());
-    return status == 0 ? 0 : 1;
+    return status == PELLA_STATUS_SUCCESS ? 0 : 1;
 }
 
 }  // namespace cli
