@@ -145,11 +145,12 @@ def render(rows):
 
 
 def main():
+    output = sys.argv[1] if len(sys.argv) > 1 else OUTPUT  # another file: to compare with the committed one
     rows = sop_classes(load_uids(SOURCE))
-    with open(OUTPUT, "w", encoding="ascii") as f:
+    with open(output, "w", encoding="ascii") as f:
         f.write(render(rows))
     print("%d SOP classes (%d storage) written to %s" % (
-        len(rows), sum(1 for r in rows if r[2]), os.path.normpath(OUTPUT)), file=sys.stderr)
+        len(rows), sum(1 for r in rows if r[2]), os.path.normpath(output)), file=sys.stderr)
 
 
 if __name__ == "__main__":

@@ -6,7 +6,9 @@
 #include <set>
 
 #include "data/io/dataset_reader.h"
+#include "support/run_command.h"
 #include "support/sample_files.h"
+#include "support/temp_dir.h"
 
 namespace pella {
 namespace {
@@ -139,6 +141,20 @@ TEST(SopClassTable, NamesForLogsComeFromTheRegistry) {
     EXPECT_EQ(SopClassName("1.2.3.4"), "1.2.3.4");
     EXPECT_TRUE(FindSopClass("1.2.840.10008.5.1.1.27")->retired);
     EXPECT_FALSE(FindSopClass("1.2.840.10008.5.1.4.1.1.2")->retired);
+}
+
+// The committed table is what the generator makes of the UID registry pydicom ships.
+TEST(SopClassTable, IsWhatTheGeneratorWritesFromPydicomsRegistry) {
+    testing_support::TempDir temp;
+    std::string fresh = temp.File("table.cpp");
+    int exitCode = -1;
+    testing_support::RunCommand("/usr/bin/python3 " PELLA_SOURCE_DIR "/data/registry/generate_sop_classes.py " +
+                                    testing_support::Quote(fresh) + " 2>&1",
+                                &exitCode);
+    ASSERT_EQ(exitCode, 0);
+    std::vector<uint8_t> committed = testing_support::ReadAll(PELLA_SOURCE_DIR "/data/registry/sop_classes_table.cpp");
+    ASSERT_FALSE(committed.empty());
+    EXPECT_TRUE(testing_support::ReadAll(fresh) == committed);
 }
 
 }  // namespace
