@@ -40,8 +40,61 @@ extern "C" {
 #define PELLA_JPEG_2000 "1.2.840.10008.1.2.4.91"
 #define PELLA_RLE_LOSSLESS "1.2.840.10008.1.2.5"
 
+/* ---------------------------------------------------------------------------------------------
+ * SOP class UIDs of the services, for hosts and the command-line tool
+ * ------------------------------------------------------------------------------------------- */
+
 /* The Verification SOP class, the abstract syntax of C-ECHO. */
-#define PELLA_VERIFICATION_SOP_CLASS "1.2.840.10008.1.1"
+#define PELLA_VERIFICATION "1.2.840.10008.1.1"
+
+/* Query/retrieve information models (C-FIND, C-MOVE) and the modality worklist (C-FIND). */
+#define PELLA_PATIENT_ROOT_FIND "1.2.840.10008.5.1.4.1.2.1.1"
+#define PELLA_PATIENT_ROOT_MOVE "1.2.840.10008.5.1.4.1.2.1.2"
+#define PELLA_STUDY_ROOT_FIND "1.2.840.10008.5.1.4.1.2.2.1"
+#define PELLA_STUDY_ROOT_MOVE "1.2.840.10008.5.1.4.1.2.2.2"
+#define PELLA_MODALITY_WORKLIST_FIND "1.2.840.10008.5.1.4.31"
+
+/* Print management: the meta classes (the abstract syntax proposed), the classes that travel on
+ * their context, and the printer's well-known instance. */
+#define PELLA_GRAYSCALE_PRINT_META "1.2.840.10008.5.1.1.9"
+#define PELLA_COLOR_PRINT_META "1.2.840.10008.5.1.1.18"
+#define PELLA_PRINTER "1.2.840.10008.5.1.1.16"
+#define PELLA_PRINTER_INSTANCE "1.2.840.10008.5.1.1.17"
+#define PELLA_FILM_SESSION "1.2.840.10008.5.1.1.1"
+#define PELLA_FILM_BOX "1.2.840.10008.5.1.1.2"
+#define PELLA_GRAYSCALE_IMAGE_BOX "1.2.840.10008.5.1.1.4"
+#define PELLA_COLOR_IMAGE_BOX "1.2.840.10008.5.1.1.4.1"
+
+/* ---------------------------------------------------------------------------------------------
+ * DIMSE status values. Categories: 0 success; 0xFF00 and 0xFF01 pending (more responses
+ * follow); 0xFE00 cancel; 0x0001, 0x0107, 0x0116 and 0xBxxx warning; every other value failure.
+ * ------------------------------------------------------------------------------------------- */
+
+#define PELLA_STATUS_SUCCESS 0x0000
+#define PELLA_STATUS_PENDING 0xFF00
+#define PELLA_STATUS_PENDING_WARNING 0xFF01 /* pending, optional keys not supported */
+#define PELLA_STATUS_CANCEL 0xFE00
+/* Warnings */
+#define PELLA_STATUS_OPTIONAL_ATTRIBUTES_UNSUPPORTED 0x0001
+#define PELLA_STATUS_ATTRIBUTE_LIST_ERROR 0x0107
+#define PELLA_STATUS_ATTRIBUTE_VALUE_OUT_OF_RANGE 0x0116
+#define PELLA_STATUS_SUBOPERATIONS_FAILED 0xB000 /* C-MOVE: some sub-operations failed */
+#define PELLA_STATUS_COERCION_OF_DATA_ELEMENTS 0xB000 /* C-STORE */
+#define PELLA_STATUS_ELEMENTS_DISCARDED 0xB006
+#define PELLA_STATUS_DATA_SET_MISMATCH_WARNING 0xB007
+/* Failures */
+#define PELLA_STATUS_PROCESSING_FAILURE 0x0110
+#define PELLA_STATUS_SOP_CLASS_NOT_SUPPORTED 0x0122
+#define PELLA_STATUS_OUT_OF_RESOURCES 0xA700
+#define PELLA_STATUS_OUT_OF_RESOURCES_MATCHES 0xA701
+#define PELLA_STATUS_OUT_OF_RESOURCES_SUBOPERATIONS 0xA702
+#define PELLA_STATUS_MOVE_DESTINATION_UNKNOWN 0xA801
+#define PELLA_STATUS_IDENTIFIER_MISMATCH 0xA900 /* data set does not match SOP class */
+#define PELLA_STATUS_CANNOT_UNDERSTAND 0xC000
+
+/* 1 for a pending status: the response carries a match and more responses follow. */
+#define PELLA_STATUS_IS_PENDING(status) \
+    ((status) == PELLA_STATUS_PENDING || (status) == PELLA_STATUS_PENDING_WARNING)
 
 /* Addition: 1 when `text` is a UID by the one rule used everywhere: after removing one
  * trailing zero byte or space, 1 to 64 characters of digit runs separated by single dots
@@ -85,6 +138,18 @@ PELLA_API void FreeElement(DataElement* element); /* for an element never added 
 /* ---------------------------------------------------------------------------------------------
  * DICOM files
  * ------------------------------------------------------------------------------------------- */
+
+/* What CheckDICOMFile finds. */
+#define PELLA_FILE_PART10 0      /* a regular file with the preamble and "DICM" */
+#define PELLA_FILE_MISSING 1     /* no such file */
+#define PELLA_FILE_UNREADABLE 2  /* it cannot be looked at or opened (permissions, I/O error) */
+#define PELLA_FILE_FOLDER 3
+#define PELLA_FILE_NOT_REGULAR 4 /* a pipe, socket or device: never opened for reading */
+#define PELLA_FILE_NOT_PART10 5  /* shorter than 132 bytes, or no "DICM" at offset 128 */
+
+/* Addition: whether `fileName` is a DICOM Part 10 file, one of the PELLA_FILE_ values above; the
+ * test every reader of Part 10 files makes. PELLA_FILE_UNREADABLE for NULL. */
+PELLA_API int32_t CheckDICOMFile(const char* fileName);
 
 /* Reads a Part 10 file (128-byte preamble and "DICM" required) into the file meta elements and
  * the data-set elements, appending to both lists. On success stores 1 in *explicitOut when the
@@ -510,9 +575,9 @@ PELLA_API void FreeQueryRecordList(QueryRecordList* list, const char* level);
 
 /* ---------------------------------------------------------------------------------------------
  * Query and retrieve (C-FIND, worklist, C-MOVE) in the Study Root model
- * The study-root FIND class is "1.2.840.10008.5.1.4.1.2.2.1", MOVE "1.2.840.10008.5.1.4.1.2.2.2",
- * the worklist class "1.2.840.10008.5.1.4.31". Response readers return the DIMSE status (0 =
- * success, 0xFF00/0xFF01 = pending) or -1 when no valid response could be read: none came, it
+ * The study-root classes are PELLA_STUDY_ROOT_FIND and PELLA_STUDY_ROOT_MOVE, the worklist class
+ * PELLA_MODALITY_WORKLIST_FIND. Response readers return the DIMSE status (PELLA_STATUS_SUCCESS,
+ * PELLA_STATUS_IS_PENDING for pending ones) or -1 when no valid response could be read: none came, it
  * answers another command, it carries no Status, or its identifier cannot be decoded.
  * ------------------------------------------------------------------------------------------- */
 

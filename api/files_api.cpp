@@ -2,11 +2,19 @@
 #include "api/boundary.h"
 #include "data/io/append_meta_header.h"
 #include "data/io/dataset_reader.h"
+#include "data/io/part10_file.h"
 #include "pella.h"
 
 using namespace pella;
 
 extern "C" {
+
+PELLA_API int32_t CheckDICOMFile(const char* fileName) {
+    return Guarded<int32_t>("CheckDICOMFile", PELLA_FILE_UNREADABLE, [&]() -> int32_t {
+        RequireArguments(fileName);
+        return static_cast<int32_t>(CheckPart10File(fileName));
+    });
+}
 
 PELLA_API uint8_t DICOMFile(const char* fileName, ElementList* metaList, ElementList* dataList,
                             uint8_t* explicitOut) {

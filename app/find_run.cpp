@@ -7,7 +7,7 @@
 namespace pellatool {
 namespace {
 
-constexpr const char* kStudyRootFind = "1.2.840.10008.5.1.4.1.2.2.1";
+constexpr const char* kStudyRootFind = PELLA_STUDY_ROOT_FIND;
 constexpr const char* kLevel = "STUDY";
 
 // Memo captions and the record positions they show (Patient's Age is left out).

@@ -7,8 +7,6 @@
 namespace pellatool {
 namespace {
 
-bool IsPending(int32_t status) { return status == 0xFF00 || status == 0xFF01; }
-
 // Reads responses into the list until one is not pending; returns the final status (-1 when
 // none could be read). A record that came with the final, failed response is not a match and
 // is dropped.
@@ -17,8 +15,8 @@ int32_t ReadResponses(PDU* handle, QueryRecordList* list, const QueryCalls& call
     do {
         int32_t before = QueryRecordCount(list);
         status = calls.readResponse(handle, list);
-        if (!IsPending(status) && QueryRecordCount(list) > before) DropRecordsFrom(list, before, calls.level);
-    } while (IsPending(status));
+        if (!PELLA_STATUS_IS_PENDING(status) && QueryRecordCount(list) > before) DropRecordsFrom(list, before, calls.level);
+    } while (PELLA_STATUS_IS_PENDING(status));
     return status;
 }
 
@@ -51,7 +49,7 @@ bool RunQuerySession(const TestSettings& s, QueryRecordList* list, const QueryCa
     int32_t status = written ? ReadResponses(handle, list, calls) : -1;
     CloseAssoc(handle);
     DeletePDU(handle);
-    return written && status == 0;
+    return written && status == PELLA_STATUS_SUCCESS;
 }
 
 }  // namespace pellatool

@@ -7,7 +7,7 @@
 namespace pellatool {
 namespace {
 
-constexpr const char* kWorklistFind = "1.2.840.10008.5.1.4.31";
+constexpr const char* kWorklistFind = PELLA_MODALITY_WORKLIST_FIND;
 constexpr const char* kLevel = "WORKLIST";
 
 constexpr FieldCaption kStepLines[] = {

@@ -26,7 +26,7 @@ CommandSpec Spec() {
     return spec;
 }
 
-constexpr const char* kVerification = PELLA_VERIFICATION_SOP_CLASS;
+constexpr const char* kVerification = PELLA_VERIFICATION;
 
 struct HandleOwner {
     void operator()(PDU* pdu) const noexcept { DeletePDU(pdu); }

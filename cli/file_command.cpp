@@ -30,9 +30,11 @@ CommandSpec FileCommandSpec(const std::string& name, const std::string& usage,
 }
 
 FileOutput ReadFailure(const std::string& command, const std::string& file) {
-    // The library's reason for the call that just failed on this thread, else a look at the file.
-    return {false, "", "pella " + command + ": cannot read '" + file + "': " +
-                           FailureReason(ReadFailureReason(file)) + "\n"};
+    // The library's reason for the call that just failed on this thread (taken before another
+    // call forgets it), else a look at the file.
+    std::string reason = FailureReason("");
+    if (reason.empty()) reason = ReadFailureReason(file);
+    return {false, "", "pella " + command + ": cannot read '" + file + "': " + reason + "\n"};
 }
 
 namespace {

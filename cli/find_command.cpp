@@ -42,7 +42,7 @@ int RunFind(const std::vector<std::string>& argv) {
     if (!BuildQueryRecord("find", args, &level, "STUDY", record)) return 2;
     QuerySession session{"find", level, args.Has("--json")};
     return session.Run(args.Positionals()[0], args.Positionals()[1], settings, record,
-                       "1.2.840.10008.5.1.4.1.2.2.1");
+                       PELLA_STUDY_ROOT_FIND);
 }
 
 }  // namespace cli

@@ -1,10 +1,13 @@
 #include "cli/input_files.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
+
+#include "pella.h"
 
 namespace cli {
 
@@ -50,17 +53,16 @@ InputFiles ExpandInputs(const std::vector<std::string>& names, bool recursive) {
 }
 
 std::string ReadFailureReason(const std::string& file) {
-    std::error_code ec;
-    if (fs::is_directory(file, ec)) return "is a folder";
-    std::FILE* f = std::fopen(file.c_str(), "rb");
-    if (f == nullptr) return std::strerror(errno);
-    char head[132];
-    bool marked = std::fread(head, 1, sizeof head, f) == sizeof head &&
-                  std::memcmp(head + 128, "DICM", 4) == 0;
-    std::fclose(f);
-    if (!marked) return "not a DICOM Part 10 file (no 128-byte preamble and \"DICM\")";
-    return "an element's header or value runs past the end of the file (cut short or a wrong "
-           "length)";
+    switch (CheckDICOMFile(file.c_str())) {
+        case PELLA_FILE_PART10:
+            return "an element's header or value runs past the end of the file (cut short or a "
+                   "wrong length)";
+        case PELLA_FILE_MISSING: return std::strerror(ENOENT);
+        case PELLA_FILE_FOLDER: return "is a folder";
+        case PELLA_FILE_NOT_REGULAR: return "not a regular file (a pipe, socket or device)";
+        case PELLA_FILE_NOT_PART10: return "not a DICOM Part 10 file (no 128-byte preamble and \"DICM\")";
+        default: return access(file.c_str(), R_OK) != 0 ? std::strerror(errno) : "cannot be opened";
+    }
 }
 
 }  // namespace cli

@@ -12,8 +12,6 @@ namespace cli {
 
 namespace {
 
-constexpr const char* kStudyRootMove = "1.2.840.10008.5.1.4.1.2.2.2";
-
 CommandSpec Spec() {
     CommandSpec spec{
         "move",
@@ -69,16 +67,16 @@ int RunMove(const std::vector<std::string>& argv) {
     int32_t status = -1;
     std::string reason;
     if (!pdu || !OpenAssoc(pdu.get(), host.c_str(), port.c_str(), calling.data(),
-                           settings.calledAETitle.c_str(), kStudyRootMove, nullptr)) {
+                           settings.calledAETitle.c_str(), PELLA_STUDY_ROOT_MOVE, nullptr)) {
         reason = FailureReason("association not accepted");
-    } else if (!WriteMoveRQ(pdu.get(), list, kStudyRootMove, level.c_str(), destination.c_str())) {
+    } else if (!WriteMoveRQ(pdu.get(), list, PELLA_STUDY_ROOT_MOVE, level.c_str(), destination.c_str())) {
         reason = FailureReason("request not sent");
         CloseAssoc(pdu.get());
     } else {
         int32_t counts[4] = {-1, -1, -1, -1};
-        while ((status = ReadMoveRSPCounts(pdu.get(), counts)) == 0xFF00)
+        while ((status = ReadMoveRSPCounts(pdu.get(), counts)) == PELLA_STATUS_PENDING)
             std::fprintf(stderr, "pella move: pending: %s\n", CountsText(counts).c_str());
-        if (status != 0) reason = FailureReason("");
+        if (status != PELLA_STATUS_SUCCESS) reason = FailureReason("");
         std::string counted = CountsText(counts);
         std::fprintf(stderr, "pella move: final status: %s%s%s\n", StatusWords(status).c_str(),
                      counted.empty() ? "" : ("; " + counted).c_str(),
@@ -88,7 +86,7 @@ int RunMove(const std::vector<std::string>& argv) {
     }
     FreeQueryRecordList(list, level.c_str());
     if (!reason.empty()) std::fprintf(stderr, "pella move: %s\n", reason.c_str());
-    return status == 0 ? 0 : 1;
+    return status == PELLA_STATUS_SUCCESS ? 0 : 1;
 }
 
 }  // namespace cli

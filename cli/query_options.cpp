@@ -185,14 +185,19 @@ std::string StatusWords(int32_t status) {
     if (status < 0) return "no valid response";
     char hex[16];
     std::snprintf(hex, sizeof hex, "0x%04X", unsigned(status));
-    if (status == 0) return "success";
-    if (status == 0xFF00 || status == 0xFF01) return std::string("pending ") + hex;
-    if (status == 0xFE00) return std::string("cancelled ") + hex;
-    if (status == 0xB000) return std::string("warning ") + hex + ": sub-operations completed with failures";
-    if (status == 0xA801) return std::string("failure ") + hex + ": move destination unknown";
-    if (status == 0xA701 || status == 0xA702 || status == 0xA700) return std::string("failure ") + hex + ": out of resources";
-    if (status == 0xA900) return std::string("failure ") + hex + ": identifier does not match SOP class";
-    if ((status & 0xF000) == 0xC000) return std::string("failure ") + hex + ": unable to process";
+    if (status == PELLA_STATUS_SUCCESS) return "success";
+    if (PELLA_STATUS_IS_PENDING(status)) return std::string("pending ") + hex;
+    if (status == PELLA_STATUS_CANCEL) return std::string("cancelled ") + hex;
+    if (status == PELLA_STATUS_SUBOPERATIONS_FAILED)
+        return std::string("warning ") + hex + ": sub-operations completed with failures";
+    if (status == PELLA_STATUS_MOVE_DESTINATION_UNKNOWN)
+        return std::string("failure ") + hex + ": move destination unknown";
+    if (status == PELLA_STATUS_OUT_OF_RESOURCES || status == PELLA_STATUS_OUT_OF_RESOURCES_MATCHES ||
+        status == PELLA_STATUS_OUT_OF_RESOURCES_SUBOPERATIONS)
+        return std::string("failure ") + hex + ": out of resources";
+    if (status == PELLA_STATUS_IDENTIFIER_MISMATCH)
+        return std::string("failure ") + hex + ": identifier does not match SOP class";
+    if ((status & 0xF000) == PELLA_STATUS_CANNOT_UNDERSTAND) return std::string("failure ") + hex + ": unable to process";
     return std::string("failure ") + hex;
 }
 

@@ -19,8 +19,6 @@ struct RecordsOwner {
     void operator()(QueryRecordList* list) const noexcept { FreeQueryRecordList(list, level.c_str()); }
 };
 
-bool IsPending(int32_t status) { return status == 0xFF00 || status == 0xFF01; }
-
 }  // namespace
 
 int QuerySession::Run(const std::string& host, const std::string& port,
@@ -50,7 +48,7 @@ int QuerySession::Run(const std::string& host, const std::string& port,
     do {
         status = worklist ? ReadWLFindRSP(pdu.get(), list.get())
                           : ReadFindRSP(pdu.get(), list.get(), level.c_str());
-        if (IsPending(status) && QueryRecordCount(list.get()) > 0) {
+        if (PELLA_STATUS_IS_PENDING(status) && QueryRecordCount(list.get()) > 0) {
             ++matches;
             const void* match = QueryRecordAt(list.get(), 0);
             if (json)
@@ -59,14 +57,14 @@ int QuerySession::Run(const std::string& host, const std::string& port,
                 PrintMatchBlock(level, match, matches);
         }
         ClearQuery(list.get(), level.c_str());
-    } while (IsPending(status));
-    std::string reason = status == 0 ? "" : FailureReason("");
+    } while (PELLA_STATUS_IS_PENDING(status));
+    std::string reason = status == PELLA_STATUS_SUCCESS ? "" : FailureReason("");
     CloseAssoc(pdu.get());
     if (json) JsonEnd();
     std::fprintf(stderr, "pella %s: %ld match%s; final status: %s%s\n", command.c_str(), matches,
                  matches == 1 ? "" : "es", StatusWords(status).c_str(),
                  reason.empty() ? "" : (" (" + reason + ")").c_str());
-    return status == 0 ? 0 : 1;
+    return status == PELLA_STATUS_SUCCESS ? 0 : 1;
 }
 
 }  // namespace cli

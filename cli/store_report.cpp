@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "pella.h"
+
 namespace cli {
 
 namespace {
@@ -34,7 +36,7 @@ void StoreReport::Record(const std::string& file, int32_t status, const std::str
                          uint64_t bytes) {
     ++done_;
     bytes_ += bytes;
-    if (status == 0) {
+    if (status == PELLA_STATUS_SUCCESS) {
         ++stored_;
         if (!reason.empty()) {
             if (toTerminal_ && progressShown_) std::fputc('\n', stderr);

@@ -51,11 +51,7 @@ struct Job {
     std::string output;  // before the library sets the .jpg extension
 };
 
-bool HasDicomPrefix(const fs::path& file) {
-    char head[132];
-    std::ifstream in(file, std::ios::binary);
-    return in.read(head, sizeof head) && std::string(head + 128, 4) == "DICM";
-}
+bool HasDicomPrefix(const fs::path& file) { return CheckDICOMFile(file.c_str()) == PELLA_FILE_PART10; }
 
 // The thumbnail's name for a file at `relative` inside the output folder.
 std::string OutputName(const fs::path& outDir, fs::path relative) {

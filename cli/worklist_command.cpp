@@ -38,7 +38,7 @@ int RunWorklist(const std::vector<std::string>& argv) {
     if (!BuildQueryRecord("worklist", args, nullptr, "WORKLIST", record)) return 2;
     QuerySession session{"worklist", "WORKLIST", args.Has("--json")};
     return session.Run(args.Positionals()[0], args.Positionals()[1], settings, record,
-                       "1.2.840.10008.5.1.4.31");
+                       PELLA_MODALITY_WORKLIST_FIND);
 }
 
 }  // namespace cli

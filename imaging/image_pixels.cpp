@@ -17,7 +17,7 @@ bool Refuse(std::string& reason, const std::string& text) {
 }
 
 bool NeedsConversion(const std::string& syntax) {
-    return IsJpegSyntax(syntax) || syntax == kExplicitBigEndian;
+    return IsJpegSyntax(syntax) || TransferSyntax(syntax).BigEndian();
 }
 
 bool CheckLayout(const ImageAttributes& image, std::string& reason) {
@@ -48,7 +48,7 @@ bool ReadImageDataset(const std::string& fileName, ElementList& list, std::strin
     std::string syntax;
     if (!ReadDatasetAndSyntax(fileName, list, syntax))
         return Refuse(reason, "not a readable DICOM Part 10 file with a transfer syntax");
-    if (syntax == kImplicitLittleEndian || syntax == kExplicitLittleEndian) return true;
+    if (TransferSyntax(syntax).IsNativeLittleEndian()) return true;
     if (!NeedsConversion(syntax))
         return Refuse(reason, "transfer syntax " + syntax +
                                   " is not drawn (native, JPEG lossless and JPEG baseline are)");

@@ -7,14 +7,13 @@
 #include "data/dictionary/dictionary.h"
 #include "data/io/byte_source.h"
 #include "data/io/element_header.h"
+#include "data/io/part10_file.h"
 #include "log/protocol_log.h"
 
 namespace pella {
 
 namespace {
 
-constexpr uint64_t kPreambleSize = 128;
-constexpr uint64_t kDataStart = kPreambleSize + 4;
 constexpr int kLowestLevel = 4;  // instance records; their lower-level offsets are not followed
 
 bool IsTag(const ElementHeader& h, uint16_t group, uint16_t element) {
@@ -99,7 +98,7 @@ private:
 
 void DirectoryWalk::ReadDirectoryLevel(uint64_t offset, int level) {
     while (offset != 0) {
-        if (offset < kDataStart || offset >= bytes_.size()) {
+        if (offset < kPart10DataOffset || offset >= bytes_.size()) {
             WriteLogLine("DICOMDIR: a level-" + std::to_string(level) + " record offset (" +
                          std::to_string(offset) + ") lies outside the file; the level ends");
             return;
@@ -261,11 +260,11 @@ bool ReadDicomDirectory(const std::string& fileName, ElementList& list) {
         LogFailure("DICOMDIR: cannot read '" + fileName + "'");
         return false;
     }
-    if (bytes.size() < kDataStart || std::memcmp(bytes.data() + kPreambleSize, "DICM", 4) != 0) {
+    if (!HasPart10Marker(bytes.data(), bytes.size())) {
         LogFailure("DICOMDIR: '" + fileName + "' has no preamble and \"DICM\" marker");
         return false;
     }
-    uint64_t pos = kDataStart;
+    uint64_t pos = kPart10DataOffset;
     ParseState state;
     uint32_t rootOffset = 0;
     if (!ReadMetaGroup(bytes, pos, state) || !FindRootOffset(bytes, pos, state, rootOffset)) {

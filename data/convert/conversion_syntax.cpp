@@ -1,16 +1,16 @@
 #include "data/convert/conversion_syntax.h"
 
-#include "data/io/element_header.h"
 #include "log/protocol_log.h"
 
 namespace pella {
 
-bool IsConvertibleSyntax(const std::string& uid) {
-    return uid == kImplicitLittleEndian || uid == kExplicitLittleEndian ||
-           uid == kExplicitBigEndian || IsJpegSyntax(uid);
-}
+bool IsConvertibleSyntax(const std::string& uid) { return TransferSyntax(uid).IsNative() || IsJpegSyntax(uid); }
 
-bool IsJpegSyntax(const std::string& uid) { return uid == kJpegLossless || uid == kJpegBaseline; }
+// Of the JPEG lossless syntaxes only the first-order prediction one is coded here.
+bool IsJpegSyntax(const std::string& uid) {
+    TransferSyntax syntax(uid);
+    return syntax.Codec() == SyntaxCodec::kJpegBaseline || syntax == TransferSyntax(kJpegLossless);
+}
 
 bool ConversionFailed(const std::string& reason) {
     LogFailure("ConvertDataset: " + reason);
@@ -19,14 +19,12 @@ bool ConversionFailed(const std::string& reason) {
 
 ConversionFlags MakeConversionFlags(const std::string& targetSyntax,
                                     const std::string& sourceSyntax) {
-    ParseState source, target;
-    ApplyTransferSyntax(source, sourceSyntax);
-    ApplyTransferSyntax(target, targetSyntax);
+    TransferSyntax source(sourceSyntax), target(targetSyntax);
     ConversionFlags flags;
-    flags.sourceExplicit = source.explicitVR;
-    flags.targetExplicit = target.explicitVR;
-    flags.sourceBigEndian = source.bigEndian;
-    flags.targetBigEndian = target.bigEndian;
+    flags.sourceExplicit = source.ExplicitVR();
+    flags.targetExplicit = target.ExplicitVR();
+    flags.sourceBigEndian = source.BigEndian();
+    flags.targetBigEndian = target.BigEndian();
     return flags;
 }
 

@@ -35,7 +35,7 @@ void LabelColourSpace(ElementPtr& converted, const ImageGeometry& geometry,
     if (converted->group != 0x0028 || converted->element != 0x0004 || !geometry.colour ||
         targetSyntax == sourceSyntax)
         return;
-    if (targetSyntax == kJpegBaseline)
+    if (TransferSyntax(targetSyntax).Codec() == SyntaxCodec::kJpegBaseline)
         converted = NewElement(0x0028, 0x0004, 8, "YBR_FULL", converted->vr);
     else if (IsJpegSyntax(sourceSyntax))
         converted = NewElement(0x0028, 0x0004, 4, "RGB ", converted->vr);

@@ -57,7 +57,7 @@ bool CheckGeometry(const ImageGeometry& g, Sizes& sizes) {
 // JPEG frames carry 8 or 16 bits per sample here; packed 12-bit samples (1.5 bytes) have no
 // memory layout the codec could read or write.
 bool CheckJpegBits(const ImageGeometry& g, const std::string& syntax) {
-    bool baseline = syntax == kJpegBaseline;
+    bool baseline = TransferSyntax(syntax).Codec() == SyntaxCodec::kJpegBaseline;
     if (g.bitsAllocated == 8 || (!baseline && g.bitsAllocated == 16)) return true;
     return ConversionFailed(std::to_string(g.bitsAllocated) + " bits allocated cannot be coded as " +
                             (baseline ? "JPEG baseline (8 bits only)"
@@ -135,7 +135,8 @@ void AppendNative(std::vector<uint8_t>& pixels, const DataElement& pixelData,
 std::vector<uint8_t> EncodeFrame(const uint8_t* frame, uint64_t frameBytes, const PixelDataJob& job) {
     JpegFrameShape shape = ShapeOf(job.geometry);
     if (job.geometry.bitsAllocated == 16) return JpegEncode16(frame, frameBytes, shape);
-    JpegMode mode = job.targetSyntax == kJpegBaseline ? JpegMode::Baseline : JpegMode::Lossless;
+    bool baseline = TransferSyntax(job.targetSyntax).Codec() == SyntaxCodec::kJpegBaseline;
+    JpegMode mode = baseline ? JpegMode::Baseline : JpegMode::Lossless;
     return JpegEncode8(frame, frameBytes, shape, mode);
 }
 

@@ -5,6 +5,7 @@
 #include "data/io/dataset_reader.h"
 #include "data/io/dataset_writer.h"
 #include "data/io/meta_header.h"
+#include "data/io/part10_file.h"
 #include "data/io/safe_file_replace.h"
 #include "data/registry/uid.h"
 #include "log/protocol_log.h"
@@ -12,13 +13,6 @@
 namespace pella {
 
 namespace {
-
-bool HasPart10Prefix(const std::string& fileName) {
-    FileSource source(fileName);
-    char magic[4];
-    return source.IsOpen() && source.Seek(128) && source.Read(magic, 4) == 4 &&
-           std::memcmp(magic, "DICM", 4) == 0;
-}
 
 // Bytes that are not a data set in an explicit syntax show up as headers whose VR is not a VR.
 bool VRsLookExplicit(const ElementList& list) {
@@ -38,7 +32,7 @@ bool AppendMetaHeaderToFile(const std::string& fileName, const std::string& give
     if (!IsValidUid(givenSyntaxUid))
         return Fail(fileName, "'" + givenSyntaxUid + "' is not a transfer syntax UID");
     const std::string transferSyntaxUid(WithoutUidPadding(givenSyntaxUid));
-    if (HasPart10Prefix(fileName)) return Fail(fileName, "already has a preamble and \"DICM\"");
+    if (IsPart10File(fileName)) return Fail(fileName, "already has a preamble and \"DICM\"");
 
     ParseState syntax;
     ApplyTransferSyntax(syntax, transferSyntaxUid);

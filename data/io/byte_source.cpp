@@ -1,6 +1,8 @@
 #include "data/io/byte_source.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -23,25 +25,22 @@ std::size_t MemorySource::Peek(void* out, std::size_t n) {
     return count;
 }
 
-namespace {
-
-// Size of an open regular file, or -1 for anything else (folders, devices, pipes).
-int64_t RegularFileSize(std::FILE* file) {
+// Opened without waiting, so that a pipe without a writer cannot block the open; anything but a
+// regular file (folders, devices, pipes) is closed again at once.
+FileSource::FileSource(const std::string& fileName) {
+    int fd = open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return;
     struct stat info {};
-    if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) return -1;
-    return static_cast<int64_t>(info.st_size);
-}
-
-}  // namespace
-
-FileSource::FileSource(const std::string& fileName) : file_(std::fopen(fileName.c_str(), "rb")) {
-    if (!file_) return;
-    int64_t size = RegularFileSize(file_.get());
-    if (size < 0) {
-        file_.reset();
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
         return;
     }
-    size_ = static_cast<uint64_t>(size);
+    file_.reset(fdopen(fd, "rb"));
+    if (!file_) {
+        close(fd);
+        return;
+    }
+    size_ = static_cast<uint64_t>(info.st_size);
 }
 
 bool FileSource::Seek(uint64_t position) {

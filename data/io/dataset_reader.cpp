@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "data/dictionary/dictionary.h"
+#include "data/io/part10_file.h"
 #include "data/registry/transfer_syntaxes.h"
 #include "log/protocol_log.h"
 
@@ -12,8 +13,6 @@ namespace pella {
 
 namespace {
 
-constexpr uint64_t kPreambleSize = 128;
-constexpr uint64_t kDataOffset = kPreambleSize + 4;
 constexpr const char* kUnreadableFile = "the file cannot be opened or read";
 constexpr const char* kNoPart10Prefix = "no preamble and \"DICM\": not a DICOM Part 10 file";
 constexpr const char* kDeflatedRefusal = "deflated transfer syntax not supported";
@@ -37,12 +36,6 @@ const char* MetaVR(uint16_t element) {
 
 uint32_t LittleEndian32(const uint8_t* b) {
     return uint32_t{b[0]} | (uint32_t{b[1]} << 8) | (uint32_t{b[2]} << 16) | (uint32_t{b[3]} << 24);
-}
-
-bool HasDicmPrefix(ByteSource& source) {
-    char magic[4];
-    return source.Size() >= kDataOffset && source.Read(magic, 4) == 4 &&
-           std::memcmp(magic, "DICM", 4) == 0;
 }
 
 struct FileReadOptions {
@@ -165,7 +158,7 @@ bool ReadElements(ByteSource& source, ParseState& state, const FileReadOptions& 
             // group, wherever it stands in that group (an implicit meta group overrides it).
             if (header.element == 0x0010 && readInMeta) {
                 std::string syntax = UidText(element->value, element->length);
-                if (syntax == kDeflatedLittleEndian) {
+                if (TransferSyntax(syntax).Deflated()) {
                     reason = kDeflatedRefusal;
                     return false;
                 }
@@ -196,8 +189,8 @@ bool ReadPart10File(const std::string& fileName, ElementList& metaList, ElementL
                     ParseState& state, std::vector<uint64_t>* dataOffsets) {
     ByteVector bytes;
     if (!LoadFile(fileName, bytes)) return FileRefused(fileName, kUnreadableFile);
-    MemorySource source(bytes.data(), bytes.size(), kPreambleSize);
-    if (!HasDicmPrefix(source)) return FileRefused(fileName, kNoPart10Prefix);
+    if (!HasPart10Marker(bytes.data(), bytes.size())) return FileRefused(fileName, kNoPart10Prefix);
+    MemorySource source(bytes.data(), bytes.size(), kPart10DataOffset);
     state = ParseState{};
     std::string reason;
     if (!ReadElements(source, state, {true, false, true, &metaList, &dataList, dataOffsets}, reason))
@@ -218,10 +211,11 @@ bool ReadDatasetAndSyntax(const std::string& fileName, ElementList& dataList,
 }
 
 bool ReadHeaderForDump(const std::string& fileName, ElementList& list) {
+    Part10Check check = CheckPart10File(fileName);
+    if (check == Part10Check::kNoMarker) return FileRefused(fileName, kNoPart10Prefix);
     FileSource source(fileName);
-    if (!source.IsOpen()) return FileRefused(fileName, kUnreadableFile);
-    if (!source.Seek(kPreambleSize) || !HasDicmPrefix(source))
-        return FileRefused(fileName, kNoPart10Prefix);
+    if (check != Part10Check::kPart10File || !source.Seek(kPart10DataOffset))
+        return FileRefused(fileName, kUnreadableFile);
     ParseState state;
     std::string reason;
     if (!ReadElements(source, state, {false, true, true, nullptr, &list}, reason))
@@ -231,7 +225,7 @@ bool ReadHeaderForDump(const std::string& fileName, ElementList& list) {
 
 bool ReadRawDataset(const std::string& fileName, ElementList& list,
                     const std::string& transferSyntaxUid) {
-    if (transferSyntaxUid == kDeflatedLittleEndian)
+    if (TransferSyntax(transferSyntaxUid).Deflated())
         return FileRefused(fileName, kDeflatedRefusal);
     ByteVector bytes;
     if (!LoadFile(fileName, bytes)) return FileRefused(fileName, kUnreadableFile);

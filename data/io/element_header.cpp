@@ -46,9 +46,9 @@ std::string UidText(const uint8_t* value, int32_t length) {
 
 void ApplyTransferSyntax(ParseState& state, const std::string& uid) {
     // Unknown syntaxes read as explicit VR little endian, as every later one is.
-    const TransferSyntaxInfo* info = FindTransferSyntax(uid);
-    state.explicitVR = info == nullptr || info->explicitVR;
-    state.bigEndian = info != nullptr && info->bigEndian;
+    TransferSyntax syntax(uid);
+    state.explicitVR = syntax.ExplicitVR();
+    state.bigEndian = syntax.BigEndian();
 }
 
 bool ReadElementHeader(ParseState& state, ByteSource& source, ElementHeader& header) {

@@ -5,6 +5,7 @@
 
 #include "data/io/element_header.h"
 #include "data/registry/sop_classes.h"
+#include "data/registry/transfer_syntaxes.h"
 #include "log/protocol_log.h"
 #include "net/acse/association_failures.h"
 #include "net/acse/upper_layer.h"
@@ -72,7 +73,7 @@ std::string ProposedAbstractSyntax(const PDU& pdu, uint8_t contextID) {
 
 std::vector<std::string> OpenAssocSyntaxes(const std::string& wanted) {
     std::vector<std::string> syntaxes;
-    if (!wanted.empty() && wanted != kImplicitLittleEndian) syntaxes.push_back(wanted);
+    if (!wanted.empty() && !TransferSyntax(wanted).IsImplicitLittleEndian()) syntaxes.push_back(wanted);
     syntaxes.push_back(kImplicitLittleEndian);
     return syntaxes;
 }
@@ -80,8 +81,9 @@ std::vector<std::string> OpenAssocSyntaxes(const std::string& wanted) {
 std::vector<std::string> StoreAssocSyntaxes(const std::string& fileSyntax,
                                             const std::string& wantedSyntax) {
     std::vector<std::string> syntaxes;
-    if (!wantedSyntax.empty() && wantedSyntax != kImplicitLittleEndian) syntaxes.push_back(wantedSyntax);
-    if (!fileSyntax.empty() && fileSyntax != kImplicitLittleEndian && fileSyntax != wantedSyntax)
+    if (!wantedSyntax.empty() && !TransferSyntax(wantedSyntax).IsImplicitLittleEndian())
+        syntaxes.push_back(wantedSyntax);
+    if (!fileSyntax.empty() && !TransferSyntax(fileSyntax).IsImplicitLittleEndian() && fileSyntax != wantedSyntax)
         syntaxes.push_back(fileSyntax);
     syntaxes.push_back(kImplicitLittleEndian);
     return syntaxes;

@@ -8,6 +8,7 @@
 #include "data/dictionary/dictionary.h"
 #include "data/io/element_header.h"
 #include "data/dump/element_dump.h"
+#include "data/registry/transfer_syntaxes.h"
 #include "log/protocol_log.h"
 #include "net/acse/association_failures.h"
 #include "net/acse/upper_layer.h"
@@ -38,13 +39,13 @@ bool ContextEncoding(const PDU& pdu, uint8_t contextID, UnitEncoding& encoding) 
         LogFailure("No accepted presentation context " + std::to_string(contextID));
         return false;
     }
-    const TransferSyntaxInfo* info = FindTransferSyntax(syntax);
-    if (info != nullptr && info->deflated) {
+    TransferSyntax accepted(syntax);
+    if (accepted.Deflated()) {
         LogFailure("Deflated transfer syntax not supported on the network");
         return false;
     }
-    encoding.explicitVR = syntax != kImplicitLittleEndian;
-    encoding.bigEndian = info != nullptr && info->bigEndian;
+    encoding.explicitVR = accepted.ExplicitVR();
+    encoding.bigEndian = accepted.BigEndian();
     return true;
 }
 

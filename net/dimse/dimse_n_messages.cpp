@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "data/registry/dimse_statuses.h"
 #include "log/protocol_log.h"
 #include "net/dimse/dimse.h"
 #include "net/dimse/dimse_messages.h"
@@ -55,7 +56,7 @@ bool AcceptedOutcome(const DimseCommand& c, uint16_t expectedField) {
     }
     uint16_t status = c.status.value_or(0xFFFF);
     if (status == 0) return true;
-    bool warning = status == 0x0001 || (status & 0xF000) == 0xB000;
+    bool warning = IsWarningStatus(status);
     std::snprintf(text, sizeof text, "%s-RSP status 0x%04X (%s)", ServiceName(expectedField),
                   status, warning ? "warning" : "failure");
     LogFailure(text);

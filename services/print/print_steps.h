@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "data/registry/sop_classes.h"
 #include "imaging/bitmap.h"
 #include "net/acse/association.h"
 #include "pella.h"
@@ -12,11 +13,6 @@
 #include "services/print/print_contexts.h"
 
 namespace pella {
-
-constexpr const char* kPrinterSopClass = "1.2.840.10008.5.1.1.16";
-constexpr const char* kPrinterSopInstance = "1.2.840.10008.5.1.1.17";
-constexpr const char* kFilmSessionSopClass = "1.2.840.10008.5.1.1.1";
-constexpr const char* kFilmBoxSopClass = "1.2.840.10008.5.1.1.2";
 
 // N-GET of the printer (all its attributes); they are not looked at.
 bool GetPrinterStatus(PDU& pdu);

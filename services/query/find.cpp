@@ -11,8 +11,6 @@
 
 namespace pella {
 
-bool IsPendingStatus(int32_t status) { return status == 0xFF00 || status == 0xFF01; }
-
 bool SendFindRequest(PDU& pdu, const ElementList& identifier, const std::string& sopClassUid) {
     return SendQueryRequest(pdu, sopClassUid, kCFindRQ, "", identifier);
 }

@@ -5,14 +5,13 @@
 #include <string>
 
 #include "data/model/element_list.h"
+#include "data/registry/dimse_statuses.h"
 #include "net/acse/association.h"
 #include "services/query/query_records.h"
 
 namespace pella {
 
 constexpr int32_t kNoResponse = -1;
-
-bool IsPendingStatus(int32_t status);
 
 // Sends a C-FIND-RQ with the identifier as its data set.
 bool SendFindRequest(PDU& pdu, const ElementList& identifier, const std::string& sopClassUid);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "data/registry/dimse_statuses.h"
 #include "log/protocol_log.h"
 #include "net/dimse/command_set.h"
 #include "services/query/query_identifiers.h"
@@ -12,7 +13,6 @@ namespace pella {
 namespace {
 
 constexpr int32_t kNoResponse = -1;
-constexpr int32_t kPending = 0xFF00;
 
 int32_t CountOf(const std::optional<uint16_t>& value) { return value ? int32_t(*value) : -1; }
 
@@ -51,7 +51,7 @@ int32_t ReadMoveRSP(PDU& pdu, MoveCounts& counts) {
     counts.completed = CountOf(response.completed);
     counts.failed = CountOf(response.failed);
     counts.warning = CountOf(response.warning);
-    if (*response.status != 0 && *response.status != kPending) {
+    if (*response.status != kStatusSuccess && *response.status != kStatusPending) {
         char text[64];
         std::snprintf(text, sizeof text, "C-MOVE ended with status 0x%04X", unsigned(*response.status));
         LogFailure(text);
@@ -72,7 +72,7 @@ bool MoveSCU(const std::string& host, const std::string& port, std::string& call
         MoveCounts counts;
         do {
             status = ReadMoveRSP(pdu, counts);
-        } while (status == kPending);
+        } while (status == kStatusPending);  // C-MOVE knows no other pending status
     }
     ReleaseAssociation(pdu);
     return status == 0;

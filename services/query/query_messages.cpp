@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "data/registry/transfer_syntaxes.h"
 #include "log/protocol_log.h"
 #include "net/dimse/dimse.h"
 #include "net/dimse/dimse_messages.h"
@@ -57,7 +58,7 @@ bool ReadQueryResponse(PDU& pdu, QueryResponse& response, ElementList& identifie
     }
     std::string syntax;
     FindAcceptedSyntax(pdu, received.contextID, syntax);
-    response.explicitVR = syntax != "1.2.840.10008.1.2";
+    response.explicitVR = TransferSyntax(syntax).ExplicitVR();
     return true;
 }
 

@@ -7,13 +7,10 @@
 #include <string>
 
 #include "data/model/element_list.h"
+#include "data/registry/sop_classes.h"
 #include "net/acse/association.h"
 
 namespace pella {
-
-constexpr const char* kStudyRootFind = "1.2.840.10008.5.1.4.1.2.2.1";
-constexpr const char* kStudyRootMove = "1.2.840.10008.5.1.4.1.2.2.2";
-constexpr const char* kWorklistFind = "1.2.840.10008.5.1.4.31";
 
 struct QueryResponse {
     uint16_t commandField = 0;

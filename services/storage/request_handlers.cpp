@@ -1,6 +1,6 @@
 #include "services/storage/request_handlers.h"
 
-#include "data/registry/storage_classes.h"
+#include "data/registry/sop_classes.h"
 
 namespace pella {
 
@@ -22,7 +22,7 @@ const RequestHandler* RequestHandlers::Find(const DimseCommand& request) const {
     for (const Entry& entry : entries_)
         if (entry.commandField == request.commandField && !entry.anyStorageClass && entry.sopClass == sopClass)
             return &entry.handler;
-    if (FindStorageClass(sopClass) == nullptr) return nullptr;
+    if (!IsStorageSopClass(sopClass)) return nullptr;
     for (const Entry& entry : entries_)
         if (entry.commandField == request.commandField && entry.anyStorageClass) return &entry.handler;
     return nullptr;

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "data/io/part10_file.h"
 #include "log/protocol_log.h"
 #include "services/storage/index_lines.h"
 #include "services/storage/object_paths.h"
@@ -27,17 +28,6 @@ std::string FileOfIndexLine(const std::string& folder, const std::string& line) 
 }
 
 }  // namespace
-
-bool IsPart10File(const std::string& fileName) {
-    // Only regular files (or links to them): opening a pipe or a device could wait forever.
-    std::error_code ec;
-    if (!fs::is_regular_file(fileName, ec)) return false;
-    std::ifstream in(fileName, std::ios::binary);
-    if (!in) return false;
-    char marker[4] = {};
-    if (!in.seekg(128) || !in.read(marker, sizeof marker)) return false;
-    return std::memcmp(marker, "DICM", sizeof marker) == 0;
-}
 
 void ListDicomFiles(const std::string& folder, std::vector<std::string>& list) {
     std::vector<std::string> names;

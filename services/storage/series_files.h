@@ -7,10 +7,6 @@
 
 namespace pella {
 
-// True when the file is a regular file (or a link to one) whose bytes 128 to 131 are "DICM";
-// shorter files, folders, pipes and devices are not Part 10 files.
-bool IsPart10File(const std::string& fileName);
-
 // Appends "<folder>/<name>" for every Part 10 file directly in the folder (sub-folders are not
 // entered, pipes and devices not opened), sorted by file name in byte order, so that a listed series goes out in a stable,
 // predictable order rather than the file system's. A folder that cannot be listed adds nothing.

@@ -1,7 +1,6 @@
 #include "services/storage/serving_policy.h"
 
 #include "data/registry/sop_classes.h"
-#include "data/registry/storage_classes.h"
 #include "data/registry/transfer_syntaxes.h"
 
 namespace pella {
@@ -29,7 +28,7 @@ std::vector<std::string> ServedTransferSyntaxes(const std::string& abstractSynta
 
 bool ServesAbstractSyntax(const std::string& abstractSyntax, bool originalTable) {
     if (IsServedSopClass(abstractSyntax)) return true;
-    return !originalTable && FindStorageClass(abstractSyntax) != nullptr;
+    return !originalTable && IsStorageSopClass(abstractSyntax);
 }
 
 ServingPolicy StorageServingPolicy(bool allStorageClasses) {

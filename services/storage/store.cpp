@@ -6,6 +6,7 @@
 #include "data/convert/dataset_conversion.h"
 #include "data/io/element_header.h"
 #include "data/registry/sop_classes.h"
+#include "data/registry/transfer_syntaxes.h"
 #include "log/protocol_log.h"
 #include "net/dimse/dimse.h"
 #include "net/dimse/dimse_messages.h"
@@ -16,10 +17,6 @@ namespace pella {
 namespace {
 
 constexpr uint16_t kMediumPriority = 0;
-
-bool IsNativeLittleEndian(const std::string& syntax) {
-    return syntax == kImplicitLittleEndian || syntax == kExplicitLittleEndian;
-}
 
 // The C-STORE-RQ for a data set: the instance UID's value bytes as stored.
 DimseCommand StoreCommand(const std::string& sopClassUid, const ElementList& data) {
@@ -47,7 +44,8 @@ const ElementList* DataSetToSend(ElementList& data, ElementList& converted,
 
 bool CanTravelAs(const std::string& fileSyntax, const std::string& accepted, bool convert) {
     if (accepted == fileSyntax) return true;
-    if (IsNativeLittleEndian(fileSyntax) && IsNativeLittleEndian(accepted)) return true;
+    if (TransferSyntax(fileSyntax).IsNativeLittleEndian() && TransferSyntax(accepted).IsNativeLittleEndian())
+        return true;
     return convert && IsConvertibleSyntax(fileSyntax) && IsConvertibleSyntax(accepted);
 }
 

@@ -6,6 +6,7 @@
 #include "data/io/element_header.h"
 #include "data/io/meta_header.h"
 #include "data/model/nesting_tracker.h"
+#include "data/registry/transfer_syntaxes.h"
 #include "log/protocol_log.h"
 #include "net/dimse/command_set.h"
 #include "net/dimse/dimse.h"
@@ -77,7 +78,7 @@ uint16_t StoreReceivedObject(const StoreServerConfig& config, const std::string&
     DropFileMetaElements(dataSet);
     // Objects are filed in the syntax they arrived in: the value bytes stay as received, and
     // sequences of defined length keep the encoding of their contents.
-    bool explicitVR = transferSyntax != kImplicitLittleEndian;
+    bool explicitVR = TransferSyntax(transferSyntax).ExplicitVR();
     const std::string& fileSyntax = transferSyntax;
     ElementList meta;
     BuildMetaHeader(meta, GetElementText(dataSet, 0x0008, 0x0016),

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "data/model/element_list.h"
+#include "data/registry/dimse_statuses.h"
 #include "net/acse/association.h"
 #include "net/dimse/dimse_messages.h"
 #include "services/storage/request_handlers.h"
@@ -13,10 +14,8 @@
 
 namespace pella {
 
-// C-STORE statuses the server answers with.
-constexpr uint16_t kStatusSuccess = 0x0000;
-constexpr uint16_t kStatusOutOfResources = 0xA700;  // the object could not be written or indexed
-constexpr uint16_t kStatusCannotUnderstand = 0xC000;  // its UIDs cannot name a file
+// The server answers C-STORE with kStatusSuccess, kStatusOutOfResources (the object could not
+// be written or indexed) or kStatusCannotUnderstand (its UIDs cannot name a file).
 
 // Registers the C-STORE handler for every storage class, filing as `config` says (the config
 // must outlive `handlers`).

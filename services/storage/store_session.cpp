@@ -7,6 +7,7 @@
 #include "data/io/element_header.h"
 #include "log/protocol_log.h"
 #include "net/dimse/dimse.h"
+#include "data/registry/dimse_statuses.h"
 #include "data/registry/sop_classes.h"
 #include "data/registry/uid.h"
 #include "services/storage/store.h"
@@ -198,8 +199,9 @@ std::string StoreStatusText(int32_t status) {
     if (status == kNoStoreResponse) return "no response";
     if (status == kNotAStoreResponse) return "response to another command";
     const char* meaning = "failure";
-    if (status == 0) meaning = "success";
-    else if ((status & 0xF000) == 0xB000 || status == 0x0107 || status == 0x0116) meaning = "warning";
+    StatusCategory category = CategoryOfStatus(status);
+    if (category == StatusCategory::kSuccess) meaning = "success";
+    else if (category == StatusCategory::kWarning) meaning = "warning";
     else if ((status & 0xFF00) == 0xA700) meaning = "refused: out of resources";
     else if ((status & 0xFF00) == 0xA900) meaning = "error: data set does not match SOP class";
     else if ((status & 0xF000) == 0xC000) meaning = "error: cannot understand";
