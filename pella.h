@@ -512,8 +512,9 @@ typedef struct ImageQueryRecord {
     char* frameOfReferenceUID;      /* 17 (0020,0052) UI */
 } ImageQueryRecord;
 
-/* "Sent": the field's value goes into the request (otherwise the key is sent empty); every
- * field but 6 is filled from responses. */
+/* Every field but 6 goes into the request (an empty field as an empty key) and is filled from
+ * responses; the step fields travel inside the one item of the Scheduled Procedure Step Sequence
+ * (0040,0100). */
 typedef struct WorklistQueryRecord {
     char* patientName;                        /*  0 (0010,0010) PN */
     char* patientID;                          /*  1 (0010,0020) LO */
@@ -522,22 +523,22 @@ typedef struct WorklistQueryRecord {
     char* accessionNumber;                    /*  4 (0008,0050) SH */
     char* requestingPhysician;                /*  5 (0032,1032) PN */
     char* unused;                             /*  6 always empty */
-    char* contrastAllergies;                  /*  7 (0010,2110) LO, not sent */
+    char* contrastAllergies;                  /*  7 (0010,2110) LO */
     char* studyInstanceUID;                   /*  8 (0020,000D) UI */
     char* requestedProcedureDescription;      /*  9 (0032,1060) LO */
     char* scheduledProcedureStepStartTime;    /* 10 (0040,0003) TM, in the step item */
     char* scheduledProcedureStepStartDate;    /* 11 (0040,0002) DA, in the step item */
     char* modality;                           /* 12 (0008,0060) CS, in the step item */
-    char* scheduledStationAETitle;            /* 13 (0040,0001) AE, in the step item, not sent */
+    char* scheduledStationAETitle;            /* 13 (0040,0001) AE, in the step item */
     char* scheduledPerformingPhysicianName;   /* 14 (0040,0006) PN, in the step item */
-    char* requestedContrastAgent;             /* 15 (0032,1070) LO, not sent */
+    char* requestedContrastAgent;             /* 15 (0032,1070) LO, in the step item */
     char* scheduledProcedureStepID;           /* 16 (0040,0009) SH, in the step item */
     char* scheduledProcedureStepDescription;  /* 17 (0040,0007) LO, in the step item */
     char* scheduledStationName;               /* 18 (0040,0010) SH, in the step item */
     char* scheduledProcedureStepLocation;     /* 19 (0040,0011) SH, in the step item */
     char* preMedication;                      /* 20 (0040,0012) LO, in the step item */
-    char* requestedProcedureID;               /* 21 (0040,1001) SH, not sent */
-    char* requestedProcedurePriority;         /* 22 (0040,1003) SH, not sent */
+    char* requestedProcedureID;               /* 21 (0040,1001) SH */
+    char* requestedProcedurePriority;         /* 22 (0040,1003) SH */
 } WorklistQueryRecord;
 
 /* An ordered list of record pointers; opaque. Slot 0 holds the query record of a request. */
@@ -554,6 +555,11 @@ PELLA_API int32_t QueryFieldCount(const char* level);
  * output pointer may be NULL. */
 PELLA_API uint8_t QueryFieldInfo(const char* level, int32_t position, uint16_t* group,
                                  uint16_t* element, char* vr3, const char** keyword);
+/* Addition: 1 when the position's attribute lives inside the item of a sequence (the worklist's
+ * step fields: the Scheduled Procedure Step Sequence), whose tag goes to `group` and `element`
+ * (either may be NULL); 0 for a top-level field, an unknown level or a bad position. */
+PELLA_API uint8_t QueryFieldSequence(const char* level, int32_t position, uint16_t* group,
+                                     uint16_t* element);
 /* Replaces a field with a copy of `text` (NULL or "" empties it). 0 for a NULL record or a
  * position outside the level's record. */
 PELLA_API uint8_t SetQueryField(void* record, const char* level, int32_t position, const char* text);
@@ -579,6 +585,9 @@ PELLA_API void FreeQueryRecordList(QueryRecordList* list, const char* level);
  * PELLA_MODALITY_WORKLIST_FIND. Response readers return the DIMSE status (PELLA_STATUS_SUCCESS,
  * PELLA_STATUS_IS_PENDING for pending ones) or -1 when no valid response could be read: none came, it
  * answers another command, it carries no Status, or its identifier cannot be decoded.
+ * Every identifier built from a record whose keys hold non-ASCII text declares the Specific
+ * Character Set (0008,0005) they are in: ISO_IR 192 when that text is UTF-8, else ISO_IR 100
+ * (other 8-bit text is taken as Latin-1); plain ASCII keys declare none.
  * ------------------------------------------------------------------------------------------- */
 
 /* Sends a C-FIND-RQ whose identifier holds every key of the level (empty keys included) from
@@ -599,6 +608,19 @@ PELLA_API uint8_t FindSCU(const char* host, const char* port, char* callingAETit
 /* Frees every record of the list as a record of the level (NULL slots skipped); the list stays,
  * empty. */
 PELLA_API void ClearQuery(QueryRecordList* list, const char* level);
+
+/* Addition: receives one match of FindEach: a record of the query's level filled from a pending
+ * response, owned by the library and freed when the callback returns (copy what you keep), and
+ * the match's number (1, 2, ...); `context` is the caller's. */
+typedef void (*FindMatchCallback)(const void* record, int32_t number, void* context);
+/* Addition: a whole query on an open association with each match handed to `callback` as it
+ * arrives (memory stays bounded however many come). Sends the identifier of `record` (which
+ * stays the caller's) at `level`: "STUDY", "SERIES" or "IMAGE" as WriteFindRQ, "WORKLIST" as
+ * WriteWLFindRQ; reads responses until one is not pending. A failure response's record is no
+ * match and is not handed over. Returns the final status (0 = success), or -1 when the request
+ * could not be sent or no valid response was read (the reason in LastFailureText). */
+PELLA_API int32_t FindEach(PDU* handle, const void* record, const char* sopClassUid,
+                           const char* level, FindMatchCallback callback, void* context);
 
 /* Sends a worklist C-FIND-RQ built from the worklist record in slot 0 (which stays the
  * caller's: free it and empty the list before reading responses). */

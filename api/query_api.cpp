@@ -4,6 +4,7 @@
 #include "log/protocol_log.h"
 #include "pella.h"
 #include "services/query/find.h"
+#include "services/query/find_each.h"
 #include "services/query/move.h"
 #include "services/query/worklist.h"
 
@@ -61,6 +62,24 @@ PELLA_API void ClearQuery(QueryRecordList* list, const char* level) {
     GuardedVoid("ClearQuery", [&] {
         std::optional<QueryLevel> parsed = ParseQueryLevel(level);
         if (list != nullptr && parsed) ClearRecords(*list, *parsed);
+    });
+}
+
+PELLA_API int32_t FindEach(PDU* handle, const void* record, const char* sopClassUid,
+                           const char* level, FindMatchCallback callback, void* context) {
+    return Guarded<int32_t>("FindEach", -1, [&]() -> int32_t {
+        RequireArguments(handle, record);
+        std::optional<QueryLevel> parsed = ParseQueryLevel(level);
+        if (!parsed) {
+            LogFailure(std::string("FindEach: level \"") + Text(level) +
+                       "\" is none of STUDY, SERIES, IMAGE and WORKLIST; nothing is sent");
+            return -1;
+        }
+        int32_t number = 0;
+        return pella::FindEach(*handle, *parsed, record, Text(sopClassUid), [&](const void* match) {
+            ++number;
+            if (callback != nullptr) callback(match, number, context);
+        });
     });
 }
 

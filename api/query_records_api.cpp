@@ -7,58 +7,80 @@
 
 using namespace pella;
 
+namespace {
+
+// The field at a position of the level's record; null for an unknown level or a bad position.
+const QueryField* FieldAt(const char* level, int32_t position) {
+    std::optional<QueryLevel> parsed = ParseQueryLevel(level);
+    if (!parsed || position < 0 || std::size_t(position) >= QueryFields(*parsed).size()) return nullptr;
+    return &QueryFields(*parsed)[std::size_t(position)];
+}
+
+}  // namespace
+
 extern "C" {
 
 PELLA_API void* NewQueryRecord(const char* level) {
-    EnterExportedCall();
-    std::optional<QueryLevel> parsed = ParseQueryLevel(level);
-    return parsed ? pella::NewQueryRecord(*parsed) : nullptr;
+    return Guarded<void*>("NewQueryRecord", nullptr, [&]() -> void* {
+        std::optional<QueryLevel> parsed = ParseQueryLevel(level);
+        return parsed ? pella::NewQueryRecord(*parsed) : nullptr;
+    });
 }
 
 PELLA_API void FreeQueryRecord(void* record, const char* level) {
-    EnterExportedCall();
-    if (std::optional<QueryLevel> parsed = ParseQueryLevel(level)) pella::FreeQueryRecord(record, *parsed);
+    GuardedVoid("FreeQueryRecord", [&] {
+        if (std::optional<QueryLevel> parsed = ParseQueryLevel(level)) pella::FreeQueryRecord(record, *parsed);
+    });
 }
 
 PELLA_API int32_t QueryFieldCount(const char* level) {
-    EnterExportedCall();
-    std::optional<QueryLevel> parsed = ParseQueryLevel(level);
-    return parsed ? int32_t(QueryFields(*parsed).size()) : 0;
+    return Guarded<int32_t>("QueryFieldCount", 0, [&] {
+        std::optional<QueryLevel> parsed = ParseQueryLevel(level);
+        return parsed ? int32_t(QueryFields(*parsed).size()) : 0;
+    });
 }
 
 PELLA_API uint8_t QueryFieldInfo(const char* level, int32_t position, uint16_t* group,
                                  uint16_t* element, char* vr3, const char** keyword) {
-    EnterExportedCall();
-    std::optional<QueryLevel> parsed = ParseQueryLevel(level);
-    if (!parsed || position < 0 || std::size_t(position) >= QueryFields(*parsed).size()) return 0;
-    const QueryField& field = QueryFields(*parsed)[std::size_t(position)];
-    if (group) *group = field.group;
-    if (element) *element = field.element;
-    if (vr3) {
-        std::strncpy(vr3, field.vr, 2);
-        vr3[2] = '\0';
-    }
-    if (keyword) *keyword = field.keyword;
-    return 1;
+    return Guarded<uint8_t>("QueryFieldInfo", 0, [&]() -> uint8_t {
+        const QueryField* field = FieldAt(level, position);
+        if (field == nullptr) return 0;
+        if (group) *group = field->group;
+        if (element) *element = field->element;
+        if (vr3) {
+            std::strncpy(vr3, field->vr, 2);
+            vr3[2] = '\0';
+        }
+        if (keyword) *keyword = field->keyword;
+        return 1;
+    });
+}
+
+PELLA_API uint8_t QueryFieldSequence(const char* level, int32_t position, uint16_t* group,
+                                     uint16_t* element) {
+    return Guarded<uint8_t>("QueryFieldSequence", 0, [&]() -> uint8_t {
+        const QueryField* field = FieldAt(level, position);
+        if (field == nullptr || !field->inStep) return 0;
+        if (group) *group = kStepSequenceGroup;
+        if (element) *element = kStepSequenceElement;
+        return 1;
+    });
 }
 
 PELLA_API uint8_t SetQueryField(void* record, const char* level, int32_t position, const char* text) {
-    EnterExportedCall();
-    std::optional<QueryLevel> parsed = ParseQueryLevel(level);
-    if (!parsed) return 0;
     return Guarded<uint8_t>("SetQueryField", 0, [&]() -> uint8_t {
+        std::optional<QueryLevel> parsed = ParseQueryLevel(level);
+        if (!parsed) return 0;
         return pella::SetQueryField(record, *parsed, position, text, text ? std::strlen(text) : 0) ? 1 : 0;
     });
 }
 
 PELLA_API const char* GetQueryField(const void* record, const char* level, int32_t position) {
-    EnterExportedCall();
-    std::optional<QueryLevel> parsed = ParseQueryLevel(level);
-    if (!parsed || record == nullptr || position < 0 ||
-        std::size_t(position) >= QueryFields(*parsed).size())
-        return nullptr;
-    const char* text = static_cast<char* const*>(record)[position];
-    return text ? text : "";
+    return Guarded<const char*>("GetQueryField", nullptr, [&]() -> const char* {
+        if (record == nullptr || FieldAt(level, position) == nullptr) return nullptr;
+        const char* text = static_cast<char* const*>(record)[position];
+        return text ? text : "";
+    });
 }
 
 PELLA_API QueryRecordList* NewQueryRecordList(void) {
@@ -86,10 +108,11 @@ PELLA_API void EmptyQueryRecordList(QueryRecordList* list) {
 }
 
 PELLA_API void FreeQueryRecordList(QueryRecordList* list, const char* level) {
-    EnterExportedCall();
-    if (list == nullptr) return;
-    if (std::optional<QueryLevel> parsed = ParseQueryLevel(level)) ClearRecords(*list, *parsed);
-    delete list;
+    GuardedVoid("FreeQueryRecordList", [&] {
+        if (list == nullptr) return;
+        if (std::optional<QueryLevel> parsed = ParseQueryLevel(level)) ClearRecords(*list, *parsed);
+        delete list;
+    });
 }
 
 }  // extern "C"

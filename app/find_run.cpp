@@ -21,16 +21,10 @@ constexpr FieldCaption kStudyLines[] = {
 }  // namespace
 
 bool RunFindTest(TestRun& run) {
-    QueryRecordList* list = NewQueryRecordList();
-    AppendQueryRecord(list, NewQueryRecord(kLevel));
-    QueryCalls calls{kStudyRootFind, kLevel,
-                     [](PDU* handle, QueryRecordList* l) {
-                         return WriteFindRQ(handle, l, kStudyRootFind, kLevel) == 1;
-                     },
-                     [](PDU* handle, QueryRecordList* l) { return ReadFindRSP(handle, l, kLevel); }};
-    bool result = RunQuerySession(run.settings, list, calls);
-    ShowQueryRecords(run.memo, list, kLevel, kStudyLines);
-    FreeQueryRecordList(list, kLevel);
+    QueryMemo shown(kLevel, kStudyLines);
+    bool result = RunQuerySession(run.settings, kStudyRootFind, kLevel,
+                                  [&](const void* record) { shown.Add(record); });
+    shown.Show(run.memo);
     return result;
 }
 

@@ -24,15 +24,10 @@ constexpr FieldCaption kStepLines[] = {
 }  // namespace
 
 bool RunWorklistTest(TestRun& run) {
-    QueryRecordList* list = NewQueryRecordList();
-    AppendQueryRecord(list, NewQueryRecord(kLevel));
-    QueryCalls calls{kWorklistFind, kLevel,
-                     [](PDU* handle, QueryRecordList* l) { return WriteWLFindRQ(handle, l, kWorklistFind) == 1; },
-                     [](PDU* handle, QueryRecordList* l) { return ReadWLFindRSP(handle, l); }};
-    bool result = RunQuerySession(run.settings, list, calls);
-    ShowQueryRecords(run.memo, list, kLevel, kStepLines);
-    ClearWL(list);
-    FreeQueryRecordList(list, kLevel);
+    QueryMemo shown(kLevel, kStepLines);
+    bool result = RunQuerySession(run.settings, kWorklistFind, kLevel,
+                                  [&](const void* record) { shown.Add(record); });
+    shown.Show(run.memo);
     return result;
 }
 

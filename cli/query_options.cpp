@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 
 #include <nlohmann/json.hpp>
 
@@ -148,32 +149,55 @@ nlohmann::ordered_json JsonValue(const char* vr, const std::string& text) {
 
 void JsonBegin() { std::printf("["); }
 
-void PrintMatchJson(const std::string& level, const void* record, long number) {
-    nlohmann::ordered_json object = nlohmann::ordered_json::object();
-    std::vector<std::pair<std::string, int>> order;
+namespace {
+
+// The attribute of one field: its VR and, when not empty, its values split at backslashes.
+nlohmann::ordered_json JsonAttribute(const FieldInfo& f, const std::string& value) {
+    nlohmann::ordered_json attribute = {{"vr", f.vr}};
+    if (value.empty()) return attribute;
+    nlohmann::ordered_json values = nlohmann::ordered_json::array();
+    std::size_t p = 0;
+    for (;;) {
+        std::size_t q = value.find('\\', p);
+        values.push_back(JsonValue(f.vr, value.substr(p, q == std::string::npos ? q : q - p)));
+        if (q == std::string::npos) break;
+        p = q + 1;
+    }
+    attribute["Value"] = values;
+    return attribute;
+}
+
+// The record's fields as JSON attributes keyed "GGGGEEEE", in tag order: top-level fields in
+// `top`, fields of a sequence item (the worklist's step) in `items`, keyed by the sequence.
+void CollectAttributes(const std::string& level, const void* record,
+                       std::map<std::string, nlohmann::ordered_json>& top,
+                       std::map<std::string, std::map<std::string, nlohmann::ordered_json>>& items) {
     for (int i = 0; i < QueryFieldCount(level.c_str()); ++i) {
         FieldInfo f;
-        if (Field(level, i, f) && f.group != 0) order.emplace_back(TagText(f.group, f.element, "%04X%04X"), i);
+        if (!Field(level, i, f) || f.group == 0) continue;
+        std::string tag = TagText(f.group, f.element, "%04X%04X");
+        nlohmann::ordered_json attribute = JsonAttribute(f, GetQueryField(record, level.c_str(), i));
+        uint16_t group = 0, element = 0;
+        if (QueryFieldSequence(level.c_str(), i, &group, &element))
+            items[TagText(group, element, "%04X%04X")][tag] = attribute;
+        else
+            top[tag] = attribute;
     }
-    std::sort(order.begin(), order.end());
-    for (const auto& [tag, i] : order) {
-        FieldInfo f;
-        Field(level, i, f);
-        nlohmann::ordered_json attribute = {{"vr", f.vr}};
-        std::string value = GetQueryField(record, level.c_str(), i);
-        if (!value.empty()) {
-            nlohmann::ordered_json values = nlohmann::ordered_json::array();
-            std::size_t p = 0;
-            for (;;) {
-                std::size_t q = value.find('\\', p);
-                values.push_back(JsonValue(f.vr, value.substr(p, q == std::string::npos ? q : q - p)));
-                if (q == std::string::npos) break;
-                p = q + 1;
-            }
-            attribute["Value"] = values;
-        }
-        object[tag] = attribute;
+}
+
+}  // namespace
+
+void PrintMatchJson(const std::string& level, const void* record, long number) {
+    std::map<std::string, nlohmann::ordered_json> top;
+    std::map<std::string, std::map<std::string, nlohmann::ordered_json>> items;
+    CollectAttributes(level, record, top, items);
+    for (const auto& [sequence, fields] : items) {
+        nlohmann::ordered_json item = nlohmann::ordered_json::object();
+        for (const auto& [tag, attribute] : fields) item[tag] = attribute;
+        top[sequence] = {{"vr", "SQ"}, {"Value", nlohmann::ordered_json::array({item})}};
     }
+    nlohmann::ordered_json object = nlohmann::ordered_json::object();
+    for (const auto& [tag, attribute] : top) object[tag] = attribute;
     std::string text = object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
     std::printf("%s\n%s", number > 1 ? "," : "", text.c_str());
     std::fflush(stdout);

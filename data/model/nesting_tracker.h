@@ -14,6 +14,9 @@ public:
     void Observe(const DataElement& element);
     // Nothing open: the next element belongs to the data set itself.
     bool AtTopLevel() const { return open_.empty(); }
+    // How many sequences, items and fragment runs are open (an element directly in an item of
+    // a top-level sequence is at depth 2).
+    std::size_t Depth() const { return open_.size(); }
     // The innermost open element is encapsulated pixel data: its items are fragments.
     bool InFragments() const { return !open_.empty() && open_.back() == Kind::Fragments; }
 

@@ -1,7 +1,6 @@
 #include "services/query/find.h"
 
 #include <cstdio>
-#include <memory>
 
 #include "log/protocol_log.h"
 #include "net/dimse/command_set.h"
@@ -31,26 +30,38 @@ bool WriteFindRQ(PDU& pdu, QueryRecordList& list, const std::string& sopClassUid
         return false;
     }
     ElementList identifier;
-    BuildLevelIdentifier(*parsed, list.records[0], identifier);
+    BuildIdentifier(*parsed, list.records[0], identifier);
     FreeQueryRecord(list.records[0], *parsed);
     list.records[0] = nullptr;
     return SendFindRequest(pdu, identifier, sopClassUid);
 }
 
-int32_t ReadFindRSP(PDU& pdu, QueryRecordList& list, const char* level) {
-    std::optional<QueryLevel> parsed = ParseQueryLevel(level);
+int32_t ReadFindResult(PDU& pdu, QueryLevel level, void*& record) {
+    record = nullptr;
     ElementList identifier;
     bool explicitVR = false;
     int32_t status = ReadFindResponse(pdu, identifier, explicitVR);
-    if (status == kNoResponse || status == 0 || !parsed) return status;
-    void* record = RecordFromIdentifier(*parsed, identifier, explicitVR);
+    if (status == kNoResponse || status == 0) return status;
+    record = RecordFromIdentifier(level, identifier, explicitVR);
     if (record == nullptr) return kNoResponse;
-    list.records.push_back(record);
     if (!IsPendingStatus(status)) {
         char text[64];
         std::snprintf(text, sizeof text, "C-FIND ended with status 0x%04X", unsigned(status));
         LogFailure(text);
     }
+    return status;
+}
+
+int32_t ReadFindRSP(PDU& pdu, QueryRecordList& list, const char* level) {
+    std::optional<QueryLevel> parsed = ParseQueryLevel(level);
+    if (!parsed) {
+        ElementList ignored;
+        bool explicitVR = false;
+        return ReadFindResponse(pdu, ignored, explicitVR);
+    }
+    void* record = nullptr;
+    int32_t status = ReadFindResult(pdu, *parsed, record);
+    if (record != nullptr) list.records.push_back(record);
     return status;
 }
 

@@ -21,6 +21,11 @@ bool SendFindRequest(PDU& pdu, const ElementList& identifier, const std::string&
 // its encoding.
 int32_t ReadFindResponse(PDU& pdu, ElementList& identifier, bool& explicitVR);
 
+// Reads one response and, for a status other than 0 and -1, builds a record of the level from
+// its identifier into `record` (null otherwise; the caller frees it). A failure status is
+// logged. An identifier that cannot be decoded gives -1 and no record.
+int32_t ReadFindResult(PDU& pdu, QueryLevel level, void*& record);
+
 // Builds the level's identifier from the record in slot 0, frees that record and sets the slot
 // to NULL, and sends the request. A level other than STUDY, SERIES or IMAGE is refused before
 // anything is built, freed or sent.

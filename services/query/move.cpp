@@ -32,7 +32,7 @@ bool WriteMoveRQ(PDU& pdu, QueryRecordList& list, const std::string& sopClassUid
         return false;
     }
     ElementList identifier;
-    BuildLevelIdentifier(*parsed, list.records[0], identifier);
+    BuildIdentifier(*parsed, list.records[0], identifier);
     FreeQueryRecord(list.records[0], *parsed);
     list.records[0] = nullptr;
     return SendQueryRequest(pdu, sopClassUid, kCMoveRQ, moveDestination, identifier);

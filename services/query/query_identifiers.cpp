@@ -1,42 +1,58 @@
 #include "services/query/query_identifiers.h"
 
 #include <algorithm>
-#include <span>
 #include <vector>
+
+#include "services/query/query_character_set.h"
 
 namespace pella {
 
 namespace {
 
 struct Key {
-    uint16_t group;
-    uint16_t element;
+    uint32_t tag;
     const char* vr;
-    int position;  // the record field giving the value; -1: no value
+    std::string value;
 };
+
+constexpr uint32_t kStepSequenceTag = (uint32_t{kStepSequenceGroup} << 16) | kStepSequenceElement;
 
 uint32_t TagOf(uint16_t group, uint16_t element) { return (uint32_t{group} << 16) | element; }
 
-// The worklist identifier, in order; positions of the worklist record.
-constexpr Key kWorklistKeys[] = {
-    {0x0008, 0x0050, "SH", 4},  {0x0010, 0x0010, "PN", 0},  {0x0010, 0x0020, "LO", 1},
-    {0x0010, 0x0030, "DA", 2},  {0x0010, 0x0040, "CS", 3},  {0x0010, 0x2110, "LO", -1},
-    {0x0020, 0x000D, "UI", 8},  {0x0032, 0x1032, "PN", 5},  {0x0032, 0x1060, "LO", 9},
-};
-constexpr Key kStepKeys[] = {
-    {0x0008, 0x0060, "CS", 12}, {0x0032, 0x1070, "LO", -1}, {0x0040, 0x0001, "AE", -1},
-    {0x0040, 0x0002, "DA", 11}, {0x0040, 0x0003, "TM", 10}, {0x0040, 0x0006, "PN", 14},
-    {0x0040, 0x0007, "LO", 17}, {0x0040, 0x0009, "SH", 16}, {0x0040, 0x0010, "SH", 18},
-    {0x0040, 0x0011, "SH", 19}, {0x0040, 0x0012, "LO", 20},
-};
-constexpr Key kTrailingKeys[] = {{0x0040, 0x1001, "SH", -1}, {0x0040, 0x1003, "SH", -1}};
-
-void AddKeys(ElementList& identifier, const void* record, std::span<const Key> keys) {
-    for (const Key& key : keys) {
-        std::string value =
-            key.position < 0 ? "" : QueryFieldText(record, QueryLevel::Worklist, key.position);
-        AddQueryKey(identifier, value, key.group, key.element, key.vr);
+// The record's keys at one place (top level or step item), in ascending tag order.
+std::vector<Key> KeysAt(QueryLevel level, const void* record, bool inStep) {
+    std::vector<Key> keys;
+    auto fields = QueryFields(level);
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const QueryField& f = fields[i];
+        if (f.group == 0 || f.inStep != inStep) continue;
+        keys.push_back({TagOf(f.group, f.element), f.vr, QueryFieldText(record, level, int(i))});
     }
+    return keys;
+}
+
+void SortByTag(std::vector<Key>& keys) {
+    std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) { return a.tag < b.tag; });
+}
+
+void AddKey(ElementList& identifier, const Key& key) {
+    AddQueryKey(identifier, key.value, uint16_t(key.tag >> 16), uint16_t(key.tag), key.vr);
+}
+
+// The step sequence with its one item, in the flat form of undefined lengths.
+void AddStepSequence(ElementList& identifier, const std::vector<Key>& stepKeys) {
+    identifier.Append(NewElement(kStepSequenceGroup, kStepSequenceElement, kUndefinedLength, nullptr, "SQ"));
+    identifier.Append(NewElement(0xFFFE, 0xE000, kUndefinedLength, nullptr, "DL"));
+    for (const Key& key : stepKeys) AddKey(identifier, key);
+    identifier.Append(NewElement(0xFFFE, 0xE00D, 0, nullptr, "DL"));
+    identifier.Append(NewElement(0xFFFE, 0xE0DD, 0, nullptr, "DL"));
+}
+
+const char* CharacterSetOf(const std::vector<Key>& top, const std::vector<Key>& step) {
+    std::vector<std::string> values;
+    for (const auto* keys : {&top, &step})
+        for (const Key& key : *keys) values.push_back(key.value);
+    return CharacterSetOfKeys(values);
 }
 
 }  // namespace
@@ -49,40 +65,22 @@ void AddQueryKey(ElementList& identifier, const std::string& value, uint16_t gro
                                  padded.empty() ? nullptr : padded.data(), vr));
 }
 
-void BuildLevelIdentifier(QueryLevel level, const void* record, ElementList& identifier) {
-    std::vector<Key> keys;
-    auto fields = QueryFields(level);
-    for (std::size_t i = 0; i < fields.size(); ++i)
-        keys.push_back({fields[i].group, fields[i].element, fields[i].vr, int(i)});
-    keys.push_back({0x0008, 0x0052, "CS", -1});
-    std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
-        return TagOf(a.group, a.element) < TagOf(b.group, b.element);
-    });
-    for (const Key& key : keys) {
-        std::string value = key.position < 0 ? LevelText(level)
-                                             : QueryFieldText(record, level, key.position);
-        AddQueryKey(identifier, value, key.group, key.element, key.vr);
+void BuildIdentifier(QueryLevel level, const void* record, ElementList& identifier) {
+    std::vector<Key> top = KeysAt(level, record, false);
+    std::vector<Key> step = KeysAt(level, record, true);
+    if (level != QueryLevel::Worklist) top.push_back({0x00080052, "CS", LevelText(level)});
+    if (const char* set = CharacterSetOf(top, step)) top.push_back({0x00080005, "CS", set});
+    SortByTag(top);
+    SortByTag(step);
+    bool stepAdded = step.empty();
+    for (const Key& key : top) {
+        if (!stepAdded && key.tag > kStepSequenceTag) {
+            AddStepSequence(identifier, step);
+            stepAdded = true;
+        }
+        AddKey(identifier, key);
     }
-}
-
-void BuildStudyIdentifier(const void* record, ElementList& identifier) {
-    BuildLevelIdentifier(QueryLevel::Study, record, identifier);
-}
-void BuildSeriesIdentifier(const void* record, ElementList& identifier) {
-    BuildLevelIdentifier(QueryLevel::Series, record, identifier);
-}
-void BuildImageIdentifier(const void* record, ElementList& identifier) {
-    BuildLevelIdentifier(QueryLevel::Image, record, identifier);
-}
-
-void BuildWorklistIdentifier(const void* record, ElementList& identifier) {
-    AddKeys(identifier, record, kWorklistKeys);
-    identifier.Append(NewElement(0x0040, 0x0100, kUndefinedLength, nullptr, "SQ"));
-    identifier.Append(NewElement(0xFFFE, 0xE000, kUndefinedLength, nullptr, "DL"));
-    AddKeys(identifier, record, kStepKeys);
-    identifier.Append(NewElement(0xFFFE, 0xE00D, 0, nullptr, "DL"));
-    identifier.Append(NewElement(0xFFFE, 0xE0DD, 0, nullptr, "DL"));
-    AddKeys(identifier, record, kTrailingKeys);
+    if (!stepAdded) AddStepSequence(identifier, step);
 }
 
 }  // namespace pella

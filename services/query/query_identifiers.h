@@ -1,6 +1,7 @@
-// Query identifiers built from query records: every key of the level, empty or not, in
-// ascending tag order with the Query/Retrieve Level in its place; the worklist's fixed
-// 26-element identifier with its Scheduled Procedure Step Sequence.
+// Query identifiers built from query records, as the record layout describes them: every key
+// of the level, empty or not, in ascending tag order; the Query/Retrieve Level in its place for
+// STUDY, SERIES and IMAGE; the worklist's step keys inside one undefined-length item of the
+// Scheduled Procedure Step Sequence; Specific Character Set when a key holds non-ASCII text.
 #pragma once
 
 #include <cstdint>
@@ -16,12 +17,7 @@ namespace pella {
 void AddQueryKey(ElementList& identifier, const std::string& value, uint16_t group,
                  uint16_t element, const char* vr);
 
-void BuildStudyIdentifier(const void* record, ElementList& identifier);
-void BuildSeriesIdentifier(const void* record, ElementList& identifier);
-void BuildImageIdentifier(const void* record, ElementList& identifier);
-// The identifier of one of the three query/retrieve levels.
-void BuildLevelIdentifier(QueryLevel level, const void* record, ElementList& identifier);
-
-void BuildWorklistIdentifier(const void* record, ElementList& identifier);
+// Appends the identifier of a record of the level.
+void BuildIdentifier(QueryLevel level, const void* record, ElementList& identifier);
 
 }  // namespace pella

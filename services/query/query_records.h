@@ -4,11 +4,11 @@
 
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <string>
 #include <vector>
 
 #include "pella.h"
+#include "services/query/query_record_layout.h"
 
 // The list type of the public header: an ordered list of record pointers (NULL entries allowed;
 // the query record's slot is set to NULL once a request has freed it).
@@ -18,23 +18,11 @@ struct QueryRecordList {
 
 namespace pella {
 
-enum class QueryLevel { Study, Series, Image, Worklist };
-
-// One position of a record: the attribute it carries (group 0 for the worklist's unused slot).
-struct QueryField {
-    uint16_t group;
-    uint16_t element;
-    const char* vr;
-    const char* keyword;
-};
-
 // "STUDY", "SERIES", "IMAGE" (exact, case-sensitive) and, for records, "WORKLIST".
 std::optional<QueryLevel> ParseQueryLevel(const char* level);
 // The three levels a C-FIND or C-MOVE identifier is built for; logs the reason otherwise.
 std::optional<QueryLevel> QueryRetrieveLevel(const char* level);
 const char* LevelText(QueryLevel level);
-
-std::span<const QueryField> QueryFields(QueryLevel level);
 
 // A record with every field NULL (empty), laid out as the C struct of its level: one text
 // pointer per field. Texts are allocated with malloc and freed with the record.

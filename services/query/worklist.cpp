@@ -3,7 +3,6 @@
 #include "log/protocol_log.h"
 #include "services/query/find.h"
 #include "services/query/query_identifiers.h"
-#include "services/query/query_results.h"
 
 namespace pella {
 
@@ -13,18 +12,14 @@ bool WriteWLFindRQ(PDU& pdu, const QueryRecordList& list, const std::string& sop
         return false;
     }
     ElementList identifier;
-    BuildWorklistIdentifier(list.records[0], identifier);
+    BuildIdentifier(QueryLevel::Worklist, list.records[0], identifier);
     return SendFindRequest(pdu, identifier, sopClassUid);
 }
 
 int32_t ReadWLFindRSP(PDU& pdu, QueryRecordList& list) {
-    ElementList identifier;
-    bool explicitVR = false;
-    int32_t status = ReadFindResponse(pdu, identifier, explicitVR);
-    if (status == kNoResponse || status == 0) return status;
-    void* record = RecordFromIdentifier(QueryLevel::Worklist, identifier, explicitVR);
-    if (record == nullptr) return kNoResponse;
-    list.records.push_back(record);
+    void* record = nullptr;
+    int32_t status = ReadFindResult(pdu, QueryLevel::Worklist, record);
+    if (record != nullptr) list.records.push_back(record);
     return status;
 }
 

@@ -9,7 +9,7 @@
 
 namespace pella {
 
-// Sends the 26-element worklist identifier built from the worklist record in slot 0. The record
+// Sends the worklist identifier built from the worklist record in slot 0. The record
 // stays the caller's.
 bool WriteWLFindRQ(PDU& pdu, const QueryRecordList& list, const std::string& sopClassUid);
 

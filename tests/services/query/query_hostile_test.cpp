@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "data/io/dataset_reader.h"
@@ -52,6 +53,14 @@ Bytes Pending(const std::string& patientID) {
     Bytes match = StudyMatch(patientID);
     b.insert(b.end(), match.begin(), match.end());
     return b;
+}
+
+// The implicit VR list one P-DATA-TF of a single value carries.
+bool ListOfPdu(const Bytes& pdu, ElementList& list) {
+    ParseState state;
+    state.metaMode = false;
+    state.explicitVR = false;
+    return pdu.size() >= 12 && ReadDatasetBytes(pdu.data() + 12, pdu.size() - 12, state, list);
 }
 
 Bytes Concat(std::initializer_list<Bytes> parts) {
@@ -178,6 +187,64 @@ TEST(WorklistProtocol, FlatStepSequenceFromAScriptedProvider) {
 
 namespace {
 
+using Streamed = std::vector<std::pair<int32_t, std::string>>;  // match number, Patient ID
+
+void Collect(const void* record, int32_t number, void* context) {
+    static_cast<Streamed*>(context)->emplace_back(number, ::GetQueryField(record, "STUDY", 1));
+}
+
+}  // namespace
+
+// Through the C interface: every pending match goes to the callback as it arrives, numbered; a
+// failure response ends the query with its status and is no match. The identifier declares the
+// character set of a key holding non-ASCII text, and the key's bytes go out unchanged.
+TEST(FindProtocol, FindEachStreamsMatchesAndDeclaresTheCharacterSet) {
+    struct Case {
+        const char* name;
+        std::string patientName;
+        const char* characterSet;
+    };
+    const Case cases[] = {{"ASCII", "SMITH*", nullptr},
+                          {"UTF-8", "M\xC3\xBCLLER*", "ISO_IR 192"},
+                          {"Latin-1", "M\xFCLLER^*", "ISO_IR 100"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes responses = Concat({Pending("P1"), Pending("P2"), Command(kCFindRSP, 0xC000, true, true),
+                                  StudyMatch("P3")});
+        ScriptedPeer peer;
+        peer.ReadPdu().Send(AcceptBytes(1, kImplicit)).ReadPdu().ReadPdu().Send(responses).ReadPdu().Send(kReleaseRP);
+        peer.Start();
+        ::PDU* handle = NewPDU();
+        char calling[17] = "PELLA";
+        ASSERT_TRUE(::OpenAssoc(handle, "127.0.0.1", peer.PortText().c_str(), calling, "PEER", kFindClass, nullptr));
+        void* query = ::NewQueryRecord("STUDY");
+        ::SetQueryField(query, "STUDY", 0, c.patientName.c_str());
+        Streamed matches;
+        EXPECT_EQ(::FindEach(handle, query, kFindClass, "STUDY", Collect, &matches), 0xC000);
+        EXPECT_EQ(matches, (Streamed{{1, "P1"}, {2, "P2"}}));
+        EXPECT_STREQ(::GetQueryField(query, "STUDY", 0), c.patientName.c_str());  // still the caller's
+        ::FreeQueryRecord(query, "STUDY");
+        CloseAssoc(handle);
+        DeletePDU(handle);
+        auto pdus = peer.Finish();
+        ASSERT_GE(pdus.size(), 3u);
+        ElementList identifier;
+        ASSERT_TRUE(ListOfPdu(pdus[2], identifier));
+        const DataElement* set = FindElement(identifier, 0x0008, 0x0005);
+        if (c.characterSet == nullptr) {
+            EXPECT_EQ(set, nullptr);
+        } else {
+            ASSERT_NE(set, nullptr);
+            EXPECT_EQ(std::string(reinterpret_cast<char*>(set->value), std::size_t(set->length)), c.characterSet);
+        }
+        const DataElement* name = FindElement(identifier, 0x0010, 0x0010);
+        ASSERT_NE(name, nullptr);
+        EXPECT_EQ(std::string(reinterpret_cast<char*>(name->value), c.patientName.size()), c.patientName);
+    }
+}
+
+namespace {
+
 // Runs `pella find` against a peer sending `count` pending matches and a final success; the
 // CLI's exit code and standard error; `maxRssKb` is the CLI's peak memory (GNU time).
 std::string CliAgainst(long count, int& exit, long& maxRssKb) {
@@ -283,10 +350,7 @@ TEST(MoveProtocol, RemainingCountsAndFinalStatus) {
         auto pdus = peer.Finish();
         ASSERT_GE(pdus.size(), 3u);
         ElementList command;
-        ParseState state;
-        state.metaMode = false;
-        state.explicitVR = false;
-        ASSERT_TRUE(ReadDatasetBytes(pdus[1].data() + 12, pdus[1].size() - 12, state, command));
+        ASSERT_TRUE(ListOfPdu(pdus[1], command));
         const DataElement* destination = FindElement(command, 0x0000, 0x0600);
         ASSERT_NE(destination, nullptr);
         EXPECT_EQ(std::string(reinterpret_cast<char*>(destination->value), std::size_t(destination->length)), "DEST5 ");

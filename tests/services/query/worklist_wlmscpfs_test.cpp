@@ -1,11 +1,16 @@
 // The worklist query against DCMTK's wlmscpfs serving worklist files that the test writes with
-// dump2dcm: the same scheduled steps as findscu -W returns for the same filters.
+// dump2dcm: the same scheduled steps as findscu -W returns for the same filters, the JSON output,
+// and the character set a request declares.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <map>
 #include <set>
 #include <string>
+
+#include <nlohmann/json.hpp>
 
 #include "data/io/dataset_reader.h"
 #include "services/query/query_records.h"
@@ -21,6 +26,7 @@ namespace {
 struct Step {
     const char* modality;
     const char* id;
+    const char* station;
 };
 
 std::string WorklistDump(const std::string& name, const std::string& patientID,
@@ -32,7 +38,7 @@ std::string WorklistDump(const std::string& name, const std::string& patientID,
                        "(0032,1032) PN [REQ^DOC]\n(0032,1060) LO [PROCEDURE]\n(0040,0100) SQ\n";
     for (const Step& s : steps)
         dump += std::string("(fffe,e000) na\n(0008,0060) CS [") + s.modality + "]\n"
-                "(0040,0001) AE [STATION]\n(0040,0002) DA [20260101]\n(0040,0003) TM [080000]\n"
+                "(0040,0001) AE [" + s.station + "]\n(0040,0002) DA [20260101]\n(0040,0003) TM [080000]\n"
                 "(0040,0006) PN [PERF^DOC]\n(0040,0007) LO [STEP " + s.id + "]\n(0040,0009) SH [" + s.id + "]\n"
                 "(0040,0010) SH [NAME]\n(0040,0011) SH [ROOM]\n(0040,0012) LO [NONE]\n(fffe,e00d) na\n";
     return dump + "(fffe,e0dd) na\n(0040,1001) SH [RP" + patientID + "]\n(0040,1003) SH [HIGH]\n";
@@ -49,10 +55,10 @@ protected:
             const char* id;
             Step step;
         };
-        const Entry entries[] = {{"SMITH^JOHN", "P001", {"CT", "S1"}},
-                                 {"SMYTHE^ANNE", "P002", {"MR", "S2"}},
-                                 {"SMYTHE^ANNE", "P002", {"CT", "S3"}},
-                                 {"JONES^BOB", "P003", {"MR", "S4"}}};
+        const Entry entries[] = {{"SMITH^JOHN", "P001", {"CT", "S1", "CTSCANNER"}},
+                                 {"SMYTHE^ANNE", "P002", {"MR", "S2", "MRSCANNER"}},
+                                 {"SMYTHE^ANNE", "P002", {"CT", "S3", "CTSCANNER"}},
+                                 {"JONES^BOB", "P003", {"MR", "S4", "MRSCANNER"}}};
         for (const Entry& e : entries) {
             std::string dump = dir_.File(std::string(e.step.id) + ".dump");
             std::ofstream(dump) << WorklistDump(e.name, e.id, {e.step});
@@ -62,17 +68,23 @@ protected:
         }
         std::ofstream(dir_.File("wl/WLQ/lockfile"));
         port_ = FreePort();
-        ASSERT_TRUE(peer_.Start({"wlmscpfs", "-dfp", dir_.File("wl"), std::to_string(port_)}));
+        ASSERT_TRUE(peer_.Start({"wlmscpfs", "-d", "-dfp", dir_.File("wl"), std::to_string(port_)},
+                                dir_.File("wlmscpfs.log")));
         ASSERT_TRUE(WaitForListener(port_));
     }
 
-    // Patient ID and Modality of each step record pella worklist prints.
-    std::multiset<std::string> Pella(const std::string& keys) {
+    std::string RunPella(const std::string& keys) {
         int exit = -1;
         std::string out = RunCommand(std::string(PELLA_CLI_PATH) + " worklist localhost " +
                                          std::to_string(port_) + " -aec WLQ " + keys,
                                      &exit);
         EXPECT_EQ(exit, 0) << out;
+        return out;
+    }
+
+    // Patient ID and Modality of each step record pella worklist prints.
+    std::multiset<std::string> Pella(const std::string& keys) {
+        std::string out = RunPella(keys);
         std::multiset<std::string> found;
         std::string patient;
         for (std::size_t p = 0, q; (q = out.find('\n', p)) != std::string::npos; p = q + 1) {
@@ -124,4 +136,76 @@ TEST_F(WorklistProvider, StepsAndFiltersMatchFindscu) {
     std::multiset<std::string> sm = Pella("-k 'PatientName=SM*'");
     EXPECT_EQ(sm, Findscu("-k 'PatientName=SM*' -k 'ScheduledProcedureStepSequence[0].Modality'"));
     EXPECT_EQ(sm.size(), 3u);
+}
+
+// Keys the worklist record holds reach the request at their place: the station's AE title
+// inside the step item, the Requested Procedure ID after the sequence. Each selects the steps
+// findscu selects with the same key.
+TEST_F(WorklistProvider, StepAndProcedureKeysMatchFindscu) {
+    std::multiset<std::string> ct = Pella("-k ScheduledStationAETitle=CTSCANNER");
+    EXPECT_EQ(ct, Findscu("-k 'ScheduledProcedureStepSequence[0].ScheduledStationAETitle=CTSCANNER' "
+                          "-k 'ScheduledProcedureStepSequence[0].Modality'"));
+    EXPECT_EQ(ct, (std::multiset<std::string>{"P001 CT", "P002 CT"}));
+    std::multiset<std::string> procedure = Pella("-k RequestedProcedureID=RPP002");
+    EXPECT_EQ(procedure, Findscu("-k RequestedProcedureID=RPP002 -k 'ScheduledProcedureStepSequence[0].Modality'"));
+    EXPECT_EQ(procedure, (std::multiset<std::string>{"P002 MR", "P002 CT"}));
+}
+
+namespace {
+
+// The DICOM JSON objects of the responses, keyed by their Scheduled Procedure Step ID.
+std::map<std::string, nlohmann::json> ByStepID(const nlohmann::json& objects) {
+    std::map<std::string, nlohmann::json> byID;
+    for (const nlohmann::json& o : objects)
+        byID[o.at("00400100").at("Value").at(0).at("00400009").at("Value").at(0).get<std::string>()] = o;
+    return byID;
+}
+
+}  // namespace
+
+// --json follows the DICOM JSON model: the step attributes stay inside the Scheduled Procedure
+// Step Sequence as received, with the values dcm2json gives for findscu's responses.
+TEST_F(WorklistProvider, JsonKeepsTheStepSequenceNested) {
+    auto pella = ByStepID(nlohmann::json::parse(RunPella("--json -k Modality=MR")));
+    ASSERT_EQ(pella.size(), 2u);
+    TempDir out;
+    RunCommand("findscu -W -aec WLQ -X -od " + Quote(out.Path().string()) + " localhost " + std::to_string(port_) +
+               " -k PatientID -k 'ScheduledProcedureStepSequence[0].ScheduledProcedureStepID' "
+               "-k 'ScheduledProcedureStepSequence[0].Modality=MR' "
+               "-k 'ScheduledProcedureStepSequence[0].ScheduledStationAETitle' 2>&1");
+    nlohmann::json received = nlohmann::json::array();
+    for (const auto& entry : fs::directory_iterator(out.Path()))
+        received.push_back(nlohmann::json::parse(RunCommand("dcm2json " + Quote(entry.path().string()))));
+    auto findscu = ByStepID(received);
+    ASSERT_EQ(findscu.size(), 2u);
+    for (const auto& [id, match] : pella) {
+        SCOPED_TRACE(id);
+        EXPECT_FALSE(match.contains("00080060")) << "Modality flattened to the top level";
+        EXPECT_FALSE(match.contains("00400001"));
+        const nlohmann::json& sequence = match.at("00400100");
+        EXPECT_EQ(sequence.at("vr"), "SQ");
+        ASSERT_EQ(sequence.at("Value").size(), 1u);
+        const nlohmann::json& step = sequence.at("Value").at(0);
+        const nlohmann::json& expected = findscu.at(id).at("00400100").at("Value").at(0);
+        for (const char* tag : {"00080060", "00400001", "00400009"}) EXPECT_EQ(step.at(tag), expected.at(tag)) << tag;
+        EXPECT_EQ(match.at("00100020"), findscu.at(id).at("00100020"));
+        EXPECT_EQ(match.at("00401001").at("Value").at(0), "RP" + match.at("00100020").at("Value").at(0).get<std::string>());
+    }
+}
+
+// A key holding UTF-8 text makes the request declare ISO_IR 192, as wlmscpfs logs the
+// identifier it received; a plain ASCII key declares no character set.
+TEST_F(WorklistProvider, Utf8KeyDeclaresItsCharacterSet) {
+    auto logSize = [&] { return fs::file_size(dir_.File("wlmscpfs.log")); };
+    std::uintmax_t before = logSize();
+    RunPella("-k 'PatientName=NOBODY*'");
+    std::uintmax_t afterAscii = logSize();
+    RunPella("-k 'PatientName=M\xC3\x9CLLER*'");
+    std::ifstream file(dir_.File("wlmscpfs.log"));
+    std::string log((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::string ascii = log.substr(before, afterAscii - before);
+    std::string utf8 = log.substr(afterAscii);
+    EXPECT_NE(ascii.find("NOBODY*"), std::string::npos) << "wlmscpfs logged no identifier:\n" << ascii;
+    EXPECT_EQ(ascii.find("(0008,0005)"), std::string::npos) << ascii;
+    EXPECT_NE(utf8.find("(0008,0005) CS [ISO_IR 192]"), std::string::npos) << utf8;
 }
