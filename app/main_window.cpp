@@ -27,35 +27,42 @@ TForm1::TForm1(std::string startDirectory, std::unique_ptr<FileChooser> chooser,
       startDirectory_(std::move(startDirectory)),
       chooser_(std::move(chooser)),
       settings_(LoadSettings(startDirectory_ + kSettingsFileName)) {
+    // The object names (Form1, Button1 to Button9, Memo1, Label1) are the ones the window has always
+    // had; the tests find the widgets by them.
     setObjectName("Form1");
     setWindowTitle("Pellatool");
     setFixedSize(637, 430);
+    logMemo_ = new QPlainTextEdit(this);
+    logMemo_->setObjectName("Memo1");
+    logMemo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    logMemo_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    echoButton_ = AddButton("Button3", "Echo", [this] { StartTest("ECHO"); });
+    storeButton_ = AddButton("Button4", "Store", [this] { StartTest("STORE"); });
+    findButton_ = AddButton("Button5", "Find", [this] { StartTest("FIND"); });
+    worklistButton_ = AddButton("Button9", "WL Find", [this] { StartTest("WORKLIST"); });
+    printButton_ = AddButton("Button8", "Print", [this] { StartTest("PRINT"); });
+    dumpButton_ = AddButton("Button7", "Dump", [this] { Dump(); });
+    setupButton_ = AddButton("Button2", "Setup", [this] { Setup(); });
+    aboutButton_ = AddButton("Button6", "About", [this] { About(); });
+    endButton_ = AddButton("Button1", "End", [this] { close(); });
+    addressLabel_ = new QLabel(kProjectAddress, this);
+    addressLabel_->setObjectName("Label1");
+    LayOut();
+
+    settingsDialog_ = new TForm2(this);
+    settingsDialog_->ShowSettings(settings_);
+    connect(settingsDialog_, &QDialog::accepted, this, &TForm1::SettingsChosen);
+}
+
+// The buttons in a column with the address below them, the memo to their right.
+void TForm1::LayOut() {
     auto* column = new QVBoxLayout;
+    for (QPushButton* button : Buttons()) column->addWidget(button);
+    column->addStretch();
+    column->addWidget(addressLabel_);
     auto* row = new QHBoxLayout(this);
     row->addLayout(column);
-    memo_ = new QPlainTextEdit(this);
-    memo_->setObjectName("Memo1");
-    memo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    memo_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    row->addWidget(memo_, 1);
-
-    column->addWidget(AddButton("Button3", "Echo", [this] { StartTest("ECHO"); }));
-    column->addWidget(AddButton("Button4", "Store", [this] { StartTest("STORE"); }));
-    column->addWidget(AddButton("Button5", "Find", [this] { StartTest("FIND"); }));
-    column->addWidget(AddButton("Button9", "WL Find", [this] { StartTest("WORKLIST"); }));
-    column->addWidget(AddButton("Button8", "Print", [this] { StartTest("PRINT"); }));
-    column->addWidget(AddButton("Button7", "Dump", [this] { Dump(); }));
-    column->addWidget(AddButton("Button2", "Setup", [this] { Setup(); }));
-    column->addWidget(AddButton("Button6", "About", [this] { About(); }));
-    column->addWidget(AddButton("Button1", "End", [this] { close(); }));
-    column->addStretch();
-    auto* address = new QLabel(kProjectAddress, this);
-    address->setObjectName("Label1");
-    column->addWidget(address);
-
-    form2_ = new TForm2(this);
-    form2_->ShowSettings(settings_);
-    connect(form2_, &QDialog::accepted, this, &TForm1::SettingsChosen);
+    row->addWidget(logMemo_, 1);
 }
 
 // Runs still going when the window is destroyed anyway (closing normally waits for them) are
@@ -68,17 +75,21 @@ QPushButton* TForm1::AddButton(const char* objectName, const char* caption, std:
     auto* button = new QPushButton(caption, this);
     button->setObjectName(objectName);
     connect(button, &QPushButton::clicked, this, std::move(action));
-    buttons_.push_back(button);
     return button;
 }
 
+std::vector<QPushButton*> TForm1::Buttons() const {
+    return {echoButton_,  storeButton_, findButton_,  worklistButton_, printButton_,
+            dumpButton_,  setupButton_, aboutButton_, endButton_};
+}
+
 QPushButton* TForm1::Button(const char* objectName) const {
-    for (QPushButton* button : buttons_)
+    for (QPushButton* button : Buttons())
         if (button->objectName() == objectName) return button;
     return nullptr;
 }
 
-void TForm1::AppendMemo(const QString& line) { memo_->appendPlainText(line); }
+void TForm1::AppendMemo(const QString& line) { logMemo_->appendPlainText(line); }
 
 void TForm1::StartTest(const std::string& testName) {
     if (closeWanted_) return;  // the window closes once the running tests have ended
@@ -86,7 +97,7 @@ void TForm1::StartTest(const std::string& testName) {
     // The file is chosen here, on the window's thread, where dialogs may run.
     if (testName == "STORE" || testName == "PRINT") fileName = chooser_->ChooseFile(this).value_or("");
     auto* thread = new MainThread(testName, settings_, startDirectory_, fileName, this);
-    connect(thread, &MainThread::MemoCleared, memo_, &QPlainTextEdit::clear, Qt::QueuedConnection);
+    connect(thread, &MainThread::MemoCleared, logMemo_, &QPlainTextEdit::clear, Qt::QueuedConnection);
     connect(thread, &MainThread::MemoLine, this, &TForm1::AppendMemo, Qt::QueuedConnection);
     connect(thread, &QThread::finished, this, [this, thread] { TestEnded(thread); }, Qt::QueuedConnection);
     running_.push_back(thread);
@@ -112,19 +123,19 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 void TForm1::Dump() {
-    memo_->clear();
+    logMemo_->clear();
     std::optional<std::string> fileName = chooser_->ChooseFile(this);
     if (!fileName) return;
     for (const std::string& line : DumpFileLines(*fileName)) AppendMemo(QString::fromLocal8Bit(line.c_str()));
 }
 
 void TForm1::Setup() {
-    form2_->ShowSettings(settings_);
-    form2_->open();
+    settingsDialog_->ShowSettings(settings_);
+    settingsDialog_->open();
 }
 
 void TForm1::SettingsChosen() {
-    settings_ = form2_->ChosenSettings();
+    settings_ = settingsDialog_->ChosenSettings();
     std::string failure = SaveSettings(startDirectory_ + kSettingsFileName, settings_);
     if (!failure.empty()) AppendMemo(QString::fromLocal8Bit(("Settings not saved: " + failure).c_str()));
 }

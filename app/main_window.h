@@ -42,10 +42,11 @@ public:
     // Test runs still going.
     int RunningTests() const { return static_cast<int>(running_.size()); }
 
-    QPlainTextEdit* Memo() const { return memo_; }
-    TForm2* SettingsDialog() const { return form2_; }
+    QPlainTextEdit* Memo() const { return logMemo_; }
+    TForm2* SettingsDialog() const { return settingsDialog_; }
     // The nine buttons, top to bottom.
-    const std::vector<QPushButton*>& Buttons() const { return buttons_; }
+    std::vector<QPushButton*> Buttons() const;
+    // The button of that object name ("Button3" is Echo: the names the window has always had).
     QPushButton* Button(const char* objectName) const;
 
     // Starts a run of the test of that name on its own thread; STORE and PRINT ask for the file
@@ -57,6 +58,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void LayOut();
     QPushButton* AddButton(const char* objectName, const char* caption, std::function<void()> action);
     void AppendMemo(const QString& line);
     void TestEnded(MainThread* thread);
@@ -68,9 +70,18 @@ private:
     std::string startDirectory_;
     std::unique_ptr<FileChooser> chooser_;
     TestSettings settings_;
-    QPlainTextEdit* memo_;
-    TForm2* form2_;
-    std::vector<QPushButton*> buttons_;
+    QPushButton* echoButton_;
+    QPushButton* storeButton_;
+    QPushButton* findButton_;
+    QPushButton* worklistButton_;
+    QPushButton* printButton_;
+    QPushButton* dumpButton_;
+    QPushButton* setupButton_;
+    QPushButton* aboutButton_;
+    QPushButton* endButton_;
+    QLabel* addressLabel_;
+    QPlainTextEdit* logMemo_;
+    TForm2* settingsDialog_;
     std::vector<MainThread*> running_;
     bool closeWanted_ = false;
 };

@@ -25,33 +25,33 @@ public:
     // The record the dialog's fields describe.
     TestSettings ChosenSettings() const;
 
-    QLineEdit* LocalAETitleEdit() const { return localAETitle_; }
-    QLineEdit* RemoteHostEdit() const { return remoteHost_; }
-    QLineEdit* RemotePortEdit() const { return remotePort_; }
-    QLineEdit* RemoteAETitleEdit() const { return remoteAETitle_; }
-    QComboBox* LogLevelBox() const { return logLevel_; }
-    QComboBox* FilmDestinationBox() const { return filmDestination_; }
-    QComboBox* FilmOrientationBox() const { return filmOrientation_; }
-    QComboBox* FilmSizeBox() const { return filmSize_; }
-    QComboBox* MagnificationTypeBox() const { return magnificationType_; }
-    QPushButton* OkButton() const { return ok_; }
-    QPushButton* CancelButton() const { return cancel_; }
+    QLineEdit* LocalAETitleEdit() const { return localAETitleEdit_; }
+    QLineEdit* RemoteHostEdit() const { return remoteHostEdit_; }
+    QLineEdit* RemotePortEdit() const { return remotePortEdit_; }
+    QLineEdit* RemoteAETitleEdit() const { return remoteAETitleEdit_; }
+    QComboBox* LogLevelBox() const { return logLevelBox_; }
+    QComboBox* FilmDestinationBox() const { return filmDestinationBox_; }
+    QComboBox* FilmOrientationBox() const { return filmOrientationBox_; }
+    QComboBox* FilmSizeBox() const { return filmSizeBox_; }
+    QComboBox* MagnificationTypeBox() const { return magnificationTypeBox_; }
+    QPushButton* OkButton() const { return okButton_; }
+    QPushButton* CancelButton() const { return cancelButton_; }
 
 private:
     QWidget* MakeNetworkTab();
     QWidget* MakePrinterTab();
 
-    QLineEdit* localAETitle_;
-    QLineEdit* remoteHost_;
-    QLineEdit* remotePort_;
-    QLineEdit* remoteAETitle_;
-    QComboBox* logLevel_;
-    QComboBox* filmDestination_;
-    QComboBox* filmOrientation_;
-    QComboBox* filmSize_;
-    QComboBox* magnificationType_;
-    QPushButton* ok_;
-    QPushButton* cancel_;
+    QLineEdit* localAETitleEdit_;
+    QLineEdit* remoteHostEdit_;
+    QLineEdit* remotePortEdit_;
+    QLineEdit* remoteAETitleEdit_;
+    QComboBox* logLevelBox_;
+    QComboBox* filmDestinationBox_;
+    QComboBox* filmOrientationBox_;
+    QComboBox* filmSizeBox_;
+    QComboBox* magnificationTypeBox_;
+    QPushButton* okButton_;
+    QPushButton* cancelButton_;
 };
 
 }  // namespace pellatool
