@@ -78,7 +78,7 @@ extern "C" {
 #define PELLA_STATUS_OPTIONAL_ATTRIBUTES_UNSUPPORTED 0x0001
 #define PELLA_STATUS_ATTRIBUTE_LIST_ERROR 0x0107
 #define PELLA_STATUS_ATTRIBUTE_VALUE_OUT_OF_RANGE 0x0116
-#define PELLA_STATUS_SUBOPERATIONS_FAILED 0xB000 /* C-MOVE: some sub-operations failed */
+#define PELLA_STATUS_SUBOPERATIONS_FAILED 0xB000      /* C-MOVE: some sub-operations failed */
 #define PELLA_STATUS_COERCION_OF_DATA_ELEMENTS 0xB000 /* C-STORE */
 #define PELLA_STATUS_ELEMENTS_DISCARDED 0xB006
 #define PELLA_STATUS_DATA_SET_MISMATCH_WARNING 0xB007
@@ -121,15 +121,15 @@ typedef struct ElementList ElementList;
 
 /* Makes one element (a copy of `length` bytes of `value` when length is neither 0 nor -1).
  * The host appends it to a list with AddElement, or frees it with FreeElement. */
-PELLA_API DataElement* GenerateTag(int32_t group, int32_t element, int32_t length,
-                                   const void* value, const char* vr);
+PELLA_API DataElement* GenerateTag(int32_t group, int32_t element, int32_t length, const void* value,
+                                   const char* vr);
 
 /* Frees every element of `list` and empties it; the list itself stays. */
 PELLA_API void ClearTags(ElementList* list);
 
 /* List helpers for hosts written in C, C++ or Python (ctypes). */
 PELLA_API ElementList* CreateElementList(void);
-PELLA_API void DestroyElementList(ElementList* list); /* frees the elements too */
+PELLA_API void DestroyElementList(ElementList* list);               /* frees the elements too */
 PELLA_API void AddElement(ElementList* list, DataElement* element); /* the list takes ownership */
 PELLA_API int32_t ElementCount(const ElementList* list);
 PELLA_API DataElement* ElementAt(const ElementList* list, int32_t index); /* NULL when out of range */
@@ -140,9 +140,9 @@ PELLA_API void FreeElement(DataElement* element); /* for an element never added 
  * ------------------------------------------------------------------------------------------- */
 
 /* What CheckDICOMFile finds. */
-#define PELLA_FILE_PART10 0      /* a regular file with the preamble and "DICM" */
-#define PELLA_FILE_MISSING 1     /* no such file */
-#define PELLA_FILE_UNREADABLE 2  /* it cannot be looked at or opened (permissions, I/O error) */
+#define PELLA_FILE_PART10 0     /* a regular file with the preamble and "DICM" */
+#define PELLA_FILE_MISSING 1    /* no such file */
+#define PELLA_FILE_UNREADABLE 2 /* it cannot be looked at or opened (permissions, I/O error) */
 #define PELLA_FILE_FOLDER 3
 #define PELLA_FILE_NOT_REGULAR 4 /* a pipe, socket or device: never opened for reading */
 #define PELLA_FILE_NOT_PART10 5  /* shorter than 132 bytes, or no "DICM" at offset 128 */
@@ -404,8 +404,8 @@ PELLA_API uint8_t ConvertFileTS(const char* newFileName, const char* existingFil
  * `callingAETitle` as for OpenAssoc. Returns 1 only when the object was answered with status 0
  * (warnings count as failure). */
 PELLA_API uint8_t StoreSCU(const char* host, const char* port, char* callingAETitle,
-                           const char* calledAETitle, const char* fileName,
-                           const char* wantedSyntax, uint8_t convertFlag);
+                           const char* calledAETitle, const char* fileName, const char* wantedSyntax,
+                           uint8_t convertFlag);
 
 /* Sends a C-STORE-RQ and the data set in `dataList` (values in `fileSyntax`) on the open
  * association, on the first context proposed for `sopClassUid` that was accepted in a syntax
@@ -424,15 +424,15 @@ PELLA_API int32_t ReadStoreRSP(PDU* handle);
  * file directly in the folder, in name order. Returns 1 when the LAST file was stored with
  * status 0; earlier failures do not show in the result (use SendSeriesReport to see them). */
 PELLA_API uint8_t SendSeries(const char* host, const char* port, char* callingAETitle,
-                             const char* calledAETitle, const char* seriesFolder,
-                             const char* wantedSyntax, uint8_t convertFlag);
+                             const char* calledAETitle, const char* seriesFolder, const char* wantedSyntax,
+                             uint8_t convertFlag);
 
 /* Addition: receives the outcome of one file. `status` is the C-STORE status (0 = stored), -1
  * when the file was not sent or no valid response came, -2 for a response to another command;
  * `reason` tells why a file was not stored; for status 0 it is empty, or notes that the file went
  * in another transfer syntax than wanted (it could not be converted); `bytes` is the file's size. */
-typedef void (*StoreOutcomeCallback)(const char* fileName, int32_t status, const char* reason,
-                                     uint64_t bytes, void* context);
+typedef void (*StoreOutcomeCallback)(const char* fileName, int32_t status, const char* reason, uint64_t bytes,
+                                     void* context);
 
 /* Addition: SendSeries, handing every file's outcome to `callback` (may be NULL) as soon as it
  * is known. Returns 1 only when EVERY file of the series was stored with status 0. The
@@ -448,9 +448,9 @@ PELLA_API uint8_t SendSeriesReport(const char* host, const char* port, char* cal
  * goes to `callback` (may be NULL).
  * Returns 1 only when every file was stored with status 0 (and count > 0). */
 PELLA_API uint8_t StoreFileList(const char* host, const char* port, char* callingAETitle,
-                                const char* calledAETitle, const char* const* fileNames,
-                                int32_t count, const char* wantedSyntax, uint8_t convertFlag,
-                                StoreOutcomeCallback callback, void* context);
+                                const char* calledAETitle, const char* const* fileNames, int32_t count,
+                                const char* wantedSyntax, uint8_t convertFlag, StoreOutcomeCallback callback,
+                                void* context);
 
 /* ---------------------------------------------------------------------------------------------
  * Query records (C-FIND, C-MOVE, worklist)
@@ -462,83 +462,83 @@ PELLA_API uint8_t StoreFileList(const char* host, const char* port, char* callin
  * ------------------------------------------------------------------------------------------- */
 
 typedef struct StudyQueryRecord {
-    char* patientName;             /*  0 (0010,0010) PN */
-    char* patientID;               /*  1 (0010,0020) LO */
-    char* patientAge;              /*  2 (0010,1010) AS */
-    char* patientSex;              /*  3 (0010,0040) CS */
-    char* patientBirthDate;        /*  4 (0010,0030) DA */
-    char* studyDate;               /*  5 (0008,0020) DA */
-    char* studyTime;               /*  6 (0008,0030) TM */
-    char* studyID;                 /*  7 (0020,0010) SH */
-    char* studyDescription;        /*  8 (0008,1030) LO */
-    char* studyInstanceUID;        /*  9 (0020,000D) UI */
-    char* institutionName;         /* 10 (0008,0080) LO */
-    char* referringPhysicianName;  /* 11 (0008,0090) PN */
-    char* modalitiesInStudy;       /* 12 (0008,0061) CS */
-    char* accessionNumber;         /* 13 (0008,0050) SH */
+    char* patientName;            /*  0 (0010,0010) PN */
+    char* patientID;              /*  1 (0010,0020) LO */
+    char* patientAge;             /*  2 (0010,1010) AS */
+    char* patientSex;             /*  3 (0010,0040) CS */
+    char* patientBirthDate;       /*  4 (0010,0030) DA */
+    char* studyDate;              /*  5 (0008,0020) DA */
+    char* studyTime;              /*  6 (0008,0030) TM */
+    char* studyID;                /*  7 (0020,0010) SH */
+    char* studyDescription;       /*  8 (0008,1030) LO */
+    char* studyInstanceUID;       /*  9 (0020,000D) UI */
+    char* institutionName;        /* 10 (0008,0080) LO */
+    char* referringPhysicianName; /* 11 (0008,0090) PN */
+    char* modalitiesInStudy;      /* 12 (0008,0061) CS */
+    char* accessionNumber;        /* 13 (0008,0050) SH */
 } StudyQueryRecord;
 
 typedef struct SeriesQueryRecord {
-    char* seriesDate;         /* 0 (0008,0021) DA */
-    char* seriesTime;         /* 1 (0008,0031) TM */
-    char* seriesDescription;  /* 2 (0008,103E) LO */
-    char* bodyPartExamined;   /* 3 (0018,0015) CS */
-    char* seriesInstanceUID;  /* 4 (0020,000E) UI */
-    char* seriesNumber;       /* 5 (0020,0011) IS */
-    char* modality;           /* 6 (0008,0060) CS */
-    char* studyInstanceUID;   /* 7 (0020,000D) UI */
-    char* protocolName;       /* 8 (0018,1030) LO */
-    char* patientPosition;    /* 9 (0018,5100) CS */
+    char* seriesDate;        /* 0 (0008,0021) DA */
+    char* seriesTime;        /* 1 (0008,0031) TM */
+    char* seriesDescription; /* 2 (0008,103E) LO */
+    char* bodyPartExamined;  /* 3 (0018,0015) CS */
+    char* seriesInstanceUID; /* 4 (0020,000E) UI */
+    char* seriesNumber;      /* 5 (0020,0011) IS */
+    char* modality;          /* 6 (0008,0060) CS */
+    char* studyInstanceUID;  /* 7 (0020,000D) UI */
+    char* protocolName;      /* 8 (0018,1030) LO */
+    char* patientPosition;   /* 9 (0018,5100) CS */
 } SeriesQueryRecord;
 
 typedef struct ImageQueryRecord {
-    char* contentDate;              /*  0 (0008,0023) DA */
-    char* contentTime;              /*  1 (0008,0033) TM */
-    char* instanceNumber;           /*  2 (0020,0013) IS */
-    char* acquisitionDate;          /*  3 (0008,0022) DA */
-    char* acquisitionTime;          /*  4 (0008,0032) TM */
-    char* acquisitionNumber;        /*  5 (0020,0012) IS */
-    char* sopInstanceUID;           /*  6 (0008,0018) UI */
-    char* sopClassUID;              /*  7 (0008,0016) UI */
-    char* seriesNumber;             /*  8 (0020,0011) IS */
-    char* seriesInstanceUID;        /*  9 (0020,000E) UI */
-    char* studyInstanceUID;         /* 10 (0020,000D) UI */
-    char* sliceLocation;            /* 11 (0020,1041) DS */
-    char* imageType;                /* 12 (0008,0008) CS */
-    char* numberOfFrames;           /* 13 (0028,0008) IS */
-    char* imagePosition;            /* 14 (0020,0030) DS, retired */
-    char* imageOrientationPatient;  /* 15 (0020,0037) DS */
-    char* imagePositionPatient;     /* 16 (0020,0032) DS */
-    char* frameOfReferenceUID;      /* 17 (0020,0052) UI */
+    char* contentDate;             /*  0 (0008,0023) DA */
+    char* contentTime;             /*  1 (0008,0033) TM */
+    char* instanceNumber;          /*  2 (0020,0013) IS */
+    char* acquisitionDate;         /*  3 (0008,0022) DA */
+    char* acquisitionTime;         /*  4 (0008,0032) TM */
+    char* acquisitionNumber;       /*  5 (0020,0012) IS */
+    char* sopInstanceUID;          /*  6 (0008,0018) UI */
+    char* sopClassUID;             /*  7 (0008,0016) UI */
+    char* seriesNumber;            /*  8 (0020,0011) IS */
+    char* seriesInstanceUID;       /*  9 (0020,000E) UI */
+    char* studyInstanceUID;        /* 10 (0020,000D) UI */
+    char* sliceLocation;           /* 11 (0020,1041) DS */
+    char* imageType;               /* 12 (0008,0008) CS */
+    char* numberOfFrames;          /* 13 (0028,0008) IS */
+    char* imagePosition;           /* 14 (0020,0030) DS, retired */
+    char* imageOrientationPatient; /* 15 (0020,0037) DS */
+    char* imagePositionPatient;    /* 16 (0020,0032) DS */
+    char* frameOfReferenceUID;     /* 17 (0020,0052) UI */
 } ImageQueryRecord;
 
 /* Every field but 6 goes into the request (an empty field as an empty key) and is filled from
  * responses; the step fields travel inside the one item of the Scheduled Procedure Step Sequence
  * (0040,0100). */
 typedef struct WorklistQueryRecord {
-    char* patientName;                        /*  0 (0010,0010) PN */
-    char* patientID;                          /*  1 (0010,0020) LO */
-    char* patientBirthDate;                   /*  2 (0010,0030) DA */
-    char* patientSex;                         /*  3 (0010,0040) CS */
-    char* accessionNumber;                    /*  4 (0008,0050) SH */
-    char* requestingPhysician;                /*  5 (0032,1032) PN */
-    char* unused;                             /*  6 always empty */
-    char* contrastAllergies;                  /*  7 (0010,2110) LO */
-    char* studyInstanceUID;                   /*  8 (0020,000D) UI */
-    char* requestedProcedureDescription;      /*  9 (0032,1060) LO */
-    char* scheduledProcedureStepStartTime;    /* 10 (0040,0003) TM, in the step item */
-    char* scheduledProcedureStepStartDate;    /* 11 (0040,0002) DA, in the step item */
-    char* modality;                           /* 12 (0008,0060) CS, in the step item */
-    char* scheduledStationAETitle;            /* 13 (0040,0001) AE, in the step item */
-    char* scheduledPerformingPhysicianName;   /* 14 (0040,0006) PN, in the step item */
-    char* requestedContrastAgent;             /* 15 (0032,1070) LO, in the step item */
-    char* scheduledProcedureStepID;           /* 16 (0040,0009) SH, in the step item */
-    char* scheduledProcedureStepDescription;  /* 17 (0040,0007) LO, in the step item */
-    char* scheduledStationName;               /* 18 (0040,0010) SH, in the step item */
-    char* scheduledProcedureStepLocation;     /* 19 (0040,0011) SH, in the step item */
-    char* preMedication;                      /* 20 (0040,0012) LO, in the step item */
-    char* requestedProcedureID;               /* 21 (0040,1001) SH */
-    char* requestedProcedurePriority;         /* 22 (0040,1003) SH */
+    char* patientName;                       /*  0 (0010,0010) PN */
+    char* patientID;                         /*  1 (0010,0020) LO */
+    char* patientBirthDate;                  /*  2 (0010,0030) DA */
+    char* patientSex;                        /*  3 (0010,0040) CS */
+    char* accessionNumber;                   /*  4 (0008,0050) SH */
+    char* requestingPhysician;               /*  5 (0032,1032) PN */
+    char* unused;                            /*  6 always empty */
+    char* contrastAllergies;                 /*  7 (0010,2110) LO */
+    char* studyInstanceUID;                  /*  8 (0020,000D) UI */
+    char* requestedProcedureDescription;     /*  9 (0032,1060) LO */
+    char* scheduledProcedureStepStartTime;   /* 10 (0040,0003) TM, in the step item */
+    char* scheduledProcedureStepStartDate;   /* 11 (0040,0002) DA, in the step item */
+    char* modality;                          /* 12 (0008,0060) CS, in the step item */
+    char* scheduledStationAETitle;           /* 13 (0040,0001) AE, in the step item */
+    char* scheduledPerformingPhysicianName;  /* 14 (0040,0006) PN, in the step item */
+    char* requestedContrastAgent;            /* 15 (0032,1070) LO, in the step item */
+    char* scheduledProcedureStepID;          /* 16 (0040,0009) SH, in the step item */
+    char* scheduledProcedureStepDescription; /* 17 (0040,0007) LO, in the step item */
+    char* scheduledStationName;              /* 18 (0040,0010) SH, in the step item */
+    char* scheduledProcedureStepLocation;    /* 19 (0040,0011) SH, in the step item */
+    char* preMedication;                     /* 20 (0040,0012) LO, in the step item */
+    char* requestedProcedureID;              /* 21 (0040,1001) SH */
+    char* requestedProcedurePriority;        /* 22 (0040,1003) SH */
 } WorklistQueryRecord;
 
 /* An ordered list of record pointers; opaque. Slot 0 holds the query record of a request. */
@@ -553,13 +553,12 @@ PELLA_API int32_t QueryFieldCount(const char* level);
 /* Describes a position: its tag, VR (two characters and a zero) and attribute keyword (static
  * text, "" for the worklist's unused position 6). 0 for an unknown level or position. Any
  * output pointer may be NULL. */
-PELLA_API uint8_t QueryFieldInfo(const char* level, int32_t position, uint16_t* group,
-                                 uint16_t* element, char* vr3, const char** keyword);
+PELLA_API uint8_t QueryFieldInfo(const char* level, int32_t position, uint16_t* group, uint16_t* element,
+                                 char* vr3, const char** keyword);
 /* Addition: 1 when the position's attribute lives inside the item of a sequence (the worklist's
  * step fields: the Scheduled Procedure Step Sequence), whose tag goes to `group` and `element`
  * (either may be NULL); 0 for a top-level field, an unknown level or a bad position. */
-PELLA_API uint8_t QueryFieldSequence(const char* level, int32_t position, uint16_t* group,
-                                     uint16_t* element);
+PELLA_API uint8_t QueryFieldSequence(const char* level, int32_t position, uint16_t* group, uint16_t* element);
 /* Replaces a field with a copy of `text` (NULL or "" empties it). 0 for a NULL record or a
  * position outside the level's record. */
 PELLA_API uint8_t SetQueryField(void* record, const char* level, int32_t position, const char* text);
@@ -594,8 +593,7 @@ PELLA_API void FreeQueryRecordList(QueryRecordList* list, const char* level);
  * the record in slot 0 of `list`. That record is freed and its slot set to NULL; empty the list
  * (EmptyQueryRecordList) before reading responses into it. A level other than "STUDY",
  * "SERIES" or "IMAGE" is refused (0) before anything is freed or sent. */
-PELLA_API uint8_t WriteFindRQ(PDU* handle, QueryRecordList* list, const char* sopClassUid,
-                              const char* level);
+PELLA_API uint8_t WriteFindRQ(PDU* handle, QueryRecordList* list, const char* sopClassUid, const char* level);
 /* Reads one C-FIND-RSP; for a status other than 0 and -1 appends a record of the level filled
  * from the response's top-level attributes (a failure status appends a record too: check the
  * status before taking it as a match). */
@@ -603,8 +601,8 @@ PELLA_API int32_t ReadFindRSP(PDU* handle, QueryRecordList* list, const char* le
 /* A whole query: association, request, responses until the final one, release. On entry slot 0
  * holds the query record; on return the list holds the records received. 1 when the query
  * ended with status 0. `callingAETitle` as for OpenAssoc. */
-PELLA_API uint8_t FindSCU(const char* host, const char* port, char* callingAETitle,
-                          const char* calledAETitle, const char* level, QueryRecordList* list);
+PELLA_API uint8_t FindSCU(const char* host, const char* port, char* callingAETitle, const char* calledAETitle,
+                          const char* level, QueryRecordList* list);
 /* Frees every record of the list as a record of the level (NULL slots skipped); the list stays,
  * empty. */
 PELLA_API void ClearQuery(QueryRecordList* list, const char* level);
@@ -619,8 +617,8 @@ typedef void (*FindMatchCallback)(const void* record, int32_t number, void* cont
  * WriteWLFindRQ; reads responses until one is not pending. A failure response's record is no
  * match and is not handed over. Returns the final status (0 = success), or -1 when the request
  * could not be sent or no valid response was read (the reason in LastFailureText). */
-PELLA_API int32_t FindEach(PDU* handle, const void* record, const char* sopClassUid,
-                           const char* level, FindMatchCallback callback, void* context);
+PELLA_API int32_t FindEach(PDU* handle, const void* record, const char* sopClassUid, const char* level,
+                           FindMatchCallback callback, void* context);
 
 /* Sends a worklist C-FIND-RQ built from the worklist record in slot 0 (which stays the
  * caller's: free it and empty the list before reading responses). */
@@ -633,8 +631,8 @@ PELLA_API void ClearWL(QueryRecordList* list);
 
 /* Sends a C-MOVE-RQ for the objects the record in slot 0 selects at the level, to be sent to
  * `moveDestination` (an AE title the peer knows). Frees the record as WriteFindRQ does. */
-PELLA_API uint8_t WriteMoveRQ(PDU* handle, QueryRecordList* list, const char* sopClassUid,
-                              const char* level, const char* moveDestination);
+PELLA_API uint8_t WriteMoveRQ(PDU* handle, QueryRecordList* list, const char* sopClassUid, const char* level,
+                              const char* moveDestination);
 /* Reads one C-MOVE-RSP: its status or -1. `remaining` (may be NULL) receives the Number of
  * Remaining Sub-operations (0 when absent) of a C-MOVE-RSP, -1 for another message, and is left
  * alone when nothing could be read. */
@@ -644,9 +642,8 @@ PELLA_API int32_t ReadMoveRSP(PDU* handle, int32_t* remaining);
 PELLA_API int32_t ReadMoveRSPCounts(PDU* handle, int32_t* counts);
 /* A whole move: association, request, responses while pending, release. 1 when the final
  * status is 0 (warnings such as 0xB000 count as failure). */
-PELLA_API uint8_t MoveSCU(const char* host, const char* port, char* callingAETitle,
-                          const char* calledAETitle, const char* moveDestination,
-                          const char* level, QueryRecordList* list);
+PELLA_API uint8_t MoveSCU(const char* host, const char* port, char* callingAETitle, const char* calledAETitle,
+                          const char* moveDestination, const char* level, QueryRecordList* list);
 
 /* ---------------------------------------------------------------------------------------------
  * Print (Basic Grayscale Print Management)
@@ -655,21 +652,21 @@ PELLA_API uint8_t MoveSCU(const char* host, const char* port, char* callingAETit
  * ------------------------------------------------------------------------------------------- */
 
 typedef struct FilmSessionParameters {
-    const char* numberOfCopies;   /* (2000,0010) IS */
-    const char* printPriority;    /* (2000,0020) CS: HIGH, MED, LOW */
-    const char* mediumType;       /* (2000,0030) CS: PAPER, CLEAR FILM, BLUE FILM, ... */
-    const char* filmDestination;  /* (2000,0040) CS: MAGAZINE, PROCESSOR, BIN_i */
+    const char* numberOfCopies;  /* (2000,0010) IS */
+    const char* printPriority;   /* (2000,0020) CS: HIGH, MED, LOW */
+    const char* mediumType;      /* (2000,0030) CS: PAPER, CLEAR FILM, BLUE FILM, ... */
+    const char* filmDestination; /* (2000,0040) CS: MAGAZINE, PROCESSOR, BIN_i */
 } FilmSessionParameters;
 
 typedef struct FilmBoxParameters {
-    const char* imageDisplayFormat;  /* (2010,0010) ST: e.g. "STANDARD\\1,1" */
-    const char* filmOrientation;     /* (2010,0040) CS: PORTRAIT, LANDSCAPE */
-    const char* filmSizeID;          /* (2010,0050) CS: 14INX17IN, 8INX10IN, ... */
-    const char* magnificationType;   /* (2010,0060) CS: REPLICATE, BILINEAR, CUBIC, NONE */
-    const char* borderDensity;       /* (2010,0100) CS: BLACK, WHITE or a number */
-    const char* emptyImageDensity;   /* (2010,0110) CS: BLACK, WHITE or a number */
-    const char* minDensity;          /* (2010,0120) US: a decimal number 0-65535 */
-    const char* maxDensity;          /* (2010,0130) US: a decimal number 0-65535 */
+    const char* imageDisplayFormat; /* (2010,0010) ST: e.g. "STANDARD\\1,1" */
+    const char* filmOrientation;    /* (2010,0040) CS: PORTRAIT, LANDSCAPE */
+    const char* filmSizeID;         /* (2010,0050) CS: 14INX17IN, 8INX10IN, ... */
+    const char* magnificationType;  /* (2010,0060) CS: REPLICATE, BILINEAR, CUBIC, NONE */
+    const char* borderDensity;      /* (2010,0100) CS: BLACK, WHITE or a number */
+    const char* emptyImageDensity;  /* (2010,0110) CS: BLACK, WHITE or a number */
+    const char* minDensity;         /* (2010,0120) US: a decimal number 0-65535 */
+    const char* maxDensity;         /* (2010,0130) US: a decimal number 0-65535 */
 } FilmBoxParameters;
 
 /* Prints one image (a DICOM, JPEG or BMP file, chosen by extension as RenderPrintImage does) on
@@ -682,9 +679,8 @@ typedef struct FilmBoxParameters {
  * message fails its step; a printer status that cannot be read does not stop the print.
  * Returns 1 only when the film was printed and the film box deleted; 0 otherwise, each step's
  * outcome in the log. */
-PELLA_API uint8_t PrintSCU(const char* fileName, const char* host, const char* port,
-                           char* callingAETitle, const char* calledAETitle,
-                           const FilmSessionParameters* filmSession,
+PELLA_API uint8_t PrintSCU(const char* fileName, const char* host, const char* port, char* callingAETitle,
+                           const char* calledAETitle, const FilmSessionParameters* filmSession,
                            const FilmBoxParameters* filmBox);
 
 /* ---------------------------------------------------------------------------------------------

@@ -6,8 +6,8 @@
 #include "api/calling_title.h"
 #include "log/protocol_log.h"
 #include "net/acse/association.h"
-#include "services/verification/echo.h"
 #include "pella.h"
+#include "services/verification/echo.h"
 
 using namespace pella;
 

@@ -60,7 +60,8 @@ PELLA_API int32_t BitmapFormat(const Bitmap* bitmap) {
 }
 
 PELLA_API int32_t BitmapRowBytes(const Bitmap* bitmap) {
-    return Guarded<int32_t>(__func__, 0, [&] { return bitmap ? static_cast<int32_t>(bitmap->RowBytes()) : 0; });
+    return Guarded<int32_t>(__func__, 0,
+                            [&] { return bitmap ? static_cast<int32_t>(bitmap->RowBytes()) : 0; });
 }
 
 PELLA_API uint8_t* BitmapRow(Bitmap* bitmap, int32_t row) {

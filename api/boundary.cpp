@@ -7,7 +7,9 @@
 
 namespace pella {
 
-void EnterExportedCall() noexcept { ClearLastFailure(); }
+void EnterExportedCall() noexcept {
+    ClearLastFailure();
+}
 
 void NoteCaughtException(const char* function, const char* what) noexcept {
     try {
@@ -17,6 +19,8 @@ void NoteCaughtException(const char* function, const char* what) noexcept {
     }
 }
 
-void ThrowMissingArgument() { throw std::invalid_argument("a required argument is NULL"); }
+void ThrowMissingArgument() {
+    throw std::invalid_argument("a required argument is NULL");
+}
 
 }  // namespace pella

@@ -9,7 +9,9 @@
 namespace pella {
 
 // A C text as a string; NULL reads as empty.
-inline std::string Text(const char* text) { return text == nullptr ? std::string() : std::string(text); }
+inline std::string Text(const char* text) {
+    return text == nullptr ? std::string() : std::string(text);
+}
 
 // Runs an operation that may replace an empty calling title, and writes the title back into
 // the caller's buffer (which holds at least 17 bytes) when it was empty.

@@ -7,11 +7,10 @@ using namespace pella;
 
 extern "C" {
 
-PELLA_API DataElement* GenerateTag(int32_t group, int32_t element, int32_t length,
-                                   const void* value, const char* vr) {
+PELLA_API DataElement* GenerateTag(int32_t group, int32_t element, int32_t length, const void* value,
+                                   const char* vr) {
     return Guarded<DataElement*>("GenerateTag", nullptr, [&] {
-        return NewElement(static_cast<uint32_t>(group), static_cast<uint32_t>(element), length,
-                          value, vr)
+        return NewElement(static_cast<uint32_t>(group), static_cast<uint32_t>(element), length, value, vr)
             .release();
     });
 }
@@ -45,8 +44,7 @@ PELLA_API int32_t ElementCount(const ElementList* list) {
 
 PELLA_API DataElement* ElementAt(const ElementList* list, int32_t index) {
     return Guarded<DataElement*>("ElementAt", nullptr, [&]() -> DataElement* {
-        if (list == nullptr || index < 0 || static_cast<std::size_t>(index) >= list->size())
-            return nullptr;
+        if (list == nullptr || index < 0 || static_cast<std::size_t>(index) >= list->size()) return nullptr;
         return &(*list)[static_cast<std::size_t>(index)];
     });
 }

@@ -48,8 +48,8 @@ PELLA_API int32_t ReadFindRSP(PDU* handle, QueryRecordList* list, const char* le
     });
 }
 
-PELLA_API uint8_t FindSCU(const char* host, const char* port, char* callingAETitle,
-                          const char* calledAETitle, const char* level, QueryRecordList* list) {
+PELLA_API uint8_t FindSCU(const char* host, const char* port, char* callingAETitle, const char* calledAETitle,
+                          const char* level, QueryRecordList* list) {
     return Guarded<uint8_t>("FindSCU", 0, [&] {
         RequireArguments(list);
         return WithCallingTitle(callingAETitle, [&](std::string& calling) {
@@ -65,8 +65,8 @@ PELLA_API void ClearQuery(QueryRecordList* list, const char* level) {
     });
 }
 
-PELLA_API int32_t FindEach(PDU* handle, const void* record, const char* sopClassUid,
-                           const char* level, FindMatchCallback callback, void* context) {
+PELLA_API int32_t FindEach(PDU* handle, const void* record, const char* sopClassUid, const char* level,
+                           FindMatchCallback callback, void* context) {
     return Guarded<int32_t>("FindEach", -1, [&]() -> int32_t {
         RequireArguments(handle, record);
         std::optional<QueryLevel> parsed = ParseQueryLevel(level);
@@ -103,8 +103,8 @@ PELLA_API void ClearWL(QueryRecordList* list) {
     });
 }
 
-PELLA_API uint8_t WriteMoveRQ(PDU* handle, QueryRecordList* list, const char* sopClassUid,
-                              const char* level, const char* moveDestination) {
+PELLA_API uint8_t WriteMoveRQ(PDU* handle, QueryRecordList* list, const char* sopClassUid, const char* level,
+                              const char* moveDestination) {
     return Guarded<uint8_t>("WriteMoveRQ", 0, [&]() -> uint8_t {
         RequireArguments(handle, list);
         return pella::WriteMoveRQ(*handle, *list, Text(sopClassUid), level, Text(moveDestination)) ? 1 : 0;
@@ -122,14 +122,13 @@ PELLA_API int32_t ReadMoveRSP(PDU* handle, int32_t* remaining) {
     return status;
 }
 
-PELLA_API uint8_t MoveSCU(const char* host, const char* port, char* callingAETitle,
-                          const char* calledAETitle, const char* moveDestination,
-                          const char* level, QueryRecordList* list) {
+PELLA_API uint8_t MoveSCU(const char* host, const char* port, char* callingAETitle, const char* calledAETitle,
+                          const char* moveDestination, const char* level, QueryRecordList* list) {
     return Guarded<uint8_t>("MoveSCU", 0, [&] {
         RequireArguments(list);
         return WithCallingTitle(callingAETitle, [&](std::string& calling) {
-            return pella::MoveSCU(Text(host), Text(port), calling, Text(calledAETitle),
-                                  Text(moveDestination), level, *list);
+            return pella::MoveSCU(Text(host), Text(port), calling, Text(calledAETitle), Text(moveDestination),
+                                  level, *list);
         });
     });
 }

@@ -29,7 +29,8 @@ PELLA_API void* NewQueryRecord(const char* level) {
 
 PELLA_API void FreeQueryRecord(void* record, const char* level) {
     GuardedVoid("FreeQueryRecord", [&] {
-        if (std::optional<QueryLevel> parsed = ParseQueryLevel(level)) pella::FreeQueryRecord(record, *parsed);
+        if (std::optional<QueryLevel> parsed = ParseQueryLevel(level))
+            pella::FreeQueryRecord(record, *parsed);
     });
 }
 
@@ -40,8 +41,8 @@ PELLA_API int32_t QueryFieldCount(const char* level) {
     });
 }
 
-PELLA_API uint8_t QueryFieldInfo(const char* level, int32_t position, uint16_t* group,
-                                 uint16_t* element, char* vr3, const char** keyword) {
+PELLA_API uint8_t QueryFieldInfo(const char* level, int32_t position, uint16_t* group, uint16_t* element,
+                                 char* vr3, const char** keyword) {
     return Guarded<uint8_t>("QueryFieldInfo", 0, [&]() -> uint8_t {
         const QueryField* field = FieldAt(level, position);
         if (field == nullptr) return 0;

@@ -4,9 +4,9 @@
 #include "api/boundary.h"
 #include "api/calling_title.h"
 #include "log/protocol_log.h"
+#include "pella.h"
 #include "services/storage/series.h"
 #include "services/storage/store.h"
-#include "pella.h"
 
 using namespace pella;
 
@@ -15,8 +15,7 @@ namespace {
 OutcomeSink SinkFor(StoreOutcomeCallback callback, void* context) {
     if (callback == nullptr) return {};
     return [callback, context](const StoreOutcome& outcome) {
-        callback(outcome.file.c_str(), outcome.status, outcome.reason.c_str(), outcome.bytes,
-                 context);
+        callback(outcome.file.c_str(), outcome.status, outcome.reason.c_str(), outcome.bytes, context);
     };
 }
 
@@ -25,12 +24,12 @@ OutcomeSink SinkFor(StoreOutcomeCallback callback, void* context) {
 extern "C" {
 
 PELLA_API uint8_t StoreSCU(const char* host, const char* port, char* callingAETitle,
-                           const char* calledAETitle, const char* fileName,
-                           const char* wantedSyntax, uint8_t convertFlag) {
+                           const char* calledAETitle, const char* fileName, const char* wantedSyntax,
+                           uint8_t convertFlag) {
     return Guarded<uint8_t>("StoreSCU", 0, [&] {
         return WithCallingTitle(callingAETitle, [&](std::string& calling) {
-            return pella::StoreSCU(Text(host), Text(port), calling, Text(calledAETitle),
-                                   Text(fileName), Text(wantedSyntax), convertFlag != 0);
+            return pella::StoreSCU(Text(host), Text(port), calling, Text(calledAETitle), Text(fileName),
+                                   Text(wantedSyntax), convertFlag != 0);
         });
     });
 }
@@ -39,8 +38,8 @@ PELLA_API uint8_t WriteStoreRQ(PDU* handle, ElementList* dataList, const char* s
                                const char* fileSyntax, uint8_t convertFlag) {
     return Guarded<uint8_t>("WriteStoreRQ", 0, [&]() -> uint8_t {
         RequireArguments(handle, dataList, sopClassUid);
-        return pella::WriteStoreRQ(*handle, *dataList, sopClassUid, Text(fileSyntax),
-                                   convertFlag != 0) ? 1 : 0;
+        return pella::WriteStoreRQ(*handle, *dataList, sopClassUid, Text(fileSyntax), convertFlag != 0) ? 1
+                                                                                                        : 0;
     });
 }
 
@@ -52,12 +51,12 @@ PELLA_API int32_t ReadStoreRSP(PDU* handle) {
 }
 
 PELLA_API uint8_t SendSeries(const char* host, const char* port, char* callingAETitle,
-                             const char* calledAETitle, const char* seriesFolder,
-                             const char* wantedSyntax, uint8_t convertFlag) {
+                             const char* calledAETitle, const char* seriesFolder, const char* wantedSyntax,
+                             uint8_t convertFlag) {
     return Guarded<uint8_t>("SendSeries", 0, [&] {
         return WithCallingTitle(callingAETitle, [&](std::string& calling) {
-            return pella::SendSeries(Text(host), Text(port), calling, Text(calledAETitle),
-                                     Text(seriesFolder), Text(wantedSyntax), convertFlag != 0);
+            return pella::SendSeries(Text(host), Text(port), calling, Text(calledAETitle), Text(seriesFolder),
+                                     Text(wantedSyntax), convertFlag != 0);
         });
     });
 }
@@ -68,10 +67,9 @@ PELLA_API uint8_t SendSeriesReport(const char* host, const char* port, char* cal
                                    StoreOutcomeCallback callback, void* context) {
     return Guarded<uint8_t>("SendSeriesReport", 0, [&] {
         return WithCallingTitle(callingAETitle, [&](std::string& calling) {
-            StoreTarget target{Text(host), Text(port), calling, Text(calledAETitle),
-                               Text(wantedSyntax), convertFlag != 0};
-            bool all = SendSeriesReporting(Text(seriesFolder), target, SinkFor(callback, context))
-                           .allStored;
+            StoreTarget target{Text(host),          Text(port),         calling,
+                               Text(calledAETitle), Text(wantedSyntax), convertFlag != 0};
+            bool all = SendSeriesReporting(Text(seriesFolder), target, SinkFor(callback, context)).allStored;
             calling = target.calling;
             return all;
         });
@@ -79,16 +77,16 @@ PELLA_API uint8_t SendSeriesReport(const char* host, const char* port, char* cal
 }
 
 PELLA_API uint8_t StoreFileList(const char* host, const char* port, char* callingAETitle,
-                                const char* calledAETitle, const char* const* fileNames,
-                                int32_t count, const char* wantedSyntax, uint8_t convertFlag,
-                                StoreOutcomeCallback callback, void* context) {
+                                const char* calledAETitle, const char* const* fileNames, int32_t count,
+                                const char* wantedSyntax, uint8_t convertFlag, StoreOutcomeCallback callback,
+                                void* context) {
     return Guarded<uint8_t>("StoreFileList", 0, [&] {
         if (count > 0) RequireArguments(fileNames);
         std::vector<std::string> files;
         for (int32_t i = 0; i < count; ++i) files.push_back(Text(fileNames[i]));
         return WithCallingTitle(callingAETitle, [&](std::string& calling) {
-            StoreTarget target{Text(host), Text(port), calling, Text(calledAETitle),
-                               Text(wantedSyntax), convertFlag != 0};
+            StoreTarget target{Text(host),          Text(port),         calling,
+                               Text(calledAETitle), Text(wantedSyntax), convertFlag != 0};
             bool all = StoreFiles(files, target, SinkFor(callback, context));
             calling = target.calling;
             return all;

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "api/boundary.h"
-#include "services/storage/store_server.h"
 #include "pella.h"
+#include "services/storage/store_server.h"
 
 using namespace pella;
 
@@ -17,7 +17,9 @@ struct StoreServerHandle {
 
 namespace {
 
-std::string Text(const char* text) { return text == nullptr ? std::string() : std::string(text); }
+std::string Text(const char* text) {
+    return text == nullptr ? std::string() : std::string(text);
+}
 
 // Servers started with StartStoreSCP, kept until StopStoreSCP or the end of the process.
 struct Registry {

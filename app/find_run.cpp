@@ -12,18 +12,18 @@ constexpr const char* kLevel = "STUDY";
 
 // Memo captions and the record positions they show (Patient's Age is left out).
 constexpr FieldCaption kStudyLines[] = {
-    {"PatientName: ", 0},       {"PatientID: ", 1},         {"PatientSex: ", 3},
-    {"PatientBD: ", 4},         {"StudyID: ", 7},           {"StudyInstanceUID: ", 9},
-    {"StudyDate: ", 5},         {"StudyTime: ", 6},         {"StudyDescription: ", 8},
-    {"Modalities: ", 12},       {"InstitutionName: ", 10},  {"AccessionNumber: ", 13},
+    {"PatientName: ", 0},    {"PatientID: ", 1},        {"PatientSex: ", 3},
+    {"PatientBD: ", 4},      {"StudyID: ", 7},          {"StudyInstanceUID: ", 9},
+    {"StudyDate: ", 5},      {"StudyTime: ", 6},        {"StudyDescription: ", 8},
+    {"Modalities: ", 12},    {"InstitutionName: ", 10}, {"AccessionNumber: ", 13},
     {"PhysiciansName: ", 11}};
 
 }  // namespace
 
 bool RunFindTest(TestRun& run) {
     QueryMemo shown(kLevel, kStudyLines);
-    bool result = RunQuerySession(run.settings, kStudyRootFind, kLevel,
-                                  [&](const void* record) { shown.Add(record); });
+    bool result =
+        RunQuerySession(run.settings, kStudyRootFind, kLevel, [&](const void* record) { shown.Add(record); });
     shown.Show(run.memo);
     return result;
 }

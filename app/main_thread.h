@@ -17,8 +17,8 @@ class MainThread : public QThread {
 
 public:
     // `fileName` is the file chosen for STORE and PRINT (empty: the choice was cancelled).
-    MainThread(std::string testName, TestSettings settings, std::string startDirectory,
-               std::string fileName, QObject* parent = nullptr);
+    MainThread(std::string testName, TestSettings settings, std::string startDirectory, std::string fileName,
+               QObject* parent = nullptr);
 
     const std::string& TestName() const { return testName_; }
     bool Result() const { return result_; }

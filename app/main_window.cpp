@@ -79,8 +79,8 @@ QPushButton* TForm1::AddButton(const char* objectName, const char* caption, std:
 }
 
 std::vector<QPushButton*> TForm1::Buttons() const {
-    return {echoButton_,  storeButton_, findButton_,  worklistButton_, printButton_,
-            dumpButton_,  setupButton_, aboutButton_, endButton_};
+    return {echoButton_, storeButton_, findButton_,  worklistButton_, printButton_,
+            dumpButton_, setupButton_, aboutButton_, endButton_};
 }
 
 QPushButton* TForm1::Button(const char* objectName) const {
@@ -89,7 +89,9 @@ QPushButton* TForm1::Button(const char* objectName) const {
     return nullptr;
 }
 
-void TForm1::AppendMemo(const QString& line) { logMemo_->appendPlainText(line); }
+void TForm1::AppendMemo(const QString& line) {
+    logMemo_->appendPlainText(line);
+}
 
 void TForm1::StartTest(const std::string& testName) {
     if (closeWanted_) return;  // the window closes once the running tests have ended
@@ -99,7 +101,8 @@ void TForm1::StartTest(const std::string& testName) {
     auto* thread = new MainThread(testName, settings_, startDirectory_, fileName, this);
     connect(thread, &MainThread::MemoCleared, logMemo_, &QPlainTextEdit::clear, Qt::QueuedConnection);
     connect(thread, &MainThread::MemoLine, this, &TForm1::AppendMemo, Qt::QueuedConnection);
-    connect(thread, &QThread::finished, this, [this, thread] { TestEnded(thread); }, Qt::QueuedConnection);
+    connect(
+        thread, &QThread::finished, this, [this, thread] { TestEnded(thread); }, Qt::QueuedConnection);
     running_.push_back(thread);
     thread->start();
 }
@@ -116,8 +119,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
         event->accept();
         return;
     }
-    if (!closeWanted_)
-        AppendMemo(QString("Closing once %1 running test(s) have ended").arg(running_.size()));
+    if (!closeWanted_) AppendMemo(QString("Closing once %1 running test(s) have ended").arg(running_.size()));
     closeWanted_ = true;
     event->ignore();
 }

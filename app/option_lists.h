@@ -10,7 +10,7 @@ namespace pellatool {
 
 using OptionList = std::vector<std::string>;
 
-const OptionList& LogLevelNames();       // stored as position + 1
+const OptionList& LogLevelNames();  // stored as position + 1
 const OptionList& FilmDestinations();
 const OptionList& FilmOrientations();
 const OptionList& FilmSizes();

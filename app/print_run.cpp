@@ -8,12 +8,16 @@ namespace pellatool {
 bool RunPrintTest(TestRun& run) {
     if (run.fileName.empty()) return false;
     const TestSettings& s = run.settings;
-    FilmSessionParameters session{"1", "MED", "BLUE FILM", EntryAt(FilmDestinations(), s.filmDestination).c_str()};
+    FilmSessionParameters session{"1", "MED", "BLUE FILM",
+                                  EntryAt(FilmDestinations(), s.filmDestination).c_str()};
     FilmBoxParameters box{"STANDARD\\1,1",
                           EntryAt(FilmOrientations(), s.filmOrientation).c_str(),
                           EntryAt(FilmSizes(), s.filmSize).c_str(),
                           EntryAt(MagnificationTypes(), s.magnificationType).c_str(),
-                          nullptr, nullptr, nullptr, nullptr};
+                          nullptr,
+                          nullptr,
+                          nullptr,
+                          nullptr};
     CallingTitle calling(s.localAETitle);
     return PrintSCU(run.fileName.c_str(), s.remoteHost.c_str(), s.remotePort.c_str(), calling.data(),
                     s.remoteAETitle.c_str(), &session, &box) == 1;

@@ -15,14 +15,13 @@ bool RunQuerySession(const TestSettings& s, const char* sopClassUid, const char*
                      const MatchSink& onMatch) {
     PDU* handle = NewPDU();
     CallingTitle calling(s.localAETitle);
-    bool opened = handle != nullptr &&
-                  OpenAssoc(handle, s.remoteHost.c_str(), s.remotePort.c_str(), calling.data(),
-                            s.remoteAETitle.c_str(), sopClassUid, nullptr) == 1;
+    bool opened =
+        handle != nullptr && OpenAssoc(handle, s.remoteHost.c_str(), s.remotePort.c_str(), calling.data(),
+                                       s.remoteAETitle.c_str(), sopClassUid, nullptr) == 1;
     int32_t status = -1;
     if (opened) {
         void* query = NewQueryRecord(level);
-        status = FindEach(handle, query, sopClassUid, level, TakeMatch,
-                          const_cast<MatchSink*>(&onMatch));
+        status = FindEach(handle, query, sopClassUid, level, TakeMatch, const_cast<MatchSink*>(&onMatch));
         FreeQueryRecord(query, level);
         CloseAssoc(handle);
     }

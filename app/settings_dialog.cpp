@@ -25,7 +25,9 @@ QComboBox* MakeBox(const char* name, const OptionList& entries, QWidget* parent)
     return box;
 }
 
-std::string Text(const QLineEdit* edit) { return edit->text().toLocal8Bit().constData(); }
+std::string Text(const QLineEdit* edit) {
+    return edit->text().toLocal8Bit().constData();
+}
 
 }  // namespace
 

@@ -82,7 +82,8 @@ std::string SaveSettings(const std::string& fileName, const TestSettings& settin
     std::vector<uint8_t> bytes = EncodeSettings(settings);
     errno = 0;
     std::ofstream file(fileName, std::ios::binary | std::ios::trunc);
-    if (file) file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (file)
+        file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     if (file) file.close();
     if (file) return "";
     return fileName + ": " + (errno != 0 ? std::strerror(errno) : "cannot be written");

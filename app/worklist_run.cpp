@@ -10,23 +10,22 @@ namespace {
 constexpr const char* kWorklistFind = PELLA_MODALITY_WORKLIST_FIND;
 constexpr const char* kLevel = "WORKLIST";
 
-constexpr FieldCaption kStepLines[] = {
-    {"PatientName: ", 0},
-    {"PatientID: ", 1},
-    {"PatientBD: ", 2},
-    {"PatientSex: ", 3},
-    {"Modality: ", 12},
-    {"Scheduled Station AET: ", 13},
-    {"Scheduled Procedure Step Start Date: ", 11},
-    {"Scheduled Procedure Step Start Time: ", 10},
-    {"Scheduled Performing Physician: ", 14}};
+constexpr FieldCaption kStepLines[] = {{"PatientName: ", 0},
+                                       {"PatientID: ", 1},
+                                       {"PatientBD: ", 2},
+                                       {"PatientSex: ", 3},
+                                       {"Modality: ", 12},
+                                       {"Scheduled Station AET: ", 13},
+                                       {"Scheduled Procedure Step Start Date: ", 11},
+                                       {"Scheduled Procedure Step Start Time: ", 10},
+                                       {"Scheduled Performing Physician: ", 14}};
 
 }  // namespace
 
 bool RunWorklistTest(TestRun& run) {
     QueryMemo shown(kLevel, kStepLines);
-    bool result = RunQuerySession(run.settings, kWorklistFind, kLevel,
-                                  [&](const void* record) { shown.Add(record); });
+    bool result =
+        RunQuerySession(run.settings, kWorklistFind, kLevel, [&](const void* record) { shown.Add(record); });
     shown.Show(run.memo);
     return result;
 }

@@ -38,8 +38,7 @@ std::string Args::ValueOr(const std::string& name, const std::string& fallback) 
     return Value(name).value_or(fallback);
 }
 
-bool Parse(const CommandSpec& spec, const std::vector<std::string>& argv, Args& out,
-           std::string& error) {
+bool Parse(const CommandSpec& spec, const std::vector<std::string>& argv, Args& out, std::string& error) {
     for (const auto& option : spec.options)
         for (const auto& n : option.names) out.aliases_[n] = option.names.front();
     bool optionsEnded = false;

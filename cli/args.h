@@ -43,8 +43,7 @@ private:
 // Parses argv-style arguments (without the program and subcommand names). "--help"/"-h" sets
 // the option "--help". Returns false with `error` set for unknown options, missing values and
 // a wrong number of positional arguments.
-bool Parse(const CommandSpec& spec, const std::vector<std::string>& argv, Args& out,
-           std::string& error);
+bool Parse(const CommandSpec& spec, const std::vector<std::string>& argv, Args& out, std::string& error);
 
 std::string HelpText(const CommandSpec& spec);
 

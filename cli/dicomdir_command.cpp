@@ -34,14 +34,22 @@ struct Attribute {
 
 // The attributes shown per record level (patient, study, series, instance).
 const std::vector<Attribute> kShown[4] = {
-    {{0x0010, 0x0010, "PatientName"}, {0x0010, 0x0020, "PatientID"},
-     {0x0010, 0x0030, "PatientBirthDate"}, {0x0010, 0x0040, "PatientSex"}},
-    {{0x0008, 0x0020, "StudyDate"}, {0x0008, 0x0030, "StudyTime"}, {0x0020, 0x0010, "StudyID"},
-     {0x0008, 0x0050, "AccessionNumber"}, {0x0008, 0x1030, "StudyDescription"},
+    {{0x0010, 0x0010, "PatientName"},
+     {0x0010, 0x0020, "PatientID"},
+     {0x0010, 0x0030, "PatientBirthDate"},
+     {0x0010, 0x0040, "PatientSex"}},
+    {{0x0008, 0x0020, "StudyDate"},
+     {0x0008, 0x0030, "StudyTime"},
+     {0x0020, 0x0010, "StudyID"},
+     {0x0008, 0x0050, "AccessionNumber"},
+     {0x0008, 0x1030, "StudyDescription"},
      {0x0020, 0x000D, "StudyInstanceUID"}},
-    {{0x0008, 0x0060, "Modality"}, {0x0020, 0x0011, "SeriesNumber"},
-     {0x0008, 0x103E, "SeriesDescription"}, {0x0020, 0x000E, "SeriesInstanceUID"}},
-    {{0x0020, 0x0013, "InstanceNumber"}, {0x0004, 0x1500, "ReferencedFileID"},
+    {{0x0008, 0x0060, "Modality"},
+     {0x0020, 0x0011, "SeriesNumber"},
+     {0x0008, 0x103E, "SeriesDescription"},
+     {0x0020, 0x000E, "SeriesInstanceUID"}},
+    {{0x0020, 0x0013, "InstanceNumber"},
+     {0x0004, 0x1500, "ReferencedFileID"},
      {0x0004, 0x1510, "ReferencedSOPClassUIDInFile"},
      {0x0004, 0x1511, "ReferencedSOPInstanceUIDInFile"},
      {0x0004, 0x1512, "ReferencedTransferSyntaxUIDInFile"}},
@@ -113,7 +121,8 @@ std::vector<Record> BuildTree(const ElementList* list) {
 void PrintText(const std::vector<Record>& records, int depth) {
     for (const Record& r : records) {
         std::printf("%*s%s", depth * 2, "", r.type.c_str());
-        for (const auto& [keyword, value] : r.values) std::printf("  %s=\"%s\"", keyword.c_str(), value.c_str());
+        for (const auto& [keyword, value] : r.values)
+            std::printf("  %s=\"%s\"", keyword.c_str(), value.c_str());
         std::printf("\n");
         PrintText(r.children, depth + 1);
     }

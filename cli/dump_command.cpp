@@ -35,8 +35,8 @@ CommandSpec Spec() {
         "puts every value inline instead.");
     spec.options.push_back({{"--json"}, "", "print the DICOM JSON model, one line per file"});
     spec.options.push_back({{"--bulk"}, "", "with --json: every binary value inline, whatever its size"});
-    spec.options.push_back({{"--inline-limit"}, "N",
-                            "with --json: inline binary values of up to N bytes (default 1024)"});
+    spec.options.push_back(
+        {{"--inline-limit"}, "N", "with --json: inline binary values of up to N bytes (default 1024)"});
     return spec;
 }
 

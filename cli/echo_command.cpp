@@ -33,8 +33,8 @@ struct HandleOwner {
 };
 
 // N echoes on one association.
-bool RepeatedEcho(const std::string& host, const std::string& port, NetworkSettings& settings,
-                  long repeat, std::string& reason) {
+bool RepeatedEcho(const std::string& host, const std::string& port, NetworkSettings& settings, long repeat,
+                  std::string& reason) {
     std::unique_ptr<PDU, HandleOwner> pdu(NewPDU());
     std::array<char, 17> calling = CallingTitleBuffer(settings);
     if (!pdu || !OpenAssoc(pdu.get(), host.c_str(), port.c_str(), calling.data(),

@@ -12,7 +12,9 @@ void AppendLine(const char* line, void* context) {
 
 }  // namespace
 
-OwnedList NewList() { return OwnedList(CreateElementList()); }
+OwnedList NewList() {
+    return OwnedList(CreateElementList());
+}
 
 bool ReadFileLists(const std::string& file, FileLists& out) {
     out.meta = NewList();

@@ -63,8 +63,7 @@ void AppendList(std::string& out, const char* title, const ElementList* list, st
     for (int32_t i = 0; i < ElementCount(list); ++i) {
         const DataElement& e = *ElementAt(list, i);
         std::string vr = e.vr[0] ? std::string(e.vr, 2) : "--";
-        std::snprintf(line, sizeof line, "(%04X,%04X) %s %10d ", e.group, e.element, vr.c_str(),
-                      e.length);
+        std::snprintf(line, sizeof line, "(%04X,%04X) %s %10d ", e.group, e.element, vr.c_str(), e.length);
         out += line + Preview(e, limit) + "\n";
     }
 }

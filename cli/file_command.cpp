@@ -18,8 +18,7 @@ const char* const kFilesHelp =
 
 }  // namespace
 
-CommandSpec FileCommandSpec(const std::string& name, const std::string& usage,
-                            const std::string& summary) {
+CommandSpec FileCommandSpec(const std::string& name, const std::string& usage, const std::string& summary) {
     return {name,
             usage,
             summary + "\n\n" + kFilesHelp,

@@ -12,8 +12,7 @@ namespace cli {
 
 // A reading command: one or more FILE arguments, -r/--recurse and -j/--jobs N; the help
 // paragraph on several files follows `summary`.
-CommandSpec FileCommandSpec(const std::string& name, const std::string& usage,
-                            const std::string& summary);
+CommandSpec FileCommandSpec(const std::string& name, const std::string& usage, const std::string& summary);
 
 // Runs `job` on every file the positional arguments name, in their order, printing
 // "# FILE" before each file's output when `fileLines` is set and there are several files (or a

@@ -41,8 +41,7 @@ int RunFind(const std::vector<std::string>& argv) {
     void* record = nullptr;
     if (!BuildQueryRecord("find", args, &level, "STUDY", record)) return 2;
     QuerySession session{"find", level, args.Has("--json")};
-    return session.Run(args.Positionals()[0], args.Positionals()[1], settings, record,
-                       PELLA_STUDY_ROOT_FIND);
+    return session.Run(args.Positionals()[0], args.Positionals()[1], settings, record, PELLA_STUDY_ROOT_FIND);
 }
 
 }  // namespace cli

@@ -20,8 +20,8 @@ void CollectFiles(const std::string& folder, std::vector<std::string>& files,
                   std::vector<std::string>& errors) {
     std::error_code ec;
     std::vector<std::string> found;
-    for (Iterator it(folder, fs::directory_options::skip_permission_denied, ec), end;
-         !ec && it != end; it.increment(ec)) {
+    for (Iterator it(folder, fs::directory_options::skip_permission_denied, ec), end; !ec && it != end;
+         it.increment(ec)) {
         std::error_code typeError;
         if (it->is_regular_file(typeError)) found.push_back(it->path().string());
     }
@@ -57,11 +57,16 @@ std::string ReadFailureReason(const std::string& file) {
         case PELLA_FILE_PART10:
             return "an element's header or value runs past the end of the file (cut short or a "
                    "wrong length)";
-        case PELLA_FILE_MISSING: return std::strerror(ENOENT);
-        case PELLA_FILE_FOLDER: return "is a folder";
-        case PELLA_FILE_NOT_REGULAR: return "not a regular file (a pipe, socket or device)";
-        case PELLA_FILE_NOT_PART10: return "not a DICOM Part 10 file (no 128-byte preamble and \"DICM\")";
-        default: return access(file.c_str(), R_OK) != 0 ? std::strerror(errno) : "cannot be opened";
+        case PELLA_FILE_MISSING:
+            return std::strerror(ENOENT);
+        case PELLA_FILE_FOLDER:
+            return "is a folder";
+        case PELLA_FILE_NOT_REGULAR:
+            return "not a regular file (a pipe, socket or device)";
+        case PELLA_FILE_NOT_PART10:
+            return "not a DICOM Part 10 file (no 128-byte preamble and \"DICM\")";
+        default:
+            return access(file.c_str(), R_OK) != 0 ? std::strerror(errno) : "cannot be opened";
     }
 }
 

@@ -38,7 +38,8 @@ std::string CountsText(const int32_t counts[4]) {
     static const char* const kNames[4] = {"remaining", "completed", "failed", "warning"};
     std::string text;
     for (int i = 0; i < 4; ++i)
-        if (counts[i] >= 0) text += std::string(text.empty() ? "" : ", ") + kNames[i] + " " + std::to_string(counts[i]);
+        if (counts[i] >= 0)
+            text += std::string(text.empty() ? "" : ", ") + kNames[i] + " " + std::to_string(counts[i]);
     return text;
 }
 

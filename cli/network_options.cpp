@@ -12,7 +12,9 @@ std::vector<OptionSpec> NetworkOptions() {
         {{"-aet", "--aetitle"}, "AETITLE", "calling AE title (default KESTRA)"},
         {{"-aec", "--call"}, "AETITLE", "called AE title of the peer (default ANY-SCP)"},
         {{"--log"}, "FILE", "write the protocol log to FILE"},
-        {{"--log-level", "-ll"}, "N", "log level: 0 failures, 1 progress, 2 messages, 3 hex dumps (default 1 with --log)"},
+        {{"--log-level", "-ll"},
+         "N",
+         "log level: 0 failures, 1 progress, 2 messages, 3 hex dumps (default 1 with --log)"},
     };
 }
 
@@ -27,8 +29,8 @@ bool ApplyNetworkOptions(const std::string& command, const Args& args, NetworkSe
     out.calledAETitle = args.ValueOr("-aec", "ANY-SCP");
     for (const std::string* title : {&out.callingAETitle, &out.calledAETitle}) {
         if (title->size() > 16) {
-            std::fprintf(stderr, "pella %s: AE title '%s' is longer than 16 characters\n",
-                         command.c_str(), title->c_str());
+            std::fprintf(stderr, "pella %s: AE title '%s' is longer than 16 characters\n", command.c_str(),
+                         title->c_str());
             return false;
         }
     }

@@ -1,8 +1,8 @@
 #include "cli/ordered_jobs.h"
 
 #include <condition_variable>
-#include <exception>
 #include <cstdio>
+#include <exception>
 #include <mutex>
 #include <optional>
 #include <thread>

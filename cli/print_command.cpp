@@ -65,8 +65,7 @@ int RunPrint(const std::vector<std::string>& argv) {
     }
     std::optional<std::string> v[12];
     FilmSessionParameters session{Field(args, "--copies", v[0]), Field(args, "--priority", v[1]),
-                                  Field(args, "--medium", v[2]),
-                                  Field(args, "--destination", v[3])};
+                                  Field(args, "--medium", v[2]), Field(args, "--destination", v[3])};
     FilmBoxParameters box{Field(args, "--format", v[4]),         Field(args, "--orientation", v[5]),
                           Field(args, "--film-size", v[6]),      Field(args, "--magnification", v[7]),
                           Field(args, "--border-density", v[8]), Field(args, "--empty-density", v[9]),
@@ -75,10 +74,10 @@ int RunPrint(const std::vector<std::string>& argv) {
     const std::string& port = args.Positionals()[1];
     const std::string& file = args.Positionals()[2];
     std::array<char, 17> calling = CallingTitleBuffer(settings);
-    if (!PrintSCU(file.c_str(), host.c_str(), port.c_str(), calling.data(),
-                  settings.calledAETitle.c_str(), &session, &box)) {
-        std::fprintf(stderr, "pella print: %s on %s:%s: %s\n", file.c_str(), host.c_str(),
-                     port.c_str(), FailureReason("not printed").c_str());
+    if (!PrintSCU(file.c_str(), host.c_str(), port.c_str(), calling.data(), settings.calledAETitle.c_str(),
+                  &session, &box)) {
+        std::fprintf(stderr, "pella print: %s on %s:%s: %s\n", file.c_str(), host.c_str(), port.c_str(),
+                     FailureReason("not printed").c_str());
         return 1;
     }
     std::printf("Printed %s on %s:%s\n", file.c_str(), host.c_str(), port.c_str());

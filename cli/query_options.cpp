@@ -63,8 +63,10 @@ bool IsLevelKey(const std::string& key) {
 std::vector<OptionSpec> QueryOptions(bool withLevel, bool withJson) {
     std::vector<OptionSpec> options;
     if (withLevel)
-        options.push_back({{"-L", "--level"}, "LEVEL", "query/retrieve level: STUDY (default), SERIES or IMAGE"});
-    options.push_back({{"-k", "--key"}, "KEY=VALUE",
+        options.push_back(
+            {{"-L", "--level"}, "LEVEL", "query/retrieve level: STUDY (default), SERIES or IMAGE"});
+    options.push_back({{"-k", "--key"},
+                       "KEY=VALUE",
                        "match value of an attribute of the level's record, by keyword or tag\n"
                        "(gggg,eeee); repeatable; wildcards, ranges and lists are passed on as written"});
     if (withJson) options.push_back({{"--json"}, "", "print the matches as a DICOM JSON array"});
@@ -147,7 +149,9 @@ nlohmann::ordered_json JsonValue(const char* vr, const std::string& text) {
 
 }  // namespace
 
-void JsonBegin() { std::printf("["); }
+void JsonBegin() {
+    std::printf("[");
+}
 
 namespace {
 
@@ -203,7 +207,9 @@ void PrintMatchJson(const std::string& level, const void* record, long number) {
     std::fflush(stdout);
 }
 
-void JsonEnd() { std::printf("\n]\n"); }
+void JsonEnd() {
+    std::printf("\n]\n");
+}
 
 std::string StatusWords(int32_t status) {
     if (status < 0) return "no valid response";
@@ -221,7 +227,8 @@ std::string StatusWords(int32_t status) {
         return std::string("failure ") + hex + ": out of resources";
     if (status == PELLA_STATUS_IDENTIFIER_MISMATCH)
         return std::string("failure ") + hex + ": identifier does not match SOP class";
-    if ((status & 0xF000) == PELLA_STATUS_CANNOT_UNDERSTAND) return std::string("failure ") + hex + ": unable to process";
+    if ((status & 0xF000) == PELLA_STATUS_CANNOT_UNDERSTAND)
+        return std::string("failure ") + hex + ": unable to process";
     return std::string("failure ") + hex;
 }
 

@@ -37,8 +37,8 @@ void PrintMatch(const void* record, int32_t number, void* context) {
 
 }  // namespace
 
-int QuerySession::Run(const std::string& host, const std::string& port,
-                      const NetworkSettings& settings, void* record, const char* sopClassUid) {
+int QuerySession::Run(const std::string& host, const std::string& port, const NetworkSettings& settings,
+                      void* record, const char* sopClassUid) {
     std::unique_ptr<void, RecordOwner> query(record, RecordOwner{level});
     std::unique_ptr<PDU, HandleOwner> pdu(NewPDU());
     std::array<char, 17> calling = CallingTitleBuffer(settings);
@@ -54,8 +54,8 @@ int QuerySession::Run(const std::string& host, const std::string& port,
     std::string reason = status == PELLA_STATUS_SUCCESS ? "" : FailureReason("");
     CloseAssoc(pdu.get());
     if (json) JsonEnd();
-    std::fprintf(stderr, "pella %s: %ld match%s; final status: %s%s\n", command.c_str(),
-                 printer.matches, printer.matches == 1 ? "" : "es", StatusWords(status).c_str(),
+    std::fprintf(stderr, "pella %s: %ld match%s; final status: %s%s\n", command.c_str(), printer.matches,
+                 printer.matches == 1 ? "" : "es", StatusWords(status).c_str(),
                  reason.empty() ? "" : (" (" + reason + ")").c_str());
     return status == PELLA_STATUS_SUCCESS ? 0 : 1;
 }

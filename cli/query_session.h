@@ -14,8 +14,8 @@ struct QuerySession {
     bool json = false;
 
     // Sends the query record (freed here) and prints every match; the exit code.
-    int Run(const std::string& host, const std::string& port, const NetworkSettings& settings,
-            void* record, const char* sopClassUid);
+    int Run(const std::string& host, const std::string& port, const NetworkSettings& settings, void* record,
+            const char* sopClassUid);
 };
 
 }  // namespace cli

@@ -40,10 +40,10 @@ int RunSendSeries(const std::vector<std::string>& argv) {
     const std::string& folder = args.Positionals()[2];
     std::array<char, 17> calling = CallingTitleBuffer(settings.network);
     StoreReport report("send-series", 0, settings.progress);
-    bool ok = SendSeriesReport(host.c_str(), port.c_str(), calling.data(),
-                               settings.network.calledAETitle.c_str(), folder.c_str(),
-                               settings.wantedSyntax.c_str(), settings.convert ? 1 : 0,
-                               &StoreReport::Callback, &report) != 0;
+    bool ok =
+        SendSeriesReport(host.c_str(), port.c_str(), calling.data(), settings.network.calledAETitle.c_str(),
+                         folder.c_str(), settings.wantedSyntax.c_str(), settings.convert ? 1 : 0,
+                         &StoreReport::Callback, &report) != 0;
     return report.Finish(ok, ok ? "" : FailureReason("no object was sent"));
 }
 

@@ -105,7 +105,8 @@ int RunServe(const std::vector<std::string>& argv) {
     SetLOG(logFile.c_str(), static_cast<int32_t>(level));
 
     sigset_t signals = BlockStopSignals();
-    StoreServerHandle* server = StartStoreServerWithOptions(folder.c_str(), port.c_str(), folder.c_str(), &options);
+    StoreServerHandle* server =
+        StartStoreServerWithOptions(folder.c_str(), port.c_str(), folder.c_str(), &options);
     if (server == nullptr) {
         std::fprintf(stderr, "pella serve: %s\n", FailureReason("cannot listen on port " + port).c_str());
         return 1;

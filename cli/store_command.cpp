@@ -32,30 +32,27 @@ CommandSpec Spec() {
 
 // Each file on an association of its own (StoreFileList with one file, so that the report also
 // hears how a stored file went).
-bool StoreEach(const std::string& host, const std::string& port,
-               const std::vector<std::string>& files, const StoreSettings& settings,
-               StoreReport& report) {
+bool StoreEach(const std::string& host, const std::string& port, const std::vector<std::string>& files,
+               const StoreSettings& settings, StoreReport& report) {
     bool all = true;
     for (const std::string& file : files) {
         std::array<char, 17> calling = CallingTitleBuffer(settings.network);
         const char* name = file.c_str();
         all = StoreFileList(host.c_str(), port.c_str(), calling.data(),
-                            settings.network.calledAETitle.c_str(), &name, 1,
-                            settings.wantedSyntax.c_str(), settings.convert ? 1 : 0,
-                            &StoreReport::Callback, &report) != 0 && all;
+                            settings.network.calledAETitle.c_str(), &name, 1, settings.wantedSyntax.c_str(),
+                            settings.convert ? 1 : 0, &StoreReport::Callback, &report) != 0 &&
+              all;
     }
     return all;
 }
 
-bool StoreOnOne(const std::string& host, const std::string& port,
-                const std::vector<std::string>& files, const StoreSettings& settings,
-                StoreReport& report) {
+bool StoreOnOne(const std::string& host, const std::string& port, const std::vector<std::string>& files,
+                const StoreSettings& settings, StoreReport& report) {
     std::vector<const char*> names;
     for (const std::string& file : files) names.push_back(file.c_str());
     std::array<char, 17> calling = CallingTitleBuffer(settings.network);
-    return StoreFileList(host.c_str(), port.c_str(), calling.data(),
-                         settings.network.calledAETitle.c_str(), names.data(),
-                         static_cast<int32_t>(names.size()), settings.wantedSyntax.c_str(),
+    return StoreFileList(host.c_str(), port.c_str(), calling.data(), settings.network.calledAETitle.c_str(),
+                         names.data(), static_cast<int32_t>(names.size()), settings.wantedSyntax.c_str(),
                          settings.convert ? 1 : 0, &StoreReport::Callback, &report) != 0;
 }
 

@@ -6,17 +6,21 @@ namespace cli {
 
 std::vector<OptionSpec> StoreOptions() {
     std::vector<OptionSpec> options = NetworkOptions();
-    options.push_back({{"--syntax", "-xs"}, "SYNTAX",
+    options.push_back({{"--syntax", "-xs"},
+                       "SYNTAX",
                        "transfer syntax to offer first (UID or short name, below); objects "
                        "without pixel data are never offered in it"});
-    options.push_back({{"--convert"}, "",
+    options.push_back({{"--convert"},
+                       "",
                        "convert each data set into the syntax the peer accepted when that "
                        "differs from the file's"});
     options.push_back({{"--no-progress"}, "", "do not show progress on standard error"});
     return options;
 }
 
-std::string StoreSyntaxHelp() { return "Short names for --syntax:\n" + TransferSyntaxNameTable(); }
+std::string StoreSyntaxHelp() {
+    return "Short names for --syntax:\n" + TransferSyntaxNameTable();
+}
 
 bool ApplyStoreOptions(const std::string& command, const Args& args, StoreSettings& out) {
     if (!ApplyNetworkOptions(command, args, out.network)) return false;

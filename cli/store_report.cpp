@@ -16,7 +16,9 @@ constexpr std::size_t kFewFiles = 5;
 constexpr double kTerminalInterval = 0.1;
 constexpr double kLogInterval = 5.0;
 
-double Megabytes(uint64_t bytes) { return static_cast<double>(bytes) / (1024.0 * 1024.0); }
+double Megabytes(uint64_t bytes) {
+    return static_cast<double>(bytes) / (1024.0 * 1024.0);
+}
 
 }  // namespace
 
@@ -32,8 +34,7 @@ double StoreReport::Seconds() const {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
 }
 
-void StoreReport::Record(const std::string& file, int32_t status, const std::string& reason,
-                         uint64_t bytes) {
+void StoreReport::Record(const std::string& file, int32_t status, const std::string& reason, uint64_t bytes) {
     ++done_;
     bytes_ += bytes;
     if (status == PELLA_STATUS_SUCCESS) {
@@ -53,8 +54,7 @@ void StoreReport::Record(const std::string& file, int32_t status, const std::str
 
 void StoreReport::Callback(const char* file, int32_t status, const char* reason, uint64_t bytes,
                            void* context) {
-    static_cast<StoreReport*>(context)->Record(file ? file : "", status, reason ? reason : "",
-                                               bytes);
+    static_cast<StoreReport*>(context)->Record(file ? file : "", status, reason ? reason : "", bytes);
 }
 
 void StoreReport::ShowProgress(bool final) {
@@ -66,9 +66,9 @@ void StoreReport::ShowProgress(bool final) {
     double seconds = Seconds();
     double rate = seconds > 0 ? Megabytes(bytes_) / seconds : 0;
     std::string total = expected_ > 0 ? " of " + std::to_string(expected_) : "";
-    std::fprintf(stderr, "%s%zu%s files, %.1f MB, %.1f MB/s, %zu failed%s",
-                 toTerminal_ ? "\r" : "", done_, total.c_str(), Megabytes(bytes_), rate,
-                 done_ - stored_, toTerminal_ && !final ? "   " : "\n");
+    std::fprintf(stderr, "%s%zu%s files, %.1f MB, %.1f MB/s, %zu failed%s", toTerminal_ ? "\r" : "", done_,
+                 total.c_str(), Megabytes(bytes_), rate, done_ - stored_,
+                 toTerminal_ && !final ? "   " : "\n");
     std::fflush(stderr);
     progressShown_ = true;
 }
@@ -91,8 +91,8 @@ int StoreReport::Finish(bool libraryResult, const std::string& nothingSentReason
                     stored_ == 1 ? "" : "s");
         return 1;
     }
-    std::printf("FAILED: %zu of %zu object%s NOT stored (%zu stored)\n", failed, done_,
-                done_ == 1 ? "" : "s", stored_);
+    std::printf("FAILED: %zu of %zu object%s NOT stored (%zu stored)\n", failed, done_, done_ == 1 ? "" : "s",
+                stored_);
     return 1;
 }
 

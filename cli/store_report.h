@@ -15,12 +15,10 @@ public:
     StoreReport(std::string command, std::size_t expected, bool progress);
 
     // Records one file: stored when `status` is 0; otherwise a failure line with the reason.
-    void Record(const std::string& file, int32_t status, const std::string& reason,
-                uint64_t bytes);
+    void Record(const std::string& file, int32_t status, const std::string& reason, uint64_t bytes);
 
     // For the library's outcome callbacks; `context` is the StoreReport.
-    static void Callback(const char* file, int32_t status, const char* reason, uint64_t bytes,
-                         void* context);
+    static void Callback(const char* file, int32_t status, const char* reason, uint64_t bytes, void* context);
 
     // Prints the summary and gives the exit code: 0 only when files were recorded, every one
     // was stored, and the library said so too (`libraryResult`). `nothingSentReason` is shown

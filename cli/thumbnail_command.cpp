@@ -51,7 +51,9 @@ struct Job {
     std::string output;  // before the library sets the .jpg extension
 };
 
-bool HasDicomPrefix(const fs::path& file) { return CheckDICOMFile(file.c_str()) == PELLA_FILE_PART10; }
+bool HasDicomPrefix(const fs::path& file) {
+    return CheckDICOMFile(file.c_str()) == PELLA_FILE_PART10;
+}
 
 // The thumbnail's name for a file at `relative` inside the output folder.
 std::string OutputName(const fs::path& outDir, fs::path relative) {
@@ -66,20 +68,23 @@ bool CollectFolder(const fs::path& folder, const fs::path& outDir, bool recurse,
     std::error_code ec;
     auto options = fs::directory_options::skip_permission_denied;
     if (recurse) {
-        for (auto it = fs::recursive_directory_iterator(folder, options, ec); !ec && it != fs::recursive_directory_iterator();
-             it.increment(ec))
+        for (auto it = fs::recursive_directory_iterator(folder, options, ec);
+             !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
             if (it->is_regular_file()) files.push_back(it->path());
     } else {
-        for (auto it = fs::directory_iterator(folder, options, ec); !ec && it != fs::directory_iterator(); it.increment(ec))
+        for (auto it = fs::directory_iterator(folder, options, ec); !ec && it != fs::directory_iterator();
+             it.increment(ec))
             if (it->is_regular_file()) files.push_back(it->path());
     }
     if (ec) {
-        std::fprintf(stderr, "pella thumbnail: cannot list '%s': %s\n", folder.string().c_str(), ec.message().c_str());
+        std::fprintf(stderr, "pella thumbnail: cannot list '%s': %s\n", folder.string().c_str(),
+                     ec.message().c_str());
         return false;
     }
     std::sort(files.begin(), files.end());
     for (const fs::path& file : files)
-        if (HasDicomPrefix(file)) jobs.push_back({file.string(), OutputName(outDir, file.lexically_relative(folder))});
+        if (HasDicomPrefix(file))
+            jobs.push_back({file.string(), OutputName(outDir, file.lexically_relative(folder))});
     return true;
 }
 

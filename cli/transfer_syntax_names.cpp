@@ -35,8 +35,7 @@ std::optional<std::string> ResolveTransferSyntaxArgument(const std::string& comm
                                                          const std::string& nameOrUid) {
     std::optional<std::string> uid = ResolveTransferSyntax(nameOrUid);
     if (!uid)
-        std::fprintf(stderr,
-                     "pella %s: '%s' is neither a transfer syntax UID nor one of the names:\n%s",
+        std::fprintf(stderr, "pella %s: '%s' is neither a transfer syntax UID nor one of the names:\n%s",
                      command.c_str(), nameOrUid.c_str(), TransferSyntaxNameTable().c_str());
     return uid;
 }
@@ -46,8 +45,8 @@ std::string TransferSyntaxNameTable() {
     for (const auto& entry : kNames) {
         std::string name = entry.name;
         std::string uid = entry.uid;
-        out += "  " + name + std::string(15 - name.size(), ' ') + uid +
-               std::string(24 - uid.size(), ' ') + entry.description + "\n";
+        out += "  " + name + std::string(15 - name.size(), ' ') + uid + std::string(24 - uid.size(), ' ') +
+               entry.description + "\n";
     }
     return out;
 }

@@ -19,8 +19,8 @@ using namespace pella;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     static pella_fuzz::MemoryFile file;
-    static const char* const kTargets[] = {kImplicitLittleEndian, kExplicitLittleEndian,
-                                           kExplicitBigEndian, kJpegLossless, kJpegBaseline};
+    static const char* const kTargets[] = {kImplicitLittleEndian, kExplicitLittleEndian, kExplicitBigEndian,
+                                           kJpegLossless, kJpegBaseline};
     if (!file.Write(data, size)) return 0;
     ElementList meta, dataSet;
     uint8_t explicitVR = 0;

@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "data/registry/transfer_syntaxes.h"
 #include "data/io/dataset_reader.h"
 #include "data/io/element_header.h"
+#include "data/registry/transfer_syntaxes.h"
 #include "data/registry/uid.h"
 #include "services/print/film_box_response.h"
 

@@ -11,7 +11,9 @@ bool IsPixelFormat(int32_t bitsPerPixel) {
     return bitsPerPixel == 8 || bitsPerPixel == 24 || bitsPerPixel == 32;
 }
 
-std::size_t BytesPerPixel(PixelFormat format) { return static_cast<std::size_t>(format) / 8; }
+std::size_t BytesPerPixel(PixelFormat format) {
+    return static_cast<std::size_t>(format) / 8;
+}
 
 bool FitsBitmap(PixelFormat format, uint64_t width, uint64_t height) {
     return width <= kMaxBitmapSide && height <= kMaxBitmapSide &&
@@ -42,12 +44,14 @@ void SetGrayPalette(std::array<Rgb, 256>& palette) {
 
 }  // namespace
 
-Bitmap::Bitmap() { SetGrayPalette(palette_); }
+Bitmap::Bitmap() {
+    SetGrayPalette(palette_);
+}
 
 void Bitmap::Reset(PixelFormat format, uint32_t width, uint32_t height) {
     if (!pella::FitsBitmap(format, width, height))
-        throw std::length_error("bitmap of " + std::to_string(width) + " x " +
-                                std::to_string(height) + " pixels is too large");
+        throw std::length_error("bitmap of " + std::to_string(width) + " x " + std::to_string(height) +
+                                " pixels is too large");
     pixels_.assign(std::size_t{width} * height * pella::BytesPerPixel(format), 0);
     format_ = format;
     width_ = width;

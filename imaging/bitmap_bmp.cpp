@@ -84,12 +84,12 @@ bool ReadLayout(const std::vector<uint8_t>& b, BmpLayout& layout, std::string& r
     uint32_t compression = Read32(b, 30);
     if (width <= 0 || height == 0 || height == INT32_MIN || static_cast<uint32_t>(width) > kMaxBitmapSide ||
         static_cast<uint32_t>(height < 0 ? -height : height) > kMaxBitmapSide)
-        return Refuse(reason, "a size of " + std::to_string(width) + " x " + std::to_string(height) +
-                                  " pixels");
+        return Refuse(reason,
+                      "a size of " + std::to_string(width) + " x " + std::to_string(height) + " pixels");
     if (Read16(b, 26) != 1) return Refuse(reason, "a plane count other than 1");
     if (layout.bits != 8 && layout.bits != 24 && layout.bits != 32)
-        return Refuse(reason, "a depth of " + std::to_string(layout.bits) +
-                                  " bits (only 8, 24 and 32 are read)");
+        return Refuse(reason,
+                      "a depth of " + std::to_string(layout.bits) + " bits (only 8, 24 and 32 are read)");
     layout.width = static_cast<uint32_t>(width);
     layout.bottomUp = height > 0;
     layout.height = static_cast<uint32_t>(height < 0 ? -height : height);
@@ -99,20 +99,21 @@ bool ReadLayout(const std::vector<uint8_t>& b, BmpLayout& layout, std::string& r
         if (!CheckMasks(b, masks, reason)) return false;
         if (infoSize == kInfoHeaderSize) afterInfo += 12;
     } else if (compression != kRgbCompression) {
-        return Refuse(reason, "compression type " + std::to_string(compression) + " (only uncompressed files are read)");
+        return Refuse(reason, "compression type " + std::to_string(compression) +
+                                  " (only uncompressed files are read)");
     }
     if (layout.bits == 8) {
         uint32_t used = Read32(b, 46);
         layout.paletteCount = used == 0 ? 256 : used;
-        if (layout.paletteCount > 256) return Refuse(reason, "a palette of " + std::to_string(used) + " entries");
+        if (layout.paletteCount > 256)
+            return Refuse(reason, "a palette of " + std::to_string(used) + " entries");
         layout.paletteOffset = afterInfo;
         afterInfo += std::size_t{layout.paletteCount} * 4;
         if (afterInfo > b.size()) return Refuse(reason, "the palette lies past the end of the file");
     }
     layout.pixelOffset = Read32(b, 10);
     layout.stride = (uint64_t{layout.width} * layout.bits + 31) / 32 * 4;
-    if (layout.pixelOffset < afterInfo)
-        return Refuse(reason, "the pixel offset points into the headers");
+    if (layout.pixelOffset < afterInfo) return Refuse(reason, "the pixel offset points into the headers");
     if (layout.pixelOffset + layout.stride * layout.height > b.size())
         return Refuse(reason, "the pixels announced (" + std::to_string(layout.width) + " x " +
                                   std::to_string(layout.height) + " at " + std::to_string(layout.bits) +
@@ -182,7 +183,8 @@ bool WriteBmpFile(const std::string& fileName, const Bitmap& bitmap, std::string
         out.insert(out.end(), stride - bitmap.RowBytes(), 0);
     }
     std::ofstream file(fileName, std::ios::binary | std::ios::trunc);
-    if (!file || !file.write(reinterpret_cast<const char*>(out.data()), static_cast<std::streamsize>(out.size())) ||
+    if (!file ||
+        !file.write(reinterpret_cast<const char*>(out.data()), static_cast<std::streamsize>(out.size())) ||
         !file.flush()) {
         reason = "cannot write the file";
         return false;

@@ -105,7 +105,8 @@ bool RunEncoder(Encoder& e, JSAMPROW* rows, uint32_t width, uint32_t height, boo
     jpeg_set_quality(&e.cinfo, quality, TRUE);
     jpeg_start_compress(&e.cinfo, TRUE);
     while (e.cinfo.next_scanline < e.cinfo.image_height)
-        jpeg_write_scanlines(&e.cinfo, rows + e.cinfo.next_scanline, e.cinfo.image_height - e.cinfo.next_scanline);
+        jpeg_write_scanlines(&e.cinfo, rows + e.cinfo.next_scanline,
+                             e.cinfo.image_height - e.cinfo.next_scanline);
     jpeg_finish_compress(&e.cinfo);
     return true;
 }

@@ -12,5 +12,4 @@ double LeadingNumber(const std::string& text, double fallback = 0);
 // The same truncated toward zero (a fraction is dropped), within the 32-bit range.
 int32_t LeadingInteger(const std::string& text, int32_t fallback = 0);
 
-
 }  // namespace pella

@@ -105,7 +105,8 @@ void CopyInto(Bitmap& bitmap, cairo_surface_t* surface) {
     int stride = cairo_image_surface_get_stride(surface);
     for (uint32_t y = 0; y < bitmap.Height(); ++y) {
         const uint8_t* p = data + static_cast<std::ptrdiff_t>(y) * stride;
-        for (uint32_t x = 0; x < bitmap.Width(); ++x, p += 4) bitmap.SetPixelColour(x, y, Rgb{p[2], p[1], p[0]});
+        for (uint32_t x = 0; x < bitmap.Width(); ++x, p += 4)
+            bitmap.SetPixelColour(x, y, Rgb{p[2], p[1], p[0]});
     }
 }
 
@@ -150,13 +151,14 @@ void PrepareWaveformGroup(WaveformGroup& group, int32_t pageWidth, float pixelsP
             channel.samples.push_back(sample);
         bool left = c < kChannelsPerColumn;
         int32_t row = static_cast<int32_t>(left ? c : c - kChannelsPerColumn);
-        SetChannelScale(channel, numberOfSamples, static_cast<float>(group.samplingFrequency), pixelsPerMillivolt,
-                        left ? 0 : pageWidth / 2, kFirstBaseline + kBaselineSpacing * row);
+        SetChannelScale(channel, numberOfSamples, static_cast<float>(group.samplingFrequency),
+                        pixelsPerMillivolt, left ? 0 : pageWidth / 2,
+                        kFirstBaseline + kBaselineSpacing * row);
     }
 }
 
-void DrawEcgPage(const WaveformDocument& document, cairo_t* canvas, int32_t pageWidth,
-                 int32_t pageHeight, float gridStep) {
+void DrawEcgPage(const WaveformDocument& document, cairo_t* canvas, int32_t pageWidth, int32_t pageHeight,
+                 float gridStep) {
     cairo_set_source_rgb(canvas, 1, 1, 1);
     cairo_paint(canvas);
     cairo_set_source_rgb(canvas, 0, 0, 0);
@@ -188,15 +190,19 @@ void DrawChannel(const WaveformChannel& channel, cairo_t* canvas, int32_t pageWi
     Text(canvas, x0 + 5, y0 - 70, channel.displayText);
     if (channel.unitsPerPixel == 0) return;  // no scale for these units: label only
     double top = y0 - std::trunc(channel.pixelsPerMillivolt);
-    const double pulse[][2] = {{x0, y0}, {x0 + 7, y0}, {x0 + 7, top}, {x0 + 22, top}, {x0 + 22, y0}, {x0 + 30, y0}};
+    const double pulse[][2] = {{x0, y0},       {x0 + 7, y0},  {x0 + 7, top},
+                               {x0 + 22, top}, {x0 + 22, y0}, {x0 + 30, y0}};
     cairo_move_to(canvas, pulse[0][0] + 0.5, pulse[0][1] + 0.5);
     for (const auto& point : pulse) cairo_line_to(canvas, point[0] + 0.5, point[1] + 0.5);
     cairo_stroke(canvas);
 
     double wanted = std::trunc((pageWidth - 50) * static_cast<double>(channel.samplesPerPixel) * 0.5);
     auto count = static_cast<int64_t>(std::clamp(wanted, 0.0, static_cast<double>(channel.numberOfSamples)));
-    auto first = static_cast<int64_t>(startMilliseconds * static_cast<double>(channel.samplingFrequency) * 0.001);
-    auto xOf = [&](int64_t i) { return x0 + 30 + std::trunc(static_cast<double>(i) / channel.samplesPerPixel); };
+    auto first =
+        static_cast<int64_t>(startMilliseconds * static_cast<double>(channel.samplingFrequency) * 0.001);
+    auto xOf = [&](int64_t i) {
+        return x0 + 30 + std::trunc(static_cast<double>(i) / channel.samplesPerPixel);
+    };
     // Past the samples the data hold, every point lies on the baseline: one line draws them all,
     // however many samples the group announces.
     auto held = static_cast<int64_t>(channel.samples.size());
@@ -221,8 +227,9 @@ bool ECG2Bitmap(Bitmap& bitmap, const ElementList& dataList) {
     if (bitmap.Width() == 0 || bitmap.Height() == 0) return false;
     PrepareWaveformGroup(document.groups.front(), static_cast<int32_t>(bitmap.Width()), kPixelsPerMillivolt);
     auto width = static_cast<int>(bitmap.Width()), height = static_cast<int>(bitmap.Height());
-    bool direct = bitmap.Format() == PixelFormat::Bgrx32 &&
-                  static_cast<int>(bitmap.RowBytes()) == cairo_format_stride_for_width(CAIRO_FORMAT_RGB24, width);
+    bool direct =
+        bitmap.Format() == PixelFormat::Bgrx32 &&
+        static_cast<int>(bitmap.RowBytes()) == cairo_format_stride_for_width(CAIRO_FORMAT_RGB24, width);
     std::unique_ptr<cairo_surface_t, SurfaceOwner> surface(
         direct ? cairo_image_surface_create_for_data(bitmap.Row(0), CAIRO_FORMAT_RGB24, width, height,
                                                      static_cast<int>(bitmap.RowBytes()))

@@ -12,7 +12,7 @@
 
 namespace pella {
 
-constexpr float kGridStep = 20.0f;          // one minor division: 200 ms, 0.5 mV
+constexpr float kGridStep = 20.0f;  // one minor division: 200 ms, 0.5 mV
 constexpr float kPixelsPerMillivolt = 40.0f;
 
 // Draws the waveform object of `dataList` (modality ECG, HD or AU) as a page filling the
@@ -30,8 +30,8 @@ void PrepareWaveformGroup(WaveformGroup& group, int32_t pageWidth, float pixelsP
 void SetChannelScale(WaveformChannel& channel, int32_t numberOfSamples, float samplingFrequency,
                      float pixelsPerMillivolt, int32_t xOrigin, int32_t baseline);
 
-void DrawEcgPage(const WaveformDocument& document, cairo_t* canvas, int32_t pageWidth,
-                 int32_t pageHeight, float gridStep);
+void DrawEcgPage(const WaveformDocument& document, cairo_t* canvas, int32_t pageWidth, int32_t pageHeight,
+                 float gridStep);
 
 void DrawChannel(const WaveformChannel& channel, cairo_t* canvas, int32_t pageWidth,
                  int32_t startMilliseconds);

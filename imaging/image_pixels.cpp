@@ -34,8 +34,8 @@ bool CheckLayout(const ImageAttributes& image, std::string& reason) {
     if (image.samplesPerPixel != 1)
         return Refuse(reason, std::to_string(image.samplesPerPixel) + " samples per pixel are not drawn");
     if (image.bitsAllocated != 8 && image.bitsAllocated != 16 && image.bitsAllocated != 32)
-        return Refuse(reason, std::to_string(image.bitsAllocated) +
-                                  " bits allocated are not drawn (8, 16 or 32)");
+        return Refuse(reason,
+                      std::to_string(image.bitsAllocated) + " bits allocated are not drawn (8, 16 or 32)");
     if (!image.photometric.empty() && image.photometric != "MONOCHROME1" &&
         image.photometric != "MONOCHROME2")
         return Refuse(reason, "photometric interpretation '" + image.photometric + "' is not drawn");
@@ -54,8 +54,8 @@ bool ReadImageDataset(const std::string& fileName, ElementList& list, std::strin
                                   " is not drawn (native, JPEG lossless and JPEG baseline are)");
     ClearLastFailure();
     if (!ConvertListInPlace(list, kExplicitLittleEndian, syntax))
-        return Refuse(reason, "cannot decode the pixel data of transfer syntax " + syntax + ": " +
-                                  LastFailure());
+        return Refuse(reason,
+                      "cannot decode the pixel data of transfer syntax " + syntax + ": " + LastFailure());
     return true;
 }
 
@@ -68,7 +68,8 @@ bool ReadImageAttributes(const ElementList& list, ImageAttributes& image, std::s
     image.columns = GetElementUS(list, 0x0028, 0x0011);
     image.bitsAllocated = GetElementUS(list, 0x0028, 0x0100);
     image.bitsStored = GetElementUS(list, 0x0028, 0x0101);
-    if (image.bitsStored == 0 || image.bitsStored > image.bitsAllocated) image.bitsStored = image.bitsAllocated;
+    if (image.bitsStored == 0 || image.bitsStored > image.bitsAllocated)
+        image.bitsStored = image.bitsAllocated;
     image.pixelRepresentation = GetElementUS(list, 0x0028, 0x0103);
     int32_t frames = LeadingInteger(GetElementText(list, 0x0028, 0x0008), 1);
     image.frames = frames > 0 ? static_cast<uint32_t>(frames) : 1;
@@ -83,7 +84,8 @@ bool ReadImageAttributes(const ElementList& list, ImageAttributes& image, std::s
     image.frameBytes = image.PixelCount() * image.samplesPerPixel * (image.bitsAllocated / 8);
     if (static_cast<std::size_t>(pixels->length > 0 ? pixels->length : 0) < image.frameBytes)
         return Refuse(reason, "the pixel data (" + std::to_string(pixels->length) +
-                                  " bytes) are shorter than one frame of " + std::to_string(image.frameBytes));
+                                  " bytes) are shorter than one frame of " +
+                                  std::to_string(image.frameBytes));
     image.pixels = pixels->value;
     image.pixelBytes = static_cast<std::size_t>(pixels->length);
     return true;
@@ -99,14 +101,16 @@ int64_t StoredSample(const ImageAttributes& image, std::size_t index, bool bigEn
     }
     unsigned bits = image.bitsStored;
     raw &= (bits >= 64) ? ~uint64_t{0} : ((uint64_t{1} << bits) - 1);
-    if (image.pixelRepresentation == 1 && (raw >> (bits - 1)) & 1) return static_cast<int64_t>(raw) - (int64_t{1} << bits);
+    if (image.pixelRepresentation == 1 && (raw >> (bits - 1)) & 1)
+        return static_cast<int64_t>(raw) - (int64_t{1} << bits);
     return static_cast<int64_t>(raw);
 }
 
 void RgbSample(const ImageAttributes& image, std::size_t index, uint8_t rgb[3]) {
     std::size_t plane = image.PixelCount();
     for (std::size_t c = 0; c < 3; ++c)
-        rgb[c] = image.planarConfiguration == 0 ? image.pixels[3 * index + c] : image.pixels[c * plane + index];
+        rgb[c] =
+            image.planarConfiguration == 0 ? image.pixels[3 * index + c] : image.pixels[c * plane + index];
 }
 
 }  // namespace pella

@@ -65,9 +65,12 @@ void DrawGray(const ImageAttributes& image, Bitmap& bitmap, bool bigEndianSample
 
 bool LoadByKind(PrintFileKind kind, const std::string& fileName, Bitmap& bitmap, std::string& reason) {
     switch (kind) {
-        case PrintFileKind::Jpeg: return ReadJpegFile(fileName, bitmap, reason);
-        case PrintFileKind::Bmp: return ReadBmpFile(fileName, bitmap, reason);
-        case PrintFileKind::Dicom: break;
+        case PrintFileKind::Jpeg:
+            return ReadJpegFile(fileName, bitmap, reason);
+        case PrintFileKind::Bmp:
+            return ReadBmpFile(fileName, bitmap, reason);
+        case PrintFileKind::Dicom:
+            break;
     }
     return LoadPrintImage(fileName, bitmap, false, reason);
 }
@@ -89,12 +92,10 @@ void AppendUS(ElementList& list, uint16_t element, uint16_t value) {
 
 }  // namespace
 
-bool LoadPrintImage(const std::string& fileName, Bitmap& bitmap, bool bigEndianSamples,
-                    std::string& reason) {
+bool LoadPrintImage(const std::string& fileName, Bitmap& bitmap, bool bigEndianSamples, std::string& reason) {
     ElementList list;
     ImageAttributes image;
-    if (!ReadImageDataset(fileName, list, reason) || !ReadImageAttributes(list, image, reason))
-        return false;
+    if (!ReadImageDataset(fileName, list, reason) || !ReadImageAttributes(list, image, reason)) return false;
     if (image.Colour())
         DrawRgb(image, bitmap);
     else
@@ -156,7 +157,8 @@ bool CopyBitmapPixels(const Bitmap& bitmap, uint8_t* buffer) {
     std::size_t step = BytesPerPixel(bitmap.Format());
     for (uint32_t r = 0; r < bitmap.Height(); ++r) {
         const uint8_t* p = bitmap.Row(r);
-        for (std::size_t c = 0; c < width; ++c, p += step) buffer[r * width + c] = Luminance(p[2], p[1], p[0]);
+        for (std::size_t c = 0; c < width; ++c, p += step)
+            buffer[r * width + c] = Luminance(p[2], p[1], p[0]);
     }
     return true;
 }

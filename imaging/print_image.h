@@ -19,8 +19,7 @@ namespace pella {
 // MONOCHROME1 inverted), RGB images copied into a 24-bit bitmap. Only the first frame is
 // drawn. `bigEndianSamples` reads 16- and 32-bit samples big endian (files in a big-endian
 // syntax are converted first and need no flag). False with `reason` set.
-bool LoadPrintImage(const std::string& fileName, Bitmap& bitmap, bool bigEndianSamples,
-                    std::string& reason);
+bool LoadPrintImage(const std::string& fileName, Bitmap& bitmap, bool bigEndianSamples, std::string& reason);
 
 // The bitmap a print sends for `fileName`, chosen by extension as the print user does (".jpg"
 // and ".JPG": JPEG file; ".bmp" and ".BMP": BMP file; anything else: DICOM file), reduced to

@@ -25,8 +25,10 @@ int64_t ModalityAt(const ThumbnailImage& t, uint32_t x, uint32_t y) {
 
 bool WriteWhole(const std::string& fileName, const std::vector<uint8_t>& bytes) {
     std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
-    bool ok = out && out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())) &&
-              out.flush();
+    bool ok =
+        out &&
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())) &&
+        out.flush();
     out.close();
     if (!ok) {
         std::error_code ignored;
@@ -93,13 +95,15 @@ int64_t SampleBilinear(const ThumbnailImage& t, float x, float y) {
     double p10 = static_cast<double>(ModalityAt(t, x0 + 1, y0));
     double p01 = static_cast<double>(ModalityAt(t, x0, y0 + 1));
     double p11 = static_cast<double>(ModalityAt(t, x0 + 1, y0 + 1));
-    double value = (1 - fx - fy + fx * fy) * p00 + (fx - fx * fy) * p10 + (fy - fx * fy) * p01 + fx * fy * p11;
+    double value =
+        (1 - fx - fy + fx * fy) * p00 + (fx - fx * fy) * p10 + (fy - fx * fy) * p01 + fx * fy * p11;
     return static_cast<int64_t>(std::trunc(value));
 }
 
 void DrawGrayThumbnail(const ThumbnailImage& t, Bitmap& bitmap) {
     bitmap.Fill(Rgb{});
-    const float lastRow = static_cast<float>(t.image.rows) - 1, lastColumn = static_cast<float>(t.image.columns) - 1;
+    const float lastRow = static_cast<float>(t.image.rows) - 1,
+                lastColumn = static_cast<float>(t.image.columns) - 1;
     for (uint32_t i = 0; i + 1 < bitmap.Height(); ++i) {
         float y = static_cast<float>(i) / t.scale;
         if (!(y > 0 && y < lastRow)) continue;
@@ -122,7 +126,8 @@ void DrawRgbThumbnail(const ThumbnailImage& t, Bitmap& bitmap) {
             auto x = static_cast<int64_t>(static_cast<float>(j) / t.scale);
             if (x <= 0 || x >= int64_t{t.image.columns} - 1) continue;
             uint8_t rgb[3];
-            RgbSample(t.image, static_cast<std::size_t>(y) * t.image.columns + static_cast<std::size_t>(x), rgb);
+            RgbSample(t.image, static_cast<std::size_t>(y) * t.image.columns + static_cast<std::size_t>(x),
+                      rgb);
             row[3 * j] = rgb[2];
             row[3 * j + 1] = rgb[1];
             row[3 * j + 2] = rgb[0];
@@ -137,14 +142,16 @@ std::string ThumbnailFileName(const std::string& outputName) {
 }
 
 bool CreateThumbnail(const std::string& outputName, const std::string& dicomFileName, int32_t width) {
-    if (width <= 0) return Fail(dicomFileName, "the thumbnail width must be at least 1, not " + std::to_string(width));
+    if (width <= 0)
+        return Fail(dicomFileName, "the thumbnail width must be at least 1, not " + std::to_string(width));
     ElementList list;
     ThumbnailImage thumbnail;
     Bitmap bitmap;
     std::vector<uint8_t> jpeg;
     std::string reason;
     if (!ReadImageDataset(dicomFileName, list, reason) || !ReadThumbnailPixels(thumbnail, list, reason) ||
-        !MakeThumbnail(thumbnail, width, bitmap, reason) || !EncodeJpeg(bitmap, kThumbnailQuality, jpeg, reason))
+        !MakeThumbnail(thumbnail, width, bitmap, reason) ||
+        !EncodeJpeg(bitmap, kThumbnailQuality, jpeg, reason))
         return Fail(dicomFileName, reason);
     std::string fileName = ThumbnailFileName(outputName);
     if (!WriteWhole(fileName, jpeg)) return Fail(dicomFileName, "cannot write " + fileName);

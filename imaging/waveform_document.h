@@ -11,18 +11,18 @@
 namespace pella {
 
 struct WaveformChannel {
-    std::string label;        // Code Meaning of the Channel Source Sequence
-    float sensitivity = 0;    // (003A,0210)
-    std::string units;        // Code Value of the Channel Sensitivity Units Sequence
+    std::string label;           // Code Meaning of the Channel Source Sequence
+    float sensitivity = 0;       // (003A,0210)
+    std::string units;           // Code Value of the Channel Sensitivity Units Sequence
     float correctionFactor = 0;  // (003A,0212), not used in drawing
     float channelBaseline = 0;   // (003A,0213), not used in drawing
 
     // Drawing fields, set for the channels of the first group when a page is drawn.
     std::string displayText;  // label and scale text
     int32_t xOrigin = 0;
-    int32_t baseline = 0;       // y of the zero line
+    int32_t baseline = 0;  // y of the zero line
     float samplesPerPixel = 0;
-    float unitsPerPixel = 0;    // 0: no scale for the channel's units (drawn without a trace)
+    float unitsPerPixel = 0;  // 0: no scale for the channel's units (drawn without a trace)
     int32_t numberOfSamples = 0;
     float pixelsPerMillivolt = 0;
     float samplingFrequency = 0;
@@ -30,11 +30,11 @@ struct WaveformChannel {
 };
 
 struct WaveformGroup {
-    uint32_t numberOfSamples = 0;    // (003A,0010)
-    int32_t samplingFrequency = 0;   // (003A,001A), whole hertz
-    uint16_t numberOfChannels = 0;   // (003A,0005), not used: the channels decoded count
-    uint16_t bitsAllocated = 16;     // (5400,1004): 8 or 16
-    std::string sampleInterpretation;  // (5400,1006): SS, US, SB, UB
+    uint32_t numberOfSamples = 0;       // (003A,0010)
+    int32_t samplingFrequency = 0;      // (003A,001A), whole hertz
+    uint16_t numberOfChannels = 0;      // (003A,0005), not used: the channels decoded count
+    uint16_t bitsAllocated = 16;        // (5400,1004): 8 or 16
+    std::string sampleInterpretation;   // (5400,1006): SS, US, SB, UB
     std::vector<uint8_t> waveformData;  // (5400,1010)
     std::vector<WaveformChannel> channels;
     float pixelsPerMillivolt = 0;

@@ -182,7 +182,8 @@ private:
             return;
         }
         if (!channel_) return;
-        if (e.element == 0x0210) channel_->sensitivity = static_cast<float>(LeadingNumber(Trimmed(ValueText(e))));
+        if (e.element == 0x0210)
+            channel_->sensitivity = static_cast<float>(LeadingNumber(Trimmed(ValueText(e))));
         if (e.element == 0x0211) {
             inUnits_ = !HasValue(e);
             if (Expandable(e)) {
@@ -190,7 +191,8 @@ private:
                 channel_->units = code;
             }
         }
-        if (e.element == 0x0212) channel_->correctionFactor = static_cast<float>(LeadingNumber(Trimmed(ValueText(e))));
+        if (e.element == 0x0212)
+            channel_->correctionFactor = static_cast<float>(LeadingNumber(Trimmed(ValueText(e))));
         if (e.element == 0x0213) {
             channel_->channelBaseline = static_cast<float>(LeadingNumber(Trimmed(ValueText(e))));
             if (group_) group_->channels.push_back(std::move(*channel_));

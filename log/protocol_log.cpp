@@ -21,7 +21,7 @@ using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 FileHandle OpenLog(const std::string& fileName);
 
 struct LogState {
-    std::mutex mutex;  // held while the file is opened, changed or written
+    std::mutex mutex;           // held while the file is opened, changed or written
     std::atomic<int> level{0};  // read on every block sent or received: no lock
     std::string fileName;
     FileHandle file;  // open while a name is set; reopened when the name changes
@@ -40,7 +40,8 @@ struct LogState {
 
     bool StillNamed() const {
         if (fileName == "-") return true;
-        struct stat named {}, open {};
+        struct stat named {
+        }, open{};
         return ::stat(fileName.c_str(), &named) == 0 && ::fstat(::fileno(file.get()), &open) == 0 &&
                named.st_ino == open.st_ino && named.st_dev == open.st_dev;
     }
@@ -85,11 +86,15 @@ constexpr std::size_t kHexDumpLimit = 256;
 thread_local std::string lastFailure;
 thread_local std::string context;  // "[tag] " while a LogContext is in scope
 
-std::string Prefix() { return TimeOfDay() + ", " + context; }
+std::string Prefix() {
+    return TimeOfDay() + ", " + context;
+}
 
 }  // namespace
 
-int LogLevel() { return State().level.load(std::memory_order_relaxed); }
+int LogLevel() {
+    return State().level.load(std::memory_order_relaxed);
+}
 
 void SetLogSettings(int level, const std::string& fileName) {
     std::lock_guard lock(State().mutex);
@@ -127,7 +132,9 @@ void NoteFailure(const std::string& text) {
     }
 }
 
-std::string LastFailure() { return lastFailure; }
+std::string LastFailure() {
+    return lastFailure;
+}
 
 LogContext::LogContext(const std::string& tag) : previous_(context) {
     try {
@@ -136,9 +143,13 @@ LogContext::LogContext(const std::string& tag) : previous_(context) {
     }
 }
 
-LogContext::~LogContext() { context.swap(previous_); }
+LogContext::~LogContext() {
+    context.swap(previous_);
+}
 
-void ClearLastFailure() { lastFailure.clear(); }
+void ClearLastFailure() {
+    lastFailure.clear();
+}
 
 void LogHexDump(const uint8_t* bytes, std::size_t count, bool outgoing) {
     try {

@@ -19,9 +19,15 @@ constexpr int kLowestLevel = 4;  // instance records; their lower-level offsets 
 bool IsTag(const ElementHeader& h, uint16_t group, uint16_t element) {
     return h.group == group && h.element == element;
 }
-bool IsItemStart(const ElementHeader& h) { return IsTag(h, 0xFFFE, 0xE000); }
-bool IsItemEnd(const ElementHeader& h) { return IsTag(h, 0xFFFE, 0xE00D); }
-bool IsSequenceEnd(const ElementHeader& h) { return IsTag(h, 0xFFFE, 0xE0DD); }
+bool IsItemStart(const ElementHeader& h) {
+    return IsTag(h, 0xFFFE, 0xE000);
+}
+bool IsItemEnd(const ElementHeader& h) {
+    return IsTag(h, 0xFFFE, 0xE00D);
+}
+bool IsSequenceEnd(const ElementHeader& h) {
+    return IsTag(h, 0xFFFE, 0xE0DD);
+}
 
 // The record type a level takes, and the value it is listed with.
 struct LevelType {
@@ -152,8 +158,8 @@ bool DirectoryWalk::ReadRecord(uint64_t offset, int level, Record& record) {
             if (level < kLowestLevel) {
                 const LevelType& type = kLevelTypes[level - 1];
                 if (TrimmedText(*element) != type.name) return true;  // skipped with its subtree
-                element = NewElement(0x0004, 0x1430, int32_t(std::strlen(type.listedValue)),
-                                     type.listedValue, element->vr);
+                element = NewElement(0x0004, 0x1430, int32_t(std::strlen(type.listedValue)), type.listedValue,
+                                     element->vr);
             }
             record.taken = true;
             list_.Append(std::move(element));

@@ -4,7 +4,9 @@
 
 namespace pella {
 
-bool IsConvertibleSyntax(const std::string& uid) { return TransferSyntax(uid).IsNative() || IsJpegSyntax(uid); }
+bool IsConvertibleSyntax(const std::string& uid) {
+    return TransferSyntax(uid).IsNative() || IsJpegSyntax(uid);
+}
 
 // Of the JPEG lossless syntaxes only the first-order prediction one is coded here.
 bool IsJpegSyntax(const std::string& uid) {
@@ -17,8 +19,7 @@ bool ConversionFailed(const std::string& reason) {
     return false;
 }
 
-ConversionFlags MakeConversionFlags(const std::string& targetSyntax,
-                                    const std::string& sourceSyntax) {
+ConversionFlags MakeConversionFlags(const std::string& targetSyntax, const std::string& sourceSyntax) {
     TransferSyntax source(sourceSyntax), target(targetSyntax);
     ConversionFlags flags;
     flags.sourceExplicit = source.ExplicitVR();

@@ -7,7 +7,6 @@
 
 namespace pella {
 
-
 // The five syntaxes the converter handles, as source and as target.
 bool IsConvertibleSyntax(const std::string& uid);
 
@@ -31,7 +30,6 @@ struct ConversionFlags {
 // Logs "ConvertDataset: <reason>" as the thread's failure; returns false.
 bool ConversionFailed(const std::string& reason);
 
-ConversionFlags MakeConversionFlags(const std::string& targetSyntax,
-                                    const std::string& sourceSyntax);
+ConversionFlags MakeConversionFlags(const std::string& targetSyntax, const std::string& sourceSyntax);
 
 }  // namespace pella

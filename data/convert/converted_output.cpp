@@ -9,8 +9,7 @@ void ConvertedOutput::Append(ElementPtr element) {
     DataElement& e = *element;
     bool topLevel = nesting_.AtTopLevel();
     bool groupLength = topLevel && !pixelDataPassed_ && e.element == 0x0000 && e.group != 0xFFFE;
-    if (groupLength || (topLevel && pending_ != nullptr && e.group != pending_->group))
-        ClosePending();
+    if (groupLength || (topLevel && pending_ != nullptr && e.group != pending_->group)) ClosePending();
     output_.Append(std::move(element));
     if (groupLength) {
         pending_ = &e;
@@ -21,7 +20,9 @@ void ConvertedOutput::Append(ElementPtr element) {
     nesting_.Observe(e);
 }
 
-void ConvertedOutput::Finish() { ClosePending(); }
+void ConvertedOutput::Finish() {
+    ClosePending();
+}
 
 void ConvertedOutput::ClosePending() {
     if (pending_ == nullptr) return;

@@ -4,14 +4,16 @@
 #include "data/convert/converted_output.h"
 #include "data/convert/element_conversion.h"
 #include "data/convert/image_geometry.h"
-#include "data/model/nesting_tracker.h"
 #include "data/convert/pixel_data_conversion.h"
+#include "data/model/nesting_tracker.h"
 
 namespace pella {
 
 namespace {
 
-bool IsPixelData(const DataElement& e) { return e.group == 0x7FE0 && e.element == 0x0010; }
+bool IsPixelData(const DataElement& e) {
+    return e.group == 0x7FE0 && e.element == 0x0010;
+}
 
 bool CheckSyntaxes(const std::string& targetSyntax, const std::string& sourceSyntax) {
     if (!IsConvertibleSyntax(sourceSyntax))
@@ -30,8 +32,8 @@ bool PixelDataChanges(const DataElement& e, const std::string& targetSyntax,
 
 // Colour frames change colour space with the pixel data: decoded JPEG frames are RGB whatever
 // the stream held, and JPEG baseline codes RGB input as YCbCr without subsampling.
-void LabelColourSpace(ElementPtr& converted, const ImageGeometry& geometry,
-                      const std::string& targetSyntax, const std::string& sourceSyntax) {
+void LabelColourSpace(ElementPtr& converted, const ImageGeometry& geometry, const std::string& targetSyntax,
+                      const std::string& sourceSyntax) {
     if (converted->group != 0x0028 || converted->element != 0x0004 || !geometry.colour ||
         targetSyntax == sourceSyntax)
         return;
@@ -55,11 +57,9 @@ bool ConvertDataset(ElementList& output, ElementList& input, const std::string& 
         PrepareSourceVR(element, flags);
         bool topLevel = nesting.AtTopLevel();
         if (topLevel) UpdateImageGeometry(geometry, element, flags.sourceBigEndian);
-        if (topLevel && IsPixelData(element) &&
-            PixelDataChanges(element, targetSyntax, sourceSyntax)) {
+        if (topLevel && IsPixelData(element) && PixelDataChanges(element, targetSyntax, sourceSyntax)) {
             out.PixelDataPassed();
-            if (!ConvertPixelData(input, i, {targetSyntax, sourceSyntax, flags, geometry}, out))
-                return false;
+            if (!ConvertPixelData(input, i, {targetSyntax, sourceSyntax, flags, geometry}, out)) return false;
             continue;  // the pixel data and their fragments are done; nothing stays open
         }
         if (topLevel && IsPixelData(element)) out.PixelDataPassed();

@@ -4,13 +4,17 @@ namespace pella {
 
 namespace {
 
-bool IsItem(const DataElement& e) { return e.group == 0xFFFE && e.element == 0xE000; }
-bool IsSequenceEnd(const DataElement& e) { return e.group == 0xFFFE && e.element == 0xE0DD; }
+bool IsItem(const DataElement& e) {
+    return e.group == 0xFFFE && e.element == 0xE000;
+}
+bool IsSequenceEnd(const DataElement& e) {
+    return e.group == 0xFFFE && e.element == 0xE0DD;
+}
 
 }  // namespace
 
-bool CollectFrames(const ElementList& input, std::size_t pixelIndex, int64_t frames,
-                   EncapsulatedFrames& out, std::string& reason) {
+bool CollectFrames(const ElementList& input, std::size_t pixelIndex, int64_t frames, EncapsulatedFrames& out,
+                   std::string& reason) {
     std::size_t i = pixelIndex + 1;
     if (i >= input.size() || !IsItem(input[i])) {
         reason = "encapsulated pixel data without a basic offset table item";
@@ -30,8 +34,8 @@ bool CollectFrames(const ElementList& input, std::size_t pixelIndex, int64_t fra
         return false;
     }
     if (static_cast<int64_t>(out.fragments.size()) != frames) {
-        reason = std::to_string(out.fragments.size()) + " fragment(s) for " +
-                 std::to_string(frames) + " frame(s)";
+        reason =
+            std::to_string(out.fragments.size()) + " fragment(s) for " + std::to_string(frames) + " frame(s)";
         return false;
     }
     out.lastIndex = i;

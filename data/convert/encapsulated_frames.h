@@ -19,7 +19,7 @@ struct EncapsulatedFrames {
 // Collects the items that follow the pixel data element input[pixelIndex]: the basic offset
 // table item (skipped), then exactly `frames` fragments, then the sequence delimiter. False
 // with `reason` set when the layout is not one fragment per frame.
-bool CollectFrames(const ElementList& input, std::size_t pixelIndex, int64_t frames,
-                   EncapsulatedFrames& out, std::string& reason);
+bool CollectFrames(const ElementList& input, std::size_t pixelIndex, int64_t frames, EncapsulatedFrames& out,
+                   std::string& reason);
 
 }  // namespace pella

@@ -26,15 +26,13 @@ bool CopyUnchanged(const std::string& newFileName, const std::string& existingFi
     std::filesystem::copy_file(existingFileName, newFileName,
                                std::filesystem::copy_options::overwrite_existing, ec);
     if (!ec) return true;
-    LogFailure("ConvertFileTS: cannot copy " + existingFileName + " to " + newFileName + ": " +
-               ec.message());
+    LogFailure("ConvertFileTS: cannot copy " + existingFileName + " to " + newFileName + ": " + ec.message());
     return false;
 }
 
 }  // namespace
 
-bool ConvertListInPlace(ElementList& list, const std::string& targetSyntax,
-                        const std::string& sourceSyntax) {
+bool ConvertListInPlace(ElementList& list, const std::string& targetSyntax, const std::string& sourceSyntax) {
     ElementList converted;
     bool ok = ConvertDataset(converted, list, targetSyntax, sourceSyntax);
     ClearTags(list);
@@ -54,14 +52,14 @@ bool ConvertFile(const std::string& newFileName, const std::string& existingFile
     ElementList output;
     if (!ConvertDataset(output, input, targetSyntax, sourceSyntax)) return false;
     ElementList meta;
-    BuildMetaHeader(meta, GetElementText(input, 0x0008, 0x0016),
-                    GetElementText(input, 0x0008, 0x0018), targetSyntax, true);
+    BuildMetaHeader(meta, GetElementText(input, 0x0008, 0x0016), GetElementText(input, 0x0008, 0x0018),
+                    targetSyntax, true);
     ConversionFlags flags = MakeConversionFlags(targetSyntax, sourceSyntax);
     auto write = [&](const std::string& name) {
         return WritePart10File(name, &meta, output, flags.targetExplicit, flags.targetBigEndian);
     };
-    bool written = SameFile(newFileName, existingFileName) ? ReplaceFileSafely(newFileName, write)
-                                                           : write(newFileName);
+    bool written =
+        SameFile(newFileName, existingFileName) ? ReplaceFileSafely(newFileName, write) : write(newFileName);
     if (!written) LogFailure("ConvertFileTS: cannot write " + newFileName);
     return written;
 }

@@ -9,8 +9,7 @@ namespace pella {
 
 // Converts `list` into a temporary list and puts the result in its place, in success as in
 // failure (then it holds what was converted before the failure).
-bool ConvertListInPlace(ElementList& list, const std::string& targetSyntax,
-                        const std::string& sourceSyntax);
+bool ConvertListInPlace(ElementList& list, const std::string& targetSyntax, const std::string& sourceSyntax);
 
 // Writes `existingFileName` as a Part 10 file in `targetSyntax` to `newFileName`. When the file
 // already is in that syntax, it is copied byte for byte. Nothing is written when the file cannot

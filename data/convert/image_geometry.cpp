@@ -47,8 +47,7 @@ bool ImageGeometry::FrameSize(uint64_t& out) const {
 // Counted in bits first, so that frames of single-bit pixels that end inside a byte add up.
 bool ImageGeometry::TotalSize(uint64_t& out) const {
     uint64_t bits = 0;
-    if (!FrameBits(*this, bits) ||
-        __builtin_mul_overflow(bits, static_cast<uint64_t>(frames), &bits) ||
+    if (!FrameBits(*this, bits) || __builtin_mul_overflow(bits, static_cast<uint64_t>(frames), &bits) ||
         bits > UINT64_MAX - 7)
         return false;
     out = (bits + 7) / 8;
@@ -67,12 +66,23 @@ void UpdateImageGeometry(ImageGeometry& g, const DataElement& e, bool bigEndian)
             // Samples per Pixel, when present, is the better witness (PALETTE COLOR has one).
             if (!g.samplesKnown) g.colour = g.photometric.rfind("MON", 0) != 0;
             break;
-        case 0x0006: g.planar = Number16(e, bigEndian) == 1; break;
-        case 0x0008: g.frames = FramesFrom(e); break;
-        case 0x0010: g.rows = Number16(e, bigEndian); break;
-        case 0x0011: g.columns = Number16(e, bigEndian); break;
-        case 0x0100: g.bitsAllocated = Number16(e, bigEndian); break;
-        default: break;
+        case 0x0006:
+            g.planar = Number16(e, bigEndian) == 1;
+            break;
+        case 0x0008:
+            g.frames = FramesFrom(e);
+            break;
+        case 0x0010:
+            g.rows = Number16(e, bigEndian);
+            break;
+        case 0x0011:
+            g.columns = Number16(e, bigEndian);
+            break;
+        case 0x0100:
+            g.bitsAllocated = Number16(e, bigEndian);
+            break;
+        default:
+            break;
     }
 }
 

@@ -9,10 +9,10 @@
 namespace pella {
 
 struct ImageGeometry {
-    bool colour = false;       // three samples per pixel
+    bool colour = false;        // three samples per pixel
     bool samplesKnown = false;  // (0028,0002) was seen: it decides `colour`
-    bool planar = false;       // (0028,0006) is 1: colour planes one after the other
-    std::string photometric;   // (0028,0004) without padding, e.g. "RGB", "YBR_FULL_422"
+    bool planar = false;        // (0028,0006) is 1: colour planes one after the other
+    std::string photometric;    // (0028,0004) without padding, e.g. "RGB", "YBR_FULL_422"
     int64_t frames = 1;
     uint32_t rows = 0;
     uint32_t columns = 0;

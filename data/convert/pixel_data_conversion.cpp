@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "data/convert/encapsulated_frames.h"
-#include "data/jpeg/jpeg_codec.h"
 #include "data/convert/value_byte_order.h"
+#include "data/jpeg/jpeg_codec.h"
 
 namespace pella {
 
@@ -38,10 +38,14 @@ JpegFrameShape ShapeOf(const ImageGeometry& g) {
 // samples, the 16-bit words of an OW value.
 std::size_t SampleUnit(const ImageGeometry& g, const char* vr) {
     switch (g.bitsAllocated) {
-        case 16: return 2;
-        case 32: return 4;
-        case 64: return 8;
-        default: return g.bitsAllocated <= 8 && VrIs(vr, "OW") ? 2 : 0;
+        case 16:
+            return 2;
+        case 32:
+            return 4;
+        case 64:
+            return 8;
+        default:
+            return g.bitsAllocated <= 8 && VrIs(vr, "OW") ? 2 : 0;
     }
 }
 
@@ -49,8 +53,9 @@ bool CheckGeometry(const ImageGeometry& g, Sizes& sizes) {
     if (g.rows == 0 || g.columns == 0 || g.bitsAllocated == 0)
         return ConversionFailed("pixel data without Rows, Columns or Bits Allocated");
     if (!g.FrameSize(sizes.frame) || !g.TotalSize(sizes.total) || sizes.total > kMaxPixelBytes)
-        return ConversionFailed("the image geometry announces more pixel data than an element "
-                                "can hold");
+        return ConversionFailed(
+            "the image geometry announces more pixel data than an element "
+            "can hold");
     return true;
 }
 
@@ -60,38 +65,34 @@ bool CheckJpegBits(const ImageGeometry& g, const std::string& syntax) {
     bool baseline = TransferSyntax(syntax).Codec() == SyntaxCodec::kJpegBaseline;
     if (g.bitsAllocated == 8 || (!baseline && g.bitsAllocated == 16)) return true;
     return ConversionFailed(std::to_string(g.bitsAllocated) + " bits allocated cannot be coded as " +
-                            (baseline ? "JPEG baseline (8 bits only)"
-                                      : "JPEG lossless (8 or 16 bits only)"));
+                            (baseline ? "JPEG baseline (8 bits only)" : "JPEG lossless (8 or 16 bits only)"));
 }
 
 bool DecodeFrame(const DataElement& fragment, const ImageGeometry& g, uint8_t* destination,
                  uint64_t frameBytes) {
     if (!HasValue(fragment)) return false;
     const auto length = static_cast<std::size_t>(fragment.length);
-    if (g.bitsAllocated == 8)
-        return JpegDecode8(fragment.value, length, ShapeOf(g), destination, frameBytes);
+    if (g.bitsAllocated == 8) return JpegDecode8(fragment.value, length, ShapeOf(g), destination, frameBytes);
     return JpegDecode16(fragment.value, length, ShapeOf(g), destination, frameBytes);
 }
 
 // Decodes every frame into `pixels` (total bytes), each into its own frame-sized window.
-bool DecodeFrames(const ElementList& input, std::size_t& index, const PixelDataJob& job,
-                  const Sizes& sizes, std::vector<uint8_t>& pixels) {
+bool DecodeFrames(const ElementList& input, std::size_t& index, const PixelDataJob& job, const Sizes& sizes,
+                  std::vector<uint8_t>& pixels) {
     if (!IsJpegSyntax(job.sourceSyntax))
         return ConversionFailed("encapsulated pixel data in " + job.sourceSyntax +
                                 " cannot be decoded (only JPEG lossless and baseline can)");
     if (!CheckJpegBits(job.geometry, job.sourceSyntax)) return false;
     EncapsulatedFrames frames;
     std::string reason;
-    if (!CollectFrames(input, index, job.geometry.frames, frames, reason))
-        return ConversionFailed(reason);
+    if (!CollectFrames(input, index, job.geometry.frames, frames, reason)) return ConversionFailed(reason);
     if (sizes.total / kMaxCompressionRatio > frames.compressedBytes)
         return ConversionFailed("the image geometry announces " + std::to_string(sizes.total) +
                                 " bytes of pixels for " + std::to_string(frames.compressedBytes) +
                                 " compressed bytes");
     pixels.assign(static_cast<std::size_t>(sizes.total), 0);
     for (std::size_t k = 0; k < frames.fragments.size(); ++k) {
-        if (!DecodeFrame(*frames.fragments[k], job.geometry, pixels.data() + k * sizes.frame,
-                         sizes.frame))
+        if (!DecodeFrame(*frames.fragments[k], job.geometry, pixels.data() + k * sizes.frame, sizes.frame))
             return ConversionFailed("frame " + std::to_string(k + 1) + " cannot be decoded");
     }
     index = frames.lastIndex;
@@ -103,8 +104,7 @@ bool CopyNative(const DataElement& pixelData, const PixelDataJob& job, const Siz
     auto length = static_cast<uint64_t>(pixelData.length > 0 ? pixelData.length : 0);
     if (length != sizes.total && length != sizes.total + 1)
         return ConversionFailed("native pixel data hold " + std::to_string(length) +
-                                " bytes; the image geometry announces " +
-                                std::to_string(sizes.total));
+                                " bytes; the image geometry announces " + std::to_string(sizes.total));
     // The value is swapped back whole, pad byte included: in an odd-length OW value the last
     // sample stands in the first byte of the last word.
     pixels.assign(pixelData.value, pixelData.value + length);
@@ -122,13 +122,12 @@ const char* NativeVR(const DataElement& pixelData, const PixelDataJob& job) {
     return job.geometry.bitsAllocated <= 8 ? "OB" : "OW";
 }
 
-void AppendNative(std::vector<uint8_t>& pixels, const DataElement& pixelData,
-                  const PixelDataJob& job, ConvertedOutput& output) {
+void AppendNative(std::vector<uint8_t>& pixels, const DataElement& pixelData, const PixelDataJob& job,
+                  ConvertedOutput& output) {
     const char* vr = NativeVR(pixelData, job);
     // Padded first, then swapped: an odd last sample becomes the low byte of the last word.
     if (pixels.size() % 2) pixels.push_back(0);  // values have even length
-    if (job.flags.targetBigEndian)
-        ReverseNumbers(pixels.data(), pixels.size(), SampleUnit(job.geometry, vr));
+    if (job.flags.targetBigEndian) ReverseNumbers(pixels.data(), pixels.size(), SampleUnit(job.geometry, vr));
     output.Append(NewElement(0x7FE0, 0x0010, static_cast<int32_t>(pixels.size()), pixels.data(), vr));
 }
 
@@ -146,12 +145,13 @@ void AppendDelimiter(ConvertedOutput& output, uint16_t element, std::vector<uint
     output.Append(NewElement(0xFFFE, element, length, bytes != nullptr ? bytes->data() : nullptr, "DL"));
 }
 
-bool AppendEncapsulated(const std::vector<uint8_t>& pixels, const PixelDataJob& job,
-                        const Sizes& sizes, ConvertedOutput& output) {
+bool AppendEncapsulated(const std::vector<uint8_t>& pixels, const PixelDataJob& job, const Sizes& sizes,
+                        ConvertedOutput& output) {
     if (!CheckJpegBits(job.geometry, job.targetSyntax)) return false;
     if (job.geometry.colour && job.geometry.planar)
-        return ConversionFailed("colour planes stored one after the other (Planar Configuration "
-                                "1) cannot be coded as JPEG");
+        return ConversionFailed(
+            "colour planes stored one after the other (Planar Configuration "
+            "1) cannot be coded as JPEG");
     output.Append(NewElement(0x7FE0, 0x0010, kUndefinedLength, nullptr, "OB"));
     AppendDelimiter(output, 0xE000, nullptr);  // empty basic offset table
     for (int64_t k = 0; k < job.geometry.frames; ++k) {
@@ -186,9 +186,8 @@ bool ConvertPixelData(const ElementList& input, std::size_t& index, const PixelD
     Sizes sizes;
     if (!CheckGeometry(job.geometry, sizes)) return false;
     std::vector<uint8_t> pixels;
-    bool filled = pixelData.length == kUndefinedLength
-                      ? DecodeFrames(input, index, job, sizes, pixels)
-                      : CopyNative(pixelData, job, sizes, pixels);
+    bool filled = pixelData.length == kUndefinedLength ? DecodeFrames(input, index, job, sizes, pixels)
+                                                       : CopyNative(pixelData, job, sizes, pixels);
     if (!filled) return false;
     if (!IsJpegSyntax(job.targetSyntax)) {
         AppendNative(pixels, pixelData, job, output);

@@ -4,14 +4,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <string>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "data/convert/element_conversion.h"
 #include "data/io/encoded_element.h"
-#include "data/model/nesting_tracker.h"
 #include "data/io/sequence_decoding.h"
+#include "data/model/nesting_tracker.h"
 
 namespace pella {
 
@@ -25,8 +25,8 @@ bool Fail(const DataElement& element, const char* reason) {
 
 }  // namespace
 
-bool DecodeSequenceValue(const DataElement& element, ElementList& list,
-                         const ConversionFlags& flags, int depth) {
+bool DecodeSequenceValue(const DataElement& element, ElementList& list, const ConversionFlags& flags,
+                         int depth) {
     if (depth >= kMaxSequenceDepth) return Fail(element, "nested too deep");
     ElementList decoded;
     if (!dictionary::Exp_One_SQ(element, decoded, flags.sourceExplicit, flags.sourceBigEndian))
@@ -59,8 +59,7 @@ void EncodeSequenceValue(DataElement& element, const ElementList& list, bool tar
     std::memcpy(element.value, stream.data(), stream.size());
 }
 
-ElementPtr ReencodeSequenceValue(const DataElement& element, const ConversionFlags& flags,
-                                 int depth) {
+ElementPtr ReencodeSequenceValue(const DataElement& element, const ConversionFlags& flags, int depth) {
     ElementList contents;
     if (!DecodeSequenceValue(element, contents, flags, depth)) return nullptr;
     ElementPtr out = NewElement(element.group, element.element, 0, nullptr, element.vr);

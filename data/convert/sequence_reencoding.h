@@ -11,8 +11,8 @@ namespace pella {
 // reversed on a change of byte order. Undefined-length sequences and items keep length -1 with
 // their contents following them. False (logged) when the value is not a run of whole elements
 // or nests too deep; what was converted until then stays in `list`.
-bool DecodeSequenceValue(const DataElement& element, ElementList& list,
-                         const ConversionFlags& flags, int depth = 0);
+bool DecodeSequenceValue(const DataElement& element, ElementList& list, const ConversionFlags& flags,
+                         int depth = 0);
 
 // Encodes every element of `list` into one value for `element` (which gets that value and its
 // length). Throws std::length_error when the encoding exceeds the largest element length.
@@ -21,7 +21,6 @@ void EncodeSequenceValue(DataElement& element, const ElementList& list, bool tar
 
 // Both steps: a new element with the tag and VR of `element` and its value in the target
 // encoding. Null when the value cannot be decoded.
-ElementPtr ReencodeSequenceValue(const DataElement& element, const ConversionFlags& flags,
-                                 int depth);
+ElementPtr ReencodeSequenceValue(const DataElement& element, const ConversionFlags& flags, int depth);
 
 }  // namespace pella

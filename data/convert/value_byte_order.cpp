@@ -23,8 +23,7 @@ void ReverseNumbers(uint8_t* bytes, std::size_t size, std::size_t unit) {
 
 void ReverseValueNumbers(DataElement& element) {
     if (!HasValue(element)) return;
-    ReverseNumbers(element.value, static_cast<std::size_t>(element.length),
-                   NumberSizeOfVR(element.vr));
+    ReverseNumbers(element.value, static_cast<std::size_t>(element.length), NumberSizeOfVR(element.vr));
 }
 
 }  // namespace pella

@@ -34,7 +34,9 @@ std::string IntegerText(const DataElement& element, int width, bool isSigned) {
     return std::to_string(value);
 }
 
-char Printable(unsigned char c) { return (c < 0x20 || c == 0x7F) ? '.' : static_cast<char>(c); }
+char Printable(unsigned char c) {
+    return (c < 0x20 || c == 0x7F) ? '.' : static_cast<char>(c);
+}
 
 std::string TextUpToZero(const uint8_t* bytes, std::size_t limit) {
     std::string out;

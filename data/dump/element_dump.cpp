@@ -12,7 +12,9 @@ namespace pella {
 
 namespace {
 
-bool IsItem(const DataElement& e) { return e.group == 0xFFFE && e.element == 0xE000; }
+bool IsItem(const DataElement& e) {
+    return e.group == 0xFFFE && e.element == 0xE000;
+}
 
 bool IsExpandable(const DataElement& element, int level) {
     if (element.length == kUndefinedLength) return false;
@@ -27,8 +29,7 @@ std::string Repeat(const char* text, int times) {
 
 std::string FirstPart(const DataElement& element, int level) {
     char tag[48];
-    std::snprintf(tag, sizeof tag, "(%04X,%04X), %2d,\t", element.group, element.element,
-                  element.length);
+    std::snprintf(tag, sizeof tag, "(%04X,%04X), %2d,\t", element.group, element.element, element.length);
     return Repeat("...", level - 1) + tag + DumpVRText(element);
 }
 
@@ -38,8 +39,7 @@ bool DumpContents(const DataElement& element, bool explicitVR, int level) {
         bool decoded = dictionary::Exp_One_SQ(element, contents, explicitVR, false);
         for (const auto& inner : contents)
             if (!DumpElement(*inner, explicitVR, level + 1)) return false;
-        if (!decoded)
-            WriteLogLine(Repeat("...", level) + "contents do not fit the length of the element");
+        if (!decoded) WriteLogLine(Repeat("...", level) + "contents do not fit the length of the element");
         return decoded;
     } catch (...) {
         return false;
@@ -60,8 +60,7 @@ bool DumpElement(DataElement& element, bool explicitVR, int level) {
         WriteLogLine(line);
         return DumpContents(element, explicitVR, level);
     }
-    if (static_cast<uint32_t>(element.length) < 255)
-        line += ", \"" + DumpValueText(element) + "\" - " + name;
+    if (static_cast<uint32_t>(element.length) < 255) line += ", \"" + DumpValueText(element) + "\" - " + name;
     WriteLogLine(line);
     return true;
 }

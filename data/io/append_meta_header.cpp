@@ -38,15 +38,13 @@ bool AppendMetaHeaderToFile(const std::string& fileName, const std::string& give
     ApplyTransferSyntax(syntax, transferSyntaxUid);
     ElementList dataList;
     if (!ReadRawDataset(fileName, dataList, transferSyntaxUid))
-        return Fail(fileName, "cannot be read as a data set in " + transferSyntaxUid + ": " +
-                                  LastFailure());
+        return Fail(fileName, "cannot be read as a data set in " + transferSyntaxUid + ": " + LastFailure());
     if (syntax.explicitVR && !VRsLookExplicit(dataList))
         return Fail(fileName, "is not an explicit VR data set");
 
     ElementList metaList;
     BuildMetaHeader(metaList, GetElementText(dataList, 0x0008, 0x0016),
-                    GetElementText(dataList, 0x0008, 0x0018), transferSyntaxUid,
-                    syntax.explicitVR);
+                    GetElementText(dataList, 0x0008, 0x0018), transferSyntaxUid, syntax.explicitVR);
     return ReplaceFileSafely(fileName, [&](const std::string& tempName) {
         return WritePart10File(tempName, &metaList, dataList, syntax.explicitVR, syntax.bigEndian);
     });

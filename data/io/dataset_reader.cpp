@@ -20,17 +20,24 @@ constexpr const char* kDeflatedRefusal = "deflated transfer syntax not supported
 // The meta group's VRs are fixed whatever the file says.
 const char* MetaVR(uint16_t element) {
     switch (element) {
-        case 0x0000: return "UL";
-        case 0x0001: return "OB";
+        case 0x0000:
+            return "UL";
+        case 0x0001:
+            return "OB";
         case 0x0002:
         case 0x0003:
         case 0x0010:
         case 0x0012:
-        case 0x0100: return "UI";
-        case 0x0013: return "SH";
-        case 0x0016: return "AE";
-        case 0x0102: return "OB";
-        default: return nullptr;
+        case 0x0100:
+            return "UI";
+        case 0x0013:
+            return "SH";
+        case 0x0016:
+            return "AE";
+        case 0x0102:
+            return "OB";
+        default:
+            return nullptr;
     }
 }
 
@@ -39,10 +46,10 @@ uint32_t LittleEndian32(const uint8_t* b) {
 }
 
 struct FileReadOptions {
-    bool fixMetaVRs;         // replace group 0002 VRs from the fixed table
-    bool stopAtPixelData;    // stop before the first element of group 7FE0
-    bool allowOneShort;      // a value missing only its last byte at the end of a file
-    ElementList* metaList;   // group 0002 elements (the data list when null)
+    bool fixMetaVRs;        // replace group 0002 VRs from the fixed table
+    bool stopAtPixelData;   // stop before the first element of group 7FE0
+    bool allowOneShort;     // a value missing only its last byte at the end of a file
+    ElementList* metaList;  // group 0002 elements (the data list when null)
     ElementList* dataList;
     std::vector<uint64_t>* dataOffsets = nullptr;  // where each data-list value starts
 };
@@ -56,8 +63,7 @@ class ImplicitSequenceTracker {
 public:
     void Observe(ParseState& state, DataElement& e) {
         if (depth_ == 0) {
-            if (state.explicitVR && !state.metaMode && e.length == kUndefinedLength &&
-                VrIs(e.vr, "UN")) {
+            if (state.explicitVR && !state.metaMode && e.length == kUndefinedLength && VrIs(e.vr, "UN")) {
                 std::memcpy(e.vr, "SQ", 2);
                 saved_ = state;
                 state.explicitVR = false;
@@ -71,8 +77,10 @@ public:
             LookupVR(e);
             // Undefined length: a sequence whose items are read on here. A defined-length
             // sequence keeps its implicit VR value bytes, which is what a UN value holds.
-            if (e.length == kUndefinedLength) std::memcpy(e.vr, "SQ", 2);
-            else if (VrIs(e.vr, "SQ")) std::memcpy(e.vr, "UN", 2);
+            if (e.length == kUndefinedLength)
+                std::memcpy(e.vr, "SQ", 2);
+            else if (VrIs(e.vr, "SQ"))
+                std::memcpy(e.vr, "UN", 2);
         }
         if (closes) {
             if (--depth_ == 0) {
@@ -149,8 +157,8 @@ bool ReadElements(ByteSource& source, ParseState& state, const FileReadOptions& 
         ElementPtr element = ReadElementValue(source, header, options.allowOneShort);
         if (!element) {
             reason = "the " + std::to_string(valueLength) + "-byte value of " +
-                     TagText(header.group, header.element) + " (header at byte " +
-                     std::to_string(at) + ") runs past the end of the data";
+                     TagText(header.group, header.element) + " (header at byte " + std::to_string(at) +
+                     ") runs past the end of the data";
             return false;
         }
         if (header.group == 0x0002) {
@@ -171,8 +179,7 @@ bool ReadElements(ByteSource& source, ParseState& state, const FileReadOptions& 
             if (header.element == 0x0000 && element->length >= 4)
                 endOfMeta = source.Position() + LittleEndian32(element->value);
         }
-        if (readInMeta && header.group == 0x0002 && !state.metaMode && state.explicitVR &&
-            !sawTransferSyntax)
+        if (readInMeta && header.group == 0x0002 && !state.metaMode && state.explicitVR && !sawTransferSyntax)
             GuessDataSetEncoding(state, source);
         unSequences.Observe(state, *element);
         bool toMeta = header.group == 0x0002 && options.metaList;
@@ -198,8 +205,7 @@ bool ReadPart10File(const std::string& fileName, ElementList& metaList, ElementL
     return true;
 }
 
-bool ReadDatasetAndSyntax(const std::string& fileName, ElementList& dataList,
-                          std::string& syntaxOut) {
+bool ReadDatasetAndSyntax(const std::string& fileName, ElementList& dataList, std::string& syntaxOut) {
     ElementList metaList;
     ParseState state;
     if (!ReadPart10File(fileName, metaList, dataList, state)) return false;
@@ -223,10 +229,8 @@ bool ReadHeaderForDump(const std::string& fileName, ElementList& list) {
     return true;
 }
 
-bool ReadRawDataset(const std::string& fileName, ElementList& list,
-                    const std::string& transferSyntaxUid) {
-    if (TransferSyntax(transferSyntaxUid).Deflated())
-        return FileRefused(fileName, kDeflatedRefusal);
+bool ReadRawDataset(const std::string& fileName, ElementList& list, const std::string& transferSyntaxUid) {
+    if (TransferSyntax(transferSyntaxUid).Deflated()) return FileRefused(fileName, kDeflatedRefusal);
     ByteVector bytes;
     if (!LoadFile(fileName, bytes)) return FileRefused(fileName, kUnreadableFile);
     ParseState state;
@@ -239,8 +243,7 @@ bool ReadRawDataset(const std::string& fileName, ElementList& list,
     return true;
 }
 
-bool ReadDatasetBytes(const uint8_t* bytes, std::size_t size, ParseState& state,
-                      ElementList& list) {
+bool ReadDatasetBytes(const uint8_t* bytes, std::size_t size, ParseState& state, ElementList& list) {
     MemorySource source(bytes, size);
     std::string reason;  // a received unit: its reader reports the failure in its own terms
     return ReadElements(source, state, {false, false, false, nullptr, &list}, reason);

@@ -20,20 +20,17 @@ bool ReadPart10File(const std::string& fileName, ElementList& metaList, ElementL
 
 // As ReadPart10File, keeping only the data set; `syntaxOut` receives the transfer syntax UID.
 // A file without (0002,0010) fails.
-bool ReadDatasetAndSyntax(const std::string& fileName, ElementList& dataList,
-                          std::string& syntaxOut);
+bool ReadDatasetAndSyntax(const std::string& fileName, ElementList& dataList, std::string& syntaxOut);
 
 // Every element in front of the pixel data (group 7FE0), meta group included, into one list.
 // Reads through the file without loading the pixel data.
 bool ReadHeaderForDump(const std::string& fileName, ElementList& list);
 
 // A data set with neither preamble nor meta group, encoded in `transferSyntaxUid`.
-bool ReadRawDataset(const std::string& fileName, ElementList& list,
-                    const std::string& transferSyntaxUid);
+bool ReadRawDataset(const std::string& fileName, ElementList& list, const std::string& transferSyntaxUid);
 
 // A data set held in memory (a received message unit), decoded with `state` as given; the
 // values must fit the bytes exactly (no end-of-file tolerance).
-bool ReadDatasetBytes(const uint8_t* bytes, std::size_t size, ParseState& state,
-                      ElementList& list);
+bool ReadDatasetBytes(const uint8_t* bytes, std::size_t size, ParseState& state, ElementList& list);
 
 }  // namespace pella

@@ -55,8 +55,7 @@ bool WriteFileContents(std::FILE* file, const ElementList* metaList, const Eleme
 
 }  // namespace
 
-std::size_t EncodeElementHeader(const DataElement& e, bool explicitVR, bool bigEndian,
-                                uint8_t* out) {
+std::size_t EncodeElementHeader(const DataElement& e, bool explicitVR, bool bigEndian, uint8_t* out) {
     bool big = bigEndian && e.group != 0x0002;
     HeaderForm form = EncodedHeaderForm(e, explicitVR);
     uint32_t length = static_cast<uint32_t>(e.length);  // -1 becomes 0xFFFFFFFF
@@ -77,8 +76,8 @@ std::size_t EncodeElementHeader(const DataElement& e, bool explicitVR, bool bigE
     return 12;
 }
 
-int64_t SerializeElements(const ElementList& list, uint8_t* buffer, std::size_t bufferSize,
-                          bool explicitVR, bool bigEndian) {
+int64_t SerializeElements(const ElementList& list, uint8_t* buffer, std::size_t bufferSize, bool explicitVR,
+                          bool bigEndian) {
     std::size_t position = 0;
     int64_t count = 0;
     for (const auto& e : list) {
@@ -110,8 +109,8 @@ std::vector<uint8_t> SerializeList(const ElementList& list, bool explicitVR, boo
     return bytes;
 }
 
-bool WritePart10File(const std::string& fileName, const ElementList* metaList,
-                     const ElementList& dataList, bool explicitVR, bool bigEndian) {
+bool WritePart10File(const std::string& fileName, const ElementList* metaList, const ElementList& dataList,
+                     bool explicitVR, bool bigEndian) {
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(fileName.c_str(), "wb"));
     if (!file) {
         WriteLogLine("WritePart10File: cannot create " + fileName);

@@ -9,8 +9,7 @@ namespace {
 bool ReadU16(ByteSource& source, bool bigEndian, uint16_t& out) {
     uint8_t b[2];
     if (source.Read(b, 2) != 2) return false;
-    out = bigEndian ? static_cast<uint16_t>((b[0] << 8) | b[1])
-                    : static_cast<uint16_t>(b[0] | (b[1] << 8));
+    out = bigEndian ? static_cast<uint16_t>((b[0] << 8) | b[1]) : static_cast<uint16_t>(b[0] | (b[1] << 8));
     return true;
 }
 
@@ -58,8 +57,7 @@ bool ReadElementHeader(ParseState& state, ByteSource& source, ElementHeader& hea
     if (state.metaMode && header.group > 2) state.metaMode = false;
     bool lengthBigEndian = !state.metaMode && state.bigEndian;
 
-    bool implicitGroup =
-        header.group == 0xFFFE || (state.implicitCommandGroup && header.group == 0x0000);
+    bool implicitGroup = header.group == 0xFFFE || (state.implicitCommandGroup && header.group == 0x0000);
     bool explicitHeader = (state.explicitVR && !implicitGroup) || state.metaMode;
     if (!explicitHeader) {
         uint32_t raw = 0;

@@ -11,9 +11,9 @@
 namespace pella {
 
 struct ParseState {
-    bool metaMode = true;    // reading the file meta group: always explicit VR little endian
-    bool explicitVR = true;  // headers outside the meta group carry a VR
-    bool bigEndian = false;  // tags and lengths outside the meta group are big endian
+    bool metaMode = true;               // reading the file meta group: always explicit VR little endian
+    bool explicitVR = true;             // headers outside the meta group carry a VR
+    bool bigEndian = false;             // tags and lengths outside the meta group are big endian
     bool implicitCommandGroup = false;  // group 0000 headers carry no VR (command sets never do)
 };
 
@@ -23,7 +23,6 @@ struct ElementHeader {
     char vr[4] = {0, 0, 0, 0};  // left as set by the caller when the header is implicit
     int32_t length = 0;         // -1 for the undefined length
 };
-
 
 // A UID value as text: up to its first zero byte, trailing padding spaces dropped.
 std::string UidText(const uint8_t* value, int32_t length);

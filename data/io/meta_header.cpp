@@ -7,8 +7,7 @@ namespace pella {
 namespace {
 
 // The text and, for an odd length, its terminating zero byte.
-void AppendPaddedText(ElementList& list, uint16_t element, const char* vr,
-                      const std::string& text) {
+void AppendPaddedText(ElementList& list, uint16_t element, const char* vr, const std::string& text) {
     std::string padded = text;
     if (padded.size() % 2 != 0) padded.push_back('\0');
     list.Append(NewElement(0x0002, element, static_cast<int32_t>(padded.size()), padded.data(), vr));
@@ -16,9 +15,8 @@ void AppendPaddedText(ElementList& list, uint16_t element, const char* vr,
 
 }  // namespace
 
-void BuildMetaHeader(ElementList& metaList, const std::string& sopClassUid,
-                     const std::string& sopInstanceUid, const std::string& transferSyntaxUid,
-                     bool explicitVR) {
+void BuildMetaHeader(ElementList& metaList, const std::string& sopClassUid, const std::string& sopInstanceUid,
+                     const std::string& transferSyntaxUid, bool explicitVR) {
     ClearTags(metaList);
     const uint8_t zeroLength[4] = {0, 0, 0, 0};
     metaList.Append(NewElement(0x0002, 0x0000, 4, zeroLength, "UL"));

@@ -22,7 +22,9 @@ bool ExpandValue(const DataElement& element, ElementList& list, bool explicitVR,
     return true;
 }
 
-bool IsItem(const DataElement& e) { return e.group == 0xFFFE && e.element == 0xE000; }
+bool IsItem(const DataElement& e) {
+    return e.group == 0xFFFE && e.element == 0xE000;
+}
 
 // Where the flattened elements' values stand in the encoding the element came from.
 struct OffsetTrail {
@@ -32,8 +34,8 @@ struct OffsetTrail {
     }
 };
 
-bool FlattenLevel(ParseState& state, const DataElement& element, uint64_t valueOffset,
-                  ElementList& list, const OffsetTrail& trail, int depth) {
+bool FlattenLevel(ParseState& state, const DataElement& element, uint64_t valueOffset, ElementList& list,
+                  const OffsetTrail& trail, int depth) {
     if (depth > kMaxSequenceDepth) return false;
     list.Append(NewElement(element.group, element.element, kUndefinedLength, nullptr, element.vr));
     trail.Add(valueOffset);
@@ -61,13 +63,10 @@ bool FlattenLevel(ParseState& state, const DataElement& element, uint64_t valueO
 
 }  // namespace
 
-bool dictionary::Exp_One_SQ(const DataElement& element, ElementList& list, bool explicitVR,
-                            bool bigEndian) {
-    if (LogLevel() > 1)
-        WriteLogLine("dictionary::Exp_One_SQ::tag->length=" + std::to_string(element.length));
+bool dictionary::Exp_One_SQ(const DataElement& element, ElementList& list, bool explicitVR, bool bigEndian) {
+    if (LogLevel() > 1) WriteLogLine("dictionary::Exp_One_SQ::tag->length=" + std::to_string(element.length));
     bool ok = ExpandValue(element, list, explicitVR, bigEndian);
-    if (LogLevel() > 1)
-        WriteLogLine("dictionary::Exp_One_SQ::out->Count=" + std::to_string(list.size()));
+    if (LogLevel() > 1) WriteLogLine("dictionary::Exp_One_SQ::out->Count=" + std::to_string(list.size()));
     return ok;
 }
 

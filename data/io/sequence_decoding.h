@@ -22,8 +22,7 @@ public:
     // added. Headers carry a VR when `explicitVR` is set, except in groups 0000 and FFFE;
     // implicit elements get their VR from the table. False when the value does not hold
     // whole elements; what was decoded until then stays in `list`.
-    static bool Exp_One_SQ(const DataElement& element, ElementList& list, bool explicitVR,
-                           bool bigEndian);
+    static bool Exp_One_SQ(const DataElement& element, ElementList& list, bool explicitVR, bool bigEndian);
 };
 
 // Appends to `list`: the element's tag and VR with undefined length, its decoded contents

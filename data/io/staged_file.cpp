@@ -57,7 +57,9 @@ StagedFile::~StagedFile() {
     if (Valid()) std::remove(name_.c_str());
 }
 
-bool StagedFile::Sync() const { return SyncToDevice(name_); }
+bool StagedFile::Sync() const {
+    return SyncToDevice(name_);
+}
 
 bool StagedFile::MoveTo(const std::string& fileName) {
     if (!Valid() || std::rename(name_.c_str(), fileName.c_str()) != 0) return false;

@@ -49,22 +49,20 @@ std::size_t JpegFrameBytes(const JpegFrameShape& shape, std::size_t bytesPerSamp
 // stream. Throw std::invalid_argument for an unknown mode, a shape the codec cannot take, a
 // buffer shorter than the frame, or (12-bit) a sample above 4095; throw JpegError when the
 // library fails.
-std::vector<uint8_t> JpegEncode8(const uint8_t* pixels, std::size_t pixelBytes,
-                                 const JpegFrameShape& shape, JpegMode mode);
-std::vector<uint8_t> JpegEncode12(const uint8_t* pixels, std::size_t pixelBytes,
-                                  const JpegFrameShape& shape);
-std::vector<uint8_t> JpegEncode16(const uint8_t* pixels, std::size_t pixelBytes,
-                                  const JpegFrameShape& shape);
+std::vector<uint8_t> JpegEncode8(const uint8_t* pixels, std::size_t pixelBytes, const JpegFrameShape& shape,
+                                 JpegMode mode);
+std::vector<uint8_t> JpegEncode12(const uint8_t* pixels, std::size_t pixelBytes, const JpegFrameShape& shape);
+std::vector<uint8_t> JpegEncode16(const uint8_t* pixels, std::size_t pixelBytes, const JpegFrameShape& shape);
 
 // Decoders: decompress one JPEG stream into `destination`. True on success. False (the reason
 // logged) when the data are corrupt or truncated, when the stream's width, height, number of
 // components or sample precision disagree with `shape` and the build, or when
 // `destinationBytes` is smaller than the frame; nothing is then written past the frame.
-bool JpegDecode8(const uint8_t* compressed, std::size_t compressedLength,
-                 const JpegFrameShape& shape, uint8_t* destination, std::size_t destinationBytes);
-bool JpegDecode12(const uint8_t* compressed, std::size_t compressedLength,
-                  const JpegFrameShape& shape, uint8_t* destination, std::size_t destinationBytes);
-bool JpegDecode16(const uint8_t* compressed, std::size_t compressedLength,
-                  const JpegFrameShape& shape, uint8_t* destination, std::size_t destinationBytes);
+bool JpegDecode8(const uint8_t* compressed, std::size_t compressedLength, const JpegFrameShape& shape,
+                 uint8_t* destination, std::size_t destinationBytes);
+bool JpegDecode12(const uint8_t* compressed, std::size_t compressedLength, const JpegFrameShape& shape,
+                  uint8_t* destination, std::size_t destinationBytes);
+bool JpegDecode16(const uint8_t* compressed, std::size_t compressedLength, const JpegFrameShape& shape,
+                  uint8_t* destination, std::size_t destinationBytes);
 
 }  // namespace pella

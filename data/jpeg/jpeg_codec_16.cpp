@@ -9,8 +9,8 @@ std::vector<uint8_t> JpegEncode16(const uint8_t* pixels, std::size_t pixelBytes,
     return Encode(pixels, pixelBytes, shape, JpegMode::Lossless);
 }
 
-bool JpegDecode16(const uint8_t* compressed, std::size_t compressedLength,
-                  const JpegFrameShape& shape, uint8_t* destination, std::size_t destinationBytes) {
+bool JpegDecode16(const uint8_t* compressed, std::size_t compressedLength, const JpegFrameShape& shape,
+                  uint8_t* destination, std::size_t destinationBytes) {
     return Decode("JpegDecode16", compressed, compressedLength, shape, destination, destinationBytes);
 }
 

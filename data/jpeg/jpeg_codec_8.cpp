@@ -4,13 +4,13 @@
 
 namespace pella {
 
-std::vector<uint8_t> JpegEncode8(const uint8_t* pixels, std::size_t pixelBytes,
-                                 const JpegFrameShape& shape, JpegMode mode) {
+std::vector<uint8_t> JpegEncode8(const uint8_t* pixels, std::size_t pixelBytes, const JpegFrameShape& shape,
+                                 JpegMode mode) {
     return Encode(pixels, pixelBytes, shape, mode);
 }
 
-bool JpegDecode8(const uint8_t* compressed, std::size_t compressedLength,
-                 const JpegFrameShape& shape, uint8_t* destination, std::size_t destinationBytes) {
+bool JpegDecode8(const uint8_t* compressed, std::size_t compressedLength, const JpegFrameShape& shape,
+                 uint8_t* destination, std::size_t destinationBytes) {
     return Decode("JpegDecode8", compressed, compressedLength, shape, destination, destinationBytes);
 }
 

@@ -3,8 +3,7 @@
 namespace pella {
 
 void AppendBase64(std::string& out, const uint8_t* bytes, std::size_t size) {
-    static const char kAlphabet[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     out.reserve(out.size() + (size + 2) / 3 * 4);
     std::size_t i = 0;
     for (; i + 3 <= size; i += 3) {

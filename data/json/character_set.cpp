@@ -18,8 +18,8 @@ struct TermMapping {
 
 // Single-byte and multi-byte sets, by the number after "ISO_IR" / "ISO 2022 IR", or by name.
 constexpr TermMapping kTerms[] = {
-    {"6", "ASCII"},        {"100", "ISO-8859-1"}, {"101", "ISO-8859-2"}, {"109", "ISO-8859-3"},
-    {"110", "ISO-8859-4"}, {"144", "ISO-8859-5"}, {"127", "ISO-8859-6"}, {"126", "ISO-8859-7"},
+    {"6", "ASCII"},        {"100", "ISO-8859-1"}, {"101", "ISO-8859-2"},  {"109", "ISO-8859-3"},
+    {"110", "ISO-8859-4"}, {"144", "ISO-8859-5"}, {"127", "ISO-8859-6"},  {"126", "ISO-8859-7"},
     {"138", "ISO-8859-8"}, {"148", "ISO-8859-9"}, {"203", "ISO-8859-15"}, {"166", "TIS-620"},
     {"13", "SHIFT_JIS"},   {"192", "UTF-8"},      {"GB18030", "GB18030"}, {"GBK", "GBK"},
 };

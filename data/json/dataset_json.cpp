@@ -15,9 +15,15 @@ namespace {
 bool IsTag(const DataElement& e, uint16_t group, uint16_t element) {
     return e.group == group && e.element == element;
 }
-bool IsItem(const DataElement& e) { return IsTag(e, 0xFFFE, 0xE000); }
-bool IsItemEnd(const DataElement& e) { return IsTag(e, 0xFFFE, 0xE00D); }
-bool IsSequenceEnd(const DataElement& e) { return IsTag(e, 0xFFFE, 0xE0DD); }
+bool IsItem(const DataElement& e) {
+    return IsTag(e, 0xFFFE, 0xE000);
+}
+bool IsItemEnd(const DataElement& e) {
+    return IsTag(e, 0xFFFE, 0xE00D);
+}
+bool IsSequenceEnd(const DataElement& e) {
+    return IsTag(e, 0xFFFE, 0xE0DD);
+}
 
 std::string TagKey(const DataElement& e) {
     char key[12];
@@ -83,8 +89,7 @@ private:
     }
 
     std::string BulkUri(uint64_t offset, uint64_t length) const {
-        return options_.fileUri + "?offset=" + std::to_string(offset) +
-               "&length=" + std::to_string(length);
+        return options_.fileUri + "?offset=" + std::to_string(offset) + "&length=" + std::to_string(length);
     }
 
     bool Attribute(std::size_t index, const TextDecoder& text, int depth, Json& attribute) {
@@ -200,9 +205,14 @@ private:
         for (std::size_t i = first; i < end; ++i) {
             const DataElement& item = List()[i];
             uint32_t length = static_cast<uint32_t>(item.length > 0 ? item.length : 0);
-            const uint8_t header[8] = {0xFE, 0xFF, 0x00, 0xE0,
-                                       static_cast<uint8_t>(length), static_cast<uint8_t>(length >> 8),
-                                       static_cast<uint8_t>(length >> 16), static_cast<uint8_t>(length >> 24)};
+            const uint8_t header[8] = {0xFE,
+                                       0xFF,
+                                       0x00,
+                                       0xE0,
+                                       static_cast<uint8_t>(length),
+                                       static_cast<uint8_t>(length >> 8),
+                                       static_cast<uint8_t>(length >> 16),
+                                       static_cast<uint8_t>(length >> 24)};
             bytes.insert(bytes.end(), header, header + 8);
             if (length > 0) bytes.insert(bytes.end(), item.value, item.value + length);
         }

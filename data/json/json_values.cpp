@@ -19,8 +19,7 @@ bool VrIn(const char* vr, std::initializer_list<const char*> names) {
 template <typename T>
 T ReadNumber(const uint8_t* bytes, bool bigEndian) {
     uint8_t ordered[sizeof(T)];
-    for (std::size_t i = 0; i < sizeof(T); ++i)
-        ordered[i] = bigEndian ? bytes[sizeof(T) - 1 - i] : bytes[i];
+    for (std::size_t i = 0; i < sizeof(T); ++i) ordered[i] = bigEndian ? bytes[sizeof(T) - 1 - i] : bytes[i];
     T value;
     std::memcpy(&value, ordered, sizeof(T));
     return value;
@@ -92,7 +91,9 @@ Json PersonName(const std::string& text) {
     return name;
 }
 
-bool UsesCharacterSet(const char* vr) { return VrIn(vr, {"SH", "LO", "UC", "ST", "LT", "UT", "PN"}); }
+bool UsesCharacterSet(const char* vr) {
+    return VrIn(vr, {"SH", "LO", "UC", "ST", "LT", "UT", "PN"});
+}
 
 // One text entry as the VR wants it in JSON.
 Json TextEntry(const char* vr, const std::string& raw) {
@@ -120,22 +121,34 @@ Json TextValues(const char* vr, const DataElement& e, const TextDecoder& text) {
 
 }  // namespace
 
-bool IsBinaryJsonVR(const char* vr) { return VrIn(vr, {"OB", "OD", "OF", "OL", "OV", "OW", "UN"}); }
+bool IsBinaryJsonVR(const char* vr) {
+    return VrIn(vr, {"OB", "OD", "OF", "OL", "OV", "OW", "UN"});
+}
 
 void SetJsonValue(Json& attribute, const char* vr, const DataElement& e, bool bigEndian,
                   const TextDecoder& text) {
     if (!HasValue(e) || e.value == nullptr) return;
     Json values;
-    if (VrIs(vr, "US")) values = NumberArray<uint16_t>(e, bigEndian);
-    else if (VrIs(vr, "SS")) values = NumberArray<int16_t>(e, bigEndian);
-    else if (VrIs(vr, "UL")) values = NumberArray<uint32_t>(e, bigEndian);
-    else if (VrIs(vr, "SL")) values = NumberArray<int32_t>(e, bigEndian);
-    else if (VrIs(vr, "UV")) values = NumberArray<uint64_t>(e, bigEndian);
-    else if (VrIs(vr, "SV")) values = NumberArray<int64_t>(e, bigEndian);
-    else if (VrIs(vr, "FL")) values = NumberArray<float>(e, bigEndian);
-    else if (VrIs(vr, "FD")) values = NumberArray<double>(e, bigEndian);
-    else if (VrIs(vr, "AT")) values = TagArray(e, bigEndian);
-    else values = TextValues(vr, e, text);
+    if (VrIs(vr, "US"))
+        values = NumberArray<uint16_t>(e, bigEndian);
+    else if (VrIs(vr, "SS"))
+        values = NumberArray<int16_t>(e, bigEndian);
+    else if (VrIs(vr, "UL"))
+        values = NumberArray<uint32_t>(e, bigEndian);
+    else if (VrIs(vr, "SL"))
+        values = NumberArray<int32_t>(e, bigEndian);
+    else if (VrIs(vr, "UV"))
+        values = NumberArray<uint64_t>(e, bigEndian);
+    else if (VrIs(vr, "SV"))
+        values = NumberArray<int64_t>(e, bigEndian);
+    else if (VrIs(vr, "FL"))
+        values = NumberArray<float>(e, bigEndian);
+    else if (VrIs(vr, "FD"))
+        values = NumberArray<double>(e, bigEndian);
+    else if (VrIs(vr, "AT"))
+        values = TagArray(e, bigEndian);
+    else
+        values = TextValues(vr, e, text);
     if (!values.is_null() && !values.empty()) attribute["Value"] = std::move(values);
 }
 

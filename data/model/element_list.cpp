@@ -34,8 +34,7 @@ ElementPtr NewElementToFill(uint32_t group, uint32_t element, int32_t length, co
     return out;
 }
 
-ElementPtr NewElement(uint32_t group, uint32_t element, int32_t length, const void* value,
-                      const char* vr) {
+ElementPtr NewElement(uint32_t group, uint32_t element, int32_t length, const void* value, const char* vr) {
     ElementPtr out = NewElementToFill(group, element, length, vr);
     if (length > 0) {
         if (value != nullptr)
@@ -100,26 +99,29 @@ std::string GetElementText(const ElementList& list, uint16_t group, uint16_t ele
     return TrimControlAndSpace(text);
 }
 
-bool VrIs(const char* vr, const char* name) { return vr[0] == name[0] && vr[1] == name[1]; }
+bool VrIs(const char* vr, const char* name) {
+    return vr[0] == name[0] && vr[1] == name[1];
+}
 
 bool IsLongFormVR(const char* vr) {
-    static const char* const kLongForm[] = {"OB", "OW", "SQ", "UN", "UT", "OF",
-                                            "OD", "OL", "OV", "UC", "UR", "SV", "UV"};
+    static const char* const kLongForm[] = {"OB", "OW", "SQ", "UN", "UT", "OF", "OD",
+                                            "OL", "OV", "UC", "UR", "SV", "UV"};
     for (const char* name : kLongForm)
         if (VrIs(vr, name)) return true;
     return false;
 }
 
 bool IsKnownVR(const char* vr) {
-    static const char* const kShortForm[] = {"AE", "AS", "AT", "CS", "DA", "DS", "DT", "FD",
-                                             "FL", "IS", "LO", "LT", "PN", "SH", "SL", "SS",
-                                             "ST", "TM", "UI", "UL", "US"};
+    static const char* const kShortForm[] = {"AE", "AS", "AT", "CS", "DA", "DS", "DT", "FD", "FL", "IS", "LO",
+                                             "LT", "PN", "SH", "SL", "SS", "ST", "TM", "UI", "UL", "US"};
     for (const char* name : kShortForm)
         if (VrIs(vr, name)) return true;
     return IsLongFormVR(vr);
 }
 
-bool IsDelimiter(const DataElement& e) { return e.group == 0xFFFE || VrIs(e.vr, "DL"); }
+bool IsDelimiter(const DataElement& e) {
+    return e.group == 0xFFFE || VrIs(e.vr, "DL");
+}
 
 HeaderForm EncodedHeaderForm(const DataElement& e, bool explicitVR) {
     HeaderForm form;
@@ -156,6 +158,8 @@ void CopyElements(ElementList& destination, const ElementList& source) {
         destination.Append(NewElement(e->group, e->element, e->length, e->value, e->vr));
 }
 
-void ClearTags(ElementList& list) { list.items.clear(); }
+void ClearTags(ElementList& list) {
+    list.items.clear();
+}
 
 }  // namespace pella

@@ -20,7 +20,9 @@ using ElementPtr = std::unique_ptr<DataElement, ElementDeleter>;
 constexpr int32_t kUndefinedLength = -1;
 
 // True when the element carries value bytes (length neither 0 nor undefined).
-inline bool HasValue(const DataElement& e) { return e.length > 0; }
+inline bool HasValue(const DataElement& e) {
+    return e.length > 0;
+}
 
 }  // namespace pella
 
@@ -46,8 +48,7 @@ using ::ElementList;
 // Makes an element: low 16 bits of group and element, the two VR characters when given, and a
 // copy of `length` bytes of `value` when length is neither 0 nor -1 (zero bytes when value is
 // null). Throws std::invalid_argument for a negative length other than -1.
-ElementPtr NewElement(uint32_t group, uint32_t element, int32_t length, const void* value,
-                      const char* vr);
+ElementPtr NewElement(uint32_t group, uint32_t element, int32_t length, const void* value, const char* vr);
 
 // An element whose `length` value bytes are allocated but left for the caller to fill.
 ElementPtr NewElementToFill(uint32_t group, uint32_t element, int32_t length, const char* vr);
@@ -98,7 +99,7 @@ bool VrIs(const char* vr, const char* name);
 // later additions OF, OD, OL, OV, UC, UR, SV, UV (a 16-bit length read there would misparse
 // everything after the element).
 bool IsLongFormVR(const char* vr);
-bool IsKnownVR(const char* vr);  // any VR of the standard (not the pseudo-VR "DL")
+bool IsKnownVR(const char* vr);          // any VR of the standard (not the pseudo-VR "DL")
 bool IsDelimiter(const DataElement& e);  // group FFFE or pseudo-VR "DL"
 
 }  // namespace pella

@@ -45,7 +45,11 @@ constexpr StatusCategory CategoryOfStatus(int32_t status) {
     return CategoryOfStatus(static_cast<uint16_t>(status));
 }
 
-constexpr bool IsPendingStatus(int32_t status) { return CategoryOfStatus(status) == StatusCategory::kPending; }
-constexpr bool IsWarningStatus(int32_t status) { return CategoryOfStatus(status) == StatusCategory::kWarning; }
+constexpr bool IsPendingStatus(int32_t status) {
+    return CategoryOfStatus(status) == StatusCategory::kPending;
+}
+constexpr bool IsWarningStatus(int32_t status) {
+    return CategoryOfStatus(status) == StatusCategory::kWarning;
+}
 
 }  // namespace pella

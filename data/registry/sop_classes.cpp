@@ -6,8 +6,9 @@ namespace pella {
 
 const SopClassInfo* FindSopClass(std::string_view uid) {
     std::span<const SopClassInfo> table = SopClasses();
-    auto at = std::lower_bound(table.begin(), table.end(), uid,
-                               [](const SopClassInfo& e, std::string_view key) { return std::string_view(e.uid) < key; });
+    auto at = std::lower_bound(
+        table.begin(), table.end(), uid,
+        [](const SopClassInfo& e, std::string_view key) { return std::string_view(e.uid) < key; });
     return at != table.end() && at->uid == uid ? &*at : nullptr;
 }
 

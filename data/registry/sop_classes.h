@@ -38,12 +38,12 @@ enum class QueryOperation : uint8_t { kNone, kFind, kMove, kGet };
 
 struct SopClassInfo {
     const char* uid;
-    const char* name;             // the standard's name
-    bool storage;                 // objects travel with C-STORE; the server accepts it by default
-    bool pixelData;               // a storage class whose objects hold image pixel data
-    bool original;                // in the storage server's original acceptance table
-    uint8_t printMeta;            // print_meta bits: the meta classes it is a member of
-    QueryModel queryModel;        // kNone for every class but the query/retrieve models
+    const char* name;       // the standard's name
+    bool storage;           // objects travel with C-STORE; the server accepts it by default
+    bool pixelData;         // a storage class whose objects hold image pixel data
+    bool original;          // in the storage server's original acceptance table
+    uint8_t printMeta;      // print_meta bits: the meta classes it is a member of
+    QueryModel queryModel;  // kNone for every class but the query/retrieve models
     QueryOperation queryOperation;
     bool retired;
 };

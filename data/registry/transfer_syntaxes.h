@@ -21,7 +21,14 @@ constexpr const char* kJpegLossless = PELLA_JPEG_LOSSLESS_SV1;  // process 14, p
 // What turns the encoded bytes back into values: nothing (native), inflating the whole data set,
 // or the pixel data's codec.
 enum class SyntaxCodec : uint8_t {
-    kNone, kDeflate, kJpegBaseline, kJpegExtended, kJpegLossless, kJpegLs, kJpeg2000, kRle
+    kNone,
+    kDeflate,
+    kJpegBaseline,
+    kJpegExtended,
+    kJpegLossless,
+    kJpegLs,
+    kJpeg2000,
+    kRle
 };
 
 struct TransferSyntaxInfo {
@@ -67,6 +74,8 @@ private:
 };
 
 // The name of a known syntax, or the UID itself.
-inline std::string TransferSyntaxName(std::string_view uid) { return TransferSyntax(uid).Name(); }
+inline std::string TransferSyntaxName(std::string_view uid) {
+    return TransferSyntax(uid).Name();
+}
 
 }  // namespace pella

@@ -41,7 +41,8 @@ Bytes Command(uint16_t field, const char* sopClass, uint16_t messageID, bool wit
     if (field == kCStoreRQ) AppendUS(command, 0x0000, kTagPriority, 0);
     AppendUS(command, 0x0000, kTagDataSetType, withData ? kDataSetPresent : kNoDataSet);
     if (field & 0x8000) AppendUS(command, 0x0000, kTagStatus, 0);
-    if (field == kCStoreRQ || field == kCStoreRSP) AppendUI(command, 0x0000, kTagAffectedSopInstance, "1.2.3.4.5");
+    if (field == kCStoreRQ || field == kCStoreRSP)
+        AppendUI(command, 0x0000, kTagAffectedSopInstance, "1.2.3.4.5");
     PrependCommandGroupLength(command);
     return SerializeList(command, false, false);
 }
@@ -65,11 +66,11 @@ Bytes TwoFragments(uint8_t id, uint8_t control, const Bytes& unit) {
 }
 
 Bytes AssociateRQ(const std::string& storageSyntax) {
-    return pdu_test::Associate(0x01, "PELLA", "FUZZER",
-                               {pdu_test::ProposedContext(1, kVerification, {kImplicitLittleEndian}),
-                                pdu_test::ProposedContext(3, kCtImage, {storageSyntax}),
-                                pdu_test::ProposedContext(5, "1.2.3.4", {kImplicitLittleEndian}),
-                                pdu_test::UserInfo()});
+    return pdu_test::Associate(
+        0x01, "PELLA", "FUZZER",
+        {pdu_test::ProposedContext(1, kVerification, {kImplicitLittleEndian}),
+         pdu_test::ProposedContext(3, kCtImage, {storageSyntax}),
+         pdu_test::ProposedContext(5, "1.2.3.4", {kImplicitLittleEndian}), pdu_test::UserInfo()});
 }
 
 Bytes AssociateAC() {
@@ -126,11 +127,13 @@ int main(int argc, char** argv) {
     Write(out, "dimse_message", "echo-store-explicit", EchoAndStore(true, 3));
     Write(out, "dimse_message", "store-jpeg-context", EchoAndStore(true, 5));
     Write(out, "dimse_message", "store-big-endian-context", EchoAndStore(true, 7));
-    Write(out, "dimse_message", "command-in-two",
-          Joined({TwoFragments(1, 0x01, Command(kCEchoRQ, kVerification, 1, false)), testing_support::kAbort}));
+    Write(
+        out, "dimse_message", "command-in-two",
+        Joined({TwoFragments(1, 0x01, Command(kCEchoRQ, kVerification, 1, false)), testing_support::kAbort}));
 
     Write(out, "store_session", "echo-store-release", Joined({rq, EchoAndStore(false, 3), kReleaseRQ}));
-    Write(out, "store_session", "echo-store-explicit", Joined({rqExplicit, EchoAndStore(true, 3), kReleaseRQ}));
+    Write(out, "store_session", "echo-store-explicit",
+          Joined({rqExplicit, EchoAndStore(true, 3), kReleaseRQ}));
     Write(out, "store_session", "unserved-command",
           Joined({rq, PData(1, 0x03, Command(kCFindRQ, kVerification, 1, true))}));
     Write(out, "store_session", "jpeg-offer", Joined({rqJpeg, kReleaseRQ}));

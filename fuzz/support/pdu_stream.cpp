@@ -59,9 +59,12 @@ bool ReadAsAcceptor(FedPdu& fed, uint8_t type) {
             BuildAccept(pdu, AcceptorPolicy{"PELLA", false, StorageServingPolicy(true)});
             ExpectAnswerReadsBack(fed);
             return true;
-        case pdu_type::kPDataTF: return ReadPData(pdu.buffer);
-        case pdu_type::kReleaseRQ: return pdu.releaseRequest.Read(pdu.buffer);
-        default: return false;  // an abort ends the association; anything else is refused
+        case pdu_type::kPDataTF:
+            return ReadPData(pdu.buffer);
+        case pdu_type::kReleaseRQ:
+            return pdu.releaseRequest.Read(pdu.buffer);
+        default:
+            return false;  // an abort ends the association; anything else is refused
     }
 }
 
@@ -73,11 +76,16 @@ bool ReadAsRequestor(PDU& pdu, uint8_t type) {
             for (const auto& context : pdu.accept.presentationContexts)
                 if (context.result == 0) pdu.acceptedContexts.push_back(context);
             return true;
-        case pdu_type::kAssociateRJ: return pdu.reject.Read(pdu.buffer);
-        case pdu_type::kPDataTF: return ReadPData(pdu.buffer);
-        case pdu_type::kReleaseRQ: return pdu.releaseRequest.Read(pdu.buffer);
-        case pdu_type::kReleaseRP: return pdu.releaseReply.Read(pdu.buffer);
-        default: return false;
+        case pdu_type::kAssociateRJ:
+            return pdu.reject.Read(pdu.buffer);
+        case pdu_type::kPDataTF:
+            return ReadPData(pdu.buffer);
+        case pdu_type::kReleaseRQ:
+            return pdu.releaseRequest.Read(pdu.buffer);
+        case pdu_type::kReleaseRP:
+            return pdu.releaseReply.Read(pdu.buffer);
+        default:
+            return false;
     }
 }
 

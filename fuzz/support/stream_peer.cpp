@@ -22,7 +22,9 @@ StreamPeer::~StreamPeer() {
     if (peer_ >= 0) ::close(peer_);
 }
 
-pella::SocketHandle StreamPeer::TakeConnection() { return std::move(connection_); }
+pella::SocketHandle StreamPeer::TakeConnection() {
+    return std::move(connection_);
+}
 
 void StreamPeer::Play(const uint8_t* data, std::size_t size) {
     std::size_t sent = 0;
@@ -41,8 +43,10 @@ void StreamPeer::Play(const uint8_t* data, std::size_t size) {
         }
         if (writing && (watch.revents & POLLOUT)) {
             ssize_t n = ::send(peer_, data + sent, size - sent, MSG_DONTWAIT | MSG_NOSIGNAL);
-            if (n > 0) sent += static_cast<std::size_t>(n);
-            else if (n < 0 && errno != EAGAIN && errno != EINTR) writing = false;
+            if (n > 0)
+                sent += static_cast<std::size_t>(n);
+            else if (n < 0 && errno != EAGAIN && errno != EINTR)
+                writing = false;
         }
     }
 }

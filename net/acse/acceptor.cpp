@@ -81,7 +81,8 @@ bool BuildAccept(PDU& pdu, const AcceptorPolicy& policy) {
     accept.SetApplicationContext(pdu.request.applicationContext.text);
     pdu.acceptedContexts.clear();
 
-    for (const ContextDecision& decision : NegotiateContexts(pdu.request.presentationContexts, policy.serving)) {
+    for (const ContextDecision& decision :
+         NegotiateContexts(pdu.request.presentationContexts, policy.serving)) {
         PresentationContextAC answer;
         answer.contextID = decision.contextID;
         answer.result = decision.result;
@@ -107,7 +108,8 @@ bool BuildAccept(PDU& pdu, const AcceptorPolicy& policy) {
 }
 
 uint8_t RejectionReason(const PDU& pdu, const AcceptorPolicy& policy) {
-    if (policy.requireCalledAETitle && TrimmedTitle(pdu.request.calledAETitle) != TrimmedTitle(policy.aeTitle))
+    if (policy.requireCalledAETitle &&
+        TrimmedTitle(pdu.request.calledAETitle) != TrimmedTitle(policy.aeTitle))
         return reject_reason::kCalledAETitleNotRecognized;
     if (pdu.request.applicationContext.text != kApplicationContextName)
         return reject_reason::kApplicationContextNotSupported;

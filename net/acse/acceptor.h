@@ -13,9 +13,9 @@ namespace pella {
 
 // What the acceptor serves and checks.
 struct AcceptorPolicy {
-    std::string aeTitle;               // this server's AE title
-    bool requireCalledAETitle = false; // reject requests whose called title is not aeTitle
-    ServingPolicy serving;             // the contexts served (given by the service)
+    std::string aeTitle;                // this server's AE title
+    bool requireCalledAETitle = false;  // reject requests whose called title is not aeTitle
+    ServingPolicy serving;              // the contexts served (given by the service)
 };
 
 // The reason to reject the request already read into pdu.request (A-ASSOCIATE-RJ, source 1);

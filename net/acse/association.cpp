@@ -23,8 +23,8 @@ bool TakeAcceptance(PDU& pdu) {
     for (const auto& context : pdu.accept.presentationContexts) {
         if (context.result != 0) {
             refusals += "; context " + std::to_string(context.contextID) + " (" +
-                        ProposedAbstractSyntax(pdu, context.contextID) + ") refused: " +
-                        ContextResultText(context.result);
+                        ProposedAbstractSyntax(pdu, context.contextID) +
+                        ") refused: " + ContextResultText(context.result);
             continue;
         }
         pdu.acceptedContexts.push_back(context);
@@ -42,7 +42,8 @@ bool TakeAcceptance(PDU& pdu) {
 // Takes the A-ASSOCIATE-RJ just read (AE-4; the connection is closed).
 bool TakeRejection(PDU& pdu) {
     pdu.rejected = true;
-    LogFailure("Association Rejected: " + RejectText(pdu.reject.result, pdu.reject.source, pdu.reject.reason));
+    LogFailure("Association Rejected: " +
+               RejectText(pdu.reject.result, pdu.reject.source, pdu.reject.reason));
     return false;
 }
 
@@ -78,12 +79,12 @@ std::vector<std::string> OpenAssocSyntaxes(const std::string& wanted) {
     return syntaxes;
 }
 
-std::vector<std::string> StoreAssocSyntaxes(const std::string& fileSyntax,
-                                            const std::string& wantedSyntax) {
+std::vector<std::string> StoreAssocSyntaxes(const std::string& fileSyntax, const std::string& wantedSyntax) {
     std::vector<std::string> syntaxes;
     if (!wantedSyntax.empty() && !TransferSyntax(wantedSyntax).IsImplicitLittleEndian())
         syntaxes.push_back(wantedSyntax);
-    if (!fileSyntax.empty() && !TransferSyntax(fileSyntax).IsImplicitLittleEndian() && fileSyntax != wantedSyntax)
+    if (!fileSyntax.empty() && !TransferSyntax(fileSyntax).IsImplicitLittleEndian() &&
+        fileSyntax != wantedSyntax)
         syntaxes.push_back(fileSyntax);
     syntaxes.push_back(kImplicitLittleEndian);
     return syntaxes;
@@ -181,10 +182,9 @@ bool OpenAssoc(PDU& pdu, const std::string& host, const std::string& port, std::
     return RequestAssociation(pdu, host, port);
 }
 
-bool OpenStoreAssoc(PDU& pdu, const std::string& host, const std::string& port,
-                    std::string& calling, const std::string& called,
-                    const std::string& abstractSyntax, const std::string& fileSyntax,
-                    const std::string& wantedSyntax) {
+bool OpenStoreAssoc(PDU& pdu, const std::string& host, const std::string& port, std::string& calling,
+                    const std::string& called, const std::string& abstractSyntax,
+                    const std::string& fileSyntax, const std::string& wantedSyntax) {
     BuildRequest(pdu, calling, called, abstractSyntax, StoreAssocSyntaxes(fileSyntax, wantedSyntax));
     return RequestAssociation(pdu, host, port);
 }

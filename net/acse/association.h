@@ -57,8 +57,8 @@ public:
     pella::ReleaseRP releaseReply;
     pella::AbortPDU abort;
     pella::PDataRecord data;
-    uint16_t lastMessageID = 0;           // per association: IDs never collide across them
-    uint8_t lastRequestContextID = 0;     // the context the last request went out on
+    uint16_t lastMessageID = 0;                        // per association: IDs never collide across them
+    uint8_t lastRequestContextID = 0;                  // the context the last request went out on
     uint32_t sendPduLength = pella::kOurMaxPduLength;  // whole P-DATA-TF, header included
     // The association's upper-layer state, moved only by Fire (upper_layer.h).
     pella::UlState ulState = pella::UlState::kSta1;
@@ -78,8 +78,7 @@ std::vector<std::string> OpenAssocSyntaxes(const std::string& wanted);
 
 // Transfer syntaxes offered for storage: the wanted syntax B, the file's syntax A (when it
 // differs from B), then implicit VR little endian; empty texts count as absent.
-std::vector<std::string> StoreAssocSyntaxes(const std::string& fileSyntax,
-                                            const std::string& wantedSyntax);
+std::vector<std::string> StoreAssocSyntaxes(const std::string& fileSyntax, const std::string& wantedSyntax);
 
 // One presentation context to propose: an abstract syntax and its transfer syntaxes.
 struct ProposedContext {
@@ -110,14 +109,12 @@ bool ReleaseAssociation(PDU& pdu);
 
 // BuildRequest with the OpenAssoc offer, then RequestAssociation.
 bool OpenAssoc(PDU& pdu, const std::string& host, const std::string& port, std::string& calling,
-               const std::string& called, const std::string& abstractSyntax,
-               const std::string& wantedSyntax);
+               const std::string& called, const std::string& abstractSyntax, const std::string& wantedSyntax);
 
 // BuildRequest with the storage offer, then RequestAssociation.
-bool OpenStoreAssoc(PDU& pdu, const std::string& host, const std::string& port,
-                    std::string& calling, const std::string& called,
-                    const std::string& abstractSyntax, const std::string& fileSyntax,
-                    const std::string& wantedSyntax);
+bool OpenStoreAssoc(PDU& pdu, const std::string& host, const std::string& port, std::string& calling,
+                    const std::string& called, const std::string& abstractSyntax,
+                    const std::string& fileSyntax, const std::string& wantedSyntax);
 
 // The local user aborts (A-ABORT, source 0, reason 0, as for an undecodable or mis-flagged
 // message) and the connection is closed; a connection whose state has no abort is just closed.

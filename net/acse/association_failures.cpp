@@ -24,11 +24,16 @@ const char* RejectSource(uint8_t source) {
 const char* RejectReason(uint8_t source, uint8_t reason) {
     if (source == 1) {
         switch (reason) {
-            case 1: return "no reason given";
-            case 2: return "application context name not supported";
-            case 3: return "calling AE title not recognized";
-            case 7: return "called AE title not recognized";
-            default: return "reserved";
+            case 1:
+                return "no reason given";
+            case 2:
+                return "application context name not supported";
+            case 3:
+                return "calling AE title not recognized";
+            case 7:
+                return "called AE title not recognized";
+            default:
+                return "reserved";
         }
     }
     if (source == 2) {
@@ -53,13 +58,20 @@ const char* AbortSource(uint8_t source) {
 const char* AbortReason(uint8_t source, uint8_t reason) {
     if (source != 2) return "not significant";
     switch (reason) {
-        case 0: return "reason not specified";
-        case 1: return "unrecognized PDU";
-        case 2: return "unexpected PDU";
-        case 4: return "unrecognized PDU parameter";
-        case 5: return "unexpected PDU parameter";
-        case 6: return "invalid PDU parameter value";
-        default: return "reserved";
+        case 0:
+            return "reason not specified";
+        case 1:
+            return "unrecognized PDU";
+        case 2:
+            return "unexpected PDU";
+        case 4:
+            return "unrecognized PDU parameter";
+        case 5:
+            return "unexpected PDU parameter";
+        case 6:
+            return "invalid PDU parameter value";
+        default:
+            return "reserved";
     }
 }
 
@@ -78,12 +90,18 @@ std::string AbortText(uint8_t source, uint8_t reason) {
 
 std::string ContextResultText(uint8_t result) {
     switch (result) {
-        case 0: return "acceptance";
-        case 1: return "user rejection";
-        case 2: return "no reason (provider rejection)";
-        case 3: return "abstract syntax not supported";
-        case 4: return "transfer syntaxes not supported";
-        default: return "unknown result " + std::to_string(result);
+        case 0:
+            return "acceptance";
+        case 1:
+            return "user rejection";
+        case 2:
+            return "no reason (provider rejection)";
+        case 3:
+            return "abstract syntax not supported";
+        case 4:
+            return "transfer syntaxes not supported";
+        default:
+            return "unknown result " + std::to_string(result);
     }
 }
 

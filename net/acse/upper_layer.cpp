@@ -70,8 +70,14 @@ void Perform(PDU& pdu, UlAction action, UlEvent event, std::optional<uint8_t> re
 // Actions after which the caller takes the received PDU: its body is read first.
 bool TakesBody(UlAction action) {
     switch (action) {
-        case UlAction::kAE3: case UlAction::kAE4: case UlAction::kAE6: case UlAction::kDT2:
-        case UlAction::kAR2: case UlAction::kAR3: case UlAction::kAR6: case UlAction::kAR8:
+        case UlAction::kAE3:
+        case UlAction::kAE4:
+        case UlAction::kAE6:
+        case UlAction::kDT2:
+        case UlAction::kAR2:
+        case UlAction::kAR3:
+        case UlAction::kAR6:
+        case UlAction::kAR8:
         case UlAction::kAR10:
             return true;
         default:
@@ -81,25 +87,39 @@ bool TakesBody(UlAction action) {
 
 bool ReadBody(PDU& pdu, uint8_t type) {
     switch (type) {
-        case pdu_type::kAssociateRQ: return pdu.request.Read(pdu.buffer);
-        case pdu_type::kAssociateAC: return pdu.accept.Read(pdu.buffer);
-        case pdu_type::kAssociateRJ: return pdu.reject.Read(pdu.buffer);
-        case pdu_type::kPDataTF: return ReadPDataLength(pdu.buffer, pdu.data.pendingLength);
-        case pdu_type::kReleaseRQ: return pdu.releaseRequest.Read(pdu.buffer);
-        case pdu_type::kReleaseRP: return pdu.releaseReply.Read(pdu.buffer);
-        default: return false;
+        case pdu_type::kAssociateRQ:
+            return pdu.request.Read(pdu.buffer);
+        case pdu_type::kAssociateAC:
+            return pdu.accept.Read(pdu.buffer);
+        case pdu_type::kAssociateRJ:
+            return pdu.reject.Read(pdu.buffer);
+        case pdu_type::kPDataTF:
+            return ReadPDataLength(pdu.buffer, pdu.data.pendingLength);
+        case pdu_type::kReleaseRQ:
+            return pdu.releaseRequest.Read(pdu.buffer);
+        case pdu_type::kReleaseRP:
+            return pdu.releaseReply.Read(pdu.buffer);
+        default:
+            return false;
     }
 }
 
 const char* PduName(uint8_t type) {
     switch (type) {
-        case pdu_type::kAssociateRQ: return "A-ASSOCIATE-RQ";
-        case pdu_type::kAssociateAC: return "A-ASSOCIATE-AC";
-        case pdu_type::kAssociateRJ: return "A-ASSOCIATE-RJ";
-        case pdu_type::kPDataTF: return "P-DATA-TF";
-        case pdu_type::kReleaseRQ: return "A-RELEASE-RQ";
-        case pdu_type::kReleaseRP: return "A-RELEASE-RP";
-        default: return "PDU";
+        case pdu_type::kAssociateRQ:
+            return "A-ASSOCIATE-RQ";
+        case pdu_type::kAssociateAC:
+            return "A-ASSOCIATE-AC";
+        case pdu_type::kAssociateRJ:
+            return "A-ASSOCIATE-RJ";
+        case pdu_type::kPDataTF:
+            return "P-DATA-TF";
+        case pdu_type::kReleaseRQ:
+            return "A-RELEASE-RQ";
+        case pdu_type::kReleaseRP:
+            return "A-RELEASE-RP";
+        default:
+            return "PDU";
     }
 }
 

@@ -37,6 +37,8 @@ UlAction Fire(PDU& pdu, UlEvent event, std::optional<uint8_t> reason = std::null
 UlAction ReceivePdu(PDU& pdu, uint8_t& type);
 
 // True while the association is established (Sta6).
-inline bool IsEstablished(const PDU& pdu) { return pdu.ulState == UlState::kSta6; }
+inline bool IsEstablished(const PDU& pdu) {
+    return pdu.ulState == UlState::kSta6;
+}
 
 }  // namespace pella

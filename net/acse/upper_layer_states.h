@@ -50,10 +50,34 @@ constexpr int kUlEventCount = 19;
 
 enum class UlAction : uint8_t {
     kNone,  // the event is not defined in the state: nothing happens
-    kAE1, kAE2, kAE3, kAE4, kAE5, kAE6, kAE7, kAE8,
-    kDT1, kDT2,
-    kAR1, kAR2, kAR3, kAR4, kAR5, kAR6, kAR7, kAR8, kAR9, kAR10,
-    kAA1, kAA2, kAA3, kAA4, kAA5, kAA6, kAA7, kAA8,
+    kAE1,
+    kAE2,
+    kAE3,
+    kAE4,
+    kAE5,
+    kAE6,
+    kAE7,
+    kAE8,
+    kDT1,
+    kDT2,
+    kAR1,
+    kAR2,
+    kAR3,
+    kAR4,
+    kAR5,
+    kAR6,
+    kAR7,
+    kAR8,
+    kAR9,
+    kAR10,
+    kAA1,
+    kAA2,
+    kAA3,
+    kAA4,
+    kAA5,
+    kAA6,
+    kAA7,
+    kAA8,
 };
 
 // The action for the event in the state; kNone where the table has no entry.

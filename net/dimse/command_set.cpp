@@ -15,8 +15,8 @@ void AppendUL(ElementList& list, uint16_t group, uint16_t element, uint32_t valu
 
 namespace {
 
-void AppendPadded(ElementList& list, uint16_t group, uint16_t element, std::string value,
-                  char pad, const char* vr) {
+void AppendPadded(ElementList& list, uint16_t group, uint16_t element, std::string value, char pad,
+                  const char* vr) {
     if (value.size() % 2) value.push_back(pad);
     list.Append(NewElement(group, element, static_cast<int32_t>(value.size()), value.data(), vr));
 }

@@ -10,17 +10,28 @@ namespace pella {
 
 // DIMSE command fields.
 enum CommandField : uint16_t {
-    kCStoreRQ = 0x0001, kCStoreRSP = 0x8001,
-    kCGetRQ = 0x0010, kCGetRSP = 0x8010,
-    kCFindRQ = 0x0020, kCFindRSP = 0x8020,
-    kCMoveRQ = 0x0021, kCMoveRSP = 0x8021,
-    kCEchoRQ = 0x0030, kCEchoRSP = 0x8030,
-    kNEventReportRQ = 0x0100, kNEventReportRSP = 0x8100,
-    kNGetRQ = 0x0110, kNGetRSP = 0x8110,
-    kNSetRQ = 0x0120, kNSetRSP = 0x8120,
-    kNActionRQ = 0x0130, kNActionRSP = 0x8130,
-    kNCreateRQ = 0x0140, kNCreateRSP = 0x8140,
-    kNDeleteRQ = 0x0150, kNDeleteRSP = 0x8150,
+    kCStoreRQ = 0x0001,
+    kCStoreRSP = 0x8001,
+    kCGetRQ = 0x0010,
+    kCGetRSP = 0x8010,
+    kCFindRQ = 0x0020,
+    kCFindRSP = 0x8020,
+    kCMoveRQ = 0x0021,
+    kCMoveRSP = 0x8021,
+    kCEchoRQ = 0x0030,
+    kCEchoRSP = 0x8030,
+    kNEventReportRQ = 0x0100,
+    kNEventReportRSP = 0x8100,
+    kNGetRQ = 0x0110,
+    kNGetRSP = 0x8110,
+    kNSetRQ = 0x0120,
+    kNSetRSP = 0x8120,
+    kNActionRQ = 0x0130,
+    kNActionRSP = 0x8130,
+    kNCreateRQ = 0x0140,
+    kNCreateRSP = 0x8140,
+    kNDeleteRQ = 0x0150,
+    kNDeleteRSP = 0x8150,
     kCCancelRQ = 0x0FFF,
 };
 
@@ -47,8 +58,7 @@ void AppendUL(ElementList& list, uint16_t group, uint16_t element, uint32_t valu
 // A UID padded to even length with one zero byte.
 void AppendUI(ElementList& list, uint16_t group, uint16_t element, const std::string& uid);
 // A text padded to even length with one space.
-void AppendText(ElementList& list, uint16_t group, uint16_t element, const std::string& text,
-                const char* vr);
+void AppendText(ElementList& list, uint16_t group, uint16_t element, const std::string& text, const char* vr);
 
 // Puts (0000,0000) Command Group Length in front of the command elements already in `list`:
 // the implicit VR encoded size of everything after it.

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <array>
 
+#include "data/dictionary/dictionary.h"
+#include "data/dump/element_dump.h"
 #include "data/io/dataset_reader.h"
 #include "data/io/dataset_writer.h"
-#include "data/dictionary/dictionary.h"
 #include "data/io/element_header.h"
-#include "data/dump/element_dump.h"
 #include "data/registry/transfer_syntaxes.h"
 #include "log/protocol_log.h"
 #include "net/acse/association_failures.h"
@@ -84,8 +84,8 @@ bool SendFragments(PDU& pdu, uint8_t contextID) {
             std::size_t n = std::min(fragmentLength, unit.size() - sent);
             batchBytes += n;
             bool last = sent + n == unit.size();
-            uint8_t control = static_cast<uint8_t>((pdu.data.sendControl & kPdvCommand) |
-                                                   (last ? kPdvLastFragment : 0));
+            uint8_t control =
+                static_cast<uint8_t>((pdu.data.sendControl & kPdvCommand) | (last ? kPdvLastFragment : 0));
             if (!EncodePDataHeader(headers[count].data(), contextID, control, static_cast<uint32_t>(n)))
                 return false;
             pieces[2 * count] = {headers[count].data(), kPDataHeaderLength};
@@ -135,18 +135,19 @@ bool NextPData(PDU& pdu, bool midUnit) {
     UlAction action = ReceivePdu(pdu, type);
     if (action == UlAction::kDT2) return true;
     if (action == UlAction::kAR2) return PeerReleases(pdu, midUnit);
-    if (type == 0) LogFailure(midUnit ? "Connection lost in the middle of a message" : "Connection lost while a message was awaited");
+    if (type == 0)
+        LogFailure(midUnit ? "Connection lost in the middle of a message"
+                           : "Connection lost while a message was awaited");
     return false;
 }
 
 // Every value of a unit sits on one context and says the same of the unit (command or data
 // set); false, with the reason, for one that does not.
-bool FitsUnit(const PdvHeader& header, bool first, uint8_t unitContext, bool unitCommand,
-              std::string& why) {
+bool FitsUnit(const PdvHeader& header, bool first, uint8_t unitContext, bool unitCommand, std::string& why) {
     if (first) return true;
     if (header.contextID != unitContext) {
-        why = "Fragments of one message on presentation contexts " + std::to_string(unitContext) +
-              " and " + std::to_string(header.contextID);
+        why = "Fragments of one message on presentation contexts " + std::to_string(unitContext) + " and " +
+              std::to_string(header.contextID);
         return false;
     }
     if (header.IsCommand() != unitCommand) {
@@ -168,7 +169,8 @@ bool ReceiveUnit(PDU& pdu) {
         if (data.pendingLength == 0) continue;  // a P-DATA-TF without values
         PdvHeader header;
         if (!ReadPdvHeader(pdu.buffer, data.pendingLength, header))
-            return AbortProtocol(pdu, abort_reason::kInvalidParameterValue, "Malformed presentation data value");
+            return AbortProtocol(pdu, abort_reason::kInvalidParameterValue,
+                                 "Malformed presentation data value");
         std::string why;
         if (!FitsUnit(header, first, unitContext, unitCommand, why)) return Abort(pdu, why);
         if (first) {
@@ -199,8 +201,7 @@ bool ReceiveUnit(PDU& pdu) {
 bool DecodeUnit(PDU& pdu, ElementList& list, bool command) {
     // Command sets are implicit VR little endian on every context, but only on accepted ones.
     UnitEncoding encoding, commandEncoding;
-    if (!ContextEncoding(pdu, pdu.data.messageContextID, command ? commandEncoding : encoding))
-        return false;
+    if (!ContextEncoding(pdu, pdu.data.messageContextID, command ? commandEncoding : encoding)) return false;
     bool explicitVR = encoding.explicitVR;
     ParseState state;
     state.metaMode = false;
@@ -239,7 +240,8 @@ bool ExpectedKind(PDU& pdu) {
     bool command = (pdu.data.receivedControl & kPdvCommand) != 0;
     uint8_t announced = pdu.data.announcedDataSetContext;
     if (announced == 0 && !command) return Abort(pdu, "A data set arrived where a command was due");
-    if (announced != 0 && command) return Abort(pdu, "A command arrived where its announced data set was due");
+    if (announced != 0 && command)
+        return Abort(pdu, "A command arrived where its announced data set was due");
     if (announced != 0 && pdu.data.messageContextID != announced)
         return Abort(pdu, "A data set arrived on presentation context " +
                               std::to_string(pdu.data.messageContextID) + ", its command on " +

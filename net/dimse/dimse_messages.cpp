@@ -142,8 +142,7 @@ bool ReadCommand(PDU& pdu, ReceivedCommand& received) {
 bool ReadResponse(PDU& pdu, ReceivedCommand& received) {
     if (!ReadCommand(pdu, received)) return false;
     const DimseCommand& c = received.command;
-    if (received.contextID == pdu.lastRequestContextID && c.respondedTo == pdu.lastMessageID)
-        return true;
+    if (received.contextID == pdu.lastRequestContextID && c.respondedTo == pdu.lastMessageID) return true;
     char text[160];
     std::snprintf(text, sizeof text,
                   "Response 0x%04X on context %u to message %d does not answer message %u on "
@@ -155,6 +154,8 @@ bool ReadResponse(PDU& pdu, ReceivedCommand& received) {
     return false;
 }
 
-bool ReadDataSet(PDU& pdu, ElementList& dataSet) { return ReadMessage(pdu, dataSet); }
+bool ReadDataSet(PDU& pdu, ElementList& dataSet) {
+    return ReadMessage(pdu, dataSet);
+}
 
 }  // namespace pella

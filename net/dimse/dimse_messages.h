@@ -16,17 +16,17 @@ namespace pella {
 
 struct DimseCommand {
     uint16_t commandField = 0;
-    std::string affectedSopClass;                   // (0000,0002)
-    std::string requestedSopClass;                  // (0000,0003)
-    std::optional<uint16_t> messageID;              // (0000,0110), requests
-    std::optional<uint16_t> respondedTo;            // (0000,0120), responses
-    std::string moveDestination;                    // (0000,0600)
-    std::optional<uint16_t> priority;               // (0000,0700)
-    uint16_t dataSetType = kNoDataSet;              // (0000,0800)
-    std::optional<uint16_t> status;                 // (0000,0900), responses
-    std::string affectedSopInstance;                // (0000,1000)
-    std::string requestedSopInstance;               // (0000,1001)
-    std::optional<uint16_t> actionTypeID;           // (0000,1008), N-ACTION
+    std::string affectedSopClass;                                   // (0000,0002)
+    std::string requestedSopClass;                                  // (0000,0003)
+    std::optional<uint16_t> messageID;                              // (0000,0110), requests
+    std::optional<uint16_t> respondedTo;                            // (0000,0120), responses
+    std::string moveDestination;                                    // (0000,0600)
+    std::optional<uint16_t> priority;                               // (0000,0700)
+    uint16_t dataSetType = kNoDataSet;                              // (0000,0800)
+    std::optional<uint16_t> status;                                 // (0000,0900), responses
+    std::string affectedSopInstance;                                // (0000,1000)
+    std::string requestedSopInstance;                               // (0000,1001)
+    std::optional<uint16_t> actionTypeID;                           // (0000,1008), N-ACTION
     std::optional<uint16_t> remaining, completed, failed, warning;  // (0000,1020) to (0000,1023)
 
     bool IsResponse() const { return (commandField & 0x8000) != 0; }
@@ -67,8 +67,7 @@ DimseResponse MakeResponse(const ReceivedCommand& request, uint16_t status);
 // Sends a request on an accepted context: its Message ID is drawn from the association and
 // kept there with the context (PDU::lastRequestContextID), so that the response can be
 // matched. With a data set, the data set follows on the same context. False (logged) on failure.
-bool SendRequest(PDU& pdu, uint8_t contextID, DimseCommand& request,
-                 const ElementList* dataSet = nullptr);
+bool SendRequest(PDU& pdu, uint8_t contextID, DimseCommand& request, const ElementList* dataSet = nullptr);
 
 // Sends a response on its request's context.
 bool SendResponse(PDU& pdu, const DimseResponse& response, const ElementList* dataSet = nullptr);

@@ -13,16 +13,24 @@ namespace {
 
 const char* ServiceName(uint16_t field) {
     switch (field & 0x7FFF) {
-        case kNGetRQ: return "N-GET";
-        case kNSetRQ: return "N-SET";
-        case kNActionRQ: return "N-ACTION";
-        case kNCreateRQ: return "N-CREATE";
-        case kNDeleteRQ: return "N-DELETE";
-        default: return "DIMSE";
+        case kNGetRQ:
+            return "N-GET";
+        case kNSetRQ:
+            return "N-SET";
+        case kNActionRQ:
+            return "N-ACTION";
+        case kNCreateRQ:
+            return "N-CREATE";
+        case kNDeleteRQ:
+            return "N-DELETE";
+        default:
+            return "DIMSE";
     }
 }
 
-bool HasElements(const ElementList* dataSet) { return dataSet != nullptr && !dataSet->empty(); }
+bool HasElements(const ElementList* dataSet) {
+    return dataSet != nullptr && !dataSet->empty();
+}
 
 // Sends `request` on the context accepted for `contextSyntax` (empty: its class), with the data
 // set when it holds any.
@@ -37,8 +45,7 @@ bool SendNRequest(PDU& pdu, DimseCommand& request, const std::string& classUID,
 }
 
 // N-GET, N-SET, N-ACTION and N-DELETE name their instance as the requested one.
-DimseCommand RequestedCommand(uint16_t field, const std::string& instanceUID,
-                              const std::string& classUID) {
+DimseCommand RequestedCommand(uint16_t field, const std::string& instanceUID, const std::string& classUID) {
     DimseCommand request;
     request.commandField = field;
     request.requestedSopClass = classUID;
@@ -57,8 +64,8 @@ bool AcceptedOutcome(const DimseCommand& c, uint16_t expectedField) {
     uint16_t status = c.status.value_or(0xFFFF);
     if (status == 0) return true;
     bool warning = IsWarningStatus(status);
-    std::snprintf(text, sizeof text, "%s-RSP status 0x%04X (%s)", ServiceName(expectedField),
-                  status, warning ? "warning" : "failure");
+    std::snprintf(text, sizeof text, "%s-RSP status 0x%04X (%s)", ServiceName(expectedField), status,
+                  warning ? "warning" : "failure");
     LogFailure(text);
     return false;
 }
@@ -87,8 +94,7 @@ bool WriteNSetRQ(PDU& pdu, const ElementList& dataSet, const std::string& instan
 }
 
 bool WriteNActionRQ(PDU& pdu, const ElementList* dataSet, const std::string& instanceUID,
-                    const std::string& classUID, uint16_t actionTypeID,
-                    const std::string& contextSyntax) {
+                    const std::string& classUID, uint16_t actionTypeID, const std::string& contextSyntax) {
     DimseCommand request = RequestedCommand(kNActionRQ, instanceUID, classUID);
     request.actionTypeID = actionTypeID;
     return SendNRequest(pdu, request, classUID, contextSyntax, dataSet);
@@ -100,8 +106,7 @@ bool WriteNDeleteRQ(PDU& pdu, const std::string& instanceUID, const std::string&
     return SendNRequest(pdu, request, classUID, contextSyntax, nullptr);
 }
 
-bool ReadNResponse(PDU& pdu, uint16_t expectedField, ElementList* dataSet,
-                   std::string* instanceUID) {
+bool ReadNResponse(PDU& pdu, uint16_t expectedField, ElementList* dataSet, std::string* instanceUID) {
     ReceivedCommand received;
     if (!ReadResponse(pdu, received)) {
         std::string why = LastFailure();
@@ -112,8 +117,7 @@ bool ReadNResponse(PDU& pdu, uint16_t expectedField, ElementList* dataSet,
     if (received.command.HasDataSet()) {
         ElementList dropped;
         if (!ReadDataSet(pdu, dataSet != nullptr ? *dataSet : dropped)) {
-            LogFailure(std::string("The ") + ServiceName(expectedField) +
-                       "-RSP data set could not be read");
+            LogFailure(std::string("The ") + ServiceName(expectedField) + "-RSP data set could not be read");
             return false;
         }
     }
@@ -138,6 +142,8 @@ bool ReadNActionRSP(PDU& pdu, ElementList* dataSet) {
     return ReadNResponse(pdu, kNActionRSP, dataSet, nullptr);
 }
 
-bool ReadNDeleteRSP(PDU& pdu) { return ReadNResponse(pdu, kNDeleteRSP, nullptr, nullptr); }
+bool ReadNDeleteRSP(PDU& pdu) {
+    return ReadNResponse(pdu, kNDeleteRSP, nullptr, nullptr);
+}
 
 }  // namespace pella

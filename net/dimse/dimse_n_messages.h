@@ -36,8 +36,7 @@ bool WriteNDeleteRQ(PDU& pdu, const std::string& instanceUID, const std::string&
 // response announces is always read (into `dataSet`, or dropped when that is null) so that the
 // association stays in step. The Affected SOP Instance UID goes to `instanceUID` when given.
 // False, with the reason logged, otherwise.
-bool ReadNResponse(PDU& pdu, uint16_t expectedField, ElementList* dataSet,
-                   std::string* instanceUID);
+bool ReadNResponse(PDU& pdu, uint16_t expectedField, ElementList* dataSet, std::string* instanceUID);
 
 bool ReadNGetRSP(PDU& pdu, ElementList* dataSet);
 bool ReadNCreateRSP(PDU& pdu, ElementList* dataSet, std::string* instanceUID);

@@ -33,7 +33,9 @@ bool LimitedReader::ReadBytes(void* destination, std::size_t count) {
     return Take(count) && buffer_->ReadBytes(destination, count);
 }
 
-bool LimitedReader::Skip(std::size_t count) { return Take(count) && buffer_->Skip(count); }
+bool LimitedReader::Skip(std::size_t count) {
+    return Take(count) && buffer_->Skip(count);
+}
 
 bool LimitedReader::ReadText(std::string& text, std::size_t length, std::size_t keep) {
     text.clear();

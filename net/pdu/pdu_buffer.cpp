@@ -30,7 +30,9 @@ bool PduBuffer::WriteBytes(const void* bytes, std::size_t count) {
     return true;
 }
 
-void PduBuffer::WriteU8(uint8_t value) { WriteBytes(&value, 1); }
+void PduBuffer::WriteU8(uint8_t value) {
+    WriteBytes(&value, 1);
+}
 
 void PduBuffer::WriteU16(uint16_t value) {
     uint8_t bytes[2];
@@ -71,7 +73,8 @@ bool PduBuffer::Flush() {
     std::vector<iovec> pieces;
     pieces.reserve(outputBlocks_.size());
     for (Block& block : outputBlocks_)
-        if (block.end > block.begin) pieces.push_back({block.data.data() + block.begin, block.end - block.begin});
+        if (block.end > block.begin)
+            pieces.push_back({block.data.data() + block.begin, block.end - block.begin});
     if (!transport_.SendPieces(pieces.data(), pieces.size())) return false;
     outputBlocks_.clear();
     outputPending_ = 0;

@@ -11,7 +11,7 @@ namespace pella {
 
 // A-ABORT sources and the provider's reasons.
 namespace abort_source {
-constexpr uint8_t kServiceUser = 0;    // an abort this side decides itself
+constexpr uint8_t kServiceUser = 0;      // an abort this side decides itself
 constexpr uint8_t kServiceProvider = 2;  // a protocol error
 }  // namespace abort_source
 namespace abort_reason {
@@ -66,7 +66,7 @@ public:
 };
 
 // Message control header of a presentation data value.
-constexpr uint8_t kPdvCommand = 0x01;       // clear: data set
+constexpr uint8_t kPdvCommand = 0x01;  // clear: data set
 constexpr uint8_t kPdvLastFragment = 0x02;
 
 // Header bytes of a P-DATA-TF that carries one value: type, reserved, PDU length, item length,

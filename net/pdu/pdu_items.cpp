@@ -10,7 +10,9 @@ void WriteItemHeader(PduBuffer& buffer, uint8_t type, uint8_t reserved, uint16_t
     buffer.WriteU16(length);
 }
 
-bool FitsItemLength(uint32_t length) { return length <= 0xFFFF; }
+bool FitsItemLength(uint32_t length) {
+    return length <= 0xFFFF;
+}
 
 // --- SubItem ---
 
@@ -46,7 +48,9 @@ bool SubItem::ReadAfterType(LimitedReader& reader, uint8_t type) {
 
 // --- PresentationContextRQ ---
 
-PresentationContextRQ::PresentationContextRQ() { abstractSyntax.itemType = item_type::kAbstractSyntax; }
+PresentationContextRQ::PresentationContextRQ() {
+    abstractSyntax.itemType = item_type::kAbstractSyntax;
+}
 
 void PresentationContextRQ::SetAbstractSyntax(const std::string& uid) {
     abstractSyntax.Set(item_type::kAbstractSyntax, uid);

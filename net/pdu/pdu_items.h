@@ -81,7 +81,8 @@ public:
     uint16_t itemLength = 0;
     uint8_t contextID = 0;
     uint8_t reserved2 = 0;
-    uint8_t result = 0;  // 0 acceptance, 1 user rejection, 2 no reason, 3 abstract syntax, 4 transfer syntaxes
+    uint8_t result =
+        0;  // 0 acceptance, 1 user rejection, 2 no reason, 3 abstract syntax, 4 transfer syntaxes
     uint8_t reserved3 = 0;
     SubItem abstractSyntax;  // the acceptor's bookkeeping; never written
     SubItem transferSyntax;

@@ -133,6 +133,8 @@ bool AssociateRJ::Write(PduBuffer& buffer) const {
     return buffer.Flush();
 }
 
-bool AssociateRJ::ReadWithType(PduBuffer& buffer) { return buffer.ReadU8(pduType) && Read(buffer); }
+bool AssociateRJ::ReadWithType(PduBuffer& buffer) {
+    return buffer.ReadU8(pduType) && Read(buffer);
+}
 
 }  // namespace pella

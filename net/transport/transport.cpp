@@ -54,16 +54,31 @@ std::string DottedText(const sockaddr_in& address) {
 // or the process ran short of descriptors or memory for a moment.
 bool IsPassingAcceptError(int error) {
     switch (error) {
-        case ECONNABORTED: case EMFILE: case ENFILE: case ENOBUFS: case ENOMEM: case EPROTO:
-        case EPERM: case ENETDOWN: case ENOPROTOOPT: case EHOSTDOWN: case ENONET:
-        case EHOSTUNREACH: case EOPNOTSUPP: case ENETUNREACH: case ETIMEDOUT: case EAGAIN:
+        case ECONNABORTED:
+        case EMFILE:
+        case ENFILE:
+        case ENOBUFS:
+        case ENOMEM:
+        case EPROTO:
+        case EPERM:
+        case ENETDOWN:
+        case ENOPROTOOPT:
+        case EHOSTDOWN:
+        case ENONET:
+        case EHOSTUNREACH:
+        case EOPNOTSUPP:
+        case ENETUNREACH:
+        case ETIMEDOUT:
+        case EAGAIN:
             return true;
         default:
             return false;
     }
 }
 
-bool IsReadable(short events) { return (events & (POLLIN | POLLHUP | POLLERR)) != 0; }
+bool IsReadable(short events) {
+    return (events & (POLLIN | POLLHUP | POLLERR)) != 0;
+}
 
 }  // namespace
 
@@ -182,7 +197,9 @@ bool TcpTransport::Close() {
     return true;
 }
 
-SocketHandle TcpTransport::TakeConnection() { return std::move(connection_); }
+SocketHandle TcpTransport::TakeConnection() {
+    return std::move(connection_);
+}
 
 void TcpTransport::Adopt(SocketHandle connection) {
     Close();

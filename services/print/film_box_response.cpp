@@ -22,8 +22,8 @@ bool TakeUid(const DataElement& e, const char* name, std::string& field, std::st
     if (!field.empty() || !HasValue(e) || e.value == nullptr) return true;
     std::string_view text(reinterpret_cast<const char*>(e.value), static_cast<std::size_t>(e.length));
     if (!IsValidUid(text)) {
-        reason = std::string("the film box response's ") + name + " of " +
-                 std::to_string(e.length) + " bytes is not a valid UID";
+        reason = std::string("the film box response's ") + name + " of " + std::to_string(e.length) +
+                 " bytes is not a valid UID";
         return false;
     }
     field = std::string(WithoutUidPadding(text));
@@ -40,8 +40,7 @@ bool TakeItemReferences(const ElementList& list, std::size_t from, ImageBoxRefer
             if (IsDelimiter(e)) return true;
             if (Is(e, 0x0008, 0x1150) && !TakeUid(e, "Referenced SOP Class UID", out.sopClass, reason))
                 return false;
-            if (Is(e, 0x0008, 0x1155) &&
-                !TakeUid(e, "Referenced SOP Instance UID", out.sopInstance, reason))
+            if (Is(e, 0x0008, 0x1155) && !TakeUid(e, "Referenced SOP Instance UID", out.sopInstance, reason))
                 return false;
         }
         nesting.Observe(e);
@@ -69,8 +68,7 @@ bool TakeFirstItem(const ElementList& list, std::size_t from, const std::string&
     if (item.length == kUndefinedLength) return TakeItemReferences(list, from + 1, out, reason);
     if (!HasValue(item)) return true;  // an empty item
     ElementList flat;
-    return Flatten(item, transferSyntax, flat, reason) &&
-           TakeItemReferences(flat, 1, out, reason);
+    return Flatten(item, transferSyntax, flat, reason) && TakeItemReferences(flat, 1, out, reason);
 }
 
 }  // namespace
@@ -84,8 +82,7 @@ bool FindImageBoxReference(const ElementList& response, const std::string& trans
         bool topLevel = nesting.AtTopLevel();
         nesting.Observe(e);
         if (!topLevel || !Is(e, kRefImageBoxGroup, kRefImageBoxElement)) continue;
-        if (e.length == kUndefinedLength)
-            return TakeFirstItem(response, i + 1, transferSyntax, out, reason);
+        if (e.length == kUndefinedLength) return TakeFirstItem(response, i + 1, transferSyntax, out, reason);
         if (!HasValue(e)) return true;  // an empty sequence
         ElementList flat;
         return Flatten(e, transferSyntax, flat, reason) &&

@@ -8,7 +8,9 @@ namespace pella {
 
 namespace {
 
-bool Given(const char* text) { return text != nullptr && text[0] != '\0'; }
+bool Given(const char* text) {
+    return text != nullptr && text[0] != '\0';
+}
 
 // A density, when given, as a US element; CheckFilmBoxParameters has refused bad texts.
 void AddDensity(ElementList& list, uint16_t element, const char* text) {

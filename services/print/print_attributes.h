@@ -11,8 +11,7 @@ namespace pella {
 
 // Appends the text as a new element; an empty or null text appends nothing. An odd-length text
 // is padded with one space.
-void AddPrintAttribute(ElementList& list, uint16_t group, uint16_t element, const char* text,
-                       const char* vr);
+void AddPrintAttribute(ElementList& list, uint16_t group, uint16_t element, const char* text, const char* vr);
 
 // A density given as text: decimal digits only (no sign, no spaces), 0 to 65535.
 bool ParseDensity(const char* text, uint16_t& value);

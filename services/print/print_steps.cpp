@@ -44,15 +44,17 @@ std::string CreatedInstanceUID(const std::string& affected, const ElementList& a
 
 bool GetPrinterStatus(PDU& pdu) {
     ElementList attributes;
-    return WriteNGetRQ(pdu, kPrinterSopInstance, kPrinterSopClass, PrintContextSyntax(pdu, kPrinterSopClass)) &&
+    return WriteNGetRQ(pdu, kPrinterSopInstance, kPrinterSopClass,
+                       PrintContextSyntax(pdu, kPrinterSopClass)) &&
            ReadNGetRSP(pdu, &attributes);
 }
 
-bool CreateFilmSession(PDU& pdu, const FilmSessionParameters* filmSession,
-                       std::string& filmSessionUID) {
+bool CreateFilmSession(PDU& pdu, const FilmSessionParameters* filmSession, std::string& filmSessionUID) {
     ElementList dataSet;
     AddFilmSessionAttributes(filmSession, dataSet);
-    if (!WriteNCreateRQ(pdu, &dataSet, "", kFilmSessionSopClass, PrintContextSyntax(pdu, kFilmSessionSopClass))) return false;
+    if (!WriteNCreateRQ(pdu, &dataSet, "", kFilmSessionSopClass,
+                        PrintContextSyntax(pdu, kFilmSessionSopClass)))
+        return false;
     ElementList response;
     if (!ReadNCreateRSP(pdu, &response, &filmSessionUID)) return false;
     filmSessionUID = CreatedInstanceUID(filmSessionUID, response);
@@ -70,7 +72,8 @@ bool CreateFilmBox(PDU& pdu, const FilmBoxParameters* filmBox, const std::string
     AppendUI(dataSet, 0x0008, 0x1150, kFilmSessionSopClass);
     AppendUI(dataSet, 0x0008, 0x1155, filmSessionUID);
     CloseSequence(dataSet);
-    if (!WriteNCreateRQ(pdu, &dataSet, "", kFilmBoxSopClass, PrintContextSyntax(pdu, kFilmBoxSopClass))) return false;
+    if (!WriteNCreateRQ(pdu, &dataSet, "", kFilmBoxSopClass, PrintContextSyntax(pdu, kFilmBoxSopClass)))
+        return false;
     ElementList response;
     if (!ReadNCreateRSP(pdu, &response, &created.filmBoxUID)) return false;
     created.filmBoxUID = CreatedInstanceUID(created.filmBoxUID, response);
@@ -90,9 +93,9 @@ bool SetImageBox(PDU& pdu, const Bitmap& bitmap, const ImageBoxReference& imageB
         return false;
     }
     ElementList dataSet;
-    AppendUS(dataSet, 0x2020, 0x0010, 1);             // Image Position
+    AppendUS(dataSet, 0x2020, 0x0010, 1);                 // Image Position
     AppendText(dataSet, 0x2020, 0x0020, "NORMAL", "CS");  // Polarity
-    OpenSequence(dataSet, 0x2020, 0x0110);            // Basic Grayscale Image Sequence
+    OpenSequence(dataSet, 0x2020, 0x0110);                // Basic Grayscale Image Sequence
     if (!BuildImagePixelModule(bitmap, dataSet)) {
         LogFailure("The image could not be turned into image pixels");
         return false;
@@ -112,7 +115,8 @@ bool PrintFilmBox(PDU& pdu, const std::string& filmBoxUID) {
 }
 
 bool DeleteFilmBox(PDU& pdu, const std::string& filmBoxUID) {
-    return WriteNDeleteRQ(pdu, filmBoxUID, kFilmBoxSopClass, PrintContextSyntax(pdu, kFilmBoxSopClass)) && ReadNDeleteRSP(pdu);
+    return WriteNDeleteRQ(pdu, filmBoxUID, kFilmBoxSopClass, PrintContextSyntax(pdu, kFilmBoxSopClass)) &&
+           ReadNDeleteRSP(pdu);
 }
 
 }  // namespace pella

@@ -20,8 +20,7 @@ bool GetPrinterStatus(PDU& pdu);
 // N-CREATE of a film session with the given attributes (none: no data set is sent). The
 // instance UID the printer assigns goes to `filmSessionUID`; a response without a valid one
 // fails.
-bool CreateFilmSession(PDU& pdu, const FilmSessionParameters* filmSession,
-                       std::string& filmSessionUID);
+bool CreateFilmSession(PDU& pdu, const FilmSessionParameters* filmSession, std::string& filmSessionUID);
 
 struct CreatedFilmBox {
     std::string filmBoxUID;

@@ -21,15 +21,12 @@ bool RunPrintSteps(PDU& pdu, const Bitmap& bitmap, const FilmSessionParameters* 
                    const FilmBoxParameters* filmBox) {
     if (!GetPrinterStatus(pdu)) WriteLogLine("Unable to Get Status");  // the print goes on
     std::string filmSessionUID;
-    if (!CreateFilmSession(pdu, filmSession, filmSessionUID))
-        return Failed("Create Film Session: Failed!");
+    if (!CreateFilmSession(pdu, filmSession, filmSessionUID)) return Failed("Create Film Session: Failed!");
     LogProgress("Create Film Session: OK!");
     CreatedFilmBox created;
-    if (!CreateFilmBox(pdu, filmBox, filmSessionUID, created))
-        return Failed("Create Film Box: Failed!");
+    if (!CreateFilmBox(pdu, filmBox, filmSessionUID, created)) return Failed("Create Film Box: Failed!");
     LogProgress("Create Film Box: OK!");
-    LogProgress("Width: " + std::to_string(bitmap.Width()) + ", Height: " +
-                std::to_string(bitmap.Height()));
+    LogProgress("Width: " + std::to_string(bitmap.Width()) + ", Height: " + std::to_string(bitmap.Height()));
     if (!SetImageBox(pdu, bitmap, created.imageBox)) return Failed("Set Image Box: Failed!");
     LogProgress("Set Image Box: OK!");
     if (!PrintFilmBox(pdu, created.filmBoxUID)) return Failed("Film Box Action: Failed!");
@@ -42,8 +39,8 @@ bool RunPrintSteps(PDU& pdu, const Bitmap& bitmap, const FilmSessionParameters* 
 }  // namespace
 
 bool PrintSCU(const std::string& fileName, const std::string& host, const std::string& port,
-              std::string& calling, const std::string& called,
-              const FilmSessionParameters* filmSession, const FilmBoxParameters* filmBox) {
+              std::string& calling, const std::string& called, const FilmSessionParameters* filmSession,
+              const FilmBoxParameters* filmBox) {
     std::string reason;
     if (!CheckFilmBoxParameters(filmBox, reason)) return Failed(("ERROR: " + reason).c_str());
     Bitmap bitmap;

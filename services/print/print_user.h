@@ -15,7 +15,7 @@ namespace pella {
 // printed and the film box deleted. `calling` may be empty (the default title is then used and
 // left in it).
 bool PrintSCU(const std::string& fileName, const std::string& host, const std::string& port,
-              std::string& calling, const std::string& called,
-              const FilmSessionParameters* filmSession, const FilmBoxParameters* filmBox);
+              std::string& calling, const std::string& called, const FilmSessionParameters* filmSession,
+              const FilmBoxParameters* filmBox);
 
 }  // namespace pella

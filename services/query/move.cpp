@@ -14,12 +14,14 @@ namespace {
 
 constexpr int32_t kNoResponse = -1;
 
-int32_t CountOf(const std::optional<uint16_t>& value) { return value ? int32_t(*value) : -1; }
+int32_t CountOf(const std::optional<uint16_t>& value) {
+    return value ? int32_t(*value) : -1;
+}
 
 }  // namespace
 
-bool WriteMoveRQ(PDU& pdu, QueryRecordList& list, const std::string& sopClassUid,
-                 const char* level, const std::string& moveDestination) {
+bool WriteMoveRQ(PDU& pdu, QueryRecordList& list, const std::string& sopClassUid, const char* level,
+                 const std::string& moveDestination) {
     std::optional<QueryLevel> parsed = QueryRetrieveLevel(level);
     if (!parsed) return false;
     if (moveDestination.empty() || moveDestination.size() > 16) {

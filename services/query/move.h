@@ -18,8 +18,8 @@ struct MoveCounts {
 // Builds the level's identifier from the record in slot 0, frees that record and sets the slot
 // to NULL, and sends the C-MOVE-RQ. A level other than STUDY, SERIES or IMAGE, or a destination
 // that is empty or longer than 16 characters, is refused before anything is freed or sent.
-bool WriteMoveRQ(PDU& pdu, QueryRecordList& list, const std::string& sopClassUid,
-                 const char* level, const std::string& moveDestination);
+bool WriteMoveRQ(PDU& pdu, QueryRecordList& list, const std::string& sopClassUid, const char* level,
+                 const std::string& moveDestination);
 
 // Reads one response: its status, or -1 when none could be read, it is not a C-MOVE-RSP, it
 // carries no Status, or its data set could not be read. `counts` gets the response's counts

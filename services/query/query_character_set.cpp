@@ -18,9 +18,11 @@ bool IsUtf8(const std::string& text) {
     std::size_t size = text.size();
     for (std::size_t i = 0; i < size;) {
         uint8_t lead = bytes[i];
-        std::size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead <= 0xDF ? 2
-                                         : lead >= 0xE0 && lead <= 0xEF ? 3
-                                         : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+        std::size_t length = lead < 0x80                    ? 1
+                             : lead >= 0xC2 && lead <= 0xDF ? 2
+                             : lead >= 0xE0 && lead <= 0xEF ? 3
+                             : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                            : 0;
         if (length == 0 || i + length > size) return false;
         for (std::size_t k = 1; k < length; ++k)
             if ((bytes[i + k] & 0xC0) != 0x80) return false;

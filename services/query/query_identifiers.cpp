@@ -17,7 +17,9 @@ struct Key {
 
 constexpr uint32_t kStepSequenceTag = (uint32_t{kStepSequenceGroup} << 16) | kStepSequenceElement;
 
-uint32_t TagOf(uint16_t group, uint16_t element) { return (uint32_t{group} << 16) | element; }
+uint32_t TagOf(uint16_t group, uint16_t element) {
+    return (uint32_t{group} << 16) | element;
+}
 
 // The record's keys at one place (top level or step item), in ascending tag order.
 std::vector<Key> KeysAt(QueryLevel level, const void* record, bool inStep) {
@@ -57,8 +59,8 @@ const char* CharacterSetOf(const std::vector<Key>& top, const std::vector<Key>& 
 
 }  // namespace
 
-void AddQueryKey(ElementList& identifier, const std::string& value, uint16_t group,
-                 uint16_t element, const char* vr) {
+void AddQueryKey(ElementList& identifier, const std::string& value, uint16_t group, uint16_t element,
+                 const char* vr) {
     std::string padded = value;
     if (padded.size() % 2 != 0) padded.push_back(VrIs(vr, "UI") ? '\0' : ' ');
     identifier.Append(NewElement(group, element, static_cast<int32_t>(padded.size()),

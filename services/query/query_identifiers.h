@@ -14,8 +14,8 @@ namespace pella {
 
 // Appends one key: no value for an empty text, else the text padded to even length (a zero
 // byte for UI, a space for every other VR).
-void AddQueryKey(ElementList& identifier, const std::string& value, uint16_t group,
-                 uint16_t element, const char* vr);
+void AddQueryKey(ElementList& identifier, const std::string& value, uint16_t group, uint16_t element,
+                 const char* vr);
 
 // Appends the identifier of a record of the level.
 void BuildIdentifier(QueryLevel level, const void* record, ElementList& identifier);

@@ -21,10 +21,14 @@ struct Slot {
     bool inStep;
 };
 
-#define PELLA_SLOT(Record, member, group, element) \
-    Slot { offsetof(Record, member) / sizeof(char*), group, element, false }
-#define PELLA_STEP_SLOT(Record, member, group, element) \
-    Slot { offsetof(Record, member) / sizeof(char*), group, element, true }
+#define PELLA_SLOT(Record, member, group, element)                      \
+    Slot {                                                              \
+        offsetof(Record, member) / sizeof(char*), group, element, false \
+    }
+#define PELLA_STEP_SLOT(Record, member, group, element)                \
+    Slot {                                                             \
+        offsetof(Record, member) / sizeof(char*), group, element, true \
+    }
 
 constexpr Slot kStudySlots[] = {
     PELLA_SLOT(StudyQueryRecord, patientName, 0x0010, 0x0010),
@@ -138,8 +142,8 @@ struct Described {
             const DictionaryEntry* entry =
                 slot.group == 0 ? nullptr : FindDictionaryEntry(slot.group, slot.element);
             keywords.push_back(entry ? KeywordOf(entry->name) : "");
-            fields.push_back({slot.group, slot.element, slot.inStep, entry ? entry->vr : "",
-                              keywords.back().c_str()});
+            fields.push_back(
+                {slot.group, slot.element, slot.inStep, entry ? entry->vr : "", keywords.back().c_str()});
         }
     }
 };

@@ -9,8 +9,12 @@ namespace pella {
 
 namespace {
 
-char** Texts(void* record) { return static_cast<char**>(record); }
-char* const* Texts(const void* record) { return static_cast<char* const*>(record); }
+char** Texts(void* record) {
+    return static_cast<char**>(record);
+}
+char* const* Texts(const void* record) {
+    return static_cast<char* const*>(record);
+}
 
 }  // namespace
 
@@ -33,10 +37,14 @@ std::optional<QueryLevel> QueryRetrieveLevel(const char* level) {
 
 const char* LevelText(QueryLevel level) {
     switch (level) {
-        case QueryLevel::Study: return "STUDY";
-        case QueryLevel::Series: return "SERIES";
-        case QueryLevel::Image: return "IMAGE";
-        case QueryLevel::Worklist: return "WORKLIST";
+        case QueryLevel::Study:
+            return "STUDY";
+        case QueryLevel::Series:
+            return "SERIES";
+        case QueryLevel::Image:
+            return "IMAGE";
+        case QueryLevel::Worklist:
+            return "WORKLIST";
     }
     return "";
 }
@@ -52,8 +60,7 @@ void FreeQueryRecord(void* record, QueryLevel level) {
 }
 
 bool SetQueryField(void* record, QueryLevel level, int position, const char* text, std::size_t length) {
-    if (record == nullptr || position < 0 || std::size_t(position) >= QueryFields(level).size())
-        return false;
+    if (record == nullptr || position < 0 || std::size_t(position) >= QueryFields(level).size()) return false;
     char*& slot = Texts(record)[position];
     char* copy = nullptr;
     if (text != nullptr && length > 0) {
@@ -68,8 +75,7 @@ bool SetQueryField(void* record, QueryLevel level, int position, const char* tex
 }
 
 std::string QueryFieldText(const void* record, QueryLevel level, int position) {
-    if (record == nullptr || position < 0 || std::size_t(position) >= QueryFields(level).size())
-        return "";
+    if (record == nullptr || position < 0 || std::size_t(position) >= QueryFields(level).size()) return "";
     const char* text = Texts(record)[position];
     return text ? text : "";
 }

@@ -4,7 +4,9 @@
 
 namespace pella {
 
-AssociationWorkers::~AssociationWorkers() { JoinAll(); }
+AssociationWorkers::~AssociationWorkers() {
+    JoinAll();
+}
 
 bool AssociationWorkers::Start(SocketHandle& connection, std::size_t limit, Work work) {
     std::lock_guard lock(mutex_);
@@ -13,16 +15,16 @@ bool AssociationWorkers::Start(SocketHandle& connection, std::size_t limit, Work
     Worker& worker = workers_.emplace_back();
     auto finished = std::prev(workers_.end());
     try {
-        worker.thread = std::thread([this, finished, work = std::move(work),
-                                     owned = std::move(connection)]() mutable {
-            try {
-                work(std::move(owned));
-            } catch (...) {
-                // A worker's failure ends its association only.
-            }
-            std::lock_guard done(mutex_);
-            finished->finished = true;
-        });
+        worker.thread =
+            std::thread([this, finished, work = std::move(work), owned = std::move(connection)]() mutable {
+                try {
+                    work(std::move(owned));
+                } catch (...) {
+                    // A worker's failure ends its association only.
+                }
+                std::lock_guard done(mutex_);
+                finished->finished = true;
+            });
     } catch (const std::system_error&) {
         workers_.pop_back();
         return false;

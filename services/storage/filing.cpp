@@ -41,8 +41,7 @@ bool EnsureFolder(const std::string& folder, bool& created) {
 // Makes the folder if missing; a new folder gets its line in the index file of its parent.
 // When that line cannot be written the new (still empty) folder is removed again, so that the
 // next object of the study or series tries again instead of leaving the index without its line.
-bool AddFolderWithLine(const std::string& folder, const std::string& indexFile,
-                       const std::string& line) {
+bool AddFolderWithLine(const std::string& folder, const std::string& indexFile, const std::string& line) {
     bool created = false;
     if (!EnsureFolder(folder, created)) return false;
     if (!created || AppendIndexLine(indexFile, line)) return true;
@@ -70,8 +69,8 @@ struct IndexedFolders {
 
 // Makes the study and series folders below the database root when missing, each with its line
 // in the index above it. Call with the filing lock held.
-bool AddStudyAndSeries(const std::string& databaseRoot, const ObjectUids& uids,
-                       const ElementList& dataSet, IndexedFolders& folders) {
+bool AddStudyAndSeries(const std::string& databaseRoot, const ObjectUids& uids, const ElementList& dataSet,
+                       IndexedFolders& folders) {
     folders.study = JoinPath(databaseRoot, uids.study);
     folders.series = JoinPath(folders.study, uids.series);
     std::error_code ec;  // a folder that cannot even be looked at fails below, when it is made
@@ -86,8 +85,7 @@ bool AddStudyAndSeries(const std::string& databaseRoot, const ObjectUids& uids,
 
 // Flushes what filing one object changed after its file (flushed before the rename): the folder
 // that received it, the index files it appended to and the folders that hold new entries.
-bool SyncFiled(const std::string& databaseRoot, const std::string& fileName,
-               const IndexedFolders& folders) {
+bool SyncFiled(const std::string& databaseRoot, const std::string& fileName, const IndexedFolders& folders) {
     bool ok = SyncToDevice(fs::path(fileName).parent_path().string()) &&
               SyncToDevice(JoinPath(folders.series, kImageIndexName));
     if (ok && folders.createdSeries)
@@ -105,7 +103,9 @@ StagedFile StageIncoming(const std::string& storageFolder) {
 // Held only while folders, index lines and the final name change, never while a file is written.
 std::mutex filingMutex;
 
-std::unique_lock<std::mutex> FilingLock() { return std::unique_lock<std::mutex>(filingMutex); }
+std::unique_lock<std::mutex> FilingLock() {
+    return std::unique_lock<std::mutex>(filingMutex);
+}
 
 }  // namespace
 

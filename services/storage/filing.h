@@ -4,11 +4,11 @@
 //
 // A received object is first written in full as a staged file (data/io/staged_file.h) in the
 // storage folder's ".incoming" folder, with no lock held. Then, under one short process-wide
-// lock, its study and series folders are made (with their index lines exactly when a folder is made), the file is
-// renamed into place and its image line appended. So objects of one study arriving at once give
-// one study line and one series line, a complete file replaces an existing copy only by the
-// rename, and a crash leaves at most a temporary file, never a half-written one under its final
-// name or an index line for an object that is not there.
+// lock, its study and series folders are made (with their index lines exactly when a folder is made), the
+// file is renamed into place and its image line appended. So objects of one study arriving at once give one
+// study line and one series line, a complete file replaces an existing copy only by the rename, and a crash
+// leaves at most a temporary file, never a half-written one under its final name or an index line for an
+// object that is not there.
 #pragma once
 
 #include <functional>

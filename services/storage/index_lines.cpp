@@ -67,9 +67,13 @@ std::string StudyIndexLine(const ElementList& dataSet, const std::string& filing
     return JoinFields(dataSet, kStudyFields) + kFieldSeparator + kFilingDateMark + filingDate + kLineEnd;
 }
 
-std::string SeriesIndexLine(const ElementList& dataSet) { return JoinFields(dataSet, kSeriesFields) + kLineEnd; }
+std::string SeriesIndexLine(const ElementList& dataSet) {
+    return JoinFields(dataSet, kSeriesFields) + kLineEnd;
+}
 
-std::string ImageIndexLine(const ElementList& dataSet) { return JoinFields(dataSet, kImageFields) + kLineEnd; }
+std::string ImageIndexLine(const ElementList& dataSet) {
+    return JoinFields(dataSet, kImageFields) + kLineEnd;
+}
 
 bool AppendIndexLine(const std::string& indexFile, const std::string& line) {
     int fd = ::open(indexFile.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);

@@ -10,9 +10,9 @@
 
 namespace pella {
 
-inline constexpr const char* kStudyIndexName = "KPStudy.dir";   // in the database root
-inline constexpr const char* kSeriesIndexName = "Series.dir";   // in each study folder
-inline constexpr const char* kImageIndexName = "Image.dir";     // in each series folder
+inline constexpr const char* kStudyIndexName = "KPStudy.dir";  // in the database root
+inline constexpr const char* kSeriesIndexName = "Series.dir";  // in each study folder
+inline constexpr const char* kImageIndexName = "Image.dir";    // in each series folder
 
 // Study line: Study Instance UID, Study Date, Study Time, Patient ID, Patient's Birth Date,
 // Patient's Name, Referring Physician's Name, Accession Number, Modalities in Study, Study

@@ -18,15 +18,13 @@ std::optional<std::string> SeriesFolderPath(const std::string& folder, const Obj
     return JoinPath(JoinPath(folder, uids.study), uids.series);
 }
 
-std::optional<std::string> ReceivedObjectPath(const std::string& storageFolder,
-                                              const ObjectUids& uids) {
+std::optional<std::string> ReceivedObjectPath(const std::string& storageFolder, const ObjectUids& uids) {
     std::optional<std::string> seriesFolder = SeriesFolderPath(storageFolder, uids);
     if (!seriesFolder) return std::nullopt;
     return JoinPath(*seriesFolder, uids.sopInstance + ".dcm");
 }
 
-std::optional<std::string> ReceivedObjectPath(const std::string& storageFolder,
-                                              const ElementList& dataSet) {
+std::optional<std::string> ReceivedObjectPath(const std::string& storageFolder, const ElementList& dataSet) {
     return ReceivedObjectPath(storageFolder, ReadObjectUids(dataSet));
 }
 

@@ -32,9 +32,7 @@ std::optional<std::string> SeriesFolderPath(const std::string& folder, const Obj
 
 // "<storage>/<study>/<series>/<sop>.dcm": the file of a received object. Empty when the
 // storage folder is empty or any of the three UIDs is not valid.
-std::optional<std::string> ReceivedObjectPath(const std::string& storageFolder,
-                                              const ObjectUids& uids);
-std::optional<std::string> ReceivedObjectPath(const std::string& storageFolder,
-                                              const ElementList& dataSet);
+std::optional<std::string> ReceivedObjectPath(const std::string& storageFolder, const ObjectUids& uids);
+std::optional<std::string> ReceivedObjectPath(const std::string& storageFolder, const ElementList& dataSet);
 
 }  // namespace pella

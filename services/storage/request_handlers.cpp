@@ -20,7 +20,8 @@ const RequestHandler* RequestHandlers::Find(const DimseCommand& request) const {
     const std::string& sopClass = RequestSopClass(request);
     if (sopClass.empty()) return nullptr;
     for (const Entry& entry : entries_)
-        if (entry.commandField == request.commandField && !entry.anyStorageClass && entry.sopClass == sopClass)
+        if (entry.commandField == request.commandField && !entry.anyStorageClass &&
+            entry.sopClass == sopClass)
             return &entry.handler;
     if (!IsStorageSopClass(sopClass)) return nullptr;
     for (const Entry& entry : entries_)

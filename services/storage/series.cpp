@@ -28,8 +28,7 @@ void ReportNothingSent(const std::vector<std::string>& files, const LoadedObject
 
 }  // namespace
 
-SeriesResult SendSeriesReporting(const std::string& folder, StoreTarget& target,
-                                 const OutcomeSink& sink) {
+SeriesResult SendSeriesReporting(const std::string& folder, StoreTarget& target, const OutcomeSink& sink) {
     SeriesResult result;
     if (folder.empty()) {
         LogFailure("No series folder given");
@@ -56,8 +55,8 @@ SeriesResult SendSeriesReporting(const std::string& folder, StoreTarget& target,
 }
 
 bool SendSeries(const std::string& host, const std::string& port, std::string& calling,
-                const std::string& called, const std::string& folder,
-                const std::string& wantedSyntax, bool convert) {
+                const std::string& called, const std::string& folder, const std::string& wantedSyntax,
+                bool convert) {
     StoreTarget target{host, port, calling, called, wantedSyntax, convert};
     bool lastStored = SendSeriesReporting(folder, target, {}).lastStored;
     calling = target.calling;

@@ -18,12 +18,11 @@ struct SeriesResult {
 // be empty). The first file names the series: when it cannot be read, nothing is sent and
 // every entry is reported as not sent. The contexts of every file are proposed up front
 // (StoreFiles), so files of several classes share the association.
-SeriesResult SendSeriesReporting(const std::string& folder, StoreTarget& target,
-                                 const OutcomeSink& sink);
+SeriesResult SendSeriesReporting(const std::string& folder, StoreTarget& target, const OutcomeSink& sink);
 
 // SendSeriesReporting without a sink; true when the last file was stored with status 0.
 bool SendSeries(const std::string& host, const std::string& port, std::string& calling,
-                const std::string& called, const std::string& folder,
-                const std::string& wantedSyntax, bool convert);
+                const std::string& called, const std::string& folder, const std::string& wantedSyntax,
+                bool convert);
 
 }  // namespace pella

@@ -48,8 +48,7 @@ std::vector<std::string> SeriesFilesToSend(const std::string& folder) {
         ListDicomFiles(folder, files);
         return files;
     }
-    for (const std::string& line : ReadIndexLines(indexFile))
-        files.push_back(FileOfIndexLine(folder, line));
+    for (const std::string& line : ReadIndexLines(indexFile)) files.push_back(FileOfIndexLine(folder, line));
     return files;
 }
 

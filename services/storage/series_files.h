@@ -8,8 +8,8 @@
 namespace pella {
 
 // Appends "<folder>/<name>" for every Part 10 file directly in the folder (sub-folders are not
-// entered, pipes and devices not opened), sorted by file name in byte order, so that a listed series goes out in a stable,
-// predictable order rather than the file system's. A folder that cannot be listed adds nothing.
+// entered, pipes and devices not opened), sorted by file name in byte order, so that a listed series goes out
+// in a stable, predictable order rather than the file system's. A folder that cannot be listed adds nothing.
 void ListDicomFiles(const std::string& folder, std::vector<std::string>& list);
 
 // The files a series send goes through, in order. With "<folder>/Image.dir": one entry per

@@ -19,18 +19,23 @@ std::string Number(int value, int digits) {
     return buffer;
 }
 
-char LowerLetter(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char LowerLetter(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 // The text of one run of a pattern letter.
 std::string FormatRun(const std::tm& date, char letter, std::size_t run) {
     switch (letter) {
-        case 'd': return Number(date.tm_mday, run >= 2 ? 2 : 1);
-        case 'm': return Number(date.tm_mon + 1, run >= 2 ? 2 : 1);
+        case 'd':
+            return Number(date.tm_mday, run >= 2 ? 2 : 1);
+        case 'm':
+            return Number(date.tm_mon + 1, run >= 2 ? 2 : 1);
         case 'y': {
             int year = date.tm_year + 1900;
             return run >= 3 ? Number(year, 4) : Number(((year % 100) + 100) % 100, 2);
         }
-        default: return "";
+        default:
+            return "";
     }
 }
 

@@ -33,8 +33,8 @@ DimseCommand StoreCommand(const std::string& sopClassUid, const ElementList& dat
 // caller only offers syntaxes the data set can travel as). Between implicit and explicit VR
 // little endian the values are the same and only the headers change (nested sequences
 // included); any other crossing is a conversion, which fails for files the codec cannot take.
-const ElementList* DataSetToSend(ElementList& data, ElementList& converted,
-                                 const std::string& fileSyntax, const std::string& accepted) {
+const ElementList* DataSetToSend(ElementList& data, ElementList& converted, const std::string& fileSyntax,
+                                 const std::string& accepted) {
     if (accepted == fileSyntax) return &data;
     if (!ConvertDataset(converted, data, accepted, fileSyntax)) return nullptr;
     return &converted;
@@ -61,16 +61,16 @@ std::vector<StoreContext> StoreContextsFor(const PDU& pdu, const std::string& so
     return usable;
 }
 
-uint8_t StoreContextFor(const PDU& pdu, const std::string& sopClassUid,
-                        const std::string& fileSyntax, bool convert, std::string& accepted) {
+uint8_t StoreContextFor(const PDU& pdu, const std::string& sopClassUid, const std::string& fileSyntax,
+                        bool convert, std::string& accepted) {
     std::vector<StoreContext> usable = StoreContextsFor(pdu, sopClassUid, fileSyntax, convert);
     if (usable.empty()) return 0;
     accepted = usable.front().syntax;
     return usable.front().contextID;
 }
 
-bool WriteStoreRQ(PDU& pdu, ElementList& data, const std::string& sopClassUid,
-                  const std::string& fileSyntax, bool convert, std::string* note) {
+bool WriteStoreRQ(PDU& pdu, ElementList& data, const std::string& sopClassUid, const std::string& fileSyntax,
+                  bool convert, std::string* note) {
     std::vector<StoreContext> usable = StoreContextsFor(pdu, sopClassUid, fileSyntax, convert);
     if (usable.empty()) {
         LogFailure("No accepted presentation context for " + SopClassName(sopClassUid) + " in " +
@@ -127,8 +127,8 @@ int32_t ReadStoreRSP(PDU& pdu) {
 }
 
 bool StoreSCU(const std::string& host, const std::string& port, std::string& calling,
-              const std::string& called, const std::string& fileName,
-              const std::string& wantedSyntax, bool convert) {
+              const std::string& called, const std::string& fileName, const std::string& wantedSyntax,
+              bool convert) {
     StoreTarget target{host, port, calling, called, wantedSyntax, convert};
     bool stored;
     {

@@ -12,8 +12,8 @@
 namespace pella {
 
 // ReadStoreRSP results that are no status.
-constexpr int32_t kNoStoreResponse = -1;     // nothing valid could be read
-constexpr int32_t kNotAStoreResponse = -2;   // a response to another command
+constexpr int32_t kNoStoreResponse = -1;    // nothing valid could be read
+constexpr int32_t kNotAStoreResponse = -2;  // a response to another command
 
 // True when a data set in `fileSyntax` can be sent on a context accepted with `accepted`:
 // the same syntax, implicit and explicit VR little endian crossed (headers re-encoded), or,
@@ -32,19 +32,19 @@ std::vector<StoreContext> StoreContextsFor(const PDU& pdu, const std::string& so
                                            const std::string& fileSyntax, bool convert);
 
 // The first of StoreContextsFor; 0 when none. `accepted` receives its transfer syntax.
-uint8_t StoreContextFor(const PDU& pdu, const std::string& sopClassUid,
-                        const std::string& fileSyntax, bool convert, std::string& accepted);
+uint8_t StoreContextFor(const PDU& pdu, const std::string& sopClassUid, const std::string& fileSyntax,
+                        bool convert, std::string& accepted);
 
 // Sends the C-STORE-RQ and then the data set on the context StoreContextFor chooses.
 // When the accepted transfer syntax differs from `fileSyntax`, the data set is converted into
 // it with `convert`; when that conversion fails (a file the codec cannot take), the next
-// accepted context the data set can travel on is used instead, and `note` (when given) says so. Without `convert` the values go as read, which only the native
-// little-endian pair (implicit and explicit VR) allows, with the headers (those inside
-// defined-length sequences too) written for the accepted syntax; any other pair would reach the
-// peer as corrupt data and is refused. The caller's elements and values stay as they are (VR
-// fields of an implicit list may be filled in from the dictionary).
-bool WriteStoreRQ(PDU& pdu, ElementList& data, const std::string& sopClassUid,
-                  const std::string& fileSyntax, bool convert, std::string* note = nullptr);
+// accepted context the data set can travel on is used instead, and `note` (when given) says so. Without
+// `convert` the values go as read, which only the native little-endian pair (implicit and explicit VR)
+// allows, with the headers (those inside defined-length sequences too) written for the accepted syntax; any
+// other pair would reach the peer as corrupt data and is refused. The caller's elements and values stay as
+// they are (VR fields of an implicit list may be filled in from the dictionary).
+bool WriteStoreRQ(PDU& pdu, ElementList& data, const std::string& sopClassUid, const std::string& fileSyntax,
+                  bool convert, std::string* note = nullptr);
 
 // Reads the C-STORE-RSP: its status (0 to 65535), kNoStoreResponse, or kNotAStoreResponse.
 // A response without a status is no valid response. A data set announced by the response is
@@ -54,7 +54,7 @@ int32_t ReadStoreRSP(PDU& pdu);
 // Reads a Part 10 file, opens an association for its SOP class, sends it, reads the answer and
 // releases. True only for status 0. `calling` as for OpenAssoc.
 bool StoreSCU(const std::string& host, const std::string& port, std::string& calling,
-              const std::string& called, const std::string& fileName,
-              const std::string& wantedSyntax, bool convert);
+              const std::string& called, const std::string& fileName, const std::string& wantedSyntax,
+              bool convert);
 
 }  // namespace pella

@@ -73,7 +73,8 @@ bool ServeAssociation(const StoreServerConfig& config, SocketHandle connection, 
     PDU pdu(config.acseTimeoutSeconds);
     pdu.buffer.Transport().SetStopDescriptor(stopDescriptor);
     pdu.data.dataSetLimit = config.maxDataSetBytes;
-    AcceptorPolicy policy{config.aeTitle, config.requireCalledAETitle, StorageServingPolicy(config.allStorageClasses)};
+    AcceptorPolicy policy{config.aeTitle, config.requireCalledAETitle,
+                          StorageServingPolicy(config.allStorageClasses)};
     if (!AcceptAssociation(pdu, std::move(connection), policy)) return false;
     pdu.buffer.Transport().SetTimeoutSeconds(config.receiveTimeoutSeconds);
     RequestHandlers handlers = ServerRequestHandlers(config);
@@ -176,7 +177,8 @@ void StoreServer::Run() {
                 if (!listener_.IsListening()) break;
                 // Out of descriptors or memory for a moment: the pending connection is taken
                 // once the shortage ends, so wait a little (or for Stop) and try again.
-                LogFailure("Connection could not be accepted: " + std::string(std::strerror(listener_.LastError())));
+                LogFailure("Connection could not be accepted: " +
+                           std::string(std::strerror(listener_.LastError())));
                 if (!WaitForStop(wakeDescriptor_, kAcceptRetryMilliseconds)) continue;
                 break;
             }

@@ -25,15 +25,15 @@ constexpr int kDefaultAcseTimeoutSeconds = 30;   // connection to A-ASSOCIATE-RQ
 constexpr int kDefaultDimseTimeoutSeconds = 60;  // idle between messages, and within one
 
 struct StoreServerConfig {
-    std::string port = "104";          // decimal text or a service name
-    std::string storageFolder;         // received files go below it
+    std::string port = "104";                         // decimal text or a service name
+    std::string storageFolder;                        // received files go below it
     std::string databaseRoot = kDefaultDatabaseRoot;  // the three index files go below it
-    int maxAssociations = kDefaultMaxAssociations;  // served side by side; more are rejected
+    int maxAssociations = kDefaultMaxAssociations;    // served side by side; more are rejected
     int acseTimeoutSeconds = kDefaultAcseTimeoutSeconds;
     int receiveTimeoutSeconds = kDefaultDimseTimeoutSeconds;  // the DIMSE time-out
-    std::size_t maxDataSetBytes = kMaxReceivedDataSet;  // a larger object aborts its association
-    bool sync = false;  // flush every object and its index lines to the device before answering
-    std::string aeTitle = "PELLA";      // this server's AE title
+    std::size_t maxDataSetBytes = kMaxReceivedDataSet;        // a larger object aborts its association
+    bool sync = false;              // flush every object and its index lines to the device before answering
+    std::string aeTitle = "PELLA";  // this server's AE title
     bool requireCalledAETitle = false;  // reject associations not called aeTitle
     bool allStorageClasses = true;      // every storage class of the standard, or the original table
 };
@@ -64,9 +64,9 @@ private:
     void Dispatch(SocketHandle connection);
 
     StoreServerConfig config_;
-    AssociationWorkers workers_;     // serving associations
-    AssociationWorkers rejecting_;   // answering connections over the limit
-    uint64_t associations_ = 0;      // numbers the associations in the log
+    AssociationWorkers workers_;    // serving associations
+    AssociationWorkers rejecting_;  // answering connections over the limit
+    uint64_t associations_ = 0;     // numbers the associations in the log
     TcpTransport listener_;
     uint16_t port_ = 0;
     int wakeDescriptor_ = -1;

@@ -5,11 +5,11 @@
 
 #include "data/io/dataset_reader.h"
 #include "data/io/element_header.h"
-#include "log/protocol_log.h"
-#include "net/dimse/dimse.h"
 #include "data/registry/dimse_statuses.h"
 #include "data/registry/sop_classes.h"
 #include "data/registry/uid.h"
+#include "log/protocol_log.h"
+#include "net/dimse/dimse.h"
 #include "services/storage/store.h"
 
 namespace pella {
@@ -99,7 +99,8 @@ std::vector<ProposedContext> StoreSession::ContextsFrom(const LoadedObject& obje
     for (std::size_t i = filesTaken_; i < plan_.size(); ++i) {
         if (plan_[i].sopClass.empty() || plan_[i].syntax.empty()) continue;
         std::vector<ProposedContext> fresh;
-        for (ProposedContext& c : StoreContexts(plan_[i].sopClass, plan_[i].syntax, target_.wantedSyntax, target_.convert))
+        for (ProposedContext& c :
+             StoreContexts(plan_[i].sopClass, plan_[i].syntax, target_.wantedSyntax, target_.convert))
             if (!known(c)) fresh.push_back(std::move(c));
         if (contexts.size() + fresh.size() > kMaxPresentationContexts) break;  // the next association's
         contexts.insert(contexts.end(), fresh.begin(), fresh.end());
@@ -131,9 +132,10 @@ bool StoreSession::Ready(const LoadedObject& object, std::string& reason) {
     if (BuildRequest(*pdu_, target_.calling, target_.called, contexts) &&
         RequestAssociation(*pdu_, target_.host, target_.port)) {
         ++opened_;
-        if (StoreContextFor(*pdu_, object.sopClass, object.syntax, target_.convert, accepted) != 0) return true;
-        openFailure_ = "the peer accepted none of the proposed contexts for " + SopClassName(object.sopClass) +
-                       " in " + TransferSyntaxName(object.syntax);
+        if (StoreContextFor(*pdu_, object.sopClass, object.syntax, target_.convert, accepted) != 0)
+            return true;
+        openFailure_ = "the peer accepted none of the proposed contexts for " +
+                       SopClassName(object.sopClass) + " in " + TransferSyntaxName(object.syntax);
     } else {
         openFailure_ = "association not accepted: " + FailureOr("no reason given");
     }
@@ -179,8 +181,7 @@ void StoreSession::Close() {
     openFailure_.clear();
 }
 
-bool StoreFiles(const std::vector<std::string>& files, StoreTarget& target,
-                const OutcomeSink& sink) {
+bool StoreFiles(const std::vector<std::string>& files, StoreTarget& target, const OutcomeSink& sink) {
     StoreSession session(target);
     std::vector<PlannedObject> plan;
     plan.reserve(files.size());
@@ -200,11 +201,16 @@ std::string StoreStatusText(int32_t status) {
     if (status == kNotAStoreResponse) return "response to another command";
     const char* meaning = "failure";
     StatusCategory category = CategoryOfStatus(status);
-    if (category == StatusCategory::kSuccess) meaning = "success";
-    else if (category == StatusCategory::kWarning) meaning = "warning";
-    else if ((status & 0xFF00) == 0xA700) meaning = "refused: out of resources";
-    else if ((status & 0xFF00) == 0xA900) meaning = "error: data set does not match SOP class";
-    else if ((status & 0xF000) == 0xC000) meaning = "error: cannot understand";
+    if (category == StatusCategory::kSuccess)
+        meaning = "success";
+    else if (category == StatusCategory::kWarning)
+        meaning = "warning";
+    else if ((status & 0xFF00) == 0xA700)
+        meaning = "refused: out of resources";
+    else if ((status & 0xFF00) == 0xA900)
+        meaning = "error: data set does not match SOP class";
+    else if ((status & 0xF000) == 0xC000)
+        meaning = "error: cannot understand";
     char text[80];
     std::snprintf(text, sizeof text, "status 0x%04X (%s)", static_cast<unsigned>(status), meaning);
     return text;

@@ -107,8 +107,7 @@ private:
 
 // Sends every file in order through one StoreSession, handing each outcome to `sink` (may be
 // empty). True only when every file was stored with status 0 and there was at least one.
-bool StoreFiles(const std::vector<std::string>& files, StoreTarget& target,
-                const OutcomeSink& sink);
+bool StoreFiles(const std::vector<std::string>& files, StoreTarget& target, const OutcomeSink& sink);
 
 // One line of text for a C-STORE status or failure value.
 std::string StoreStatusText(int32_t status);

@@ -25,8 +25,7 @@ bool ReadEchoRSP(PDU& pdu) {
     uint16_t status = response.command.status.value_or(0xFFFF);
     if (field == kCEchoRSP && response.command.status == 0) return true;
     char text[96];
-    std::snprintf(text, sizeof text, "C-ECHO failed: command field 0x%04X, status 0x%04X", field,
-                  status);
+    std::snprintf(text, sizeof text, "C-ECHO failed: command field 0x%04X, status 0x%04X", field, status);
     LogFailure(text);
     return false;
 }

@@ -13,14 +13,19 @@ using namespace testing_support;
 TEST(AssociationApi, CallerDrivenEchoAndReleaseOnDelete) {
     ScriptedPeer peer;
     Bytes response = EchoResponseCommand(0);
-    peer.ReadPdu().Send(AcceptBytes(1, "1.2.840.10008.1.2")).ReadPdu().Send(PData(1, 3, response))
-        .ReadPdu().Send(kReleaseRP);
+    peer.ReadPdu()
+        .Send(AcceptBytes(1, "1.2.840.10008.1.2"))
+        .ReadPdu()
+        .Send(PData(1, 3, response))
+        .ReadPdu()
+        .Send(kReleaseRP);
     peer.Start();
     PDU* pdu = NewPDU();
     ASSERT_NE(pdu, nullptr);
     char calling[17] = "";
-    ASSERT_EQ(OpenAssoc(pdu, "127.0.0.1", peer.PortText().c_str(), calling, "ANY-SCP",
-                        "1.2.840.10008.1.1", nullptr), 1);
+    ASSERT_EQ(OpenAssoc(pdu, "127.0.0.1", peer.PortText().c_str(), calling, "ANY-SCP", "1.2.840.10008.1.1",
+                        nullptr),
+              1);
     EXPECT_STREQ(calling, "KESTRA          ");
     EXPECT_EQ(WriteEchoRQ(pdu, "1.2.840.10008.1.1"), 1);
     EXPECT_EQ(ReadEchoRSP(pdu), 1);
@@ -77,7 +82,8 @@ TEST(AssociationApi, OverLongAndNullTextsAreCutOrRefused) {
     PDU* pdu = NewPDU();
     ASSERT_NE(pdu, nullptr);
     EXPECT_EQ(OpenAssoc(pdu, "127.0.0.1", peer.PortText().c_str(), calling.data(), longCalled.c_str(),
-                        longUid.c_str(), longUid.c_str()), 1);
+                        longUid.c_str(), longUid.c_str()),
+              1);
     EXPECT_EQ(std::string(calling.data()), longCalling);
     DeletePDU(pdu);
     auto pdus = peer.Finish();

@@ -59,37 +59,112 @@ TEST(FailureReason, EverySucceedingCallForgetsAnEarlierReason) {
     ASSERT_EQ(DICOMFile(f.mr.c_str(), f.meta, f.list, nullptr), 1);
     std::filesystem::copy_file(PydicomFile("ExplVR_LitEndNoMeta.dcm"), f.dir.File("bare.dcm"));
     const Call calls[] = {
-        {"GenerateTag", [] { DataElement* e = GenerateTag(0x0010, 0x0010, 4, "AB^C", "PN");
-                             bool ok = e != nullptr; FreeElement(e); return ok; }},
-        {"FreeElement", [] { FreeElement(nullptr); return true; }},
-        {"CreateElementList", [] { ElementList* l = CreateElementList(); bool ok = l; DestroyElementList(l); return ok; }},
-        {"AddElement", [&] { AddElement(nullptr, nullptr); return true; }},
+        {"GenerateTag",
+         [] {
+             DataElement* e = GenerateTag(0x0010, 0x0010, 4, "AB^C", "PN");
+             bool ok = e != nullptr;
+             FreeElement(e);
+             return ok;
+         }},
+        {"FreeElement",
+         [] {
+             FreeElement(nullptr);
+             return true;
+         }},
+        {"CreateElementList",
+         [] {
+             ElementList* l = CreateElementList();
+             bool ok = l;
+             DestroyElementList(l);
+             return ok;
+         }},
+        {"AddElement",
+         [&] {
+             AddElement(nullptr, nullptr);
+             return true;
+         }},
         {"ElementCount", [&] { return ElementCount(f.list) > 0; }},
         {"ElementAt", [&] { return ElementAt(f.list, 0) != nullptr; }},
-        {"ClearTags", [] { ClearTags(nullptr); return true; }},
-        {"DestroyElementList", [] { DestroyElementList(nullptr); return true; }},
-        {"DICOMFile", [&] { ElementList* m = CreateElementList(); ElementList* d = CreateElementList();
-                            bool ok = DICOMFile(f.mr.c_str(), m, d, nullptr) == 1;
-                            DestroyElementList(m); DestroyElementList(d); return ok; }},
-        {"DICOMHeader", [&] { ElementList* l = CreateElementList();
-                              bool ok = DICOMHeader(f.mr.c_str(), l) == 1; DestroyElementList(l); return ok; }},
+        {"ClearTags",
+         [] {
+             ClearTags(nullptr);
+             return true;
+         }},
+        {"DestroyElementList",
+         [] {
+             DestroyElementList(nullptr);
+             return true;
+         }},
+        {"DICOMFile",
+         [&] {
+             ElementList* m = CreateElementList();
+             ElementList* d = CreateElementList();
+             bool ok = DICOMFile(f.mr.c_str(), m, d, nullptr) == 1;
+             DestroyElementList(m);
+             DestroyElementList(d);
+             return ok;
+         }},
+        {"DICOMHeader",
+         [&] {
+             ElementList* l = CreateElementList();
+             bool ok = DICOMHeader(f.mr.c_str(), l) == 1;
+             DestroyElementList(l);
+             return ok;
+         }},
         {"DumpListToLines", [&] { return DumpListToLines(f.meta, 1, Ignore, nullptr) == 1; }},
-        {"AppendMetaHeader", [&] { return AppendMetaHeader(f.dir.File("bare.dcm").c_str(), "1.2.840.10008.1.2.1") == 1; }},
-        {"ConvertFileTS", [&] { return ConvertFileTS(f.dir.File("big.dcm").c_str(), f.mr.c_str(), "1.2.840.10008.1.2.2") == 1; }},
+        {"AppendMetaHeader",
+         [&] { return AppendMetaHeader(f.dir.File("bare.dcm").c_str(), "1.2.840.10008.1.2.1") == 1; }},
+        {"ConvertFileTS",
+         [&] {
+             return ConvertFileTS(f.dir.File("big.dcm").c_str(), f.mr.c_str(), "1.2.840.10008.1.2.2") == 1;
+         }},
         {"ConvertTS", [&] { return ConvertTS(f.list, "1.2.840.10008.1.2", "1.2.840.10008.1.2.1") == 1; }},
-        {"NewPDU", [] { PDU* p = NewPDU(); bool ok = p; DeletePDU(p); return ok; }},
-        {"DeletePDU", [] { DeletePDU(nullptr); return true; }},
+        {"NewPDU",
+         [] {
+             PDU* p = NewPDU();
+             bool ok = p;
+             DeletePDU(p);
+             return ok;
+         }},
+        {"DeletePDU",
+         [] {
+             DeletePDU(nullptr);
+             return true;
+         }},
         {"CloseAssoc", [] { return CloseAssoc(nullptr) == 1; }},
-        {"SetLOG", [] { SetLOG(nullptr, 0); return true; }},
-        {"Version", [] { char v[4]; Version(v); return v[0] == '\0'; }},
+        {"SetLOG",
+         [] {
+             SetLOG(nullptr, 0);
+             return true;
+         }},
+        {"Version",
+         [] {
+             char v[4];
+             Version(v);
+             return v[0] == '\0';
+         }},
         {"EchoSCU", [&] { return EchoSCU("127.0.0.1", f.port.c_str(), f.calling, "ANY-SCP") == 1; }},
-        {"StoreSCU", [&] { return StoreSCU("127.0.0.1", f.port.c_str(), f.calling, "ANY-SCP", f.mr.c_str(), "", 0) == 1; }},
-        {"StoreFileList", [&] { const char* files[] = {f.mr.c_str()};
-                                return StoreFileList("127.0.0.1", f.port.c_str(), f.calling, "ANY-SCP", files, 1,
-                                                     "", 0, nullptr, nullptr) == 1; }},
+        {"StoreSCU",
+         [&] {
+             return StoreSCU("127.0.0.1", f.port.c_str(), f.calling, "ANY-SCP", f.mr.c_str(), "", 0) == 1;
+         }},
+        {"StoreFileList",
+         [&] {
+             const char* files[] = {f.mr.c_str()};
+             return StoreFileList("127.0.0.1", f.port.c_str(), f.calling, "ANY-SCP", files, 1, "", 0, nullptr,
+                                  nullptr) == 1;
+         }},
         {"StoreServerPort", [&] { return StoreServerPort(f.server) > 0; }},
-        {"StopStoreServer", [] { StopStoreServer(nullptr); return true; }},
-        {"StopStoreSCP", [] { StopStoreSCP(); return true; }},
+        {"StopStoreServer",
+         [] {
+             StopStoreServer(nullptr);
+             return true;
+         }},
+        {"StopStoreSCP",
+         [] {
+             StopStoreSCP();
+             return true;
+         }},
     };
     for (const Call& call : calls) {
         SCOPED_TRACE(call.name);
@@ -124,21 +199,31 @@ TEST(FailureReason, EveryFailingCallLeavesItsOwnReason) {
         {"ConvertFileTS", [] { return ConvertFileTS("a", nullptr, "1.2.840.10008.1.2") == 0; },
          "ConvertFileTS: a required argument is NULL"},
         {"ConvertFileTS (deflated)",
-         [&] { return ConvertFileTS(dir.File("o.dcm").c_str(), PydicomFile("image_dfl.dcm").c_str(),
-                                    "1.2.840.10008.1.2") == 0; },
+         [&] {
+             return ConvertFileTS(dir.File("o.dcm").c_str(), PydicomFile("image_dfl.dcm").c_str(),
+                                  "1.2.840.10008.1.2") == 0;
+         },
          "deflated transfer syntax not supported"},
         {"DumpListToLines", [] { return DumpListToLines(nullptr, 1, nullptr, nullptr) == 0; },
          "DumpListToLines: a required argument is NULL"},
-        {"OpenAssoc", [] { char c[17] = ""; return OpenAssoc(nullptr, "h", "1", c, "X", "1.2", nullptr) == 0; },
+        {"OpenAssoc",
+         [] {
+             char c[17] = "";
+             return OpenAssoc(nullptr, "h", "1", c, "X", "1.2", nullptr) == 0;
+         },
          "OpenAssoc: a required argument is NULL"},
         {"WriteEchoRQ", [] { return WriteEchoRQ(nullptr, "1.2.840.10008.1.1") == 0; },
          "WriteEchoRQ: a required argument is NULL"},
         {"ReadEchoRSP", [] { return ReadEchoRSP(nullptr) == 0; }, "ReadEchoRSP: a required argument is NULL"},
         {"WriteStoreRQ", [] { return WriteStoreRQ(nullptr, nullptr, nullptr, nullptr, 0) == 0; },
          "WriteStoreRQ: a required argument is NULL"},
-        {"ReadStoreRSP", [] { return ReadStoreRSP(nullptr) < 0; }, "ReadStoreRSP: a required argument is NULL"},
+        {"ReadStoreRSP", [] { return ReadStoreRSP(nullptr) < 0; },
+         "ReadStoreRSP: a required argument is NULL"},
         {"StoreFileList",
-         [] { char c[17] = ""; return StoreFileList("h", "1", c, "X", nullptr, 2, "", 0, nullptr, nullptr) == 0; },
+         [] {
+             char c[17] = "";
+             return StoreFileList("h", "1", c, "X", nullptr, 2, "", 0, nullptr, nullptr) == 0;
+         },
          "StoreFileList: a required argument is NULL"},
     };
     for (const auto& call : calls) {

@@ -15,9 +15,9 @@ TEST(BitmapApi, CreateRowsAndSave) {
         int32_t width, height, bits;
         bool made;
     };
-    const Case cases[] = {{3, 2, 8, true},        {3, 2, 24, true},     {3, 2, 32, true},  {0, 0, 8, true},
-                          {3, 2, 16, false},      {-1, 2, 8, false},    {2, -1, 24, false},
-                          {65536, 1, 8, false},   {65535, 65535, 32, false}};
+    const Case cases[] = {{3, 2, 8, true},    {3, 2, 24, true},     {3, 2, 32, true},
+                          {0, 0, 8, true},    {3, 2, 16, false},    {-1, 2, 8, false},
+                          {2, -1, 24, false}, {65536, 1, 8, false}, {65535, 65535, 32, false}};
     for (const Case& c : cases) {
         Bitmap* bitmap = CreateBitmap(c.width, c.height, c.bits);
         EXPECT_EQ(bitmap != nullptr, c.made) << c.width << "x" << c.height << "x" << c.bits;
@@ -69,17 +69,20 @@ TEST(ImagingApi, NullArgumentsAndAPrintPreview) {
 TEST(EcgCommand, WritesThePageAndRefusesOtherObjects) {
     TempDir dir;
     std::string out = dir.File("page.png");
-    CommandResult run = RunCommand({PELLA_CLI_PATH, "ecg", PydicomFile("waveform_ecg.dcm"), out, "--width", "640",
-                                    "--height", "480"}, true);
+    CommandResult run = RunCommand(
+        {PELLA_CLI_PATH, "ecg", PydicomFile("waveform_ecg.dcm"), out, "--width", "640", "--height", "480"},
+        true);
     EXPECT_EQ(run.exitCode, 0) << run.out;
     PngPixels page = ReadPng(out, PNG_FORMAT_RGB);
     ASSERT_TRUE(page.ok);
     EXPECT_EQ(page.width, 640u);
     EXPECT_EQ(page.height, 480u);
-    CommandResult image = RunCommand({PELLA_CLI_PATH, "ecg", PydicomFile("CT_small.dcm"), dir.File("ct.png")}, true);
+    CommandResult image =
+        RunCommand({PELLA_CLI_PATH, "ecg", PydicomFile("CT_small.dcm"), dir.File("ct.png")}, true);
     EXPECT_EQ(image.exitCode, 1);
     EXPECT_NE(image.out.find("not a waveform object"), std::string::npos) << image.out;
     EXPECT_FALSE(std::filesystem::exists(dir.File("ct.png")));
-    CommandResult name = RunCommand({PELLA_CLI_PATH, "ecg", PydicomFile("waveform_ecg.dcm"), dir.File("p.gif")}, true);
+    CommandResult name =
+        RunCommand({PELLA_CLI_PATH, "ecg", PydicomFile("waveform_ecg.dcm"), dir.File("p.gif")}, true);
     EXPECT_EQ(name.exitCode, 2);
 }

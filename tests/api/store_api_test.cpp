@@ -16,9 +16,9 @@ std::string UidOf(ElementList* list, uint16_t group, uint16_t element) {
     for (int32_t i = 0; i < ElementCount(list); ++i) {
         DataElement* e = ElementAt(list, i);
         if (e->group == group && e->element == element && e->length > 0)
-            return std::string(reinterpret_cast<const char*>(e->value),
-                               strnlen(reinterpret_cast<const char*>(e->value),
-                                       static_cast<std::size_t>(e->length)));
+            return std::string(
+                reinterpret_cast<const char*>(e->value),
+                strnlen(reinterpret_cast<const char*>(e->value), static_cast<std::size_t>(e->length)));
     }
     return "";
 }
@@ -38,8 +38,9 @@ TEST(StoreApi, CallerDrivenStoreOfAFileReadWithDICOMFile) {
 
     PDU* pdu = NewPDU();
     char calling[17] = "HOST";
-    ASSERT_EQ(OpenAssoc(pdu, "127.0.0.1", peer.Port().c_str(), calling, "STORESCP",
-                        sopClass.c_str(), syntax.c_str()), 1);
+    ASSERT_EQ(OpenAssoc(pdu, "127.0.0.1", peer.Port().c_str(), calling, "STORESCP", sopClass.c_str(),
+                        syntax.c_str()),
+              1);
     EXPECT_EQ(WriteStoreRQ(pdu, data, sopClass.c_str(), syntax.c_str(), 0), 1);
     EXPECT_EQ(ReadStoreRSP(pdu), 0);
     // No context for another class: nothing sent.
@@ -57,7 +58,8 @@ TEST(StoreApi, OneCallFunctionsAndOutcomeCallbacks) {
     ASSERT_TRUE(peer.Start());
     char calling[17] = "";
     EXPECT_EQ(StoreSCU("127.0.0.1", peer.Port().c_str(), calling, "STORESCP",
-                       PydicomFile("MR_small.dcm").c_str(), nullptr, 0), 1);
+                       PydicomFile("MR_small.dcm").c_str(), nullptr, 0),
+              1);
     EXPECT_STREQ(calling, "KESTRA          ");
 
     struct Seen {
@@ -70,8 +72,9 @@ TEST(StoreApi, OneCallFunctionsAndOutcomeCallbacks) {
     std::string ct = PydicomFile("CT_small.dcm");
     const char* files[] = {ct.c_str(), missing.c_str()};
     char title[17] = "HOST";
-    EXPECT_EQ(StoreFileList("127.0.0.1", peer.Port().c_str(), title, "STORESCP", files, 2, "",
-                            0, record, &seen), 0);
+    EXPECT_EQ(
+        StoreFileList("127.0.0.1", peer.Port().c_str(), title, "STORESCP", files, 2, "", 0, record, &seen),
+        0);
     ASSERT_EQ(seen.outcomes.size(), 2u);
     EXPECT_EQ(seen.outcomes[0], std::make_pair(ct, 0));
     EXPECT_EQ(seen.outcomes[1], std::make_pair(missing, -1));
@@ -79,11 +82,11 @@ TEST(StoreApi, OneCallFunctionsAndOutcomeCallbacks) {
     std::string folder = peer.Dir().File("series");
     std::filesystem::create_directories(folder);
     ASSERT_TRUE(CopyWithNewInstance(PydicomTestFiles() / "CT_small.dcm", folder + "/a.dcm"));
-    EXPECT_EQ(SendSeries("127.0.0.1", peer.Port().c_str(), title, "STORESCP", folder.c_str(),
-                         nullptr, 0), 1);
+    EXPECT_EQ(SendSeries("127.0.0.1", peer.Port().c_str(), title, "STORESCP", folder.c_str(), nullptr, 0), 1);
     seen.outcomes.clear();
-    EXPECT_EQ(SendSeriesReport("127.0.0.1", peer.Port().c_str(), title, "STORESCP",
-                               folder.c_str(), nullptr, 0, record, &seen), 1);
+    EXPECT_EQ(SendSeriesReport("127.0.0.1", peer.Port().c_str(), title, "STORESCP", folder.c_str(), nullptr,
+                               0, record, &seen),
+              1);
     EXPECT_EQ(seen.outcomes.size(), 1u);
 }
 
@@ -98,8 +101,7 @@ TEST(StoreApi, NullArgumentsFailSafely) {
     DeletePDU(pdu);
     EXPECT_EQ(StoreSCU(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0), 0);
     EXPECT_EQ(SendSeries(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0), 0);
-    EXPECT_EQ(StoreFileList("127.0.0.1", "1", nullptr, "X", nullptr, 3, nullptr, 0, nullptr,
-                            nullptr), 0);
-    EXPECT_EQ(StoreFileList("127.0.0.1", "1", nullptr, "X", nullptr, 0, nullptr, 0, nullptr,
-                            nullptr), 0);  // nothing to send is no success
+    EXPECT_EQ(StoreFileList("127.0.0.1", "1", nullptr, "X", nullptr, 3, nullptr, 0, nullptr, nullptr), 0);
+    EXPECT_EQ(StoreFileList("127.0.0.1", "1", nullptr, "X", nullptr, 0, nullptr, 0, nullptr, nullptr),
+              0);  // nothing to send is no success
 }

@@ -38,7 +38,8 @@ TEST(StoreServerApi, HandleServerStoresAndStopsWithObjectsOnDisk) {
         << "a busy port is reported";
     int code = -1;
     RunCommand("TCP_NODELAY=1 storescu 127.0.0.1 " + std::to_string(port) + " " +
-                   Quote((PydicomTestFiles() / "CT_small.dcm").string()) + " >/dev/null 2>&1", &code);
+                   Quote((PydicomTestFiles() / "CT_small.dcm").string()) + " >/dev/null 2>&1",
+               &code);
     EXPECT_EQ(code, 0);
     StopStoreServer(server);
     EXPECT_EQ(CountDcm(dir.File("store")), 1);
@@ -57,7 +58,8 @@ TEST(StoreServerApi, StartStoreSCPKeepsServingUntilStopStoreSCP) {
     ASSERT_TRUE(WaitForListener(port));
     int code = -1;
     RunCommand("TCP_NODELAY=1 storescu 127.0.0.1 " + std::to_string(port) + " " +
-                   Quote((PydicomTestFiles() / "MR_small.dcm").string()) + " >/dev/null 2>&1", &code);
+                   Quote((PydicomTestFiles() / "MR_small.dcm").string()) + " >/dev/null 2>&1",
+               &code);
     EXPECT_EQ(code, 0);
     StopStoreSCP();
     fs::current_path(cwd);
@@ -77,7 +79,8 @@ TEST(ServeCommand, StoresAndStopsCleanlyOnSigterm) {
     ASSERT_TRUE(WaitForListener(port));
     int code = -1;
     RunCommand("TCP_NODELAY=1 storescu 127.0.0.1 " + std::to_string(port) + " " +
-                   Quote((PydicomTestFiles() / "CT_small.dcm").string()) + " >/dev/null 2>&1", &code);
+                   Quote((PydicomTestFiles() / "CT_small.dcm").string()) + " >/dev/null 2>&1",
+               &code);
     EXPECT_EQ(code, 0);
     serve.Stop();  // SIGTERM
     EXPECT_EQ(CountDcm(dir.File("db")), 1);
@@ -89,9 +92,10 @@ TEST(ServeCommand, StoresAndStopsCleanlyOnSigterm) {
     // A port that is taken: a clear failure, not a server that never listens.
     StoreServerHandle* holder = StartStoreServer(dir.File("held").c_str(), "0", nullptr);
     ASSERT_NE(holder, nullptr);
-    std::string busy = RunCommand(std::string(PELLA_CLI_PATH) + " serve --port " +
-                                  std::to_string(StoreServerPort(holder)) + " --dir " +
-                                  Quote(dir.File("db")) + " 2>&1", &code);
+    std::string busy =
+        RunCommand(std::string(PELLA_CLI_PATH) + " serve --port " + std::to_string(StoreServerPort(holder)) +
+                       " --dir " + Quote(dir.File("db")) + " 2>&1",
+                   &code);
     StopStoreServer(holder);
     EXPECT_EQ(code, 1) << busy;
     EXPECT_NE(busy.find("cannot listen"), std::string::npos) << busy;

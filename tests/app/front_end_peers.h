@@ -84,19 +84,24 @@ inline Peer StartWorklistPeer(const TempDir& dir, PeerProcess& process) {
     for (const ScheduledStep& s : WorklistSteps()) {
         std::string dump = dir.File(std::string(s.patientID) + ".dump");
         std::ofstream(dump) << "(0008,0005) CS [ISO_IR 100]\n(0008,0050) SH [ACC" << s.patientID << "]\n"
-                            << "(0010,0010) PN [" << s.patientName << "]\n(0010,0020) LO [" << s.patientID << "]\n"
+                            << "(0010,0010) PN [" << s.patientName << "]\n(0010,0020) LO [" << s.patientID
+                            << "]\n"
                             << "(0010,0030) DA [19700101]\n(0010,0040) CS [F]\n"
-                            << "(0020,000d) UI [1.2.826.0.1.3680043.9.99." << std::string(s.patientID).substr(1) << "]\n"
+                            << "(0020,000d) UI [1.2.826.0.1.3680043.9.99."
+                            << std::string(s.patientID).substr(1) << "]\n"
                             << "(0032,1032) PN [REQ^DOC]\n(0032,1060) LO [PROCEDURE]\n(0040,0100) SQ\n"
                             << "(fffe,e000) na\n(0008,0060) CS [" << s.modality << "]\n"
-                            << "(0040,0001) AE [" << s.stationAETitle << "]\n(0040,0002) DA [" << s.startDate << "]\n"
-                            << "(0040,0003) TM [" << s.startTime << "]\n(0040,0006) PN [" << s.performingPhysician << "]\n"
+                            << "(0040,0001) AE [" << s.stationAETitle << "]\n(0040,0002) DA [" << s.startDate
+                            << "]\n"
+                            << "(0040,0003) TM [" << s.startTime << "]\n(0040,0006) PN ["
+                            << s.performingPhysician << "]\n"
                             << "(0040,0007) LO [STEP]\n(0040,0009) SH [SPS" << s.patientID << "]\n"
                             << "(fffe,e00d) na\n(fffe,e0dd) na\n(0040,1001) SH [RP" << s.patientID << "]\n";
         int exit = -1;
-        testing_support::RunCommand("dump2dcm -q " + testing_support::Quote(dump) + " " +
-                                        testing_support::Quote(dir.File("wl/WLQ/" + std::string(s.patientID) + ".wl")),
-                                    &exit);
+        testing_support::RunCommand(
+            "dump2dcm -q " + testing_support::Quote(dump) + " " +
+                testing_support::Quote(dir.File("wl/WLQ/" + std::string(s.patientID) + ".wl")),
+            &exit);
         if (exit != 0) return {};
     }
     std::ofstream(dir.File("wl/WLQ/lockfile"));
@@ -114,11 +119,13 @@ inline Peer StartPrintPeer(const TempDir& dir, PeerProcess& process) {
     std::filesystem::create_directories(dir.File("print/spool"));
     int port = testing_support::FreePort();
     std::ofstream(dir.File("print/printer.cfg"))
-        << "[[GENERAL]]\n[DATABASE]\nDirectory = " << dir.File("print/db") << "\n[PRINT]\nDirectory = "
-        << dir.File("print/spool") << "\n[[COMMUNICATION]]\n[PRINTSCP]\nAetitle = PRINTSCP\n"
+        << "[[GENERAL]]\n[DATABASE]\nDirectory = " << dir.File("print/db")
+        << "\n[PRINT]\nDirectory = " << dir.File("print/spool")
+        << "\n[[COMMUNICATION]]\n[PRINTSCP]\nAetitle = PRINTSCP\n"
         << "Hostname = localhost\nPort = " << port << "\nType = LOCALPRINTER\n"
         << "BorderDensity = 150\\20\\BLACK\\WHITE\nDisplayFormat = 1,1\\1,2\\2,2\n"
-        << "EmptyImageDensity = 20\\BLACK\\WHITE\nFilmDestination = MAGAZINE\\PROCESSOR\\BIN_1\\BIN_2\\BIN_3\n"
+        << "EmptyImageDensity = 20\\BLACK\\WHITE\nFilmDestination = "
+           "MAGAZINE\\PROCESSOR\\BIN_1\\BIN_2\\BIN_3\n"
         << "FilmSizeID = 8INX10IN\\10INX12IN\\14INX14IN\\14INX17IN\n"
         << "MagnificationType = REPLICATE\\BILINEAR\\CUBIC\\NONE\nMaxDensity = 320\nMinDensity = 20\n"
         << "MaxPDU = 32768\nMediumType = PAPER\\CLEAR FILM\\BLUE FILM\nResolutionID = STANDARD\\HIGH\n"

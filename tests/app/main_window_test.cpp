@@ -48,7 +48,8 @@ TEST(MainWindow, DumpShowsBothListsOrFails) {
     ASSERT_GT(memo.size(), 10u);
     EXPECT_EQ(memo[0], "Dump OK!");
     auto has = [&](const std::string& text) {
-        return std::any_of(memo.begin(), memo.end(), [&](const std::string& l) { return l.find(text) != std::string::npos; });
+        return std::any_of(memo.begin(), memo.end(),
+                           [&](const std::string& l) { return l.find(text) != std::string::npos; });
     };
     EXPECT_TRUE(has("(0002, 0010)")) << "no meta elements";
     EXPECT_TRUE(has("CompressedSamples^CT1")) << "no patient name from the data set";

@@ -12,12 +12,12 @@ namespace {
 TEST(QuerySession, FailureResponseEndsTheQueryAndIsNoMatch) {
     const std::string studyRootFind = "1.2.840.10008.5.1.4.1.2.2.1";
     ScriptedPeer peer;
-    peer.ReadPdu()                                                       // A-ASSOCIATE-RQ
+    peer.ReadPdu()  // A-ASSOCIATE-RQ
         .Send(AcceptBytes(1, "1.2.840.10008.1.2"))
-        .ReadPdu()                                                       // C-FIND-RQ command
-        .ReadPdu()                                                       // its identifier
+        .ReadPdu()                                                             // C-FIND-RQ command
+        .ReadPdu()                                                             // its identifier
         .Send(PData(1, 0x03, ResponseCommand(studyRootFind, 0x8020, 0xC000)))  // unable to process
-        .ReadPdu()                                                       // what comes next
+        .ReadPdu()                                                             // what comes next
         .Send(kReleaseRP);
     peer.Start();
     std::vector<std::string> memo;

@@ -51,7 +51,8 @@ Lines ValuesOf(const Lines& memo, const std::string& caption) {
 
 // A query's memo: "No studies: n", an empty line, n blocks of `fields` lines and an empty line,
 // then the result line.
-void ExpectQueryLayout(const Lines& memo, std::size_t records, std::size_t fields, const std::string& result) {
+void ExpectQueryLayout(const Lines& memo, std::size_t records, std::size_t fields,
+                       const std::string& result) {
     ASSERT_EQ(memo.size(), 2 + records * (fields + 1) + 1);
     EXPECT_EQ(memo[0], "No studies: " + std::to_string(records));
     EXPECT_EQ(memo[1], "");
@@ -70,7 +71,8 @@ std::multiset<std::string> FindscuStudies(const Peer& peer) {
     EXPECT_EQ(exit, 0);
     std::multiset<std::string> uids;
     for (const auto& entry : fs::directory_iterator(out.Path()))
-        uids.insert(testing_support::RunCommand("dcmdump -q +P 0020,000D " + testing_support::Quote(entry.path().string()) +
+        uids.insert(testing_support::RunCommand("dcmdump -q +P 0020,000D " +
+                                                testing_support::Quote(entry.path().string()) +
                                                 " | sed 's/.*\\[\\(.*\\)\\].*/\\1/' | tr -d '\\n'"));
     return uids;
 }
@@ -82,7 +84,9 @@ struct ServiceCase {
     std::function<void(const Lines& memo, const TempDir& dir, const Peer& peer)> check;
 };
 
-std::ostream& operator<<(std::ostream& out, const ServiceCase& c) { return out << c.name; }
+std::ostream& operator<<(std::ostream& out, const ServiceCase& c) {
+    return out << c.name;
+}
 
 const ServiceCase kServiceCases[] = {
     {"ECHO", "Button3", StartStorePeer,
@@ -92,11 +96,13 @@ const ServiceCase kServiceCases[] = {
          EXPECT_EQ(memo, Lines{"STORE OK"});
          // JPEG lossless was wanted, the peer takes it, so the object arrives converted.
          std::vector<fs::path> received;
-         for (const auto& entry : fs::directory_iterator(dir.File("received"))) received.push_back(entry.path());
+         for (const auto& entry : fs::directory_iterator(dir.File("received")))
+             received.push_back(entry.path());
          ASSERT_EQ(received.size(), 1u);
          EXPECT_NE(ReadText(received[0].string()).find("1.2.840.10008.1.2.4.70"), std::string::npos);
      }},
-    {"FIND", "Button5", [](const TempDir& dir, PeerProcess& process) { return StartArchivePeer(dir, process); },
+    {"FIND", "Button5",
+     [](const TempDir& dir, PeerProcess& process) { return StartArchivePeer(dir, process); },
      [](const Lines& memo, const TempDir&, const Peer& peer) {
          ExpectQueryLayout(memo, ArchiveSamples().size(), 13, "FIND OK");
          Lines uids = ValuesOf(memo, "StudyInstanceUID: ");
@@ -110,8 +116,9 @@ const ServiceCase kServiceCases[] = {
          ExpectQueryLayout(memo, WorklistSteps().size(), 9, "WORKLIST OK");
          std::multiset<std::string> shown, expected;
          for (std::size_t r = 0; r < WorklistSteps().size(); ++r)
-             shown.insert(std::accumulate(memo.begin() + 2 + r * 10, memo.begin() + 2 + r * 10 + 9, std::string(),
-                                          [](std::string all, const std::string& line) { return all + line + "|"; }));
+             shown.insert(
+                 std::accumulate(memo.begin() + 2 + r * 10, memo.begin() + 2 + r * 10 + 9, std::string(),
+                                 [](std::string all, const std::string& line) { return all + line + "|"; }));
          for (const ScheduledStep& s : WorklistSteps())
              expected.insert(std::string("PatientName: ") + s.patientName + "|PatientID: " + s.patientID +
                              "|PatientBD: 19700101|PatientSex: F|Modality: " + s.modality +
@@ -126,8 +133,8 @@ const ServiceCase kServiceCases[] = {
          EXPECT_EQ(memo, Lines{"PRINT OK"});
          // The fixed values and the first entry of each print list (the settings hold position 0).
          std::string received = ReadText(dir.File("print/dcmprscp.log"));
-         for (const char* value : {"[1]", "[MED]", "[BLUE FILM]", "[MAGAZINE]", "[STANDARD\\1,1]", "[PORTRAIT]",
-                                   "[14INX17IN]", "[REPLICATE]"})
+         for (const char* value : {"[1]", "[MED]", "[BLUE FILM]", "[MAGAZINE]", "[STANDARD\\1,1]",
+                                   "[PORTRAIT]", "[14INX17IN]", "[REPLICATE]"})
              EXPECT_NE(received.find(value), std::string::npos) << value << " was not sent";
      }},
 };
@@ -138,7 +145,8 @@ class ServiceRun : public ::testing::TestWithParam<ServiceCase> {};
 // <NAME>.png (docs/pellatool.png is the one after FIND).
 void SaveScreenshot(pellatool::TForm1& window, const std::string& name) {
     const char* folder = std::getenv("PELLATOOL_SCREENSHOTS");
-    if (folder != nullptr && folder[0] != '\0') window.grab().save(QString::fromStdString(std::string(folder) + "/" + name + ".png"));
+    if (folder != nullptr && folder[0] != '\0')
+        window.grab().save(QString::fromStdString(std::string(folder) + "/" + name + ".png"));
 }
 
 TEST_P(ServiceRun, AgainstItsPeerEndsOkWithTheFoundLines) {
@@ -189,7 +197,9 @@ struct FileTest {
     const char* button;
 };
 
-std::ostream& operator<<(std::ostream& out, const FileTest& t) { return out << t.name; }
+std::ostream& operator<<(std::ostream& out, const FileTest& t) {
+    return out << t.name;
+}
 
 class CancelledFileDialog : public ::testing::TestWithParam<FileTest> {};
 

@@ -32,10 +32,14 @@ std::ostream& operator<<(std::ostream& out, const Shown& s) {
 }
 
 Shown ShownBy(const TForm2& d) {
-    return {d.LocalAETitleEdit()->text().toStdString(), d.RemoteHostEdit()->text().toStdString(),
-            d.RemotePortEdit()->text().toStdString(),   d.RemoteAETitleEdit()->text().toStdString(),
-            d.LogLevelBox()->currentIndex(),            d.FilmDestinationBox()->currentIndex(),
-            d.FilmOrientationBox()->currentIndex(),     d.FilmSizeBox()->currentIndex(),
+    return {d.LocalAETitleEdit()->text().toStdString(),
+            d.RemoteHostEdit()->text().toStdString(),
+            d.RemotePortEdit()->text().toStdString(),
+            d.RemoteAETitleEdit()->text().toStdString(),
+            d.LogLevelBox()->currentIndex(),
+            d.FilmDestinationBox()->currentIndex(),
+            d.FilmOrientationBox()->currentIndex(),
+            d.FilmSizeBox()->currentIndex(),
             d.MagnificationTypeBox()->currentIndex()};
 }
 

@@ -54,12 +54,14 @@ bool ProcessEventsUntil(Condition done, double seconds = 120) {
     return true;
 }
 
-inline std::string StartDirectoryOf(const testing_support::TempDir& dir) { return dir.Path().string() + "/"; }
+inline std::string StartDirectoryOf(const testing_support::TempDir& dir) {
+    return dir.Path().string() + "/";
+}
 
 inline std::unique_ptr<pellatool::TForm1> MakeWindow(const testing_support::TempDir& dir,
                                                      std::optional<std::string> chosenFile = std::nullopt) {
-    auto window = std::make_unique<pellatool::TForm1>(StartDirectoryOf(dir),
-                                                      std::make_unique<ScriptedChooser>(std::move(chosenFile)));
+    auto window = std::make_unique<pellatool::TForm1>(
+        StartDirectoryOf(dir), std::make_unique<ScriptedChooser>(std::move(chosenFile)));
     window->show();
     return window;
 }

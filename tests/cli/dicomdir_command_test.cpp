@@ -22,7 +22,12 @@ TEST(DicomdirCommand, PrintsTheTreeIndented) {
     int code = -1;
     std::string out = Pella("dicomdir " + kDicomdir, code);
     EXPECT_EQ(code, 0);
-    EXPECT_EQ(out.rfind("PATIENT  PatientName=\"Doe^Archibald\"  PatientID=\"77654033\"\n  STUDY  StudyDate=\"20010101\"", 0), 0u) << out;
+    EXPECT_EQ(
+        out.rfind(
+            "PATIENT  PatientName=\"Doe^Archibald\"  PatientID=\"77654033\"\n  STUDY  StudyDate=\"20010101\"",
+            0),
+        0u)
+        << out;
     EXPECT_NE(out.find("\n    SERIES  Modality=\"CR\""), std::string::npos);
     EXPECT_NE(out.find("\n      IMAGE  ReferencedFileID=\"77654033/CR1/6154\""), std::string::npos);
 }
@@ -35,7 +40,8 @@ TEST(DicomdirCommand, JsonTreeMatchesTheText) {
                                       "import json, sys\n"
                                       "def walk(nodes, depth):\n"
                                       "    for n in nodes:\n"
-                                      "        print(\"  \" * depth + n[\"type\"], n.get(\"PatientID\", n.get(\"ReferencedFileID\", \"\")))\n"
+                                      "        print(\"  \" * depth + n[\"type\"], n.get(\"PatientID\", "
+                                      "n.get(\"ReferencedFileID\", \"\")))\n"
                                       "        walk(n.get(\"children\", []), depth + 1)\n"
                                       "walk(json.load(sys.stdin), 0)'",
                                   &code);

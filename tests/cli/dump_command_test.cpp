@@ -89,10 +89,14 @@ TEST(DumpCommand, EverySampleFileDumpsWithoutACrash) {
 }
 
 TEST(DumpCommand, NamesAndNumbersMatchPydicom) {
-    const std::vector<std::string> files = {
-        PydicomFile("CT_small.dcm"), PydicomFile("MR_small.dcm"), PydicomFile("rtplan.dcm"),
-        PydicomFile("reportsi.dcm"), PydicomFile("waveform_ecg.dcm"), PydicomFile("dicomdirtests/DICOMDIR"),
-        PydicomFile("MR_small_bigendian.dcm"), PydicomFile("JPEG2000.dcm")};
+    const std::vector<std::string> files = {PydicomFile("CT_small.dcm"),
+                                            PydicomFile("MR_small.dcm"),
+                                            PydicomFile("rtplan.dcm"),
+                                            PydicomFile("reportsi.dcm"),
+                                            PydicomFile("waveform_ecg.dcm"),
+                                            PydicomFile("dicomdirtests/DICOMDIR"),
+                                            PydicomFile("MR_small_bigendian.dcm"),
+                                            PydicomFile("JPEG2000.dcm")};
     std::vector<std::string> argv = {"/usr/bin/python3", "-c", kPydicomNames};
     argv.insert(argv.end(), files.begin(), files.end());
     CommandResult expected = RunCommand(argv);
@@ -164,8 +168,10 @@ TEST(DumpCommand, ItemsOfUndefinedLengthAreIndented) {
     auto lines = Lines(r.out);
     bool sawItemContent = false;
     for (std::size_t i = 1; i + 1 < lines.size(); ++i) {
-        if (lines[i] == "(FFFE, E000),  - Item" && lines[i - 1] == "(0008, 2112), SQ - Source Image Sequence") {
-            EXPECT_EQ(lines[i + 1], ".....(0008, 1150), 26, UI  \"1.2.840.10008.5.1.4.1.1.7\" - Referenced SOP Class UID");
+        if (lines[i] == "(FFFE, E000),  - Item" &&
+            lines[i - 1] == "(0008, 2112), SQ - Source Image Sequence") {
+            EXPECT_EQ(lines[i + 1],
+                      ".....(0008, 1150), 26, UI  \"1.2.840.10008.5.1.4.1.1.7\" - Referenced SOP Class UID");
             sawItemContent = true;
         }
         if (lines[i] == ".....(FFFE, E00D),  - Item Delimitation Item") {

@@ -28,9 +28,14 @@ TEST(PrintCommand, FailsWithTheStepsLineAndExitCode) {
         {{"localhost", port, jpeg}, 1, "ERROR: opening DICOM File: " + jpeg, false},
         {{"localhost", port, broken}, 1, "ERROR: opening JPEG File: " + broken, false},
         {{"localhost", port, dir.File("missing.dcm")}, 1, "ERROR: opening DICOM File", false},
-        {{"--min-density", "1e3", "localhost", port, PydicomFile("CT_small.dcm")}, 1,
-         "Min Density '1e3' is not a number from 0 to 65535", false},
-        {{"localhost", port, PydicomFile("CT_small.dcm"), "-aet", std::string(17, 'A')}, 2, "longer than 16", false},
+        {{"--min-density", "1e3", "localhost", port, PydicomFile("CT_small.dcm")},
+         1,
+         "Min Density '1e3' is not a number from 0 to 65535",
+         false},
+        {{"localhost", port, PydicomFile("CT_small.dcm"), "-aet", std::string(17, 'A')},
+         2,
+         "longer than 16",
+         false},
     };
     for (const Case& c : cases) {
         std::vector<std::string> argv = {PELLA_CLI_PATH, "print"};

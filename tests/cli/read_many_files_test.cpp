@@ -77,13 +77,15 @@ TEST(ReadManyFiles, AFolderIsDumpedInNameOrderAndAnUnreadableFileIsNamedOnStderr
     SampleFolder f;
     PellaRun r = Pella({"dump", f.root}, f.scratch);
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(FileLines(r.out), (std::vector<std::string>{f.root + "/a.dcm", f.root + "/b.dcm", f.root + "/c.dcm"}));
+    EXPECT_EQ(FileLines(r.out),
+              (std::vector<std::string>{f.root + "/a.dcm", f.root + "/b.dcm", f.root + "/c.dcm"}));
     EXPECT_EQ(r.err, "pella dump: cannot read '" + f.root +
                          "/notes.txt': no preamble and \"DICM\": not a DICOM Part 10 file\n");
     // Each file's part is exactly what dumping it alone prints.
     PellaRun alone = Pella({"dump", f.root + "/b.dcm"}, f.scratch);
     EXPECT_EQ(alone.exitCode, 0);
-    EXPECT_NE(r.out.find("# " + f.root + "/b.dcm\n" + alone.out + "# " + f.root + "/c.dcm\n"), std::string::npos);
+    EXPECT_NE(r.out.find("# " + f.root + "/b.dcm\n" + alone.out + "# " + f.root + "/c.dcm\n"),
+              std::string::npos);
 }
 
 TEST(ReadManyFiles, RecursionTakesSubfoldersAndMissingNamesFail) {
@@ -92,7 +94,8 @@ TEST(ReadManyFiles, RecursionTakesSubfoldersAndMissingNamesFail) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(FileLines(r.out).size(), 4u);
     EXPECT_EQ(FileLines(r.out).back(), f.root + "/sub/d.dcm");
-    EXPECT_NE(r.err.find("cannot read '" + f.root + "/missing.dcm': no such file or folder"), std::string::npos);
+    EXPECT_NE(r.err.find("cannot read '" + f.root + "/missing.dcm': no such file or folder"),
+              std::string::npos);
     EXPECT_NE(r.err.find("notes.txt"), std::string::npos);
 }
 
@@ -122,10 +125,13 @@ TEST(ReadManyFiles, JsonGivesOneDocumentPerReadableFileInOrder) {
     ASSERT_EQ(lines.size(), 4u);
     // The SOP Instance UIDs as pydicom reads them, in the same order.
     std::string files;
-    for (const char* name : {"a.dcm", "b.dcm", "c.dcm", "sub/d.dcm"}) files += " " + Quote(f.root + "/" + name);
-    std::vector<std::string> uids = Lines(
-        RunShell("/usr/bin/python3 -c 'import sys, pydicom\nfor p in sys.argv[1:]: "
-                 "print(pydicom.dcmread(p).SOPInstanceUID)'" + files).out);
+    for (const char* name : {"a.dcm", "b.dcm", "c.dcm", "sub/d.dcm"})
+        files += " " + Quote(f.root + "/" + name);
+    std::vector<std::string> uids =
+        Lines(RunShell("/usr/bin/python3 -c 'import sys, pydicom\nfor p in sys.argv[1:]: "
+                       "print(pydicom.dcmread(p).SOPInstanceUID)'" +
+                       files)
+                  .out);
     ASSERT_EQ(uids.size(), 4u);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         nlohmann::json doc = nlohmann::json::parse(lines[i]);

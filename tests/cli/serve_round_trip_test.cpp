@@ -9,8 +9,8 @@
 #include "data/io/dataset_reader.h"
 #include "data/registry/sop_classes.h"
 #include "net/acse/acceptor.h"
-#include "support/run_command.h"
 #include "support/peer_process.h"
+#include "support/run_command.h"
 #include "support/sample_files.h"
 #include "support/serve_process.h"
 #include "support/temp_dir.h"
@@ -46,7 +46,8 @@ int CopyServableSamples(const fs::path& folder) {
 
 int Lines(const fs::path& file) {
     std::ifstream in(file);
-    return static_cast<int>(std::count(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>(), '\n'));
+    return static_cast<int>(
+        std::count(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>(), '\n'));
 }
 
 std::string Compare(const fs::path& sources, const fs::path& stored) {
@@ -128,7 +129,8 @@ TEST(ServeRoundTrip, StorescuSeriesOf200IsFiledAndIndexed) {
     std::string line;
     int named = 0;
     while (std::getline(index, line)) {
-        std::size_t first = line.find(','), second = line.find(',', first + 1), third = line.find(',', second + 1);
+        std::size_t first = line.find(','), second = line.find(',', first + 1),
+                    third = line.find(',', second + 1);
         std::string sop = line.substr(second + 1, third - second - 1);
         named += fs::exists(seriesFolder / (sop + ".dcm")) ? 1 : 0;
     }
@@ -155,14 +157,16 @@ TEST(ServeRoundTrip, NestedUidsNeverPlaceAnObject) {
 
     ServeProcess serve(dir.File("db"));
     ASSERT_TRUE(serve.started);
-    std::string out = RunCommand(std::string(PELLA_CLI_PATH) + " store --no-progress 127.0.0.1 " +
-                                     std::to_string(serve.port) + " " + Quote(dir.File("nested.dcm")) + " 2>&1",
-                                 &code);
+    std::string out =
+        RunCommand(std::string(PELLA_CLI_PATH) + " store --no-progress 127.0.0.1 " +
+                       std::to_string(serve.port) + " " + Quote(dir.File("nested.dcm")) + " 2>&1",
+                   &code);
     EXPECT_EQ(code, 0) << out;
     serve.process.Stop();
     const std::string study = "1.3.6.1.4.1.5962.1.2.1.20040119072730.12322";
     EXPECT_FALSE(fs::exists(dir.File("db/9.9.9")));
     EXPECT_EQ(Lines(dir.File("db/KPStudy.dir")), 1);
-    EXPECT_TRUE(fs::exists(dir.File("db/" + study + "/1.3.6.1.4.1.5962.1.3.1.1.20040119072730.12322/"
+    EXPECT_TRUE(fs::exists(dir.File("db/" + study +
+                                    "/1.3.6.1.4.1.5962.1.3.1.1.20040119072730.12322/"
                                     "1.3.6.1.4.1.5962.1.1.1.1.1.20040119072730.12322.dcm")));
 }

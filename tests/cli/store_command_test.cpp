@@ -46,8 +46,8 @@ TEST(StoreCommand, UnconvertibleFilesFallBackToAnotherAcceptedSyntax) {
     for (const char* name : {"ExplVR_BigEnd.dcm", "MR_small_padded.dcm", "SC_ybr_full_422_uncompressed.dcm",
                              "liver_1frame.dcm"}) {
         SCOPED_TRACE(name);
-        CommandResult sent = Pella({"store", "127.0.0.1", peer.Port(), PydicomFile(name), "--syntax",
-                                    "jpeg-lossless", "--convert"});
+        CommandResult sent = Pella(
+            {"store", "127.0.0.1", peer.Port(), PydicomFile(name), "--syntax", "jpeg-lossless", "--convert"});
         EXPECT_EQ(sent.exitCode, 0) << sent.out;
         EXPECT_NE(sent.out.find("could not be converted to JPEG Lossless"), std::string::npos) << sent.out;
         EXPECT_NE(sent.out.find("instead"), std::string::npos) << sent.out;
@@ -67,12 +67,13 @@ TEST(StoreCommand, OneAssociationCarriesEveryClassAndSyntax) {
     std::string a = peer.Dir().File("a.dcm"), b = peer.Dir().File("b.dcm");
     ASSERT_TRUE(CopyWithNewInstance(PydicomTestFiles() / "CT_small.dcm", a));
     ASSERT_TRUE(CopyWithNewInstance(PydicomTestFiles() / "CT_small.dcm", b));
-    CommandResult same = Pella({"store", "--one-association", "127.0.0.1", peer.Port(),
-                                PydicomFile("CT_small.dcm"), a, b});
+    CommandResult same =
+        Pella({"store", "--one-association", "127.0.0.1", peer.Port(), PydicomFile("CT_small.dcm"), a, b});
     EXPECT_EQ(same.exitCode, 0) << same.out;
     EXPECT_EQ(peer.Associations(), 1);
-    CommandResult mixed = Pella({"store", "127.0.0.1", peer.Port(), a, PydicomFile("rtplan.dcm"), b,
-                                 PydicomFile("MR_small_bigendian.dcm"), "--one-association", "--syntax", "explicit"});
+    CommandResult mixed =
+        Pella({"store", "127.0.0.1", peer.Port(), a, PydicomFile("rtplan.dcm"), b,
+               PydicomFile("MR_small_bigendian.dcm"), "--one-association", "--syntax", "explicit"});
     EXPECT_EQ(mixed.exitCode, 0) << mixed.out;
     EXPECT_EQ(peer.Associations(), 1 + 1);
     for (const auto& file : {a, b, PydicomFile("rtplan.dcm"), PydicomFile("MR_small_bigendian.dcm")})
@@ -106,8 +107,8 @@ TEST(SendSeriesCommand, ShowsProgressAndReportsTheLineOutsideTheFolder) {
     for (int i = 0; i < 8; ++i)
         ASSERT_TRUE(CopyWithNewInstance(PydicomTestFiles() / "CT_small.dcm",
                                         folder + "/" + std::to_string(i) + ".dcm"));
-    CommandResult ok = Pella({"send-series", "127.0.0.1", peer.Port(), folder, "--syntax",
-                              "1.2.840.10008.1.2.1", "--convert"});
+    CommandResult ok = Pella(
+        {"send-series", "127.0.0.1", peer.Port(), folder, "--syntax", "1.2.840.10008.1.2.1", "--convert"});
     EXPECT_EQ(ok.exitCode, 0) << ok.out;
     EXPECT_NE(ok.out.find("Stored 8 objects"), std::string::npos) << ok.out;
     EXPECT_NE(ok.out.find("8 files, "), std::string::npos) << ok.out;  // progress on stderr
@@ -125,8 +126,7 @@ TEST(SendSeriesCommand, ShowsProgressAndReportsTheLineOutsideTheFolder) {
     std::filesystem::rename(inside, indexed + "/" + uid + ".dcm");
     std::string outside = peer.Dir().File("secret.dcm");
     ASSERT_TRUE(CopyWithNewInstance(PydicomTestFiles() / "MR_small.dcm", outside));
-    std::ofstream(indexed + "/Image.dir", std::ios::binary)
-        << "1,1," << uid << ",x\r\n1,2,../secret,x\r\n";
+    std::ofstream(indexed + "/Image.dir", std::ios::binary) << "1,1," << uid << ",x\r\n1,2,../secret,x\r\n";
     CommandResult partial = Pella({"send-series", "127.0.0.1", peer.Port(), indexed});
     EXPECT_EQ(partial.exitCode, 1);
     EXPECT_NE(partial.out.find("names no file inside the series folder"), std::string::npos) << partial.out;

@@ -19,7 +19,9 @@ CommandResult Pella(std::vector<std::string> args) {
     return RunCommand(args, true);
 }
 
-std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
+std::string FirstLine(const std::string& text) {
+    return text.substr(0, text.find('\n'));
+}
 
 // PDU lengths of the P-DATA-TF PDUs in a level-3 log (one hex-dumped header per PDU).
 std::vector<uint32_t> SentPDataLengths(const std::string& log) {
@@ -69,7 +71,8 @@ TEST(StorePeerConformance, PdusFollowTheMaximumStorescpAnnounces) {
         std::string series = peer.Dir().File("series");
         std::filesystem::create_directories(series);
         for (int i = 0; i < 3; ++i)
-            ASSERT_TRUE(CopyWithNewInstance(PydicomTestFiles() / "CT_small.dcm", series + "/ct" + std::to_string(i) + ".dcm"));
+            ASSERT_TRUE(CopyWithNewInstance(PydicomTestFiles() / "CT_small.dcm",
+                                            series + "/ct" + std::to_string(i) + ".dcm"));
         std::string seriesLog = peer.Dir().File("series.log");
         CommandResult sent = Pella({"send-series", "--no-progress", "--log-level", "3", "--log", seriesLog,
                                     "127.0.0.1", peer.Port(), series});
@@ -111,15 +114,18 @@ TEST(StorePeerConformance, UncompressedOnlyPeerGetsConvertedFilesOrAReason) {
     for (const char* name : {"MR_small_RLE.dcm", "SC_rgb_jpeg_gdcm.dcm", "JPEG2000.dcm"}) {
         CommandResult refused = Pella({"store", "127.0.0.1", peer.Port(), PydicomFile(name)});
         EXPECT_EQ(refused.exitCode, 1) << name;
-        EXPECT_NE(refused.out.find("transfer syntaxes not supported"), std::string::npos) << name << "\n" << refused.out;
+        EXPECT_NE(refused.out.find("transfer syntaxes not supported"), std::string::npos) << name << "\n"
+                                                                                          << refused.out;
         EXPECT_EQ(peer.Compare(PydicomFile(name)).exitCode, 2) << name;
     }
-    CommandResult converted = Pella({"store", "--convert", "127.0.0.1", peer.Port(), PydicomFile("SC_rgb_jpeg_gdcm.dcm")});
+    CommandResult converted =
+        Pella({"store", "--convert", "127.0.0.1", peer.Port(), PydicomFile("SC_rgb_jpeg_gdcm.dcm")});
     EXPECT_EQ(converted.exitCode, 0) << converted.out;
     CommandResult compared = peer.Compare(PydicomFile("SC_rgb_jpeg_gdcm.dcm"));
     EXPECT_NE(compared.exitCode, 2);
     EXPECT_EQ(FirstLine(compared.out), "1.2.840.10008.1.2.1");
-    CommandResult rle = Pella({"store", "--convert", "127.0.0.1", peer.Port(), PydicomFile("MR_small_RLE.dcm")});
+    CommandResult rle =
+        Pella({"store", "--convert", "127.0.0.1", peer.Port(), PydicomFile("MR_small_RLE.dcm")});
     EXPECT_EQ(rle.exitCode, 1) << rle.out;
 }
 
@@ -129,7 +135,8 @@ TEST(StorePeerConformance, EchoDumpsItsMessagesAtLevelTwo) {
     ASSERT_TRUE(peer.Start());
     for (const char* repeat : {"1", "2"}) {
         std::string log = peer.Dir().File(std::string("echo") + repeat + ".log");
-        CommandResult echo = Pella({"echo", "--repeat", repeat, "--log-level", "2", "--log", log, "127.0.0.1", peer.Port()});
+        CommandResult echo =
+            Pella({"echo", "--repeat", repeat, "--log-level", "2", "--log", log, "127.0.0.1", peer.Port()});
         EXPECT_EQ(echo.exitCode, 0) << echo.out;
         std::string text = ReadText(log);
         EXPECT_NE(text.find(" >> "), std::string::npos) << repeat << "\n" << text;

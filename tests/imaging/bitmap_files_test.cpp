@@ -63,8 +63,9 @@ TEST(BitmapFiles, ReadsDcmtkBmpFilesOfEveryDepthAsItsPgm) {
         Bitmap bitmap;
         std::string reason;
         ASSERT_TRUE(ReadBmpFile(bmp, bitmap, reason)) << reason;
-        EXPECT_EQ(static_cast<int>(bitmap.Format()),
-                  option == std::string("+obp") ? 8 : option == std::string("+obt") ? 24 : 32);
+        EXPECT_EQ(static_cast<int>(bitmap.Format()), option == std::string("+obp")   ? 8
+                                                     : option == std::string("+obt") ? 24
+                                                                                     : 32);
         EXPECT_EQ(bitmap.Width(), static_cast<uint32_t>(reference.width));
         EXPECT_EQ(bitmap.Height(), static_cast<uint32_t>(reference.height));
         EXPECT_EQ(GrayLevels(bitmap), reference.samples);
@@ -118,13 +119,20 @@ TEST(BitmapFiles, BmpHeadersThatLieAreRefused) {
         bool is16;
     };
     const Case cases[] = {
-        {"magic", 0, 0x4D41, true},         {"info size past end", 14, 0x7FFFFFF0, false},
-        {"width 0", 18, 0, false},          {"negative width", 18, 0xFFFFFFFB, false},
-        {"huge height", 22, 0x7FFFFFFF, false}, {"most negative height", 22, 0x80000000, false},
-        {"taller than the file", 22, 400, false}, {"depth 16", 28, 16, true},
-        {"depth 0", 28, 0, true},           {"run-length compression", 30, 1, false},
-        {"palette of 1000", 46, 1000, false}, {"offset past end", 10, 0x7FFFFFFF, false},
-        {"offset into headers", 10, 20, false}, {"planes 2", 26, 2, true},
+        {"magic", 0, 0x4D41, true},
+        {"info size past end", 14, 0x7FFFFFF0, false},
+        {"width 0", 18, 0, false},
+        {"negative width", 18, 0xFFFFFFFB, false},
+        {"huge height", 22, 0x7FFFFFFF, false},
+        {"most negative height", 22, 0x80000000, false},
+        {"taller than the file", 22, 400, false},
+        {"depth 16", 28, 16, true},
+        {"depth 0", 28, 0, true},
+        {"run-length compression", 30, 1, false},
+        {"palette of 1000", 46, 1000, false},
+        {"offset past end", 10, 0x7FFFFFFF, false},
+        {"offset into headers", 10, 20, false},
+        {"planes 2", 26, 2, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -128,7 +128,8 @@ TEST(EcgPage, PydicomEcgDecodesAsPydicomReadsIt) {
         EXPECT_EQ(group.channels[c].baseline, static_cast<int32_t>(190 + 90 * (c % 6)));
         EXPECT_FLOAT_EQ(group.channels[c].samplesPerPixel, 10.0f);
         EXPECT_FLOAT_EQ(group.channels[c].unitsPerPixel, 20.0f);
-        EXPECT_EQ(group.channels[c].displayText.substr(group.channels[c].displayText.size() - 11), " 0.5 mV/div");
+        EXPECT_EQ(group.channels[c].displayText.substr(group.channels[c].displayText.size() - 11),
+                  " 0.5 mV/div");
     }
     std::istringstream expected(RunCommand("/usr/bin/python3 " + Quote(kScript) + " samples " + Quote(file)));
     std::size_t i, c;
@@ -145,16 +146,16 @@ TEST(EcgPage, PydicomEcgDecodesAsPydicomReadsIt) {
 TEST(EcgPage, PixelsAtKnownPlaces) {
     ElementList data = ReadData(PydicomFile("waveform_ecg.dcm"));
     Bitmap page = Page(data);
-    EXPECT_TRUE(IsColour(page, 5, 780, 192));   // minor horizontal line (y = 780)
-    EXPECT_TRUE(IsColour(page, 5, 760, 128));   // major horizontal line (every 40)
-    EXPECT_TRUE(IsColour(page, 100, 770, 128)); // major vertical line (every 100)
-    EXPECT_TRUE(IsColour(page, 20, 770, 192));  // minor vertical line
-    EXPECT_TRUE(IsColour(page, 10, 770, 255));  // between lines: paper
+    EXPECT_TRUE(IsColour(page, 5, 780, 192));    // minor horizontal line (y = 780)
+    EXPECT_TRUE(IsColour(page, 5, 760, 128));    // major horizontal line (every 40)
+    EXPECT_TRUE(IsColour(page, 100, 770, 128));  // major vertical line (every 100)
+    EXPECT_TRUE(IsColour(page, 20, 770, 192));   // minor vertical line
+    EXPECT_TRUE(IsColour(page, 10, 770, 255));   // between lines: paper
     for (int32_t baseline : {190, 280, 370, 460, 550, 640}) {
         for (int32_t x0 : {0, 500}) {
             EXPECT_TRUE(IsColour(page, x0 + 15, baseline - 40, 0)) << x0 << "," << baseline;  // pulse top
-            EXPECT_TRUE(IsColour(page, x0 + 7, baseline - 20, 0));   // its rising edge
-            EXPECT_TRUE(IsColour(page, x0 + 3, baseline, 0));        // the lead-in at the baseline
+            EXPECT_TRUE(IsColour(page, x0 + 7, baseline - 20, 0));  // its rising edge
+            EXPECT_TRUE(IsColour(page, x0 + 3, baseline, 0));       // the lead-in at the baseline
         }
     }
     // Channel 0 alone on a blank page: its rightmost pixel is at x0 + 30 + 474.
@@ -166,7 +167,8 @@ TEST(EcgPage, PixelsAtKnownPlaces) {
     Bitmap blank;
     blank.Reset(PixelFormat::Bgrx32, 1000, 800);
     blank.Fill(Rgb{255, 255, 255});
-    cairo_surface_t* surface = cairo_image_surface_create_for_data(blank.Row(0), CAIRO_FORMAT_RGB24, 1000, 800, 4000);
+    cairo_surface_t* surface =
+        cairo_image_surface_create_for_data(blank.Row(0), CAIRO_FORMAT_RGB24, 1000, 800, 4000);
     cairo_t* canvas = cairo_create(surface);
     cairo_set_antialias(canvas, CAIRO_ANTIALIAS_NONE);
     cairo_set_line_width(canvas, 1);
@@ -209,20 +211,26 @@ TEST(EcgPage, SampleFormatsShortDataAndUnscaledChannels) {
         const char* name;
         uint16_t bits;
         const char* interpretation;
-        std::vector<uint8_t> data;     // two channels interleaved
-        std::vector<int32_t> first;    // channel 0 as decoded
-        std::vector<int32_t> second;   // channel 1
+        std::vector<uint8_t> data;    // two channels interleaved
+        std::vector<int32_t> first;   // channel 0 as decoded
+        std::vector<int32_t> second;  // channel 1
     };
     const Case cases[] = {
         {"signed 16", 16, "SS", {0x18, 0xFC, 0xE8, 0x03, 0x01, 0x00, 0xFF, 0xFF}, {-1000, 1}, {1000, -1}},
-        {"unsigned 16", 16, "US", {0x18, 0xFC, 0xE8, 0x03, 0x01, 0x00, 0xFF, 0xFF}, {64536, 1}, {1000, 65535}},
+        {"unsigned 16",
+         16,
+         "US",
+         {0x18, 0xFC, 0xE8, 0x03, 0x01, 0x00, 0xFF, 0xFF},
+         {64536, 1},
+         {1000, 65535}},
         {"signed 8", 8, "SB", {0x80, 0x7F, 0xFF, 0x01}, {-128, -1}, {127, 1}},
         {"unsigned 8", 8, "UB", {0x80, 0x7F, 0xFF, 0x01}, {128, 255}, {127, 1}},
         {"short data", 16, "SS", {0x10, 0x00, 0x20, 0x00, 0x30}, {16}, {32}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ElementList list = FlatWaveform({{"I", "uV", "1"}, {"P", "mmHg", "1"}}, 2, c.bits, c.interpretation, c.data);
+        ElementList list =
+            FlatWaveform({{"I", "uV", "1"}, {"P", "mmHg", "1"}}, 2, c.bits, c.interpretation, c.data);
         WaveformDocument document;
         ParseWaveformDataset(document, list);
         EXPECT_EQ(document.studyDate, "//2013");
@@ -249,7 +257,8 @@ TEST(EcgPage, SampleFormatsShortDataAndUnscaledChannels) {
 // A group that announces billions of samples at billions of hertz, with four bytes of data: the
 // page is drawn at once (the trace past the data is one line on the baseline).
 TEST(EcgPage, HugeAnnouncementsWithLittleData) {
-    ElementList list = FlatWaveform({{"I", "uV", "1"}}, 0xFFFFFFFFu, 16, "SS", {0xE8, 0x03, 0xE8, 0x03}, "2147483647");
+    ElementList list =
+        FlatWaveform({{"I", "uV", "1"}}, 0xFFFFFFFFu, 16, "SS", {0xE8, 0x03, 0xE8, 0x03}, "2147483647");
     WaveformDocument document;
     ParseWaveformDataset(document, list);
     PrepareWaveformGroup(document.groups.at(0), 1000, kPixelsPerMillivolt);
@@ -284,8 +293,8 @@ TEST(EcgPage, OtherModalitiesAndIncompleteObjectsDrawNothing) {
 TEST(EcgPage, MutatedWaveformObjectsNeverCrash) {
     TempDir dir;
     std::string copy = dir.File("defined.dcm");
-    ASSERT_TRUE(RunTool("/usr/bin/python3 " + Quote(kScript) + " rewrite " + Quote(PydicomFile("waveform_ecg.dcm")) +
-                        " " + Quote(copy) + " implicit"));
+    ASSERT_TRUE(RunTool("/usr/bin/python3 " + Quote(kScript) + " rewrite " +
+                        Quote(PydicomFile("waveform_ecg.dcm")) + " " + Quote(copy) + " implicit"));
     ElementList data = ReadData(copy);
     std::size_t at = 0;
     while (at < data.size() && !(data[at].group == 0x5400 && data[at].element == 0x0100)) ++at;

@@ -16,8 +16,8 @@ inline const std::string kPrintImagesScript = PELLA_SOURCE_DIR "/tests/imaging/s
 // Writes the variant `kind` of `source` into the folder and returns its name.
 inline std::string MakeVariant(const TempDir& dir, const std::string& kind, const std::string& source) {
     std::string out = dir.File(kind + ".dcm");
-    EXPECT_TRUE(RunTool("/usr/bin/python3 " + Quote(kPrintImagesScript) + " make " + kind + " " + Quote(source) +
-                        " " + Quote(out)));
+    EXPECT_TRUE(RunTool("/usr/bin/python3 " + Quote(kPrintImagesScript) + " make " + kind + " " +
+                        Quote(source) + " " + Quote(out)));
     return out;
 }
 

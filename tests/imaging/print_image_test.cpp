@@ -3,12 +3,12 @@
 // module built from bitmaps.
 #include <gtest/gtest.h>
 
+#include "imaging/image_variants.h"
 #include "imaging/print_image.h"
 #include "support/png_pixels.h"
 #include "support/run_command.h"
 #include "support/sample_files.h"
 #include "support/temp_dir.h"
-#include "imaging/image_variants.h"
 
 using namespace pella;
 using namespace testing_support;
@@ -17,7 +17,8 @@ namespace {
 
 std::vector<uint8_t> PydicomPage(const TempDir& dir, const std::string& file) {
     std::string raw = dir.File("expected.raw");
-    EXPECT_TRUE(RunTool("/usr/bin/python3 " + Quote(kPrintImagesScript) + " expected " + Quote(file) + " " + Quote(raw)));
+    EXPECT_TRUE(RunTool("/usr/bin/python3 " + Quote(kPrintImagesScript) + " expected " + Quote(file) + " " +
+                        Quote(raw)));
     return ReadAll(raw);
 }
 
@@ -131,7 +132,8 @@ TEST(PrintImage, JpegAndBmpFilesAndTheirFailures) {
         EXPECT_NE(run.out.find(b.says + file + ": "), std::string::npos) << run.out;
         EXPECT_FALSE(std::filesystem::exists(dir.File("x.png")));
     }
-    CommandResult rle = RunCommand({PELLA_CLI_PATH, "render", PydicomFile("MR_small_RLE.dcm"), dir.File("x.png")}, true);
+    CommandResult rle =
+        RunCommand({PELLA_CLI_PATH, "render", PydicomFile("MR_small_RLE.dcm"), dir.File("x.png")}, true);
     EXPECT_EQ(rle.exitCode, 1);
     EXPECT_NE(rle.out.find("transfer syntax 1.2.840.10008.1.2.5 is not drawn"), std::string::npos) << rle.out;
 }
@@ -144,9 +146,9 @@ TEST(PrintImage, PixelModuleIsEightBitMonochrome2WhateverTheBitmap) {
         uint8_t gray;
     };
     const Case cases[] = {
-        {PixelFormat::Gray8, 3, 3, {200}, 200},                // odd count: one pad byte
-        {PixelFormat::Bgr24, 2, 2, {255, 0, 0}, 29},           // pure blue
-        {PixelFormat::Bgrx32, 4, 1, {0, 255, 0, 77}, 150},     // pure green; the fourth byte dropped
+        {PixelFormat::Gray8, 3, 3, {200}, 200},             // odd count: one pad byte
+        {PixelFormat::Bgr24, 2, 2, {255, 0, 0}, 29},        // pure blue
+        {PixelFormat::Bgrx32, 4, 1, {0, 255, 0, 77}, 150},  // pure green; the fourth byte dropped
     };
     for (const Case& c : cases) {
         Bitmap bitmap;

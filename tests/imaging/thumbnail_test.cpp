@@ -7,13 +7,13 @@
 #include "data/io/element_header.h"
 #include "data/io/meta_header.h"
 #include "imaging/bitmap_jpeg.h"
+#include "imaging/image_variants.h"
 #include "imaging/thumbnail.h"
 #include "support/data_set_builder.h"
 #include "support/netpbm.h"
 #include "support/run_command.h"
 #include "support/sample_files.h"
 #include "support/temp_dir.h"
-#include "imaging/image_variants.h"
 
 using namespace pella;
 using namespace testing_support;
@@ -73,7 +73,8 @@ struct ImageSpec {
 
 std::vector<uint8_t> Repeat16(uint16_t value, std::size_t count) {
     std::vector<uint8_t> out;
-    for (std::size_t i = 0; i < count; ++i) out.insert(out.end(), {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8)});
+    for (std::size_t i = 0; i < count; ++i)
+        out.insert(out.end(), {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8)});
     return out;
 }
 
@@ -103,7 +104,8 @@ std::string WriteImage(const TempDir& dir, const std::string& name, const ImageS
     if (!spec.width.empty()) AddText(data, 0x0028, 0x1051, "DS", spec.width);
     if (!spec.intercept.empty()) AddText(data, 0x0028, 0x1052, "DS", spec.intercept);
     if (!spec.slope.empty()) AddText(data, 0x0028, 0x1053, "DS", spec.slope);
-    data.Append(NewElement(0x7FE0, 0x0010, static_cast<int32_t>(spec.pixels.size()), spec.pixels.data(), "OW"));
+    data.Append(
+        NewElement(0x7FE0, 0x0010, static_cast<int32_t>(spec.pixels.size()), spec.pixels.data(), "OW"));
     BuildMetaHeader(meta, "1.2.840.10008.5.1.4.1.1.7", "1.2.3.4.5", kExplicitLittleEndian, true);
     std::string file = dir.File(name);
     EXPECT_TRUE(WritePart10File(file, &meta, data, true, false));
@@ -124,7 +126,8 @@ TEST(Thumbnail, RealImagesAtTwoWidths) {
     std::string ct = PydicomFile("CT_small.dcm");
     std::string rgb = dir.File("rgb.dcm");
     ASSERT_TRUE(RunTool("dcmdjpeg " + Quote(PydicomFile("SC_rgb_dcmtk_+eb+cr.dcm")) + " " + Quote(rgb)));
-    const std::vector<std::string> files = {ct, PydicomFile("MR_small.dcm"), rgb, MakeVariant(dir, "monochrome1", ct),
+    const std::vector<std::string> files = {ct, PydicomFile("MR_small.dcm"), rgb,
+                                            MakeVariant(dir, "monochrome1", ct),
                                             MakeVariant(dir, "two-frame", ct)};
     for (const std::string& file : files) {
         for (int32_t width : {64, 128}) {
@@ -138,7 +141,8 @@ TEST(Thumbnail, RealImagesAtTwoWidths) {
             EXPECT_EQ(decoded.Format(), file == rgb ? PixelFormat::Bgr24 : PixelFormat::Gray8);
             for (uint32_t i = 0; i < drawn.Width(); ++i) {  // the one-pixel black frame
                 for (Rgb c : {drawn.PixelColour(i, 0), drawn.PixelColour(i, drawn.Height() - 1),
-                              drawn.PixelColour(0, i % drawn.Height()), drawn.PixelColour(drawn.Width() - 1, i % drawn.Height())})
+                              drawn.PixelColour(0, i % drawn.Height()),
+                              drawn.PixelColour(drawn.Width() - 1, i % drawn.Height())})
                     ASSERT_TRUE(c.red == 0 && c.green == 0 && c.blue == 0);
             }
             EXPECT_LT(MeanDifference(decoded, drawn, 0), 12.0) << "quality 60 stays close to the drawing";
@@ -160,14 +164,19 @@ TEST(Thumbnail, CloseToDcmj2pnmWithTheSameWindow) {
         ASSERT_EQ(reference.width, 128);
         double total = 0;
         for (uint32_t y = 2; y < 126; ++y)
-            for (uint32_t x = 2; x < 126; ++x) total += std::abs(drawn.Row(y)[x] - reference.samples[y * 128 + x]);
+            for (uint32_t x = 2; x < 126; ++x)
+                total += std::abs(drawn.Row(y)[x] - reference.samples[y * 128 + x]);
         EXPECT_LT(total / (124.0 * 124.0), 6.0);
     }
 }
 
 TEST(Thumbnail, GrayLevelsOfHandMadeImages) {
     TempDir dir;
-    auto flat = [](uint16_t stored) { ImageSpec s; s.pixels = Repeat16(stored, 64); return s; };
+    auto flat = [](uint16_t stored) {
+        ImageSpec s;
+        s.pixels = Repeat16(stored, 64);
+        return s;
+    };
     struct Case {
         const char* name;
         ImageSpec spec;
@@ -234,8 +243,12 @@ TEST(Thumbnail, CompressedTwinsNamesAndRefusals) {
         std::string file;
         int32_t width;
     };
-    const Refused refused[] = {{ct, 0}, {ct, -5}, {wideFile, 50}, {PydicomFile("MR_small_RLE.dcm"), 64},
-                               {PydicomFile("waveform_ecg.dcm"), 64}, {dir.File("missing.dcm"), 64}};
+    const Refused refused[] = {{ct, 0},
+                               {ct, -5},
+                               {wideFile, 50},
+                               {PydicomFile("MR_small_RLE.dcm"), 64},
+                               {PydicomFile("waveform_ecg.dcm"), 64},
+                               {dir.File("missing.dcm"), 64}};
     for (const Refused& r : refused) {
         SCOPED_TRACE(r.file + " at " + std::to_string(r.width));
         std::filesystem::remove(dir.File("none.jpg"));
@@ -252,19 +265,23 @@ TEST(Thumbnail, FolderModeOfTheCommand) {
     std::filesystem::copy_file(PydicomFile("reportsi.dcm"), dir.Path() / "in" / "report.dcm");
     dir.Write("in/KPStudy.dir", {'x', '\n'});
     std::string out = dir.File("thumbs");
-    CommandResult flat = RunCommand({PELLA_CLI_PATH, "thumbnail", dir.File("in"), "--width", "32", "--out-dir", out}, true);
+    CommandResult flat =
+        RunCommand({PELLA_CLI_PATH, "thumbnail", dir.File("in"), "--width", "32", "--out-dir", out}, true);
     EXPECT_EQ(flat.exitCode, 0) << flat.out;
     EXPECT_TRUE(std::filesystem::exists(out + "/ct.jpg"));
     EXPECT_FALSE(std::filesystem::exists(out + "/sub"));
     EXPECT_NE(flat.out.find("skipped " + dir.File("in/report.dcm") + ": "), std::string::npos) << flat.out;
     EXPECT_NE(flat.out.find("Wrote 1 thumbnail of 2 files"), std::string::npos) << flat.out;
-    CommandResult deep = RunCommand({PELLA_CLI_PATH, "thumbnail", "-r", "--width", "32", "--out-dir", out, dir.File("in")}, true);
+    CommandResult deep = RunCommand(
+        {PELLA_CLI_PATH, "thumbnail", "-r", "--width", "32", "--out-dir", out, dir.File("in")}, true);
     EXPECT_EQ(deep.exitCode, 0) << deep.out;
     EXPECT_EQ(DecodedThumbnail(out + "/sub/1.2.3.4.jpg").Width(), 32u);
-    CommandResult one = RunCommand({PELLA_CLI_PATH, "thumbnail", PydicomFile("CT_small.dcm"), dir.File("one.png"), "48"}, true);
+    CommandResult one = RunCommand(
+        {PELLA_CLI_PATH, "thumbnail", PydicomFile("CT_small.dcm"), dir.File("one.png"), "48"}, true);
     EXPECT_EQ(one.exitCode, 0) << one.out;
     EXPECT_EQ(DecodedThumbnail(dir.File("one.jpg")).Width(), 48u);
-    CommandResult bad = RunCommand({PELLA_CLI_PATH, "thumbnail", PydicomFile("reportsi.dcm"), dir.File("r.jpg"), "48"}, true);
+    CommandResult bad =
+        RunCommand({PELLA_CLI_PATH, "thumbnail", PydicomFile("reportsi.dcm"), dir.File("r.jpg"), "48"}, true);
     EXPECT_EQ(bad.exitCode, 1);
     EXPECT_NE(bad.out.find("no pixel data"), std::string::npos) << bad.out;
     CommandResult help = RunCommand({PELLA_CLI_PATH, "thumbnail", "--help"});

@@ -84,7 +84,8 @@ TEST(ProtocolLog, LinesFromTwoThreadsNeverInterleaveAndCarryTheirThreadsTag) {
     while (std::getline(lines, line)) {
         if (line.empty() || line == "\r" || line.find_first_not_of("ab\r") == std::string::npos) continue;
         if (line.find(">>") != std::string::npos) {
-            EXPECT_TRUE(line.rfind("[A1]      4 >> 61", 0) == 0 || line.rfind("[A2]      4 >> 62", 0) == 0) << line;
+            EXPECT_TRUE(line.rfind("[A1]      4 >> 61", 0) == 0 || line.rfind("[A2]      4 >> 62", 0) == 0)
+                << line;
             ++dumps;
             continue;
         }

@@ -19,7 +19,9 @@ using namespace testing_support;
 
 namespace {
 
-std::string DicomdirFile(const std::string& name) { return PydicomFile("dicomdirtests/" + name); }
+std::string DicomdirFile(const std::string& name) {
+    return PydicomFile("dicomdirtests/" + name);
+}
 
 bool IsTextVR(const char* vr) {
     static const char* const kText[] = {"AE", "AS", "CS", "DA", "DS", "DT", "IS", "LO",
@@ -30,8 +32,10 @@ bool IsTextVR(const char* vr) {
 }
 
 std::string Text(const DataElement& e) {
-    std::string s(reinterpret_cast<const char*>(e.value), std::strlen(std::string(
-        reinterpret_cast<const char*>(e.value), static_cast<std::size_t>(e.length)).c_str()));
+    std::string s(
+        reinterpret_cast<const char*>(e.value),
+        std::strlen(
+            std::string(reinterpret_cast<const char*>(e.value), static_cast<std::size_t>(e.length)).c_str()));
     while (!s.empty() && (s.back() == ' ')) s.pop_back();
     return s;
 }
@@ -64,7 +68,9 @@ std::string Listing(const ElementList& list) {
 }
 
 std::string Reference(const std::string& file) {
-    return RunCommand({"/usr/bin/python3", std::string(PELLA_SOURCE_DIR) + "/tests/media/dicomdir_reference.py", file}).out;
+    return RunCommand({"/usr/bin/python3",
+                       std::string(PELLA_SOURCE_DIR) + "/tests/media/dicomdir_reference.py", file})
+        .out;
 }
 
 std::string ReadListing(const std::string& file, bool* ok = nullptr) {
@@ -148,9 +154,8 @@ print(n)
 )";
     std::string cd = "cd " + Quote(dir.Path().string()) + " && ";
     int exit = -1;
-    std::string made = RunCommand(cd + "/usr/bin/python3 -c " + Quote(script) + " " +
-                                      Quote(PydicomFile("CT_small.dcm")),
-                                  &exit);
+    std::string made = RunCommand(
+        cd + "/usr/bin/python3 -c " + Quote(script) + " " + Quote(PydicomFile("CT_small.dcm")), &exit);
     ASSERT_EQ(exit, 0);
     ASSERT_EQ(made, "16\n");
     RunCommand(cd + "dcmmkdir +r +I -q +D DICOMDIR P0 P1 P2 2>&1", &exit);
@@ -212,7 +217,9 @@ struct HandMade {
                 b.Explicit(0x0004, 0x1500, "CS", "IM1 ");
                 b.U16(0x0040).U16(0xA730).Text("SQ").U16(0).U32(0xFFFFFFFF);
                 for (const char* v : {"A ", "B "})
-                    b.TagLength(0xFFFE, 0xE000, 0xFFFFFFFF).Explicit(0x0040, 0xA160, "UT", v).TagLength(0xFFFE, 0xE00D, 0);
+                    b.TagLength(0xFFFE, 0xE000, 0xFFFFFFFF)
+                        .Explicit(0x0040, 0xA160, "UT", v)
+                        .TagLength(0xFFFE, 0xE00D, 0);
                 b.TagLength(0xFFFE, 0xE0DD, 0);
                 b.Explicit(0x0020, 0x0013, "IS", "7 ");
             } else {
@@ -261,9 +268,9 @@ TEST(DicomdirReader, NestedSequencesStayInsideTheirRecord) {
 TEST(DicomdirReader, LoopingAndOutlyingOffsetsEndTheirLevel) {
     struct Case {
         const char* name;
-        int record;     // whose link is bent; -1: the root offset
-        bool lower;     // the lower-level link instead of the next-record link
-        int target;     // the record pointed to; -1: far outside the file
+        int record;  // whose link is bent; -1: the root offset
+        bool lower;  // the lower-level link instead of the next-record link
+        int target;  // the record pointed to; -1: far outside the file
         const char* tree;
     };
     const Case cases[] = {
@@ -280,8 +287,8 @@ TEST(DicomdirReader, LoopingAndOutlyingOffsetsEndTheirLevel) {
         SCOPED_TRACE(c.name);
         HandMade made;
         uint32_t target = c.target < 0 ? 0x7FFFFFF0u : uint32_t(made.offset[c.target]);
-        std::size_t pos = c.record < 0 ? made.rootPos
-                                       : (c.lower ? made.lowerPos[c.record] : made.nextPos[c.record]);
+        std::size_t pos =
+            c.record < 0 ? made.rootPos : (c.lower ? made.lowerPos[c.record] : made.nextPos[c.record]);
         PutU32(made.bytes, pos, target);
         bool ok = false;
         EXPECT_EQ(ReadListing(dir.Write("DICOMDIR", made.bytes), &ok), c.tree);

@@ -12,9 +12,8 @@
 #include "net/dimse/dimse.h"
 #include "net/dimse/dimse_messages.h"
 #include "net/pdu/pdu_test_data.h"
-#include "services/verification/echo.h"
 #include "services/storage/store_server.h"
-#include "net/pdu/pdu_test_data.h"
+#include "services/verification/echo.h"
 #include "support/run_command.h"
 #include "support/sample_files.h"
 #include "support/scripted_peer.h"
@@ -77,7 +76,8 @@ bool SendRaw(PDU& pdu, const Bytes& bytes) {
 Bytes NextPdu(PDU& pdu) {
     Bytes header(6);
     if (!pdu.buffer.ReadBytes(header.data(), 6)) return {};
-    uint32_t length = (uint32_t{header[2]} << 24) | (uint32_t{header[3]} << 16) | (uint32_t{header[4]} << 8) | header[5];
+    uint32_t length =
+        (uint32_t{header[2]} << 24) | (uint32_t{header[3]} << 16) | (uint32_t{header[4]} << 8) | header[5];
     if (length > 65536) return {};
     Bytes body(length);
     if (!pdu.buffer.ReadBytes(body.data(), length)) return {};
@@ -102,8 +102,11 @@ TEST(DimseConformance, ResponsesGoOnTheRequestsContextWithItsMessageID) {
     Server running(dir);
     ASSERT_TRUE(running.started);
     PDU pdu(10);
-    ASSERT_TRUE(Open(pdu, running.port, {{kVerification, {kBigEndianUid}}, {kVerification, {kImplicit}},
-                                         {kMrImage, {kImplicit}}, {kMrImage, {kExplicit}}}));
+    ASSERT_TRUE(Open(pdu, running.port,
+                     {{kVerification, {kBigEndianUid}},
+                      {kVerification, {kImplicit}},
+                      {kMrImage, {kImplicit}},
+                      {kMrImage, {kExplicit}}}));
     ASSERT_EQ(pdu.accept.presentationContexts[0].result, 4);
 
     DimseCommand echo;
@@ -144,8 +147,9 @@ TEST(DimseConformance, StorescuWithContextsProposedTwiceIsAnsweredOnTheRightOne)
     Server running(dir);
     ASSERT_TRUE(running.started);
     for (const char* option : {"-xr", "-xs", "-xe", "-xb"}) {
-        CommandResult result = RunCommand({"env", "TCP_NODELAY=1", "storescu", option, "-aec", "PELLA", "127.0.0.1",
-                                           running.port, PydicomFile("MR_small.dcm")}, true);
+        CommandResult result = RunCommand({"env", "TCP_NODELAY=1", "storescu", option, "-aec", "PELLA",
+                                           "127.0.0.1", running.port, PydicomFile("MR_small.dcm")},
+                                          true);
         EXPECT_EQ(result.exitCode, 0) << option << "\n" << result.out;
         EXPECT_EQ(result.out.find("Abort"), std::string::npos) << option << "\n" << result.out;
     }
@@ -200,21 +204,27 @@ TEST(DimseConformance, DcmtkToolsSeeTheRefusalAndTheRejection) {
     TempDir dir;
     Server running(dir, true);
     ASSERT_TRUE(running.started);
-    CommandResult wrongTitle = RunCommand({"env", "TCP_NODELAY=1", "echoscu", "-aec", "WRONG", "127.0.0.1", running.port}, true);
+    CommandResult wrongTitle =
+        RunCommand({"env", "TCP_NODELAY=1", "echoscu", "-aec", "WRONG", "127.0.0.1", running.port}, true);
     EXPECT_NE(wrongTitle.exitCode, 0);
     EXPECT_NE(wrongTitle.out.find("Called AE Title Not Recognized"), std::string::npos) << wrongTitle.out;
-    EXPECT_NE(wrongTitle.out.find("Rejected Permanent, Source: Service User"), std::string::npos) << wrongTitle.out;
+    EXPECT_NE(wrongTitle.out.find("Rejected Permanent, Source: Service User"), std::string::npos)
+        << wrongTitle.out;
     CommandResult storeWrong = RunCommand({"env", "TCP_NODELAY=1", "storescu", "-aec", "WRONG", "127.0.0.1",
-                                           running.port, PydicomFile("CT_small.dcm")}, true);
+                                           running.port, PydicomFile("CT_small.dcm")},
+                                          true);
     EXPECT_NE(storeWrong.out.find("Called AE Title Not Recognized"), std::string::npos) << storeWrong.out;
     // RT Dose is not served: its only context is refused (abstract syntax not supported).
     CommandResult unknownClass = RunCommand({"env", "TCP_NODELAY=1", "storescu", "-aec", "PELLA", "127.0.0.1",
-                                             running.port, PydicomFile("rtdose.dcm")}, true);
+                                             running.port, PydicomFile("rtdose.dcm")},
+                                            true);
     EXPECT_NE(unknownClass.exitCode, 0);
-    EXPECT_NE(unknownClass.out.find("No presentation context for: (RD)"), std::string::npos) << unknownClass.out;
+    EXPECT_NE(unknownClass.out.find("No presentation context for: (RD)"), std::string::npos)
+        << unknownClass.out;
     PDU pdu(10);
     EXPECT_FALSE(Open(pdu, running.port, {{"1.2.840.10008.5.1.4.1.1.481.2", {kImplicit}}}));
-    EXPECT_NE(LastFailure().find("refused: abstract syntax not supported"), std::string::npos) << LastFailure();
+    EXPECT_NE(LastFailure().find("refused: abstract syntax not supported"), std::string::npos)
+        << LastFailure();
     EXPECT_EQ(StoredFiles(dir), 0);
 }
 
@@ -253,8 +263,8 @@ TEST(DimseConformance, MisflaggedUnitsAreAbortedByTheServer) {
     };
     for (const Case& c : cases) {
         PDU pdu(10);
-        ASSERT_TRUE(Open(pdu, running.port, {{kVerification, {kImplicit}}, {kMrImage, {kExplicit}},
-                                             {kMrImage, {kImplicit}}}));
+        ASSERT_TRUE(Open(pdu, running.port,
+                         {{kVerification, {kImplicit}}, {kMrImage, {kExplicit}}, {kMrImage, {kImplicit}}}));
         for (const Bytes& p : c.pdus) SendRaw(pdu, p);
         EXPECT_EQ(NextPdu(pdu), kOwnAbort) << c.what;
     }
@@ -278,12 +288,22 @@ TEST(DimseConformance, RequestorAbortsWithSourceAndReason) {
         const char* reason;
     };
     const Case cases[] = {
-        {"unknown PDU type", {0x09, 0, 0, 0, 0, 2, 0, 0}, {0x07, 0, 0, 0, 0, 4, 0, 0, 2, 1}, "Unrecognized PDU type 9"},
-        {"A-ASSOCIATE-RQ mid-association", kAssociateRQ, {0x07, 0, 0, 0, 0, 4, 0, 0, 2, 2}, "Unexpected PDU type 1"},
+        {"unknown PDU type",
+         {0x09, 0, 0, 0, 0, 2, 0, 0},
+         {0x07, 0, 0, 0, 0, 4, 0, 0, 2, 1},
+         "Unrecognized PDU type 9"},
+        {"A-ASSOCIATE-RQ mid-association",
+         kAssociateRQ,
+         {0x07, 0, 0, 0, 0, 4, 0, 0, 2, 2},
+         "Unexpected PDU type 1"},
         {"lying value length", lying, {0x07, 0, 0, 0, 0, 4, 0, 0, 2, 6}, "Malformed presentation data value"},
-        {"response flagged as a data set", PData(1, 0x02, echoResponse), kOwnAbort, "where a command was due"},
-        {"response without Status", PData(1, 0x03, EchoResponseCommand(0, 1, false)), kOwnAbort, "without Status"},
-        {"peer aborts", {0x07, 0, 0, 0, 0, 4, 0, 0, 2, 1}, {},
+        {"response flagged as a data set", PData(1, 0x02, echoResponse), kOwnAbort,
+         "where a command was due"},
+        {"response without Status", PData(1, 0x03, EchoResponseCommand(0, 1, false)), kOwnAbort,
+         "without Status"},
+        {"peer aborts",
+         {0x07, 0, 0, 0, 0, 4, 0, 0, 2, 1},
+         {},
          "A-ABORT received: source 2 (service provider), reason 1 (unrecognized PDU)"},
     };
     for (const Case& c : cases) {
@@ -311,9 +331,9 @@ TEST(DimseConformance, RequestorAbortsWithSourceAndReason) {
 TEST(DimseConformance, ARequestorAnsweredOutOfPlaceAborts) {
     Bytes malformedAC = AcceptBytes(1, kImplicit);
     malformedAC[76] = 0x7F;  // the application context item runs past the PDU
-    const Bytes echoRQ = pdu_test::Associate(0x01, "ANY-SCP", "TESTER",
-                                             {pdu_test::ProposedContext(1, kVerification, {kImplicit}),
-                                              pdu_test::UserInfo()});
+    const Bytes echoRQ =
+        pdu_test::Associate(0x01, "ANY-SCP", "TESTER",
+                            {pdu_test::ProposedContext(1, kVerification, {kImplicit}), pdu_test::UserInfo()});
     struct Case {
         const char* what;
         Bytes answer;
@@ -326,7 +346,8 @@ TEST(DimseConformance, ARequestorAnsweredOutOfPlaceAborts) {
         {"A-RELEASE-RP", {0x06, 0, 0, 0, 0, 4, 0, 0, 0, 0}, {0x07, 0, 0, 0, 0, 4, 0, 0, 2, 2}},
         {"unknown PDU type", {0x0A, 0, 0, 0, 0, 4, 0, 0, 0, 0}, {0x07, 0, 0, 0, 0, 4, 0, 0, 2, 1}},
         {"unreadable A-ASSOCIATE-AC", malformedAC, {0x07, 0, 0, 0, 0, 4, 0, 0, 2, 6}},
-        {"A-ASSOCIATE-AC refusing every context", AcceptBytes(1, kImplicit, 4),
+        {"A-ASSOCIATE-AC refusing every context",
+         AcceptBytes(1, kImplicit, 4),
          {0x07, 0, 0, 0, 0, 4, 0, 0, 0, 0}},
         {"A-ASSOCIATE-RJ", {0x03, 0, 0, 0, 0, 4, 0, 1, 1, 1}, {}},
         {"A-ABORT", {0x07, 0, 0, 0, 0, 4, 0, 0, 2, 0}, {}},
@@ -340,7 +361,8 @@ TEST(DimseConformance, ARequestorAnsweredOutOfPlaceAborts) {
         peer.Start();
         PDU pdu(5);
         std::string calling = "TESTER";
-        EXPECT_FALSE(pella::OpenAssoc(pdu, "127.0.0.1", peer.PortText(), calling, "ANY-SCP", kVerification, ""));
+        EXPECT_FALSE(
+            pella::OpenAssoc(pdu, "127.0.0.1", peer.PortText(), calling, "ANY-SCP", kVerification, ""));
         EXPECT_FALSE(pdu.IsConnected());
         EXPECT_EQ(pdu.ulState, UlState::kSta1);
         std::vector<Bytes> received = peer.Finish();

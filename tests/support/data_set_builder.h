@@ -10,8 +10,7 @@ namespace testing_support {
 
 // Appends a text element, padded to even length as its creator would (UIDs with a zero byte,
 // other texts with a space).
-inline void AddText(ElementList& list, uint16_t group, uint16_t element, const char* vr,
-                    std::string value) {
+inline void AddText(ElementList& list, uint16_t group, uint16_t element, const char* vr, std::string value) {
     if (value.size() % 2) value.push_back(pella::VrIs(vr, "UI") ? '\0' : ' ');
     list.Append(pella::NewElement(group, element, static_cast<int32_t>(value.size()), value.data(), vr));
 }

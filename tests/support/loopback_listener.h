@@ -53,6 +53,8 @@ private:
 };
 
 // A port nobody listens on right now (chosen by the system, then released); -1 on failure.
-inline int FreePort() { return LoopbackListener().Port(); }
+inline int FreePort() {
+    return LoopbackListener().Port();
+}
 
 }  // namespace testing_support

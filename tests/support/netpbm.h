@@ -27,7 +27,8 @@ inline Netpbm ReadNetpbm(const std::string& fileName) {
     if (!in || (magic != "P5" && magic != "P6") || maxValue != 255) return image;
     image.channels = magic == "P5" ? 1 : 3;
     image.samples.resize(static_cast<std::size_t>(image.width) * image.height * image.channels);
-    in.read(reinterpret_cast<char*>(image.samples.data()), static_cast<std::streamsize>(image.samples.size()));
+    in.read(reinterpret_cast<char*>(image.samples.data()),
+            static_cast<std::streamsize>(image.samples.size()));
     image.ok = static_cast<bool>(in);
     return image;
 }

@@ -46,7 +46,8 @@ public:
         std::vector<uint8_t> all;
         uint8_t chunk[4096];
         ssize_t n;
-        while ((n = ::recv(peer_, chunk, sizeof chunk, MSG_DONTWAIT)) > 0) all.insert(all.end(), chunk, chunk + n);
+        while ((n = ::recv(peer_, chunk, sizeof chunk, MSG_DONTWAIT)) > 0)
+            all.insert(all.end(), chunk, chunk + n);
         return all;
     }
 

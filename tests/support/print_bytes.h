@@ -43,8 +43,8 @@ private:
 
 // An N-* response: Command Field, Message ID Being Responded To, Data Set Type, Status (left
 // out when absent) and the Affected SOP Instance UID when given.
-inline Bytes NResponse(uint16_t field, uint16_t respondedTo, std::optional<uint16_t> status,
-                       bool withDataSet, const std::string& instance = "") {
+inline Bytes NResponse(uint16_t field, uint16_t respondedTo, std::optional<uint16_t> status, bool withDataSet,
+                       const std::string& instance = "") {
     CommandBytes c;
     c.US(0x0100, field).US(0x0120, respondedTo).US(0x0800, withDataSet ? 0x0000 : 0x0101);
     if (status) c.US(0x0900, *status);

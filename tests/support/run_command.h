@@ -64,7 +64,9 @@ inline std::string RunCommand(const std::string& commandLine, int* exitCode = nu
 }
 
 // Runs a shell command line and collects everything it prints (standard output and error).
-inline CommandResult Capture(const std::string& commandLine) { return RunShell(commandLine + " 2>&1"); }
+inline CommandResult Capture(const std::string& commandLine) {
+    return RunShell(commandLine + " 2>&1");
+}
 
 // Runs a shell command line quietly; true when it exits with 0.
 inline bool RunTool(const std::string& commandLine) {

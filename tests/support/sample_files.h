@@ -16,7 +16,9 @@ inline std::filesystem::path PydicomTestFiles() {
 }
 
 // One of pydicom's sample files by name.
-inline std::string PydicomFile(const std::string& name) { return (PydicomTestFiles() / name).string(); }
+inline std::string PydicomFile(const std::string& name) {
+    return (PydicomTestFiles() / name).string();
+}
 
 // Every DICOM sample below the folder (".dcm" files and DICOMDIRs), sorted by path.
 inline std::vector<std::filesystem::path> PydicomSamples() {
@@ -27,8 +29,7 @@ inline std::vector<std::filesystem::path> PydicomSamples() {
         if (ec) break;
         if (!it->is_regular_file()) continue;
         std::string name = it->path().filename().string();
-        if (it->path().extension() == ".dcm" || name.rfind("DICOMDIR", 0) == 0)
-            files.push_back(it->path());
+        if (it->path().extension() == ".dcm" || name.rfind("DICOMDIR", 0) == 0) files.push_back(it->path());
     }
     std::sort(files.begin(), files.end());
     return files;

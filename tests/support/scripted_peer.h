@@ -87,8 +87,8 @@ private:
             } else {
                 Bytes pdu(6);
                 if (!ReadExactly(fd, pdu.data(), 6)) break;
-                uint32_t length = (uint32_t{pdu[2]} << 24) | (uint32_t{pdu[3]} << 16) |
-                                  (uint32_t{pdu[4]} << 8) | pdu[5];
+                uint32_t length =
+                    (uint32_t{pdu[2]} << 24) | (uint32_t{pdu[3]} << 16) | (uint32_t{pdu[4]} << 8) | pdu[5];
                 if (length > (1u << 24)) break;
                 pdu.resize(6 + length);
                 if (!ReadExactly(fd, pdu.data() + 6, length)) break;
@@ -115,7 +115,9 @@ inline void PutU32(Bytes& b, uint32_t v) {
     PutU16(b, static_cast<uint16_t>(v >> 16));
     PutU16(b, static_cast<uint16_t>(v));
 }
-inline void PutText(Bytes& b, const std::string& s) { b.insert(b.end(), s.begin(), s.end()); }
+inline void PutText(Bytes& b, const std::string& s) {
+    b.insert(b.end(), s.begin(), s.end());
+}
 
 // An A-ASSOCIATE-AC accepting context `id` with `syntax` (result 0) or refusing it.
 inline Bytes AcceptBytes(uint8_t id, const std::string& syntax, uint8_t result = 0,
@@ -174,9 +176,9 @@ inline Bytes PData(uint8_t id, uint8_t control, const Bytes& fragment) {
 
 // An implicit VR little endian command element holding a 16-bit value.
 inline void PutCommandUS(Bytes& b, uint16_t element, uint16_t value) {
-    for (uint8_t x : {uint8_t{0}, uint8_t{0}, static_cast<uint8_t>(element), static_cast<uint8_t>(element >> 8),
-                      uint8_t{2}, uint8_t{0}, uint8_t{0}, uint8_t{0}, static_cast<uint8_t>(value),
-                      static_cast<uint8_t>(value >> 8)})
+    for (uint8_t x : {uint8_t{0}, uint8_t{0}, static_cast<uint8_t>(element),
+                      static_cast<uint8_t>(element >> 8), uint8_t{2}, uint8_t{0}, uint8_t{0}, uint8_t{0},
+                      static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8)})
         b.push_back(x);
 }
 

@@ -14,8 +14,9 @@ struct ServeProcess {
     explicit ServeProcess(const std::string& folder, const std::vector<std::string>& options = {},
                           const std::string& logFile = "/dev/null") {
         port = FreePort();
-        std::vector<std::string> argv = {PELLA_CLI_PATH, "serve", "--port", std::to_string(port), "--dir", folder,
-                                         "--log-level", logFile == "/dev/null" ? "0" : "1"};
+        std::vector<std::string> argv = {
+            PELLA_CLI_PATH, "serve", "--port",      std::to_string(port),
+            "--dir",        folder,  "--log-level", logFile == "/dev/null" ? "0" : "1"};
         argv.insert(argv.end(), options.begin(), options.end());
         started = process.Start(argv, logFile) && WaitForListener(port);
     }

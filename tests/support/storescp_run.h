@@ -79,9 +79,8 @@ public:
     // Compares a source file with the copy storescp wrote: the exit code of the comparison (0
     // equal, 1 different, 2 not received) and its output (the stored transfer syntax first).
     CommandResult Compare(const std::string& source) const {
-        return RunCommand({"/usr/bin/python3",
-                           PELLA_SOURCE_DIR "/tests/services/scripts/compare_stored.py", source,
-                           Out()});
+        return RunCommand({"/usr/bin/python3", PELLA_SOURCE_DIR "/tests/services/scripts/compare_stored.py",
+                           source, Out()});
     }
 
 private:

@@ -85,7 +85,9 @@ std::vector<std::filesystem::path> NativeSamples() {
     for (const auto& path : testing_support::PydicomSamples()) {
         if (std::filesystem::file_size(path) > kMaxSampleBytes) continue;
         Loaded file = Load(path.string());
-        if (!file.ok || (file.syntax != pella::kImplicitLittleEndian && file.syntax != pella::kExplicitLittleEndian)) continue;
+        if (!file.ok ||
+            (file.syntax != pella::kImplicitLittleEndian && file.syntax != pella::kExplicitLittleEndian))
+            continue;
         if (file.pixels == nullptr || file.pixels->length <= 0) continue;
         if (file.bitsAllocated == 8 || file.bitsAllocated == 16) out.push_back(path);
     }
@@ -110,7 +112,8 @@ TEST(ConversionRealWorld, NativeSamplesSurviveJpegLosslessAndBigEndianRoundTrips
         Loaded source = Load(path.string());
         std::string lossless = dir.File(name + ".jl.dcm");
         int exit = 0;
-        std::string said = Pella("convert " + Quote(path.string()) + " " + Quote(lossless) + " jpeg-lossless", &exit);
+        std::string said =
+            Pella("convert " + Quote(path.string()) + " " + Quote(lossless) + " jpeg-lossless", &exit);
         if (const char* reason = RefusalReason(name)) {
             EXPECT_EQ(exit, 1) << reason;
             EXPECT_NE(said.find("ConvertDataset: "), std::string::npos) << said;
@@ -161,8 +164,8 @@ std::string TwelveBitSample(const TempDir& dir) {
         "ds.BitsStored = 12; ds.HighBit = 11; ds.PixelRepresentation = 0\n"
         "ds.PixelData = a.tobytes(); ds.save_as(sys.argv[2])\n";
     testing_support::RunTool(std::string(kPython) + " -c " + Quote(script) + " " +
-                             Quote((testing_support::PydicomTestFiles() / "CT_small.dcm").string()) +
-                             " " + Quote(out));
+                             Quote((testing_support::PydicomTestFiles() / "CT_small.dcm").string()) + " " +
+                             Quote(out));
     return out;
 }
 
@@ -173,18 +176,21 @@ TEST(ConversionRealWorld, DcmcjpegFilesDecompressLikeDcmdjpeg) {
     std::string twelve = TwelveBitSample(dir);
     ASSERT_TRUE(std::filesystem::exists(twelve));
     const DcmtkCase cases[] = {
-        {"MR_small.dcm", "+e1", true},          {"CT_small.dcm", "+e1", true},
-        {"SC_rgb_small_odd.dcm", "+e1", true},  {"SC_rgb_jpeg_dcmd.dcm", "+e1", true},
+        {"MR_small.dcm", "+e1", true},
+        {"CT_small.dcm", "+e1", true},
+        {"SC_rgb_small_odd.dcm", "+e1", true},
+        {"SC_rgb_jpeg_dcmd.dcm", "+e1", true},
         {"", "+e1", true},  // the 12-bit file
-        {"SC_rgb_small_odd.dcm", "+eb", false}, {"SC_rgb_jpeg_dcmd.dcm", "+eb", false},
+        {"SC_rgb_small_odd.dcm", "+eb", false},
+        {"SC_rgb_jpeg_dcmd.dcm", "+eb", false},
     };
     for (const auto& c : cases) {
         std::string input = c.sample[0] ? (testing_support::PydicomTestFiles() / c.sample).string() : twelve;
         std::string label = std::string(c.sample[0] ? c.sample : "ct12.dcm") + " " + c.options;
         SCOPED_TRACE(label);
         std::string compressed = dir.File("c.dcm"), ours = dir.File("p.dcm"), theirs = dir.File("d.dcm");
-        ASSERT_TRUE(testing_support::RunTool("dcmcjpeg " + std::string(c.options) + " " + Quote(input) +
-                                             " " + Quote(compressed)));
+        ASSERT_TRUE(testing_support::RunTool("dcmcjpeg " + std::string(c.options) + " " + Quote(input) + " " +
+                                             Quote(compressed)));
         int exit = 0;
         std::string said = Pella("convert " + Quote(compressed) + " " + Quote(ours) + " explicit", &exit);
         ASSERT_EQ(exit, 0) << said;
@@ -226,11 +232,13 @@ TEST(ConvertCommand, HelpNamesExitCodesAndReasons) {
     EXPECT_EQ(exit, 2);
 
     TempDir dir;
-    std::string missing = Pella("convert " + Quote(dir.File("none.dcm")) + " " + Quote(dir.File("o.dcm")) + " big", &exit);
+    std::string missing =
+        Pella("convert " + Quote(dir.File("none.dcm")) + " " + Quote(dir.File("o.dcm")) + " big", &exit);
     EXPECT_EQ(exit, 1);
     EXPECT_NE(missing.find("none.dcm"), std::string::npos) << missing;
     std::string rle = (testing_support::PydicomTestFiles() / "MR_small_RLE.dcm").string();
-    std::string refused = Pella("convert " + Quote(rle) + " " + Quote(dir.File("o.dcm")) + " explicit", &exit);
+    std::string refused =
+        Pella("convert " + Quote(rle) + " " + Quote(dir.File("o.dcm")) + " explicit", &exit);
     EXPECT_EQ(exit, 1);
     EXPECT_NE(refused.find("1.2.840.10008.1.2.5"), std::string::npos) << refused;
     EXPECT_FALSE(std::filesystem::exists(dir.File("o.dcm")));
@@ -266,8 +274,8 @@ namespace {
 
 // The DCT and lossless JPEG syntaxes: baseline, extended, lossless and lossless first-order.
 bool IsJpegFamily(const std::string& syntax) {
-    for (const char* uid : {"1.2.840.10008.1.2.4.50", "1.2.840.10008.1.2.4.51",
-                            "1.2.840.10008.1.2.4.57", "1.2.840.10008.1.2.4.70"})
+    for (const char* uid : {"1.2.840.10008.1.2.4.50", "1.2.840.10008.1.2.4.51", "1.2.840.10008.1.2.4.57",
+                            "1.2.840.10008.1.2.4.70"})
         if (syntax == uid) return true;
     return false;
 }
@@ -294,8 +302,8 @@ void ExpectDecompressedLikeDcmdjpeg(const TempDir& dir, const std::string& input
     int exit = 0;
     std::string said = Pella("convert " + Quote(input) + " " + Quote(ours) + " explicit", &exit);
     ASSERT_EQ(exit, 0) << said;
-    ASSERT_TRUE(testing_support::RunTool("dcmdjpeg " + dcmdjpegOptions + " " + Quote(input) + " " +
-                                         Quote(theirs)));
+    ASSERT_TRUE(
+        testing_support::RunTool("dcmdjpeg " + dcmdjpegOptions + " " + Quote(input) + " " + Quote(theirs)));
     Loaded a = Load(ours), b = Load(theirs);
     ASSERT_TRUE(a.ok && b.ok);
     std::vector<uint8_t> pixelsA = PixelBytes(a), pixelsB = PixelBytes(b);
@@ -318,7 +326,8 @@ TEST(ConversionRealWorld, EveryPydicomJpegSampleDecompressesAsDcmdjpegDoes) {
         SCOPED_TRACE(name);
         if (const char* reason = JpegRefusalReason(name)) {
             int exit = 0;
-            std::string said = Pella("convert " + Quote(path.string()) + " " + Quote(dir.File("r.dcm")) + " explicit", &exit);
+            std::string said = Pella(
+                "convert " + Quote(path.string()) + " " + Quote(dir.File("r.dcm")) + " explicit", &exit);
             EXPECT_EQ(exit, 1) << reason;
             EXPECT_NE(said.find(file.syntax), std::string::npos) << said;
             continue;
@@ -339,7 +348,7 @@ TEST(ConversionRealWorld, JpegColourSpaceFollowsTheMarkerElseThePhotometricInter
         const char* dcmdjpegOptions;
     };
     const Case cases[] = {
-        {"SC_rgb_jpeg_dcmtk.dcm", "RGB", "+cg"},                 // JFIF: YCbCr whatever is declared
+        {"SC_rgb_jpeg_dcmtk.dcm", "RGB", "+cg"},                  // JFIF: YCbCr whatever is declared
         {"SC_jpeg_no_color_transform_2.dcm", "YBR_FULL", "+cg"},  // Adobe, no transform: RGB
         {"SC_rgb_jpeg_gdcm.dcm", "YBR_FULL", "+cg"},              // lossless, Adobe: RGB
         {"SC_jpeg_no_color_transform.dcm", "YBR_FULL", "+cp"},    // no marker: as declared

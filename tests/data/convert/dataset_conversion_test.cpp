@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "data/convert/dataset_conversion.h"
 #include "data/convert/conversion_syntax.h"
+#include "data/convert/dataset_conversion.h"
 #include "data/io/dataset_reader.h"
 #include "data/io/dataset_writer.h"
 #include "data/io/encoded_element.h"
@@ -22,13 +22,11 @@ using testing_support::AddUS;
 
 namespace {
 
-
 std::vector<uint8_t> Bytes(const DataElement& e) {
     return e.length > 0 ? std::vector<uint8_t>(e.value, e.value + e.length) : std::vector<uint8_t>{};
 }
 
-void AddRaw(ElementList& list, uint16_t group, uint16_t element, const char* vr,
-            std::vector<uint8_t> value) {
+void AddRaw(ElementList& list, uint16_t group, uint16_t element, const char* vr, std::vector<uint8_t> value) {
     list.Append(NewElement(group, element, static_cast<int32_t>(value.size()), value.data(), vr));
 }
 
@@ -99,8 +97,8 @@ TEST(ConvertDataset, GroupLengthsAreRecomputedForTheTargetEncoding) {
     AddText(input, 0x0008, 0x0070, "LO", "ACME");
     AddRaw(input, 0x0010, 0x0000, "UL", {0, 0, 0, 0});
     AddText(input, 0x0010, 0x0010, "PN", "DOE^J");
-    AddRaw(input, 0x0010, 0x0001, "", {0, 0});  // unknown: UN, long form
-    AddText(input, 0x0020, 0x0010, "SH", "1");  // no group length of its own
+    AddRaw(input, 0x0010, 0x0001, "", {0, 0});         // unknown: UN, long form
+    AddText(input, 0x0020, 0x0010, "SH", "1");         // no group length of its own
     for (auto& e : input) e->vr[0] = e->vr[1] = '\0';  // as read from an implicit file
     ElementList output;
     ASSERT_TRUE(ConvertDataset(output, input, pella::kExplicitLittleEndian, pella::kImplicitLittleEndian));
@@ -294,7 +292,8 @@ TEST(ConvertDataset, EncapsulatedPixelDataFailuresAreClear) {
 
     // Encapsulated pixel data under a native syntax.
     ElementList mislabelled = Encapsulated(8, 8, 1, {frame}), out2;
-    EXPECT_FALSE(ConvertDataset(out2, mislabelled, pella::kImplicitLittleEndian, pella::kExplicitLittleEndian));
+    EXPECT_FALSE(
+        ConvertDataset(out2, mislabelled, pella::kImplicitLittleEndian, pella::kExplicitLittleEndian));
     EXPECT_NE(pella::LastFailure().find("cannot be decoded"), std::string::npos);
 
     // A geometry far beyond the compressed data fails before the pixel buffer is made.

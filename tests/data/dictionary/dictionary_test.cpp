@@ -82,10 +82,10 @@ TEST(DictionaryTable, IsSortedAndEndsWithTheItemRows) {
 }
 
 TEST(DictionaryTable, EveryRowHasOneVRAndAStandardName) {
-    static const std::set<std::string> known = {
-        "AE", "AS", "AT", "CS", "DA", "DS", "DT", "FL", "FD", "IS", "LO", "LT", "OB", "OD", "OF",
-        "OL", "OV", "OW", "PN", "SH", "SL", "SQ", "SS", "ST", "SV", "TM", "UC", "UI", "UL", "UN",
-        "UR", "US", "UT", "UV", "DL"};
+    static const std::set<std::string> known = {"AE", "AS", "AT", "CS", "DA", "DS", "DT", "FL", "FD",
+                                                "IS", "LO", "LT", "OB", "OD", "OF", "OL", "OV", "OW",
+                                                "PN", "SH", "SL", "SQ", "SS", "ST", "SV", "TM", "UC",
+                                                "UI", "UL", "UN", "UR", "US", "UT", "UV", "DL"};
     int retired = 0;
     for (const DictionaryEntry& entry : DictionaryTable()) {
         EXPECT_EQ(std::strlen(entry.vr), 2u);

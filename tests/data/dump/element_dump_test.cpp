@@ -100,13 +100,11 @@ TEST(DumpElement, UndefinedLengthSequenceIsNotExpanded) {
     ElementPtr item = NewElement(0xFFFE, 0xE000, -1, nullptr, "DL");
     ElementPtr uid = Make(0x0008, 0x1150, std::string("1.2\0", 4), "UI");
     ElementPtr end = NewElement(0xFFFE, 0xE0DD, 0, nullptr, "DL");
-    for (DataElement* e : {sq.get(), item.get(), uid.get(), end.get()})
-        EXPECT_TRUE(DumpElement(*e, true, 1));
-    EXPECT_EQ(log.Lines(), (std::vector<std::string>{
-                               "(0008,1140), -1,\tSQ",
-                               "(FFFE,E000), -1,\tDL",
-                               "(0008,1150),  4,\tUI, \"1.2\" - Referenced SOP Class UID",
-                               "(FFFE,E0DD),  0,\tDL, \"\" - Sequence Delimitation Item"}));
+    for (DataElement* e : {sq.get(), item.get(), uid.get(), end.get()}) EXPECT_TRUE(DumpElement(*e, true, 1));
+    EXPECT_EQ(log.Lines(),
+              (std::vector<std::string>{"(0008,1140), -1,\tSQ", "(FFFE,E000), -1,\tDL",
+                                        "(0008,1150),  4,\tUI, \"1.2\" - Referenced SOP Class UID",
+                                        "(FFFE,E0DD),  0,\tDL, \"\" - Sequence Delimitation Item"}));
 }
 
 TEST(DumpElement, DefinedLengthSequenceIsExpandedLevelByLevel) {
@@ -114,14 +112,13 @@ TEST(DumpElement, DefinedLengthSequenceIsExpandedLevelByLevel) {
     item.Implicit(0x0008, 0x1150, std::string("1.2\0", 4));
     DicomBytes content;
     content.TagLength(0xFFFE, 0xE000, static_cast<uint32_t>(item.Size())).Raw(item.Bytes());
-    ElementPtr sq = NewElement(0x0008, 0x1140, static_cast<int32_t>(content.Size()),
-                               content.Bytes().data(), nullptr);
+    ElementPtr sq =
+        NewElement(0x0008, 0x1140, static_cast<int32_t>(content.Size()), content.Bytes().data(), nullptr);
     LogCapture log(1);
     ASSERT_TRUE(DumpElement(*sq, false, 1));
-    EXPECT_EQ(log.Lines(), (std::vector<std::string>{
-                               "(0008,1140), 20,\tSQ",
-                               "...(FFFE,E000), 12,\tDL",
-                               "......(0008,1150),  4,\tUI, \"1.2\" - Referenced SOP Class UID"}));
+    EXPECT_EQ(log.Lines(),
+              (std::vector<std::string>{"(0008,1140), 20,\tSQ", "...(FFFE,E000), 12,\tDL",
+                                        "......(0008,1150),  4,\tUI, \"1.2\" - Referenced SOP Class UID"}));
 }
 
 TEST(DumpElement, ItemAtTheFirstLevelIsNotExpanded) {
@@ -141,8 +138,8 @@ TEST(DumpElement, HostileContentFailsCleanly) {
     DicomBytes truncated;
     truncated.Implicit(0x0008, 0x1150, std::string("1.2\0", 4));
     truncated.TagLength(0xFFFE, 0xE000, 0x7FFFFFF0u).Text("short");
-    ElementPtr bad = NewElement(0x0008, 0x1140, static_cast<int32_t>(truncated.Size()),
-                                truncated.Bytes().data(), "SQ");
+    ElementPtr bad =
+        NewElement(0x0008, 0x1140, static_cast<int32_t>(truncated.Size()), truncated.Bytes().data(), "SQ");
     LogCapture log;
     EXPECT_FALSE(DumpElement(*bad, false, 1));
     auto lines = log.Lines();

@@ -20,7 +20,8 @@ void AddEmpty(ElementList& list, uint16_t g, uint16_t e, int32_t length, const c
 
 std::vector<std::string> Memo(ElementList& list, bool keepVR) {
     std::vector<std::string> lines;
-    DumpListToMemo(list, [&](const std::string& line) { lines.push_back(line); }, keepVR);
+    DumpListToMemo(
+        list, [&](const std::string& line) { lines.push_back(line); }, keepVR);
     return lines;
 }
 
@@ -61,18 +62,17 @@ TEST(MemoDump, ItemsOfUndefinedLengthIndentTheirContents) {
     AddEmpty(list, 0xFFFE, 0xE00D, 0, "DL");
     AddEmpty(list, 0xFFFE, 0xE0DD, 0, "DL");
     Add(list, 0x0010, 0x0020, "ID", "LO");
-    EXPECT_EQ(Memo(list, true), (std::vector<std::string>{
-                                    "(0008, 1140), SQ - Referenced Image Sequence",
-                                    "(FFFE, E000), DL - Item",
-                                    ".....(0008, 1150), 4, UI  \"1.2\" - Referenced SOP Class UID",
-                                    ".....(0008, 1199), SQ - Referenced SOP Sequence",
-                                    ".....(FFFE, E000), DL - Item",
-                                    "..........(0008, 1155), 4, UI  \"3.4\" - Referenced SOP Instance UID",
-                                    "..........(FFFE, E00D), DL - Item Delimitation Item",
-                                    ".....(FFFE, E0DD), DL - Sequence Delimitation Item",
-                                    ".....(FFFE, E00D), DL - Item Delimitation Item",
-                                    "(FFFE, E0DD), DL - Sequence Delimitation Item",
-                                    "(0010, 0020), 2, LO  \"ID\" - Patient ID"}));
+    EXPECT_EQ(
+        Memo(list, true),
+        (std::vector<std::string>{
+            "(0008, 1140), SQ - Referenced Image Sequence", "(FFFE, E000), DL - Item",
+            ".....(0008, 1150), 4, UI  \"1.2\" - Referenced SOP Class UID",
+            ".....(0008, 1199), SQ - Referenced SOP Sequence", ".....(FFFE, E000), DL - Item",
+            "..........(0008, 1155), 4, UI  \"3.4\" - Referenced SOP Instance UID",
+            "..........(FFFE, E00D), DL - Item Delimitation Item",
+            ".....(FFFE, E0DD), DL - Sequence Delimitation Item",
+            ".....(FFFE, E00D), DL - Item Delimitation Item", "(FFFE, E0DD), DL - Sequence Delimitation Item",
+            "(0010, 0020), 2, LO  \"ID\" - Patient ID"}));
 }
 
 TEST(MemoDump, DefinedLengthItemsAndStrayDelimitersLeaveTheIndentAlone) {

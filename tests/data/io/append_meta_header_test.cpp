@@ -18,11 +18,11 @@
 
 using namespace pella;
 using testing_support::Capture;
+using testing_support::CommandResult;
 using testing_support::DicomBytes;
 using testing_support::PydicomFile;
 using testing_support::ReadAll;
 using testing_support::TempDir;
-using testing_support::CommandResult;
 
 namespace {
 
@@ -38,7 +38,8 @@ CommandResult PydicomElements(const std::string& file, bool bare) {
         "for e in d.iterall():\n"
         "    print(e.tag, e.VR, len(e.value) if e.VR == 'SQ' else repr(e.value))\n";
     TempDir scriptDir;
-    std::string script = scriptDir.Write("elements.py", std::vector<uint8_t>(kScript, kScript + std::strlen(kScript)));
+    std::string script =
+        scriptDir.Write("elements.py", std::vector<uint8_t>(kScript, kScript + std::strlen(kScript)));
     return Capture("/usr/bin/python3 '" + script + "' '" + file + "' " + (bare ? "bare" : "part10"));
 }
 
@@ -80,8 +81,10 @@ TEST(AppendMetaHeader, PydicomBareDataSetsBecomeFilesThatDcmtkAndPydicomRead) {
         CommandResult dump = Capture("dcmdump '" + file + "'");
         EXPECT_EQ(dump.exitCode, 0) << dump.out;
         EXPECT_EQ(dump.out.find("E:"), std::string::npos) << dump.out;
-        EXPECT_NE(dump.out.find("(0002,0010) UI =" + std::string(s.bigEndian ? "BigEndianExplicit" : "LittleEndianExplicit")),
-                  std::string::npos) << dump.out;
+        EXPECT_NE(dump.out.find("(0002,0010) UI =" +
+                                std::string(s.bigEndian ? "BigEndianExplicit" : "LittleEndianExplicit")),
+                  std::string::npos)
+            << dump.out;
         EXPECT_NE(dump.out.find("(0002,0002) UI =RTIonPlanStorage"), std::string::npos);
         EXPECT_NE(dump.out.find("(0002,0003) UI [1.2.333.4444.5.6.7.8]"), std::string::npos);
         CommandResult after = PydicomElements(file, false);
@@ -96,7 +99,8 @@ TEST(AppendMetaHeader, PydicomBareDataSetsBecomeFilesThatDcmtkAndPydicomRead) {
         for (std::size_t i = 0; i < data.size(); ++i) {
             EXPECT_EQ(data[i].length, original[i].length);
             if (data[i].length > 0) {
-                EXPECT_EQ(0, std::memcmp(data[i].value, original[i].value, static_cast<std::size_t>(data[i].length)));
+                EXPECT_EQ(0, std::memcmp(data[i].value, original[i].value,
+                                         static_cast<std::size_t>(data[i].length)));
             }
         }
         EXPECT_EQ(ListFolder(dir.Path()), std::vector<std::string>{"bare.dcm"});  // no leftovers

@@ -32,7 +32,8 @@ ReadResult ReadBytes(const std::vector<uint8_t>& bytes) {
 }
 
 std::string Value(const DataElement& e) {
-    return e.length > 0 ? std::string(reinterpret_cast<char*>(e.value), static_cast<std::size_t>(e.length)) : "";
+    return e.length > 0 ? std::string(reinterpret_cast<char*>(e.value), static_cast<std::size_t>(e.length))
+                        : "";
 }
 
 }  // namespace
@@ -289,14 +290,14 @@ TEST(FlattenSequence, ExpandsDefinedLengthItemsIntoTheFlatForm) {
     item2.Explicit(0x0008, 0x1155, "UI", std::string("3.4\0", 4));
     content.TagLength(0xFFFE, 0xE000, static_cast<uint32_t>(item1.Size())).Raw(item1.Bytes());
     content.TagLength(0xFFFE, 0xE000, static_cast<uint32_t>(item2.Size())).Raw(item2.Bytes());
-    ElementPtr sq = NewElement(0x0008, 0x1140, static_cast<int32_t>(content.Size()),
-                               content.Bytes().data(), "SQ");
+    ElementPtr sq =
+        NewElement(0x0008, 0x1140, static_cast<int32_t>(content.Size()), content.Bytes().data(), "SQ");
     ParseState state{false, true, false};
     ElementList out;
     ASSERT_TRUE(FlattenSequence(state, *sq, out));
-    const std::vector<std::pair<uint16_t, int32_t>> expected = {
-        {0x1140, -1}, {0xE000, -1}, {0x1150, 4}, {0xE00D, 0},
-        {0xE000, -1}, {0x1155, 4}, {0xE00D, 0}, {0xE0DD, 0}};
+    const std::vector<std::pair<uint16_t, int32_t>> expected = {{0x1140, -1}, {0xE000, -1}, {0x1150, 4},
+                                                                {0xE00D, 0},  {0xE000, -1}, {0x1155, 4},
+                                                                {0xE00D, 0},  {0xE0DD, 0}};
     ASSERT_EQ(out.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(out[i].element, expected[i].first) << i;
@@ -315,8 +316,8 @@ TEST(FlattenSequence, RefusesHostileNestingAndTruncatedContent) {
 
     DicomBytes truncated;
     truncated.TagLength(0xFFFE, 0xE000, 100).Text("short");
-    ElementPtr bad = NewElement(0x0008, 0x1140, static_cast<int32_t>(truncated.Size()),
-                                truncated.Bytes().data(), "SQ");
+    ElementPtr bad =
+        NewElement(0x0008, 0x1140, static_cast<int32_t>(truncated.Size()), truncated.Bytes().data(), "SQ");
     ElementList out2;
     EXPECT_FALSE(FlattenSequence(state, *bad, out2));
 }

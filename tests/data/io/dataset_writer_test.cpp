@@ -34,7 +34,8 @@ std::vector<uint8_t> Serialize(const ElementList& list, bool explicitVR, bool bi
 }
 
 std::string Value(const DataElement& e) {
-    return e.length > 0 ? std::string(reinterpret_cast<char*>(e.value), static_cast<std::size_t>(e.length)) : "";
+    return e.length > 0 ? std::string(reinterpret_cast<char*>(e.value), static_cast<std::size_t>(e.length))
+                        : "";
 }
 
 // Same tags, VRs, lengths and values, in the same order (items and delimiters are read
@@ -99,10 +100,10 @@ TEST(SerializeElements, BigEndianTagsAndLengthsButMetaGroupAndValuesUntouched) {
 TEST(SerializeElements, LengthsBeyondSixteenBitsBecomeUnknownWithALongLength) {
     ElementList list;
     std::string lut(70000, '\x01');
-    Add(list, 0x0028, 0x3006, lut, "US");               // a long LUT
+    Add(list, 0x0028, 0x3006, lut, "US");                               // a long LUT
     Add(list, 0x0008, 0x0000 + 0x2111, std::string(65535, 'x'), "ST");  // just fits
-    Add(list, 0x0009, 0x1010, "ab", "");                // no VR at all
-    list.Append(NewElement(0x0009, 0x1011, -1, nullptr, "LO"));  // undefined, short VR
+    Add(list, 0x0009, 0x1010, "ab", "");                                // no VR at all
+    list.Append(NewElement(0x0009, 0x1011, -1, nullptr, "LO"));         // undefined, short VR
     std::vector<uint8_t> bytes = Serialize(list, true);
     EXPECT_EQ(bytes.size(), EncodedListLength(list, true));
     EXPECT_EQ(EncodedHeaderSize(list[0], true), 12u);
@@ -210,7 +211,8 @@ TEST(WritePart10File, LayoutAndRoundTripInEachEncoding) {
         std::string file = dir.File("out.dcm");
         ASSERT_TRUE(WritePart10File(file, &meta, data, enc.explicitVR, enc.bigEndian));
         std::vector<uint8_t> bytes = ReadAll(file);
-        ASSERT_EQ(bytes.size(), 132 + EncodedListLength(meta, true) + EncodedListLength(data, enc.explicitVR));
+        ASSERT_EQ(bytes.size(),
+                  132 + EncodedListLength(meta, true) + EncodedListLength(data, enc.explicitVR));
         EXPECT_TRUE(std::all_of(bytes.begin(), bytes.begin() + 128, [](uint8_t b) { return b == 0; }));
         EXPECT_EQ(std::string(bytes.begin() + 128, bytes.begin() + 132), "DICM");
 
@@ -252,7 +254,8 @@ TEST(WritePart10File, ContentsOfUnSequencesAreWrittenSoThatTheyReadBack) {
     file.TagLength(0xFFFE, 0xE0DD, 0);
     DicomBytes item;
     item.TagLength(0xFFFE, 0xE000, static_cast<uint32_t>(implicitItem.Size())).Raw(implicitItem.Bytes());
-    file.Implicit(0x0008, 0x1115, std::string(item.Bytes().begin(), item.Bytes().end()));  // defined-length SQ
+    file.Implicit(0x0008, 0x1115,
+                  std::string(item.Bytes().begin(), item.Bytes().end()));  // defined-length SQ
     file.TagLength(0xFFFE, 0xE00D, 0);
     file.TagLength(0xFFFE, 0xE0DD, 0);
     file.Explicit(0x0010, 0x0010, "PN", "DOE ");
@@ -291,8 +294,12 @@ TEST(WritePart10File, RewrittenUnSequenceSampleReadsInDcmdump) {
     auto dump = Capture("dcmdump +E " + testing_support::Quote(written));
     EXPECT_EQ(dump.exitCode, 0) << dump.out;
     EXPECT_EQ(dump.out.find("W:"), std::string::npos) << dump.out;
-    EXPECT_NE(dump.out.find("(0008,1155) UI [1.2.840.113619.2.327.3.185221411.476.1398588726.278.80]"), std::string::npos) << dump.out;
-    EXPECT_NE(dump.out.find("(0020,000d) UI [1.2.840.113619.2.327.3.185221411.476.1398588725.795]"), std::string::npos) << dump.out;
+    EXPECT_NE(dump.out.find("(0008,1155) UI [1.2.840.113619.2.327.3.185221411.476.1398588726.278.80]"),
+              std::string::npos)
+        << dump.out;
+    EXPECT_NE(dump.out.find("(0020,000d) UI [1.2.840.113619.2.327.3.185221411.476.1398588725.795]"),
+              std::string::npos)
+        << dump.out;
 }
 
 // A file that ends inside such a sequence still reports its own (explicit) encoding.

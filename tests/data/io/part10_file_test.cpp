@@ -35,44 +35,61 @@ struct FileCase {
 };
 
 const FileCase kCases[] = {
-    {"exactly the marker", [](const TempDir& t) { return t.Write("exact.dcm", Marked(132)); }, Part10Check::kPart10File},
-    {"a real file", [](const TempDir& t) {
+    {"exactly the marker", [](const TempDir& t) { return t.Write("exact.dcm", Marked(132)); },
+     Part10Check::kPart10File},
+    {"a real file",
+     [](const TempDir& t) {
          fs::copy_file(PydicomTestFiles() / "CT_small.dcm", t.Path() / "ct.dcm");
          return t.File("ct.dcm");
-     }, Part10Check::kPart10File},
-    {"a link to a Part 10 file", [](const TempDir& t) {
+     },
+     Part10Check::kPart10File},
+    {"a link to a Part 10 file",
+     [](const TempDir& t) {
          t.Write("target.dcm", Marked(300));
          fs::create_symlink(t.Path() / "target.dcm", t.Path() / "link.dcm");
          return t.File("link.dcm");
-     }, Part10Check::kPart10File},
-    {"one byte short", [](const TempDir& t) { return t.Write("short.dcm", Marked(131)); }, Part10Check::kNoMarker},
+     },
+     Part10Check::kPart10File},
+    {"one byte short", [](const TempDir& t) { return t.Write("short.dcm", Marked(131)); },
+     Part10Check::kNoMarker},
     {"empty", [](const TempDir& t) { return t.Write("empty", {}); }, Part10Check::kNoMarker},
-    {"DICM at the start", [](const TempDir& t) {
+    {"DICM at the start",
+     [](const TempDir& t) {
          std::vector<uint8_t> early = {'D', 'I', 'C', 'M'};
          early.resize(200, 0);
          return t.Write("early", early);
-     }, Part10Check::kNoMarker},
-    {"lower-case marker", [](const TempDir& t) {
+     },
+     Part10Check::kNoMarker},
+    {"lower-case marker",
+     [](const TempDir& t) {
          std::vector<uint8_t> bytes = Marked(200);
          bytes[128] = 'd';
          return t.Write("lower", bytes);
-     }, Part10Check::kNoMarker},
+     },
+     Part10Check::kNoMarker},
     {"missing", [](const TempDir& t) { return t.File("missing"); }, Part10Check::kMissing},
-    {"below a file", [](const TempDir& t) { return t.Write("plain", Marked(200)) + "/inner"; }, Part10Check::kMissing},
+    {"below a file", [](const TempDir& t) { return t.Write("plain", Marked(200)) + "/inner"; },
+     Part10Check::kMissing},
     {"a folder", [](const TempDir& t) { return t.Path().string(); }, Part10Check::kFolder},
-    {"a folder named .dcm", [](const TempDir& t) {
+    {"a folder named .dcm",
+     [](const TempDir& t) {
          fs::create_directory(t.Path() / "sub.dcm");
          return t.File("sub.dcm");
-     }, Part10Check::kFolder},
-    {"a pipe", [](const TempDir& t) {
+     },
+     Part10Check::kFolder},
+    {"a pipe",
+     [](const TempDir& t) {
          mkfifo(t.File("pipe.dcm").c_str(), 0600);
          return t.File("pipe.dcm");
-     }, Part10Check::kNotRegularFile},
-    {"a link to a pipe", [](const TempDir& t) {
+     },
+     Part10Check::kNotRegularFile},
+    {"a link to a pipe",
+     [](const TempDir& t) {
          mkfifo(t.File("pipe").c_str(), 0600);
          fs::create_symlink(t.Path() / "pipe", t.Path() / "pipe-link.dcm");
          return t.File("pipe-link.dcm");
-     }, Part10Check::kNotRegularFile},
+     },
+     Part10Check::kNotRegularFile},
     {"a device", [](const TempDir&) { return std::string("/dev/null"); }, Part10Check::kNotRegularFile},
 };
 
@@ -121,7 +138,8 @@ TEST(Part10File, AgreesWithPydicomOnEverySample) {
     std::string marked = testing_support::RunCommand(
         "/usr/bin/python3 -c 'import sys, glob, os; from pydicom.misc import is_dicom; "
         "[print(os.path.basename(f)) for f in sorted(glob.glob(sys.argv[1] + \"/*\")) "
-        "if os.path.isfile(f) and is_dicom(f)]' " + testing_support::Quote(PydicomTestFiles().string()),
+        "if os.path.isfile(f) and is_dicom(f)]' " +
+            testing_support::Quote(PydicomTestFiles().string()),
         &exitCode);
     ASSERT_EQ(exitCode, 0);
     std::string ours;

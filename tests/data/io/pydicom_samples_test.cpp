@@ -17,7 +17,9 @@ namespace {
 
 using TagList = std::vector<uint32_t>;
 
-uint32_t Tag(const DataElement& e) { return (uint32_t{e.group} << 16) | e.element; }
+uint32_t Tag(const DataElement& e) {
+    return (uint32_t{e.group} << 16) | e.element;
+}
 
 // Top-level tags of a flat list: contents of undefined-length sequences, items and
 // encapsulated pixel data are skipped, and so are the delimiters.
@@ -106,9 +108,9 @@ TEST(PydicomSamples, EveryFileIsReadOrRefusedAndTopLevelTagsMatchDcmdump) {
         std::size_t firstDifference = n;
         for (std::size_t i = 0; i < n && firstDifference == n; ++i)
             if (ours[i] != theirs[i]) firstDifference = i;
-        EXPECT_EQ(firstDifference, n) << "first difference at top-level position " << firstDifference
-                                      << ": ours " << TagText(ours[firstDifference])
-                                      << ", dcmdump " << TagText(theirs[firstDifference]);
+        EXPECT_EQ(firstDifference, n)
+            << "first difference at top-level position " << firstDifference << ": ours "
+            << TagText(ours[firstDifference]) << ", dcmdump " << TagText(theirs[firstDifference]);
         EXPECT_EQ(ours.size(), theirs.size());
     }
     EXPECT_GT(read, 50);

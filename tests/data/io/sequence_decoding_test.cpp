@@ -54,12 +54,12 @@ TEST(ExpOneSQ, ImplicitContentGetsTableVRsAndStaysOneLevelDeep) {
 TEST(ExpOneSQ, ExplicitHeadersExceptInGroups0000AndFFFE) {
     DicomBytes content;
     content.TagLength(0x0000, 0x0100, 2).U16(0x0001);  // implicit: no VR in group 0000
-    content.TagLength(0xFFFE, 0xE00D, 0);               // delimiters are kept when present
+    content.TagLength(0xFFFE, 0xE00D, 0);              // delimiters are kept when present
     content.Explicit(0x0010, 0x0010, "PN", "Doe^John");
     content.Explicit(0x0009, 0x1001, "UT", "long form");  // unknown tag keeps the VR it had
     content.Explicit(0x0040, 0xE010, "UR", "http://x/");
-    ElementPtr item = NewElement(0xFFFE, 0xE000, static_cast<int32_t>(content.Size()),
-                                 content.Bytes().data(), "DL");
+    ElementPtr item =
+        NewElement(0xFFFE, 0xE000, static_cast<int32_t>(content.Size()), content.Bytes().data(), "DL");
     ElementList out;
     ASSERT_TRUE(dictionary::Exp_One_SQ(*item, out, true, false));
     ASSERT_EQ(out.size(), 5u);

@@ -85,8 +85,9 @@ TEST(StagedFile, StaleFilesGoAndThoseOfRunningProcessesStay) {
     const std::string ours = std::to_string(::getpid());
     // Kept: this process's, and one of process 1, which always runs.
     // Removed: a process that is gone, no process at all, names of no staged file, another suffix.
-    for (const std::string& name : {std::string("1-3.part"), std::string("999999999-1.part"), std::string("0-1.part"),
-                                    std::string("12x-1.part"), std::string("stray"), ours + "-5.tmp"})
+    for (const std::string& name :
+         {std::string("1-3.part"), std::string("999999999-1.part"), std::string("0-1.part"),
+          std::string("12x-1.part"), std::string("stray"), ours + "-5.tmp"})
         std::ofstream(folder + "/" + name) << "x";
     RemoveStaleStagedFiles(folder, ".part");
     std::set<std::string> left;

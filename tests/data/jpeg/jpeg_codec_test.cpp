@@ -7,15 +7,15 @@
 #include <cstring>
 
 #include "data/io/dataset_writer.h"
-#include "data/jpeg/jpeg_codec.h"
 #include "data/io/meta_header.h"
+#include "data/jpeg/jpeg_codec.h"
 #include "support/pixel_files.h"
 #include "support/run_command.h"
 #include "support/temp_dir.h"
 
 using namespace pella;
-using testing_support::PydicomFile;
 using testing_support::PixelFile;
+using testing_support::PydicomFile;
 using testing_support::ReadPixelFile;
 using testing_support::RunTool;
 using testing_support::TempDir;
@@ -34,8 +34,8 @@ std::vector<uint8_t> MakeFrame(const JpegFrameShape& shape, unsigned bits, unsig
         seed = seed * 1103515245u + 12345u;
         std::size_t x = (i / shape.components) % shape.columns;
         std::size_t y = i / shape.components / shape.columns;
-        uint32_t value = static_cast<uint32_t>((x * 3 + y * 5 + (i % shape.components) * 40) *
-                                               maxValue / (shape.columns * 3 + shape.rows * 5 + 80));
+        uint32_t value = static_cast<uint32_t>((x * 3 + y * 5 + (i % shape.components) * 40) * maxValue /
+                                               (shape.columns * 3 + shape.rows * 5 + 80));
         if (noise > 0) value += (seed >> 16) % noise;
         if (value > maxValue) value = maxValue;
         out[i * bytesPerSample] = static_cast<uint8_t>(value & 0xFF);
@@ -84,19 +84,21 @@ TEST(JpegCodec, LosslessRoundTripsAreExactInEveryBuild) {
         JpegFrameShape shape;
     };
     const Case cases[] = {
-        {8, {37, 23, 1}}, {8, {40, 17, 3}}, {12, {33, 21, 1}}, {16, {31, 29, 1}},
+        {8, {37, 23, 1}},
+        {8, {40, 17, 3}},
+        {12, {33, 21, 1}},
+        {16, {31, 29, 1}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE("bits " + std::to_string(c.bits) + " components " +
-                     std::to_string(c.shape.components));
+        SCOPED_TRACE("bits " + std::to_string(c.bits) + " components " + std::to_string(c.shape.components));
         std::vector<uint8_t> pixels = MakeFrame(c.shape, c.bits, 1u << (c.bits - 2));
         std::vector<uint8_t> compressed = EncodeLossless(c.bits, pixels, c.shape);
         ASSERT_GT(compressed.size(), 4u);
         EXPECT_EQ(compressed[0], 0xFF);
         EXPECT_EQ(compressed[1], 0xD8);  // SOI
         std::vector<uint8_t> decoded = GuardedBuffer(pixels.size());
-        ASSERT_TRUE(DecoderFor(c.bits)(compressed.data(), compressed.size(), c.shape,
-                                       decoded.data(), decoded.size()));
+        ASSERT_TRUE(DecoderFor(c.bits)(compressed.data(), compressed.size(), c.shape, decoded.data(),
+                                       decoded.size()));
         EXPECT_TRUE(std::equal(pixels.begin(), pixels.end(), decoded.begin()));
         EXPECT_TRUE(GuardIntact(decoded, pixels.size()));
     }
@@ -158,8 +160,8 @@ TEST(JpegCodec, TruncatedOrCorruptStreamsFailWithoutOverrun) {
     std::vector<uint8_t> pixels = MakeFrame(shape, 8, 64);
     for (JpegMode mode : {JpegMode::Lossless, JpegMode::Baseline}) {
         std::vector<uint8_t> good = JpegEncode8(pixels.data(), pixels.size(), shape, mode);
-        for (std::size_t cut : {std::size_t{2}, std::size_t{20}, good.size() / 3, good.size() / 2,
-                                good.size() - 40}) {
+        for (std::size_t cut :
+             {std::size_t{2}, std::size_t{20}, good.size() / 3, good.size() / 2, good.size() - 40}) {
             SCOPED_TRACE("cut at " + std::to_string(cut));
             std::vector<uint8_t> decoded = GuardedBuffer(pixels.size());
             EXPECT_FALSE(JpegDecode8(good.data(), cut, shape, decoded.data(), decoded.size()));
@@ -217,9 +219,8 @@ struct Decoded {
 Decoded DecodeFirstFrame(const PixelFile& file, Decoder decoder, std::size_t bytesPerSample) {
     Decoded out;
     out.pixels.resize(JpegFrameBytes(file.shape, bytesPerSample));
-    out.ok = !file.frames.empty() &&
-             decoder(file.frames[0].data(), file.frames[0].size(), file.shape, out.pixels.data(),
-                     out.pixels.size());
+    out.ok = !file.frames.empty() && decoder(file.frames[0].data(), file.frames[0].size(), file.shape,
+                                             out.pixels.data(), out.pixels.size());
     return out;
 }
 
@@ -239,12 +240,12 @@ TEST(JpegCodecAgainstDcmtk, PydicomSamplesDecodeAsDcmdjpegDecodesThem) {
         std::size_t bytesPerSample;
     };
     const Sample samples[] = {
-        {"JPGExtended.dcm", JpegDecode12, 2},          // 12-bit extended, lossy
+        {"JPGExtended.dcm", JpegDecode12, 2},  // 12-bit extended, lossy
         {"JPEG-lossy.dcm", JpegDecode12, 2},
-        {"SC_rgb_jpeg_dcmtk.dcm", JpegDecode8, 1},     // baseline YCbCr
+        {"SC_rgb_jpeg_dcmtk.dcm", JpegDecode8, 1},       // baseline YCbCr
         {"SC_rgb_dcmtk_+eb+cy+s2.dcm", JpegDecode8, 1},  // 4:2:2 subsampled
-        {"SC_rgb_jpeg_gdcm.dcm", JpegDecode8, 1},      // lossless RGB from another encoder
-        {"SC_rgb_small_odd_jpeg.dcm", JpegDecode8, 1},  // 3 x 3 pixels
+        {"SC_rgb_jpeg_gdcm.dcm", JpegDecode8, 1},        // lossless RGB from another encoder
+        {"SC_rgb_small_odd_jpeg.dcm", JpegDecode8, 1},   // 3 x 3 pixels
     };
     TempDir dir;
     for (const Sample& s : samples) {
@@ -278,8 +279,8 @@ TEST(JpegCodecAgainstDcmtk, DcmcjpegLosslessFramesDecodeToTheOriginalPixels) {
         SCOPED_TRACE(std::string(s.name) + " " + s.options);
         std::string original = PydicomFile(s.name);
         std::string compressed = dir.File("lossless.dcm");
-        ASSERT_TRUE(RunTool(std::string("dcmcjpeg ") + s.options + " '" + original + "' '" +
-                            compressed + "'"));
+        ASSERT_TRUE(
+            RunTool(std::string("dcmcjpeg ") + s.options + " '" + original + "' '" + compressed + "'"));
         PixelFile jpeg = ReadPixelFile(compressed);
         ASSERT_TRUE(jpeg.ok);
         Decoded ours = DecodeFirstFrame(jpeg, s.decoder, s.bytesPerSample);
@@ -339,8 +340,7 @@ std::string WriteLosslessFile(const TempDir& dir, const JpegFrameShape& shape, u
     if (compressed.size() % 2) compressed.push_back(0);
     data.Append(NewElement(0x7FE0, 0x0010, -1, nullptr, "OB"));
     data.Append(NewElement(0xFFFE, 0xE000, 0, nullptr, "DL"));
-    data.Append(NewElement(0xFFFE, 0xE000, static_cast<int32_t>(compressed.size()),
-                           compressed.data(), "DL"));
+    data.Append(NewElement(0xFFFE, 0xE000, static_cast<int32_t>(compressed.size()), compressed.data(), "DL"));
     data.Append(NewElement(0xFFFE, 0xE0DD, 0, nullptr, "DL"));
     ElementList meta;
     BuildMetaHeader(meta, "1.2.840.10008.5.1.4.1.1.7", "1.2.826.0.1.3680043.2.7777.1.1",

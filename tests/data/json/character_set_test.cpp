@@ -30,9 +30,12 @@ TEST(TextDecoder, DecodesEachCharacterSetAndReplacesWhatItCannot) {
         {"ISO 2022 IR 100", "M\xFCller", "Müller"},
         {"ISO_IR 100 ", "\xC5", "Å"},  // padding space
         {"ISO_IR 192", "\xCE\xA9", "Ω"},
-        {"ISO_IR 192", "a\xFF" "b", "a\uFFFDb"},                // never valid in UTF-8
-        {"ISO_IR 192", "x\xE6\x97", "x\uFFFD\uFFFD"},           // cut short at the end
-        {"ISO_IR 192", "\xC0\xAF", "\uFFFD\uFFFD"},             // overlong form of '/'
+        {"ISO_IR 192",
+         "a\xFF"
+         "b",
+         "a\uFFFDb"},                                  // never valid in UTF-8
+        {"ISO_IR 192", "x\xE6\x97", "x\uFFFD\uFFFD"},  // cut short at the end
+        {"ISO_IR 192", "\xC0\xAF", "\uFFFD\uFFFD"},    // overlong form of '/'
         {"ISO_IR 144", "\xB0\xB8", "АИ"},
         {"ISO_IR 101", "\xA3", "Ł"},
         {"GB18030", "\xCD\xF5", "王"},
@@ -45,8 +48,8 @@ TEST(TextDecoder, DecodesEachCharacterSetAndReplacesWhatItCannot) {
 TEST(TextDecoder, EveryByteGivesValidUtf8InEveryCharacterSet) {
     std::string all;
     for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
-    for (const char* charset : {"", "ISO_IR 100", "ISO_IR 192", "ISO_IR 144", "ISO_IR 126",
-                                "ISO_IR 13", "GB18030", "GBK", "\\ISO 2022 IR 87", "ISO_IR 166"}) {
+    for (const char* charset : {"", "ISO_IR 100", "ISO_IR 192", "ISO_IR 144", "ISO_IR 126", "ISO_IR 13",
+                                "GB18030", "GBK", "\\ISO 2022 IR 87", "ISO_IR 166"}) {
         // Serialising with the strict handler throws on invalid UTF-8.
         nlohmann::json text = Decode(charset, all + all);
         EXPECT_NO_THROW(text.dump()) << charset;

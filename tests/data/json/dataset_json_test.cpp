@@ -23,9 +23,15 @@ void AddOpen(ElementList& list, uint16_t group, uint16_t element, const char* vr
     list.Append(NewElement(group, element, kUndefinedLength, nullptr, vr));
 }
 
-void AddItem(ElementList& list) { AddOpen(list, 0xFFFE, 0xE000, "DL"); }
-void AddItemEnd(ElementList& list) { list.Append(NewElement(0xFFFE, 0xE00D, 0, nullptr, "DL")); }
-void AddSequenceEnd(ElementList& list) { list.Append(NewElement(0xFFFE, 0xE0DD, 0, nullptr, "DL")); }
+void AddItem(ElementList& list) {
+    AddOpen(list, 0xFFFE, 0xE000, "DL");
+}
+void AddItemEnd(ElementList& list) {
+    list.Append(NewElement(0xFFFE, 0xE00D, 0, nullptr, "DL"));
+}
+void AddSequenceEnd(ElementList& list) {
+    list.Append(NewElement(0xFFFE, 0xE0DD, 0, nullptr, "DL"));
+}
 
 ParseState Encoding(bool explicitVR, bool bigEndian) {
     ParseState state;
@@ -80,8 +86,9 @@ TEST(DatasetJson, TextsSplitTrimAndBecomeNumbersWhereTheVRSays) {
     EXPECT_EQ(json["00200012"]["Value"], Json::parse(R"(["12a"])"));
     EXPECT_EQ(json["00280030"]["Value"], Json::parse("[0.5, 0.001]"));
     EXPECT_EQ(json["00080018"]["Value"], Json::parse(R"(["1.2.3"])"));
-    EXPECT_EQ(json["00100010"]["Value"],
-              Json::parse(R"([{"Alphabetic":"Yamada^Tarou","Phonetic":"yamada^tarou"},{"Alphabetic":"Doe"}])"));
+    EXPECT_EQ(
+        json["00100010"]["Value"],
+        Json::parse(R"([{"Alphabetic":"Yamada^Tarou","Phonetic":"yamada^tarou"},{"Alphabetic":"Doe"}])"));
     EXPECT_EQ(json["00104000"]["Value"], Json::parse(R"(["  indented\\not split"])"));
     EXPECT_EQ(json["00080050"], Json::parse(R"({"vr":"SH"})"));  // no value: no "Value"
 }
@@ -129,7 +136,8 @@ TEST(DatasetJson, DefinedLengthSequencesAreDecodedAndUndecodableOnesKeptAsBytes)
     Add(list, 0x0008, 0x1115, nullptr, item);
     Add(list, 0x0008, 0x1140, nullptr, "\x01\x02\x03");  // a sequence by the dictionary, not by its bytes
     Json json = ToJson(list, Encoding(false, false));
-    EXPECT_EQ(json["00081115"], Json::parse(R"({"vr":"SQ","Value":[{"00100020":{"vr":"LO","Value":["ID01"]}}]})"));
+    EXPECT_EQ(json["00081115"],
+              Json::parse(R"({"vr":"SQ","Value":[{"00100020":{"vr":"LO","Value":["ID01"]}}]})"));
     EXPECT_EQ(json["00081140"], Json::parse(R"({"vr":"UN","InlineBinary":"AQID"})"));
 }
 
@@ -146,14 +154,17 @@ TEST(DatasetJson, LongBinaryValuesBecomeUrisOfTheirBytesInTheFile) {
     JsonOptions options;
     options.fileUri = "file:///data/a%20b.dcm";
     Json json = ToJson(list, Encoding(true, false), &offsets, options);
-    EXPECT_EQ(json["00091001"], Json::parse(R"({"vr":"OB","BulkDataURI":"file:///data/a%20b.dcm?offset=500&length=2000"})"));
+    EXPECT_EQ(json["00091001"],
+              Json::parse(R"({"vr":"OB","BulkDataURI":"file:///data/a%20b.dcm?offset=500&length=2000"})"));
     EXPECT_EQ(json["00091002"], Json::parse(R"({"vr":"OB","InlineBinary":"eXl5eXl5eXl5eQ=="})"));
     // The fragments from the first item's header to the last fragment's end.
-    EXPECT_EQ(json["7FE00010"], Json::parse(R"({"vr":"OB","BulkDataURI":"file:///data/a%20b.dcm?offset=2534&length=1516"})"));
+    EXPECT_EQ(json["7FE00010"],
+              Json::parse(R"({"vr":"OB","BulkDataURI":"file:///data/a%20b.dcm?offset=2534&length=1516"})"));
     options.inlineLimit = -1;
     Json inlined = ToJson(list, Encoding(true, false), &offsets, options);
     std::string fragments = inlined["7FE00010"]["InlineBinary"];
-    EXPECT_EQ(fragments.substr(0, 16), "/v8A4AAAAAD+/wDg");  // item headers as in the file: FE FF 00 E0, length
+    EXPECT_EQ(fragments.substr(0, 16),
+              "/v8A4AAAAAD+/wDg");  // item headers as in the file: FE FF 00 E0, length
     EXPECT_TRUE(inlined["00091001"].contains("InlineBinary"));
 }
 

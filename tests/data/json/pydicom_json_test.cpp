@@ -51,6 +51,7 @@ TEST(JsonAgainstPydicom, TextsInNineCharacterSetsAgree) {
     // And the texts themselves, as a reader of the JSON sees them.
     CommandResult latin1 = RunShell(Quote(PELLA_CLI_PATH) + " dump --json " + Quote(dir.File("latin1.dcm")));
     EXPECT_NE(latin1.out.find(R"("Alphabetic":"Müller^Jürgen")"), std::string::npos) << latin1.out;
-    CommandResult japanese = RunShell(Quote(PELLA_CLI_PATH) + " dump --json " + Quote(dir.File("japanese.dcm")));
+    CommandResult japanese =
+        RunShell(Quote(PELLA_CLI_PATH) + " dump --json " + Quote(dir.File("japanese.dcm")));
     EXPECT_NE(japanese.out.find(R"("Ideographic":"山田^太郎")"), std::string::npos) << japanese.out;
 }

@@ -127,14 +127,30 @@ ElementList Flat(const std::string& shape) {
     int uid = 0;
     for (char c : shape) {
         switch (c) {
-        case 'S': list.Append(NewElement(0x0008, 0x1250, kUndefinedLength, nullptr, "SQ")); break;
-        case 'P': list.Append(NewElement(0x7FE0, 0x0010, kUndefinedLength, nullptr, "OB")); break;
-        case 'I': list.Append(NewElement(0xFFFE, 0xE000, kUndefinedLength, nullptr, nullptr)); break;
-        case 'F': Add(list, 0xFFFE, 0xE000, "ab", nullptr); break;  // a pixel fragment
-        case 'i': list.Append(NewElement(0xFFFE, 0xE00D, 0, nullptr, "DL")); break;
-        case 's': list.Append(NewElement(0xFFFE, 0xE0DD, 0, nullptr, "DL")); break;
-        case 'U': Add(list, 0x0020, 0x000D, "1.2." + std::to_string(++uid), "UI"); break;
-        case 'R': Add(list, 0x0028, 0x0010, std::string("\x00\x02", 2), "US"); break;
+            case 'S':
+                list.Append(NewElement(0x0008, 0x1250, kUndefinedLength, nullptr, "SQ"));
+                break;
+            case 'P':
+                list.Append(NewElement(0x7FE0, 0x0010, kUndefinedLength, nullptr, "OB"));
+                break;
+            case 'I':
+                list.Append(NewElement(0xFFFE, 0xE000, kUndefinedLength, nullptr, nullptr));
+                break;
+            case 'F':
+                Add(list, 0xFFFE, 0xE000, "ab", nullptr);
+                break;  // a pixel fragment
+            case 'i':
+                list.Append(NewElement(0xFFFE, 0xE00D, 0, nullptr, "DL"));
+                break;
+            case 's':
+                list.Append(NewElement(0xFFFE, 0xE0DD, 0, nullptr, "DL"));
+                break;
+            case 'U':
+                Add(list, 0x0020, 0x000D, "1.2." + std::to_string(++uid), "UI");
+                break;
+            case 'R':
+                Add(list, 0x0028, 0x0010, std::string("\x00\x02", 2), "US");
+                break;
         }
     }
     return list;
@@ -145,20 +161,20 @@ ElementList Flat(const std::string& shape) {
 TEST(ElementList, LookupsReadTheDataSetsOwnElementsNeverThoseInsideItems) {
     struct Case {
         const char* shape;
-        const char* uid;  // what GetElementText finds at the top level ("" = none)
+        const char* uid;        // what GetElementText finds at the top level ("" = none)
         const char* nestedUid;  // what FindNestedElement finds first
         bool closed;
     };
     const Case cases[] = {
         {"U", "1.2.1", "1.2.1", true},
-        {"SIUisU", "1.2.2", "1.2.1", true},       // a related series item before the own UID
-        {"SIUiIUisU", "1.2.3", "1.2.1", true},    // two items
-        {"SISIUisisU", "1.2.2", "1.2.1", true},   // nested two deep
-        {"SIUis", "", "1.2.1", true},             // only inside an item: not the data set's
-        {"PFFsU", "1.2.1", "1.2.1", true},        // after encapsulated pixel data
-        {"SIU", "", "1.2.1", false},              // ends inside an open item
-        {"SIUi", "", "1.2.1", false},             // ends inside an open sequence
-        {"PF", "", "", false},                    // ends inside the fragments
+        {"SIUisU", "1.2.2", "1.2.1", true},      // a related series item before the own UID
+        {"SIUiIUisU", "1.2.3", "1.2.1", true},   // two items
+        {"SISIUisisU", "1.2.2", "1.2.1", true},  // nested two deep
+        {"SIUis", "", "1.2.1", true},            // only inside an item: not the data set's
+        {"PFFsU", "1.2.1", "1.2.1", true},       // after encapsulated pixel data
+        {"SIU", "", "1.2.1", false},             // ends inside an open item
+        {"SIUi", "", "1.2.1", false},            // ends inside an open sequence
+        {"PF", "", "", false},                   // ends inside the fragments
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.shape);

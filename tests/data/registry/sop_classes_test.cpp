@@ -14,22 +14,21 @@ namespace pella {
 namespace {
 
 TEST(NonImageSopClass, WaveformsPresentationStatesReportsAndRtObjectsAreMembers) {
-    for (const char* uid : {"1.2.840.10008.5.1.4.1.1.9.1.1", "1.2.840.10008.5.1.4.1.1.9.4.1",
-                            "1.2.840.10008.5.1.4.1.1.11.1", "1.2.840.10008.5.1.4.1.1.88.11",
-                            "1.2.840.10008.5.1.4.1.1.104.1", "1.2.840.10008.5.1.4.1.1.481.7",
-                            "1.2.840.10008.5.1.1.27", "1.2.840.10008.5.1.4.1.1.9",
-                            "1.2.840.10008.5.1.4.1.1.77.1.5.3"})
+    for (const char* uid :
+         {"1.2.840.10008.5.1.4.1.1.9.1.1", "1.2.840.10008.5.1.4.1.1.9.4.1", "1.2.840.10008.5.1.4.1.1.11.1",
+          "1.2.840.10008.5.1.4.1.1.88.11", "1.2.840.10008.5.1.4.1.1.104.1", "1.2.840.10008.5.1.4.1.1.481.7",
+          "1.2.840.10008.5.1.1.27", "1.2.840.10008.5.1.4.1.1.9", "1.2.840.10008.5.1.4.1.1.77.1.5.3"})
         EXPECT_TRUE(IsNonImageSopClass(uid)) << uid;
 }
 
 TEST(NonImageSopClass, ImageClassesAndNearMissesAreNot) {
-    for (const char* uid : {"1.2.840.10008.5.1.4.1.1.2",        // CT Image
-                            "1.2.840.10008.5.1.4.1.1.4",        // MR Image
-                            "1.2.840.10008.5.1.4.1.1.7",        // Secondary Capture
-                            "1.2.840.10008.5.1.4.1.1.481.1",    // RT Image: has pixel data
-                            "1.2.840.10008.5.1.4.1.1.88",       // a prefix of the SR classes
-                            "1.2.840.10008.5.1.4.1.1.88.111",   // a longer UID
-                            "1.2.840.10008.5.1.4.1.1.88.11 ",   // trailing padding
+    for (const char* uid : {"1.2.840.10008.5.1.4.1.1.2",       // CT Image
+                            "1.2.840.10008.5.1.4.1.1.4",       // MR Image
+                            "1.2.840.10008.5.1.4.1.1.7",       // Secondary Capture
+                            "1.2.840.10008.5.1.4.1.1.481.1",   // RT Image: has pixel data
+                            "1.2.840.10008.5.1.4.1.1.88",      // a prefix of the SR classes
+                            "1.2.840.10008.5.1.4.1.1.88.111",  // a longer UID
+                            "1.2.840.10008.5.1.4.1.1.88.11 ",  // trailing padding
                             "1.2.840.10008.5.1.4.1.1.9.1.10", ""})
         EXPECT_FALSE(IsNonImageSopClass(uid)) << "'" << uid << "'";
 }
@@ -66,7 +65,7 @@ TEST(SopClassTable, SortedUniqueAndCountedAsTheServerAndTheStorageUserNeed) {
     EXPECT_EQ(nonImage, 37u);  // never offered in a caller-wanted syntax
     EXPECT_EQ(original, 18u);  // verification and 17 storage classes (--sop-classes original)
     for (const char* uid : {"1.2.840.10008.1.20.1", "1.2.840.10008.1.3.10", "1.2.840.10008.5.1.4.1.1.2 ", ""})
-        EXPECT_FALSE(IsStorageSopClass(uid)) << "'" << uid << "'";  // commitment, DICOMDIR, padded
+        EXPECT_FALSE(IsStorageSopClass(uid)) << "'" << uid << "'";     // commitment, DICOMDIR, padded
     EXPECT_TRUE(IsStorageSopClass("1.2.840.10008.5.1.4.1.1.12.1.1"));  // Enhanced XA, not original
     EXPECT_FALSE(IsServedSopClass("1.2.840.10008.5.1.4.1.1.12.1.1"));
     EXPECT_TRUE(IsServedSopClass(PELLA_VERIFICATION));
@@ -87,17 +86,25 @@ TEST(SopClassTable, ExportedUidsAreTheRegistrysClasses) {
     };
     const Exported exported[] = {
         {PELLA_VERIFICATION, "Verification SOP Class", M::kNone, O::kNone, 0},
-        {PELLA_PATIENT_ROOT_FIND, "Patient Root Query/Retrieve Information Model - FIND", M::kPatientRoot, O::kFind, 0},
-        {PELLA_PATIENT_ROOT_MOVE, "Patient Root Query/Retrieve Information Model - MOVE", M::kPatientRoot, O::kMove, 0},
-        {PELLA_STUDY_ROOT_FIND, "Study Root Query/Retrieve Information Model - FIND", M::kStudyRoot, O::kFind, 0},
-        {PELLA_STUDY_ROOT_MOVE, "Study Root Query/Retrieve Information Model - MOVE", M::kStudyRoot, O::kMove, 0},
-        {PELLA_MODALITY_WORKLIST_FIND, "Modality Worklist Information Model - FIND", M::kModalityWorklist, O::kFind, 0},
-        {PELLA_GRAYSCALE_PRINT_META, "Basic Grayscale Print Management Meta SOP Class", M::kNone, O::kNone, 0},
+        {PELLA_PATIENT_ROOT_FIND, "Patient Root Query/Retrieve Information Model - FIND", M::kPatientRoot,
+         O::kFind, 0},
+        {PELLA_PATIENT_ROOT_MOVE, "Patient Root Query/Retrieve Information Model - MOVE", M::kPatientRoot,
+         O::kMove, 0},
+        {PELLA_STUDY_ROOT_FIND, "Study Root Query/Retrieve Information Model - FIND", M::kStudyRoot, O::kFind,
+         0},
+        {PELLA_STUDY_ROOT_MOVE, "Study Root Query/Retrieve Information Model - MOVE", M::kStudyRoot, O::kMove,
+         0},
+        {PELLA_MODALITY_WORKLIST_FIND, "Modality Worklist Information Model - FIND", M::kModalityWorklist,
+         O::kFind, 0},
+        {PELLA_GRAYSCALE_PRINT_META, "Basic Grayscale Print Management Meta SOP Class", M::kNone, O::kNone,
+         0},
         {PELLA_COLOR_PRINT_META, "Basic Color Print Management Meta SOP Class", M::kNone, O::kNone, 0},
         {PELLA_PRINTER, "Printer SOP Class", M::kNone, O::kNone, kGrayscalePrint | kColorPrint},
-        {PELLA_FILM_SESSION, "Basic Film Session SOP Class", M::kNone, O::kNone, kGrayscalePrint | kColorPrint},
+        {PELLA_FILM_SESSION, "Basic Film Session SOP Class", M::kNone, O::kNone,
+         kGrayscalePrint | kColorPrint},
         {PELLA_FILM_BOX, "Basic Film Box SOP Class", M::kNone, O::kNone, kGrayscalePrint | kColorPrint},
-        {PELLA_GRAYSCALE_IMAGE_BOX, "Basic Grayscale Image Box SOP Class", M::kNone, O::kNone, kGrayscalePrint},
+        {PELLA_GRAYSCALE_IMAGE_BOX, "Basic Grayscale Image Box SOP Class", M::kNone, O::kNone,
+         kGrayscalePrint},
         {PELLA_COLOR_IMAGE_BOX, "Basic Color Image Box SOP Class", M::kNone, O::kNone, kColorPrint},
     };
     for (const Exported& e : exported) {
@@ -148,11 +155,13 @@ TEST(SopClassTable, IsWhatTheGeneratorWritesFromPydicomsRegistry) {
     testing_support::TempDir temp;
     std::string fresh = temp.File("table.cpp");
     int exitCode = -1;
-    testing_support::RunCommand("/usr/bin/python3 " PELLA_SOURCE_DIR "/data/registry/generate_sop_classes.py " +
+    testing_support::RunCommand("/usr/bin/python3 " PELLA_SOURCE_DIR
+                                "/data/registry/generate_sop_classes.py " +
                                     testing_support::Quote(fresh) + " 2>&1",
                                 &exitCode);
     ASSERT_EQ(exitCode, 0);
-    std::vector<uint8_t> committed = testing_support::ReadAll(PELLA_SOURCE_DIR "/data/registry/sop_classes_table.cpp");
+    std::vector<uint8_t> committed =
+        testing_support::ReadAll(PELLA_SOURCE_DIR "/data/registry/sop_classes_table.cpp");
     ASSERT_FALSE(committed.empty());
     EXPECT_TRUE(testing_support::ReadAll(fresh) == committed);
 }

@@ -26,8 +26,8 @@ TEST(ValidUid, OneRuleForEveryUid) {
         {".1.2", false},
         {"1.2.", false},
         {"1.2 3", false},
-        {"1.2.3  ", false},                     // only one pad character is removed
-        {std::string("1.2\0.3", 6), false},     // embedded zero byte
+        {"1.2.3  ", false},                  // only one pad character is removed
+        {std::string("1.2\0.3", 6), false},  // embedded zero byte
         {"1.2.3\n", false},
         {"1.2.3\t", false},
         {"1.2.3a", false},

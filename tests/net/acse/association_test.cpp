@@ -81,8 +81,12 @@ bool OpenAgainst(PDU& pdu, ScriptedPeer& peer, const std::string& offered = "") 
 
 TEST(Association, EchoSendsTheExactRequestCommandAndRelease) {
     ScriptedPeer peer;
-    peer.ReadPdu().Send(AcceptBytes(1, kImplicit)).ReadPdu().Send(PData(1, 0x03, EchoResponse(1, 0)))
-        .ReadPdu().Send(kReleaseRP);
+    peer.ReadPdu()
+        .Send(AcceptBytes(1, kImplicit))
+        .ReadPdu()
+        .Send(PData(1, 0x03, EchoResponse(1, 0)))
+        .ReadPdu()
+        .Send(kReleaseRP);
     peer.Start();
     std::string calling;
     EXPECT_TRUE(EchoSCU("127.0.0.1", peer.PortText(), calling, "ANY-SCP"));
@@ -96,8 +100,12 @@ TEST(Association, EchoSendsTheExactRequestCommandAndRelease) {
 
 TEST(Association, EchoStatusOtherThanZeroFails) {
     ScriptedPeer peer;
-    peer.ReadPdu().Send(AcceptBytes(1, kImplicit)).ReadPdu()
-        .Send(PData(1, 0x03, EchoResponse(1, 0x0110))).ReadPdu().Send(kReleaseRP);
+    peer.ReadPdu()
+        .Send(AcceptBytes(1, kImplicit))
+        .ReadPdu()
+        .Send(PData(1, 0x03, EchoResponse(1, 0x0110)))
+        .ReadPdu()
+        .Send(kReleaseRP);
     peer.Start();
     std::string calling = "ME";
     EXPECT_FALSE(EchoSCU("127.0.0.1", peer.PortText(), calling, "ANY-SCP"));
@@ -109,7 +117,11 @@ TEST(Association, EchoStatusOtherThanZeroFails) {
 // association is out of step and is aborted, whatever the status says.
 TEST(Association, AResponseToAnotherMessageIsNoAnswer) {
     ScriptedPeer peer;
-    peer.ReadPdu().Send(AcceptBytes(1, kImplicit)).ReadPdu().Send(PData(1, 0x03, EchoResponse(7, 0))).ReadPdu();
+    peer.ReadPdu()
+        .Send(AcceptBytes(1, kImplicit))
+        .ReadPdu()
+        .Send(PData(1, 0x03, EchoResponse(7, 0)))
+        .ReadPdu();
     peer.Start();
     std::string calling = "ME";
     EXPECT_FALSE(EchoSCU("127.0.0.1", peer.PortText(), calling, "ANY-SCP"));
@@ -136,8 +148,8 @@ TEST(Association, LongTitlesAreCutTo16Characters) {
     peer.Start();
     PDU pdu(5);
     std::string calling = "CALLING-TITLE-FAR-TOO-LONG";
-    ASSERT_TRUE(OpenAssoc(pdu, "127.0.0.1", peer.PortText(), calling,
-                          "CALLED-TITLE-ALSO-FAR-TOO-LONG", kVerification, ""));
+    ASSERT_TRUE(OpenAssoc(pdu, "127.0.0.1", peer.PortText(), calling, "CALLED-TITLE-ALSO-FAR-TOO-LONG",
+                          kVerification, ""));
     ReleaseAssociation(pdu);
     auto pdus = peer.Finish();
     ASSERT_GE(pdus.size(), 1u);
@@ -152,7 +164,8 @@ TEST(Association, DataSetFragmentsFollowThePeersMaximumPduLength) {
         uint32_t announced;
         std::vector<std::size_t> fragments;
     };
-    const Case cases[] = {{4096, {4090, 4090, 1820}}, {16384, {10000}}, {0, {10000}}, {5000, {4994, 4994, 12}}};
+    const Case cases[] = {
+        {4096, {4090, 4090, 1820}}, {16384, {10000}}, {0, {10000}}, {5000, {4994, 4994, 12}}};
     for (const Case& c : cases) {
         ScriptedPeer peer;
         peer.ReadPdu().Send(AcceptBytes(1, kImplicit, 0, c.announced));
@@ -193,7 +206,9 @@ TEST(Association, LargeMessagesDoNotStayInMemory) {
     PrependCommandGroupLength(command);
 
     ScriptedPeer peer;
-    peer.ReadPdu().Send(AcceptBytes(1, kImplicit, 0, 0)).Send(PData(1, 0x03, SerializeList(command, false, false)));
+    peer.ReadPdu()
+        .Send(AcceptBytes(1, kImplicit, 0, 0))
+        .Send(PData(1, 0x03, SerializeList(command, false, false)));
     for (std::size_t at = 0; at < bigBytes.size(); at += 65536) {
         std::size_t n = std::min<std::size_t>(65536, bigBytes.size() - at);
         peer.Send(PData(1, at + n == bigBytes.size() ? 0x02 : 0x00,
@@ -305,7 +320,12 @@ TEST(Association, CommandAndDataSetInOnePduAndOneBytePdvs) {
         oneByteValues.insert(oneByteValues.end(), piece.begin(), piece.end());
     }
     ScriptedPeer peer;
-    peer.ReadPdu().Send(AcceptBytes(1, kImplicit)).Send(twoValues).Send(oneByteValues).ReadPdu().Send(kReleaseRP);
+    peer.ReadPdu()
+        .Send(AcceptBytes(1, kImplicit))
+        .Send(twoValues)
+        .Send(oneByteValues)
+        .ReadPdu()
+        .Send(kReleaseRP);
     peer.Start();
     PDU pdu(5);
     ASSERT_TRUE(OpenAgainst(pdu, peer));
@@ -349,7 +369,8 @@ TEST(Association, HostilePeersMakeEveryCallFailCleanly) {
         {"value shorter than two bytes", {tinyPdv}},
         {"PDU over the maximum", {hugePdu}},
         {"element running past its unit", {PData(1, 0x03, elementPastUnit)}},
-        {"abort in the middle of a message", {PData(1, 0x01, Bytes(command.begin(), command.begin() + 10)), kAbort}},
+        {"abort in the middle of a message",
+         {PData(1, 0x01, Bytes(command.begin(), command.begin() + 10)), kAbort}},
         {"close in the middle of a PDU", {halfPdu}},
         {"unknown PDU type", {unexpectedType}},
         {"release reply instead of a response", {kReleaseRP}},

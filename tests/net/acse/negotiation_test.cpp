@@ -72,12 +72,8 @@ TEST(Negotiation, EachProposedContextGetsItsAnswerInOrder) {
         {"explicit before implicit when both are offered",
          {ProposedContext(1, kCt, {kImplicit, kExplicit})},
          {{1, 0, kCt, kExplicit}}},
-        {"no offered syntax is accepted: 4",
-         {ProposedContext(1, kCt, {kBig})},
-         {{1, 4, kCt, ""}}},
-        {"abstract syntax not served: 3",
-         {ProposedContext(1, kRt, {kImplicit})},
-         {{1, 3, "", ""}}},
+        {"no offered syntax is accepted: 4", {ProposedContext(1, kCt, {kBig})}, {{1, 4, kCt, ""}}},
+        {"abstract syntax not served: 3", {ProposedContext(1, kRt, {kImplicit})}, {{1, 3, "", ""}}},
         {"texts compare exactly (a trailing space is another UID)",
          {ProposedContext(1, kCt + " ", {kImplicit}), ProposedContext(3, kMr, {kImplicit + " "})},
          {{1, 3, "", ""}, {3, 4, kMr, ""}}},
@@ -85,9 +81,7 @@ TEST(Negotiation, EachProposedContextGetsItsAnswerInOrder) {
          {ProposedContext(7, kMr, {kExplicit}), ProposedContext(3, kMr, {kImplicit}),
           ProposedContext(5, kRt, {kImplicit}), ProposedContext(1, kCt, {kExplicit})},
          {{7, 4, kMr, ""}, {3, 0, kMr, kImplicit}, {5, 3, "", ""}, {1, 0, kCt, kExplicit}}},
-        {"a context offering no transfer syntax",
-         {ProposedContext(1, kCt, {})},
-         {{1, 4, kCt, ""}}},
+        {"a context offering no transfer syntax", {ProposedContext(1, kCt, {})}, {{1, 4, kCt, ""}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -105,9 +99,8 @@ TEST(Negotiation, EachProposedContextGetsItsAnswerInOrder) {
 
 TEST(Negotiation, APolicyThatServesNothingRefusesEverything) {
     std::vector<PresentationContextRQ> proposed = Proposed({pdu_test::ProposedContext(1, kCt, {kImplicit})});
-    for (const ServingPolicy& policy : {ServingPolicy{}, ServingPolicy{[](const std::string&) {
-                                             return std::vector<std::string>{};
-                                         }}}) {
+    for (const ServingPolicy& policy :
+         {ServingPolicy{}, ServingPolicy{[](const std::string&) { return std::vector<std::string>{}; }}}) {
         std::vector<ContextDecision> decisions = NegotiateContexts(proposed, policy);
         ASSERT_EQ(decisions.size(), 1u);
         EXPECT_EQ(decisions[0].result, context_result::kAbstractSyntaxNotSupported);

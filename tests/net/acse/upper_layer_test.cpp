@@ -44,15 +44,15 @@ const char* const kExpectedRows[kUlEventCount] = {
 
 // The state each action leads to (AR-8: for the requestor / the acceptor).
 const std::map<std::string, std::pair<std::string, std::string>> kNextState = {
-    {"AE-1", {"Sta4", "Sta4"}},   {"AE-2", {"Sta5", "Sta5"}},   {"AE-3", {"Sta6", "Sta6"}},
-    {"AE-4", {"Sta1", "Sta1"}},   {"AE-5", {"Sta2", "Sta2"}},   {"AE-6", {"Sta3", "Sta3"}},
-    {"AE-7", {"Sta6", "Sta6"}},   {"AE-8", {"Sta13", "Sta13"}}, {"DT-1", {"Sta6", "Sta6"}},
-    {"DT-2", {"Sta6", "Sta6"}},   {"AR-1", {"Sta7", "Sta7"}},   {"AR-2", {"Sta8", "Sta8"}},
-    {"AR-3", {"Sta1", "Sta1"}},   {"AR-4", {"Sta13", "Sta13"}}, {"AR-5", {"Sta1", "Sta1"}},
-    {"AR-6", {"Sta7", "Sta7"}},   {"AR-7", {"Sta8", "Sta8"}},   {"AR-8", {"Sta9", "Sta10"}},
+    {"AE-1", {"Sta4", "Sta4"}},   {"AE-2", {"Sta5", "Sta5"}},    {"AE-3", {"Sta6", "Sta6"}},
+    {"AE-4", {"Sta1", "Sta1"}},   {"AE-5", {"Sta2", "Sta2"}},    {"AE-6", {"Sta3", "Sta3"}},
+    {"AE-7", {"Sta6", "Sta6"}},   {"AE-8", {"Sta13", "Sta13"}},  {"DT-1", {"Sta6", "Sta6"}},
+    {"DT-2", {"Sta6", "Sta6"}},   {"AR-1", {"Sta7", "Sta7"}},    {"AR-2", {"Sta8", "Sta8"}},
+    {"AR-3", {"Sta1", "Sta1"}},   {"AR-4", {"Sta13", "Sta13"}},  {"AR-5", {"Sta1", "Sta1"}},
+    {"AR-6", {"Sta7", "Sta7"}},   {"AR-7", {"Sta8", "Sta8"}},    {"AR-8", {"Sta9", "Sta10"}},
     {"AR-9", {"Sta11", "Sta11"}}, {"AR-10", {"Sta12", "Sta12"}}, {"AA-1", {"Sta13", "Sta13"}},
-    {"AA-2", {"Sta1", "Sta1"}},   {"AA-3", {"Sta1", "Sta1"}},   {"AA-4", {"Sta1", "Sta1"}},
-    {"AA-5", {"Sta1", "Sta1"}},   {"AA-6", {"Sta13", "Sta13"}}, {"AA-7", {"Sta13", "Sta13"}},
+    {"AA-2", {"Sta1", "Sta1"}},   {"AA-3", {"Sta1", "Sta1"}},    {"AA-4", {"Sta1", "Sta1"}},
+    {"AA-5", {"Sta1", "Sta1"}},   {"AA-6", {"Sta13", "Sta13"}},  {"AA-7", {"Sta13", "Sta13"}},
     {"AA-8", {"Sta13", "Sta13"}},
 };
 
@@ -67,22 +67,32 @@ std::vector<std::string> Tokens(const char* row) {
 Bytes ArrivingPdu(UlEvent event) {
     using pdu_test::Associate;
     switch (event) {
-        case UlEvent::kEvt3: return testing_support::AcceptBytes(1, "1.2.840.10008.1.2");
-        case UlEvent::kEvt4: return {0x03, 0, 0, 0, 0, 4, 0, 1, 1, 1};
+        case UlEvent::kEvt3:
+            return testing_support::AcceptBytes(1, "1.2.840.10008.1.2");
+        case UlEvent::kEvt4:
+            return {0x03, 0, 0, 0, 0, 4, 0, 1, 1, 1};
         case UlEvent::kEvt6:
             return Associate(0x01, "PELLA", "PEER",
                              {pdu_test::ProposedContext(1, "1.2.840.10008.1.1", {"1.2.840.10008.1.2"}),
                               pdu_test::UserInfo()});
-        case UlEvent::kEvt10: return testing_support::PData(1, 0x03, Bytes{0, 0, 0, 0});
-        case UlEvent::kEvt12: return {0x05, 0, 0, 0, 0, 4, 0, 0, 0, 0};
-        case UlEvent::kEvt13: return {0x06, 0, 0, 0, 0, 4, 0, 0, 0, 0};
-        case UlEvent::kEvt16: return {0x07, 0, 0, 0, 0, 4, 0, 0, 2, 1};
-        case UlEvent::kEvt19: return {0x09, 0, 0, 0, 0, 4, 0, 0, 0, 0};
-        default: return {};
+        case UlEvent::kEvt10:
+            return testing_support::PData(1, 0x03, Bytes{0, 0, 0, 0});
+        case UlEvent::kEvt12:
+            return {0x05, 0, 0, 0, 0, 4, 0, 0, 0, 0};
+        case UlEvent::kEvt13:
+            return {0x06, 0, 0, 0, 0, 4, 0, 0, 0, 0};
+        case UlEvent::kEvt16:
+            return {0x07, 0, 0, 0, 0, 4, 0, 0, 2, 1};
+        case UlEvent::kEvt19:
+            return {0x09, 0, 0, 0, 0, 4, 0, 0, 0, 0};
+        default:
+            return {};
     }
 }
 
-bool IsReceived(UlEvent event) { return !ArrivingPdu(event).empty() || event == UlEvent::kEvt17; }
+bool IsReceived(UlEvent event) {
+    return !ArrivingPdu(event).empty() || event == UlEvent::kEvt17;
+}
 
 // What the action puts on the wire.
 Bytes SentBy(const std::string& action, UlEvent event) {
@@ -111,7 +121,8 @@ struct LivePdu {
         Bytes all;
         uint8_t chunk[4096];
         ssize_t n;
-        while ((n = ::recv(peer, chunk, sizeof chunk, MSG_DONTWAIT)) > 0) all.insert(all.end(), chunk, chunk + n);
+        while ((n = ::recv(peer, chunk, sizeof chunk, MSG_DONTWAIT)) > 0)
+            all.insert(all.end(), chunk, chunk + n);
         return all;
     }
     PDU pdu;

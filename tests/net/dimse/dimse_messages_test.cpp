@@ -40,12 +40,12 @@ TEST(DimseMessages, StoreResponseIsMadeFromItsRequest) {
     EXPECT_EQ(response.RespondedTo(), 7);
 
     Bytes bytes = SerializeList(EncodeCommand(response.command), false, false);
-    Bytes expected = {0, 0, 0, 0, 4, 0, 0, 0, 88, 0, 0, 0,      // group length 88
-                      0, 0, 2, 0, 26, 0, 0, 0};                 // affected class, 26 bytes
+    Bytes expected = {0, 0, 0, 0, 4,  0, 0, 0, 88, 0, 0, 0,  // group length 88
+                      0, 0, 2, 0, 26, 0, 0, 0};              // affected class, 26 bytes
     for (char c : std::string(kCtImage)) expected.push_back(static_cast<uint8_t>(c));
     expected.push_back(0);
-    for (auto [element, value] : {std::pair<uint16_t, uint16_t>{0x0100, 0x8001}, {0x0120, 7}, {0x0800, 0x0101},
-                                  {0x0900, 0xB000}})
+    for (auto [element, value] :
+         {std::pair<uint16_t, uint16_t>{0x0100, 0x8001}, {0x0120, 7}, {0x0800, 0x0101}, {0x0900, 0xB000}})
         testing_support::PutCommandUS(expected, element, value);
     for (uint8_t b : {0, 0, 0, 0x10, 6, 0, 0, 0}) expected.push_back(b);  // affected instance, 6 bytes
     for (char c : std::string("1.2.3")) expected.push_back(static_cast<uint8_t>(c));

@@ -24,8 +24,9 @@ const std::string kImageBox = "1.2.840.10008.5.1.1.4";
 const std::string kMeta = "1.2.840.10008.5.1.1.9";
 
 uint32_t GroupLength(const Bytes& command) {
-    return command.size() < 12 ? 0 : uint32_t{command[8]} | (uint32_t{command[9]} << 8) |
-                                         (uint32_t{command[10]} << 16) | (uint32_t{command[11]} << 24);
+    return command.size() < 12 ? 0
+                               : uint32_t{command[8]} | (uint32_t{command[9]} << 8) |
+                                     (uint32_t{command[10]} << 16) | (uint32_t{command[11]} << 24);
 }
 
 }  // namespace
@@ -44,32 +45,70 @@ TEST(DimseNMessages, RequestsGoOutAsTheirCommandSets) {
         Bytes dataSet;  // empty: none follows
     };
     const Case cases[] = {
-        {"N-GET of the printer", [](PDU& p) { return pella::WriteNGetRQ(p, kPrinterInstance, kPrinter, kMeta); },
-         CommandBytes().UI(0x0003, kPrinter).US(0x0100, 0x0110).US(0x0110, 1).US(0x0800, 0x0101)
-             .UI(0x1001, kPrinterInstance).Done(),
-         90, {}},
-        {"N-CREATE of a film session", [&](PDU& p) { return pella::WriteNCreateRQ(p, &session, "", kFilmSession, kMeta); },
+        {"N-GET of the printer",
+         [](PDU& p) { return pella::WriteNGetRQ(p, kPrinterInstance, kPrinter, kMeta); },
+         CommandBytes()
+             .UI(0x0003, kPrinter)
+             .US(0x0100, 0x0110)
+             .US(0x0110, 1)
+             .US(0x0800, 0x0101)
+             .UI(0x1001, kPrinterInstance)
+             .Done(),
+         90,
+         {}},
+        {"N-CREATE of a film session",
+         [&](PDU& p) { return pella::WriteNCreateRQ(p, &session, "", kFilmSession, kMeta); },
          CommandBytes().UI(0x0002, kFilmSession).US(0x0100, 0x0140).US(0x0110, 2).US(0x0800, 0x0102).Done(),
          60, DicomBytes().Implicit(0x2000, 0x0010, "1 ").Bytes()},
-        {"N-CREATE without attributes", [&](PDU& p) { return pella::WriteNCreateRQ(p, &empty, "", kFilmSession, kMeta); },
+        {"N-CREATE without attributes",
+         [&](PDU& p) { return pella::WriteNCreateRQ(p, &empty, "", kFilmSession, kMeta); },
          CommandBytes().UI(0x0002, kFilmSession).US(0x0100, 0x0140).US(0x0110, 3).US(0x0800, 0x0101).Done(),
-         60, {}},
-        {"N-CREATE with an instance", [&](PDU& p) { return pella::WriteNCreateRQ(p, nullptr, "1.2.3", kFilmBox, kMeta); },
-         CommandBytes().UI(0x0002, kFilmBox).US(0x0100, 0x0140).US(0x0110, 4).US(0x0800, 0x0101)
-             .UI(0x1000, "1.2.3").Done(),
-         74, {}},
-        {"N-SET of an image box", [&](PDU& p) { return pella::WriteNSetRQ(p, imageBox, "1.2.3.4", kImageBox, kMeta); },
-         CommandBytes().UI(0x0003, kImageBox).US(0x0100, 0x0120).US(0x0110, 5).US(0x0800, 0x0102)
-             .UI(0x1001, "1.2.3.4").Done(),
+         60,
+         {}},
+        {"N-CREATE with an instance",
+         [&](PDU& p) { return pella::WriteNCreateRQ(p, nullptr, "1.2.3", kFilmBox, kMeta); },
+         CommandBytes()
+             .UI(0x0002, kFilmBox)
+             .US(0x0100, 0x0140)
+             .US(0x0110, 4)
+             .US(0x0800, 0x0101)
+             .UI(0x1000, "1.2.3")
+             .Done(),
+         74,
+         {}},
+        {"N-SET of an image box",
+         [&](PDU& p) { return pella::WriteNSetRQ(p, imageBox, "1.2.3.4", kImageBox, kMeta); },
+         CommandBytes()
+             .UI(0x0003, kImageBox)
+             .US(0x0100, 0x0120)
+             .US(0x0110, 5)
+             .US(0x0800, 0x0102)
+             .UI(0x1001, "1.2.3.4")
+             .Done(),
          76, DicomBytes().U16(0x2020).U16(0x0010).U32(2).U16(1).Bytes()},
-        {"N-ACTION print", [](PDU& p) { return pella::WriteNActionRQ(p, nullptr, "1.2.3.45", kFilmBox, 1, kMeta); },
-         CommandBytes().UI(0x0003, kFilmBox).US(0x0100, 0x0130).US(0x0110, 6).US(0x0800, 0x0101)
-             .UI(0x1001, "1.2.3.45").US(0x1008, 1).Done(),
-         46 + 22 + 8 + 10, {}},
-        {"N-DELETE of the film box", [](PDU& p) { return pella::WriteNDeleteRQ(p, "1.2.3.45", kFilmBox, kMeta); },
-         CommandBytes().UI(0x0003, kFilmBox).US(0x0100, 0x0150).US(0x0110, 7).US(0x0800, 0x0101)
-             .UI(0x1001, "1.2.3.45").Done(),
-         76, {}},
+        {"N-ACTION print",
+         [](PDU& p) { return pella::WriteNActionRQ(p, nullptr, "1.2.3.45", kFilmBox, 1, kMeta); },
+         CommandBytes()
+             .UI(0x0003, kFilmBox)
+             .US(0x0100, 0x0130)
+             .US(0x0110, 6)
+             .US(0x0800, 0x0101)
+             .UI(0x1001, "1.2.3.45")
+             .US(0x1008, 1)
+             .Done(),
+         46 + 22 + 8 + 10,
+         {}},
+        {"N-DELETE of the film box",
+         [](PDU& p) { return pella::WriteNDeleteRQ(p, "1.2.3.45", kFilmBox, kMeta); },
+         CommandBytes()
+             .UI(0x0003, kFilmBox)
+             .US(0x0100, 0x0150)
+             .US(0x0110, 7)
+             .US(0x0800, 0x0101)
+             .UI(0x1001, "1.2.3.45")
+             .Done(),
+         76,
+         {}},
     };
     ScriptedPeer peer;
     peer.ReadPdu().Send(AcceptBytes(1, kImplicitLE));

@@ -6,13 +6,13 @@
 
 #include "log/protocol_log.h"
 #include "net/pdu/pdu_buffer.h"
-#include "support/pdu_pipe.h"
 #include "support/log_file.h"
+#include "support/pdu_pipe.h"
 #include "support/temp_dir.h"
 
 using namespace pella;
-using testing_support::PduPipe;
 using testing_support::LogSettingsGuard;
+using testing_support::PduPipe;
 using testing_support::ReadText;
 using testing_support::TempDir;
 using Bytes = std::vector<uint8_t>;

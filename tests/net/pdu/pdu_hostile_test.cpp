@@ -24,7 +24,8 @@ Bytes EchoRQ() {
 }
 
 Bytes EchoAC() {
-    return Associate(0x02, "ECHOSCP", "KESTRA          ", {AnsweredContext(1, 0, "1.2.840.10008.1.2"), UserInfo()});
+    return Associate(0x02, "ECHOSCP", "KESTRA          ",
+                     {AnsweredContext(1, 0, "1.2.840.10008.1.2"), UserInfo()});
 }
 
 // Feeds the bytes, ends the feed and reads one record of type R with ReadWithType.
@@ -44,7 +45,8 @@ bool ReadFed(const Bytes& bytes) {
 
 // Replaces the big-endian u32 at `offset`.
 Bytes WithU32(Bytes bytes, std::size_t offset, uint32_t value) {
-    for (int i = 0; i < 4; ++i) bytes[offset + static_cast<std::size_t>(i)] = static_cast<uint8_t>(value >> (24 - 8 * i));
+    for (int i = 0; i < 4; ++i)
+        bytes[offset + static_cast<std::size_t>(i)] = static_cast<uint8_t>(value >> (24 - 8 * i));
     return bytes;
 }
 
@@ -68,7 +70,7 @@ void ExpectWithinLimits(const Record& record) {
 
 // Offsets inside EchoRQ().
 constexpr std::size_t kPduLengthAt = 2;
-constexpr std::size_t kContextAt = 99;   // the presentation-context item
+constexpr std::size_t kContextAt = 99;    // the presentation-context item
 constexpr std::size_t kAbstractAt = 107;  // its abstract-syntax sub-item
 constexpr std::size_t kUserInfoAt = 149;
 
@@ -84,8 +86,10 @@ TEST(HostilePdus, EveryTruncationFails) {
                 EXPECT_FALSE(ReadFed<AssociateAC>(part)) << cut;
         }
         // The whole PDU does read: the failures above come from the cuts.
-        if (whole[0] == 0x01) EXPECT_TRUE(ReadFed<AssociateRQ>(whole));
-        else EXPECT_TRUE(ReadFed<AssociateAC>(whole));
+        if (whole[0] == 0x01)
+            EXPECT_TRUE(ReadFed<AssociateRQ>(whole));
+        else
+            EXPECT_TRUE(ReadFed<AssociateAC>(whole));
     }
     for (std::size_t cut = 0; cut < 10; ++cut) {
         Bytes release{0x06, 0, 0, 0, 0, 4, 0, 0, 0, 0};
@@ -132,8 +136,7 @@ TEST(HostilePdus, ItemsMustFitTheirPduAndSubItemsTheirItem) {
     // Transfer-syntax sub-item shorter than it is: the rest no longer parses as sub-items.
     EXPECT_FALSE(ReadFed<AssociateRQ>(WithU16(EchoRQ(), kAbstractAt + 21 + 2, 16)));
     // Context item too short for its own fields.
-    EXPECT_FALSE(ReadFed<AssociateRQ>(
-        Associate(0x01, "A", "B", {Item(0x20, Bytes{1, 0}), UserInfo()})));
+    EXPECT_FALSE(ReadFed<AssociateRQ>(Associate(0x01, "A", "B", {Item(0x20, Bytes{1, 0}), UserInfo()})));
     // User-information item longer than the PDU, and a maximum-length sub-item of length 2.
     EXPECT_FALSE(ReadFed<AssociateRQ>(WithU16(EchoRQ(), kUserInfoAt + 2, 0x1000)));
     Bytes badMax = Item(0x50, Big().Byte(0x51).Byte(0).U16(2).U16(0x4000).Bytes());
@@ -142,18 +145,21 @@ TEST(HostilePdus, ItemsMustFitTheirPduAndSubItemsTheirItem) {
     Bytes longName = Item(0x50, Big().Raw(MaxLength(1)).Byte(0x55).Byte(0).U16(40).Text("short").Bytes());
     EXPECT_FALSE(ReadFed<AssociateRQ>(Associate(0x01, "A", "B", {longName})));
     // An answered context whose transfer syntax runs past it.
-    Bytes badAnswer = Item(0x21, Big().Byte(1).Byte(0).Byte(0).Byte(0).Byte(0x40).Byte(0).U16(30).Text("1.2").Bytes());
+    Bytes badAnswer =
+        Item(0x21, Big().Byte(1).Byte(0).Byte(0).Byte(0).Byte(0x40).Byte(0).U16(30).Text("1.2").Bytes());
     EXPECT_FALSE(ReadFed<AssociateAC>(Associate(0x02, "A", "B", {badAnswer})));
 }
 
 TEST(HostilePdus, OverLongTextsAreCut) {
     std::string longUid(100, '7');
     std::string longName(1000, 'n');
-    Bytes info = Item(0x50, Big().Raw(MaxLength(1)).Raw(TextSubItem(0x52, longUid)).Raw(TextSubItem(0x55, longName)).Bytes());
+    Bytes info = Item(
+        0x50,
+        Big().Raw(MaxLength(1)).Raw(TextSubItem(0x52, longUid)).Raw(TextSubItem(0x55, longName)).Bytes());
     AssociateRQ request;
-    ASSERT_TRUE(ReadFed(Associate(0x01, "SIXTEEN_CHARS_AE", "X",
-                                  {ProposedContext(1, longUid, {longUid, "1.2"}), info}),
-                        request));
+    ASSERT_TRUE(ReadFed(
+        Associate(0x01, "SIXTEEN_CHARS_AE", "X", {ProposedContext(1, longUid, {longUid, "1.2"}), info}),
+        request));
     EXPECT_EQ(request.calledAETitle, "SIXTEEN_CHARS_AE");
     EXPECT_EQ(request.callingAETitle, "X               ");
     ASSERT_EQ(request.presentationContexts.size(), 1u);
@@ -166,8 +172,8 @@ TEST(HostilePdus, OverLongTextsAreCut) {
 
     // A text that ends in a zero byte (a padded UID) ends there.
     AssociateAC accept;
-    ASSERT_TRUE(ReadFed(Associate(0x02, "A", "B", {AnsweredContext(1, 0, std::string("1.2.840.10008.1.2\0", 18))}),
-                        accept));
+    ASSERT_TRUE(ReadFed(
+        Associate(0x02, "A", "B", {AnsweredContext(1, 0, std::string("1.2.840.10008.1.2\0", 18))}), accept));
     EXPECT_EQ(accept.presentationContexts[0].transferSyntax.text, "1.2.840.10008.1.2");
 
     // Texts set by callers are held to the same limits.
@@ -194,7 +200,8 @@ TEST(HostilePdus, UnknownItemsAndTooManyContexts) {
     EXPECT_EQ(reply.pduType, 0x06);
 
     std::vector<Bytes> items;
-    for (int i = 0; i < 128; ++i) items.push_back(ProposedContext(static_cast<uint8_t>(2 * i + 1), "1.2", {"1.2"}));
+    for (int i = 0; i < 128; ++i)
+        items.push_back(ProposedContext(static_cast<uint8_t>(2 * i + 1), "1.2", {"1.2"}));
     AssociateRQ request;
     EXPECT_TRUE(ReadFed(Associate(0x01, "A", "B", items), request));
     EXPECT_EQ(request.presentationContexts.size(), 128u);
@@ -250,7 +257,8 @@ TEST(HostilePdus, MutatedAndRandomBytesNeverBreakTheReaders) {
             for (int i = 0; i < flips; ++i)
                 bytes[std::uniform_int_distribution<std::size_t>(0, bytes.size() - 1)(random)] =
                     static_cast<uint8_t>(random());
-            if (round % 5 == 0) bytes.resize(std::uniform_int_distribution<std::size_t>(0, bytes.size())(random));
+            if (round % 5 == 0)
+                bytes.resize(std::uniform_int_distribution<std::size_t>(0, bytes.size())(random));
         }
         bool ok;
         if (round % 2 == 0) {

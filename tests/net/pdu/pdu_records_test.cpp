@@ -4,14 +4,14 @@
 #include "net/pdu/pdu_control.h"
 #include "net/pdu/pdu_records.h"
 #include "pdu_test_data.h"
-#include "support/pdu_pipe.h"
 #include "support/log_file.h"
+#include "support/pdu_pipe.h"
 #include "support/temp_dir.h"
 
 using namespace pella;
 using namespace pdu_test;
-using testing_support::PduPipe;
 using testing_support::LogSettingsGuard;
+using testing_support::PduPipe;
 using testing_support::ReadText;
 using testing_support::TempDir;
 using Bytes = std::vector<uint8_t>;
@@ -128,9 +128,10 @@ TEST(AssociatePdus, AcceptWithAnsweredContexts) {
     accept.userInformation.SetImplementationClassUID("1.2.3.4");
     ASSERT_TRUE(accept.Write(pipe.buffer));
 
-    Bytes expected = Associate(0x02, "ECHOSCP", "A_CALLING_TITLE_",
-                               {AnsweredContext(1, 0, "1.2.840.10008.1.2"), AnsweredContext(3, 3, ""),
-                                Item(0x50, Big().Raw(MaxLength(32768)).Raw(TextSubItem(0x52, "1.2.3.4")).Bytes())});
+    Bytes expected =
+        Associate(0x02, "ECHOSCP", "A_CALLING_TITLE_",
+                  {AnsweredContext(1, 0, "1.2.840.10008.1.2"), AnsweredContext(3, 3, ""),
+                   Item(0x50, Big().Raw(MaxLength(32768)).Raw(TextSubItem(0x52, "1.2.3.4")).Bytes())});
     Bytes sent = pipe.Sent();
     EXPECT_EQ(sent, expected);
 
@@ -152,14 +153,21 @@ TEST(AssociatePdus, AcceptWithAnsweredContexts) {
 TEST(AssociatePdus, UnknownUserInformationSubItemsAreSkipped) {
     const Bytes asyncWindow = Big().Byte(0x54).Byte(0).U16(4).U16(1).U16(1).Bytes();
     // Unknown sub-item after the known ones: all of them are kept.
-    Bytes after = Item(0x50, Big().Raw(MaxLength(1000)).Raw(TextSubItem(0x52, "1.2.3")).Raw(TextSubItem(0x55, "PEER"))
-                                 .Raw(asyncWindow).Bytes());
+    Bytes after = Item(0x50, Big()
+                                 .Raw(MaxLength(1000))
+                                 .Raw(TextSubItem(0x52, "1.2.3"))
+                                 .Raw(TextSubItem(0x55, "PEER"))
+                                 .Raw(asyncWindow)
+                                 .Bytes());
     // Unknown sub-item first: the rest of the item goes with it.
-    Bytes before = Item(0x50, Big().Raw(MaxLength(2000)).Raw(asyncWindow).Raw(TextSubItem(0x52, "1.2.3")).Bytes());
+    Bytes before =
+        Item(0x50, Big().Raw(MaxLength(2000)).Raw(asyncWindow).Raw(TextSubItem(0x52, "1.2.3")).Bytes());
 
     PduPipe pipe;
-    pipe.Feed(Associate(0x01, "SCP", "SCU", {ProposedContext(1, "1.2.840.10008.1.1", {"1.2.840.10008.1.2"}), after}));
-    pipe.Feed(Associate(0x01, "SCP", "SCU", {before, ProposedContext(1, "1.2.840.10008.1.1", {"1.2.840.10008.1.2"})}));
+    pipe.Feed(Associate(0x01, "SCP", "SCU",
+                        {ProposedContext(1, "1.2.840.10008.1.1", {"1.2.840.10008.1.2"}), after}));
+    pipe.Feed(Associate(0x01, "SCP", "SCU",
+                        {before, ProposedContext(1, "1.2.840.10008.1.1", {"1.2.840.10008.1.2"})}));
     AssociateRQ first, second;
     ASSERT_TRUE(first.ReadWithType(pipe.buffer));
     EXPECT_EQ(first.userInformation.maxLength, 1000u);
@@ -225,7 +233,18 @@ TEST(ControlPdus, PDataFraming) {
     EXPECT_FALSE(WritePDataHeader(pipe.buffer, 1, 0, 0xFFFFFFF0u));
 
     // A PDU with two values: a command and a data set.
-    pipe.Feed(Big().Byte(0).U32(6 + 3 + 6 + 1).U32(5).Byte(1).Byte(3).Text("abc").U32(3).Byte(1).Byte(2).Text("d").Bytes());
+    pipe.Feed(Big()
+                  .Byte(0)
+                  .U32(6 + 3 + 6 + 1)
+                  .U32(5)
+                  .Byte(1)
+                  .Byte(3)
+                  .Text("abc")
+                  .U32(3)
+                  .Byte(1)
+                  .Byte(2)
+                  .Text("d")
+                  .Bytes());
     uint32_t pending = 0;
     ASSERT_TRUE(ReadPDataLength(pipe.buffer, pending));
     EXPECT_EQ(pending, 16u);

@@ -10,7 +10,9 @@ namespace pdu_test {
 
 using testing_support::DicomBytes;
 
-inline DicomBytes Big() { return DicomBytes(true); }
+inline DicomBytes Big() {
+    return DicomBytes(true);
+}
 
 // A text sub-item: type, reserved, 16-bit length, text.
 inline std::vector<uint8_t> TextSubItem(uint8_t type, const std::string& text) {
@@ -37,7 +39,8 @@ inline std::vector<uint8_t> ProposedContext(uint8_t id, const std::string& abstr
 }
 
 inline std::vector<uint8_t> AnsweredContext(uint8_t id, uint8_t result, const std::string& transferSyntax) {
-    return Item(0x21, Big().Byte(id).Byte(0).Byte(result).Byte(0).Raw(TextSubItem(0x40, transferSyntax)).Bytes());
+    return Item(0x21,
+                Big().Byte(id).Byte(0).Byte(result).Byte(0).Raw(TextSubItem(0x40, transferSyntax)).Bytes());
 }
 
 inline std::vector<uint8_t> MaxLength(uint32_t value) {

@@ -13,13 +13,13 @@
 #include "log/protocol_log.h"
 #include "net/transport/address_resolution.h"
 #include "net/transport/transport.h"
-#include "support/loopback_peer.h"
 #include "support/log_file.h"
+#include "support/loopback_peer.h"
 #include "support/temp_dir.h"
 
 using namespace pella;
-using testing_support::LoopbackPeer;
 using testing_support::LogSettingsGuard;
+using testing_support::LoopbackPeer;
 using testing_support::ReadText;
 using testing_support::TempDir;
 
@@ -37,7 +37,9 @@ void Echo(int socket, const std::atomic<bool>& stop) {
 }
 
 // Stays silent and keeps the connection open until the other side closes it.
-void Silent(int socket, const std::atomic<bool>& stop) { LoopbackPeer::DrainUntilClosed(socket, stop); }
+void Silent(int socket, const std::atomic<bool>& stop) {
+    LoopbackPeer::DrainUntilClosed(socket, stop);
+}
 
 bool NoDelay(int socket) {
     int on = 0;
@@ -45,7 +47,9 @@ bool NoDelay(int socket) {
     return getsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, &size) == 0 && on != 0;
 }
 
-uint32_t Loopback() { return htonl(INADDR_LOOPBACK); }
+uint32_t Loopback() {
+    return htonl(INADDR_LOOPBACK);
+}
 
 }  // namespace
 
@@ -76,10 +80,10 @@ TEST(AddressResolution, PortTexts) {
     EXPECT_EQ(ResolvePort("104abc"), 104);
     EXPECT_EQ(ResolvePort("104"), 104);
     EXPECT_EQ(ResolvePort("70000"), 70000 & 0xFFFF);  // the low 16 bits
-    EXPECT_EQ(ResolvePort("http"), 80);              // a service name
+    EXPECT_EQ(ResolvePort("http"), 80);               // a service name
     EXPECT_EQ(ResolvePort("acr-nema"), 104);
-    EXPECT_FALSE(ResolvePort("0").has_value());       // looked up as a service, none exists
-    EXPECT_FALSE(ResolvePort("65536").has_value());   // low 16 bits are 0
+    EXPECT_FALSE(ResolvePort("0").has_value());      // looked up as a service, none exists
+    EXPECT_FALSE(ResolvePort("65536").has_value());  // low 16 bits are 0
     EXPECT_FALSE(ResolvePort("no-such-service").has_value());
     EXPECT_FALSE(ResolvePort("").has_value());
 }

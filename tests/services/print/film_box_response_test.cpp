@@ -56,17 +56,22 @@ TEST(FilmBoxResponse, ReadsTheFirstImageBoxInEveryEncoding) {
     groupLengthFirst.Implicit(0x0008, 0x0000, std::string("\x2A\0\0\0", 4)).Raw(item);
     DicomBytes definedItemInFlat;
     definedItemInFlat.TagLength(0x2010, 0x0510, 0xFFFFFFFF)
-        .TagLength(0xFFFE, 0xE000, static_cast<uint32_t>(item.size())).Raw(item)
+        .TagLength(0xFFFE, 0xE000, static_cast<uint32_t>(item.size()))
+        .Raw(item)
         .TagLength(0xFFFE, 0xE0DD, 0);
     DicomBytes flatItemInDefined;
     flatItemInDefined.TagLength(0x2010, 0x0510, static_cast<uint32_t>(item.size() + 24))
-        .TagLength(0xFFFE, 0xE000, 0xFFFFFFFF).Raw(item).TagLength(0xFFFE, 0xE00D, 0)
+        .TagLength(0xFFFE, 0xE000, 0xFFFFFFFF)
+        .Raw(item)
+        .TagLength(0xFFFE, 0xE00D, 0)
         .TagLength(0xFFFE, 0xE0DD, 0);
     DicomBytes twoItems;
     Bytes second = ImageBoxItem(kClass, "1.2.3.9");
     twoItems.TagLength(0x2010, 0x0510, static_cast<uint32_t>(item.size() + second.size() + 16))
-        .TagLength(0xFFFE, 0xE000, static_cast<uint32_t>(item.size())).Raw(item)
-        .TagLength(0xFFFE, 0xE000, static_cast<uint32_t>(second.size())).Raw(second);
+        .TagLength(0xFFFE, 0xE000, static_cast<uint32_t>(item.size()))
+        .Raw(item)
+        .TagLength(0xFFFE, 0xE000, static_cast<uint32_t>(second.size()))
+        .Raw(second);
     // The item holds a nested sequence whose own item carries other UIDs first.
     Bytes nestedFirst = Join({FlatSequence(0x0008, 0x1140, ImageBoxItem("1.2.3", "1.2.3.4")), item});
     struct Case {
@@ -99,7 +104,8 @@ TEST(FilmBoxResponse, RefusesValuesItCannotReadSafely) {
     // The item claims 4 bytes more than the sequence holds.
     DicomBytes itemTooLong;
     itemTooLong.TagLength(0x2010, 0x0510, static_cast<uint32_t>(item.size() + 8))
-        .TagLength(0xFFFE, 0xE000, static_cast<uint32_t>(item.size() + 4)).Raw(item);
+        .TagLength(0xFFFE, 0xE000, static_cast<uint32_t>(item.size() + 4))
+        .Raw(item);
     // Lengths agree, but the item ends inside its second element.
     Bytes cut(item.begin(), item.end() - 3);
     // Lengths agree, but the item ends inside an element header.
@@ -143,7 +149,8 @@ TEST(FilmBoxResponse, TakesOnlyTheResponsesOwnSequence) {
         topLevelUids.Bytes(),
         FlatSequence(0x0008, 0x1140, FlatReference(item)),
         DefinedReference({}),
-        Join({FlatSequence(0x2010, 0x0510, {}), DicomBytes().Implicit(0x0008, 0x1155, PaddedUid(kInstance)).Bytes()}),
+        Join({FlatSequence(0x2010, 0x0510, {}),
+              DicomBytes().Implicit(0x0008, 0x1155, PaddedUid(kInstance)).Bytes()}),
     };
     int n = 0;
     for (const Bytes& dataSet : cases) {

@@ -96,7 +96,9 @@ std::string PydicomImageBox(const TempDir& dir, const std::string& file, std::ve
 }
 
 // The print's attributes the server stored, as dcmdump shows them.
-std::string StoredPrintDump(const std::string& file) { return RunCommand("dcmdump " + Quote(file)); }
+std::string StoredPrintDump(const std::string& file) {
+    return RunCommand("dcmdump " + Quote(file));
+}
 
 }  // namespace
 
@@ -121,25 +123,51 @@ TEST(PrintDcmprscp, EveryKindOfImagePrintsAsItsRenderedPage) {
         SCOPED_TRACE(file);
         std::set<std::string> before = printer.StoredImageBoxes();
         std::set<std::string> printsBefore = printer.StoredPrints();
-        CommandResult run = RunCommand({PELLA_CLI_PATH, "print", "-aec", "PRINTSCP", "localhost",
-                                        printer.Port(), file, "--copies", "1", "--priority", "MED",
-                                        "--medium", "BLUE FILM", "--destination", "BIN_2",
-                                        "--format", "STANDARD\\1,1", "--orientation", "LANDSCAPE",
-                                        "--film-size", "10INX12IN", "--magnification", "CUBIC",
-                                        "--border-density", "WHITE", "--empty-density", "150",
-                                        "--min-density", "25", "--max-density", "290"},
+        CommandResult run = RunCommand({PELLA_CLI_PATH,
+                                        "print",
+                                        "-aec",
+                                        "PRINTSCP",
+                                        "localhost",
+                                        printer.Port(),
+                                        file,
+                                        "--copies",
+                                        "1",
+                                        "--priority",
+                                        "MED",
+                                        "--medium",
+                                        "BLUE FILM",
+                                        "--destination",
+                                        "BIN_2",
+                                        "--format",
+                                        "STANDARD\\1,1",
+                                        "--orientation",
+                                        "LANDSCAPE",
+                                        "--film-size",
+                                        "10INX12IN",
+                                        "--magnification",
+                                        "CUBIC",
+                                        "--border-density",
+                                        "WHITE",
+                                        "--empty-density",
+                                        "150",
+                                        "--min-density",
+                                        "25",
+                                        "--max-density",
+                                        "290"},
                                        true);
         ASSERT_EQ(run.exitCode, 0) << run.out;
         EXPECT_NE(run.out.find("FilmBox Delete: OK!"), std::string::npos) << run.out;
         std::vector<std::string> boxes = Added(before, printer.StoredImageBoxes());
         ASSERT_EQ(boxes.size(), 1u);
 
-        ASSERT_TRUE(RunTool(Quote(PELLA_CLI_PATH) + " render " + Quote(file) + " " + Quote(dir.File("page.png"))));
+        ASSERT_TRUE(
+            RunTool(Quote(PELLA_CLI_PATH) + " render " + Quote(file) + " " + Quote(dir.File("page.png"))));
         PngPixels page = ReadPng(dir.File("page.png"));
         ASSERT_TRUE(page.ok);
         std::vector<uint8_t> stored;
         std::string described = PydicomImageBox(dir, boxes[0], stored);
-        EXPECT_EQ(described, std::to_string(page.height) + " " + std::to_string(page.width) + " MONOCHROME2 8\n");
+        EXPECT_EQ(described,
+                  std::to_string(page.height) + " " + std::to_string(page.width) + " MONOCHROME2 8\n");
         EXPECT_EQ(stored, page.samples);
 
         std::vector<std::string> prints = Added(printsBefore, printer.StoredPrints());
@@ -159,12 +187,13 @@ TEST(PrintDcmprscp, BadDensitiesFailBeforeTheAssociation) {
     ASSERT_TRUE(printer.Start());
     for (const char* density : {"20.5", "-1", "65536", "BLACK", " 20"}) {
         SCOPED_TRACE(density);
-        CommandResult run = RunCommand({PELLA_CLI_PATH, "print", "localhost", printer.Port(),
-                                        PydicomFile("CT_small.dcm"), "-aec", "PRINTSCP",
-                                        "--max-density", density},
-                                       true);
+        CommandResult run =
+            RunCommand({PELLA_CLI_PATH, "print", "localhost", printer.Port(), PydicomFile("CT_small.dcm"),
+                        "-aec", "PRINTSCP", "--max-density", density},
+                       true);
         EXPECT_EQ(run.exitCode, 1);
-        EXPECT_NE(run.out.find("Max Density '" + std::string(density) + "' is not a number"), std::string::npos)
+        EXPECT_NE(run.out.find("Max Density '" + std::string(density) + "' is not a number"),
+                  std::string::npos)
             << run.out;
         EXPECT_EQ(run.out.find("Connected to"), std::string::npos) << run.out;
     }

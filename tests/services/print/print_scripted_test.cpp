@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "pella.h"
-#include "support/print_bytes.h"
 #include "support/log_file.h"
+#include "support/print_bytes.h"
 #include "support/sample_files.h"
 #include "support/scripted_peer.h"
 #include "support/temp_dir.h"
@@ -53,7 +53,9 @@ std::vector<Exchange> Conforming(const Bytes& reference) {
     };
 }
 
-Bytes DefinedImageBox() { return DefinedReference(ImageBoxItem(kImageBoxClass, kImageBoxUid)); }
+Bytes DefinedImageBox() {
+    return DefinedReference(ImageBoxItem(kImageBoxClass, kImageBoxUid));
+}
 
 struct Result {
     bool printed = false;
@@ -86,9 +88,8 @@ Result Print(const std::vector<Exchange>& exchanges, bool hangUp = false,
     FilmBoxParameters box{"STANDARD\\1,1", "PORTRAIT", "14INX17IN", "REPLICATE", "", nullptr, "", ""};
     char calling[17] = "";
     Result r;
-    r.printed = PrintSCU(PydicomFile("CT_small.dcm").c_str(), "127.0.0.1", peer.PortText().c_str(),
-                         calling, "PRINTSCP", sessionGiven ? sessionGiven : &session,
-                         boxGiven ? boxGiven : &box) == 1;
+    r.printed = PrintSCU(PydicomFile("CT_small.dcm").c_str(), "127.0.0.1", peer.PortText().c_str(), calling,
+                         "PRINTSCP", sessionGiven ? sessionGiven : &session, boxGiven ? boxGiven : &box) == 1;
     r.received = peer.Finish();
     r.log = ReadText(dir.File("print.log"));
     return r;
@@ -107,16 +108,17 @@ TEST(PrintScripted, PrintsWithTheReferenceInEitherEncoding) {
     for (const Bytes& reference : {DefinedReference(item), FlatReference(item)}) {
         Result r = Print(Conforming(reference));
         EXPECT_TRUE(r.printed) << r.log;
-        for (const char* line : {"Create Film Session: OK!", "Create Film Box: OK!", "Width: 128, Height: 128",
-                                 "Set Image Box: OK!", "FilmBox Action: OK!", "FilmBox Delete: OK!"})
+        for (const char* line :
+             {"Create Film Session: OK!", "Create Film Box: OK!", "Width: 128, Height: 128",
+              "Set Image Box: OK!", "FilmBox Action: OK!", "FilmBox Delete: OK!"})
             EXPECT_NE(r.log.find(line), std::string::npos) << line << "\n" << r.log;
         ASSERT_GE(r.received.size(), 11u);
-        EXPECT_TRUE(Contains(r.received[5], kSessionUid));    // the film box names its session
-        EXPECT_TRUE(Contains(r.received[6], kImageBoxUid));   // N-SET of the referenced box
+        EXPECT_TRUE(Contains(r.received[5], kSessionUid));   // the film box names its session
+        EXPECT_TRUE(Contains(r.received[6], kImageBoxUid));  // N-SET of the referenced box
         EXPECT_TRUE(Contains(r.received[6], kImageBoxClass));
-        EXPECT_TRUE(Contains(r.received[8], kFilmBoxUid));    // N-ACTION
-        EXPECT_TRUE(Contains(r.received[9], kFilmBoxUid));    // N-DELETE
-        EXPECT_EQ(r.received[10][0], 0x05);                   // then the release
+        EXPECT_TRUE(Contains(r.received[8], kFilmBoxUid));  // N-ACTION
+        EXPECT_TRUE(Contains(r.received[9], kFilmBoxUid));  // N-DELETE
+        EXPECT_EQ(r.received[10][0], 0x05);                 // then the release
     }
 }
 
@@ -124,8 +126,10 @@ TEST(PrintScripted, PrintsWithTheReferenceInEitherEncoding) {
 // (SOP Instance UID), not in Affected SOP Instance UID: the UID is taken from there.
 TEST(PrintScripted, CreatedUidsAreTakenFromTheReturnedAttributes) {
     auto sopInstance = [](const std::string& uid) {
-        return DicomBytes().Implicit(0x0008, 0x0016, PaddedUid("1.2.840.10008.5.1.1.1"))
-            .Implicit(0x0008, 0x0018, PaddedUid(uid)).Bytes();
+        return DicomBytes()
+            .Implicit(0x0008, 0x0016, PaddedUid("1.2.840.10008.5.1.1.1"))
+            .Implicit(0x0008, 0x0018, PaddedUid(uid))
+            .Bytes();
     };
     Bytes boxAttributes = sopInstance(kFilmBoxUid);
     Bytes reference = DefinedImageBox();
@@ -163,20 +167,22 @@ TEST(PrintScripted, PrinterStatusFailureDoesNotStopThePrint) {
 // A warning, a failure status or no status at any step after the printer status fails the call
 // at that step; nothing after it is sent.
 TEST(PrintScripted, AnyStatusButSuccessFailsItsStep) {
-    const char* lines[] = {"Create Film Session: Failed!", "Create Film Box: Failed!", "Set Image Box: Failed!",
-                           "Film Box Action: Failed!", "FilmBox Delete: Failed!"};
+    const char* lines[] = {"Create Film Session: Failed!", "Create Film Box: Failed!",
+                           "Set Image Box: Failed!", "Film Box Action: Failed!", "FilmBox Delete: Failed!"};
     const uint16_t fields[] = {0x8140, 0x8140, 0x8120, 0x8130, 0x8150};
     for (int step = 1; step <= 5; ++step) {
-        for (std::optional<uint16_t> status : {std::optional<uint16_t>(0x0001), std::optional<uint16_t>(0xB605),
-                                               std::optional<uint16_t>(0xC616), std::optional<uint16_t>()}) {
+        for (std::optional<uint16_t> status :
+             {std::optional<uint16_t>(0x0001), std::optional<uint16_t>(0xB605),
+              std::optional<uint16_t>(0xC616), std::optional<uint16_t>()}) {
             SCOPED_TRACE("step " + std::to_string(step) + " status " +
                          (status ? std::to_string(*status) : std::string("absent")));
             std::vector<Exchange> exchanges = Conforming(DefinedImageBox());
             exchanges.resize(static_cast<std::size_t>(step) + 1);
             uint16_t id = static_cast<uint16_t>(step + 1);
-            exchanges[step].answer = step == 1
-                ? Answer(NResponse(fields[0], id, status, false, kSessionUid))
-                : Answer(NResponse(fields[step - 1], id, status, false, step == 2 ? kFilmBoxUid : ""));
+            exchanges[step].answer =
+                step == 1
+                    ? Answer(NResponse(fields[0], id, status, false, kSessionUid))
+                    : Answer(NResponse(fields[step - 1], id, status, false, step == 2 ? kFilmBoxUid : ""));
             Result r = Print(exchanges);
             EXPECT_FALSE(r.printed);
             EXPECT_NE(r.log.find(lines[step - 1]), std::string::npos) << r.log;
@@ -200,36 +206,35 @@ TEST(PrintScripted, HostilePrintersFailTheirStep) {
     };
     const Case cases[] = {
         {"over-long image box UID",
-         [&](auto& x) { x[2].answer = Answer(NResponse(0x8140, 3, 0, true, kFilmBoxUid),
-                                             DefinedReference(ImageBoxItem(kImageBoxClass, longUid))); },
+         [&](auto& x) {
+             x[2].answer = Answer(NResponse(0x8140, 3, 0, true, kFilmBoxUid),
+                                  DefinedReference(ImageBoxItem(kImageBoxClass, longUid)));
+         },
          3, "Create Film Box: Failed!"},
         {"over-long film box UID",
-         [&](auto& x) { x[2].answer = Answer(NResponse(0x8140, 3, 0, true, longUid), DefinedImageBox()); },
-         3, "Create Film Box: Failed!"},
+         [&](auto& x) { x[2].answer = Answer(NResponse(0x8140, 3, 0, true, longUid), DefinedImageBox()); }, 3,
+         "Create Film Box: Failed!"},
         {"over-long film session UID",
-         [&](auto& x) { x[1].answer = Answer(NResponse(0x8140, 2, 0, false, longUid)); },
-         2, "Create Film Session: Failed!"},
-        {"film session without a UID",
-         [&](auto& x) { x[1].answer = Answer(NResponse(0x8140, 2, 0, false)); },
+         [&](auto& x) { x[1].answer = Answer(NResponse(0x8140, 2, 0, false, longUid)); }, 2,
+         "Create Film Session: Failed!"},
+        {"film session without a UID", [&](auto& x) { x[1].answer = Answer(NResponse(0x8140, 2, 0, false)); },
          2, "Create Film Session: Failed!"},
         {"truncated image box reference",
-         [&](auto& x) { x[2].answer = Answer(NResponse(0x8140, 3, 0, true, kFilmBoxUid), DefinedReference(cutItem)); },
+         [&](auto& x) {
+             x[2].answer = Answer(NResponse(0x8140, 3, 0, true, kFilmBoxUid), DefinedReference(cutItem));
+         },
          3, "Create Film Box: Failed!"},
         {"no image box reference",
-         [&](auto& x) { x[2].answer = Answer(NResponse(0x8140, 3, 0, false, kFilmBoxUid)); },
-         3, "Set Image Box: Failed!"},
+         [&](auto& x) { x[2].answer = Answer(NResponse(0x8140, 3, 0, false, kFilmBoxUid)); }, 3,
+         "Set Image Box: Failed!"},
         {"answer to another message",
-         [&](auto& x) { x[1].answer = Answer(NResponse(0x8140, 7, 0, false, kSessionUid)); },
-         2, "Create Film Session: Failed!"},
-        {"answer of another service",
-         [&](auto& x) { x[3].answer = Answer(NResponse(0x8130, 4, 0, false)); },
+         [&](auto& x) { x[1].answer = Answer(NResponse(0x8140, 7, 0, false, kSessionUid)); }, 2,
+         "Create Film Session: Failed!"},
+        {"answer of another service", [&](auto& x) { x[3].answer = Answer(NResponse(0x8130, 4, 0, false)); },
          4, "Set Image Box: Failed!"},
-        {"no response: the printer closes",
-         [&](auto& x) { x[1].answer.clear(); },
-         2, "Create Film Session: Failed!"},
-        {"abort after the film box",
-         [&](auto& x) { x[3].answer = kAbort; },
-         4, "Set Image Box: Failed!"},
+        {"no response: the printer closes", [&](auto& x) { x[1].answer.clear(); }, 2,
+         "Create Film Session: Failed!"},
+        {"abort after the film box", [&](auto& x) { x[3].answer = kAbort; }, 4, "Set Image Box: Failed!"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -255,17 +260,26 @@ TEST(PrintScripted, SendsOnlyWhatIsGivenDensitiesAsNumbers) {
     ASSERT_GE(r.received.size(), 10u);
     const Bytes& sessionCommand = r.received[2];
     Bytes noDataSet = {0x00, 0x00, 0x00, 0x08, 2, 0, 0, 0, 0x01, 0x01};
-    EXPECT_TRUE(std::search(sessionCommand.begin(), sessionCommand.end(), noDataSet.begin(), noDataSet.end()) !=
-                sessionCommand.end());
+    EXPECT_TRUE(std::search(sessionCommand.begin(), sessionCommand.end(), noDataSet.begin(),
+                            noDataSet.end()) != sessionCommand.end());
     EXPECT_EQ(r.received[3][0], 0x04);
     EXPECT_TRUE(Contains(r.received[3], std::string("\x00\x00\x00\x01\x02\x00\x00\x00\x40\x01", 10)))
         << "the film box N-CREATE comes next";
     const Bytes& filmBox = r.received[4];
-    Bytes expected = DicomBytes().Implicit(0x2010, 0x0010, "STANDARD\\1,1")
-                         .U16(0x2010).U16(0x0120).U32(2).U16(20)
-                         .U16(0x2010).U16(0x0130).U32(2).U16(300)
-                         .Implicit(0x2010, 0x0150, "").Bytes();
+    Bytes expected = DicomBytes()
+                         .Implicit(0x2010, 0x0010, "STANDARD\\1,1")
+                         .U16(0x2010)
+                         .U16(0x0120)
+                         .U32(2)
+                         .U16(20)
+                         .U16(0x2010)
+                         .U16(0x0130)
+                         .U32(2)
+                         .U16(300)
+                         .Implicit(0x2010, 0x0150, "")
+                         .Bytes();
     ASSERT_GT(filmBox.size(), 12u);
-    Bytes start(filmBox.begin() + 12, filmBox.begin() + 12 + static_cast<long>(std::min(expected.size(), filmBox.size() - 12)));
+    Bytes start(filmBox.begin() + 12,
+                filmBox.begin() + 12 + static_cast<long>(std::min(expected.size(), filmBox.size() - 12)));
     EXPECT_EQ(start, expected);
 }

@@ -74,14 +74,13 @@ for i in range(20):
     ds.save_as('%s/gen%02d.dcm' % (sys.argv[2], i), write_like_original=False)
 )";
         int exit = -1;
-        RunCommand("/usr/bin/python3 -c " + Quote(script) + " " + Quote(PydicomFile("CT_small.dcm")) +
-                       " " + Quote(dir_->File("gen")),
+        RunCommand("/usr/bin/python3 -c " + Quote(script) + " " + Quote(PydicomFile("CT_small.dcm")) + " " +
+                       Quote(dir_->File("gen")),
                    &exit);
         ASSERT_EQ(exit, 0);
         RunCommand("storescu -aec ARCHIVE localhost " + std::to_string(port_) + " " +
-                       Quote(PydicomFile("CT_small.dcm")) + " " + Quote(PydicomFile("MR_small.dcm")) +
-                       " " + Quote(PydicomFile("rtplan.dcm")) + " " + Quote(dir_->File("gen")) +
-                       "/*.dcm 2>&1",
+                       Quote(PydicomFile("CT_small.dcm")) + " " + Quote(PydicomFile("MR_small.dcm")) + " " +
+                       Quote(PydicomFile("rtplan.dcm")) + " " + Quote(dir_->File("gen")) + "/*.dcm 2>&1",
                    &exit);
         ASSERT_EQ(exit, 0);
         ready_ = true;
@@ -98,8 +97,8 @@ for i in range(20):
     // for), read from the response files it extracts.
     static std::vector<Match> Findscu(QueryLevel level, const std::map<int, std::string>& keys) {
         TempDir out;
-        std::string line = "findscu -S -aec ARCHIVE -X -od " + Quote(out.Path().string()) +
-                           " localhost " + std::to_string(port_) + " -k 0008,0052=" + LevelText(level);
+        std::string line = "findscu -S -aec ARCHIVE -X -od " + Quote(out.Path().string()) + " localhost " +
+                           std::to_string(port_) + " -k 0008,0052=" + LevelText(level);
         auto fields = QueryFields(level);
         for (std::size_t i = 0; i < fields.size(); ++i) {
             auto value = keys.find(int(i));
@@ -182,8 +181,10 @@ TEST_F(DcmqrscpArchive, FindMatchesFindscuAtEveryLevel) {
         {"study date range", QueryLevel::Study, {{5, "20040101-20041231"}}, 2},
         {"series of the generated study", QueryLevel::Series, {{7, kGenStudy}}, 1},
         {"images of the generated series", QueryLevel::Image, {{10, kGenStudy}, {9, kGenSeries}}, 20},
-        {"a list of UIDs", QueryLevel::Image,
-         {{10, kGenStudy}, {9, kGenSeries}, {6, kGenSeries + ".3\\" + kGenSeries + ".17"}}, 2},
+        {"a list of UIDs",
+         QueryLevel::Image,
+         {{10, kGenStudy}, {9, kGenSeries}, {6, kGenSeries + ".3\\" + kGenSeries + ".17"}},
+         2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -197,7 +198,8 @@ TEST_F(DcmqrscpArchive, FindMatchesFindscuAtEveryLevel) {
 
 // The CLI prints each match and counts them; an unknown key is refused before anything is sent.
 TEST_F(DcmqrscpArchive, FindCommandPrintsEveryMatch) {
-    std::string pella = std::string(PELLA_CLI_PATH) + " find localhost " + std::to_string(port_) + " -aec ARCHIVE ";
+    std::string pella =
+        std::string(PELLA_CLI_PATH) + " find localhost " + std::to_string(port_) + " -aec ARCHIVE ";
     int exit = -1;
     std::string out = RunCommand(pella + "-k QueryRetrieveLevel=IMAGE -k StudyInstanceUID=" + kGenStudy +
                                      " -k 0020,000E=" + kGenSeries + " 2>&1",
@@ -208,10 +210,11 @@ TEST_F(DcmqrscpArchive, FindCommandPrintsEveryMatch) {
     EXPECT_NE(out.find("SOPInstanceUID (0008,0018): " + kGenSeries + ".20"), std::string::npos);
     EXPECT_NE(out.find("pella find: 20 matches; final status: success"), std::string::npos);
 
-    std::string json = RunCommand(pella + "--json -L SERIES -k StudyInstanceUID=" + kGenStudy +
-                                      " | /usr/bin/python3 -c 'import json,sys; d=json.load(sys.stdin); "
-                                      "print(len(d), d[0][\"0020000E\"][\"Value\"][0], d[0][\"00200011\"][\"vr\"])'",
-                                  &exit);
+    std::string json =
+        RunCommand(pella + "--json -L SERIES -k StudyInstanceUID=" + kGenStudy +
+                       " | /usr/bin/python3 -c 'import json,sys; d=json.load(sys.stdin); "
+                       "print(len(d), d[0][\"0020000E\"][\"Value\"][0], d[0][\"00200011\"][\"vr\"])'",
+                   &exit);
     EXPECT_EQ(exit, 0);
     EXPECT_EQ(json, "1 " + kGenSeries + " IS\n");
 
@@ -234,7 +237,8 @@ TEST_F(DcmqrscpArchive, MoveIntoPellaServe) {
     EXPECT_NE(out.find("final status: success"), std::string::npos) << out;
     const fs::path db = dir_->File("db");
     for (int i = 1; i <= 20; ++i)
-        EXPECT_TRUE(fs::exists(db / kGenStudy / kGenSeries / (kGenSeries + "." + std::to_string(i) + ".dcm")));
+        EXPECT_TRUE(
+            fs::exists(db / kGenStudy / kGenSeries / (kGenSeries + "." + std::to_string(i) + ".dcm")));
     std::string index = RunCommand("cat " + Quote((db / kGenStudy / kGenSeries / "Image.dir").string()));
     EXPECT_NE(index.find(kGenSeries + ".20"), std::string::npos);
 
@@ -247,14 +251,16 @@ TEST_F(DcmqrscpArchive, MoveIntoPellaServe) {
     SetQueryField(series, QueryLevel::Series, 4, ctSeries.data(), ctSeries.size());
     list.records.push_back(series);
     std::string calling = "PELLA";
-    EXPECT_TRUE(MoveSCU("localhost", std::to_string(port_), calling, "ARCHIVE", "PELLASERVE", "SERIES", list));
+    EXPECT_TRUE(
+        MoveSCU("localhost", std::to_string(port_), calling, "ARCHIVE", "PELLASERVE", "SERIES", list));
     EXPECT_TRUE(list.records.empty());
     EXPECT_TRUE(fs::exists(db / ctStudy / ctSeries / "1.3.6.1.4.1.5962.1.1.1.1.1.20040119072730.12322.dcm"));
     EXPECT_NE(RunCommand("cat " + Quote((db / "KPStudy.dir").string())).find(ctStudy), std::string::npos);
 
-    out = RunCommand(pella + "-L IMAGE -k StudyInstanceUID=1.3.6.1.4.1.5962.1.2.4.20040826185059.5457"
-                             " -k SeriesInstanceUID=1.3.6.1.4.1.5962.1.3.4.1.20040826185059.5457"
-                             " -k SOPInstanceUID=1.3.6.1.4.1.5962.1.1.4.1.1.20040826185059.5457 2>&1",
+    out = RunCommand(pella +
+                         "-L IMAGE -k StudyInstanceUID=1.3.6.1.4.1.5962.1.2.4.20040826185059.5457"
+                         " -k SeriesInstanceUID=1.3.6.1.4.1.5962.1.3.4.1.20040826185059.5457"
+                         " -k SOPInstanceUID=1.3.6.1.4.1.5962.1.1.4.1.1.20040826185059.5457 2>&1",
                      &exit);
     EXPECT_EQ(exit, 0) << out;
     EXPECT_TRUE(fs::exists(db / "1.3.6.1.4.1.5962.1.2.4.20040826185059.5457"));
@@ -271,8 +277,9 @@ TEST_F(DcmqrscpArchive, MoveIntoPellaServe) {
 TEST_F(DcmqrscpArchive, FindSCUThroughCtypes) {
     int exit = -1;
 #ifdef __SANITIZE_ADDRESS__  // a sanitized library loads into Python only after its runtimes
-    std::string python = "ASAN_OPTIONS=detect_leaks=0 LD_PRELOAD=\"$(gcc -print-file-name=libasan.so) "
-                         "$(gcc -print-file-name=libstdc++.so)\" /usr/bin/python3 ";
+    std::string python =
+        "ASAN_OPTIONS=detect_leaks=0 LD_PRELOAD=\"$(gcc -print-file-name=libasan.so) "
+        "$(gcc -print-file-name=libstdc++.so)\" /usr/bin/python3 ";
 #else
     std::string python = "/usr/bin/python3 ";
 #endif

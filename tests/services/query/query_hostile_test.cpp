@@ -78,7 +78,13 @@ struct Outcome {
 // A study query against a peer that answers `responses` after reading the request.
 Outcome StudyQuery(const Bytes& responses) {
     ScriptedPeer peer;
-    peer.ReadPdu().Send(AcceptBytes(1, kImplicit)).ReadPdu().ReadPdu().Send(responses).ReadPdu().Send(kReleaseRP);
+    peer.ReadPdu()
+        .Send(AcceptBytes(1, kImplicit))
+        .ReadPdu()
+        .ReadPdu()
+        .Send(responses)
+        .ReadPdu()
+        .Send(kReleaseRP);
     peer.Start();
     Outcome outcome;
     {
@@ -110,7 +116,8 @@ Outcome StudyQuery(const Bytes& responses) {
 
 // The request: a C-FIND-RQ of six elements, then the 15-key identifier with the match value.
 TEST(FindProtocol, RequestAndPendingResponsesInOrder) {
-    Outcome o = StudyQuery(Concat({Pending("P1"), Pending("P2"), Pending("P3"), Command(kCFindRSP, 0, true, false)}));
+    Outcome o =
+        StudyQuery(Concat({Pending("P1"), Pending("P2"), Pending("P3"), Command(kCFindRSP, 0, true, false)}));
     EXPECT_EQ(o.statuses, (std::vector<int32_t>{0xFF00, 0xFF00, 0xFF00, 0}));
     EXPECT_EQ(o.patientIDs, (std::vector<std::string>{"P1", "P2", "P3"}));
     ASSERT_GE(o.pdus.size(), 3u);
@@ -162,7 +169,13 @@ TEST(WorklistProtocol, FlatStepSequenceFromAScriptedProvider) {
     Bytes responses = Concat({Command(kCFindRSP, 0xFF00, true, true), PData(1, 0x02, identifier.Bytes()),
                               Command(kCFindRSP, 0, true, false)});
     ScriptedPeer peer;
-    peer.ReadPdu().Send(AcceptBytes(1, kImplicit)).ReadPdu().ReadPdu().Send(responses).ReadPdu().Send(kReleaseRP);
+    peer.ReadPdu()
+        .Send(AcceptBytes(1, kImplicit))
+        .ReadPdu()
+        .ReadPdu()
+        .Send(responses)
+        .ReadPdu()
+        .Send(kReleaseRP);
     peer.Start();
     PDU pdu(5);
     std::string calling = "PELLA";
@@ -209,14 +222,21 @@ TEST(FindProtocol, FindEachStreamsMatchesAndDeclaresTheCharacterSet) {
                           {"Latin-1", "M\xFCLLER^*", "ISO_IR 100"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Bytes responses = Concat({Pending("P1"), Pending("P2"), Command(kCFindRSP, 0xC000, true, true),
-                                  StudyMatch("P3")});
+        Bytes responses =
+            Concat({Pending("P1"), Pending("P2"), Command(kCFindRSP, 0xC000, true, true), StudyMatch("P3")});
         ScriptedPeer peer;
-        peer.ReadPdu().Send(AcceptBytes(1, kImplicit)).ReadPdu().ReadPdu().Send(responses).ReadPdu().Send(kReleaseRP);
+        peer.ReadPdu()
+            .Send(AcceptBytes(1, kImplicit))
+            .ReadPdu()
+            .ReadPdu()
+            .Send(responses)
+            .ReadPdu()
+            .Send(kReleaseRP);
         peer.Start();
         ::PDU* handle = NewPDU();
         char calling[17] = "PELLA";
-        ASSERT_TRUE(::OpenAssoc(handle, "127.0.0.1", peer.PortText().c_str(), calling, "PEER", kFindClass, nullptr));
+        ASSERT_TRUE(
+            ::OpenAssoc(handle, "127.0.0.1", peer.PortText().c_str(), calling, "PEER", kFindClass, nullptr));
         void* query = ::NewQueryRecord("STUDY");
         ::SetQueryField(query, "STUDY", 0, c.patientName.c_str());
         Streamed matches;
@@ -235,7 +255,8 @@ TEST(FindProtocol, FindEachStreamsMatchesAndDeclaresTheCharacterSet) {
             EXPECT_EQ(set, nullptr);
         } else {
             ASSERT_NE(set, nullptr);
-            EXPECT_EQ(std::string(reinterpret_cast<char*>(set->value), std::size_t(set->length)), c.characterSet);
+            EXPECT_EQ(std::string(reinterpret_cast<char*>(set->value), std::size_t(set->length)),
+                      c.characterSet);
         }
         const DataElement* name = FindElement(identifier, 0x0010, 0x0010);
         ASSERT_NE(name, nullptr);
@@ -255,11 +276,18 @@ std::string CliAgainst(long count, int& exit, long& maxRssKb) {
     Bytes last = Command(kCFindRSP, 0, true, false);
     responses.insert(responses.end(), last.begin(), last.end());
     ScriptedPeer peer;
-    peer.ReadPdu().Send(AcceptBytes(1, kImplicit)).ReadPdu().ReadPdu().Send(responses).ReadPdu().Send(kReleaseRP);
+    peer.ReadPdu()
+        .Send(AcceptBytes(1, kImplicit))
+        .ReadPdu()
+        .ReadPdu()
+        .Send(responses)
+        .ReadPdu()
+        .Send(kReleaseRP);
     peer.Start();
-    std::string err = RunCommand("/usr/bin/time -f \"RSS %M\" " + std::string(PELLA_CLI_PATH) + " find 127.0.0.1 " + peer.PortText() +
-                                     " -k PatientID=P* 2>&1 >/dev/null",
-                                 &exit);
+    std::string err =
+        RunCommand("/usr/bin/time -f \"RSS %M\" " + std::string(PELLA_CLI_PATH) + " find 127.0.0.1 " +
+                       peer.PortText() + " -k PatientID=P* 2>&1 >/dev/null",
+                   &exit);
     peer.Finish();
     std::size_t at = err.rfind("RSS ");
     maxRssKb = at == std::string::npos ? -1 : std::atol(err.c_str() + at + 4);
@@ -281,7 +309,8 @@ TEST(FindProtocol, CliStreamsManyMatchesInBoundedMemory) {
     EXPECT_NE(err.find("100000 matches; final status: success"), std::string::npos) << err;
     ASSERT_GT(smallRss, 0);
 #ifndef __SANITIZE_ADDRESS__  // the sanitizer's quarantine keeps freed memory on purpose
-    EXPECT_LT(largeRss - smallRss, 4 * 1024) << smallRss << " kB for 1,000, " << largeRss << " kB for 100,000";
+    EXPECT_LT(largeRss - smallRss, 4 * 1024)
+        << smallRss << " kB for 1,000, " << largeRss << " kB for 100,000";
 #endif
 }
 
@@ -315,14 +344,21 @@ TEST(MoveProtocol, RemainingCountsAndFinalStatus) {
         {"three pending, then success",
          Concat({MoveResponse(kCMoveRSP, 0xFF00, 3), MoveResponse(kCMoveRSP, 0xFF00, 2),
                  MoveResponse(kCMoveRSP, 0xFF00, 1), MoveResponse(kCMoveRSP, 0, -1)}),
-         {0xFF00, 0xFF00, 0xFF00, 0}, {3, 2, 1, 0}},
+         {0xFF00, 0xFF00, 0xFF00, 0},
+         {3, 2, 1, 0}},
         {"sub-operations failed", MoveResponse(kCMoveRSP, 0xB000, 0), {0xB000}, {0}},
         {"another command", MoveResponse(kCFindRSP, 0, 0), {-1}, {-1}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ScriptedPeer peer;
-        peer.ReadPdu().Send(AcceptBytes(1, kImplicit)).ReadPdu().ReadPdu().Send(c.responses).ReadPdu().Send(kReleaseRP);
+        peer.ReadPdu()
+            .Send(AcceptBytes(1, kImplicit))
+            .ReadPdu()
+            .ReadPdu()
+            .Send(c.responses)
+            .ReadPdu()
+            .Send(kReleaseRP);
         peer.Start();
         ::PDU* handle = NewPDU();
         char calling[17] = "PELLA";
@@ -353,7 +389,8 @@ TEST(MoveProtocol, RemainingCountsAndFinalStatus) {
         ASSERT_TRUE(ListOfPdu(pdus[1], command));
         const DataElement* destination = FindElement(command, 0x0000, 0x0600);
         ASSERT_NE(destination, nullptr);
-        EXPECT_EQ(std::string(reinterpret_cast<char*>(destination->value), std::size_t(destination->length)), "DEST5 ");
+        EXPECT_EQ(std::string(reinterpret_cast<char*>(destination->value), std::size_t(destination->length)),
+                  "DEST5 ");
     }
     // A level other than the three is refused before anything is sent or freed.
     ::QueryRecordList* list = NewQueryRecordList();

@@ -28,7 +28,9 @@ struct RecordOwner {
     std::string Get(int position) const { return QueryFieldText(record, level, position); }
 };
 
-std::vector<uint8_t> Implicit(const ElementList& list) { return SerializeList(list, false, false); }
+std::vector<uint8_t> Implicit(const ElementList& list) {
+    return SerializeList(list, false, false);
+}
 
 // The expected identifier: tags in order, values as given (already padded).
 std::vector<uint8_t> Expected(const std::vector<std::pair<uint32_t, std::string>>& keys) {
@@ -43,37 +45,66 @@ std::vector<uint8_t> Expected(const std::vector<std::pair<uint32_t, std::string>
 // with a space, UIDs with a zero byte; wildcards and ranges pass untouched.
 TEST(QueryIdentifiers, LevelIdentifiersByteForByte) {
     RecordOwner study(QueryLevel::Study);
-    study.Set(1, "abc");             // Patient ID, padded with a space
-    study.Set(9, "1.2.3");           // Study Instance UID, padded with a zero byte
-    study.Set(7, "ID7");             // Study ID
-    study.Set(0, "C*");              // wildcard as written
+    study.Set(1, "abc");    // Patient ID, padded with a space
+    study.Set(9, "1.2.3");  // Study Instance UID, padded with a zero byte
+    study.Set(7, "ID7");    // Study ID
+    study.Set(0, "C*");     // wildcard as written
     study.Set(5, "20040101-20041231");
     ElementList identifier;
     BuildIdentifier(QueryLevel::Study, study.record, identifier);
-    EXPECT_EQ(Implicit(identifier),
-              Expected({{0x00080020, "20040101-20041231 "}, {0x00080030, ""}, {0x00080050, ""},
-                        {0x00080052, "STUDY "}, {0x00080061, ""}, {0x00080080, ""}, {0x00080090, ""},
-                        {0x00081030, ""}, {0x00100010, "C*"}, {0x00100020, "abc "}, {0x00100030, ""},
-                        {0x00100040, ""}, {0x00101010, ""}, {0x0020000D, std::string("1.2.3\0", 6)},
-                        {0x00200010, "ID7 "}}));
+    EXPECT_EQ(Implicit(identifier), Expected({{0x00080020, "20040101-20041231 "},
+                                              {0x00080030, ""},
+                                              {0x00080050, ""},
+                                              {0x00080052, "STUDY "},
+                                              {0x00080061, ""},
+                                              {0x00080080, ""},
+                                              {0x00080090, ""},
+                                              {0x00081030, ""},
+                                              {0x00100010, "C*"},
+                                              {0x00100020, "abc "},
+                                              {0x00100030, ""},
+                                              {0x00100040, ""},
+                                              {0x00101010, ""},
+                                              {0x0020000D, std::string("1.2.3\0", 6)},
+                                              {0x00200010, "ID7 "}}));
 
     RecordOwner series(QueryLevel::Series);
     ElementList seriesIdentifier;
     BuildIdentifier(QueryLevel::Series, series.record, seriesIdentifier);
-    EXPECT_EQ(Implicit(seriesIdentifier),
-              Expected({{0x00080021, ""}, {0x00080031, ""}, {0x00080052, "SERIES"}, {0x00080060, ""},
-                        {0x0008103E, ""}, {0x00180015, ""}, {0x00181030, ""}, {0x00185100, ""},
-                        {0x0020000D, ""}, {0x0020000E, ""}, {0x00200011, ""}}));
+    EXPECT_EQ(Implicit(seriesIdentifier), Expected({{0x00080021, ""},
+                                                    {0x00080031, ""},
+                                                    {0x00080052, "SERIES"},
+                                                    {0x00080060, ""},
+                                                    {0x0008103E, ""},
+                                                    {0x00180015, ""},
+                                                    {0x00181030, ""},
+                                                    {0x00185100, ""},
+                                                    {0x0020000D, ""},
+                                                    {0x0020000E, ""},
+                                                    {0x00200011, ""}}));
 
     RecordOwner image(QueryLevel::Image);
     ElementList imageIdentifier;
     BuildIdentifier(QueryLevel::Image, image.record, imageIdentifier);
-    EXPECT_EQ(Implicit(imageIdentifier),
-              Expected({{0x00080008, ""}, {0x00080016, ""}, {0x00080018, ""}, {0x00080022, ""},
-                        {0x00080023, ""}, {0x00080032, ""}, {0x00080033, ""}, {0x00080052, "IMAGE "},
-                        {0x0020000D, ""}, {0x0020000E, ""}, {0x00200011, ""}, {0x00200012, ""},
-                        {0x00200013, ""}, {0x00200030, ""}, {0x00200032, ""}, {0x00200037, ""},
-                        {0x00200052, ""}, {0x00201041, ""}, {0x00280008, ""}}));
+    EXPECT_EQ(Implicit(imageIdentifier), Expected({{0x00080008, ""},
+                                                   {0x00080016, ""},
+                                                   {0x00080018, ""},
+                                                   {0x00080022, ""},
+                                                   {0x00080023, ""},
+                                                   {0x00080032, ""},
+                                                   {0x00080033, ""},
+                                                   {0x00080052, "IMAGE "},
+                                                   {0x0020000D, ""},
+                                                   {0x0020000E, ""},
+                                                   {0x00200011, ""},
+                                                   {0x00200012, ""},
+                                                   {0x00200013, ""},
+                                                   {0x00200030, ""},
+                                                   {0x00200032, ""},
+                                                   {0x00200037, ""},
+                                                   {0x00200052, ""},
+                                                   {0x00201041, ""},
+                                                   {0x00280008, ""}}));
 }
 
 // The 26-element worklist identifier: step keys inside one undefined-length item; fields
@@ -139,7 +170,9 @@ ElementList WorklistResponse(bool definedLength) {
     DicomBytes items;
     for (const char* modality : {"MR", "CT"}) {
         DicomBytes item;
-        item.Implicit(0x0008, 0x0060, modality).Implicit(0x0040, 0x0009, "STEP").Implicit(0x0032, 0x1070, "AGENT ");
+        item.Implicit(0x0008, 0x0060, modality)
+            .Implicit(0x0040, 0x0009, "STEP")
+            .Implicit(0x0032, 0x1070, "AGENT ");
         items.TagLength(0xFFFE, 0xE000, uint32_t(item.Size())).Raw(item.Bytes());
     }
     if (definedLength) {
@@ -211,7 +244,8 @@ TEST(QueryIdentifiers, CharacterSetOfNonAsciiKeys) {
     const DataElement& first = **identifier.begin();
     EXPECT_EQ(first.group, 0x0008);
     EXPECT_EQ(first.element, 0x0005);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(first.value), std::size_t(first.length)), "ISO_IR 192");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(first.value), std::size_t(first.length)),
+              "ISO_IR 192");
 }
 
 // Each record position's VR and keyword come from the dictionary; only the worklist's step

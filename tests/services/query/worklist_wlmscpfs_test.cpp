@@ -31,15 +31,25 @@ struct Step {
 
 std::string WorklistDump(const std::string& name, const std::string& patientID,
                          std::initializer_list<Step> steps) {
-    std::string dump = "(0008,0005) CS [ISO_IR 100]\n(0008,0050) SH [ACC" + patientID + "]\n"
-                       "(0010,0010) PN [" + name + "]\n(0010,0020) LO [" + patientID + "]\n"
+    std::string dump = "(0008,0005) CS [ISO_IR 100]\n(0008,0050) SH [ACC" + patientID +
+                       "]\n"
+                       "(0010,0010) PN [" +
+                       name + "]\n(0010,0020) LO [" + patientID +
+                       "]\n"
                        "(0010,0030) DA [19700101]\n(0010,0040) CS [F]\n"
-                       "(0020,000d) UI [1.2.826.0.1.3680043.9.88." + patientID.substr(1) + "]\n"
+                       "(0020,000d) UI [1.2.826.0.1.3680043.9.88." +
+                       patientID.substr(1) +
+                       "]\n"
                        "(0032,1032) PN [REQ^DOC]\n(0032,1060) LO [PROCEDURE]\n(0040,0100) SQ\n";
     for (const Step& s : steps)
-        dump += std::string("(fffe,e000) na\n(0008,0060) CS [") + s.modality + "]\n"
-                "(0040,0001) AE [" + s.station + "]\n(0040,0002) DA [20260101]\n(0040,0003) TM [080000]\n"
-                "(0040,0006) PN [PERF^DOC]\n(0040,0007) LO [STEP " + s.id + "]\n(0040,0009) SH [" + s.id + "]\n"
+        dump += std::string("(fffe,e000) na\n(0008,0060) CS [") + s.modality +
+                "]\n"
+                "(0040,0001) AE [" +
+                s.station +
+                "]\n(0040,0002) DA [20260101]\n(0040,0003) TM [080000]\n"
+                "(0040,0006) PN [PERF^DOC]\n(0040,0007) LO [STEP " +
+                s.id + "]\n(0040,0009) SH [" + s.id +
+                "]\n"
                 "(0040,0010) SH [NAME]\n(0040,0011) SH [ROOM]\n(0040,0012) LO [NONE]\n(fffe,e00d) na\n";
     return dump + "(fffe,e0dd) na\n(0040,1001) SH [RP" + patientID + "]\n(0040,1003) SH [HIGH]\n";
 }
@@ -63,7 +73,9 @@ protected:
             std::string dump = dir_.File(std::string(e.step.id) + ".dump");
             std::ofstream(dump) << WorklistDump(e.name, e.id, {e.step});
             int exit = -1;
-            RunCommand("dump2dcm -q " + Quote(dump) + " " + Quote(dir_.File("wl/WLQ/" + std::string(e.step.id) + ".wl")), &exit);
+            RunCommand("dump2dcm -q " + Quote(dump) + " " +
+                           Quote(dir_.File("wl/WLQ/" + std::string(e.step.id) + ".wl")),
+                       &exit);
             ASSERT_EQ(exit, 0);
         }
         std::ofstream(dir_.File("wl/WLQ/lockfile"));
@@ -100,14 +112,17 @@ protected:
         TempDir out;
         int exit = -1;
         RunCommand("findscu -W -aec WLQ -X -od " + Quote(out.Path().string()) + " localhost " +
-                       std::to_string(port_) + " -k PatientID -k PatientName -k "
-                       "'ScheduledProcedureStepSequence[0].ScheduledProcedureStepID' " + keys + " 2>&1",
+                       std::to_string(port_) +
+                       " -k PatientID -k PatientName -k "
+                       "'ScheduledProcedureStepSequence[0].ScheduledProcedureStepID' " +
+                       keys + " 2>&1",
                    &exit);
         EXPECT_EQ(exit, 0);
         std::multiset<std::string> found;
         for (const auto& entry : fs::directory_iterator(out.Path())) {
-            std::string text = RunCommand("dcmdump -q +P PatientID +P Modality " + Quote(entry.path().string()) +
-                                          " | sed 's/.*\\[\\(.*\\)\\].*/\\1/' | tr '\\n' ' '");
+            std::string text =
+                RunCommand("dcmdump -q +P PatientID +P Modality " + Quote(entry.path().string()) +
+                           " | sed 's/.*\\[\\(.*\\)\\].*/\\1/' | tr '\\n' ' '");
             // "P002 MR " -> the patient and the step's modality
             std::string patient = text.substr(0, text.find(' '));
             text.pop_back();
@@ -147,7 +162,8 @@ TEST_F(WorklistProvider, StepAndProcedureKeysMatchFindscu) {
                           "-k 'ScheduledProcedureStepSequence[0].Modality'"));
     EXPECT_EQ(ct, (std::multiset<std::string>{"P001 CT", "P002 CT"}));
     std::multiset<std::string> procedure = Pella("-k RequestedProcedureID=RPP002");
-    EXPECT_EQ(procedure, Findscu("-k RequestedProcedureID=RPP002 -k 'ScheduledProcedureStepSequence[0].Modality'"));
+    EXPECT_EQ(procedure,
+              Findscu("-k RequestedProcedureID=RPP002 -k 'ScheduledProcedureStepSequence[0].Modality'"));
     EXPECT_EQ(procedure, (std::multiset<std::string>{"P002 MR", "P002 CT"}));
 }
 
@@ -169,7 +185,8 @@ TEST_F(WorklistProvider, JsonKeepsTheStepSequenceNested) {
     auto pella = ByStepID(nlohmann::json::parse(RunPella("--json -k Modality=MR")));
     ASSERT_EQ(pella.size(), 2u);
     TempDir out;
-    RunCommand("findscu -W -aec WLQ -X -od " + Quote(out.Path().string()) + " localhost " + std::to_string(port_) +
+    RunCommand("findscu -W -aec WLQ -X -od " + Quote(out.Path().string()) + " localhost " +
+               std::to_string(port_) +
                " -k PatientID -k 'ScheduledProcedureStepSequence[0].ScheduledProcedureStepID' "
                "-k 'ScheduledProcedureStepSequence[0].Modality=MR' "
                "-k 'ScheduledProcedureStepSequence[0].ScheduledStationAETitle' 2>&1");
@@ -187,9 +204,11 @@ TEST_F(WorklistProvider, JsonKeepsTheStepSequenceNested) {
         ASSERT_EQ(sequence.at("Value").size(), 1u);
         const nlohmann::json& step = sequence.at("Value").at(0);
         const nlohmann::json& expected = findscu.at(id).at("00400100").at("Value").at(0);
-        for (const char* tag : {"00080060", "00400001", "00400009"}) EXPECT_EQ(step.at(tag), expected.at(tag)) << tag;
+        for (const char* tag : {"00080060", "00400001", "00400009"})
+            EXPECT_EQ(step.at(tag), expected.at(tag)) << tag;
         EXPECT_EQ(match.at("00100020"), findscu.at(id).at("00100020"));
-        EXPECT_EQ(match.at("00401001").at("Value").at(0), "RP" + match.at("00100020").at("Value").at(0).get<std::string>());
+        EXPECT_EQ(match.at("00401001").at("Value").at(0),
+                  "RP" + match.at("00100020").at("Value").at(0).get<std::string>());
     }
 }
 

@@ -104,7 +104,9 @@ protected:
     }
     std::string root() const { return (temp.Path() / "Database").string(); }
     fs::path StudyIndex() const { return temp.Path() / "Database" / "KPStudy.dir"; }
-    fs::path SeriesIndex(const std::string& study) const { return temp.Path() / "Database" / study / "Series.dir"; }
+    fs::path SeriesIndex(const std::string& study) const {
+        return temp.Path() / "Database" / study / "Series.dir";
+    }
     fs::path ImageIndex(const std::string& study, const std::string& series) const {
         return temp.Path() / "Database" / study / series / "Image.dir";
     }
@@ -197,12 +199,13 @@ TEST_F(FilingTest, StudyLineEndsWithMarkAndFilingDateInTheProcessFormat) {
 TEST_F(FilingTest, AnObjectReceivedBeforeAddsNoLine) {
     ElementList data = MakeObject("1.2.3", "1.2.3.4", "1.2.3.4.5");
     ASSERT_EQ(Index(data), FilingResult::Indexed);
-    std::string before = ReadText(StudyIndex()) + ReadText(SeriesIndex("1.2.3")) +
-                         ReadText(ImageIndex("1.2.3", "1.2.3.4"));
+    std::string before =
+        ReadText(StudyIndex()) + ReadText(SeriesIndex("1.2.3")) + ReadText(ImageIndex("1.2.3", "1.2.3.4"));
     EXPECT_EQ(Index(data), FilingResult::AlreadyReceived);
     EXPECT_TRUE(FilingSucceeded(FilingResult::AlreadyReceived));
-    EXPECT_EQ(ReadText(StudyIndex()) + ReadText(SeriesIndex("1.2.3")) + ReadText(ImageIndex("1.2.3", "1.2.3.4")),
-              before);
+    EXPECT_EQ(
+        ReadText(StudyIndex()) + ReadText(SeriesIndex("1.2.3")) + ReadText(ImageIndex("1.2.3", "1.2.3.4")),
+        before);
 }
 
 TEST_F(FilingTest, AnIndexThatCannotBeWrittenFailsAndIsRetriedByTheNextObject) {
@@ -220,8 +223,17 @@ TEST_F(FilingTest, AnIndexThatCannotBeWrittenFailsAndIsRetriedByTheNextObject) {
 
 TEST_F(FilingTest, HostileUidsAreRefusedAndNothingIsWrittenAnywhere) {
     std::string absolute = (temp.Path() / "abs").string();
-    const std::string hostile[] = {"../x", "../../x", "..", "1..2", "", "1.2/3", absolute,
-                                   "/tmp/pella-hostile-uid", std::string(65, '1'), "1.2.", ".1"};
+    const std::string hostile[] = {"../x",
+                                   "../../x",
+                                   "..",
+                                   "1..2",
+                                   "",
+                                   "1.2/3",
+                                   absolute,
+                                   "/tmp/pella-hostile-uid",
+                                   std::string(65, '1'),
+                                   "1.2.",
+                                   ".1"};
     std::string store = (temp.Path() / "store").string();
     for (const std::string& bad : hostile) {
         const ElementList objects[] = {MakeObject(bad, "1.2.3.4", "1.2.3.4.5"),
@@ -256,8 +268,8 @@ TEST_F(FilingTest, MissingUidsOrAnEmptyRootAreRefused) {
 
 TEST_F(FilingTest, FileReceivedObjectIndexesCreatesTheFolderAndWrites) {
     std::string store = (temp.Path() / "store").string();
-    FilingOutcome outcome = FileReceivedObject(store, root(), MakeObject("1.2.3", "1.2.3.4", "1.2.3.4.5"),
-                                               WriteMarkerFile);
+    FilingOutcome outcome =
+        FileReceivedObject(store, root(), MakeObject("1.2.3", "1.2.3.4", "1.2.3.4.5"), WriteMarkerFile);
     EXPECT_EQ(outcome.index, FilingResult::Indexed);
     EXPECT_TRUE(outcome.Filed());
     EXPECT_EQ(outcome.fileName, store + "/1.2.3/1.2.3.4/1.2.3.4.5.dcm");
@@ -282,15 +294,16 @@ TEST_F(FilingTest, FlushedFilingWritesTheSameFilesAndLines) {
     std::string store = (temp.Path() / "store").string();
     const FilingOptions flushed{true};
     const char* sops[] = {"1.2.3.4.5", "1.2.3.4.6", "1.2.3.4.5"};
-    const FilingResult expected[] = {FilingResult::Indexed, FilingResult::Indexed, FilingResult::AlreadyReceived};
+    const FilingResult expected[] = {FilingResult::Indexed, FilingResult::Indexed,
+                                     FilingResult::AlreadyReceived};
     for (std::size_t i = 0; i < std::size(sops); ++i) {
-        FilingOutcome outcome =
-            FileReceivedObject(store, root(), MakeObject("1.2.3", "1.2.3.4", sops[i]), WriteMarkerFile, flushed);
+        FilingOutcome outcome = FileReceivedObject(store, root(), MakeObject("1.2.3", "1.2.3.4", sops[i]),
+                                                   WriteMarkerFile, flushed);
         EXPECT_EQ(outcome.index, expected[i]) << sops[i];
         EXPECT_EQ(ReadText(outcome.fileName), "object");
     }
-    FilingOutcome outcome =
-        FileReceivedObject(store, root(), MakeObject("1.2.3", "1.2.3.7", "1.2.3.7.1"), WriteMarkerFile, flushed);
+    FilingOutcome outcome = FileReceivedObject(store, root(), MakeObject("1.2.3", "1.2.3.7", "1.2.3.7.1"),
+                                               WriteMarkerFile, flushed);
     EXPECT_EQ(outcome.index, FilingResult::Indexed);
     EXPECT_EQ(CountLines(StudyIndex()), 1u);
     EXPECT_EQ(CountLines(SeriesIndex("1.2.3")), 2u);
@@ -342,12 +355,14 @@ TEST_F(FilingTest, AFailureLeavesNoTraceAndKeepsAnEarlierCopy) {
         {"writer throws", false, false, throwingWriter, nullptr, FilingResult::FileNotWritten, true},
         {"image index fails, new object", false, false, WriteMarkerFile, folderAt(series / "Image.dir"),
          FilingResult::IndexNotWritten},
-        {"study index cannot be appended to", false, false, WriteMarkerFile, folderAt(database / "KPStudy.dir"),
-         FilingResult::IndexNotWritten},
+        {"study index cannot be appended to", false, false, WriteMarkerFile,
+         folderAt(database / "KPStudy.dir"), FilingResult::IndexNotWritten},
         {"series index cannot be appended to", false, false, WriteMarkerFile, folderAt(study / "Series.dir"),
          FilingResult::IndexNotWritten},
-        {"study folder cannot be made", false, false, WriteMarkerFile, fileAt(study), FilingResult::IndexNotWritten},
-        {"series folder cannot be made", false, false, WriteMarkerFile, fileAt(series), FilingResult::IndexNotWritten},
+        {"study folder cannot be made", false, false, WriteMarkerFile, fileAt(study),
+         FilingResult::IndexNotWritten},
+        {"series folder cannot be made", false, false, WriteMarkerFile, fileAt(series),
+         FilingResult::IndexNotWritten},
         {"study folder is a link to itself", false, false, WriteMarkerFile, loopAt(study),
          FilingResult::IndexNotWritten},
         {"series folder is a link to itself", false, false, WriteMarkerFile, loopAt(series),
@@ -364,8 +379,9 @@ TEST_F(FilingTest, AFailureLeavesNoTraceAndKeepsAnEarlierCopy) {
         const std::string store = c.separateStore ? separate.string() : root();
         const fs::path file = fs::path(store) / "1.2.3" / "1.2.3.4" / (sop + ".dcm");
         if (c.earlierCopy) {
-            ASSERT_EQ(FileReceivedObject(store, root(), MakeObject("1.2.3", "1.2.3.4", sop), WriteMarkerFile).index,
-                      FilingResult::Indexed);
+            ASSERT_EQ(
+                FileReceivedObject(store, root(), MakeObject("1.2.3", "1.2.3.4", sop), WriteMarkerFile).index,
+                FilingResult::Indexed);
         }
         if (c.breakFiling) c.breakFiling();
         // Looked at without following a link loop into an exception.
@@ -373,7 +389,8 @@ TEST_F(FilingTest, AFailureLeavesNoTraceAndKeepsAnEarlierCopy) {
             std::error_code ec;
             return fs::is_regular_file(path, ec);
         };
-        std::string imagesBefore = isFile(ImageIndex("1.2.3", "1.2.3.4")) ? ReadText(ImageIndex("1.2.3", "1.2.3.4")) : "";
+        std::string imagesBefore =
+            isFile(ImageIndex("1.2.3", "1.2.3.4")) ? ReadText(ImageIndex("1.2.3", "1.2.3.4")) : "";
 
         FilingOutcome outcome;
         if (c.throws) {
@@ -492,12 +509,14 @@ TEST_F(FilingTest, PydicomSamplesGiveTheLinesOfTheirAttributes) {
 
         int exitCode = -1;
         std::string expected = testing_support::RunCommand(
-            "/usr/bin/python3 " + testing_support::Quote(PELLA_SOURCE_DIR "/tests/services/scripts/expected_index_lines.py") +
+            "/usr/bin/python3 " +
+                testing_support::Quote(PELLA_SOURCE_DIR "/tests/services/scripts/expected_index_lines.py") +
                 " " + testing_support::Quote(source),
             &exitCode);
         ASSERT_EQ(exitCode, 0) << name;
         std::vector<std::string> lines;
-        for (std::size_t start = 0, end; (end = expected.find('\n', start)) != std::string::npos; start = end + 1)
+        for (std::size_t start = 0, end; (end = expected.find('\n', start)) != std::string::npos;
+             start = end + 1)
             lines.push_back(expected.substr(start, end - start));
         ASSERT_EQ(lines.size(), 3u) << expected;
 

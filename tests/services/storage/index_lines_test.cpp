@@ -70,7 +70,8 @@ TEST(IndexLines, WhatIsAppendedIsReadBackFieldByField) {
 TEST(IndexLines, ReadingTakesCrLfAndLoneLfAndSkipsEmptyLines) {
     TempDir temp;
     std::ofstream(temp.File("Image.dir"), std::ios::binary) << "a,b,1.1\r\n\r\nc,d,1.2\ne,f,1.3";
-    EXPECT_EQ(ReadIndexLines(temp.File("Image.dir")), (std::vector<std::string>{"a,b,1.1", "c,d,1.2", "e,f,1.3"}));
+    EXPECT_EQ(ReadIndexLines(temp.File("Image.dir")),
+              (std::vector<std::string>{"a,b,1.1", "c,d,1.2", "e,f,1.3"}));
     EXPECT_TRUE(ReadIndexLines(temp.File("missing")).empty());
     fs::create_directories(temp.Path() / "folder");
     EXPECT_TRUE(ReadIndexLines(temp.File("folder")).empty());

@@ -9,9 +9,9 @@ namespace {
 
 using testing_support::AddText;
 
-const char* const kHostileUids[] = {"../x", "..", ".", "1..2", "", "1.2/3", "/etc/passwd",
-                                    "/tmp/x", ".1.2", "1.2.", "1.2.3a", "1.2 3", "1\\2",
-                                    "1.2.3\n", "-1.2"};
+const char* const kHostileUids[] = {"../x",   "..",          ".",      "1..2",    "",
+                                    "1.2/3",  "/etc/passwd", "/tmp/x", ".1.2",    "1.2.",
+                                    "1.2.3a", "1.2 3",       "1\\2",   "1.2.3\n", "-1.2"};
 
 TEST(ObjectPaths, JoinPathPutsOneSlashBetween) {
     EXPECT_EQ(JoinPath("store", "1.2"), "store/1.2");
@@ -30,7 +30,7 @@ TEST(ObjectPaths, ReceivedObjectPathIsStudySeriesInstance) {
 
 TEST(ObjectPaths, UidsComeFromTheDataSetWithoutTheirPadding) {
     ElementList data;
-    AddText(data, 0x0020, 0x000D, "UI", "1.2.3");     // padded with a zero byte
+    AddText(data, 0x0020, 0x000D, "UI", "1.2.3");  // padded with a zero byte
     AddText(data, 0x0020, 0x000E, "UI", "1.2.3.4");
     AddText(data, 0x0008, 0x0018, "UI", "1.2.3.4.5");  // padded with a zero byte
     EXPECT_EQ(ReceivedObjectPath("s", data), "s/1.2.3/1.2.3.4/1.2.3.4.5.dcm");

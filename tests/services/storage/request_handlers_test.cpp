@@ -46,15 +46,15 @@ TEST(RequestHandlers, TheServerAnswersEchoOfVerificationAndStoreOfStorageClasses
     const Case cases[] = {
         {Request(kCEchoRQ, kVerification), true},
         {Request(kCStoreRQ, kCtImage), true},
-        {Request(kCStoreRQ, kRtPlan), true},             // a storage class without pixel data
-        {Request(kCStoreRQ, kVerification), false},      // not a storage class
-        {Request(kCStoreRQ, "1.2.3.4"), false},          // no class this system knows
-        {Request(kCStoreRQ, ""), false},                 // names no class
-        {Request(kCEchoRQ, kCtImage), false},            // C-ECHO is the Verification class's
-        {Request(kCFindRQ, kStudyRootFind), false},      // query is not served here
+        {Request(kCStoreRQ, kRtPlan), true},         // a storage class without pixel data
+        {Request(kCStoreRQ, kVerification), false},  // not a storage class
+        {Request(kCStoreRQ, "1.2.3.4"), false},      // no class this system knows
+        {Request(kCStoreRQ, ""), false},             // names no class
+        {Request(kCEchoRQ, kCtImage), false},        // C-ECHO is the Verification class's
+        {Request(kCFindRQ, kStudyRootFind), false},  // query is not served here
         {Request(kCMoveRQ, kStudyRootFind), false},
         {Request(kNActionRQ, "", kStorageCommitment), false},
-        {Request(kCStoreRSP, kCtImage), false},          // a response is no request
+        {Request(kCStoreRSP, kCtImage), false},  // a response is no request
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.request.commandField) + " " + RequestSopClass(c.request));
@@ -118,8 +118,9 @@ TEST(RequestHandlers, ARequestWithoutAHandlerEndsTheAssociation) {
         SCOPED_TRACE(c.what);
         PDU pdu(10);
         std::string calling = "TESTER";
-        ASSERT_TRUE(BuildRequest(pdu, calling, "PELLA", {{kVerification, {"1.2.840.10008.1.2"}},
-                                                         {kMrImage, {"1.2.840.10008.1.2.1"}}}));
+        ASSERT_TRUE(
+            BuildRequest(pdu, calling, "PELLA",
+                         {{kVerification, {"1.2.840.10008.1.2"}}, {kMrImage, {"1.2.840.10008.1.2.1"}}}));
         ASSERT_TRUE(RequestAssociation(pdu, "127.0.0.1", running.port));
         DimseCommand request = c.request;
         ASSERT_TRUE(SendRequest(pdu, c.contextID, request));

@@ -101,7 +101,8 @@ TEST(SeriesFilesToSend, IndexLinesNamingNoFileInTheFolderAreNotFollowed) {
               "1,6,,x\r\n"
               "1,7,1.2.3.7\r\n");
     std::vector<std::string> files = SeriesFilesToSend(dir);
-    EXPECT_EQ(files, (std::vector<std::string>{dir + "/1.2.3.1.dcm", "", "", "", "", "", dir + "/1.2.3.7.dcm"}));
+    EXPECT_EQ(files,
+              (std::vector<std::string>{dir + "/1.2.3.1.dcm", "", "", "", "", "", dir + "/1.2.3.7.dcm"}));
     // An entry that names no file cannot be read: it counts as a failed file.
     ElementList data;
     std::string syntax;

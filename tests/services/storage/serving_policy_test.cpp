@@ -93,8 +93,8 @@ TEST(ServingPolicy, PellaServeTakesExplicitVrAndKeepsPrivateVrs) {
                                                     : std::vector<std::string>{});
         ASSERT_TRUE(serve.started);
         int code = -1;
-        std::string out = RunCommand("TCP_NODELAY=1 storescu -xe +C -aec PELLA 127.0.0.1 " + std::to_string(serve.port) +
-                                         " " + Quote(sample) + " 2>&1",
+        std::string out = RunCommand("TCP_NODELAY=1 storescu -xe +C -aec PELLA 127.0.0.1 " +
+                                         std::to_string(serve.port) + " " + Quote(sample) + " 2>&1",
                                      &code);
         serve.process.Stop();
         ASSERT_EQ(code, 0) << out;

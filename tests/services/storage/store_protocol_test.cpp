@@ -62,17 +62,20 @@ ElementList DecodePData(const Bytes& pdu) {
 bool OpenOn(PDU& pdu, ScriptedPeer& peer, const std::string& sopClass,
             const std::string& fileSyntax = kImplicit) {
     std::string calling = "PELLA";
-    return OpenStoreAssoc(pdu, "127.0.0.1", peer.PortText(), calling, "PEER", sopClass,
-                          fileSyntax, "");
+    return OpenStoreAssoc(pdu, "127.0.0.1", peer.PortText(), calling, "PEER", sopClass, fileSyntax, "");
 }
 
 // One C-STORE of `data` against a peer that accepts `accepted` and answers `response`; returns
 // the PDUs the peer read and leaves the response's result in `status`.
-std::vector<Bytes> ExchangeOne(ElementList& data, const std::string& accepted,
-                               const Bytes& response, int32_t& status,
-                               const std::string& fileSyntax = kImplicit) {
+std::vector<Bytes> ExchangeOne(ElementList& data, const std::string& accepted, const Bytes& response,
+                               int32_t& status, const std::string& fileSyntax = kImplicit) {
     ScriptedPeer peer;
-    peer.ReadPdu().Send(AcceptBytes(1, accepted)).ReadPdu().ReadPdu().Send(response).ReadPdu()
+    peer.ReadPdu()
+        .Send(AcceptBytes(1, accepted))
+        .ReadPdu()
+        .ReadPdu()
+        .Send(response)
+        .ReadPdu()
         .Send(kReleaseRP);
     peer.Start();
     PDU pdu(5);
@@ -149,11 +152,17 @@ TEST(StoreResponses, AnnouncedDataSetIsReadSoTheNextResponseStaysInStep) {
     ElementList extra;
     AddText(extra, 0x0008, 0x0018, "UI", kInstance);
     ScriptedPeer peer;
-    peer.ReadPdu().Send(AcceptBytes(1, kImplicit)).ReadPdu().ReadPdu()
+    peer.ReadPdu()
+        .Send(AcceptBytes(1, kImplicit))
+        .ReadPdu()
+        .ReadPdu()
         .Send(StoreResponse(0, true, kCStoreRSP, 0x0000))
         .Send(PData(1, 0x02, SerializeList(extra, false, false)))
-        .ReadPdu().ReadPdu().Send(StoreResponse(0xB000, true, kCStoreRSP, kNoDataSet, 2))
-        .ReadPdu().Send(kReleaseRP);
+        .ReadPdu()
+        .ReadPdu()
+        .Send(StoreResponse(0xB000, true, kCStoreRSP, kNoDataSet, 2))
+        .ReadPdu()
+        .Send(kReleaseRP);
     peer.Start();
     PDU pdu(5);
     ASSERT_TRUE(OpenOn(pdu, peer, kOddClass));
@@ -201,7 +210,8 @@ TEST(StoreConversion, ImplicitListCrossesToExplicitAndTheCallersValuesStay) {
     // Sent in explicit VR: the name's header carries "PN".
     const Bytes& set = pdus[2];
     EXPECT_NE(std::search(set.begin(), set.end(), std::begin("\x10\x00\x10\x00PN"),
-                          std::begin("\x10\x00\x10\x00PN") + 6), set.end());
+                          std::begin("\x10\x00\x10\x00PN") + 6),
+              set.end());
 }
 
 TEST(StoreSCUFile, WarningStatusIsAFailureAndUnreadableFilesConnectNowhere) {
@@ -212,8 +222,13 @@ TEST(StoreSCUFile, WarningStatusIsAFailureAndUnreadableFilesConnectNowhere) {
     ASSERT_TRUE(WritePart10File(file, &meta, data, false, false));
 
     ScriptedPeer peer;
-    peer.ReadPdu().Send(AcceptBytes(1, kImplicit)).ReadPdu().ReadPdu().Send(StoreResponse(0xB007))
-        .ReadPdu().Send(kReleaseRP);
+    peer.ReadPdu()
+        .Send(AcceptBytes(1, kImplicit))
+        .ReadPdu()
+        .ReadPdu()
+        .Send(StoreResponse(0xB007))
+        .ReadPdu()
+        .Send(kReleaseRP);
     peer.Start();
     std::string calling;
     EXPECT_FALSE(StoreSCU("127.0.0.1", peer.PortText(), calling, "PEER", file, "", false));

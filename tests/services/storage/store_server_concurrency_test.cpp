@@ -58,7 +58,8 @@ std::string SopInstanceOf(const fs::path& file) {
 // The SOP Instance UIDs of the database's indexed objects; fails the test when the database is
 // not consistent (an index line without its whole file, a file without its line, ...).
 std::set<std::string> CheckedDatabase(const std::string& root) {
-    CommandResult result = Capture("/usr/bin/python3 " + std::string(kScripts) + "check_database.py " + Quote(root));
+    CommandResult result =
+        Capture("/usr/bin/python3 " + std::string(kScripts) + "check_database.py " + Quote(root));
     EXPECT_EQ(result.exitCode, 0) << "the database is not consistent:\n" << result.out;
     std::set<std::string> uids;
     std::istringstream lines(result.out);
@@ -84,7 +85,8 @@ std::size_t CountFilesBelow(const std::string& root, const std::string& extensio
     std::error_code ec;
     std::size_t count = 0;
     for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec))
-        if (it->path().extension() == extension && it->path().parent_path().filename() != ".incoming") ++count;
+        if (it->path().extension() == extension && it->path().parent_path().filename() != ".incoming")
+            ++count;
     return count;
 }
 
@@ -145,7 +147,8 @@ TEST(ServeConcurrency, SilentAndIdlePeersHoldNobodyAndStopEndsThem) {
     ASSERT_TRUE(idle.open);
 
     int code = -1;
-    std::string out = RunCommand("echoscu -ta 5 -to 5 127.0.0.1 " + std::to_string(serve.port) + " 2>&1", &code);
+    std::string out =
+        RunCommand("echoscu -ta 5 -to 5 127.0.0.1 " + std::to_string(serve.port) + " 2>&1", &code);
     EXPECT_EQ(code, 0) << out;
     out = RunCommand("TCP_NODELAY=1 storescu -to 5 127.0.0.1 " + std::to_string(serve.port) + " +sd " +
                          Quote((dir.Path() / "series").string()) + " 2>&1",
@@ -177,16 +180,17 @@ TEST(ServeConcurrency, ManySendersAtOnceAreServedSideBySide) {
     for (int s = 0; s < kSenders; ++s)
         senders.emplace_back([&, s] {
             int code = -1;
-            outputs[s] = RunCommand("TCP_NODELAY=1 storescu 127.0.0.1 " + std::to_string(serve.port) + " +sd " +
-                                        Quote((dir.Path() / "senders" / std::to_string(s)).string()) + " 2>&1",
-                                    &code);
+            outputs[s] =
+                RunCommand("TCP_NODELAY=1 storescu 127.0.0.1 " + std::to_string(serve.port) + " +sd " +
+                               Quote((dir.Path() / "senders" / std::to_string(s)).string()) + " 2>&1",
+                           &code);
             if (code != 0) outputs[s] += " (failed)";
         });
     senders.emplace_back([&] {
         int code = -1;
         outputs[kSenders] = RunCommand(std::string(PELLA_CLI_PATH) + " send-series --no-progress 127.0.0.1 " +
-                                           std::to_string(serve.port) + " " + Quote((dir.Path() / "series").string()) +
-                                           " 2>&1",
+                                           std::to_string(serve.port) + " " +
+                                           Quote((dir.Path() / "series").string()) + " 2>&1",
                                        &code);
         if (code != 0) outputs[kSenders] += " (failed)";
     });
@@ -196,10 +200,10 @@ TEST(ServeConcurrency, ManySendersAtOnceAreServedSideBySide) {
 
     EXPECT_EQ(CheckedDatabase(dir.File("db")).size(), static_cast<std::size_t>(kSenders * kPerSender + 50));
     int code = -1;
-    std::string differences = RunCommand("/usr/bin/python3 " + std::string(kScripts) + "compare_folders.py " +
-                                             Quote((dir.Path() / "senders").string()) + " " + Quote(dir.File("db")) +
-                                             " 2>&1",
-                                         &code);
+    std::string differences =
+        RunCommand("/usr/bin/python3 " + std::string(kScripts) + "compare_folders.py " +
+                       Quote((dir.Path() / "senders").string()) + " " + Quote(dir.File("db")) + " 2>&1",
+                   &code);
     EXPECT_EQ(code, 0) << differences;
 
     // Overlap: some association logs a line between another one's first and last line.
@@ -247,7 +251,8 @@ TEST(ServeConcurrency, PeersOverTheLimitAreRejectedWithItsReason) {
     std::string out = RunCommand(echo, &code);
     EXPECT_NE(code, 0);
     EXPECT_NE(out.find("Association Rejected"), std::string::npos) << out;
-    EXPECT_NE(out.find("Rejected Transient, Source: Service Provider (Presentation Related)"), std::string::npos)
+    EXPECT_NE(out.find("Rejected Transient, Source: Service Provider (Presentation Related)"),
+              std::string::npos)
         << out;
     EXPECT_NE(out.find("Reason: Local Limit Exceeded"), std::string::npos) << out;
 
@@ -373,7 +378,8 @@ TEST(ServeConcurrency, EveryClassDcmtksStorescpTakesIsTaken) {
 
     EXPECT_GT(dcmtk.size(), 150u);
     for (const std::string& uid : dcmtk) EXPECT_TRUE(pella.count(uid)) << "storescp takes " << uid;
-    for (const char* other : {"1.2.840.10008.1.20.1", "1.2.840.10008.1.3.10", "1.2.840.10008.5.1.4.1.2.2.1",
-                              "1.2.840.10008.5.1.4.1.2.2.2", "1.2.840.10008.5.1.4.31", "1.2.840.10008.5.1.1.9"})
+    for (const char* other :
+         {"1.2.840.10008.1.20.1", "1.2.840.10008.1.3.10", "1.2.840.10008.5.1.4.1.2.2.1",
+          "1.2.840.10008.5.1.4.1.2.2.2", "1.2.840.10008.5.1.4.31", "1.2.840.10008.5.1.1.9"})
         EXPECT_FALSE(pella.count(other)) << other;
 }

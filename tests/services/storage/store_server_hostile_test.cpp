@@ -1,8 +1,8 @@
 // The storage server against peers that send too much, a process short of descriptors, and a
 // bounded stream of mutated and random PDUs: each association ends cleanly and the next one is
 // served.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 
 #include <chrono>
@@ -10,14 +10,14 @@
 #include <random>
 #include <thread>
 
-#include "net/pdu/pdu_test_data.h"
 #include "data/io/dataset_writer.h"
 #include "net/dimse/command_set.h"
 #include "net/dimse/dimse.h"
 #include "net/pdu/pdu_limits.h"
 #include "net/pdu/pdu_records.h"
-#include "services/verification/echo.h"
+#include "net/pdu/pdu_test_data.h"
 #include "services/storage/store_server.h"
+#include "services/verification/echo.h"
 #include "support/run_command.h"
 #include "support/running_store_server.h"
 #include "support/sample_files.h"
@@ -89,10 +89,10 @@ Bytes SmallDataSet() {
 // A well-formed exchange to mutate: association request (verification on 1, CT on 3), an
 // echo, a store of a small object, and a release request.
 Bytes ConformingExchange() {
-    Bytes all = pdu_test::Associate(
-        0x01, "PELLA", "FUZZER",
-        {pdu_test::ProposedContext(1, kVerification, {kImplicit}),
-         pdu_test::ProposedContext(3, kCtImage, {kImplicit}), pdu_test::UserInfo()});
+    Bytes all =
+        pdu_test::Associate(0x01, "PELLA", "FUZZER",
+                            {pdu_test::ProposedContext(1, kVerification, {kImplicit}),
+                             pdu_test::ProposedContext(3, kCtImage, {kImplicit}), pdu_test::UserInfo()});
     auto append = [&all](const Bytes& more) { all.insert(all.end(), more.begin(), more.end()); };
     append(PData(1, 0x03, EchoCommand(1)));
     append(PData(3, 0x03, StoreCommand(3)));
@@ -144,7 +144,9 @@ bool PlayAndDrain(const std::string& port, const Bytes& bytes) {
 }
 
 Bytes Mutated(const Bytes& seed, std::mt19937& random) {
-    auto pick = [&random](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(random); };
+    auto pick = [&random](std::size_t n) {
+        return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
+    };
     auto byte = [&random] { return static_cast<uint8_t>(random()); };
     if (pick(20) == 0) {  // pure garbage, sometimes behind a plausible type byte
         Bytes garbage(pick(600) + 1);
@@ -157,19 +159,30 @@ Bytes Mutated(const Bytes& seed, std::mt19937& random) {
     for (std::size_t i = 0; i < edits && !bytes.empty(); ++i) {
         std::size_t at = pick(bytes.size());
         switch (pick(6)) {
-            case 0: bytes[at] = byte(); break;
-            case 1: bytes[at] ^= static_cast<uint8_t>(1u << pick(8)); break;
+            case 0:
+                bytes[at] = byte();
+                break;
+            case 1:
+                bytes[at] ^= static_cast<uint8_t>(1u << pick(8));
+                break;
             case 2: {  // a lying length: a big or tiny 32-bit value anywhere
-                static const uint32_t kValues[] = {0, 1, 2, 5, 0x7FFFFFFF, 0xFFFFFFFF, 0x01000000, 0xFFFFFFFE};
+                static const uint32_t kValues[] = {0,          1,          2,          5,
+                                                   0x7FFFFFFF, 0xFFFFFFFF, 0x01000000, 0xFFFFFFFE};
                 uint32_t value = kValues[pick(8)];
                 for (std::size_t k = 0; k < 4 && at + k < bytes.size(); ++k)
                     bytes[at + k] = static_cast<uint8_t>(value >> (24 - 8 * k));
                 break;
             }
-            case 3: bytes.resize(at); break;  // stops mid-PDU
-            case 4: bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(at), pick(16) + 1, byte()); break;
-            default: bytes.erase(bytes.begin() + static_cast<std::ptrdiff_t>(at),
-                                 bytes.begin() + static_cast<std::ptrdiff_t>(std::min(bytes.size(), at + pick(16) + 1)));
+            case 3:
+                bytes.resize(at);
+                break;  // stops mid-PDU
+            case 4:
+                bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(at), pick(16) + 1, byte());
+                break;
+            default:
+                bytes.erase(
+                    bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                    bytes.begin() + static_cast<std::ptrdiff_t>(std::min(bytes.size(), at + pick(16) + 1)));
         }
     }
     return bytes;
@@ -222,7 +235,8 @@ TEST(StoreServerLimits, ADataSetPastTheLimitIsAbortedAndSmallerOnesAreStored) {
     fs::path sample = PydicomTestFiles() / "CT_small.dcm";
     ASSERT_LT(fs::file_size(sample), 1024u * 1024u);
     int code = -1;
-    std::string out = RunCommand("TCP_NODELAY=1 storescu 127.0.0.1 " + running.port + " " + Quote(sample.string()) + " 2>&1", &code);
+    std::string out = RunCommand(
+        "TCP_NODELAY=1 storescu 127.0.0.1 " + running.port + " " + Quote(sample.string()) + " 2>&1", &code);
     EXPECT_EQ(code, 0) << out;
     std::size_t stored = 0;
     for (const auto& entry : fs::recursive_directory_iterator(dir.File("db")))
@@ -256,8 +270,9 @@ TEST(StoreServerLimits, RunningOutOfDescriptorsDoesNotStopTheServer) {
     ASSERT_TRUE(connected);
     EXPECT_FALSE(fillers.empty());
 
-    Bytes request = pdu_test::Associate(0x01, "PELLA", "WAITING",
-                                        {pdu_test::ProposedContext(1, kVerification, {kImplicit}), pdu_test::UserInfo()});
+    Bytes request =
+        pdu_test::Associate(0x01, "PELLA", "WAITING",
+                            {pdu_test::ProposedContext(1, kVerification, {kImplicit}), pdu_test::UserInfo()});
     send(client, request.data(), request.size(), MSG_NOSIGNAL);
     uint8_t type = 0;
     pollfd watch{client, POLLIN, 0};
@@ -277,8 +292,9 @@ TEST(StoreServerLimits, APeerThatStopsReadingIsDropped) {
     int small = 4096;
     setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
     ASSERT_TRUE(ConnectSocket(fd, running.port));
-    Bytes request = pdu_test::Associate(0x01, "PELLA", "DEAF",
-                                        {pdu_test::ProposedContext(1, kVerification, {kImplicit}), pdu_test::UserInfo()});
+    Bytes request =
+        pdu_test::Associate(0x01, "PELLA", "DEAF",
+                            {pdu_test::ProposedContext(1, kVerification, {kImplicit}), pdu_test::UserInfo()});
     Bytes echo = PData(1, 0x03, EchoCommand(1));
     Bytes echoes;
     for (int i = 0; i < 256; ++i) echoes.insert(echoes.end(), echo.begin(), echo.end());
@@ -307,7 +323,8 @@ TEST(StoreServerFuzz, MutatedExchangesNeverStopTheServer) {
     ASSERT_TRUE(running.started);
     const Bytes seed = ConformingExchange();
     ASSERT_TRUE(PlayAndDrain(running.port, seed));
-    ASSERT_TRUE(fs::exists(dir.File("db/1.2.3/1.2.3.4/1.2.3.4.5.dcm"))) << "the seed exchange is not a valid store";
+    ASSERT_TRUE(fs::exists(dir.File("db/1.2.3/1.2.3.4/1.2.3.4.5.dcm")))
+        << "the seed exchange is not a valid store";
 
     std::mt19937 random(20261207);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(12);
@@ -355,15 +372,18 @@ Bytes ReadOnePdu(int fd) {
     return pdu;
 }
 
-void SendAll(int fd, const Bytes& bytes) { send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
+void SendAll(int fd, const Bytes& bytes) {
+    send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+}
 
 // A connection with an established association (verification on 1, CT on 3), or -1.
 int Associated(const std::string& port) {
     int fd = ConnectTo(port);
     if (fd < 0) return -1;
-    SendAll(fd, pdu_test::Associate(0x01, "PELLA", "HOSTILE",
-                                    {pdu_test::ProposedContext(1, kVerification, {kImplicit}),
-                                     pdu_test::ProposedContext(3, kCtImage, {kImplicit}), pdu_test::UserInfo()}));
+    SendAll(fd,
+            pdu_test::Associate(0x01, "PELLA", "HOSTILE",
+                                {pdu_test::ProposedContext(1, kVerification, {kImplicit}),
+                                 pdu_test::ProposedContext(3, kCtImage, {kImplicit}), pdu_test::UserInfo()}));
     Bytes answer = ReadOnePdu(fd);
     if (answer.empty() || answer[0] != pdu_type::kAssociateAC) {
         close(fd);
@@ -386,8 +406,9 @@ TEST(StoreServerHostile, PdusOutOfPlaceGetTheTablesAbort) {
     TempDir dir;
     RunningServer running(dir, 3);
     ASSERT_TRUE(running.started);
-    const Bytes associateRQ = pdu_test::Associate(
-        0x01, "PELLA", "AGAIN", {pdu_test::ProposedContext(1, kVerification, {kImplicit}), pdu_test::UserInfo()});
+    const Bytes associateRQ =
+        pdu_test::Associate(0x01, "PELLA", "AGAIN",
+                            {pdu_test::ProposedContext(1, kVerification, {kImplicit}), pdu_test::UserInfo()});
     const Bytes associateAC = AcceptBytes(1, kImplicit);
     const Bytes associateRJ = {0x03, 0, 0, 0, 0, 4, 0, 1, 1, 1};
     const Bytes pdata = PData(1, 0x03, EchoCommand(1));
@@ -442,7 +463,9 @@ TEST(StoreServerHostile, AReleaseInTheMiddleOfAMessageAborts) {
         {"after a whole echo", {PData(1, 0x03, EchoCommand(1))}, true},
         {"half a command", {PData(3, 0x01, Bytes(store.begin(), store.begin() + 20))}, false},
         {"a command whose data set has not come", {PData(3, 0x03, store)}, false},
-        {"half a data set", {PData(3, 0x03, store), PData(3, 0x00, Bytes(data.begin(), data.begin() + 16))}, false},
+        {"half a data set",
+         {PData(3, 0x03, store), PData(3, 0x00, Bytes(data.begin(), data.begin() + 16))},
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -469,13 +492,15 @@ TEST(StoreServerHostile, AnAnswerWithoutAcceptedContextsWaitsForTheRelease) {
     ASSERT_TRUE(running.started);
     int fd = ConnectTo(running.port);
     ASSERT_GE(fd, 0);
-    Bytes foreignUserInfo = pdu_test::Item(
-        0x50, pdu_test::Big().Raw(pdu_test::MaxLength(4096)).Raw(pdu_test::TextSubItem(0x52, "1.2.3.4.5.6"))
-                  .Raw(pdu_test::TextSubItem(0x55, "OTHERSIDE")).Bytes());
-    SendAll(fd, pdu_test::Associate(0x01, "PELLA", "STRICT",
-                                    {pdu_test::ProposedContext(1, "1.2.840.10008.5.1.4.1.1.481.2", {kImplicit}),
-                                     pdu_test::ProposedContext(3, kCtImage, {"1.2.840.10008.1.2.2"}),
-                                     foreignUserInfo}));
+    Bytes foreignUserInfo = pdu_test::Item(0x50, pdu_test::Big()
+                                                     .Raw(pdu_test::MaxLength(4096))
+                                                     .Raw(pdu_test::TextSubItem(0x52, "1.2.3.4.5.6"))
+                                                     .Raw(pdu_test::TextSubItem(0x55, "OTHERSIDE"))
+                                                     .Bytes());
+    SendAll(fd, pdu_test::Associate(
+                    0x01, "PELLA", "STRICT",
+                    {pdu_test::ProposedContext(1, "1.2.840.10008.5.1.4.1.1.481.2", {kImplicit}),
+                     pdu_test::ProposedContext(3, kCtImage, {"1.2.840.10008.1.2.2"}), foreignUserInfo}));
     Bytes answer = ReadOnePdu(fd);
     ASSERT_FALSE(answer.empty());
     PduBuffer reader;

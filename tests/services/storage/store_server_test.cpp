@@ -8,8 +8,8 @@
 #include <thread>
 
 #include "data/io/dataset_reader.h"
-#include "log/protocol_log.h"
 #include "data/registry/sop_classes.h"
+#include "log/protocol_log.h"
 #include "net/acse/acceptor.h"
 #include "net/dimse/command_set.h"
 #include "net/dimse/dimse.h"
@@ -17,8 +17,8 @@
 #include "services/storage/store_server.h"
 #include "support/log_file.h"
 #include "support/peer_process.h"
-#include "support/running_store_server.h"
 #include "support/run_command.h"
+#include "support/running_store_server.h"
 #include "support/sample_files.h"
 #include "support/scripted_peer.h"
 #include "support/temp_dir.h"
@@ -40,20 +40,24 @@ std::vector<fs::path> StoredFiles(const fs::path& root) {
 
 int CountLines(const fs::path& file) {
     std::ifstream in(file);
-    return static_cast<int>(std::count(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>(), '\n'));
+    return static_cast<int>(
+        std::count(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>(), '\n'));
 }
 
 std::string Storescu(const std::string& port, const std::string& files, const std::string& options = "") {
     int code = -1;
-    std::string out = RunCommand("TCP_NODELAY=1 storescu " + options + " 127.0.0.1 " + port + " " + files + " 2>&1", &code);
+    std::string out =
+        RunCommand("TCP_NODELAY=1 storescu " + options + " 127.0.0.1 " + port + " " + files + " 2>&1", &code);
     return code == 0 ? "" : (out.empty() ? "storescu failed" : out);
 }
 
 // Empty when the two files hold the same data set; else the differences.
 std::string SameDataSet(const std::string& a, const std::string& b) {
     int code = -1;
-    std::string out = RunCommand("/usr/bin/python3 " PELLA_SOURCE_DIR "/tests/services/scripts/compare_stored.py " +
-                                 Quote(a) + " " + Quote(b) + " 2>&1", &code);
+    std::string out =
+        RunCommand("/usr/bin/python3 " PELLA_SOURCE_DIR "/tests/services/scripts/compare_stored.py " +
+                       Quote(a) + " " + Quote(b) + " 2>&1",
+                   &code);
     return code == 0 ? "" : out;
 }
 
@@ -97,7 +101,8 @@ TEST(StoreServer, StorescuSamplesArriveWholeAndIndexed) {
         std::string syntax;
         ASSERT_TRUE(ReadDatasetAndSyntax(it->second.string(), data, syntax));
         EXPECT_EQ(it->second.parent_path().filename().string(), GetElementText(data, 0x0020, 0x000E));
-        EXPECT_EQ(it->second.parent_path().parent_path().filename().string(), GetElementText(data, 0x0020, 0x000D));
+        EXPECT_EQ(it->second.parent_path().parent_path().filename().string(),
+                  GetElementText(data, 0x0020, 0x000D));
         int code = -1;
         RunCommand("dcmdump -q " + Quote(it->second.string()) + " >/dev/null 2>&1", &code);
         EXPECT_EQ(code, 0) << "dcmdump cannot read the stored file";
@@ -127,10 +132,12 @@ TEST(StoreServer, JpegLosslessIsAcceptedAndFiledInThatSyntax) {
     EXPECT_EQ(syntax, "1.2.840.10008.1.2.4.70");
     EXPECT_EQ(SameDataSet(jpeg, stored[0].string()), "");
     std::string restored = dir.File("restored.dcm");
-    ASSERT_EQ(RunCommand("dcmdjpeg " + Quote(stored[0].string()) + " " + Quote(restored) + " && echo ok"), "ok\n");
+    ASSERT_EQ(RunCommand("dcmdjpeg " + Quote(stored[0].string()) + " " + Quote(restored) + " && echo ok"),
+              "ok\n");
     std::string samePixels = RunCommand(
         "/usr/bin/python3 -c \"import sys,pydicom; a,b=(pydicom.dcmread(f) for f in sys.argv[1:]); "
-        "print(a.PixelData == b.PixelData)\" " + Quote(source) + " " + Quote(restored));
+        "print(a.PixelData == b.PixelData)\" " +
+        Quote(source) + " " + Quote(restored));
     EXPECT_EQ(samePixels, "True\n");
 }
 
@@ -143,8 +150,10 @@ TEST(StoreServer, EchoIsAnsweredAndOtherCommandsEndTheAssociation) {
     EXPECT_EQ(code, 0);
     RunCommand("TCP_NODELAY=1 echoscu --repeat 5 127.0.0.1 " + running.port + " >/dev/null 2>&1", &code);
     EXPECT_EQ(code, 0);
-    std::string out = RunCommand("TCP_NODELAY=1 findscu -S -k QueryRetrieveLevel=STUDY -k PatientName 127.0.0.1 " +
-                                 running.port + " 2>&1", &code);
+    std::string out =
+        RunCommand("TCP_NODELAY=1 findscu -S -k QueryRetrieveLevel=STUDY -k PatientName 127.0.0.1 " +
+                       running.port + " 2>&1",
+                   &code);
     // Query/retrieve is not served: its context is refused (abstract syntax not supported).
     EXPECT_NE(out.find("No Acceptable Presentation Contexts"), std::string::npos) << out;
     EXPECT_EQ(out.find("Find Response"), std::string::npos) << out;
@@ -213,7 +222,8 @@ TEST(StoreServer, HostilePeersNeverStopTheServer) {
     {
         PDU pdu(5);
         std::string calling = "HOSTILE";
-        ASSERT_TRUE(OpenAssoc(pdu, "127.0.0.1", running.port, calling, "PELLA", "1.2.840.10008.5.1.4.1.1.2", ""));
+        ASSERT_TRUE(
+            OpenAssoc(pdu, "127.0.0.1", running.port, calling, "PELLA", "1.2.840.10008.5.1.4.1.1.2", ""));
         ElementList command;
         AppendUS(command, 0x0000, kTagCommandField, kCStoreRQ);
         AppendUS(command, 0x0000, kTagMessageID, 1);
@@ -380,7 +390,8 @@ TEST(Acceptor, ContextsAreAnsweredInOrderWithTheirIDs) {
     ReleaseAssociation(pdu);
 
     PDU refused(5);
-    EXPECT_FALSE(OpenAssoc(refused, "127.0.0.1", running.port, calling, "PELLA", "1.2.840.10008.5.1.4.1.1.481.1", ""));
+    EXPECT_FALSE(
+        OpenAssoc(refused, "127.0.0.1", running.port, calling, "PELLA", "1.2.840.10008.5.1.4.1.1.481.1", ""));
     EXPECT_FALSE(refused.IsConnected());
 }
 

@@ -7,8 +7,8 @@
 #include "log/protocol_log.h"
 #include "services/storage/series.h"
 #include "services/storage/store.h"
-#include "support/run_command.h"
 #include "support/log_file.h"
+#include "support/run_command.h"
 #include "support/storescp_run.h"
 
 using namespace pella;
@@ -24,7 +24,9 @@ bool Store(const StorescpRun& peer, const std::string& file, const std::string& 
     return StoreSCU("127.0.0.1", peer.Port(), calling, "STORESCP", file, wanted, convert);
 }
 
-std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
+std::string FirstLine(const std::string& text) {
+    return text.substr(0, text.find('\n'));
+}
 
 }  // namespace
 
@@ -32,9 +34,8 @@ TEST(StoreSCUAgainstStorescp, EveryObjectArrivesAsItWasSent) {
     StorescpRun peer;
     ASSERT_TRUE(peer.Start());
     // Images and objects without pixel data, explicit and implicit VR, with sequences.
-    const char* samples[] = {"CT_small.dcm", "MR_small.dcm", "MR_small_implicit.dcm",
-                             "rtplan.dcm",   "reportsi.dcm", "test-SR.dcm",
-                             "waveform_ecg.dcm", "rtdose.dcm"};
+    const char* samples[] = {"CT_small.dcm", "MR_small.dcm", "MR_small_implicit.dcm", "rtplan.dcm",
+                             "reportsi.dcm", "test-SR.dcm",  "waveform_ecg.dcm",      "rtdose.dcm"};
     for (const char* name : samples) {
         EXPECT_TRUE(Store(peer, PydicomFile(name))) << name << ": " << LastFailure();
         CommandResult compared = peer.Compare(PydicomFile(name));
@@ -114,9 +115,9 @@ TEST(StoreSCUAgainstStorescp, JpegLosslessWantedAndConvertedRestoresTheSourcePix
     std::string plain = peer.Dir().File("decompressed");
     std::filesystem::create_directories(plain);
     ASSERT_EQ(RunCommand({"dcmdjpeg", file, plain + "/ct.dcm"}).exitCode, 0);
-    CommandResult compared = RunCommand({"/usr/bin/python3",
-                                         PELLA_SOURCE_DIR "/tests/services/scripts/compare_stored.py",
-                                         PydicomFile("CT_small.dcm"), plain});
+    CommandResult compared =
+        RunCommand({"/usr/bin/python3", PELLA_SOURCE_DIR "/tests/services/scripts/compare_stored.py",
+                    PydicomFile("CT_small.dcm"), plain});
     EXPECT_EQ(compared.exitCode, 0) << compared.out;
 }
 
@@ -137,7 +138,8 @@ TEST(StoreSCUAgainstStorescp, BigEndianFileGoesAsItStandsOrIsRefusedWithTheReaso
     ASSERT_TRUE(implicitOnly.Start({"+xi"}));
     EXPECT_FALSE(Store(implicitOnly, PydicomFile("MR_small_bigendian.dcm")));
     EXPECT_NE(LastFailure().find("context 1 (MR Image Storage) refused: transfer syntaxes not supported"),
-              std::string::npos) << LastFailure();
+              std::string::npos)
+        << LastFailure();
     EXPECT_EQ(implicitOnly.Compare(PydicomFile("MR_small_bigendian.dcm")).exitCode, 2);
 }
 
@@ -187,7 +189,8 @@ std::vector<std::string> IndexSeries(const std::string& folder, std::vector<std:
         std::filesystem::rename(file, target);
         named.push_back(target);
     }
-    for (std::size_t i : order) index << "1," << i + 1 << "," << InstanceUid(named[i]) << ",20240101,120000\r\n";
+    for (std::size_t i : order)
+        index << "1," << i + 1 << "," << InstanceUid(named[i]) << ",20240101,120000\r\n";
     return named;
 }
 
@@ -232,8 +235,9 @@ TEST_F(SendSeriesAgainstStorescp, ListedFolderGoesOnOneAssociationPart10FilesOnl
         CommandResult compared = peer.Compare(file);
         EXPECT_EQ(compared.exitCode, 0) << file << "\n" << compared.out;
     }
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(peer.Out()),
-                            std::filesystem::directory_iterator()), 3);
+    EXPECT_EQ(
+        std::distance(std::filesystem::directory_iterator(peer.Out()), std::filesystem::directory_iterator()),
+        3);
 }
 
 TEST_F(SendSeriesAgainstStorescp, ImageIndexNamesTheFilesAndTheirOrder) {
@@ -284,8 +288,7 @@ TEST_F(SendSeriesAgainstStorescp, IndexLineOutsideTheFolderIsNotFollowed) {
     ASSERT_EQ(named.size(), 1u);
     std::string outside = peer.Dir().File("outside.dcm");
     ASSERT_TRUE(CopyWithNewInstance(PydicomTestFiles() / "CT_small.dcm", outside));
-    std::ofstream(folder + "/Image.dir", std::ios::app | std::ios::binary)
-        << "1,2,../outside,20240101\r\n";
+    std::ofstream(folder + "/Image.dir", std::ios::app | std::ios::binary) << "1,2,../outside,20240101\r\n";
     SeriesResult result = SendReporting();
     EXPECT_FALSE(result.allStored);
     EXPECT_FALSE(result.lastStored);
@@ -336,8 +339,9 @@ TEST_F(SendSeriesAgainstStorescp, PresentationStateSeriesIsNotOfferedTheWantedSy
     auto files = MakeSeries(folder, 2, "reportsi.dcm");
     ASSERT_EQ(files.size(), 2u);
     for (const auto& file : files)
-        ASSERT_EQ(RunCommand({"dcmodify", "-nb", "-m", "(0008,0016)=1.2.840.10008.5.1.4.1.1.11.1",
-                              file}).exitCode, 0);
+        ASSERT_EQ(
+            RunCommand({"dcmodify", "-nb", "-m", "(0008,0016)=1.2.840.10008.5.1.4.1.1.11.1", file}).exitCode,
+            0);
     EXPECT_TRUE(SendExported(kJpegLossless)) << LastFailure();
     auto proposals = peer.Proposals();
     ASSERT_EQ(proposals.size(), 2u);

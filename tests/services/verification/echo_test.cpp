@@ -75,14 +75,16 @@ TEST(EchoCommand, SucceedsAgainstStorescpAndReportsFailures) {
     ASSERT_GT(port, 0);
     std::string pella = PELLA_CLI_PATH;
     int code = -1;
-    std::string out = RunCommand(pella + " echo 127.0.0.1 " + std::to_string(port) + " -aet ME -aec YOU", &code);
+    std::string out =
+        RunCommand(pella + " echo 127.0.0.1 " + std::to_string(port) + " -aet ME -aec YOU", &code);
     EXPECT_EQ(code, 0);
     EXPECT_NE(out.find("succeeded"), std::string::npos);
     RunCommand(pella + " echo --repeat 20 127.0.0.1 " + std::to_string(port), &code);
     EXPECT_EQ(code, 0);
 
     std::string log = dir.File("cli.log");
-    RunCommand(pella + " echo 127.0.0.1 " + std::to_string(port) + " --log " + Quote(log) + " --log-level 2", &code);
+    RunCommand(pella + " echo 127.0.0.1 " + std::to_string(port) + " --log " + Quote(log) + " --log-level 2",
+               &code);
     EXPECT_EQ(code, 0);
     EXPECT_NE(ReadText(log).find("Command Field"), std::string::npos);
 
