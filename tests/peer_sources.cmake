@@ -1,0 +1,67 @@
+# Tells the test sources that start another process (a DCMTK tool, a python3 script, the pella
+# tool, `pella serve`) from those that run inside the test program alone. A source starts a
+# process when it includes, directly or through other test headers, one of the headers below.
+set(PELLA_TESTS_DIR ${CMAKE_CURRENT_LIST_DIR})
+set(PELLA_PROCESS_HEADERS
+  ${PELLA_TESTS_DIR}/support/run_command.h ${PELLA_TESTS_DIR}/support/peer_process.h)
+
+# The test headers and sources a file includes with quotes, as absolute paths: each name is
+# looked up beside the file first, then from the tests folder.
+function(pella_test_includes file out)
+  file(STRINGS ${file} lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+  get_filename_component(folder ${file} DIRECTORY)
+  set(found)
+  foreach(line IN LISTS lines)
+    string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"]+)\".*" "\\1" name "${line}")
+    foreach(base ${folder} ${PELLA_TESTS_DIR})
+      if(EXISTS ${base}/${name})
+        get_filename_component(path ${base}/${name} ABSOLUTE)
+        list(APPEND found ${path})
+        break()
+      endif()
+    endforeach()
+  endforeach()
+  set(${out} ${found} PARENT_SCOPE)
+endfunction()
+
+# Splits `sources` into those that start no process (`unit_out`) and those that do (`peer_out`).
+# The configure step is re-run when any test source or header changes, so that a new include
+# moves its file to the right side.
+function(pella_split_peer_sources sources unit_out peer_out)
+  file(GLOB_RECURSE headers CONFIGURE_DEPENDS ${PELLA_TESTS_DIR}/*.h)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${headers} ${sources})
+  # The headers that start processes, grown until no header includes one outside the set.
+  set(starting ${PELLA_PROCESS_HEADERS})
+  set(grown TRUE)
+  while(grown)
+    set(grown FALSE)
+    foreach(header IN LISTS headers)
+      if(header IN_LIST starting)
+        continue()
+      endif()
+      pella_test_includes(${header} included)
+      foreach(path IN LISTS included)
+        if(path IN_LIST starting)
+          list(APPEND starting ${header})
+          set(grown TRUE)
+          break()
+        endif()
+      endforeach()
+    endforeach()
+  endwhile()
+  set(unit)
+  set(peer)
+  foreach(source IN LISTS sources)
+    pella_test_includes(${source} included)
+    set(kind unit)
+    foreach(path IN LISTS included)
+      if(path IN_LIST starting)
+        set(kind peer)
+        break()
+      endif()
+    endforeach()
+    list(APPEND ${kind} ${source})
+  endforeach()
+  set(${unit_out} ${unit} PARENT_SCOPE)
+  set(${peer_out} ${peer} PARENT_SCOPE)
+endfunction()
