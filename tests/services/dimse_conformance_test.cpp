@@ -190,7 +190,7 @@ TEST(DimseConformance, RejectionsCarryTheirReason) {
     ReleaseAssociation(pdu);
     PDU raw(10);
     ASSERT_TRUE(raw.buffer.Transport().Connect("127.0.0.1", running.port));
-    ASSERT_TRUE(SendRaw(raw, pdu_test::Associate(0x01, std::string("PELLA", 16), "TESTER",
+    ASSERT_TRUE(SendRaw(raw, pdu_test::Associate(0x01, std::string("PELLA").append(11, '\0'), "TESTER",
                                                  {pdu_test::ProposedContext(1, kVerification, {kImplicit}),
                                                   pdu_test::UserInfo()})));
     Bytes answer = NextPdu(raw);
