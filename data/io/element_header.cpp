@@ -1,6 +1,9 @@
 #include "data/io/element_header.h"
 
 #include <cstring>
+#include <string_view>
+
+#include "data/registry/uid.h"
 
 namespace pella {
 
@@ -37,10 +40,13 @@ bool StoreLength(uint32_t raw, ElementHeader& header) {
 
 std::string UidText(const uint8_t* value, int32_t length) {
     if (value == nullptr || length <= 0) return "";
-    const char* text = reinterpret_cast<const char*>(value);
-    std::string out(text, strnlen(text, static_cast<std::size_t>(length)));
-    while (!out.empty() && out.back() == ' ') out.pop_back();
-    return out;
+    std::string_view text(reinterpret_cast<const char*>(value), static_cast<std::size_t>(length));
+    return std::string(WithoutUidPadding(text));
+}
+
+std::string ElementUid(const ElementList& list, uint16_t group, uint16_t element) {
+    const DataElement* e = FindElement(list, group, element);
+    return e != nullptr && HasValue(*e) ? UidText(e->value, e->length) : "";
 }
 
 void ApplyTransferSyntax(ParseState& state, const std::string& uid) {

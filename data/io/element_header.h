@@ -24,8 +24,12 @@ struct ElementHeader {
     int32_t length = 0;         // -1 for the undefined length
 };
 
-// A UID value as text: up to its first zero byte, trailing padding spaces dropped.
+// A UID value as text: the whole value without its one padding byte (a trailing zero byte or
+// space). Nothing is cut at an inner zero byte, so IsValidUid sees what follows it and refuses.
 std::string UidText(const uint8_t* value, int32_t length);
+
+// The UID text of a top-level element of `list`; empty when absent or without a value.
+std::string ElementUid(const ElementList& list, uint16_t group, uint16_t element);
 
 // Sets explicitVR and bigEndian from a transfer syntax UID; unknown UIDs read as explicit VR
 // little endian.

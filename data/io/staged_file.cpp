@@ -1,7 +1,6 @@
 #include "data/io/staged_file.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -9,6 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "log/protocol_log.h"
 
@@ -20,22 +21,55 @@ namespace {
 // of a process with the same ID).
 constexpr int kNameAttempts = 100;
 
-std::string NextName(const std::string& prefix, const std::string& suffix) {
-    static std::atomic<uint64_t> counter{0};
-    return prefix + std::to_string(::getpid()) + "-" + std::to_string(++counter) + suffix;
+// The first line of a small /proc file; empty when it cannot be read.
+std::string FirstLine(const std::string& file) {
+    std::ifstream in(file);
+    std::string line;
+    std::getline(in, line);
+    return line;
 }
 
-// True for a name "<pid>-<n><suffix>" whose process still runs.
+// "<pid>-<start>-<boot>": a process's PID, its start time in clock ticks since boot and the start
+// of the boot's ID. No two processes share it, a later one with a reused PID included, so a name
+// carrying it belongs to that process alone. Empty when the process does not run.
+std::string ProcessIdentity(long pid) {
+    std::string stat = FirstLine("/proc/" + std::to_string(pid) + "/stat");
+    std::size_t close = stat.rfind(')');
+    if (close == std::string::npos) return "";
+    std::istringstream fields(stat.substr(close + 1));
+    std::string field;
+    for (int i = 3; i <= 22; ++i)  // fields from the third on; the 22nd is the start time
+        if (!(fields >> field)) return "";
+    if (field.find_first_not_of("0123456789") != std::string::npos) return "";
+    std::string boot = FirstLine("/proc/sys/kernel/random/boot_id").substr(0, 8);
+    return std::to_string(pid) + "-" + field + "-" + boot;
+}
+
+// Read afresh each time, so that a forked child names its files as itself.
+std::string OwnIdentity() {
+    std::string own = ProcessIdentity(::getpid());
+    return own.empty() ? std::to_string(::getpid()) + "-0-" : own;
+}
+
+std::string NextName(const std::string& prefix, const std::string& suffix) {
+    static std::atomic<uint64_t> counter{0};
+    return prefix + OwnIdentity() + "-" + std::to_string(++counter) + suffix;
+}
+
+// True for a name "<identity>-<n><suffix>" whose identity is that of the process now running
+// under its PID: this process's own files, or another live server's. A leftover whose PID was
+// taken by another process since does not match and goes.
 bool StagedByRunningProcess(const std::string& name, const std::string& suffix) {
-    std::size_t dash = name.find('-');
-    if (dash == std::string::npos || dash == 0 || name.size() < dash + 1 + suffix.size() ||
-        name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+    if (name.size() <= suffix.size() || name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
         return false;
+    std::size_t last = name.rfind('-', name.size() - suffix.size());
+    if (last == std::string::npos || last == 0) return false;
     char* end = nullptr;
     errno = 0;
     long pid = std::strtol(name.c_str(), &end, 10);
-    if (end != name.c_str() + dash || pid <= 0 || errno != 0) return false;
-    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH;
+    if (end == name.c_str() || *end != '-' || pid <= 0 || errno != 0) return false;
+    const std::string identity = name.substr(0, last);
+    return identity == (pid == ::getpid() ? OwnIdentity() : ProcessIdentity(pid));
 }
 
 }  // namespace

@@ -11,8 +11,9 @@ namespace pella {
 
 class StagedFile {
 public:
-    // Creates a new, empty file named <prefix><pid>-<n><suffix>, unique within the process and
-    // across processes (the name also tells which process made it, see RemoveStaleStagedFiles),
+    // Creates a new, empty file named <prefix><pid>-<start>-<boot>-<n><suffix>, unique within the
+    // process and across processes: the process's PID, start time and boot name it, so that a
+    // later process with the same PID is told apart (see RemoveStaleStagedFiles),
     // with `mode` as the process's umask allows. Valid() is false when no file could be made;
     // errno then says why.
     StagedFile(const std::string& prefix, const std::string& suffix, mode_t mode = 0666);
@@ -38,8 +39,9 @@ private:
 bool SyncToDevice(const std::string& path);
 
 // Removes every entry of a folder kept for staged files (made with the folder and "/" as prefix
-// and with `suffix`) except those of processes still running: what a crashed process left
-// behind, and anything else that does not belong there.
+// and with `suffix`) except those of processes still running (the PID, start time and boot in
+// the name all match a live process): what a crashed process left behind, whatever process holds
+// its PID now, and anything else that does not belong there.
 void RemoveStaleStagedFiles(const std::string& folder, const std::string& suffix);
 
 }  // namespace pella

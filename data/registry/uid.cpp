@@ -10,17 +10,21 @@ std::string_view WithoutUidPadding(std::string_view text) {
 bool IsValidUid(std::string_view text) {
     text = WithoutUidPadding(text);
     if (text.empty() || text.size() > kMaxUidLength) return false;
-    bool componentStarted = false;
+    std::size_t componentLength = 0;
+    bool leadingZero = false;
     for (char c : text) {
         if (c >= '0' && c <= '9') {
-            componentStarted = true;
-        } else if (c == '.' && componentStarted) {
-            componentStarted = false;
+            if (leadingZero) return false;  // "01": only a lone "0" may start with zero
+            leadingZero = componentLength == 0 && c == '0';
+            ++componentLength;
+        } else if (c == '.' && componentLength > 0) {
+            componentLength = 0;
+            leadingZero = false;
         } else {
             return false;
         }
     }
-    return componentStarted;
+    return componentLength > 0;
 }
 
 }  // namespace pella

@@ -11,8 +11,10 @@ constexpr std::size_t kMaxUidLength = 64;
 std::string_view WithoutUidPadding(std::string_view text);
 
 // After removing one trailing zero byte or space (the padding of an odd-length value): 1 to 64
-// characters of digit runs separated by single dots. Refuses ".", "..", empty components,
-// spaces, control characters and embedded zero bytes.
+// characters of digit runs separated by single dots, no run but "0" starting with a zero.
+// Refuses ".", "..", empty components, leading zeros ("01.2"), spaces, control characters and
+// embedded zero bytes: anything after an inner zero byte makes the text invalid, so callers
+// must pass the whole value, not the text up to its first zero byte.
 bool IsValidUid(std::string_view text);
 
 }  // namespace pella

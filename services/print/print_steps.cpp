@@ -1,5 +1,6 @@
 #include "services/print/print_steps.h"
 
+#include "data/io/element_header.h"
 #include "data/registry/uid.h"
 #include "imaging/print_image.h"
 #include "log/protocol_log.h"
@@ -36,7 +37,7 @@ std::string FilmBoxSyntax(const PDU& pdu) {
 // name it only there). Empty when neither is a valid UID.
 std::string CreatedInstanceUID(const std::string& affected, const ElementList& attributes) {
     if (IsValidUid(affected)) return affected;
-    std::string returned = GetElementText(attributes, 0x0008, 0x0018);
+    std::string returned = ElementUid(attributes, 0x0008, 0x0018);
     return IsValidUid(returned) ? returned : "";
 }
 

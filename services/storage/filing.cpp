@@ -95,7 +95,7 @@ bool SyncFiled(const std::string& databaseRoot, const std::string& fileName, con
     return ok;
 }
 
-// A new staged file "<pid>-<n>.part" in the incoming folder.
+// A new staged file "<pid>-<start>-<boot>-<n>.part" in the incoming folder.
 StagedFile StageIncoming(const std::string& storageFolder) {
     return StagedFile(IncomingFolder(storageFolder) + "/", kStagedSuffix);
 }

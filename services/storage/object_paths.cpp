@@ -1,5 +1,7 @@
 #include "services/storage/object_paths.h"
 
+#include "data/io/element_header.h"
+
 namespace pella {
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
@@ -9,8 +11,8 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
 }
 
 ObjectUids ReadObjectUids(const ElementList& dataSet) {
-    return ObjectUids{GetElementText(dataSet, 0x0020, 0x000D), GetElementText(dataSet, 0x0020, 0x000E),
-                      GetElementText(dataSet, 0x0008, 0x0018)};
+    return ObjectUids{ElementUid(dataSet, 0x0020, 0x000D), ElementUid(dataSet, 0x0020, 0x000E),
+                      ElementUid(dataSet, 0x0008, 0x0018)};
 }
 
 std::optional<std::string> SeriesFolderPath(const std::string& folder, const ObjectUids& uids) {

@@ -14,9 +14,9 @@ namespace pella {
 // Joins a folder and a name with exactly one "/" between them; an empty folder gives the name.
 std::string JoinPath(const std::string& folder, const std::string& name);
 
-// The UIDs that place an object: Study, Series and SOP Instance UID, as GetElementText gives
-// them (up to the first zero byte, padding trimmed), so that the file name and the image index
-// line name the same UID.
+// The UIDs that place an object: Study, Series and SOP Instance UID, each the whole value without
+// its padding byte, so that "1.2.3\0/../x" is refused rather than filed as "1.2.3". A valid UID
+// reads the same through GetElementText, so the file name and the image index line agree.
 struct ObjectUids {
     std::string study;
     std::string series;

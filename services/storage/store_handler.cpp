@@ -81,7 +81,7 @@ uint16_t StoreReceivedObject(const StoreServerConfig& config, const std::string&
     bool explicitVR = TransferSyntax(transferSyntax).ExplicitVR();
     const std::string& fileSyntax = transferSyntax;
     ElementList meta;
-    BuildMetaHeader(meta, GetElementText(dataSet, 0x0008, 0x0016), GetElementText(dataSet, 0x0008, 0x0018),
+    BuildMetaHeader(meta, ElementUid(dataSet, 0x0008, 0x0016), ElementUid(dataSet, 0x0008, 0x0018),
                     fileSyntax, explicitVR);
     FilingOutcome outcome = FileReceivedObject(
         config.storageFolder, config.databaseRoot, dataSet,

@@ -81,8 +81,8 @@ PlannedObject PeekObject(const std::string& file) {
     ElementList header;
     PlannedObject planned;
     if (!ReadHeaderForDump(file, header)) return planned;
-    planned.syntax = GetElementText(header, 0x0002, 0x0010);
-    planned.sopClass = GetElementText(header, 0x0008, 0x0016);
+    planned.syntax = ElementUid(header, 0x0002, 0x0010);
+    planned.sopClass = ElementUid(header, 0x0008, 0x0016);
     return planned;
 }
 

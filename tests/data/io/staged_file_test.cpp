@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -82,17 +83,61 @@ TEST(StagedFile, StaleFilesGoAndThoseOfRunningProcessesStay) {
     fs::create_directories(folder);
     StagedFile live(folder + "/", ".part");
     ASSERT_TRUE(live.Valid());
+    const std::string liveName = fs::path(live.Name()).filename().string();
     const std::string ours = std::to_string(::getpid());
-    // Kept: this process's, and one of process 1, which always runs.
-    // Removed: a process that is gone, no process at all, names of no staged file, another suffix.
-    for (const std::string& name :
-         {std::string("1-3.part"), std::string("999999999-1.part"), std::string("0-1.part"),
-          std::string("12x-1.part"), std::string("stray"), ours + "-5.tmp"})
+    const std::string identity = liveName.substr(0, liveName.rfind('-'));
+    // Kept: this process's own. Removed: leftovers whose PID now belongs to a live process (this
+    // one, or process 1) but whose start time or boot is not that process's, a process that is
+    // gone, no process at all, names of no staged file, another suffix.
+    const std::string boot = identity.substr(identity.rfind('-') + 1);
+    const std::vector<std::string> leftovers = {"1-3.part",
+                                                ours + "-7.part",
+                                                ours + "-1-" + boot + "-2.part",
+                                                identity + "x-4.part",
+                                                "1-1-00000000-3.part",
+                                                "999999999-1.part",
+                                                "0-1.part",
+                                                "12x-1.part",
+                                                "stray",
+                                                identity + "-5.tmp"};
+    for (const std::string& name : leftovers)
         std::ofstream(folder + "/" + name) << "x";
     RemoveStaleStagedFiles(folder, ".part");
     std::set<std::string> left;
     for (const auto& entry : fs::directory_iterator(folder)) left.insert(entry.path().filename().string());
-    EXPECT_EQ(left, (std::set<std::string>{fs::path(live.Name()).filename().string(), "1-3.part"}));
+    EXPECT_EQ(left, std::set<std::string>{liveName});
+}
+
+// Another process's staged file stays while that process runs and goes once it has ended.
+TEST(StagedFile, AnotherProcesssFilesStayWhileItRuns) {
+    TempDir temp;
+    const std::string folder = temp.File("incoming");
+    fs::create_directories(folder);
+    int ready[2], release[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(release), 0);
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(release[1]);
+        StagedFile staged(folder + "/", ".part");
+        char c = staged.Valid() ? 'y' : 'n';
+        if (::write(ready[1], &c, 1) != 1 || ::read(release[0], &c, 1) < 0) ::_exit(1);
+        ::_exit(0);  // the file stays behind, as after a crash
+    }
+    char c = 0;
+    ASSERT_EQ(::read(ready[0], &c, 1), 1);
+    EXPECT_EQ(c, 'y');
+    RemoveStaleStagedFiles(folder, ".part");
+    ASSERT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+    const std::string name = fs::directory_iterator(folder)->path().filename().string();
+    EXPECT_EQ(name.rfind(std::to_string(child) + "-", 0), 0u) << name;
+    ::close(release[1]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    RemoveStaleStagedFiles(folder, ".part");
+    EXPECT_TRUE(fs::is_empty(folder));
+    for (int fd : {ready[0], ready[1], release[0]}) ::close(fd);
 }
 
 }  // namespace

@@ -34,6 +34,17 @@ TEST(ValidUid, OneRuleForEveryUid) {
         {"../x", false},
         {"1/2", false},
         {"-1.2", false},
+        {"1.0.3", true},
+        {"0", true},
+        {"10.20.300", true},
+        {"01.2.3", false},  // a component may start with zero only when it is "0"
+        {"1.02.3", false},
+        {"1.2.03", false},
+        {"00", false},
+        {"1.00.3", false},
+        {std::string("1.2.3\0/../../x", 14), false},  // nothing may follow an inner zero byte
+        {std::string("1.2.3\0\0", 7), false},
+        {std::string("1.2.3\0 ", 7), false},
     };
     for (const auto& [text, valid] : cases) EXPECT_EQ(IsValidUid(text), valid) << "'" << text << "'";
 }

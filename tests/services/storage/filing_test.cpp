@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "data/io/dataset_reader.h"
+#include "data/io/staged_file.h"
 #include "services/storage/index_lines.h"
 #include "services/storage/object_paths.h"
 #include "services/storage/series_files.h"
@@ -418,14 +419,19 @@ TEST_F(FilingTest, StartingPreparesTheFolderAndClearsWhatDeadProcessesLeft) {
     std::string reason;
     ASSERT_TRUE(PrepareStorageFolder(store, reason)) << reason;
     fs::path incoming = IncomingFolder(store);
-    // Left by a process that is gone, by no process of ours, and by this one (still filing).
+    // Left by a process that is gone, by no process of ours, by earlier processes whose PIDs now
+    // belong to live ones (this one and process 1), and by a server still filing on this folder:
+    // only that one stays when a second server starts on the folder.
     std::ofstream(incoming / "999999999-1.part") << "x";
     std::ofstream(incoming / "stray") << "x";
-    fs::path ours = incoming / (std::to_string(::getpid()) + "-77.part");
-    std::ofstream(ours) << "x";
+    std::ofstream(incoming / (std::to_string(::getpid()) + "-77.part")) << "x";
+    std::ofstream(incoming / "1-1.part") << "x";
+    std::ofstream(incoming / "1-1-00000000-2.part") << "x";
+    StagedFile filing(incoming.string() + "/", ".part");
+    ASSERT_TRUE(filing.Valid());
     ASSERT_TRUE(PrepareStorageFolder(store, reason)) << reason;
     std::vector<fs::path> left = Tree(incoming);
-    EXPECT_EQ(left, std::vector<fs::path>{ours});
+    EXPECT_EQ(left, std::vector<fs::path>{fs::path(filing.Name())});
 
     // A folder that cannot be written is told at once. (Root ignores permissions: a file in
     // the folder's place makes it unusable for everyone.)

@@ -281,6 +281,44 @@ TEST(StoreServer, UnusableUidsAndUnwritableFoldersAreNeverAcknowledged) {
     EXPECT_EQ(CountLines(dir.File("db/1.2.3/1.2.3.4/Image.dir")), 1);
 }
 
+// A SOP Instance UID with something after an inner zero byte is refused over the network, not
+// filed under the text before the zero byte, and nothing is written anywhere.
+TEST(StoreServer, AUidWithTextAfterAnInnerZeroByteIsRefused) {
+    TempDir dir;
+    RunningServer running(dir);
+    ASSERT_TRUE(running.started);
+    const char* ct = "1.2.840.10008.5.1.4.1.1.2";
+    const std::string hostile("1.2.3\0/../../x", 14);
+    PDU pdu(5);
+    std::string calling = "HOSTILE";
+    ASSERT_TRUE(OpenAssoc(pdu, "127.0.0.1", running.port, calling, "PELLA", ct, ""));
+    ElementList command;
+    AppendUI(command, 0x0000, kTagAffectedSopClass, ct);
+    AppendUS(command, 0x0000, kTagCommandField, kCStoreRQ);
+    AppendUS(command, 0x0000, kTagMessageID, 1);
+    AppendUS(command, 0x0000, kTagPriority, 0);
+    AppendUS(command, 0x0000, kTagDataSetType, kDataSetPresent);
+    AppendUI(command, 0x0000, kTagAffectedSopInstance, "1.2.3");
+    PrependCommandGroupLength(command);
+    ElementList data;
+    data.Append(NewElement(0x0008, 0x0016, 26, "1.2.840.10008.5.1.4.1.1.2\0", "UI"));
+    data.Append(NewElement(0x0008, 0x0018, static_cast<int32_t>(hostile.size()), hostile.data(), "UI"));
+    data.Append(NewElement(0x0020, 0x000D, 6, "1.2.3\0", "UI"));
+    data.Append(NewElement(0x0020, 0x000E, 8, "1.2.3.4\0", "UI"));
+    ASSERT_TRUE(SendMessage(pdu, command, ct, kCommandSet));
+    ASSERT_TRUE(SendMessage(pdu, data, ct, kDataSet));
+    ElementList reply;
+    ASSERT_TRUE(ReadMessage(pdu, reply));
+    const DataElement* status = FindElement(reply, 0x0000, kTagStatus);
+    ASSERT_NE(status, nullptr);
+    ASSERT_GE(status->length, 2);
+    EXPECT_EQ(status->value[0] | (status->value[1] << 8), kStatusCannotUnderstand);
+    EXPECT_TRUE(StoredFiles(dir.Path()).empty());
+    EXPECT_FALSE(fs::exists(dir.File("db/1.2.3/1.2.3.4/1.2.3")));
+    EXPECT_FALSE(fs::exists(dir.File("db/1.2.3/1.2.3.4/Image.dir")));
+    EXPECT_FALSE(fs::exists(dir.Path().parent_path() / "x.dcm"));
+}
+
 // Received data sets are filed by their own top-level attributes, in one piece, and without
 // file meta elements of their own; one cut short inside a sequence is refused.
 TEST(StoreServer, ReceivedDataSetsAreFiledByTheirOwnAttributesOnly) {
