@@ -100,8 +100,7 @@ TEST(StagedFile, StaleFilesGoAndThoseOfRunningProcessesStay) {
                                                 "12x-1.part",
                                                 "stray",
                                                 identity + "-5.tmp"};
-    for (const std::string& name : leftovers)
-        std::ofstream(folder + "/" + name) << "x";
+    for (const std::string& name : leftovers) std::ofstream(folder + "/" + name) << "x";
     RemoveStaleStagedFiles(folder, ".part");
     std::set<std::string> left;
     for (const auto& entry : fs::directory_iterator(folder)) left.insert(entry.path().filename().string());
