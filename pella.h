@@ -5,6 +5,10 @@
  * nothing else is. Booleans cross the boundary as one byte (1 = success, 0 = failure).
  * No exception ever leaves the library: a failing call returns its failure value and writes
  * the reason to the protocol log.
+ * Handles (element lists, association handles, query record lists, store server handles, query
+ * records) are checked against the ones the library made and has not freed: a freed, foreign or
+ * mistyped handle, or a query record named with another level than its own, makes the call fail
+ * with its failure value and the reason in LastFailureText, touching nothing.
  */
 #ifndef PELLA_H
 #define PELLA_H
@@ -575,7 +579,8 @@ PELLA_API int32_t QueryRecordCount(const QueryRecordList* list);
 PELLA_API void* QueryRecordAt(const QueryRecordList* list, int32_t index);
 /* Empties the list without freeing its records (for a worklist caller's own query record). */
 PELLA_API void EmptyQueryRecordList(QueryRecordList* list);
-/* Frees every record as a record of the level, then the list. NULL is ignored. */
+/* Frees every record as a record of the level, then the list. NULL is ignored. Nothing is freed
+ * when a record is not a live record of the level or is in the list twice. */
 PELLA_API void FreeQueryRecordList(QueryRecordList* list, const char* level);
 
 /* ---------------------------------------------------------------------------------------------

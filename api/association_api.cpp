@@ -3,6 +3,7 @@
 #include <string>
 
 #include "api/boundary.h"
+#include "api/live_handles.h"
 #include "api/calling_title.h"
 #include "log/protocol_log.h"
 #include "net/acse/association.h"
@@ -14,11 +15,18 @@ using namespace pella;
 extern "C" {
 
 PELLA_API PDU* NewPDU(void) {
-    return Guarded<PDU*>("NewPDU", nullptr, [] { return std::make_unique<PDU>().release(); });
+    return Guarded<PDU*>("NewPDU", nullptr, [] {
+        auto pdu = std::make_unique<PDU>();
+        RegisterHandle(HandleKind::Association, pdu.get());
+        return pdu.release();
+    });
 }
 
 PELLA_API void DeletePDU(PDU* handle) {
-    GuardedVoid("DeletePDU", [&] { std::unique_ptr<PDU> owned(handle); });
+    GuardedVoid("DeletePDU", [&] {
+        ReleaseHandle(HandleKind::Association, handle);
+        std::unique_ptr<PDU> owned(handle);
+    });
 }
 
 PELLA_API uint8_t OpenAssoc(PDU* handle, const char* host, const char* port, char* callingAETitle,
@@ -26,6 +34,7 @@ PELLA_API uint8_t OpenAssoc(PDU* handle, const char* host, const char* port, cha
                             const char* transferSyntax) {
     return Guarded<uint8_t>("OpenAssoc", 0, [&] {
         RequireArguments(handle);
+        RequireLive(HandleKind::Association, handle);
         return WithCallingTitle(callingAETitle, [&](std::string& calling) {
             return pella::OpenAssoc(*handle, Text(host), Text(port), calling, Text(calledAETitle),
                                     Text(abstractSyntax), Text(transferSyntax));
@@ -35,6 +44,7 @@ PELLA_API uint8_t OpenAssoc(PDU* handle, const char* host, const char* port, cha
 
 PELLA_API uint8_t CloseAssoc(PDU* handle) {
     GuardedVoid("CloseAssoc", [&] {
+        RequireLive(HandleKind::Association, handle);
         if (handle != nullptr) ReleaseAssociation(*handle);
     });
     return 1;
@@ -43,6 +53,7 @@ PELLA_API uint8_t CloseAssoc(PDU* handle) {
 PELLA_API uint8_t WriteEchoRQ(PDU* handle, const char* sopClassUid) {
     return Guarded<uint8_t>("WriteEchoRQ", 0, [&]() -> uint8_t {
         RequireArguments(handle, sopClassUid);
+        RequireLive(HandleKind::Association, handle);
         return pella::WriteEchoRQ(*handle, sopClassUid) ? 1 : 0;
     });
 }
@@ -50,6 +61,7 @@ PELLA_API uint8_t WriteEchoRQ(PDU* handle, const char* sopClassUid) {
 PELLA_API uint8_t ReadEchoRSP(PDU* handle) {
     return Guarded<uint8_t>("ReadEchoRSP", 0, [&]() -> uint8_t {
         RequireArguments(handle);
+        RequireLive(HandleKind::Association, handle);
         return pella::ReadEchoRSP(*handle) ? 1 : 0;
     });
 }

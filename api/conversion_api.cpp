@@ -1,5 +1,6 @@
 // Exported transfer-syntax conversion.
 #include "api/boundary.h"
+#include "api/live_handles.h"
 #include "data/convert/file_conversion.h"
 #include "pella.h"
 
@@ -10,6 +11,7 @@ extern "C" {
 PELLA_API uint8_t ConvertTS(ElementList* list, const char* targetSyntax, const char* sourceSyntax) {
     return Guarded<uint8_t>("ConvertTS", 0, [&]() -> uint8_t {
         RequireArguments(list, targetSyntax, sourceSyntax);
+        RequireLive(HandleKind::ElementList, list);
         return ConvertListInPlace(*list, targetSyntax, sourceSyntax) ? 1 : 0;
     });
 }

@@ -1,5 +1,6 @@
 // Exported element and element-list functions.
 #include "api/boundary.h"
+#include "api/live_handles.h"
 #include "data/model/element_list.h"
 #include "pella.h"
 
@@ -17,33 +18,45 @@ PELLA_API DataElement* GenerateTag(int32_t group, int32_t element, int32_t lengt
 
 PELLA_API void ClearTags(ElementList* list) {
     GuardedVoid("ClearTags", [&] {
+        RequireLive(HandleKind::ElementList, list);
         if (list != nullptr) pella::ClearTags(*list);
     });
 }
 
 PELLA_API ElementList* CreateElementList(void) {
     return Guarded<ElementList*>("CreateElementList", nullptr,
-                                 [] { return std::make_unique<ElementList>().release(); });
+                                 [] {
+                                     auto list = std::make_unique<ElementList>();
+                                     RegisterHandle(HandleKind::ElementList, list.get());
+                                     return list.release();
+                                 });
 }
 
 PELLA_API void DestroyElementList(ElementList* list) {
-    GuardedVoid("DestroyElementList", [&] { std::unique_ptr<ElementList> owned(list); });
+    GuardedVoid("DestroyElementList", [&] {
+        ReleaseHandle(HandleKind::ElementList, list);
+        std::unique_ptr<ElementList> owned(list);
+    });
 }
 
 PELLA_API void AddElement(ElementList* list, DataElement* element) {
     ElementPtr owned(element);  // freed here when it cannot be added
     GuardedVoid("AddElement", [&] {
+        RequireLive(HandleKind::ElementList, list);
         if (list != nullptr && owned) list->Append(std::move(owned));
     });
 }
 
 PELLA_API int32_t ElementCount(const ElementList* list) {
-    return Guarded<int32_t>("ElementCount", 0,
-                            [&] { return list == nullptr ? 0 : static_cast<int32_t>(list->size()); });
+    return Guarded<int32_t>("ElementCount", 0, [&] {
+        RequireLive(HandleKind::ElementList, list);
+        return list == nullptr ? 0 : static_cast<int32_t>(list->size());
+    });
 }
 
 PELLA_API DataElement* ElementAt(const ElementList* list, int32_t index) {
     return Guarded<DataElement*>("ElementAt", nullptr, [&]() -> DataElement* {
+        RequireLive(HandleKind::ElementList, list);
         if (list == nullptr || index < 0 || static_cast<std::size_t>(index) >= list->size()) return nullptr;
         return &(*list)[static_cast<std::size_t>(index)];
     });

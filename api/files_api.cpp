@@ -1,5 +1,6 @@
 // Exported functions on DICOM files.
 #include "api/boundary.h"
+#include "api/live_handles.h"
 #include "data/io/append_meta_header.h"
 #include "data/io/dataset_reader.h"
 #include "data/io/part10_file.h"
@@ -20,6 +21,8 @@ PELLA_API uint8_t DICOMFile(const char* fileName, ElementList* metaList, Element
                             uint8_t* explicitOut) {
     return Guarded<uint8_t>("DICOMFile", 0, [&]() -> uint8_t {
         RequireArguments(fileName, metaList, dataList);
+        RequireLive(HandleKind::ElementList, metaList);
+        RequireLive(HandleKind::ElementList, dataList);
         ParseState state;
         if (!ReadPart10File(fileName, *metaList, *dataList, state)) return 0;
         if (explicitOut != nullptr) *explicitOut = state.explicitVR ? 1 : 0;
@@ -30,6 +33,7 @@ PELLA_API uint8_t DICOMFile(const char* fileName, ElementList* metaList, Element
 PELLA_API uint8_t DICOMHeader(const char* fileName, ElementList* list) {
     return Guarded<uint8_t>("DICOMHeader", 0, [&]() -> uint8_t {
         RequireArguments(fileName, list);
+        RequireLive(HandleKind::ElementList, list);
         return ReadHeaderForDump(fileName, *list) ? 1 : 0;
     });
 }

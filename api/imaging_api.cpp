@@ -2,6 +2,7 @@
 #include <string>
 
 #include "api/boundary.h"
+#include "api/live_handles.h"
 #include "imaging/ecg_page.h"
 #include "imaging/print_image.h"
 #include "imaging/thumbnail.h"
@@ -28,6 +29,7 @@ PELLA_API uint8_t RenderPrintImage(const char* fileName, Bitmap* bitmap) {
 PELLA_API uint8_t ECG2Bitmap(Bitmap* bitmap, ElementList* dataList) {
     return Guarded<uint8_t>(__func__, 0, [&]() -> uint8_t {
         RequireArguments(bitmap, dataList);
+        RequireLive(HandleKind::ElementList, dataList);
         return pella::ECG2Bitmap(*bitmap, *dataList) ? 1 : 0;
     });
 }

@@ -1,7 +1,10 @@
 // Exported helpers for query records and record lists.
 #include <cstring>
+#include <memory>
 
 #include "api/boundary.h"
+#include "api/live_handles.h"
+#include "api/live_query_records.h"
 #include "pella.h"
 #include "services/query/query_records.h"
 
@@ -23,14 +26,24 @@ extern "C" {
 PELLA_API void* NewQueryRecord(const char* level) {
     return Guarded<void*>("NewQueryRecord", nullptr, [&]() -> void* {
         std::optional<QueryLevel> parsed = ParseQueryLevel(level);
-        return parsed ? pella::NewQueryRecord(*parsed) : nullptr;
+        if (!parsed) return nullptr;
+        void* record = pella::NewQueryRecord(*parsed);
+        try {
+            RegisterQueryRecord(record, *parsed);
+        } catch (...) {
+            pella::FreeQueryRecord(record, *parsed);
+            throw;
+        }
+        return record;
     });
 }
 
 PELLA_API void FreeQueryRecord(void* record, const char* level) {
     GuardedVoid("FreeQueryRecord", [&] {
-        if (std::optional<QueryLevel> parsed = ParseQueryLevel(level))
+        if (std::optional<QueryLevel> parsed = ParseQueryLevel(level)) {
+            ReleaseQueryRecord(record, *parsed);
             pella::FreeQueryRecord(record, *parsed);
+        }
     });
 }
 
@@ -85,33 +98,48 @@ PELLA_API const char* GetQueryField(const void* record, const char* level, int32
 }
 
 PELLA_API QueryRecordList* NewQueryRecordList(void) {
-    return Guarded<QueryRecordList*>("NewQueryRecordList", nullptr, [] { return new QueryRecordList; });
+    return Guarded<QueryRecordList*>("NewQueryRecordList", nullptr, [] {
+        auto list = std::make_unique<QueryRecordList>();
+        RegisterHandle(HandleKind::QueryRecordList, list.get());
+        return list.release();
+    });
 }
 
 PELLA_API void AppendQueryRecord(QueryRecordList* list, void* record) {
-    if (list != nullptr) GuardedVoid("AppendQueryRecord", [&] { list->records.push_back(record); });
+    GuardedVoid("AppendQueryRecord", [&] {
+        RequireLive(HandleKind::QueryRecordList, list);
+        if (list != nullptr) list->records.push_back(record);
+    });
 }
 
 PELLA_API int32_t QueryRecordCount(const QueryRecordList* list) {
-    EnterExportedCall();
-    return list ? int32_t(list->records.size()) : 0;
+    return Guarded<int32_t>("QueryRecordCount", 0, [&] {
+        RequireLive(HandleKind::QueryRecordList, list);
+        return list ? int32_t(list->records.size()) : 0;
+    });
 }
 
 PELLA_API void* QueryRecordAt(const QueryRecordList* list, int32_t index) {
-    EnterExportedCall();
-    if (list == nullptr || index < 0 || std::size_t(index) >= list->records.size()) return nullptr;
-    return list->records[std::size_t(index)];
+    return Guarded<void*>("QueryRecordAt", nullptr, [&]() -> void* {
+        RequireLive(HandleKind::QueryRecordList, list);
+        if (list == nullptr || index < 0 || std::size_t(index) >= list->records.size()) return nullptr;
+        return list->records[std::size_t(index)];
+    });
 }
 
 PELLA_API void EmptyQueryRecordList(QueryRecordList* list) {
-    EnterExportedCall();
-    if (list != nullptr) list->records.clear();
+    GuardedVoid("EmptyQueryRecordList", [&] {
+        RequireLive(HandleKind::QueryRecordList, list);
+        if (list != nullptr) list->records.clear();
+    });
 }
 
 PELLA_API void FreeQueryRecordList(QueryRecordList* list, const char* level) {
     GuardedVoid("FreeQueryRecordList", [&] {
         if (list == nullptr) return;
-        if (std::optional<QueryLevel> parsed = ParseQueryLevel(level)) ClearRecords(*list, *parsed);
+        RequireLive(HandleKind::QueryRecordList, list);
+        if (std::optional<QueryLevel> parsed = ParseQueryLevel(level)) FreeLiveRecords(*list, *parsed);
+        ReleaseHandle(HandleKind::QueryRecordList, list);
         delete list;
     });
 }

@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "api/boundary.h"
+#include "api/live_handles.h"
 #include "api/calling_title.h"
 #include "log/protocol_log.h"
 #include "pella.h"
@@ -38,6 +39,8 @@ PELLA_API uint8_t WriteStoreRQ(PDU* handle, ElementList* dataList, const char* s
                                const char* fileSyntax, uint8_t convertFlag) {
     return Guarded<uint8_t>("WriteStoreRQ", 0, [&]() -> uint8_t {
         RequireArguments(handle, dataList, sopClassUid);
+        RequireLive(HandleKind::Association, handle);
+        RequireLive(HandleKind::ElementList, dataList);
         return pella::WriteStoreRQ(*handle, *dataList, sopClassUid, Text(fileSyntax), convertFlag != 0) ? 1
                                                                                                         : 0;
     });
@@ -46,6 +49,7 @@ PELLA_API uint8_t WriteStoreRQ(PDU* handle, ElementList* dataList, const char* s
 PELLA_API int32_t ReadStoreRSP(PDU* handle) {
     return Guarded<int32_t>("ReadStoreRSP", kNoStoreResponse, [&] {
         RequireArguments(handle);
+        RequireLive(HandleKind::Association, handle);
         return pella::ReadStoreRSP(*handle);
     });
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "api/boundary.h"
+#include "api/live_handles.h"
 #include "pella.h"
 #include "services/storage/store_server.h"
 
@@ -51,6 +52,12 @@ std::unique_ptr<StoreServerHandle> Start(const char* storageFolder, const char* 
     return handle;
 }
 
+// Hands a started server to the host as a live handle.
+StoreServerHandle* Adopt(std::unique_ptr<StoreServerHandle> handle) {
+    RegisterHandle(HandleKind::StoreServer, handle.get());
+    return handle.release();
+}
+
 }  // namespace
 
 extern "C" {
@@ -80,7 +87,7 @@ PELLA_API void StopStoreSCP(void) {
 PELLA_API StoreServerHandle* StartStoreServer(const char* storageFolder, const char* port,
                                               const char* databaseRoot) {
     return Guarded<StoreServerHandle*>("StartStoreServer", nullptr, [&] {
-        return Start(storageFolder, port, databaseRoot, StoreServerOptions{}).release();
+        return Adopt(Start(storageFolder, port, databaseRoot, StoreServerOptions{}));
     });
 }
 
@@ -91,7 +98,7 @@ PELLA_API StoreServerHandle* StartStoreServerAs(const char* storageFolder, const
         StoreServerOptions options{};
         options.aeTitle = aeTitle;
         options.requireCalledAETitle = requireCalledAETitle;
-        return Start(storageFolder, port, databaseRoot, options).release();
+        return Adopt(Start(storageFolder, port, databaseRoot, options));
     });
 }
 
@@ -99,17 +106,23 @@ PELLA_API StoreServerHandle* StartStoreServerWithOptions(const char* storageFold
                                                          const char* databaseRoot,
                                                          const StoreServerOptions* options) {
     return Guarded<StoreServerHandle*>("StartStoreServerWithOptions", nullptr, [&] {
-        return Start(storageFolder, port, databaseRoot, options ? *options : StoreServerOptions{}).release();
+        return Adopt(Start(storageFolder, port, databaseRoot, options ? *options : StoreServerOptions{}));
     });
 }
 
 PELLA_API int32_t StoreServerPort(const StoreServerHandle* server) {
     return Guarded<int32_t>("StoreServerPort", 0,
-                            [&] { return server == nullptr ? 0 : server->server.Port(); });
+                            [&] {
+                                RequireLive(HandleKind::StoreServer, server);
+                                return server == nullptr ? 0 : server->server.Port();
+                            });
 }
 
 PELLA_API void StopStoreServer(StoreServerHandle* server) {
-    GuardedVoid("StopStoreServer", [&] { std::unique_ptr<StoreServerHandle> owned(server); });
+    GuardedVoid("StopStoreServer", [&] {
+        ReleaseHandle(HandleKind::StoreServer, server);
+        std::unique_ptr<StoreServerHandle> owned(server);
+    });
 }
 
 }  // extern "C"
