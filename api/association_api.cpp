@@ -3,8 +3,8 @@
 #include <string>
 
 #include "api/boundary.h"
-#include "api/live_handles.h"
 #include "api/calling_title.h"
+#include "api/live_handles.h"
 #include "log/protocol_log.h"
 #include "net/acse/association.h"
 #include "pella.h"

@@ -24,12 +24,11 @@ PELLA_API void ClearTags(ElementList* list) {
 }
 
 PELLA_API ElementList* CreateElementList(void) {
-    return Guarded<ElementList*>("CreateElementList", nullptr,
-                                 [] {
-                                     auto list = std::make_unique<ElementList>();
-                                     RegisterHandle(HandleKind::ElementList, list.get());
-                                     return list.release();
-                                 });
+    return Guarded<ElementList*>("CreateElementList", nullptr, [] {
+        auto list = std::make_unique<ElementList>();
+        RegisterHandle(HandleKind::ElementList, list.get());
+        return list.release();
+    });
 }
 
 PELLA_API void DestroyElementList(ElementList* list) {

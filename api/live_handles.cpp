@@ -39,7 +39,8 @@ const char* KindName(HandleKind kind) {
 }
 
 [[noreturn]] void ThrowNotLive(HandleKind kind) {
-    throw std::invalid_argument(std::string("not a live ") + KindName(kind) + " (freed already, or never made here)");
+    throw std::invalid_argument(std::string("not a live ") + KindName(kind) +
+                                " (freed already, or never made here)");
 }
 
 // Throws unless the record is live with the level; the caller holds the mutex.

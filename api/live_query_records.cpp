@@ -11,7 +11,8 @@ void FreeLiveRecords(QueryRecordList& list, QueryLevel level) {
     for (const void* record : list.records) {
         if (record == nullptr) continue;
         RequireQueryRecord(record, level);
-        if (!seen.insert(record).second) throw std::invalid_argument("the list holds the same query record twice");
+        if (!seen.insert(record).second)
+            throw std::invalid_argument("the list holds the same query record twice");
     }
     for (void* record : list.records) {
         if (record == nullptr) continue;
@@ -25,7 +26,8 @@ void RequireQueryInSlotZero(const QueryRecordList& list, QueryLevel level) {
     if (!list.records.empty()) RequireQueryRecord(list.records[0], level);
 }
 
-RecordListWatch::RecordListWatch(const QueryRecordList& list, std::optional<QueryLevel> level, bool freesSlotZero)
+RecordListWatch::RecordListWatch(const QueryRecordList& list, std::optional<QueryLevel> level,
+                                 bool freesSlotZero)
     : list_(list), level_(level) {
     if (freesSlotZero && !list.records.empty()) slotZero_ = list.records[0];
     before_.insert(list.records.begin(), list.records.end());

@@ -2,8 +2,8 @@
 #include <vector>
 
 #include "api/boundary.h"
-#include "api/live_handles.h"
 #include "api/calling_title.h"
+#include "api/live_handles.h"
 #include "log/protocol_log.h"
 #include "pella.h"
 #include "services/storage/series.h"

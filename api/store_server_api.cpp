@@ -111,11 +111,10 @@ PELLA_API StoreServerHandle* StartStoreServerWithOptions(const char* storageFold
 }
 
 PELLA_API int32_t StoreServerPort(const StoreServerHandle* server) {
-    return Guarded<int32_t>("StoreServerPort", 0,
-                            [&] {
-                                RequireLive(HandleKind::StoreServer, server);
-                                return server == nullptr ? 0 : server->server.Port();
-                            });
+    return Guarded<int32_t>("StoreServerPort", 0, [&] {
+        RequireLive(HandleKind::StoreServer, server);
+        return server == nullptr ? 0 : server->server.Port();
+    });
 }
 
 PELLA_API void StopStoreServer(StoreServerHandle* server) {

@@ -21,10 +21,10 @@ std::string Reason() {
 
 struct Case {
     const char* name;
-    std::function<void()> setup;    // makes and frees whatever the misuse needs (may be empty)
-    std::function<bool()> misuse;   // true when the call returned its failure value
-    const char* function;           // the exported function the reason names
-    const char* reason;             // what the reason says
+    std::function<void()> setup;   // makes and frees whatever the misuse needs (may be empty)
+    std::function<bool()> misuse;  // true when the call returned its failure value
+    const char* function;          // the exported function the reason names
+    const char* reason;            // what the reason says
 };
 
 }  // namespace
@@ -41,26 +41,77 @@ TEST(LiveHandlesApi, FreedForeignAndMistypedHandlesFailWithAReason) {
     void* foreign = &local;  // the address of a local: never a handle
 
     const Case cases[] = {
-        {"second DestroyElementList", [&] { list = CreateElementList(); DestroyElementList(list); },
-         [&] { DestroyElementList(list); return true; }, "DestroyElementList", "not a live element list"},
-        {"ClearTags of a destroyed list", [&] { list = CreateElementList(); DestroyElementList(list); },
-         [&] { ClearTags(list); return true; }, "ClearTags", "not a live element list"},
-        {"ElementCount of a destroyed list", [&] { list = CreateElementList(); DestroyElementList(list); },
+        {"second DestroyElementList",
+         [&] {
+             list = CreateElementList();
+             DestroyElementList(list);
+         },
+         [&] {
+             DestroyElementList(list);
+             return true;
+         },
+         "DestroyElementList", "not a live element list"},
+        {"ClearTags of a destroyed list",
+         [&] {
+             list = CreateElementList();
+             DestroyElementList(list);
+         },
+         [&] {
+             ClearTags(list);
+             return true;
+         },
+         "ClearTags", "not a live element list"},
+        {"ElementCount of a destroyed list",
+         [&] {
+             list = CreateElementList();
+             DestroyElementList(list);
+         },
          [&] { return ElementCount(list) == 0; }, "ElementCount", "not a live element list"},
-        {"DestroyElementList of a local", {},
-         [&] { DestroyElementList(static_cast<ElementList*>(foreign)); return true; }, "DestroyElementList",
+        {"DestroyElementList of a local",
+         {},
+         [&] {
+             DestroyElementList(static_cast<ElementList*>(foreign));
+             return true;
+         },
+         "DestroyElementList",
          "not a live element list"},
-        {"DICOMHeader into a destroyed list", [&] { list = CreateElementList(); DestroyElementList(list); },
-         [&] { return DICOMHeader("/nonexistent.dcm", list) == 0; }, "DICOMHeader", "not a live element list"},
-        {"second DeletePDU", [&] { pdu = NewPDU(); DeletePDU(pdu); },
-         [&] { DeletePDU(pdu); return true; }, "DeletePDU", "not a live association handle"},
-        {"CloseAssoc of a deleted handle", [&] { pdu = NewPDU(); DeletePDU(pdu); },
-         [&] { CloseAssoc(pdu); return true; }, "CloseAssoc", "not a live association handle"},
+        {"DICOMHeader into a destroyed list",
+         [&] {
+             list = CreateElementList();
+             DestroyElementList(list);
+         },
+         [&] { return DICOMHeader("/nonexistent.dcm", list) == 0; }, "DICOMHeader",
+         "not a live element list"},
+        {"second DeletePDU",
+         [&] {
+             pdu = NewPDU();
+             DeletePDU(pdu);
+         },
+         [&] {
+             DeletePDU(pdu);
+             return true;
+         },
+         "DeletePDU", "not a live association handle"},
+        {"CloseAssoc of a deleted handle",
+         [&] {
+             pdu = NewPDU();
+             DeletePDU(pdu);
+         },
+         [&] {
+             CloseAssoc(pdu);
+             return true;
+         },
+         "CloseAssoc", "not a live association handle"},
         {"DeletePDU of an element list", [&] { list = CreateElementList(); },
-         [&] { DeletePDU(reinterpret_cast<PDU*>(list)); return true; }, "DeletePDU",
-         "not a live association handle"},
-        {"ReadEchoRSP on a local", {},
-         [&] { return ReadEchoRSP(static_cast<PDU*>(foreign)) == 0; }, "ReadEchoRSP",
+         [&] {
+             DeletePDU(reinterpret_cast<PDU*>(list));
+             return true;
+         },
+         "DeletePDU", "not a live association handle"},
+        {"ReadEchoRSP on a local",
+         {},
+         [&] { return ReadEchoRSP(static_cast<PDU*>(foreign)) == 0; },
+         "ReadEchoRSP",
          "not a live association handle"},
         {"second FreeQueryRecordList",
          [&] {
@@ -68,28 +119,63 @@ TEST(LiveHandlesApi, FreedForeignAndMistypedHandlesFailWithAReason) {
              AppendQueryRecord(records, NewQueryRecord("STUDY"));
              FreeQueryRecordList(records, "STUDY");
          },
-         [&] { FreeQueryRecordList(records, "STUDY"); return true; }, "FreeQueryRecordList",
-         "not a live query record list"},
-        {"QueryRecordCount of a freed list", [&] { records = NewQueryRecordList(); FreeQueryRecordList(records, "STUDY"); },
-         [&] { return QueryRecordCount(records) == 0; }, "QueryRecordCount", "not a live query record list"},
-        {"FreeQueryRecordList of a local", {},
-         [&] { FreeQueryRecordList(static_cast<QueryRecordList*>(foreign), "IMAGE"); return true; },
+         [&] {
+             FreeQueryRecordList(records, "STUDY");
+             return true;
+         },
          "FreeQueryRecordList", "not a live query record list"},
+        {"QueryRecordCount of a freed list",
+         [&] {
+             records = NewQueryRecordList();
+             FreeQueryRecordList(records, "STUDY");
+         },
+         [&] { return QueryRecordCount(records) == 0; }, "QueryRecordCount", "not a live query record list"},
+        {"FreeQueryRecordList of a local",
+         {},
+         [&] {
+             FreeQueryRecordList(static_cast<QueryRecordList*>(foreign), "IMAGE");
+             return true;
+         },
+         "FreeQueryRecordList",
+         "not a live query record list"},
         {"FreeQueryRecord with the wrong level", [&] { study = NewQueryRecord("STUDY"); },
-         [&] { FreeQueryRecord(study, "IMAGE"); return true; }, "FreeQueryRecord",
-         "is a STUDY record, not a IMAGE one"},
-        {"second FreeQueryRecord", [&] { record = NewQueryRecord("SERIES"); FreeQueryRecord(record, "SERIES"); },
-         [&] { FreeQueryRecord(record, "SERIES"); return true; }, "FreeQueryRecord", "not a live query record"},
-        {"FreeQueryRecord of a local", {},
-         [&] { FreeQueryRecord(foreign, "WORKLIST"); return true; }, "FreeQueryRecord", "not a live query record"},
+         [&] {
+             FreeQueryRecord(study, "IMAGE");
+             return true;
+         },
+         "FreeQueryRecord", "is a STUDY record, not a IMAGE one"},
+        {"second FreeQueryRecord",
+         [&] {
+             record = NewQueryRecord("SERIES");
+             FreeQueryRecord(record, "SERIES");
+         },
+         [&] {
+             FreeQueryRecord(record, "SERIES");
+             return true;
+         },
+         "FreeQueryRecord", "not a live query record"},
+        {"FreeQueryRecord of a local",
+         {},
+         [&] {
+             FreeQueryRecord(foreign, "WORKLIST");
+             return true;
+         },
+         "FreeQueryRecord",
+         "not a live query record"},
         {"second StopStoreServer",
          [&] {
              server = StartStoreServer(dir.File("store").c_str(), "0", dir.File("index").c_str());
              StopStoreServer(server);
          },
-         [&] { StopStoreServer(server); return true; }, "StopStoreServer", "not a live store server handle"},
-        {"StoreServerPort of a local", {},
-         [&] { return StoreServerPort(static_cast<StoreServerHandle*>(foreign)) == 0; }, "StoreServerPort",
+         [&] {
+             StopStoreServer(server);
+             return true;
+         },
+         "StopStoreServer", "not a live store server handle"},
+        {"StoreServerPort of a local",
+         {},
+         [&] { return StoreServerPort(static_cast<StoreServerHandle*>(foreign)) == 0; },
+         "StoreServerPort",
          "not a live store server handle"},
     };
     for (const Case& c : cases) {
