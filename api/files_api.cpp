@@ -3,7 +3,7 @@
 #include "api/live_handles.h"
 #include "data/io/append_meta_header.h"
 #include "data/io/dataset_reader.h"
-#include "data/io/part10_file.h"
+#include "data/io/dicom_file_check.h"
 #include "pella.h"
 
 using namespace pella;

@@ -6,8 +6,8 @@
 
 #include "data/dictionary/dictionary.h"
 #include "data/io/byte_source.h"
+#include "data/io/dicom_file_check.h"
 #include "data/io/element_header.h"
-#include "data/io/part10_file.h"
 #include "log/protocol_log.h"
 
 namespace pella {

@@ -4,8 +4,8 @@
 
 #include "data/io/dataset_reader.h"
 #include "data/io/dataset_writer.h"
+#include "data/io/dicom_file_check.h"
 #include "data/io/meta_header.h"
-#include "data/io/part10_file.h"
 #include "data/io/safe_file_replace.h"
 #include "data/registry/uid.h"
 #include "log/protocol_log.h"

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "data/dictionary/dictionary.h"
-#include "data/io/part10_file.h"
+#include "data/io/dicom_file_check.h"
 #include "data/registry/transfer_syntaxes.h"
 #include "log/protocol_log.h"
 

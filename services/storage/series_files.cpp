@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "data/io/part10_file.h"
+#include "data/io/dicom_file_check.h"
 #include "log/protocol_log.h"
 #include "services/storage/index_lines.h"
 #include "services/storage/object_paths.h"

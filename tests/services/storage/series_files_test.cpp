@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "data/io/dataset_reader.h"
-#include "data/io/part10_file.h"
+#include "data/io/dicom_file_check.h"
 #include "services/storage/filing.h"
 #include "services/storage/object_paths.h"
 #include "support/sample_files.h"

@@ -1,4 +1,4 @@
-#include "data/io/part10_file.h"
+#include "data/io/dicom_file_check.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
