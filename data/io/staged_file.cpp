@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "log/protocol_log.h"
 
@@ -107,6 +108,20 @@ bool SyncToDevice(const std::string& path) {
     if (fd >= 0) ::close(fd);
     if (!ok) WriteLogLine("cannot flush " + path + " to the device");
     return ok;
+}
+
+std::vector<std::string> StaleStagedFiles(const std::string& folder, const std::string& suffix) {
+    namespace fs = std::filesystem;
+    std::vector<std::string> stale;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        if (name.size() < suffix.size() ||
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+            continue;
+        if (!StagedByRunningProcess(name, suffix)) stale.push_back(it->path().string());
+    }
+    return stale;
 }
 
 void RemoveStaleStagedFiles(const std::string& folder, const std::string& suffix) {

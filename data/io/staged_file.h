@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <string>
+#include <vector>
 
 namespace pella {
 
@@ -43,5 +44,9 @@ bool SyncToDevice(const std::string& path);
 // the name all match a live process): what a crashed process left behind, whatever process holds
 // its PID now, and anything else that does not belong there.
 void RemoveStaleStagedFiles(const std::string& folder, const std::string& suffix);
+
+// The paths of the folder's entries ending in `suffix` that a process no longer running left
+// behind (see RemoveStaleStagedFiles), for a caller that reads them before they are removed.
+std::vector<std::string> StaleStagedFiles(const std::string& folder, const std::string& suffix);
 
 }  // namespace pella

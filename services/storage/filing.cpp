@@ -6,10 +6,13 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <map>
+#include <memory>
 #include <mutex>
 
 #include "data/io/staged_file.h"
 #include "log/protocol_log.h"
+#include "services/storage/filing_journal.h"
 #include "services/storage/index_lines.h"
 #include "services/storage/object_paths.h"
 #include "services/storage/short_date_format.h"
@@ -41,13 +44,20 @@ bool EnsureFolder(const std::string& folder, bool& created) {
 // Makes the folder if missing; a new folder gets its line in the index file of its parent.
 // When that line cannot be written the new (still empty) folder is removed again, so that the
 // next object of the study or series tries again instead of leaving the index without its line.
-bool AddFolderWithLine(const std::string& folder, const std::string& indexFile, const std::string& line) {
+// The journal covers the moment between the folder and its line.
+bool AddFolderWithLine(FilingJournal& journal, IndexKind kind, const std::string& key,
+                       const std::string& folder, const std::string& indexFile, const std::string& line) {
+    std::error_code ec;
+    if (fs::is_directory(folder, ec)) return true;
+    if (!journal.Begin(kind, folder, indexFile, key)) {
+        WriteLogLine("Filing: cannot record the making of " + folder);
+        return false;
+    }
     bool created = false;
-    if (!EnsureFolder(folder, created)) return false;
-    if (!created || AppendIndexLine(indexFile, line)) return true;
-    std::error_code ignored;
-    fs::remove(folder, ignored);
-    return false;
+    bool ok = EnsureFolder(folder, created) && (!created || AppendIndexLine(indexFile, line));
+    if (!ok && created) fs::remove(folder, ec);
+    journal.End();
+    return ok;
 }
 
 void LogRefused() {
@@ -69,18 +79,19 @@ struct IndexedFolders {
 
 // Makes the study and series folders below the database root when missing, each with its line
 // in the index above it. Call with the filing lock held.
-bool AddStudyAndSeries(const std::string& databaseRoot, const ObjectUids& uids, const ElementList& dataSet,
-                       IndexedFolders& folders) {
+bool AddStudyAndSeries(FilingJournal& journal, const std::string& databaseRoot, const ObjectUids& uids,
+                       const ElementList& dataSet, IndexedFolders& folders) {
     folders.study = JoinPath(databaseRoot, uids.study);
     folders.series = JoinPath(folders.study, uids.series);
     std::error_code ec;  // a folder that cannot even be looked at fails below, when it is made
     folders.createdStudy = !fs::is_directory(folders.study, ec);
-    if (!AddFolderWithLine(folders.study, JoinPath(databaseRoot, kStudyIndexName),
+    if (!AddFolderWithLine(journal, IndexKind::Study, uids.study, folders.study,
+                           JoinPath(databaseRoot, kStudyIndexName),
                            StudyIndexLine(dataSet, TodayAsShortDate())))
         return false;
     folders.createdSeries = !fs::is_directory(folders.series, ec);
-    return AddFolderWithLine(folders.series, JoinPath(folders.study, kSeriesIndexName),
-                             SeriesIndexLine(dataSet));
+    return AddFolderWithLine(journal, IndexKind::Series, uids.series, folders.series,
+                             JoinPath(folders.study, kSeriesIndexName), SeriesIndexLine(dataSet));
 }
 
 // Flushes what filing one object changed after its file (flushed before the rename): the folder
@@ -107,6 +118,50 @@ std::unique_lock<std::mutex> FilingLock() {
     return std::unique_lock<std::mutex>(filingMutex);
 }
 
+// This process's journal for a storage folder, made on first use. Call with the filing lock held.
+FilingJournal& JournalFor(const std::string& storageFolder) {
+    static std::map<std::string, std::unique_ptr<FilingJournal>> journals;
+    auto& journal = journals[storageFolder];
+    if (!journal || !journal->Valid())
+        journal = std::make_unique<FilingJournal>(IncomingFolder(storageFolder));
+    return *journal;
+}
+
+// Moves the staged file of a new object into place and appends its image line, the journal
+// covering the moment between the two. False when either fails; nothing stays behind then.
+FilingResult MoveNewObject(FilingJournal& journal, StagedFile& staged, const std::string& fileName,
+                           const std::string& imageIndex, const ObjectUids& uids,
+                           const ElementList& dataSet) {
+    if (!journal.Begin(IndexKind::Image, fileName, imageIndex, uids.sopInstance)) {
+        WriteLogLine("Filing: cannot record the filing of " + fileName);
+        return FilingResult::FileNotWritten;
+    }
+    FilingResult result = FilingResult::Indexed;
+    if (!staged.MoveTo(fileName)) {
+        WriteLogLine("Filing: cannot move the received object to " + fileName);
+        result = FilingResult::FileNotWritten;
+    } else if (!AppendIndexLine(imageIndex, ImageIndexLine(dataSet))) {
+        // Not listed, so not kept: the sender is told and sends it again.
+        RemoveQuietly(fileName);
+        result = FilingResult::IndexNotWritten;
+    }
+    journal.End();
+    return result;
+}
+
+// Replaces the file of an object received before and its image line with the new values.
+FilingResult ReplaceObject(StagedFile& staged, const std::string& fileName, const std::string& imageIndex,
+                           const ElementList& dataSet) {
+    if (!staged.MoveTo(fileName)) {
+        WriteLogLine("Filing: cannot move the received object to " + fileName);
+        return FilingResult::FileNotWritten;
+    }
+    // The new file is in place and an image line names it; when the line cannot be renewed its
+    // values are the old copy's, and the sender is told so that it sends it again.
+    return ReplaceImageLine(imageIndex, ImageIndexLine(dataSet)) ? FilingResult::AlreadyReceived
+                                                                 : FilingResult::IndexNotWritten;
+}
+
 }  // namespace
 
 std::string IncomingFolder(const std::string& storageFolder) {
@@ -121,6 +176,7 @@ bool PrepareStorageFolder(const std::string& storageFolder, std::string& reason)
         reason = "cannot create the folder " + incoming;
         return false;
     }
+    RecoverInterruptedFiling(incoming);
     RemoveStaleStagedFiles(incoming, kStagedSuffix);
     StagedFile probe = StageIncoming(storageFolder);
     int fd = probe.Valid() ? ::open(probe.Name().c_str(), O_WRONLY | O_CLOEXEC) : -1;
@@ -170,27 +226,18 @@ FilingOutcome FileReceivedObject(const std::string& storageFolder, const std::st
     IndexedFolders folders;
     {
         auto lock = FilingLock();
+        FilingJournal& journal = JournalFor(storageFolder);
         bool madeFolder = false;
-        if (!AddStudyAndSeries(databaseRoot, uids, dataSet, folders) ||
+        if (!AddStudyAndSeries(journal, databaseRoot, uids, dataSet, folders) ||
             !EnsureFolder(*SeriesFolderPath(storageFolder, uids), madeFolder)) {
             outcome.index = FilingResult::IndexNotWritten;
             return outcome;
         }
-        bool existed = fs::exists(*fileName, ec);
-        if (!staged.MoveTo(*fileName)) {
-            WriteLogLine("Filing: cannot move the received object to " + *fileName);
-            return outcome;
-        }
-        if (existed) {
-            outcome.index = FilingResult::AlreadyReceived;
-        } else if (AppendIndexLine(JoinPath(folders.series, kImageIndexName), ImageIndexLine(dataSet))) {
-            outcome.index = FilingResult::Indexed;
-        } else {
-            // Not listed, so not kept: the sender is told and sends it again.
-            RemoveQuietly(*fileName);
-            outcome.index = FilingResult::IndexNotWritten;
-            return outcome;
-        }
+        const std::string imageIndex = JoinPath(folders.series, kImageIndexName);
+        outcome.index = fs::exists(*fileName, ec)
+                            ? ReplaceObject(staged, *fileName, imageIndex, dataSet)
+                            : MoveNewObject(journal, staged, *fileName, imageIndex, uids, dataSet);
+        if (!outcome.Filed()) return outcome;
     }
     if (options.sync && !SyncFiled(databaseRoot, *fileName, folders))
         outcome.index = FilingResult::FileNotWritten;

@@ -8,7 +8,8 @@
 // file is renamed into place and its image line appended. So objects of one study arriving at once give one
 // study line and one series line, a complete file replaces an existing copy only by the rename, and a crash
 // leaves at most a temporary file, never a half-written one under its final name or an index line for an
-// object that is not there.
+// object that is not there; a folder or file made just before the crash, whose line was not yet written,
+// is removed at the next start (services/storage/filing_journal.h).
 #pragma once
 
 #include <functional>
@@ -20,7 +21,7 @@ namespace pella {
 
 enum class FilingResult {
     Indexed,          // the index lines of a new object were written
-    AlreadyReceived,  // the object's file exists already: no index line written
+    AlreadyReceived,  // the object's file existed: replaced, with its image line
     Refused,          // a UID cannot stand in a path (or the root is empty): nothing written
     IndexNotWritten,  // a folder could not be made or an index file not appended to
     FileNotWritten,   // the object's file could not be written or moved into place
@@ -51,10 +52,12 @@ struct FilingOutcome {
 // name below `storageFolder`/.incoming, then the index below `databaseRoot` and the final name
 // <storage>/<study>/<series>/<sop>.dcm are updated under the filing lock. A study or series
 // line is written exactly when its folder is made; an image line when the file was not there
-// before (a copy received again replaces the file and adds no line). When anything fails
-// nothing stays behind: no temporary file, no index line, no new file, and an earlier copy of
-// the object is left as it was; an exception of `writeFile` goes to the caller, also without
-// a trace. A refused object (invalid UID, empty storage folder or root) is not written at all.
+// before, and a copy received again replaces the file and its image line, so that the index
+// holds one line with the new values. When anything fails nothing stays behind: no temporary
+// file, no index line, no new file (except a copy received again whose file replaced the old one
+// but whose line could not be renewed: IndexNotWritten, so that the sender sends it again); an
+// exception of `writeFile` goes to the caller, also without a trace. A refused object (invalid UID, empty
+// storage folder or root) is not written at all.
 FilingOutcome FileReceivedObject(const std::string& storageFolder, const std::string& databaseRoot,
                                  const ElementList& dataSet, const ObjectFileWriter& writeFile,
                                  const FilingOptions& options = {});

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "data/io/staged_file.h"
 #include "log/protocol_log.h"
 
 namespace pella {
@@ -34,6 +35,8 @@ constexpr Tag kSeriesFields[] = {{0x0020, 0x0011}, {0x0020, 0x000E}, {0x0020, 0x
 constexpr Tag kImageFields[] = {{0x0020, 0x0012}, {0x0020, 0x0013}, {0x0008, 0x0018}, {0x0008, 0x0023},
                                 {0x0008, 0x0033}, {0x0018, 0x0086}, {0x0028, 0x0008}, {0x0020, 0x1041},
                                 {0x0008, 0x0016}, {0x0028, 0x0010}, {0x0028, 0x0011}, {0x0008, 0x0008}};
+constexpr Tag kStudyInstanceUid{0x0020, 0x000D};
+constexpr Tag kSeriesInstanceUid{0x0020, 0x000E};
 constexpr Tag kSopInstanceUid{0x0008, 0x0018};
 
 // The field number (from 1) of an attribute in a line's field list; 0 when it has none.
@@ -121,6 +124,48 @@ std::string GetDelimitedField(const std::string& text, int n, char delimiter) {
 
 std::string ImageLineSopInstance(const std::string& line) {
     return GetDelimitedField(line, kImageSopInstanceField, kFieldSeparator);
+}
+
+std::string IndexLineKey(IndexKind kind, const std::string& line) {
+    switch (kind) {
+        case IndexKind::Study:
+            return GetDelimitedField(line, FieldNumber(kStudyFields, kStudyInstanceUid), kFieldSeparator);
+        case IndexKind::Series:
+            return GetDelimitedField(line, FieldNumber(kSeriesFields, kSeriesInstanceUid), kFieldSeparator);
+        case IndexKind::Image:
+            return ImageLineSopInstance(line);
+    }
+    return "";
+}
+
+bool IndexListsKey(const std::string& indexFile, IndexKind kind, const std::string& key) {
+    for (const std::string& line : ReadIndexLines(indexFile))
+        if (IndexLineKey(kind, line) == key) return true;
+    return false;
+}
+
+bool ReplaceImageLine(const std::string& indexFile, const std::string& line) {
+    std::string body = line;
+    if (!body.empty() && body.back() == '\n') body.pop_back();
+    if (!body.empty() && body.back() == '\r') body.pop_back();
+    const std::string key = ImageLineSopInstance(body);
+    std::string text;
+    for (const std::string& kept : ReadIndexLines(indexFile))
+        if (ImageLineSopInstance(kept) != key) text += kept + kLineEnd;
+    text += body + kLineEnd;
+    // Staged beside the index (same file system, so the rename is atomic), hidden from readers.
+    std::filesystem::path index(indexFile);
+    StagedFile staged((index.parent_path() / ("." + index.filename().string() + ".")).string(), ".part",
+                      0644);
+    bool ok = staged.Valid();
+    if (ok) {
+        std::ofstream out(staged.Name(), std::ios::binary | std::ios::trunc);
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        out.close();
+        ok = static_cast<bool>(out) && staged.MoveTo(indexFile);
+    }
+    if (!ok) WriteLogLine("Filing: cannot rewrite " + indexFile);
+    return ok;
 }
 
 }  // namespace pella

@@ -43,4 +43,18 @@ std::string GetDelimitedField(const std::string& text, int n, char delimiter);
 // The SOP Instance UID field of an image line (read without its line end).
 std::string ImageLineSopInstance(const std::string& line);
 
+// The three index files, each keyed by the UID its lines name.
+enum class IndexKind { Study, Series, Image };
+
+// The UID a line of that index names: the Study, Series or SOP Instance UID.
+std::string IndexLineKey(IndexKind kind, const std::string& line);
+
+// True when the index file holds a line naming `key`.
+bool IndexListsKey(const std::string& indexFile, IndexKind kind, const std::string& key);
+
+// Replaces every image line naming the SOP instance of `line` by `line` (appended at the end), by
+// writing the whole file anew beside it and renaming it into place, so that a crash leaves the
+// old or the new file, never a part. False (logged) when that fails; the old file then stays.
+bool ReplaceImageLine(const std::string& indexFile, const std::string& line);
+
 }  // namespace pella

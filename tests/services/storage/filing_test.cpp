@@ -11,15 +11,18 @@
 #include <functional>
 #include <thread>
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "data/io/dataset_reader.h"
 #include "data/io/staged_file.h"
+#include "services/storage/filing_journal.h"
 #include "services/storage/index_lines.h"
 #include "services/storage/object_paths.h"
 #include "services/storage/series_files.h"
 #include "services/storage/short_date_format.h"
 #include "support/data_set_builder.h"
+#include "support/incoming_files.h"
 #include "support/log_file.h"
 #include "support/run_command.h"
 #include "support/sample_files.h"
@@ -32,10 +35,12 @@ namespace fs = std::filesystem;
 using testing_support::AddText;
 using testing_support::AddUS;
 using testing_support::ReadText;
+using testing_support::StagedObjects;
 using testing_support::TempDir;
 
 // An object of a CT series with every indexed attribute but Manufacturer.
-ElementList MakeObject(const std::string& study, const std::string& series, const std::string& sop) {
+ElementList MakeObject(const std::string& study, const std::string& series, const std::string& sop,
+                       const std::string& instanceNumber = "17") {
     ElementList data;
     AddText(data, 0x0008, 0x0008, "CS", "ORIGINAL\\PRIMARY\\AXIAL");
     AddText(data, 0x0008, 0x0016, "UI", "1.2.840.10008.5.1.4.1.1.2");
@@ -61,7 +66,7 @@ ElementList MakeObject(const std::string& study, const std::string& series, cons
     AddText(data, 0x0020, 0x000E, "UI", series);
     AddText(data, 0x0020, 0x0011, "IS", "3");
     AddText(data, 0x0020, 0x0012, "IS", "1");
-    AddText(data, 0x0020, 0x0013, "IS", "17");
+    AddText(data, 0x0020, 0x0013, "IS", instanceNumber);
     AddText(data, 0x0020, 0x0052, "UI", "1.2.3.99");
     AddText(data, 0x0020, 0x1041, "DS", "-12.5");
     AddText(data, 0x0028, 0x0008, "IS", "1");
@@ -197,16 +202,71 @@ TEST_F(FilingTest, StudyLineEndsWithMarkAndFilingDateInTheProcessFormat) {
     EXPECT_EQ(TodayAsShortDate().size(), 8u);
 }
 
-TEST_F(FilingTest, AnObjectReceivedBeforeAddsNoLine) {
-    ElementList data = MakeObject("1.2.3", "1.2.3.4", "1.2.3.4.5");
-    ASSERT_EQ(Index(data), FilingResult::Indexed);
-    std::string before =
-        ReadText(StudyIndex()) + ReadText(SeriesIndex("1.2.3")) + ReadText(ImageIndex("1.2.3", "1.2.3.4"));
-    EXPECT_EQ(Index(data), FilingResult::AlreadyReceived);
+TEST_F(FilingTest, AnObjectReceivedAgainReplacesItsImageLine) {
+    ASSERT_EQ(Index(MakeObject("1.2.3", "1.2.3.4", "1.2.3.4.5")), FilingResult::Indexed);
+    ASSERT_EQ(Index(MakeObject("1.2.3", "1.2.3.4", "1.2.3.4.6")), FilingResult::Indexed);
+    std::string before = ReadText(StudyIndex()) + ReadText(SeriesIndex("1.2.3"));
+    EXPECT_EQ(Index(MakeObject("1.2.3", "1.2.3.4", "1.2.3.4.5", "18")), FilingResult::AlreadyReceived);
     EXPECT_TRUE(FilingSucceeded(FilingResult::AlreadyReceived));
-    EXPECT_EQ(
-        ReadText(StudyIndex()) + ReadText(SeriesIndex("1.2.3")) + ReadText(ImageIndex("1.2.3", "1.2.3.4")),
-        before);
+    EXPECT_EQ(ReadText(StudyIndex()) + ReadText(SeriesIndex("1.2.3")), before);
+    std::vector<std::string> lines = ReadIndexLines(ImageIndex("1.2.3", "1.2.3.4").string());
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(ImageLineSopInstance(lines[0]), "1.2.3.4.6");
+    EXPECT_EQ(ImageLineSopInstance(lines[1]), "1.2.3.4.5");
+    EXPECT_EQ(GetDelimitedField(lines[1], 2, ','), "18");
+    // Nothing is left beside the index.
+    for (const auto& entry : fs::directory_iterator(temp.Path() / "Database" / "1.2.3" / "1.2.3.4"))
+        EXPECT_EQ(entry.path().extension() == ".dcm" || entry.path().filename() == "Image.dir", true)
+            << entry.path();
+}
+
+// A process killed between making a folder or file and writing its index line: the next start
+// removes what has no line and keeps what has one.
+TEST_F(FilingTest, AnInterruptedFilingIsUndoneAtTheNextStart) {
+    std::string store = root();
+    ASSERT_EQ(Index(MakeObject("1.2.3", "1.2.3.4", "1.2.3.4.5")), FilingResult::Indexed);
+    const fs::path series = temp.Path() / "Database" / "1.2.3" / "1.2.3.4";
+    struct Case {
+        IndexKind kind;
+        fs::path path;
+        fs::path index;
+        std::string key;
+        bool folder;
+        bool kept;
+    } cases[] = {
+        {IndexKind::Image, series / "1.2.3.4.9.dcm", ImageIndex("1.2.3", "1.2.3.4"), "1.2.3.4.9", false,
+         false},
+        {IndexKind::Image, series / "1.2.3.4.5.dcm", ImageIndex("1.2.3", "1.2.3.4"), "1.2.3.4.5", false,
+         true},
+        {IndexKind::Series, series.parent_path() / "1.2.3.7", SeriesIndex("1.2.3"), "1.2.3.7", true, false},
+        {IndexKind::Study, temp.Path() / "Database" / "1.2.8", StudyIndex(), "1.2.8", true, false},
+        {IndexKind::Study, temp.Path() / "Database" / "1.2.3", StudyIndex(), "1.2.3", true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path.string());
+        pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {  // makes the path after recording it, then dies before the line
+            FilingJournal journal(IncomingFolder(store));
+            bool ok = journal.Begin(c.kind, c.path.string(), c.index.string(), c.key);
+            if (c.folder)
+                fs::create_directories(c.path);
+            else if (!fs::exists(c.path))
+                std::ofstream(c.path) << "object";
+            ::_exit(ok ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_EQ(WEXITSTATUS(status), 0);
+        ASSERT_TRUE(fs::exists(c.path));
+        std::string reason;
+        ASSERT_TRUE(PrepareStorageFolder(store, reason)) << reason;
+        EXPECT_EQ(fs::exists(c.path), c.kept);
+        EXPECT_EQ(Tree(IncomingFolder(store)).size(), 1u) << "only this process's own journal stays";
+    }
+    // The object whose line stayed is still filed; a new copy of the removed one is indexed.
+    EXPECT_EQ(Index(MakeObject("1.2.3", "1.2.3.4", "1.2.3.4.9")), FilingResult::Indexed);
+    EXPECT_EQ(CountLines(ImageIndex("1.2.3", "1.2.3.4")), 2u);
 }
 
 TEST_F(FilingTest, AnIndexThatCannotBeWrittenFailsAndIsRetriedByTheNextObject) {
@@ -276,7 +336,7 @@ TEST_F(FilingTest, FileReceivedObjectIndexesCreatesTheFolderAndWrites) {
     EXPECT_EQ(outcome.fileName, store + "/1.2.3/1.2.3.4/1.2.3.4.5.dcm");
     EXPECT_EQ(ReadText(outcome.fileName), "object");
     EXPECT_EQ(CountLines(ImageIndex("1.2.3", "1.2.3.4")), 1u);
-    // The same object again: the file is replaced, the index untouched.
+    // The same object again: the file is replaced, still one image line.
     outcome = FileReceivedObject(store, root(), MakeObject("1.2.3", "1.2.3.4", "1.2.3.4.5"),
                                  [](const std::string& name) {
                                      std::ofstream out(name, std::ios::binary | std::ios::trunc);
@@ -286,7 +346,7 @@ TEST_F(FilingTest, FileReceivedObjectIndexesCreatesTheFolderAndWrites) {
     EXPECT_EQ(outcome.index, FilingResult::AlreadyReceived);
     EXPECT_EQ(ReadText(outcome.fileName), "again");
     EXPECT_EQ(CountLines(ImageIndex("1.2.3", "1.2.3.4")), 1u);
-    EXPECT_TRUE(fs::is_empty(IncomingFolder(store)));
+    EXPECT_TRUE(StagedObjects(IncomingFolder(store)).empty());
 }
 
 // With every object flushed to the device before it counts as filed, the same files and lines
@@ -309,7 +369,7 @@ TEST_F(FilingTest, FlushedFilingWritesTheSameFilesAndLines) {
     EXPECT_EQ(CountLines(StudyIndex()), 1u);
     EXPECT_EQ(CountLines(SeriesIndex("1.2.3")), 2u);
     EXPECT_EQ(CountLines(ImageIndex("1.2.3", "1.2.3.4")), 2u);
-    EXPECT_TRUE(fs::is_empty(IncomingFolder(store)));
+    EXPECT_TRUE(StagedObjects(IncomingFolder(store)).empty());
 }
 
 // Whatever fails while an object is filed, nothing is left half done: no temporary file, no
@@ -402,7 +462,8 @@ TEST_F(FilingTest, AFailureLeavesNoTraceAndKeepsAnEarlierCopy) {
             EXPECT_EQ(outcome.index, c.expected);
         }
         EXPECT_FALSE(outcome.Filed());
-        EXPECT_TRUE(fs::is_empty(IncomingFolder(store))) << Tree(IncomingFolder(store)).front();
+        EXPECT_TRUE(StagedObjects(IncomingFolder(store)).empty())
+            << StagedObjects(IncomingFolder(store)).front();
         if (c.earlierCopy) {
             EXPECT_EQ(ReadText(file), "object");
         } else {

@@ -15,6 +15,7 @@
 #include "net/dimse/dimse.h"
 #include "services/storage/store_handler.h"
 #include "services/storage/store_server.h"
+#include "support/incoming_files.h"
 #include "support/log_file.h"
 #include "support/peer_process.h"
 #include "support/run_command.h"
@@ -26,6 +27,7 @@
 using namespace pella;
 using namespace testing_support;
 namespace fs = std::filesystem;
+using testing_support::StagedObjects;
 
 namespace {
 
@@ -271,7 +273,7 @@ TEST(StoreServer, UnusableUidsAndUnwritableFoldersAreNeverAcknowledged) {
     fs::create_symlink("1.2.3", dir.File("loop/1.2.3"));
     config.storageFolder = config.databaseRoot = dir.File("loop");
     EXPECT_EQ(StoreReceivedObject(config, "1.2.840.10008.1.2", good), kStatusOutOfResources);
-    EXPECT_TRUE(fs::is_empty(dir.File("loop/.incoming")));
+    EXPECT_TRUE(StagedObjects(dir.File("loop/.incoming")).empty());
 
     config.storageFolder = dir.File("db");
     config.databaseRoot = dir.File("db");

@@ -1,0 +1,42 @@
+// A one-entry journal of the filing step under way. Filing makes a folder or moves a file into
+// place and only then writes its index line; a process killed in between would leave a folder or
+// file that no index lists, and a copy received again would find the file there and add no line.
+// The journal records each such step before it is taken and is cleared once its line is written;
+// at the next start, what a dead process's journal names is removed when its line is missing.
+// That object was never acknowledged (the answer follows the filing), so its sender sends it again.
+#pragma once
+
+#include <string>
+
+#include "data/io/staged_file.h"
+#include "services/storage/index_lines.h"
+
+namespace pella {
+
+class FilingJournal {
+public:
+    // Makes the journal in the incoming folder, named for this process like its staged files.
+    explicit FilingJournal(const std::string& incomingFolder);
+    ~FilingJournal();
+    FilingJournal(const FilingJournal&) = delete;
+    FilingJournal& operator=(const FilingJournal&) = delete;
+
+    bool Valid() const { return fd_ >= 0; }
+
+    // Records that `path` (a folder or file) is about to be made and that the line naming `key`
+    // goes to `indexFile` of that kind. False when it cannot be recorded: the step must not go on.
+    bool Begin(IndexKind kind, const std::string& path, const std::string& indexFile, const std::string& key);
+    // The recorded step is complete: its line is written or the path taken back.
+    void End();
+
+private:
+    StagedFile file_;
+    int fd_ = -1;
+};
+
+// Undoes what the journals of processes no longer running in `incomingFolder` name: a recorded
+// file, or an empty folder, whose index holds no line for it is removed. Journals themselves go
+// with the other leftovers of the folder.
+void RecoverInterruptedFiling(const std::string& incomingFolder);
+
+}  // namespace pella
