@@ -9,6 +9,16 @@
  * records) are checked against the ones the library made and has not freed: a freed, foreign or
  * mistyped handle, or a query record named with another level than its own, makes the call fail
  * with its failure value and the reason in LastFailureText, touching nothing.
+ *
+ * Threads: every function may run on several threads at once, each on handles of its own
+ * (element lists, bitmaps, association handles, query records and lists); one handle is never
+ * used by two threads at once, and a handle is freed only once no other call uses it. Calls that
+ * take no handle (EchoSCU, StoreSCU, SendSeries, StoreFileList, FindSCU, MoveSCU, PrintSCU, the
+ * file, conversion, dump, DICOMDIR, ECG and thumbnail functions) may all run at once. Storage
+ * servers run on threads of their own; starting and stopping servers may happen from any thread,
+ * each server stopped once. SetLOG may be called at any time, also while servers and other calls
+ * run: each log line goes whole to the old or the new file. LastFailureText reads the reason of
+ * the calling thread's own last call. Callbacks run on the thread of the call that takes them.
  */
 #ifndef PELLA_H
 #define PELLA_H
@@ -21,6 +31,13 @@
 #else
 #define PELLA_API
 #endif
+
+/* The library's version; Version() writes PELLA_VERSION of the library actually loaded. */
+#define PELLA_VERSION_MAJOR 0
+#define PELLA_VERSION_MINOR 1
+#define PELLA_VERSION_PATCH 0
+#define PELLA_VERSION "0.1.0"
+#define PELLA_VERSION_BUFFER_SIZE 32 /* bytes Version() may write, the zero included */
 
 #ifdef __cplusplus
 extern "C" {
@@ -301,7 +318,8 @@ PELLA_API uint8_t EchoSCU(const char* host, const char* port, char* callingAETit
  * 3 hex dumps. An empty or NULL file name keeps the previous file. */
 PELLA_API void SetLOG(const char* fileName, int32_t level);
 
-/* Copies the library's version text into `buffer` (at least 1 byte; the text is empty). */
+/* Copies the version text of the loaded library ("MAJOR.MINOR.PATCH", as PELLA_VERSION) into
+ * `buffer`, which holds at least PELLA_VERSION_BUFFER_SIZE bytes. NULL is ignored. */
 PELLA_API void Version(char* buffer);
 
 /* Addition: copies the calling thread's last failure reason (as written to the protocol log)
@@ -349,8 +367,12 @@ PELLA_API StoreServerHandle* StartStoreServerAs(const char* storageFolder, const
                                                 uint8_t requireCalledAETitle);
 
 /* How a server started with StartStoreServerWithOptions serves; a zero field means its default.
- * The servers serve associations side by side, each on a thread of its own. */
+ * The servers serve associations side by side, each on a thread of its own.
+ * `size` is set by the host to sizeof(StoreServerOptions) of the header it is compiled with; the
+ * library reads only the fields that size holds (fields added later keep their defaults for a
+ * host built against an older header). A size too small for the first fields fails the start. */
 typedef struct StoreServerOptions {
+    uint32_t size;                /* sizeof(StoreServerOptions) */
     const char* aeTitle;          /* this server's AE title; NULL or "": "PELLA" */
     uint8_t requireCalledAETitle; /* 1: reject associations not called aeTitle (reason 7) */
     uint8_t originalSopClasses;   /* 1: only the storage classes StartStoreSCP takes; 0: every

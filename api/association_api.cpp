@@ -84,7 +84,8 @@ PELLA_API void SetLOG(const char* fileName, int32_t level) {
 
 PELLA_API void Version(char* buffer) {
     GuardedVoid("Version", [&] {
-        if (buffer != nullptr) buffer[0] = '\0';
+        static_assert(sizeof PELLA_VERSION <= PELLA_VERSION_BUFFER_SIZE);
+        if (buffer != nullptr) std::memcpy(buffer, PELLA_VERSION, sizeof PELLA_VERSION);
     });
 }
 

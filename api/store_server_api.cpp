@@ -1,6 +1,11 @@
 // Exported storage-server functions.
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "api/boundary.h"
@@ -50,6 +55,20 @@ std::unique_ptr<StoreServerHandle> Start(const char* storageFolder, const char* 
     auto handle = std::make_unique<StoreServerHandle>(std::move(config));
     if (!handle->server.Start()) return nullptr;
     return handle;
+}
+
+// The fields a host's options hold: as many bytes as its `size` says (a host built against an
+// older header passes a smaller struct), the rest at their defaults. NULL: the defaults.
+StoreServerOptions ReadOptions(const StoreServerOptions* given) {
+    StoreServerOptions options{};
+    options.size = sizeof options;
+    if (given == nullptr) return options;
+    constexpr std::size_t kFirstFields = offsetof(StoreServerOptions, dimseTimeoutSeconds) + sizeof(int32_t);
+    if (given->size < kFirstFields)
+        throw std::invalid_argument("StoreServerOptions.size is " + std::to_string(given->size) +
+                                    ": set it to sizeof(StoreServerOptions)");
+    std::memcpy(&options, given, std::min<std::size_t>(given->size, sizeof options));
+    return options;
 }
 
 // Hands a started server to the host as a live handle.
@@ -106,7 +125,7 @@ PELLA_API StoreServerHandle* StartStoreServerWithOptions(const char* storageFold
                                                          const char* databaseRoot,
                                                          const StoreServerOptions* options) {
     return Guarded<StoreServerHandle*>("StartStoreServerWithOptions", nullptr, [&] {
-        return Adopt(Start(storageFolder, port, databaseRoot, options ? *options : StoreServerOptions{}));
+        return Adopt(Start(storageFolder, port, databaseRoot, ReadOptions(options)));
     });
 }
 

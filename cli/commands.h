@@ -32,6 +32,7 @@ int RunRender(const std::vector<std::string>& args);
 int RunEcg(const std::vector<std::string>& args);
 int RunThumbnail(const std::vector<std::string>& args);
 int RunCheckUid(const std::vector<std::string>& args);
+int RunVersion(const std::vector<std::string>& args);
 
 // Every subcommand, in the order `pella --help` lists them.
 const std::vector<Command>& AllCommands();

@@ -30,6 +30,7 @@ const std::vector<Command>& AllCommands() {
         {"ecg", "draw a waveform object as an ECG page (PNG or BMP)", RunEcg},
         {"thumbnail", "write JPEG thumbnails of DICOM images", RunThumbnail},
         {"check-uid", "tell whether texts are valid UIDs", RunCheckUid},
+        {"version", "print the version of the library", RunVersion},
     };
     return commands;
 }

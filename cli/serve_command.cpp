@@ -70,6 +70,7 @@ int RunServe(const std::vector<std::string>& argv) {
         return 2;
     }
     StoreServerOptions options{};
+    options.size = sizeof options;
     options.aeTitle = aet.c_str();
     options.requireCalledAETitle = args.Has("--require-called-aet") ? 1 : 0;
     options.sync = args.Has("--sync") ? 1 : 0;

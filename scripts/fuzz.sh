@@ -24,7 +24,7 @@ launcher=()
 # ccache (when installed) shares compiles between checkouts of the tree.
 export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
-CC=clang CXX=clang++ cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELLA_FUZZ=ON \
+CC=clang CXX=clang++ cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELLA_BUILD_FUZZ=ON \
   -DPELLA_BUILD_TESTS=OFF "${launcher[@]}" >/dev/null
 cmake --build "$dir" --target fuzz_all -j"$(nproc)" >/dev/null
 

@@ -74,7 +74,8 @@ bool FilingJournal::Begin(IndexKind kind, const std::string& path, const std::st
 }
 
 void FilingJournal::End() {
-    if (fd_ >= 0 && ::ftruncate(fd_, 0) != 0) WriteLogLine("Filing: cannot clear the journal " + file_.Name());
+    if (fd_ >= 0 && ::ftruncate(fd_, 0) != 0)
+        WriteLogLine("Filing: cannot clear the journal " + file_.Name());
 }
 
 void RecoverInterruptedFiling(const std::string& incomingFolder) {

@@ -151,12 +151,14 @@ bool ReplaceImageLine(const std::string& indexFile, const std::string& line) {
     const std::string key = ImageLineSopInstance(body);
     std::string text;
     for (const std::string& kept : ReadIndexLines(indexFile))
-        if (ImageLineSopInstance(kept) != key) text += kept + kLineEnd;
-    text += body + kLineEnd;
-    // Staged beside the index (same file system, so the rename is atomic), hidden from readers.
+        if (ImageLineSopInstance(kept) != key) text.append(kept).append(kLineEnd);
+    text.append(body).append(kLineEnd);
+    // Staged beside the index (same file system, so the rename is atomic), hidden from readers:
+    // ".Image.dir.<pid>-<start>-<boot>-<n>.part".
     std::filesystem::path index(indexFile);
-    StagedFile staged((index.parent_path() / ("." + index.filename().string() + ".")).string(), ".part",
-                      0644);
+    std::string hidden = ".";
+    hidden.append(index.filename().string()).append(".");
+    StagedFile staged((index.parent_path() / hidden).string(), ".part", 0644);
     bool ok = staged.Valid();
     if (ok) {
         std::ofstream out(staged.Name(), std::ios::binary | std::ios::trunc);

@@ -139,9 +139,9 @@ TEST(FailureReason, EverySucceedingCallForgetsAnEarlierReason) {
          }},
         {"Version",
          [] {
-             char v[4];
+             char v[PELLA_VERSION_BUFFER_SIZE];
              Version(v);
-             return v[0] == '\0';
+             return std::string(v) == PELLA_VERSION;
          }},
         {"EchoSCU", [&] { return EchoSCU("127.0.0.1", f.port.c_str(), f.calling, "ANY-SCP") == 1; }},
         {"StoreSCU",

@@ -11,6 +11,7 @@
 #include "app/main_window.h"
 #include "app/test_settings.h"
 #include "front_end_peers.h"
+#include "pella.h"
 #include "support/loopback_listener.h"
 #include "window_driver.h"
 
@@ -36,7 +37,7 @@ TEST(MainWindow, ShowsTheNineButtonsInOrderAndTheAddress) {
     auto* label = window->findChild<QLabel*>("Label1");
     ASSERT_NE(label, nullptr);
     EXPECT_EQ(label->text().toStdString(), kProjectAddress);
-    EXPECT_EQ(AboutText(), std::string("Pellatool1.0\n\r") + kProjectAddress);  // the version text is empty
+    EXPECT_EQ(AboutText(), std::string("Pellatool1.0\n\r") + kProjectAddress + PELLA_VERSION);
     EXPECT_GT(window->Memo()->x(), window->Buttons()[0]->x()) << "the memo is not on the right";
 }
 
