@@ -29,7 +29,7 @@ constexpr int kReleaseReplyTimeoutSeconds = 30;
 
 // The association object behind the exported handle (opaque in pella.h). One association,
 // used by one thread at a time.
-class PDU {
+struct PDU {
 public:
     explicit PDU(int timeoutSeconds = pella::kDefaultReceiveTimeoutSeconds);
     virtual ~PDU();  // releases the association first when it is still connected
