@@ -98,7 +98,13 @@ class Record:
             self.pointer = None
 
 
-def _trimmed(text: str) -> str:
+def _decoded(value: bytes) -> str:
+    """A field's bytes as received (records keep no character set): UTF-8 when they are valid
+    UTF-8, else Latin-1, the two sets a request's keys are sent in; the padding removed."""
+    try:
+        text = value.decode("utf-8")
+    except UnicodeDecodeError:
+        text = value.decode("latin-1")
     return text.rstrip(" \0")
 
 
@@ -109,7 +115,7 @@ def read_match(level: str, record: int) -> Dict[str, str]:
     match = {}
     for field in fields(level):
         value = native.GetQueryField(record, name, field.position) or b""
-        match[field.keyword] = _trimmed(value.decode("utf-8", "replace"))
+        match[field.keyword] = _decoded(value)
     return match
 
 

@@ -41,7 +41,7 @@ class StoreError(PellaError):
 
 def _folder_files(folder: str) -> List[str]:
     """The Part 10 files below a folder, sorted by path (index files and others left out)."""
-    found = []
+    found: List[str] = []
     for root, folders, names in os.walk(folder):
         folders.sort()
         found.extend(os.path.join(root, name) for name in names)

@@ -1,6 +1,6 @@
 """The package installs offline with Debian's pip into a fresh virtual environment (pip and
 setuptools seen through --system-site-packages) and works from there, finding the library through
-PELLA_LIBRARY or, without it, through the system's loader."""
+PELLA_LIBRARY or, without it, through the system's loader, its annotations seen by type checkers."""
 import os
 import shutil
 import subprocess
@@ -40,6 +40,14 @@ def test_pip_installs_into_a_venv_and_the_package_imports(tmp_path):
         done = subprocess.run([python, "-c", CHECK], cwd=tmp_path, env=env, capture_output=True, text=True)
         assert done.returncode == 0, f"{how}: {done.stderr}"
         assert done.stdout.strip() == pella.version(), how
+    # Type checkers see the installed package's annotations (py.typed): a wrong use is caught.
+    user = tmp_path / "user.py"
+    user.write_text("import pella\nok: bool = pella.echo('host', 104)\nwrong: int = pella.version()\n")
+    checked = subprocess.run([sys.executable, "-m", "mypy", "--strict", "--no-incremental", "--python-executable",
+                              python, str(user)], cwd=tmp_path, capture_output=True, text=True)
+    assert checked.returncode == 1 and checked.stdout.count("error:") == 1, checked.stdout
+    assert 'user.py:3: error: Incompatible types in assignment (expression has type "str"' in checked.stdout
+
     # Without any library the call, not the import, fails with the reason.
     done = subprocess.run([python, "-c", "import pella\ntry:\n pella.version()\nexcept pella.PellaError as e:"
                            "\n print(e)"], cwd=tmp_path, env=environment, capture_output=True, text=True)

@@ -25,8 +25,22 @@ def archive(tmp_path, start_peer):
             f"ARCHIVE {tmp_path / 'archive'} RW (200, 1024mb) ANY\nAETable END\n")
         start_peer(["dcmqrscp", "-c", str(config), str(port)], port)
         files = [sample("CT_small.dcm"), sample("MR_small.dcm")] + generated_series(tmp_path / "gen", 5)
-        pella.store("localhost", port, files, aec="ARCHIVE")
+        pella.store("localhost", port, files + [named(*n) for n in NAMES], aec="ARCHIVE")
         yield port, server, [pydicom.dcmread(f) for f in files]
+
+
+# Patients whose names are stored in Latin-1 and in UTF-8.
+NAMES = [("LATIN1", "ISO_IR 100", "MÜLLER^JÖRG"), ("UTF8", "ISO_IR 192", "ŁUKASZ^ŻÓŁW=山田^太郎")]
+
+
+def named(patient_id, character_set, name):
+    """A pydicom data set of a new study, the patient's name in `character_set`."""
+    dataset = pydicom.Dataset(pydicom.dcmread(sample("CT_small.dcm")))
+    dataset.SpecificCharacterSet = character_set
+    dataset.PatientID, dataset.PatientName = patient_id, name
+    dataset.StudyInstanceUID = pydicom.uid.generate_uid()
+    dataset.SOPInstanceUID = pydicom.uid.generate_uid()
+    return dataset
 
 
 def test_find_levels_match_the_stored_files(archive):
@@ -57,6 +71,13 @@ def test_find_levels_match_the_stored_files(archive):
     assert sorted(d.SOPInstanceUID for d in datasets) == sorted(wanted)
     assert {d.InstanceNumber for d in datasets} == {1, 4}
     assert all(isinstance(m["00200013"]["Value"][0], int) for m in matches)  # IS as a number
+
+    # Names come back in the character set they were stored in, found by a non-ASCII key too.
+    for patient_id, _, name in NAMES:
+        [match] = pella.find("localhost", port, "STUDY", {"PatientID": patient_id}, aec="ARCHIVE")
+        assert match["PatientName"] == name
+    [muller] = pella.find("localhost", port, "STUDY", {"PatientName": "MÜLLER*"}, aec="ARCHIVE")
+    assert muller["PatientID"] == "LATIN1"
 
     with pytest.raises(ValueError, match="no key of the STUDY record"):
         pella.find("localhost", port, "STUDY", {"Modality": "CT"})
