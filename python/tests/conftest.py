@@ -33,8 +33,10 @@ class Peer:
         self.process = subprocess.Popen(arguments, stdout=self._log, stderr=subprocess.STDOUT)
 
     def wait_listening(self) -> None:
-        # Polls until the peer listens; gives up when it exits or after a generous while.
-        for _ in range(600):
+        # Polls until the peer listens; gives up when it exits, or after two minutes (a start
+        # on a loaded machine is slow, a peer that never listens is broken).
+        deadline = time.monotonic() + 120
+        while time.monotonic() < deadline:
             if self.process.poll() is not None:
                 raise RuntimeError(f"{self.process.args[0]} exited with {self.process.returncode}")
             if _listening(self.port):

@@ -48,7 +48,9 @@ def test_pip_installs_into_a_venv_and_the_package_imports(tmp_path):
     assert checked.returncode == 1 and checked.stdout.count("error:") == 1, checked.stdout
     assert 'user.py:3: error: Incompatible types in assignment (expression has type "str"' in checked.stdout
 
-    # Without any library the call, not the import, fails with the reason.
+    # Without the library the call, not the import, fails with the reason.
+    absent = str(tmp_path / "nowhere" / "libpella.so.0")
     done = subprocess.run([python, "-c", "import pella\ntry:\n pella.version()\nexcept pella.PellaError as e:"
-                           "\n print(e)"], cwd=tmp_path, env=environment, capture_output=True, text=True)
-    assert done.returncode == 0 and "cannot load libpella (libpella.so.0)" in done.stdout, done
+                           "\n print(e)"], cwd=tmp_path, env=dict(environment, PELLA_LIBRARY=absent),
+                          capture_output=True, text=True)
+    assert done.returncode == 0 and f"cannot load libpella ({absent})" in done.stdout, done
