@@ -3,7 +3,10 @@
 The library is loaded from PELLA_LIBRARY when set, else the installed "libpella.so.0". Every
 failed library call raises PellaError carrying the library's failure text.
 """
-from .errors import PellaError
+# The package's version, kept equal to the library's (PELLA_VERSION); a test checks both.
+__version__ = "0.1.0"
+
+from .errors import PellaError  # noqa: E402
 from .files import convert, dump, thumbnail, version
 from .interop import read_dataset, to_dataset
 from .query import find, move, worklist

@@ -98,5 +98,6 @@ def test_version_is_the_header_version():
     header = (SOURCE_DIR / "pella.h").read_text()
     expected = re.search(r'#define PELLA_VERSION "([^"]+)"', header).group(1)
     assert pella.version() == expected
+    assert pella.__version__ == expected
     assert os.path.basename(pella._native.lib()._name) in (os.path.basename(os.environ.get(
         "PELLA_LIBRARY", "libpella.so.0")),)

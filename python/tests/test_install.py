@@ -14,6 +14,8 @@ import os, sys, pella
 folder = os.path.dirname(pella.__file__)
 assert folder.startswith(sys.prefix), folder
 assert os.path.isfile(os.path.join(folder, "py.typed"))
+import importlib.metadata
+assert importlib.metadata.version("pella") == pella.__version__
 print(pella.version())
 """
 
