@@ -15,6 +15,7 @@ packages=(
   qtbase5-dev
   netbase
   dcmtk python3-pydicom python3-numpy
+  python3-pytest python3-venv python3-pip python3-setuptools python3-wheel mypy
   bc time
 )
 
