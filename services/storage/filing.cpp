@@ -95,11 +95,6 @@ bool SyncFiled(const std::string& databaseRoot, const std::string& fileName, con
     return ok;
 }
 
-// A new staged file "<pid>-<start>-<boot>-<n>.part" in the incoming folder.
-StagedFile StageIncoming(const std::string& storageFolder) {
-    return StagedFile(IncomingFolder(storageFolder) + "/", kStagedSuffix);
-}
-
 // Held only while folders, index lines and the final name change, never while a file is written.
 std::mutex filingMutex;
 
@@ -111,6 +106,10 @@ std::unique_lock<std::mutex> FilingLock() {
 
 std::string IncomingFolder(const std::string& storageFolder) {
     return JoinPath(storageFolder, kIncomingFolderName);
+}
+
+StagedFile StageIncoming(const std::string& storageFolder) {
+    return StagedFile(IncomingFolder(storageFolder) + "/", kStagedSuffix);
 }
 
 bool PrepareStorageFolder(const std::string& storageFolder, std::string& reason) {
