@@ -14,7 +14,8 @@ DataSetScanner::DataSetScanner(const ParseState& state) : state_(state) {
 bool DataSetScanner::Feed(const uint8_t* bytes, std::size_t size, DataSetVisitor& visitor) {
     if (!failure_.empty()) return false;
     while (size > 0) {
-        bool ok = valueLeft_ > 0 ? TakeValueBytes(bytes, size, visitor) : TakeHeaderBytes(bytes, size, visitor);
+        bool ok =
+            valueLeft_ > 0 ? TakeValueBytes(bytes, size, visitor) : TakeHeaderBytes(bytes, size, visitor);
         if (!ok) {
             if (failure_.empty()) failure_ = "the data set was not taken";
             return false;
@@ -58,7 +59,8 @@ bool DataSetScanner::DecodeHeader(DataSetVisitor& visitor, bool& needMore) {
         return false;
     }
     state_ = trial;
-    DataElement element{header.group, header.element, {header.vr[0], header.vr[1], 0, 0}, header.length, nullptr};
+    DataElement element{
+        header.group, header.element, {header.vr[0], header.vr[1], 0, 0}, header.length, nullptr};
     unSequences_.Observe(state_, element);
     if (element.vr[0] == '\0') LookupVR(element);
     headerFill_ = 0;

@@ -12,8 +12,13 @@
 
 namespace pella {
 
-Part10FileStream::Part10FileStream(const std::string& fileName, MetaMaker makeMeta, std::size_t bufferSize)
-    : fileName_(fileName), makeMeta_(std::move(makeMeta)), bufferSize_(std::max<std::size_t>(bufferSize, 1)) {
+Part10FileStream::Part10FileStream(const std::string& fileName, MetaMaker makeMeta, ByteVector& buffer,
+                                   std::size_t bufferSize)
+    : fileName_(fileName),
+      makeMeta_(std::move(makeMeta)),
+      buffer_(buffer),
+      bufferSize_(std::max<std::size_t>(bufferSize, 1)) {
+    buffer_.clear();
     fd_ = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd_ < 0) Fail(std::string("cannot open it: ") + std::strerror(errno));
 }
@@ -25,7 +30,7 @@ Part10FileStream::~Part10FileStream() {
 bool Part10FileStream::Fail(const std::string& why) {
     if (!failed_) WriteLogLine("Writing " + fileName_ + " failed: " + why);
     failed_ = true;
-    ByteVector().swap(buffer_);
+    buffer_.clear();
     return false;
 }
 

@@ -1,7 +1,8 @@
 // A Part 10 file written while its data set arrives. The data set's bytes gather in a buffer of
-// fixed size, written out whenever it fills; preamble, "DICM" and meta group go in front, made
-// when the first block is written (or at Finish) so that they can name what the data set's
-// first elements said. Memory stays at the buffer's size, whatever the size of the file.
+// fixed size (the caller's, so that one buffer serves many files), written out whenever it fills; preamble,
+// "DICM" and meta group go in front, made when the first block is written (or at Finish) so that they can
+// name what the data set's first elements said. Memory stays at the buffer's size, whatever the size of the
+// file.
 #pragma once
 
 #include <cstddef>
@@ -21,8 +22,9 @@ public:
     // Fills the meta group (explicit VR little endian) when it is due.
     using MetaMaker = std::function<void(ElementList& meta)>;
 
-    // Opens `fileName` (made or emptied). Failed() tells whether that worked.
-    Part10FileStream(const std::string& fileName, MetaMaker makeMeta,
+    // Opens `fileName` (made or emptied), gathering in `buffer` (emptied; it must outlive the
+    // stream). Failed() tells whether that worked.
+    Part10FileStream(const std::string& fileName, MetaMaker makeMeta, ByteVector& buffer,
                      std::size_t bufferSize = kDefaultBufferSize);
     ~Part10FileStream();
     Part10FileStream(const Part10FileStream&) = delete;
@@ -47,7 +49,7 @@ private:
 
     std::string fileName_;
     MetaMaker makeMeta_;
-    ByteVector buffer_;
+    ByteVector& buffer_;
     std::size_t bufferSize_;
     int fd_ = -1;
     bool metaWritten_ = false;

@@ -183,16 +183,19 @@ public:
     }
 };
 
-// Hands the unit on in pieces of at most kStreamPiece bytes, never holding more.
+// Hands the unit on in pieces of at most kStreamPiece bytes, read into the association's
+// staging buffer (kept between messages, so no object costs an allocation of its own).
 class StreamedUnit final : public UnitTarget {
 public:
-    explicit StreamedUnit(const DataSetConsumer& consume) : consume_(consume), piece_(kStreamPiece) {}
+    explicit StreamedUnit(const DataSetConsumer& consume) : consume_(consume) {}
 
     Outcome Take(PDU& pdu, std::size_t count, bool, std::string& why) override {
+        ByteVector& piece = pdu.data.staging;
+        if (piece.size() < kStreamPiece) piece.resize(kStreamPiece);
         while (count > 0) {
-            std::size_t n = std::min(count, piece_.size());
-            if (!pdu.buffer.ReadBytes(piece_.data(), n)) return Outcome::kLost;
-            if (!consume_(piece_.data(), n)) {
+            std::size_t n = std::min(count, kStreamPiece);
+            if (!pdu.buffer.ReadBytes(piece.data(), n)) return Outcome::kLost;
+            if (!consume_(piece.data(), n)) {
                 why = "The data set was refused while it arrived";
                 return Outcome::kRefused;
             }
@@ -204,7 +207,6 @@ public:
 private:
     static constexpr std::size_t kStreamPiece = 256 * 1024;
     const DataSetConsumer& consume_;
-    ByteVector piece_;
 };
 
 // The unit just begun is what the exchange expects: a command when one is due, otherwise the
@@ -378,9 +380,10 @@ bool ReadDataSetStream(PDU& pdu, const DataSetConsumer& consume) {
         return false;
     }
     StreamedUnit streamed(consume);
-    if (!ReceiveUnit(pdu, streamed)) return false;
-    pdu.data.announcedDataSetContext = 0;
-    return true;
+    bool received = ReceiveUnit(pdu, streamed);
+    pdu.data.ReleaseStaging();
+    if (received) pdu.data.announcedDataSetContext = 0;
+    return received;
 }
 
 }  // namespace pella

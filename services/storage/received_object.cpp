@@ -30,11 +30,13 @@ ParseState StateFor(const std::string& transferSyntax) {
 
 }  // namespace
 
-ReceivedObject::ReceivedObject(const std::string& fileName, const std::string& transferSyntax)
+ReceivedObject::ReceivedObject(const std::string& fileName, const std::string& transferSyntax,
+                               ByteVector& buffer)
     : transferSyntax_(transferSyntax),
       explicitVR_(TransferSyntax(transferSyntax).ExplicitVR()),
       scanner_(StateFor(transferSyntax)),
-      file_(fileName, [this](ElementList& meta) { MakeMeta(meta); }) {}
+      file_(
+          fileName, [this](ElementList& meta) { MakeMeta(meta); }, buffer) {}
 
 bool ReceivedObject::Take(const uint8_t* bytes, std::size_t size) {
     return scanner_.Feed(bytes, size, *this);
@@ -53,10 +55,10 @@ ReceivedObject::Result ReceivedObject::Finish() {
         failure_ = "the data set ends inside an open sequence or item";
         return Result::kOpenSequence;
     }
-    if (scanner_.State().explicitVR != explicitVR_ ||
-        metaClass_ != ElementUid(attributes_, 0x0008, 0x0016) ||
+    if (scanner_.State().explicitVR != explicitVR_ || metaClass_ != ElementUid(attributes_, 0x0008, 0x0016) ||
         metaInstance_ != ElementUid(attributes_, 0x0008, 0x0018)) {
-        failure_ = "its SOP Class and Instance UID do not lead the data set, or its encoding changes inside it";
+        failure_ =
+            "its SOP Class and Instance UID do not lead the data set, or its encoding changes inside it";
         return Result::kMisplaced;
     }
     if (!written) {

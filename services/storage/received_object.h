@@ -26,8 +26,9 @@ public:
         kNotWritten,    // the file could not be written
     };
 
-    // Writes to `fileName` (an existing staged file); the data set is encoded in `transferSyntax`.
-    ReceivedObject(const std::string& fileName, const std::string& transferSyntax);
+    // Writes to `fileName` (an existing staged file) through `buffer` (see Part10FileStream);
+    // the data set is encoded in `transferSyntax`.
+    ReceivedObject(const std::string& fileName, const std::string& transferSyntax, ByteVector& buffer);
 
     // Takes the next piece of the data set. False when it cannot be decoded or nests deeper
     // than any real data set (Failure() says why). A write failure does not stop the reception:

@@ -7,7 +7,7 @@
 namespace pella {
 
 std::optional<uint64_t> AvailableBytes(const std::string& folder) {
-    struct statvfs info{};
+    struct statvfs info {};
     if (::statvfs(folder.c_str(), &info) != 0) return std::nullopt;
     return static_cast<uint64_t>(info.f_bavail) * static_cast<uint64_t>(info.f_frsize);
 }

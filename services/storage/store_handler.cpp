@@ -1,6 +1,7 @@
 #include "services/storage/store_handler.h"
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -56,7 +57,8 @@ std::optional<uint16_t> DropDataSet(const StoreServerConfig& config, PDU& pdu) {
 
 // Receives the announced data set into a staged file and files it. The status to answer with,
 // or nothing when the association has ended (aborted, released or lost).
-std::optional<uint16_t> ReceiveObject(const StoreServerConfig& config, PDU& pdu, const std::string& syntax) {
+std::optional<uint16_t> ReceiveObject(const StoreServerConfig& config, PDU& pdu, const std::string& syntax,
+                                      ByteVector& buffer) {
     ReceptionBounds bounds(config.storageFolder, config.maxObjectBytes, config.minFreeBytes);
     std::error_code ignored;
     std::filesystem::create_directories(IncomingFolder(config.storageFolder), ignored);
@@ -66,7 +68,7 @@ std::optional<uint16_t> ReceiveObject(const StoreServerConfig& config, PDU& pdu,
         LogFailure("No staged file could be made in " + IncomingFolder(config.storageFolder));
         return DropDataSet(config, pdu);
     }
-    ReceivedObject object(staged.Name(), syntax);
+    ReceivedObject object(staged.Name(), syntax, buffer);
     bool received = ReadDataSetStream(pdu, [&](const uint8_t* bytes, std::size_t size) {
         if (!bounds.Allow(size)) return false;
         if (object.Take(bytes, size)) return true;
@@ -78,14 +80,15 @@ std::optional<uint16_t> ReceiveObject(const StoreServerConfig& config, PDU& pdu,
 }
 
 // Handles one C-STORE-RQ: receives and files its data set, answers on the request's context.
-bool ServeStore(const StoreServerConfig& config, PDU& pdu, const ReceivedCommand& request) {
+bool ServeStore(const StoreServerConfig& config, PDU& pdu, const ReceivedCommand& request,
+                ByteVector& buffer) {
     if (request.command.commandField != kCStoreRQ || !request.command.HasDataSet()) {
         LogFailure("A C-STORE-RQ without a data set");
         return false;
     }
     std::string syntax;
     FindAcceptedSyntax(pdu, request.contextID, syntax);
-    std::optional<uint16_t> status = ReceiveObject(config, pdu, syntax);
+    std::optional<uint16_t> status = ReceiveObject(config, pdu, syntax, buffer);
     if (!status) {
         LogFailure("The data set of a C-STORE-RQ could not be received");
         return false;
@@ -100,8 +103,10 @@ bool ServeStore(const StoreServerConfig& config, PDU& pdu, const ReceivedCommand
 }  // namespace
 
 void AddStoreHandler(RequestHandlers& handlers, const StoreServerConfig& config) {
-    handlers.AddForStorageClasses(kCStoreRQ, [&config](PDU& pdu, const ReceivedCommand& request) {
-        return ServeStore(config, pdu, request);
+    // One file buffer for all the objects of the association the handlers serve.
+    auto buffer = std::make_shared<ByteVector>();
+    handlers.AddForStorageClasses(kCStoreRQ, [&config, buffer](PDU& pdu, const ReceivedCommand& request) {
+        return ServeStore(config, pdu, request, *buffer);
     });
 }
 
@@ -123,7 +128,8 @@ uint16_t StoreReceivedObject(const StoreServerConfig& config, const std::string&
         LogFailure("No staged file could be made in " + IncomingFolder(config.storageFolder));
         return kStatusOutOfResources;
     }
-    ReceivedObject object(staged.Name(), transferSyntax);
+    ByteVector buffer;
+    ReceivedObject object(staged.Name(), transferSyntax, buffer);
     std::vector<uint8_t> bytes = SerializeList(dataSet, TransferSyntax(transferSyntax).ExplicitVR(), false);
     if (!object.Take(bytes.data(), bytes.size())) {
         LogFailure("Data set cannot be decoded: " + object.Failure());
