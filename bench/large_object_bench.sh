@@ -32,10 +32,10 @@ def long(group, elem, vr, length):
 sop = even(generate_uid().encode())
 frame = 512 * 512 * 2
 frames = max(1, megabytes * 1024 * 1024 // frame)
-meta = (long(2, 1, b"OB", 2) + b"\0\1" + short(2, 2, b"UI", SOP_CLASS) + short(2, 3, b"UI", sop)
-        + short(2, 0x10, b"UI", even(SYNTAX)) + short(2, 0x12, b"UI", b"1.2.3.4"))
+meta = (long(2, 1, b"OB", 2) + b"\0\1" + short(2, 2, b"UI", even(SOP_CLASS)) + short(2, 3, b"UI", sop)
+        + short(2, 0x10, b"UI", even(SYNTAX)) + short(2, 0x12, b"UI", even(b"1.2.3.4")))
 meta = short(2, 0, b"UL", struct.pack("<I", len(meta))) + meta
-data = (short(8, 0x16, b"UI", SOP_CLASS) + short(8, 0x18, b"UI", sop) + short(0x10, 0x10, b"PN", b"LARGE^OBJECT")
+data = (short(8, 0x16, b"UI", even(SOP_CLASS)) + short(8, 0x18, b"UI", sop) + short(0x10, 0x10, b"PN", b"LARGE^OBJECT")
         + short(0x20, 0x0D, b"UI", even(generate_uid().encode())) + short(0x20, 0x0E, b"UI", even(generate_uid().encode()))
         + short(0x28, 0x02, b"US", struct.pack("<H", 1)) + short(0x28, 0x04, b"CS", b"MONOCHROME2 ")
         + short(0x28, 0x08, b"IS", even(str(frames).encode(), b" "))
