@@ -384,6 +384,11 @@ typedef struct StoreServerOptions {
                                      A-ASSOCIATE-RJ (transient, local limit exceeded) */
     int32_t acseTimeoutSeconds;   /* wait for the A-ASSOCIATE-RQ of a connection; 0: 30 */
     int32_t dimseTimeoutSeconds;  /* wait for the peer within and between messages; 0: 60 */
+    uint64_t maxObjectSize;       /* bytes of one received data set; a larger one aborts its
+                                     association and leaves nothing on disk; 0: 4 GiB */
+    uint64_t minFreeBytes;        /* free space kept on the storage folder's file system; 0: 1 GiB.
+                                     A store that begins under it is answered 0xA700 (Out of
+                                     Resources); one that would go under it aborts its association */
 } StoreServerOptions;
 
 /* StartStoreServer with options (NULL: the defaults). */

@@ -49,6 +49,8 @@ std::unique_ptr<StoreServerHandle> Start(const char* storageFolder, const char* 
     if (options.maxAssociations > 0) config.maxAssociations = options.maxAssociations;
     if (options.acseTimeoutSeconds > 0) config.acseTimeoutSeconds = options.acseTimeoutSeconds;
     if (options.dimseTimeoutSeconds > 0) config.receiveTimeoutSeconds = options.dimseTimeoutSeconds;
+    if (options.maxObjectSize > 0) config.maxObjectBytes = options.maxObjectSize;
+    if (options.minFreeBytes > 0) config.minFreeBytes = options.minFreeBytes;
     config.storageFolder = Text(storageFolder);
     config.port = Text(port);
     if (databaseRoot != nullptr && databaseRoot[0] != '\0') config.databaseRoot = databaseRoot;

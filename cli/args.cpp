@@ -1,5 +1,6 @@
 #include "cli/args.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -95,6 +96,22 @@ bool ParseNumber(const std::string& text, long low, long high, long& out) {
     long value = std::strtol(text.c_str(), &end, 10);
     if (text.empty() || *end != '\0' || value < low || value > high) return false;
     out = value;
+    return true;
+}
+
+bool ParseByteSize(const std::string& text, uint64_t& out) {
+    if (text.empty() || text[0] < '0' || text[0] > '9') return false;
+    char* end = nullptr;
+    errno = 0;
+    unsigned long long value = std::strtoull(text.c_str(), &end, 10);
+    if (errno != 0 || value == 0) return false;
+    const std::string units = "KMGT";
+    std::string suffix(end);
+    if (suffix.size() > 1) return false;
+    std::size_t shift = suffix.empty() ? 0 : 10 * (units.find(suffix[0]) + 1);
+    if (!suffix.empty() && units.find(suffix[0]) == std::string::npos) return false;
+    if (shift > 0 && value > (~0ull >> shift)) return false;
+    out = static_cast<uint64_t>(value) << shift;
     return true;
 }
 

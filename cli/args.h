@@ -1,6 +1,7 @@
 // A small command-line parser: options may stand before or after the positional arguments.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -49,6 +50,10 @@ std::string HelpText(const CommandSpec& spec);
 
 // Parses a whole number in [low, high]; false when the text is not one.
 bool ParseNumber(const std::string& text, long low, long high, long& out);
+
+// Parses a size in bytes: a whole number, optionally followed by K, M, G or T (powers of 1024);
+// false when the text is not one, is 0, or does not fit 64 bits.
+bool ParseByteSize(const std::string& text, uint64_t& out);
 
 // Parses, prints help (exit 0) or the error (exit 2); returns -1 when the command should run.
 int ParseOrExit(const CommandSpec& spec, const std::vector<std::string>& argv, Args& out);

@@ -21,7 +21,8 @@ const CommandSpec kSpec{
     "--max-associations associations at once; one more is rejected (transient, local limit\n"
     "exceeded). Received objects are written to DIR/<Study UID>/<Series UID>/<SOP Instance\n"
     "UID>.dcm and indexed in DIR/KPStudy.dir, Series.dir and Image.dir; each object is written\n"
-    "to the file system (with --sync: flushed to the device) before its sender is told success.\n"
+    "to the file system (with --sync: flushed to the device) before its sender is told success;\n"
+    "it is written to its file as it arrives, so memory stays small whatever its size.\n"
     "Every storage class of the standard is accepted unless --sop-classes original. Stops on\n"
     "SIGINT or SIGTERM within about a second, aborting open associations. The log goes to\n"
     "standard error unless --log names a file.",
@@ -33,6 +34,14 @@ const CommandSpec kSpec{
         {{"--max-associations"}, "N", "associations served at once (default 32)"},
         {{"--acse-timeout", "-ta"}, "SECONDS", "wait for a connection's association request (default 30)"},
         {{"--dimse-timeout", "-td"}, "SECONDS", "wait for the peer within and between messages (default 60)"},
+        {{"--max-object-size"},
+         "SIZE",
+         "largest object received, e.g. 4G (K, M, G, T: powers of 1024; default 4G); a larger one\n"
+         "      aborts its association"},
+        {{"--min-free"},
+         "SIZE",
+         "free space kept on the storage disk (default 1G): a store that begins under it is\n"
+         "      answered Out of Resources (0xA700), one that would go under it is aborted"},
         {{"--sync"}, "", "flush each object and its index lines to the device before answering"},
         {{"--sop-classes"}, "SET", "all (default: every storage class) or original (the classic table)"},
         {{"--log"}, "FILE", "write the protocol log to FILE instead of standard error"},
@@ -88,6 +97,16 @@ int RunServe(const std::vector<std::string>& argv) {
                 return 2;
             }
             *number.field = static_cast<int32_t>(value);
+        }
+    }
+    const struct {
+        const char* flag;
+        uint64_t* field;
+    } sizes[] = {{"--max-object-size", &options.maxObjectSize}, {"--min-free", &options.minFreeBytes}};
+    for (const auto& size : sizes) {
+        if (auto text = args.Value(size.flag); text && !ParseByteSize(*text, *size.field)) {
+            std::fprintf(stderr, "pella serve: %s wants a size such as 4294967296, 512M or 4G\n", size.flag);
+            return 2;
         }
     }
     std::string classes = args.ValueOr("--sop-classes", "all");

@@ -18,7 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     config.storageFolder = (sandbox / "store").string();
     config.databaseRoot = (sandbox / "db").string();
     config.receiveTimeoutSeconds = 1;
-    config.maxDataSetBytes = 1024 * 1024;
+    config.maxObjectBytes = 1024 * 1024;
+    config.minFreeBytes = 1;
     {
         pella_fuzz::StreamPeer peer(data, size);
         ServeAssociation(config, peer.TakeConnection());

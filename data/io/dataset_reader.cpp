@@ -6,6 +6,7 @@
 
 #include "data/dictionary/dictionary.h"
 #include "data/io/dicom_file_check.h"
+#include "data/io/implicit_sequence_tracker.h"
 #include "data/registry/transfer_syntaxes.h"
 #include "log/protocol_log.h"
 
@@ -52,58 +53,6 @@ struct FileReadOptions {
     ElementList* metaList;  // group 0002 elements (the data list when null)
     ElementList* dataList;
     std::vector<uint64_t>* dataOffsets = nullptr;  // where each data-list value starts
-};
-
-// An undefined-length UN element in an explicit data set is a sequence whose contents are
-// implicit VR little endian up to its closing delimiter. This switches the parse state for
-// those contents and back, and marks the element "SQ" so that writers re-encode it correctly.
-// The contents get the table's VRs: the data set around them is explicit, and a writer must
-// give every element in it a VR that reads back.
-class ImplicitSequenceTracker {
-public:
-    void Observe(ParseState& state, DataElement& e) {
-        if (depth_ == 0) {
-            if (state.explicitVR && !state.metaMode && e.length == kUndefinedLength && VrIs(e.vr, "UN")) {
-                std::memcpy(e.vr, "SQ", 2);
-                saved_ = state;
-                state.explicitVR = false;
-                state.bigEndian = false;
-                depth_ = 1;
-            }
-            return;
-        }
-        bool closes = e.group == 0xFFFE && (e.element == 0xE00D || e.element == 0xE0DD);
-        if (e.group != 0xFFFE && e.vr[0] == '\0') {
-            LookupVR(e);
-            // Undefined length: a sequence whose items are read on here. A defined-length
-            // sequence keeps its implicit VR value bytes, which is what a UN value holds.
-            if (e.length == kUndefinedLength)
-                std::memcpy(e.vr, "SQ", 2);
-            else if (VrIs(e.vr, "SQ"))
-                std::memcpy(e.vr, "UN", 2);
-        }
-        if (closes) {
-            if (--depth_ == 0) {
-                state.explicitVR = saved_.explicitVR;
-                state.bigEndian = saved_.bigEndian;
-            }
-        } else if (e.length == kUndefinedLength) {
-            ++depth_;
-        }
-    }
-
-    // Leaves `state` telling the data set's own encoding, also when the input ended inside
-    // such a sequence.
-    void End(ParseState& state) {
-        if (depth_ == 0) return;
-        depth_ = 0;
-        state.explicitVR = saved_.explicitVR;
-        state.bigEndian = saved_.bigEndian;
-    }
-
-private:
-    int depth_ = 0;
-    ParseState saved_;
 };
 
 // A meta group without a transfer syntax: tell the data set's encoding from its first header,

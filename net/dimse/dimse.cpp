@@ -157,8 +157,74 @@ bool FitsUnit(const PdvHeader& header, bool first, uint8_t unitContext, bool uni
     return true;
 }
 
-// Reads values of the current P-DATA-TF (and further ones) until a unit is complete.
-bool ReceiveUnit(PDU& pdu) {
+// Where the value bytes of a received unit go: staged whole, or handed on piece by piece.
+class UnitTarget {
+public:
+    enum class Outcome { kTaken, kLost, kRefused };
+    virtual ~UnitTarget() = default;
+    // Reads the `count` bytes of the current fragment from the association's input. kRefused
+    // sets `why`: the association is aborted for it.
+    virtual Outcome Take(PDU& pdu, std::size_t count, bool command, std::string& why) = 0;
+};
+
+// Gathers the unit in pdu.data.staging, up to the limit of its kind.
+class StagedUnit final : public UnitTarget {
+public:
+    Outcome Take(PDU& pdu, std::size_t count, bool command, std::string& why) override {
+        PDataRecord& data = pdu.data;
+        std::size_t limit = command ? kMaxReceivedCommand : data.dataSetLimit;
+        if (data.staging.size() + count > limit) {
+            why = "Message larger than " + std::to_string(limit) + " bytes";
+            return Outcome::kRefused;
+        }
+        std::size_t before = data.staging.size();
+        data.staging.resize(before + count);
+        return pdu.buffer.ReadBytes(data.staging.data() + before, count) ? Outcome::kTaken : Outcome::kLost;
+    }
+};
+
+// Hands the unit on in pieces of at most kStreamPiece bytes, read into the association's
+// staging buffer (kept between messages, so no object costs an allocation of its own).
+class StreamedUnit final : public UnitTarget {
+public:
+    explicit StreamedUnit(const DataSetConsumer& consume) : consume_(consume) {}
+
+    Outcome Take(PDU& pdu, std::size_t count, bool, std::string& why) override {
+        ByteVector& piece = pdu.data.staging;
+        if (piece.size() < kStreamPiece) piece.resize(kStreamPiece);
+        while (count > 0) {
+            std::size_t n = std::min(count, kStreamPiece);
+            if (!pdu.buffer.ReadBytes(piece.data(), n)) return Outcome::kLost;
+            if (!consume_(piece.data(), n)) {
+                why = "The data set was refused while it arrived";
+                return Outcome::kRefused;
+            }
+            count -= n;
+        }
+        return Outcome::kTaken;
+    }
+
+private:
+    static constexpr std::size_t kStreamPiece = 256 * 1024;
+    const DataSetConsumer& consume_;
+};
+
+// The unit just begun is what the exchange expects: a command when one is due, otherwise the
+// announced data set on its command's context.
+bool ExpectedKind(PDU& pdu, const PdvHeader& first) {
+    uint8_t announced = pdu.data.announcedDataSetContext;
+    if (announced == 0 && !first.IsCommand()) return Abort(pdu, "A data set arrived where a command was due");
+    if (announced != 0 && first.IsCommand())
+        return Abort(pdu, "A command arrived where its announced data set was due");
+    if (announced != 0 && first.contextID != announced)
+        return Abort(pdu, "A data set arrived on presentation context " + std::to_string(first.contextID) +
+                              ", its command on " + std::to_string(announced));
+    return true;
+}
+
+// Reads values of the current P-DATA-TF (and further ones) until a unit is complete, each
+// fragment's bytes into `target`.
+bool ReceiveUnit(PDU& pdu, UnitTarget& target) {
     PDataRecord& data = pdu.data;
     data.complete = false;
     data.staging.clear();
@@ -174,17 +240,14 @@ bool ReceiveUnit(PDU& pdu) {
         std::string why;
         if (!FitsUnit(header, first, unitContext, unitCommand, why)) return Abort(pdu, why);
         if (first) {
+            if (!ExpectedKind(pdu, header)) return false;
             unitContext = header.contextID;
             unitCommand = header.IsCommand();
             first = false;
         }
-        std::size_t fragment = header.FragmentLength();
-        std::size_t limit = header.IsCommand() ? kMaxReceivedCommand : data.dataSetLimit;
-        if (data.staging.size() + fragment > limit)
-            return Abort(pdu, "Message larger than " + std::to_string(limit) + " bytes");
-        std::size_t before = data.staging.size();
-        data.staging.resize(before + fragment);
-        if (!pdu.buffer.ReadBytes(data.staging.data() + before, fragment)) {
+        UnitTarget::Outcome outcome = target.Take(pdu, header.FragmentLength(), header.IsCommand(), why);
+        if (outcome == UnitTarget::Outcome::kRefused) return Abort(pdu, why);
+        if (outcome == UnitTarget::Outcome::kLost) {
             LogFailure("Connection lost in the middle of a message");
             Fire(pdu, UlEvent::kEvt17);
             return false;
@@ -232,21 +295,6 @@ bool AnnouncesDataSet(const ElementList& list, std::size_t first) {
             return e.length >= 2 && HasValue(e) && (e.value[0] | (e.value[1] << 8)) != 0x0101;
     }
     return false;
-}
-
-// The unit just received is what the exchange expects: a command when one is due, otherwise
-// the announced data set on its command's context.
-bool ExpectedKind(PDU& pdu) {
-    bool command = (pdu.data.receivedControl & kPdvCommand) != 0;
-    uint8_t announced = pdu.data.announcedDataSetContext;
-    if (announced == 0 && !command) return Abort(pdu, "A data set arrived where a command was due");
-    if (announced != 0 && command)
-        return Abort(pdu, "A command arrived where its announced data set was due");
-    if (announced != 0 && pdu.data.messageContextID != announced)
-        return Abort(pdu, "A data set arrived on presentation context " +
-                              std::to_string(pdu.data.messageContextID) + ", its command on " +
-                              std::to_string(announced));
-    return true;
 }
 
 }  // namespace
@@ -312,7 +360,8 @@ bool SendUnit(PDU& pdu, const ElementList& list, uint8_t id, int kind) {
 
 bool ReadMessage(PDU& pdu, ElementList& list) {
     if (!pdu.IsConnected()) return false;
-    if (!ReceiveUnit(pdu) || !ExpectedKind(pdu)) {
+    StagedUnit staged;
+    if (!ReceiveUnit(pdu, staged)) {
         pdu.data.ReleaseStaging();
         return false;
     }
@@ -322,6 +371,19 @@ bool ReadMessage(PDU& pdu, ElementList& list) {
     pdu.data.announcedDataSetContext =
         command && AnnouncesDataSet(list, first) ? pdu.data.messageContextID : 0;
     return true;
+}
+
+bool ReadDataSetStream(PDU& pdu, const DataSetConsumer& consume) {
+    if (!pdu.IsConnected()) return false;
+    if (pdu.data.announcedDataSetContext == 0) {
+        LogFailure("No data set was announced");
+        return false;
+    }
+    StreamedUnit streamed(consume);
+    bool received = ReceiveUnit(pdu, streamed);
+    pdu.data.ReleaseStaging();
+    if (received) pdu.data.announcedDataSetContext = 0;
+    return received;
 }
 
 }  // namespace pella

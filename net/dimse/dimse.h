@@ -2,7 +2,9 @@
 // into P-DATA-TF fragments on the way out and reassembled on the way in.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "data/model/element_list.h"
@@ -38,5 +40,14 @@ bool SendUnit(PDU& pdu, const ElementList& list, uint8_t contextID, int kind);
 // with false; a release reply or abort closes; anything else unexpected or undecodable is
 // answered with an A-ABORT.
 bool ReadMessage(PDU& pdu, ElementList& list);
+
+// Takes the next piece of a data set as it arrives; false refuses the data set.
+using DataSetConsumer = std::function<bool(const uint8_t* bytes, std::size_t size)>;
+
+// Reads the data set the last command announced without holding it: its bytes go to `consume`
+// piece by piece (at most 256 KiB at a time) as they arrive. The same checks as ReadMessage
+// apply. False when the association ended, or when `consume` refused a piece: the association
+// is aborted then (source 0, reason 0).
+bool ReadDataSetStream(PDU& pdu, const DataSetConsumer& consume);
 
 }  // namespace pella

@@ -106,11 +106,6 @@ bool SyncFiled(const std::string& databaseRoot, const std::string& fileName, con
     return ok;
 }
 
-// A new staged file "<pid>-<start>-<boot>-<n>.part" in the incoming folder.
-StagedFile StageIncoming(const std::string& storageFolder) {
-    return StagedFile(IncomingFolder(storageFolder) + "/", kStagedSuffix);
-}
-
 // Held only while folders, index lines and the final name change, never while a file is written.
 std::mutex filingMutex;
 
@@ -166,6 +161,10 @@ FilingResult ReplaceObject(StagedFile& staged, const std::string& fileName, cons
 
 std::string IncomingFolder(const std::string& storageFolder) {
     return JoinPath(storageFolder, kIncomingFolderName);
+}
+
+StagedFile StageIncoming(const std::string& storageFolder) {
+    return StagedFile(IncomingFolder(storageFolder) + "/", kStagedSuffix);
 }
 
 bool PrepareStorageFolder(const std::string& storageFolder, std::string& reason) {

@@ -15,6 +15,7 @@
 #include <functional>
 #include <string>
 
+#include "data/io/staged_file.h"
 #include "data/model/element_list.h"
 
 namespace pella {
@@ -64,6 +65,10 @@ FilingOutcome FileReceivedObject(const std::string& storageFolder, const std::st
 
 // The folder of temporary files below a storage folder.
 std::string IncomingFolder(const std::string& storageFolder);
+
+// A new staged file "<pid>-<start>-<boot>-<n>.part" in the incoming folder (which must exist),
+// removed unless moved into place; stale ones are removed by PrepareStorageFolder.
+StagedFile StageIncoming(const std::string& storageFolder);
 
 // Makes the storage folder and its ".incoming" folder when missing, removes temporary files
 // left there by processes that no longer run, and proves that a file can be written there.

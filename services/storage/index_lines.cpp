@@ -78,6 +78,12 @@ std::string ImageIndexLine(const ElementList& dataSet) {
     return JoinFields(dataSet, kImageFields) + kLineEnd;
 }
 
+bool IsIndexedAttribute(uint16_t group, uint16_t element) {
+    Tag tag{group, element};
+    return FieldNumber(kStudyFields, tag) > 0 || FieldNumber(kSeriesFields, tag) > 0 ||
+           FieldNumber(kImageFields, tag) > 0;
+}
+
 bool AppendIndexLine(const std::string& indexFile, const std::string& line) {
     int fd = ::open(indexFile.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) {

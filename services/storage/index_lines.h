@@ -3,6 +3,7 @@
 // every line ends in CR LF.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,10 @@ std::string SeriesIndexLine(const ElementList& dataSet);
 // "<uid>.dcm" in the series folder), Content Date, Content Time, Echo Numbers, Number of
 // Frames, Slice Location, SOP Class UID, Rows, Columns, Image Type.
 std::string ImageIndexLine(const ElementList& dataSet);
+
+// True for an attribute some index line holds (the UIDs that place the object among them): what
+// a received object must keep of its data set to be filed.
+bool IsIndexedAttribute(uint16_t group, uint16_t element);
 
 // Appends one whole line to an index file (made when missing) with one write call; false
 // (logged) when the file cannot be opened or the line not written whole.

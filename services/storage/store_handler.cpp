@@ -1,94 +1,39 @@
 #include "services/storage/store_handler.h"
 
+#include <filesystem>
+#include <memory>
+#include <optional>
 #include <vector>
 
 #include "data/io/dataset_writer.h"
-#include "data/io/element_header.h"
-#include "data/io/meta_header.h"
-#include "data/model/nesting_tracker.h"
 #include "data/registry/transfer_syntaxes.h"
 #include "log/protocol_log.h"
 #include "net/dimse/command_set.h"
 #include "net/dimse/dimse.h"
 #include "services/storage/filing.h"
+#include "services/storage/object_paths.h"
+#include "services/storage/received_object.h"
+#include "services/storage/storage_space.h"
 
 namespace pella {
 
 namespace {
 
-// Removes the data set's own group 0002 elements: they belong to the file meta header, which the
-// server writes itself, and a second copy inside the data set misleads every reader.
-void DropFileMetaElements(ElementList& dataSet) {
-    std::vector<ElementPtr> kept;
-    kept.reserve(dataSet.size());
-    NestingTracker nesting;
-    for (ElementPtr& e : dataSet.items) {
-        bool drop = nesting.AtTopLevel() && e->group == 0x0002;
-        nesting.Observe(*e);
-        if (!drop) kept.push_back(std::move(e));
+// Files a whole received object from its staged file; the status to answer with.
+uint16_t FileObject(const StoreServerConfig& config, ReceivedObject& object, StagedFile& staged) {
+    ReceivedObject::Result result = object.Finish();
+    if (result == ReceivedObject::Result::kNotWritten) {
+        LogFailure("Object could not be written: " + object.Failure());
+        return kStatusOutOfResources;
     }
-    std::size_t dropped = dataSet.size() - kept.size();
-    dataSet.items = std::move(kept);
-    if (dropped > 0)
-        WriteLogLine("Dropped " + std::to_string(dropped) +
-                     " file meta element(s) found inside a received data set");
-}
-
-// Handles one C-STORE-RQ: reads the data set, files it, answers on the request's context.
-bool ServeStore(const StoreServerConfig& config, PDU& pdu, const ReceivedCommand& request) {
-    ElementList dataSet;
-    if (!ReadStoreRequestDataset(pdu, request, dataSet)) {
-        LogFailure("The data set of a C-STORE-RQ could not be read");
-        return false;
-    }
-    std::string syntax;
-    FindAcceptedSyntax(pdu, pdu.data.messageContextID, syntax);
-    uint16_t status = StoreReceivedObject(config, syntax, dataSet);
-    if (!SendStoreResponse(pdu, request, status)) {
-        LogFailure("C-STORE-RSP could not be sent");
-        return false;
-    }
-    return true;
-}
-
-}  // namespace
-
-void AddStoreHandler(RequestHandlers& handlers, const StoreServerConfig& config) {
-    handlers.AddForStorageClasses(kCStoreRQ, [&config](PDU& pdu, const ReceivedCommand& request) {
-        return ServeStore(config, pdu, request);
-    });
-}
-
-bool ReadStoreRequestDataset(PDU& pdu, const ReceivedCommand& request, ElementList& dataSet) {
-    if (request.command.commandField != kCStoreRQ || !request.command.HasDataSet()) return false;
-    return ReadDataSet(pdu, dataSet);
-}
-
-bool SendStoreResponse(PDU& pdu, const ReceivedCommand& request, uint16_t status) {
-    if (request.command.affectedSopClass.empty()) return false;
-    return SendResponse(pdu, MakeResponse(request, status));
-}
-
-uint16_t StoreReceivedObject(const StoreServerConfig& config, const std::string& transferSyntax,
-                             ElementList& dataSet) {
-    if (!SequencesClosed(dataSet)) {
-        LogFailure("Object refused: its data set ends inside an open sequence or item");
+    if (result != ReceivedObject::Result::kComplete) {
+        LogFailure("Object refused: " + object.Failure());
         return kStatusCannotUnderstand;
     }
-    DropFileMetaElements(dataSet);
-    // Objects are filed in the syntax they arrived in: the value bytes stay as received, and
-    // sequences of defined length keep the encoding of their contents.
-    bool explicitVR = TransferSyntax(transferSyntax).ExplicitVR();
-    const std::string& fileSyntax = transferSyntax;
-    ElementList meta;
-    BuildMetaHeader(meta, ElementUid(dataSet, 0x0008, 0x0016), ElementUid(dataSet, 0x0008, 0x0018),
-                    fileSyntax, explicitVR);
+    // Filing stages a name of its own; the received file takes its place there.
     FilingOutcome outcome = FileReceivedObject(
-        config.storageFolder, config.databaseRoot, dataSet,
-        [&](const std::string& fileName) {
-            return WritePart10File(fileName, &meta, dataSet, explicitVR, false);
-        },
-        FilingOptions{config.sync});
+        config.storageFolder, config.databaseRoot, object.Attributes(),
+        [&](const std::string& fileName) { return staged.MoveTo(fileName); }, FilingOptions{config.sync});
     if (outcome.index == FilingResult::Refused) {
         LogFailure("Object refused: its Study, Series or SOP Instance UID cannot name a file");
         return kStatusCannotUnderstand;
@@ -99,6 +44,98 @@ uint16_t StoreReceivedObject(const StoreServerConfig& config, const std::string&
     }
     LogProgress("Stored " + outcome.fileName);
     return kStatusSuccess;
+}
+
+// Reads and drops the announced data set (bounded by the object limit only) of a store that
+// cannot be written: Out of Resources, or nothing when the association ended.
+std::optional<uint16_t> DropDataSet(const StoreServerConfig& config, PDU& pdu) {
+    ReceptionBounds bounds(config.storageFolder, config.maxObjectBytes, 0);
+    if (!ReadDataSetStream(pdu, [&](const uint8_t*, std::size_t size) { return bounds.Allow(size); }))
+        return std::nullopt;
+    return kStatusOutOfResources;
+}
+
+// Receives the announced data set into a staged file and files it. The status to answer with,
+// or nothing when the association has ended (aborted, released or lost).
+std::optional<uint16_t> ReceiveObject(const StoreServerConfig& config, PDU& pdu, const std::string& syntax,
+                                      ByteVector& buffer) {
+    ReceptionBounds bounds(config.storageFolder, config.maxObjectBytes, config.minFreeBytes);
+    std::error_code ignored;
+    std::filesystem::create_directories(IncomingFolder(config.storageFolder), ignored);
+    if (!bounds.ReserveHolds()) return DropDataSet(config, pdu);
+    StagedFile staged = StageIncoming(config.storageFolder);
+    if (!staged.Valid()) {
+        LogFailure("No staged file could be made in " + IncomingFolder(config.storageFolder));
+        return DropDataSet(config, pdu);
+    }
+    ReceivedObject object(staged.Name(), syntax, buffer);
+    bool received = ReadDataSetStream(pdu, [&](const uint8_t* bytes, std::size_t size) {
+        if (!bounds.Allow(size)) return false;
+        if (object.Take(bytes, size)) return true;
+        LogFailure("Received data set cannot be decoded: " + object.Failure());
+        return false;
+    });
+    if (!received) return std::nullopt;
+    return FileObject(config, object, staged);
+}
+
+// Handles one C-STORE-RQ: receives and files its data set, answers on the request's context.
+bool ServeStore(const StoreServerConfig& config, PDU& pdu, const ReceivedCommand& request,
+                ByteVector& buffer) {
+    if (request.command.commandField != kCStoreRQ || !request.command.HasDataSet()) {
+        LogFailure("A C-STORE-RQ without a data set");
+        return false;
+    }
+    std::string syntax;
+    FindAcceptedSyntax(pdu, request.contextID, syntax);
+    std::optional<uint16_t> status = ReceiveObject(config, pdu, syntax, buffer);
+    if (!status) {
+        LogFailure("The data set of a C-STORE-RQ could not be received");
+        return false;
+    }
+    if (!SendStoreResponse(pdu, request, *status)) {
+        LogFailure("C-STORE-RSP could not be sent");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void AddStoreHandler(RequestHandlers& handlers, const StoreServerConfig& config) {
+    // One file buffer for all the objects of the association the handlers serve.
+    auto buffer = std::make_shared<ByteVector>();
+    handlers.AddForStorageClasses(kCStoreRQ, [&config, buffer](PDU& pdu, const ReceivedCommand& request) {
+        return ServeStore(config, pdu, request, *buffer);
+    });
+}
+
+bool SendStoreResponse(PDU& pdu, const ReceivedCommand& request, uint16_t status) {
+    if (request.command.affectedSopClass.empty()) return false;
+    return SendResponse(pdu, MakeResponse(request, status));
+}
+
+uint16_t StoreReceivedObject(const StoreServerConfig& config, const std::string& transferSyntax,
+                             const ElementList& dataSet) {
+    if (!ReceivedObjectPath(config.storageFolder, dataSet) || config.databaseRoot.empty()) {
+        LogFailure("Object refused: its Study, Series or SOP Instance UID cannot name a file");
+        return kStatusCannotUnderstand;
+    }
+    std::error_code ignored;
+    std::filesystem::create_directories(IncomingFolder(config.storageFolder), ignored);
+    StagedFile staged = StageIncoming(config.storageFolder);
+    if (!staged.Valid()) {
+        LogFailure("No staged file could be made in " + IncomingFolder(config.storageFolder));
+        return kStatusOutOfResources;
+    }
+    ByteVector buffer;
+    ReceivedObject object(staged.Name(), transferSyntax, buffer);
+    std::vector<uint8_t> bytes = SerializeList(dataSet, TransferSyntax(transferSyntax).ExplicitVR(), false);
+    if (!object.Take(bytes.data(), bytes.size())) {
+        LogFailure("Data set cannot be decoded: " + object.Failure());
+        return kStatusCannotUnderstand;
+    }
+    return FileObject(config, object, staged);
 }
 
 }  // namespace pella

@@ -72,7 +72,8 @@ bool ServeAssociation(const StoreServerConfig& config, SocketHandle connection, 
     // every wait for the peer.
     PDU pdu(config.acseTimeoutSeconds);
     pdu.buffer.Transport().SetStopDescriptor(stopDescriptor);
-    pdu.data.dataSetLimit = config.maxDataSetBytes;
+    // Objects are received straight into their files; no other data set is ever held whole.
+    pdu.data.dataSetLimit = kMaxReceivedCommand;
     AcceptorPolicy policy{config.aeTitle, config.requireCalledAETitle,
                           StorageServingPolicy(config.allStorageClasses)};
     if (!AcceptAssociation(pdu, std::move(connection), policy)) return false;

@@ -24,6 +24,12 @@ constexpr int kDefaultMaxAssociations = 32;
 constexpr int kDefaultAcseTimeoutSeconds = 30;   // connection to A-ASSOCIATE-RQ
 constexpr int kDefaultDimseTimeoutSeconds = 60;  // idle between messages, and within one
 
+// Disk bounds: an object larger than this aborts its association; receiving stops (aborted)
+// when the storage folder's file system would keep less free space than the reserve, and a
+// store that begins under the reserve is answered Out of Resources.
+constexpr uint64_t kDefaultMaxObjectBytes = 4ull * 1024 * 1024 * 1024;
+constexpr uint64_t kDefaultMinFreeBytes = 1ull * 1024 * 1024 * 1024;
+
 struct StoreServerConfig {
     std::string port = "104";                         // decimal text or a service name
     std::string storageFolder;                        // received files go below it
@@ -31,7 +37,8 @@ struct StoreServerConfig {
     int maxAssociations = kDefaultMaxAssociations;    // served side by side; more are rejected
     int acseTimeoutSeconds = kDefaultAcseTimeoutSeconds;
     int receiveTimeoutSeconds = kDefaultDimseTimeoutSeconds;  // the DIMSE time-out
-    std::size_t maxDataSetBytes = kMaxReceivedDataSet;        // a larger object aborts its association
+    uint64_t maxObjectBytes = kDefaultMaxObjectBytes;         // a larger object aborts its association
+    uint64_t minFreeBytes = kDefaultMinFreeBytes;             // free space kept on the storage folder's disk
     bool sync = false;              // flush every object and its index lines to the device before answering
     std::string aeTitle = "PELLA";  // this server's AE title
     bool requireCalledAETitle = false;  // reject associations not called aeTitle

@@ -3,6 +3,7 @@
 // stopped when the test ends.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -13,13 +14,15 @@ namespace testing_support {
 
 struct RunningServer {
     explicit RunningServer(const TempDir& dir, int timeoutSeconds = 10,
-                           std::size_t maxDataSetBytes = pella::kMaxReceivedDataSet) {
+                           uint64_t maxObjectBytes = pella::kDefaultMaxObjectBytes,
+                           uint64_t minFreeBytes = pella::kDefaultMinFreeBytes) {
         pella::StoreServerConfig config;
         config.port = "0";
         config.storageFolder = dir.File("db");
         config.databaseRoot = dir.File("db");
         config.receiveTimeoutSeconds = timeoutSeconds;
-        config.maxDataSetBytes = maxDataSetBytes;
+        config.maxObjectBytes = maxObjectBytes;
+        config.minFreeBytes = minFreeBytes;
         config.allStorageClasses = false;  // the original table, as StartStoreSCP serves
         server = std::make_unique<pella::StoreServer>(config);
         started = server->Start();

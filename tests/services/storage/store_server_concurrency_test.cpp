@@ -130,6 +130,38 @@ struct SilentConnection {
     int fd;
 };
 
+// CT_small.dcm with pixel data of `bytes` bytes, written to `file`.
+void MakeLargeObject(const fs::path& file, std::size_t bytes) {
+    fs::create_directories(file.parent_path());
+    int code = -1;
+    std::string out = RunCommand(
+        "/usr/bin/python3 -c \"import sys, pydicom; from pydicom.data import get_testdata_file\n"
+        "from pydicom.uid import generate_uid\n"
+        "ds = pydicom.dcmread(get_testdata_file('CT_small.dcm'))\n"
+        "ds.SOPInstanceUID = ds.file_meta.MediaStorageSOPInstanceUID = generate_uid()\n"
+        "ds.PixelData = bytes(int(sys.argv[2]))\n"
+        "ds.save_as(sys.argv[1], write_like_original=False)\" " +
+            Quote(file.string()) + " " + std::to_string(bytes) + " 2>&1",
+        &code);
+    ASSERT_EQ(code, 0) << out;
+}
+
+// Mounts a tmpfs of the given size on a new folder below `dir` for one test; Mounted() is false
+// where this process may not mount.
+struct SmallDisk {
+    SmallDisk(const TempDir& dir, const char* size) : path(dir.Path() / "small") {
+        fs::create_directories(path);
+        mounted = mount("tmpfs", path.c_str(), "tmpfs", 0, (std::string("size=") + size).c_str()) == 0;
+        if (!mounted) reason = std::strerror(errno);
+    }
+    ~SmallDisk() {
+        if (mounted) umount2(path.c_str(), MNT_DETACH);
+    }
+    fs::path path;
+    bool mounted = false;
+    std::string reason;
+};
+
 std::string Storescu(int port, const fs::path& folder, const std::string& options = "") {
     return RunCommand("TCP_NODELAY=1 storescu " + options + " 127.0.0.1 " + std::to_string(port) + " +sd " +
                       Quote(folder.string()) + " 2>&1");
@@ -310,8 +342,8 @@ TEST(ServeConcurrency, AFullDiskIsNeverAcknowledged) {
         ~Unmount() { umount2(path.c_str(), MNT_DETACH); }
     } unmount{small.string()};
 
-    MakeSeries(dir.Path() / "series", 60);  // about 2.4 MB, more than fits
-    ServeProcess serve((small / "db").string());
+    MakeSeries(dir.Path() / "series", 60);                             // about 2.4 MB, more than fits
+    ServeProcess serve((small / "db").string(), {"--min-free", "1"});  // the disk itself fills
     ASSERT_TRUE(serve.started);
     std::string output = Storescu(serve.port, dir.Path() / "series", "-v");
     std::vector<std::string> acknowledged = AcknowledgedFiles(output);
@@ -327,6 +359,63 @@ TEST(ServeConcurrency, AFullDiskIsNeverAcknowledged) {
     int code = -1;
     std::string echo = RunCommand("echoscu -to 5 127.0.0.1 " + std::to_string(serve.port) + " 2>&1", &code);
     EXPECT_EQ(code, 0) << echo;
+}
+
+// A store that begins with the disk under the free-space reserve is answered Out of Resources
+// and writes nothing; the association goes on and its next stores get the same answer.
+TEST(ServeDiskBounds, AStoreUnderTheReserveIsOutOfResources) {
+    TempDir dir;
+    MakeSeries(dir.Path() / "series", 3);
+    ServeProcess serve(dir.File("db"), {"--min-free", "1000T"});
+    ASSERT_TRUE(serve.started);
+    std::string output = Storescu(serve.port, dir.Path() / "series", "-v --no-halt");
+    std::size_t refused = 0;
+    for (std::size_t at = 0; (at = output.find("Refused: OutOfResources", at)) != std::string::npos; ++at)
+        ++refused;
+    EXPECT_EQ(refused, 3u) << output;
+    EXPECT_NE(output.find("Releasing Association"), std::string::npos) << output;
+    EXPECT_TRUE(CheckedDatabase(dir.File("db")).empty());
+    EXPECT_TRUE(fs::is_empty(dir.File("db/.incoming")));
+}
+
+// An object larger than --max-object-size aborts its association and leaves nothing behind;
+// a smaller one is stored.
+TEST(ServeDiskBounds, AnObjectPastTheSizeLimitIsAbortedAndLeavesNothing) {
+    TempDir dir;
+    MakeLargeObject(dir.Path() / "big" / "large.dcm", 256 * 1024);
+    ServeProcess serve(dir.File("db"), {"--max-object-size", "64K"});
+    ASSERT_TRUE(serve.started);
+    std::string output = Storescu(serve.port, dir.Path() / "big", "-v");
+    EXPECT_TRUE(AcknowledgedFiles(output).empty()) << output;
+    EXPECT_TRUE(CheckedDatabase(dir.File("db")).empty());
+    EXPECT_TRUE(fs::is_empty(dir.File("db/.incoming")));
+    int code = -1;
+    std::string small = RunCommand("TCP_NODELAY=1 storescu 127.0.0.1 " + std::to_string(serve.port) + " " +
+                                       Quote(PydicomFile("CT_small.dcm")) + " 2>&1",
+                                   &code);
+    EXPECT_EQ(code, 0) << small;
+    EXPECT_EQ(CheckedDatabase(dir.File("db")).size(), 1u);
+}
+
+// Free space that falls under the reserve while an object arrives aborts its association and
+// removes what was written; with the space back, the next store succeeds.
+TEST(ServeDiskBounds, FreeSpaceFallingUnderTheReserveAbortsTheObject) {
+    TempDir dir;
+    SmallDisk disk(dir, "16m");
+    if (!disk.mounted) GTEST_SKIP() << "cannot mount a small file system here: " << disk.reason;
+    MakeLargeObject(dir.Path() / "big" / "large.dcm", 14 * 1024 * 1024);  // fits the disk, not the reserve
+    ServeProcess serve((disk.path / "db").string(), {"--min-free", "8M"});
+    ASSERT_TRUE(serve.started);
+    std::string output = Storescu(serve.port, dir.Path() / "big", "-v");
+    EXPECT_TRUE(AcknowledgedFiles(output).empty()) << output;
+    EXPECT_TRUE(CheckedDatabase((disk.path / "db").string()).empty());
+    EXPECT_TRUE(fs::is_empty(disk.path / "db" / ".incoming"));
+    int code = -1;
+    std::string small = RunCommand("TCP_NODELAY=1 storescu 127.0.0.1 " + std::to_string(serve.port) + " " +
+                                       Quote(PydicomFile("CT_small.dcm")) + " 2>&1",
+                                   &code);
+    EXPECT_EQ(code, 0) << small;
+    EXPECT_EQ(CheckedDatabase((disk.path / "db").string()).size(), 1u);
 }
 
 // pella serve takes every storage class of the standard by default; --sop-classes original

@@ -1,0 +1,70 @@
+// A C-STORE data set received into its staged file while it arrives. Its elements are written
+// as they came, except the data set's own file meta elements (group 0002 at the top level),
+// which are dropped: the file gets its own meta header, naming the data set's SOP Class and
+// Instance UID. What filing needs (the top-level attributes of the index lines) is kept aside;
+// nothing else is held, so memory stays a small constant whatever the object's size.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "data/io/dataset_scanner.h"
+#include "data/io/part10_stream.h"
+#include "data/model/element_list.h"
+#include "data/model/nesting_tracker.h"
+
+namespace pella {
+
+class ReceivedObject final : private DataSetVisitor {
+public:
+    enum class Result {
+        kComplete,      // whole, written, ready to be filed
+        kCutShort,      // the data set ends inside an element header or value
+        kOpenSequence,  // the data set ends inside an undefined-length sequence or item
+        kMisplaced,     // its SOP UIDs came too late to head the file, or its encoding changed
+        kNotWritten,    // the file could not be written
+    };
+
+    // Writes to `fileName` (an existing staged file) through `buffer` (see Part10FileStream);
+    // the data set is encoded in `transferSyntax`.
+    ReceivedObject(const std::string& fileName, const std::string& transferSyntax, ByteVector& buffer);
+
+    // Takes the next piece of the data set. False when it cannot be decoded or nests deeper
+    // than any real data set (Failure() says why). A write failure does not stop the reception:
+    // it shows in Finish.
+    bool Take(const uint8_t* bytes, std::size_t size);
+
+    // The data set has ended: closes the file and tells whether the object can be filed.
+    Result Finish();
+
+    // The top-level attributes the index lines hold, each as received (first one of a tag).
+    const ElementList& Attributes() const { return attributes_; }
+    const std::string& Failure() const { return scanner_.Failure().empty() ? failure_ : scanner_.Failure(); }
+
+private:
+    enum class Route { kWrite, kKeep, kDrop };
+
+    bool Header(const DataElement& element, const uint8_t* raw, std::size_t rawSize) override;
+    bool Value(const uint8_t* bytes, std::size_t size, bool last) override;
+    Route RouteFor(const DataElement& element, bool topLevel) const;
+    void KeepFinished();
+    void MakeMeta(ElementList& meta);
+
+    std::string transferSyntax_;
+    bool explicitVR_;
+    DataSetScanner scanner_;
+    NestingTracker nesting_;
+    Part10FileStream file_;
+    ElementList attributes_;
+    Route route_ = Route::kWrite;
+    ElementPtr kept_;  // the attribute whose value is arriving
+    uint8_t keptHeader_[12] = {};
+    std::size_t keptHeaderSize_ = 0;
+    std::size_t keptFill_ = 0;
+    std::size_t dropped_ = 0;
+    std::string metaClass_, metaInstance_;  // the UIDs the meta header names
+    std::string failure_;
+};
+
+}  // namespace pella
