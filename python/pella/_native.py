@@ -30,6 +30,8 @@ class StoreServerOptions(ctypes.Structure):
         ("maxAssociations", c_int32),
         ("acseTimeoutSeconds", c_int32),
         ("dimseTimeoutSeconds", c_int32),
+        ("maxObjectSize", ctypes.c_uint64),
+        ("minFreeBytes", ctypes.c_uint64),
     ]
 
 

@@ -17,13 +17,15 @@ class StorageServer:
     Port 0 picks a free port. With `require_called_aet` an association called another title than
     `aet` is rejected; `original_sop_classes` takes only the library's original storage classes;
     `sync` flushes every object to the device before its sender hears success. A zero limit or
-    time-out means the library's default. The server runs on the library's own threads.
+    time-out means the library's default; `max_object_size` (bytes of one object, default 4 GiB)
+    and `min_free` (free bytes kept on the folder's file system, default 1 GiB) likewise. The server runs on the library's own threads.
     """
 
     def __init__(self, folder: _arguments.PathLike, port: _arguments.Port = 0, aet: str = "PELLA", *,
                  database: Optional[_arguments.PathLike] = None, require_called_aet: bool = False,
                  original_sop_classes: bool = False, sync: bool = False, max_associations: int = 0,
-                 acse_timeout: int = 0, dimse_timeout: int = 0) -> None:
+                 acse_timeout: int = 0, dimse_timeout: int = 0, max_object_size: int = 0,
+                 min_free: int = 0) -> None:
         self.folder = os.fspath(folder)
         self.aet = aet
         self._port = _arguments.port(port)
@@ -33,9 +35,13 @@ class StorageServer:
                             ("dimse_timeout", dimse_timeout)):
             if not 0 <= value < 2**31:
                 raise ValueError(f"{name} {value} is out of range")
+        for name, value in (("max_object_size", max_object_size), ("min_free", min_free)):
+            if not 0 <= value < 2**64:
+                raise ValueError(f"{name} {value} is out of range")
         self._options = StoreServerOptions(
             ctypes.sizeof(StoreServerOptions), self._title, int(require_called_aet),
-            int(original_sop_classes), int(sync), max_associations, acse_timeout, dimse_timeout)
+            int(original_sop_classes), int(sync), max_associations, acse_timeout, dimse_timeout,
+            max_object_size, min_free)
         self._handle: Optional[int] = None
 
     def start(self) -> "StorageServer":
