@@ -7,6 +7,7 @@
 #include "api/live_handles.h"
 #include "log/protocol_log.h"
 #include "net/acse/association.h"
+#include "net/acse/client_limits.h"
 #include "pella.h"
 #include "services/verification/echo.h"
 
@@ -79,6 +80,15 @@ PELLA_API void SetLOG(const char* fileName, int32_t level) {
     GuardedVoid("SetLOG", [&] {
         std::string name = Text(fileName);
         SetLogLevelAndFile(level, name);
+    });
+}
+
+PELLA_API void SetClientLimits(const ClientLimits* limits) {
+    GuardedVoid("SetClientLimits", [&] {
+        if (limits == nullptr)
+            ApplyClientLimits(0, 0);
+        else
+            ApplyClientLimits(limits->timeoutSeconds, limits->maxResults);
     });
 }
 

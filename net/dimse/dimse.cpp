@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
+#include <optional>
 
 #include "data/dictionary/dictionary.h"
 #include "data/dump/element_dump.h"
+#include "data/io/byte_source.h"
 #include "data/io/dataset_reader.h"
 #include "data/io/dataset_writer.h"
 #include "data/io/element_header.h"
@@ -68,35 +71,83 @@ bool EncodeUnit(PDU& pdu, const ElementList& list, UnitEncoding encoding) {
     return true;
 }
 
-bool SendFragments(PDU& pdu, uint8_t contextID) {
-    const ByteVector& unit = pdu.data.staging;
+// The bytes of the unit being sent: the staged encoding and, for a data set sent from a file,
+// the file's bytes after it, read a batch at a time.
+class UnitBytes {
+public:
+    UnitBytes(const ByteVector& staged, const FileTail* tail) : staged_(staged), tail_(tail) {
+        if (tail_ != nullptr) file_.emplace(tail_->file);
+    }
+
+    uint64_t Size() const { return staged_.size() + (tail_ != nullptr ? tail_->length : 0); }
+
+    // Bytes [at, at + count) in one piece, valid until the next call; null when the file cannot
+    // deliver them.
+    const uint8_t* Window(uint64_t at, std::size_t count) {
+        if (at + count <= staged_.size()) return staged_.data() + at;
+        window_.resize(count);
+        std::size_t fromStaged = at < staged_.size() ? static_cast<std::size_t>(staged_.size() - at) : 0;
+        if (fromStaged > 0) std::memcpy(window_.data(), staged_.data() + at, fromStaged);
+        uint64_t fileAt = tail_->offset + (at + fromStaged - staged_.size());
+        std::size_t fromFile = count - fromStaged;
+        if (!file_->IsOpen() || !file_->Seek(fileAt) ||
+            file_->Read(window_.data() + fromStaged, fromFile) != fromFile)
+            return nullptr;
+        return window_.data();
+    }
+
+private:
+    const ByteVector& staged_;
+    const FileTail* tail_;
+    std::optional<FileSource> file_;
+    ByteVector window_;
+};
+
+// Ends a unit that cannot be completed: part of it may have left, so the association is
+// aborted.
+bool AbortUnfinished(PDU& pdu, const std::string& why) {
+    LogFailure(why + ": association aborted");
+    AbortAssociation(pdu);
+    return false;
+}
+
+bool SendFragments(PDU& pdu, uint8_t contextID, UnitBytes& unit) {
     // Each fragment is one P-DATA-TF of at most the peer's maximum length (one value, so the
     // fragment is 6 bytes shorter); a batch of them leaves in one gathered send, straight from
-    // the staged unit (no copy into the output buffer).
+    // the staged unit or the batch read from the file (no copy into the output buffer).
     const std::size_t fragmentLength = pdu.SendFragmentLength();
+    const uint64_t size = unit.Size();
     std::array<std::array<uint8_t, kPDataHeaderLength>, kSendBatchPdus> headers;
+    std::array<std::size_t, kSendBatchPdus> lengths;
     std::array<iovec, 2 * kSendBatchPdus> pieces;
-    std::size_t sent = 0;
+    uint64_t sent = 0;
     if (!pdu.buffer.Flush()) return false;
-    while (sent < unit.size()) {
+    while (sent < size) {
         std::size_t count = 0, batchBytes = 0;
-        while (count < kSendBatchPdus && batchBytes < kSendBatchBytes && sent < unit.size()) {
-            std::size_t n = std::min(fragmentLength, unit.size() - sent);
-            batchBytes += n;
-            bool last = sent + n == unit.size();
+        while (count < kSendBatchPdus && batchBytes < kSendBatchBytes && sent + batchBytes < size) {
+            lengths[count] =
+                static_cast<std::size_t>(std::min<uint64_t>(fragmentLength, size - sent - batchBytes));
+            batchBytes += lengths[count++];
+        }
+        const uint8_t* batch = unit.Window(sent, batchBytes);
+        if (batch == nullptr)
+            return AbortUnfinished(pdu, "The file ended or failed before its data set was sent");
+        std::size_t within = 0;
+        for (std::size_t i = 0; i < count; ++i) {
+            bool last = sent + within + lengths[i] == size;
             uint8_t control =
                 static_cast<uint8_t>((pdu.data.sendControl & kPdvCommand) | (last ? kPdvLastFragment : 0));
-            if (!EncodePDataHeader(headers[count].data(), contextID, control, static_cast<uint32_t>(n)))
+            if (!EncodePDataHeader(headers[i].data(), contextID, control, static_cast<uint32_t>(lengths[i])))
                 return false;
-            pieces[2 * count] = {headers[count].data(), kPDataHeaderLength};
-            pieces[2 * count + 1] = {const_cast<uint8_t*>(unit.data() + sent), n};
-            sent += n;
-            ++count;
+            pieces[2 * i] = {headers[i].data(), kPDataHeaderLength};
+            pieces[2 * i + 1] = {const_cast<uint8_t*>(batch + within), lengths[i]};
+            within += lengths[i];
         }
         if (!pdu.buffer.Transport().SendPieces(pieces.data(), 2 * count)) {
-            LogFailure("P-DATA-TF could not be sent");
+            LogFailure("P-DATA-TF could not be sent: " + pdu.buffer.Transport().FailureText());
             return false;
         }
+        sent += batchBytes;
     }
     return true;
 }
@@ -128,6 +179,19 @@ bool PeerReleases(PDU& pdu, bool midUnit) {
     return false;
 }
 
+// Why a read ended without a message: the time limit ("no response from the peer within 30 s"),
+// the peer closing, or the connection failing.
+void LogConnectionEnd(const PDU& pdu, bool midUnit) {
+    const TcpTransport& transport = pdu.buffer.Transport();
+    if (transport.TimedOut()) {
+        LogFailure((midUnit ? "The message stopped: " : "") + transport.FailureText());
+        return;
+    }
+    LogFailure(std::string(midUnit ? "Connection lost in the middle of a message"
+                                   : "Connection lost while a message was awaited") +
+               ": " + transport.FailureText());
+}
+
 // Reads PDUs until a P-DATA-TF arrives (its length then pending); false when the association
 // ended instead (released, aborted, closed, or answered with an A-ABORT).
 bool NextPData(PDU& pdu, bool midUnit) {
@@ -135,9 +199,7 @@ bool NextPData(PDU& pdu, bool midUnit) {
     UlAction action = ReceivePdu(pdu, type);
     if (action == UlAction::kDT2) return true;
     if (action == UlAction::kAR2) return PeerReleases(pdu, midUnit);
-    if (type == 0)
-        LogFailure(midUnit ? "Connection lost in the middle of a message"
-                           : "Connection lost while a message was awaited");
+    if (type == 0) LogConnectionEnd(pdu, midUnit);
     return false;
 }
 
@@ -181,11 +243,12 @@ bool ReceiveUnit(PDU& pdu) {
         std::size_t fragment = header.FragmentLength();
         std::size_t limit = header.IsCommand() ? kMaxReceivedCommand : data.dataSetLimit;
         if (data.staging.size() + fragment > limit)
-            return Abort(pdu, "Message larger than " + std::to_string(limit) + " bytes");
+            return Abort(pdu, std::string(header.IsCommand() ? "Command set" : "Data set") + " larger than " +
+                                  std::to_string(limit) + " bytes");
         std::size_t before = data.staging.size();
         data.staging.resize(before + fragment);
         if (!pdu.buffer.ReadBytes(data.staging.data() + before, fragment)) {
-            LogFailure("Connection lost in the middle of a message");
+            LogConnectionEnd(pdu, true);
             Fire(pdu, UlEvent::kEvt17);
             return false;
         }
@@ -287,6 +350,14 @@ bool SendMessage(PDU& pdu, const ElementList& list, const std::string& sopClassU
 }
 
 bool SendUnit(PDU& pdu, const ElementList& list, uint8_t id, int kind) {
+    return SendUnitWithTail(pdu, list, id, kind, nullptr);
+}
+
+bool SendDataSetWithTail(PDU& pdu, const ElementList& front, uint8_t contextID, const FileTail& tail) {
+    return SendUnitWithTail(pdu, front, contextID, kDataSet, &tail);
+}
+
+bool SendUnitWithTail(PDU& pdu, const ElementList& list, uint8_t id, int kind, const FileTail* tail) {
     UnitEncoding encoding;
     if (kind != kCommandSet && !ContextEncoding(pdu, id, encoding)) return false;
     std::string syntax;
@@ -305,7 +376,11 @@ bool SendUnit(PDU& pdu, const ElementList& list, uint8_t id, int kind) {
     }
     pdu.data.messageContextID = id;
     pdu.data.sendControl = static_cast<uint8_t>(kind == kCommandSet ? kPdvCommand : 0);
-    bool sent = SendFragments(pdu, id);
+    if (tail != nullptr && pdu.dumpFlag)
+        WriteLogLine("  ... and " + std::to_string(tail->length) + " bytes from byte " +
+                     std::to_string(tail->offset) + " of " + tail->file + ", as they stand");
+    UnitBytes unit(pdu.data.staging, tail);
+    bool sent = SendFragments(pdu, id, unit);
     pdu.data.ReleaseStaging();
     return sent;
 }
