@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "data/dictionary/dictionary.h"
@@ -192,6 +193,22 @@ bool ReadElements(ByteSource& source, ParseState& state, const FileReadOptions& 
     return true;
 }
 
+// A Part 10 file opened for reading at its first element after "DICM"; null, with the reason
+// noted, when it is no such file or cannot be read.
+std::unique_ptr<FileSource> OpenAtFirstElement(const std::string& fileName) {
+    Part10Check check = CheckPart10File(fileName);
+    if (check == Part10Check::kNoMarker) {
+        FileRefused(fileName, kNoPart10Prefix);
+        return nullptr;
+    }
+    auto source = std::make_unique<FileSource>(fileName);
+    if (check != Part10Check::kPart10File || !source->Seek(kPart10DataOffset)) {
+        FileRefused(fileName, kUnreadableFile);
+        return nullptr;
+    }
+    return source;
+}
+
 // Follows element headers from the source's position to its end without reading values: true
 // when every header reads and every defined length fits what remains.
 bool WalkElementHeaders(FileSource& source, ParseState& state) {
@@ -232,11 +249,9 @@ bool ReadDatasetAndSyntax(const std::string& fileName, ElementList& dataList, st
 }
 
 bool ReadHeaderForDump(const std::string& fileName, ElementList& list) {
-    Part10Check check = CheckPart10File(fileName);
-    if (check == Part10Check::kNoMarker) return FileRefused(fileName, kNoPart10Prefix);
-    FileSource source(fileName);
-    if (check != Part10Check::kPart10File || !source.Seek(kPart10DataOffset))
-        return FileRefused(fileName, kUnreadableFile);
+    std::unique_ptr<FileSource> opened = OpenAtFirstElement(fileName);
+    if (!opened) return false;
+    FileSource& source = *opened;
     ParseState state;
     std::string reason;
     if (!ReadElements(source, state, {false, true, true, nullptr, &list}, reason))
@@ -246,11 +261,9 @@ bool ReadHeaderForDump(const std::string& fileName, ElementList& list) {
 
 bool ReadDataSetFront(const std::string& fileName, DataSetFront& out) {
     out = DataSetFront{};
-    Part10Check check = CheckPart10File(fileName);
-    if (check == Part10Check::kNoMarker) return FileRefused(fileName, kNoPart10Prefix);
-    FileSource source(fileName);
-    if (check != Part10Check::kPart10File || !source.Seek(kPart10DataOffset))
-        return FileRefused(fileName, kUnreadableFile);
+    std::unique_ptr<FileSource> opened = OpenAtFirstElement(fileName);
+    if (!opened) return false;
+    FileSource& source = *opened;
     ElementList metaList;
     ParseState state;
     std::string reason;

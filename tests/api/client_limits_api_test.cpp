@@ -27,8 +27,8 @@ std::string Reason() {
 // One client operation against host:port; returns the failure reason, or "" on success.
 struct Operation {
     const char* name;
-    const char* sopClass;     // the class its responses name
-    uint16_t responseField;   // the command field of its responses
+    const char* sopClass;    // the class its responses name
+    uint16_t responseField;  // the command field of its responses
     std::function<std::string(const std::string& port)> run;
 };
 
@@ -85,15 +85,16 @@ std::vector<Operation> EveryOperation() {
         {"store", "", 0x8001,
          [](const std::string& port) {
              char calling[17] = "";
-             return StoreSCU(kHost, port.c_str(), calling, "ANY-SCP", PydicomFile("CT_small.dcm").c_str(), nullptr, 0)
+             return StoreSCU(kHost, port.c_str(), calling, "ANY-SCP", PydicomFile("CT_small.dcm").c_str(),
+                             nullptr, 0)
                         ? std::string()
                         : Reason();
          }},
         {"print", "", 0x8110,
          [](const std::string& port) {
              char calling[17] = "";
-             return PrintSCU(PydicomFile("CT_small.dcm").c_str(), kHost, port.c_str(), calling, "ANY-SCP", nullptr,
-                             nullptr)
+             return PrintSCU(PydicomFile("CT_small.dcm").c_str(), kHost, port.c_str(), calling, "ANY-SCP",
+                             nullptr, nullptr)
                         ? std::string()
                         : Reason();
          }},
@@ -191,7 +192,8 @@ TEST_F(ClientLimitsTest, AcceptanceOfWhatWasNeverProposedIsAborted) {
     };
     const Case cases[] = {
         {{1, "1.2.840.10008.1.2"}, ""},
-        {{1, "1.2.840.10008.1.2.4.50"}, "with transfer syntax \"1.2.840.10008.1.2.4.50\", which was not proposed"},
+        {{1, "1.2.840.10008.1.2.4.50"},
+         "with transfer syntax \"1.2.840.10008.1.2.4.50\", which was not proposed"},
         {{1, "1.2.840.10008.1.2.1"}, "which was not proposed"},
         {{3, "1.2.840.10008.1.2"}, "presentation context 3, which was never proposed"},
     };
@@ -201,7 +203,8 @@ TEST_F(ClientLimitsTest, AcceptanceOfWhatWasNeverProposedIsAborted) {
         peer.ReadPdu().Send(AcceptContextsBytes({c.answer})).ReadPdu().Start();
         PDU* pdu = NewPDU();
         char calling[17] = "";
-        bool opened = OpenAssoc(pdu, kHost, peer.PortText().c_str(), calling, "ANY-SCP", PELLA_VERIFICATION, nullptr);
+        bool opened =
+            OpenAssoc(pdu, kHost, peer.PortText().c_str(), calling, "ANY-SCP", PELLA_VERIFICATION, nullptr);
         std::string reason = Reason();
         if (opened) {
             // Let the peer's last read see the release request.

@@ -34,8 +34,8 @@ TEST(NetworkCommands, TimeoutEndsAWaitForASilentPeerWithTheReason) {
             if (associationAnswered) peer.AcceptProposed();
             peer.WaitForClose().Start();
             // The positional arguments stand in the command's order: HOST PORT, then the rest.
-            std::vector<std::string> argv = {PELLA_CLI_PATH, command[0], "--timeout", "1", "127.0.0.1",
-                                             peer.PortText()};
+            std::vector<std::string> argv = {PELLA_CLI_PATH, command[0],     "--timeout", "1",
+                                             "127.0.0.1",    peer.PortText()};
             argv.insert(argv.end(), command.begin() + 1, command.end());
             CommandResult run = RunCommand(argv, true);
             EXPECT_EQ(run.exitCode, 1) << run.out;
