@@ -2,15 +2,14 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <optional>
 
 #include "data/dictionary/dictionary.h"
 #include "data/dump/element_dump.h"
 #include "data/io/byte_source.h"
 #include "data/io/dataset_reader.h"
-#include "data/io/dataset_writer.h"
 #include "data/io/element_header.h"
+#include "data/io/list_encoder.h"
 #include "data/registry/transfer_syntaxes.h"
 #include "log/protocol_log.h"
 #include "net/acse/association_failures.h"
@@ -52,55 +51,61 @@ bool ContextEncoding(const PDU& pdu, uint8_t contextID, UnitEncoding& encoding) 
     return true;
 }
 
-bool EncodeUnit(PDU& pdu, const ElementList& list, UnitEncoding encoding) {
-    bool explicitVR = encoding.explicitVR;
-    try {
-        pdu.data.staging.resize(static_cast<std::size_t>(EncodedListLength(list, explicitVR)));
-        if (SerializeElements(list, pdu.data.staging.data(), pdu.data.staging.size(), explicitVR,
-                              encoding.bigEndian) < 0)
-            throw std::runtime_error("element list does not fit its encoded length");
-    } catch (const std::exception& error) {
-        LogFailure(std::string("Message could not be encoded: ") + error.what());
-        return false;
-    }
-    if (pdu.dumpFlag) {
-        LogDirection(pdu, ">>");
-        for (const auto& e : list) DumpElement(*e, explicitVR, 1);
-        WriteLogLine("");
-    }
-    return true;
+// Writes the unit's elements to the log at message level.
+void DumpUnit(const PDU& pdu, const ElementList& list, bool explicitVR) {
+    if (!pdu.dumpFlag) return;
+    LogDirection(pdu, ">>");
+    for (const auto& e : list) DumpElement(*e, explicitVR, 1);
+    WriteLogLine("");
 }
 
-// The bytes of the unit being sent: the staged encoding and, for a data set sent from a file,
-// the file's bytes after it, read a batch at a time.
+// The bytes of the unit being sent, in order: the element list encoded a piece at a time and,
+// for a data set sent from a file, the file's bytes after it. Only the piece being sent is held,
+// whatever the unit's size.
 class UnitBytes {
 public:
-    UnitBytes(const ByteVector& staged, const FileTail* tail) : staged_(staged), tail_(tail) {
+    UnitBytes(const ElementList& list, UnitEncoding encoding, const FileTail* tail)
+        : encoder_(list, encoding.explicitVR, encoding.bigEndian),
+          listSize_(EncodedListLength(list, encoding.explicitVR)),
+          tail_(tail) {
         if (tail_ != nullptr) file_.emplace(tail_->file);
     }
 
-    uint64_t Size() const { return staged_.size() + (tail_ != nullptr ? tail_->length : 0); }
+    uint64_t Size() const { return listSize_ + (tail_ != nullptr ? tail_->length : 0); }
 
-    // Bytes [at, at + count) in one piece, valid until the next call; null when the file cannot
-    // deliver them.
-    const uint8_t* Window(uint64_t at, std::size_t count) {
-        if (at + count <= staged_.size()) return staged_.data() + at;
+    // The next `count` bytes of the unit in one piece, valid until the next call; null, with
+    // Failure() telling why, when they cannot be had.
+    const uint8_t* Next(std::size_t count) {
         window_.resize(count);
-        std::size_t fromStaged = at < staged_.size() ? static_cast<std::size_t>(staged_.size() - at) : 0;
-        if (fromStaged > 0) std::memcpy(window_.data(), staged_.data() + at, fromStaged);
-        uint64_t fileAt = tail_->offset + (at + fromStaged - staged_.size());
-        std::size_t fromFile = count - fromStaged;
-        if (!file_->IsOpen() || !file_->Seek(fileAt) ||
-            file_->Read(window_.data() + fromStaged, fromFile) != fromFile)
+        std::size_t fromList =
+            at_ < listSize_ ? static_cast<std::size_t>(std::min<uint64_t>(count, listSize_ - at_)) : 0;
+        if (fromList > 0 && encoder_.Next(window_.data(), fromList) != fromList) {
+            failure_ = "The message's elements do not fill their encoded length";
             return nullptr;
+        }
+        std::size_t fromFile = count - fromList;
+        if (fromFile > 0) {
+            uint64_t fileAt = tail_->offset + (at_ + fromList - listSize_);
+            if (!file_->IsOpen() || !file_->Seek(fileAt) ||
+                file_->Read(window_.data() + fromList, fromFile) != fromFile) {
+                failure_ = "The file " + tail_->file + " ended or failed before its data set was sent";
+                return nullptr;
+            }
+        }
+        at_ += count;
         return window_.data();
     }
 
+    const std::string& Failure() const { return failure_; }
+
 private:
-    const ByteVector& staged_;
+    ListEncoder encoder_;
+    uint64_t listSize_;
     const FileTail* tail_;
     std::optional<FileSource> file_;
+    uint64_t at_ = 0;
     ByteVector window_;
+    std::string failure_;
 };
 
 // Ends a unit that cannot be completed: part of it may have left, so the association is
@@ -114,7 +119,7 @@ bool AbortUnfinished(PDU& pdu, const std::string& why) {
 bool SendFragments(PDU& pdu, uint8_t contextID, UnitBytes& unit) {
     // Each fragment is one P-DATA-TF of at most the peer's maximum length (one value, so the
     // fragment is 6 bytes shorter); a batch of them leaves in one gathered send, straight from
-    // the staged unit or the batch read from the file (no copy into the output buffer).
+    // the batch the unit gave (no copy into the output buffer).
     const std::size_t fragmentLength = pdu.SendFragmentLength();
     const uint64_t size = unit.Size();
     std::array<std::array<uint8_t, kPDataHeaderLength>, kSendBatchPdus> headers;
@@ -129,9 +134,8 @@ bool SendFragments(PDU& pdu, uint8_t contextID, UnitBytes& unit) {
                 static_cast<std::size_t>(std::min<uint64_t>(fragmentLength, size - sent - batchBytes));
             batchBytes += lengths[count++];
         }
-        const uint8_t* batch = unit.Window(sent, batchBytes);
-        if (batch == nullptr)
-            return AbortUnfinished(pdu, "The file ended or failed before its data set was sent");
+        const uint8_t* batch = unit.Next(batchBytes);
+        if (batch == nullptr) return AbortUnfinished(pdu, unit.Failure());
         std::size_t within = 0;
         for (std::size_t i = 0; i < count; ++i) {
             bool last = sent + within + lengths[i] == size;
@@ -365,13 +369,9 @@ bool SendUnitWithTail(PDU& pdu, const ElementList& list, uint8_t id, int kind, c
         LogFailure("No accepted presentation context " + std::to_string(id));
         return false;
     }
-    if (!EncodeUnit(pdu, list, encoding)) {
-        pdu.data.ReleaseStaging();
-        return false;
-    }
+    DumpUnit(pdu, list, encoding.explicitVR);
     if (Fire(pdu, UlEvent::kEvt9) == UlAction::kNone) {
         LogFailure("No established association to send a message on");
-        pdu.data.ReleaseStaging();
         return false;
     }
     pdu.data.messageContextID = id;
@@ -379,10 +379,8 @@ bool SendUnitWithTail(PDU& pdu, const ElementList& list, uint8_t id, int kind, c
     if (tail != nullptr && pdu.dumpFlag)
         WriteLogLine("  ... and " + std::to_string(tail->length) + " bytes from byte " +
                      std::to_string(tail->offset) + " of " + tail->file + ", as they stand");
-    UnitBytes unit(pdu.data.staging, tail);
-    bool sent = SendFragments(pdu, id, unit);
-    pdu.data.ReleaseStaging();
-    return sent;
+    UnitBytes unit(list, encoding, tail);
+    return SendFragments(pdu, id, unit);
 }
 
 bool ReadMessage(PDU& pdu, ElementList& list) {
