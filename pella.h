@@ -318,6 +318,25 @@ PELLA_API uint8_t EchoSCU(const char* host, const char* port, char* callingAETit
  * 3 hex dumps. An empty or NULL file name keeps the previous file. */
 PELLA_API void SetLOG(const char* fileName, int32_t level);
 
+/* Addition: limits of the associations this process requests (EchoSCU, StoreSCU, FindSCU,
+ * MoveSCU, PrintSCU, SendSeries, OpenAssoc and the calls on its handle), process-wide. A field of
+ * 0 or less means its default. A wait that runs out aborts the association, and the failing
+ * call's reason says what timed out ("no response from the peer within 30 s"). Whatever the
+ * limits, a response data set larger than 16 MiB aborts the association. `size` as in
+ * StoreServerOptions: the host sets it to sizeof(ClientLimits). */
+typedef struct ClientLimits {
+    uint32_t size;          /* sizeof(ClientLimits) */
+    int32_t timeoutSeconds; /* the longest wait for the connection, for the answer to the
+                               A-ASSOCIATE-RQ and for each whole response; 0: 300, at most 86400.
+                               Taken by associations opened after the call */
+    int32_t maxResults;     /* pending responses one C-FIND or C-MOVE request may bring; the next
+                               one aborts the association and its read fails; 0: 100000 */
+} ClientLimits;
+
+/* Addition: sets the limits above (NULL: the defaults). May be called at any time, from any
+ * thread; associations opened afterwards take the new limits. */
+PELLA_API void SetClientLimits(const ClientLimits* limits);
+
 /* Copies the version text of the loaded library ("MAJOR.MINOR.PATCH", as PELLA_VERSION) into
  * `buffer`, which holds at least PELLA_VERSION_BUFFER_SIZE bytes. NULL is ignored. */
 PELLA_API void Version(char* buffer);

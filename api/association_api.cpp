@@ -1,12 +1,15 @@
 // Exported association and verification functions.
+#include <cstddef>
 #include <cstring>
 #include <string>
 
 #include "api/boundary.h"
 #include "api/calling_title.h"
 #include "api/live_handles.h"
+#include "api/sized_options.h"
 #include "log/protocol_log.h"
 #include "net/acse/association.h"
+#include "net/acse/client_limits.h"
 #include "pella.h"
 #include "services/verification/echo.h"
 
@@ -79,6 +82,14 @@ PELLA_API void SetLOG(const char* fileName, int32_t level) {
     GuardedVoid("SetLOG", [&] {
         std::string name = Text(fileName);
         SetLogLevelAndFile(level, name);
+    });
+}
+
+PELLA_API void SetClientLimits(const ClientLimits* limits) {
+    GuardedVoid("SetClientLimits", [&] {
+        constexpr std::size_t kFirstFields = offsetof(ClientLimits, maxResults) + sizeof(int32_t);
+        ClientLimits given = ReadSizedOptions(limits, kFirstFields, "ClientLimits");
+        ApplyClientLimits(given.timeoutSeconds, given.maxResults);
     });
 }
 

@@ -10,6 +10,7 @@
 
 #include "api/boundary.h"
 #include "api/live_handles.h"
+#include "api/sized_options.h"
 #include "pella.h"
 #include "services/storage/store_server.h"
 
@@ -59,18 +60,9 @@ std::unique_ptr<StoreServerHandle> Start(const char* storageFolder, const char* 
     return handle;
 }
 
-// The fields a host's options hold: as many bytes as its `size` says (a host built against an
-// older header passes a smaller struct), the rest at their defaults. NULL: the defaults.
 StoreServerOptions ReadOptions(const StoreServerOptions* given) {
-    StoreServerOptions options{};
-    options.size = sizeof options;
-    if (given == nullptr) return options;
     constexpr std::size_t kFirstFields = offsetof(StoreServerOptions, dimseTimeoutSeconds) + sizeof(int32_t);
-    if (given->size < kFirstFields)
-        throw std::invalid_argument("StoreServerOptions.size is " + std::to_string(given->size) +
-                                    ": set it to sizeof(StoreServerOptions)");
-    std::memcpy(&options, given, std::min<std::size_t>(given->size, sizeof options));
-    return options;
+    return ReadSizedOptions(given, kFirstFields, "StoreServerOptions");
 }
 
 // Hands a started server to the host as a live handle.

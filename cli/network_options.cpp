@@ -11,6 +11,9 @@ std::vector<OptionSpec> NetworkOptions() {
     return {
         {{"-aet", "--aetitle"}, "AETITLE", "calling AE title (default KESTRA)"},
         {{"-aec", "--call"}, "AETITLE", "called AE title of the peer (default ANY-SCP)"},
+        {{"--timeout", "-to"},
+         "SECONDS",
+         "longest wait for the connection, the association and each response (default 30)"},
         {{"--log"}, "FILE", "write the protocol log to FILE"},
         {{"--log-level", "-ll"},
          "N",
@@ -43,6 +46,24 @@ bool ApplyNetworkOptions(const std::string& command, const Args& args, NetworkSe
     }
     std::string file = args.ValueOr("--log", "");
     SetLOG(file.c_str(), static_cast<int32_t>(level));
+    return ApplyClientLimits(command, args);
+}
+
+bool ApplyClientLimits(const std::string& command, const Args& args) {
+    long timeout = kDefaultTimeoutSeconds;
+    if (auto text = args.Value("--timeout"); text && !ParseNumber(*text, 1, 86400, timeout)) {
+        std::fprintf(stderr, "pella %s: --timeout wants a number of seconds from 1 to 86400\n",
+                     command.c_str());
+        return false;
+    }
+    long maxResults = 0;  // the library's default
+    if (auto text = args.Value("--max-results"); text && !ParseNumber(*text, 1, 1000000000, maxResults)) {
+        std::fprintf(stderr, "pella %s: --max-results wants a number from 1 to 1000000000\n",
+                     command.c_str());
+        return false;
+    }
+    ClientLimits limits{sizeof(ClientLimits), static_cast<int32_t>(timeout), static_cast<int32_t>(maxResults)};
+    SetClientLimits(&limits);
     return true;
 }
 

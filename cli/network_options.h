@@ -9,7 +9,10 @@
 
 namespace cli {
 
-// -aet/-aec and the log options, for a command's option table.
+// The time limit of the network commands (the library's own default is longer).
+constexpr long kDefaultTimeoutSeconds = 30;
+
+// -aet/-aec, --timeout and the log options, for a command's option table.
 std::vector<OptionSpec> NetworkOptions();
 
 struct NetworkSettings {
@@ -21,9 +24,13 @@ struct NetworkSettings {
 // its default when the title is empty).
 std::array<char, 17> CallingTitleBuffer(const NetworkSettings& settings);
 
-// Reads the titles and applies --log/--log-level (SetLOG). False, with the reason printed,
-// on a bad value.
+// Reads the titles and applies --log/--log-level (SetLOG), --timeout and --max-results
+// (ApplyClientLimits). False, with the reason printed, on a bad value.
 bool ApplyNetworkOptions(const std::string& command, const Args& args, NetworkSettings& out);
+
+// Sets the library's client limits from --timeout (default 30 s) and --max-results (default the
+// library's). False, with the reason printed, on a bad value.
+bool ApplyClientLimits(const std::string& command, const Args& args);
 
 // The library's reason for the last failure on this thread, or `fallback` when it gave none.
 std::string FailureReason(const std::string& fallback);

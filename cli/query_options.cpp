@@ -70,6 +70,10 @@ std::vector<OptionSpec> QueryOptions(bool withLevel, bool withJson) {
                        "match value of an attribute of the level's record, by keyword or tag\n"
                        "(gggg,eeee); repeatable; wildcards, ranges and lists are passed on as written"});
     if (withJson) options.push_back({{"--json"}, "", "print the matches as a DICOM JSON array"});
+    options.push_back({{"--max-results"},
+                       "N",
+                       "pending responses taken before the association is aborted and the command\n"
+                       "fails (default 100000)"});
     return options;
 }
 

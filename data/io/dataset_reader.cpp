@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "data/dictionary/dictionary.h"
@@ -53,6 +54,7 @@ struct FileReadOptions {
     ElementList* metaList;  // group 0002 elements (the data list when null)
     ElementList* dataList;
     std::vector<uint64_t>* dataOffsets = nullptr;  // where each data-list value starts
+    uint64_t* stopOffset = nullptr;                // where the header the read stopped at starts
 };
 
 // A meta group without a transfer syntax: tell the data set's encoding from its first header,
@@ -96,6 +98,7 @@ bool ReadElements(ByteSource& source, ParseState& state, const FileReadOptions& 
             return false;
         }
         if (options.stopAtPixelData && header.group == 0x7FE0) {
+            if (options.stopOffset) *options.stopOffset = at;
             unSequences.End(state);
             return true;
         }
@@ -139,6 +142,35 @@ bool ReadElements(ByteSource& source, ParseState& state, const FileReadOptions& 
     return true;
 }
 
+// A Part 10 file opened for reading at its first element after "DICM"; null, with the reason
+// noted, when it is no such file or cannot be read.
+std::unique_ptr<FileSource> OpenAtFirstElement(const std::string& fileName) {
+    Part10Check check = CheckPart10File(fileName);
+    if (check == Part10Check::kNoMarker) {
+        FileRefused(fileName, kNoPart10Prefix);
+        return nullptr;
+    }
+    auto source = std::make_unique<FileSource>(fileName);
+    if (check != Part10Check::kPart10File || !source->Seek(kPart10DataOffset)) {
+        FileRefused(fileName, kUnreadableFile);
+        return nullptr;
+    }
+    return source;
+}
+
+// Follows element headers from the source's position to its end without reading values: true
+// when every header reads and every defined length fits what remains.
+bool WalkElementHeaders(FileSource& source, ParseState& state) {
+    while (source.Position() < source.Size()) {
+        ElementHeader header;
+        if (!ReadElementHeader(state, source, header)) return false;
+        if (header.length <= 0) continue;  // empty, or undefined: its items follow as elements
+        uint64_t length = static_cast<uint64_t>(header.length);
+        if (length > source.Remaining() || !source.Seek(source.Position() + length)) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool ReadPart10File(const std::string& fileName, ElementList& metaList, ElementList& dataList,
@@ -166,15 +198,35 @@ bool ReadDatasetAndSyntax(const std::string& fileName, ElementList& dataList, st
 }
 
 bool ReadHeaderForDump(const std::string& fileName, ElementList& list) {
-    Part10Check check = CheckPart10File(fileName);
-    if (check == Part10Check::kNoMarker) return FileRefused(fileName, kNoPart10Prefix);
-    FileSource source(fileName);
-    if (check != Part10Check::kPart10File || !source.Seek(kPart10DataOffset))
-        return FileRefused(fileName, kUnreadableFile);
+    std::unique_ptr<FileSource> opened = OpenAtFirstElement(fileName);
+    if (!opened) return false;
+    FileSource& source = *opened;
     ParseState state;
     std::string reason;
     if (!ReadElements(source, state, {false, true, true, nullptr, &list}, reason))
         return FileRefused(fileName, reason);
+    return true;
+}
+
+bool ReadDataSetFront(const std::string& fileName, DataSetFront& out) {
+    out = DataSetFront{};
+    std::unique_ptr<FileSource> opened = OpenAtFirstElement(fileName);
+    if (!opened) return false;
+    FileSource& source = *opened;
+    ElementList metaList;
+    ParseState state;
+    std::string reason;
+    out.tailOffset = source.Size();
+    FileReadOptions options{true, true, false, &metaList, &out.elements};
+    options.stopOffset = &out.tailOffset;
+    if (!ReadElements(source, state, options, reason)) return FileRefused(fileName, reason);
+    out.syntax = ElementUid(metaList, 0x0002, 0x0010);
+    if (out.syntax.empty())
+        return FileRefused(fileName, "no transfer syntax (0002,0010) in the file meta group");
+    out.tailLength = source.Size() - out.tailOffset;
+    if (!source.Seek(out.tailOffset) || !WalkElementHeaders(source, state))
+        return FileRefused(
+            fileName, "the elements from byte " + std::to_string(out.tailOffset) + " on do not fit the file");
     return true;
 }
 

@@ -26,6 +26,20 @@ bool ReadDatasetAndSyntax(const std::string& fileName, ElementList& dataList, st
 // Reads through the file without loading the pixel data.
 bool ReadHeaderForDump(const std::string& fileName, ElementList& list);
 
+// A Part 10 file read for sending from disk: the data set's elements in front of the first
+// element of group 7FE0 (the pixel data), and where the rest of the data set lies in the file.
+struct DataSetFront {
+    ElementList elements;     // the data set's elements before the tail
+    std::string syntax;       // the transfer syntax (0002,0010)
+    uint64_t tailOffset = 0;  // where the first group-7FE0 header starts; the file's size when none
+    uint64_t tailLength = 0;  // bytes from there to the end of the file
+};
+
+// Reads the front of a Part 10 file and checks, without reading their values, that the tail's
+// element headers read and their lengths fit the file. False (the reason noted) when the file
+// cannot be read so; ReadDatasetAndSyntax, which takes a few damaged files, may still read it.
+bool ReadDataSetFront(const std::string& fileName, DataSetFront& out);
+
 // A data set with neither preamble nor meta group, encoded in `transferSyntaxUid`.
 bool ReadRawDataset(const std::string& fileName, ElementList& list, const std::string& transferSyntaxUid);
 

@@ -8,6 +8,7 @@
 #include "data/registry/transfer_syntaxes.h"
 #include "log/protocol_log.h"
 #include "net/acse/association_failures.h"
+#include "net/acse/client_limits.h"
 #include "net/acse/upper_layer.h"
 #include "net/pdu/pdu_limits.h"
 
@@ -15,11 +16,42 @@ namespace pella {
 
 namespace {
 
+std::string WithoutTrailingSpaces(std::string text) {
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
+}
+
+// An accepted context must be one we proposed, in one of the transfer syntaxes proposed for
+// it: anything else would have us send data in an encoding we never offered. Empty when it is,
+// else why not.
+std::string AcceptanceFault(const PDU& pdu, const PresentationContextAC& accepted) {
+    const std::string syntax = WithoutTrailingSpaces(accepted.transferSyntax.text);
+    const std::string context = "presentation context " + std::to_string(accepted.contextID);
+    for (const auto& proposed : pdu.request.presentationContexts) {
+        if (proposed.contextID != accepted.contextID) continue;
+        for (const auto& offered : proposed.transferSyntaxes)
+            if (WithoutTrailingSpaces(offered.text) == syntax) return {};
+        return "The A-ASSOCIATE-AC accepts " + context + " with transfer syntax \"" + syntax +
+               "\", which was not proposed for it";
+    }
+    return "The A-ASSOCIATE-AC accepts " + context + ", which was never proposed";
+}
+
 // Takes the A-ASSOCIATE-AC just read (AE-3): keeps its accepted contexts. One without any is
-// of no use: the association is aborted.
+// of no use, and one that accepts what was not proposed is a faulty peer: the association is
+// aborted.
 bool TakeAcceptance(PDU& pdu) {
     LogProgress("Association Accept::ReadDynamic");
     std::string refusals;
+    for (const auto& context : pdu.accept.presentationContexts) {
+        if (context.result != 0) continue;
+        if (std::string fault = AcceptanceFault(pdu, context); !fault.empty()) {
+            AbortForProtocolError(pdu, abort_reason::kInvalidParameterValue);
+            LogFailure(fault + ": association aborted");
+            pdu.acceptedContexts.clear();
+            return false;
+        }
+    }
     for (const auto& context : pdu.accept.presentationContexts) {
         if (context.result != 0) {
             refusals += "; context " + std::to_string(context.contextID) + " (" +
@@ -131,13 +163,16 @@ bool RequestAssociation(PDU& pdu, const std::string& host, const std::string& po
     pdu.requestor = true;
     // Message dumps at level 2 and above, for every way an association is opened.
     if (LogLevel() > 1) pdu.dumpFlag = true;
+    transport.SetTimeoutSeconds(CurrentClientLimits().timeoutSeconds);
+    transport.SetDeadline(std::nullopt);
+    pdu.data.dataSetLimit = kMaxResponseDataSet;
     pdu.request.userInformation.maxLength = kOurMaxPduLength;
     pdu.request.userInformation.SetImplementationClassUID(kImplementationClassUid);
     pdu.request.userInformation.SetImplementationVersionName(kAssociationVersionName);
 
     Fire(pdu, UlEvent::kEvt1);
     if (!transport.Connect(host, port)) {
-        LogFailure("Connection to " + host + ":" + port + " failed");
+        LogFailure("Connection to " + host + ":" + port + " failed: " + transport.FailureText());
         Fire(pdu, UlEvent::kEvt17);
         return false;
     }
@@ -147,12 +182,21 @@ bool RequestAssociation(PDU& pdu, const std::string& host, const std::string& po
         LogFailure("Association RQ failed!");
         return false;
     }
+    // The whole answer must arrive within the time limit, however slowly the peer sends it.
+    transport.SetDeadline(std::chrono::steady_clock::now() +
+                          std::chrono::seconds(transport.TimeoutSeconds()));
     uint8_t type = 0;
     UlAction action = ReceivePdu(pdu, type);
+    transport.SetDeadline(std::nullopt);
     if (type != 0) LogProgress("Item Type: " + std::to_string(type));
     if (action == UlAction::kAE3) return TakeAcceptance(pdu);
     if (action == UlAction::kAE4) return TakeRejection(pdu);
-    if (action != UlAction::kAA3) LogFailure("Corrupt Transmission...");
+    if (action == UlAction::kAA3) return false;
+    if (type == 0 || transport.TimedOut())
+        LogFailure("No answer to the A-ASSOCIATE-RQ from " + host + ":" + port + ": " +
+                   transport.FailureText());
+    else
+        LogFailure("Corrupt Transmission...");
     return false;
 }
 
@@ -163,8 +207,10 @@ bool ReleaseAssociation(PDU& pdu) {
         TcpTransport& transport = pdu.buffer.Transport();
         int previous = transport.TimeoutSeconds();
         if (previous > kReleaseReplyTimeoutSeconds) transport.SetTimeoutSeconds(kReleaseReplyTimeoutSeconds);
+        transport.SetDeadline(deadline);
         Fire(pdu, UlEvent::kEvt11);
         AwaitReleaseReply(pdu, deadline);
+        transport.SetDeadline(std::nullopt);
         transport.SetTimeoutSeconds(previous);
     } else if (pdu.IsConnected()) {
         AbortAssociation(pdu);

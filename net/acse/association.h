@@ -59,6 +59,7 @@ public:
     pella::PDataRecord data;
     uint16_t lastMessageID = 0;                        // per association: IDs never collide across them
     uint8_t lastRequestContextID = 0;                  // the context the last request went out on
+    uint32_t responsesToLastRequest = 0;               // responses read since the last request went out
     uint32_t sendPduLength = pella::kOurMaxPduLength;  // whole P-DATA-TF, header included
     // The association's upper-layer state, moved only by Fire (upper_layer.h).
     pella::UlState ulState = pella::UlState::kSta1;

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 #include "data/dictionary/dictionary.h"
 #include "data/dump/element_dump.h"
+#include "data/io/byte_source.h"
 #include "data/io/dataset_reader.h"
-#include "data/io/dataset_writer.h"
 #include "data/io/element_header.h"
+#include "data/io/list_encoder.h"
 #include "data/registry/transfer_syntaxes.h"
 #include "log/protocol_log.h"
 #include "net/acse/association_failures.h"
@@ -49,54 +51,107 @@ bool ContextEncoding(const PDU& pdu, uint8_t contextID, UnitEncoding& encoding) 
     return true;
 }
 
-bool EncodeUnit(PDU& pdu, const ElementList& list, UnitEncoding encoding) {
-    bool explicitVR = encoding.explicitVR;
-    try {
-        pdu.data.staging.resize(static_cast<std::size_t>(EncodedListLength(list, explicitVR)));
-        if (SerializeElements(list, pdu.data.staging.data(), pdu.data.staging.size(), explicitVR,
-                              encoding.bigEndian) < 0)
-            throw std::runtime_error("element list does not fit its encoded length");
-    } catch (const std::exception& error) {
-        LogFailure(std::string("Message could not be encoded: ") + error.what());
-        return false;
-    }
-    if (pdu.dumpFlag) {
-        LogDirection(pdu, ">>");
-        for (const auto& e : list) DumpElement(*e, explicitVR, 1);
-        WriteLogLine("");
-    }
-    return true;
+// Writes the unit's elements to the log at message level.
+void DumpUnit(const PDU& pdu, const ElementList& list, bool explicitVR) {
+    if (!pdu.dumpFlag) return;
+    LogDirection(pdu, ">>");
+    for (const auto& e : list) DumpElement(*e, explicitVR, 1);
+    WriteLogLine("");
 }
 
-bool SendFragments(PDU& pdu, uint8_t contextID) {
-    const ByteVector& unit = pdu.data.staging;
+// The bytes of the unit being sent, in order: the element list encoded a piece at a time and,
+// for a data set sent from a file, the file's bytes after it. Only the piece being sent is held,
+// whatever the unit's size.
+class UnitBytes {
+public:
+    UnitBytes(const ElementList& list, UnitEncoding encoding, const FileTail* tail)
+        : encoder_(list, encoding.explicitVR, encoding.bigEndian),
+          listSize_(EncodedListLength(list, encoding.explicitVR)),
+          tail_(tail) {
+        if (tail_ != nullptr) file_.emplace(tail_->file);
+    }
+
+    uint64_t Size() const { return listSize_ + (tail_ != nullptr ? tail_->length : 0); }
+
+    // The next `count` bytes of the unit in one piece, valid until the next call; null, with
+    // Failure() telling why, when they cannot be had.
+    const uint8_t* Next(std::size_t count) {
+        window_.resize(count);
+        std::size_t fromList =
+            at_ < listSize_ ? static_cast<std::size_t>(std::min<uint64_t>(count, listSize_ - at_)) : 0;
+        if (fromList > 0 && encoder_.Next(window_.data(), fromList) != fromList) {
+            failure_ = "The message's elements do not fill their encoded length";
+            return nullptr;
+        }
+        std::size_t fromFile = count - fromList;
+        if (fromFile > 0) {
+            uint64_t fileAt = tail_->offset + (at_ + fromList - listSize_);
+            if (!file_->IsOpen() || !file_->Seek(fileAt) ||
+                file_->Read(window_.data() + fromList, fromFile) != fromFile) {
+                failure_ = "The file " + tail_->file + " ended or failed before its data set was sent";
+                return nullptr;
+            }
+        }
+        at_ += count;
+        return window_.data();
+    }
+
+    const std::string& Failure() const { return failure_; }
+
+private:
+    ListEncoder encoder_;
+    uint64_t listSize_;
+    const FileTail* tail_;
+    std::optional<FileSource> file_;
+    uint64_t at_ = 0;
+    ByteVector window_;
+    std::string failure_;
+};
+
+// Ends a unit that cannot be completed: part of it may have left, so the association is
+// aborted.
+bool AbortUnfinished(PDU& pdu, const std::string& why) {
+    LogFailure(why + ": association aborted");
+    AbortAssociation(pdu);
+    return false;
+}
+
+bool SendFragments(PDU& pdu, uint8_t contextID, UnitBytes& unit) {
     // Each fragment is one P-DATA-TF of at most the peer's maximum length (one value, so the
     // fragment is 6 bytes shorter); a batch of them leaves in one gathered send, straight from
-    // the staged unit (no copy into the output buffer).
+    // the batch the unit gave (no copy into the output buffer).
     const std::size_t fragmentLength = pdu.SendFragmentLength();
+    const uint64_t size = unit.Size();
     std::array<std::array<uint8_t, kPDataHeaderLength>, kSendBatchPdus> headers;
+    std::array<std::size_t, kSendBatchPdus> lengths;
     std::array<iovec, 2 * kSendBatchPdus> pieces;
-    std::size_t sent = 0;
+    uint64_t sent = 0;
     if (!pdu.buffer.Flush()) return false;
-    while (sent < unit.size()) {
+    while (sent < size) {
         std::size_t count = 0, batchBytes = 0;
-        while (count < kSendBatchPdus && batchBytes < kSendBatchBytes && sent < unit.size()) {
-            std::size_t n = std::min(fragmentLength, unit.size() - sent);
-            batchBytes += n;
-            bool last = sent + n == unit.size();
+        while (count < kSendBatchPdus && batchBytes < kSendBatchBytes && sent + batchBytes < size) {
+            lengths[count] =
+                static_cast<std::size_t>(std::min<uint64_t>(fragmentLength, size - sent - batchBytes));
+            batchBytes += lengths[count++];
+        }
+        const uint8_t* batch = unit.Next(batchBytes);
+        if (batch == nullptr) return AbortUnfinished(pdu, unit.Failure());
+        std::size_t within = 0;
+        for (std::size_t i = 0; i < count; ++i) {
+            bool last = sent + within + lengths[i] == size;
             uint8_t control =
                 static_cast<uint8_t>((pdu.data.sendControl & kPdvCommand) | (last ? kPdvLastFragment : 0));
-            if (!EncodePDataHeader(headers[count].data(), contextID, control, static_cast<uint32_t>(n)))
+            if (!EncodePDataHeader(headers[i].data(), contextID, control, static_cast<uint32_t>(lengths[i])))
                 return false;
-            pieces[2 * count] = {headers[count].data(), kPDataHeaderLength};
-            pieces[2 * count + 1] = {const_cast<uint8_t*>(unit.data() + sent), n};
-            sent += n;
-            ++count;
+            pieces[2 * i] = {headers[i].data(), kPDataHeaderLength};
+            pieces[2 * i + 1] = {const_cast<uint8_t*>(batch + within), lengths[i]};
+            within += lengths[i];
         }
         if (!pdu.buffer.Transport().SendPieces(pieces.data(), 2 * count)) {
-            LogFailure("P-DATA-TF could not be sent");
+            LogFailure("P-DATA-TF could not be sent: " + pdu.buffer.Transport().FailureText());
             return false;
         }
+        sent += batchBytes;
     }
     return true;
 }
@@ -128,6 +183,19 @@ bool PeerReleases(PDU& pdu, bool midUnit) {
     return false;
 }
 
+// Why a read ended without a message: the time limit ("no response from the peer within 30 s"),
+// the peer closing, or the connection failing.
+void LogConnectionEnd(const PDU& pdu, bool midUnit) {
+    const TcpTransport& transport = pdu.buffer.Transport();
+    if (transport.TimedOut()) {
+        LogFailure((midUnit ? "The message stopped: " : "") + transport.FailureText());
+        return;
+    }
+    LogFailure(std::string(midUnit ? "Connection lost in the middle of a message"
+                                   : "Connection lost while a message was awaited") +
+               ": " + transport.FailureText());
+}
+
 // Reads PDUs until a P-DATA-TF arrives (its length then pending); false when the association
 // ended instead (released, aborted, closed, or answered with an A-ABORT).
 bool NextPData(PDU& pdu, bool midUnit) {
@@ -135,9 +203,7 @@ bool NextPData(PDU& pdu, bool midUnit) {
     UlAction action = ReceivePdu(pdu, type);
     if (action == UlAction::kDT2) return true;
     if (action == UlAction::kAR2) return PeerReleases(pdu, midUnit);
-    if (type == 0)
-        LogFailure(midUnit ? "Connection lost in the middle of a message"
-                           : "Connection lost while a message was awaited");
+    if (type == 0) LogConnectionEnd(pdu, midUnit);
     return false;
 }
 
@@ -174,7 +240,8 @@ public:
         PDataRecord& data = pdu.data;
         std::size_t limit = command ? kMaxReceivedCommand : data.dataSetLimit;
         if (data.staging.size() + count > limit) {
-            why = "Message larger than " + std::to_string(limit) + " bytes";
+            why = std::string(command ? "Command set" : "Data set") + " larger than " + std::to_string(limit) +
+                  " bytes";
             return Outcome::kRefused;
         }
         std::size_t before = data.staging.size();
@@ -248,7 +315,7 @@ bool ReceiveUnit(PDU& pdu, UnitTarget& target) {
         UnitTarget::Outcome outcome = target.Take(pdu, header.FragmentLength(), header.IsCommand(), why);
         if (outcome == UnitTarget::Outcome::kRefused) return Abort(pdu, why);
         if (outcome == UnitTarget::Outcome::kLost) {
-            LogFailure("Connection lost in the middle of a message");
+            LogConnectionEnd(pdu, true);
             Fire(pdu, UlEvent::kEvt17);
             return false;
         }
@@ -335,6 +402,14 @@ bool SendMessage(PDU& pdu, const ElementList& list, const std::string& sopClassU
 }
 
 bool SendUnit(PDU& pdu, const ElementList& list, uint8_t id, int kind) {
+    return SendUnitWithTail(pdu, list, id, kind, nullptr);
+}
+
+bool SendDataSetWithTail(PDU& pdu, const ElementList& front, uint8_t contextID, const FileTail& tail) {
+    return SendUnitWithTail(pdu, front, contextID, kDataSet, &tail);
+}
+
+bool SendUnitWithTail(PDU& pdu, const ElementList& list, uint8_t id, int kind, const FileTail* tail) {
     UnitEncoding encoding;
     if (kind != kCommandSet && !ContextEncoding(pdu, id, encoding)) return false;
     std::string syntax;
@@ -342,20 +417,18 @@ bool SendUnit(PDU& pdu, const ElementList& list, uint8_t id, int kind) {
         LogFailure("No accepted presentation context " + std::to_string(id));
         return false;
     }
-    if (!EncodeUnit(pdu, list, encoding)) {
-        pdu.data.ReleaseStaging();
-        return false;
-    }
+    DumpUnit(pdu, list, encoding.explicitVR);
     if (Fire(pdu, UlEvent::kEvt9) == UlAction::kNone) {
         LogFailure("No established association to send a message on");
-        pdu.data.ReleaseStaging();
         return false;
     }
     pdu.data.messageContextID = id;
     pdu.data.sendControl = static_cast<uint8_t>(kind == kCommandSet ? kPdvCommand : 0);
-    bool sent = SendFragments(pdu, id);
-    pdu.data.ReleaseStaging();
-    return sent;
+    if (tail != nullptr && pdu.dumpFlag)
+        WriteLogLine("  ... and " + std::to_string(tail->length) + " bytes from byte " +
+                     std::to_string(tail->offset) + " of " + tail->file + ", as they stand");
+    UnitBytes unit(list, encoding, tail);
+    return SendFragments(pdu, id, unit);
 }
 
 bool ReadMessage(PDU& pdu, ElementList& list) {

@@ -33,6 +33,22 @@ bool SendMessage(PDU& pdu, const ElementList& list, const std::string& sopClassU
 // Sends a command set or data set on the given accepted context (as SendMessage).
 bool SendUnit(PDU& pdu, const ElementList& list, uint8_t contextID, int kind);
 
+// The part of a data set that lies in a file: `length` bytes from `offset`, sent as they stand.
+struct FileTail {
+    std::string file;
+    uint64_t offset = 0;
+    uint64_t length = 0;
+};
+
+// Sends a data set on an accepted context: `front` encoded in the context's syntax, then the
+// tail's bytes from the file, which the caller knows to be in that syntax. They are read a batch
+// at a time, so memory stays near the front's size whatever the tail's. A file that cannot
+// deliver them (cut short meanwhile) aborts the association.
+bool SendDataSetWithTail(PDU& pdu, const ElementList& front, uint8_t contextID, const FileTail& tail);
+
+// SendUnit, with the unit's bytes continued from `tail` when given.
+bool SendUnitWithTail(PDU& pdu, const ElementList& list, uint8_t contextID, int kind, const FileTail* tail);
+
 // Reads the next complete unit into `list` (its context in pdu.data.messageContextID). The
 // unit must be what the exchange expects: a command set, or, after a command announcing one,
 // a data set on that command's context; all its fragments on one context and flagged alike.

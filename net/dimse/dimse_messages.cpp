@@ -1,5 +1,7 @@
 #include "net/dimse/dimse_messages.h"
 
+#include <chrono>
+
 #include <cstdio>
 
 #include "data/io/element_header.h"
@@ -112,12 +114,14 @@ DimseResponse MakeResponse(const ReceivedCommand& request, uint16_t status) {
     return response;
 }
 
-bool SendRequest(PDU& pdu, uint8_t contextID, DimseCommand& request, const ElementList* dataSet) {
+bool SendRequest(PDU& pdu, uint8_t contextID, DimseCommand& request, const ElementList* dataSet,
+                 const FileTail* tail) {
     request.messageID = pdu.NextMessageID();
     pdu.lastRequestContextID = contextID;
+    pdu.responsesToLastRequest = 0;
     request.dataSetType = dataSet != nullptr ? kDataSetFollows : kNoDataSet;
     if (!SendUnit(pdu, EncodeCommand(request), contextID, kCommandSet)) return false;
-    return dataSet == nullptr || SendUnit(pdu, *dataSet, contextID, kDataSet);
+    return dataSet == nullptr || SendUnitWithTail(pdu, *dataSet, contextID, kDataSet, tail);
 }
 
 bool SendResponse(PDU& pdu, const DimseResponse& response, const ElementList* dataSet) {
@@ -140,9 +144,17 @@ bool ReadCommand(PDU& pdu, ReceivedCommand& received) {
 }
 
 bool ReadResponse(PDU& pdu, ReceivedCommand& received) {
+    // The whole response, its data set included, must arrive within the time limit, however
+    // slowly the peer sends it; the data set's read (ReadDataSet) runs under the same deadline.
+    TcpTransport& transport = pdu.buffer.Transport();
+    transport.SetDeadline(std::chrono::steady_clock::now() +
+                          std::chrono::seconds(transport.TimeoutSeconds()));
     if (!ReadCommand(pdu, received)) return false;
     const DimseCommand& c = received.command;
-    if (received.contextID == pdu.lastRequestContextID && c.respondedTo == pdu.lastMessageID) return true;
+    if (received.contextID == pdu.lastRequestContextID && c.respondedTo == pdu.lastMessageID) {
+        ++pdu.responsesToLastRequest;
+        return true;
+    }
     char text[160];
     std::snprintf(text, sizeof text,
                   "Response 0x%04X on context %u to message %d does not answer message %u on "

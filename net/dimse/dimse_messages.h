@@ -11,6 +11,7 @@
 #include "data/model/element_list.h"
 #include "net/acse/association.h"
 #include "net/dimse/command_set.h"
+#include "net/dimse/dimse.h"
 
 namespace pella {
 
@@ -66,8 +67,10 @@ DimseResponse MakeResponse(const ReceivedCommand& request, uint16_t status);
 
 // Sends a request on an accepted context: its Message ID is drawn from the association and
 // kept there with the context (PDU::lastRequestContextID), so that the response can be
-// matched. With a data set, the data set follows on the same context. False (logged) on failure.
-bool SendRequest(PDU& pdu, uint8_t contextID, DimseCommand& request, const ElementList* dataSet = nullptr);
+// matched. With a data set, the data set follows on the same context, continued from `tail`
+// when given (SendDataSetWithTail). False (logged) on failure.
+bool SendRequest(PDU& pdu, uint8_t contextID, DimseCommand& request, const ElementList* dataSet = nullptr,
+                 const FileTail* tail = nullptr);
 
 // Sends a response on its request's context.
 bool SendResponse(PDU& pdu, const DimseResponse& response, const ElementList* dataSet = nullptr);

@@ -17,7 +17,7 @@ public:
     uint8_t pduType = 0x04;
     uint8_t reserved = 0;
     uint32_t pendingLength = 0;    // unread bytes of the P-DATA-TF in progress; 0 = none
-    ByteVector staging;            // one message unit: encoded before sending, reassembled after
+    ByteVector staging;            // one received message unit, reassembled from its fragments
     bool complete = false;         // the last value read carried the last-fragment bit
     uint8_t receivedControl = 0;   // control header of the last value read
     uint8_t messageContextID = 0;  // context of the unit being sent, or of the last one received

@@ -1,6 +1,7 @@
 #include "net/transport/transport.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -10,6 +11,7 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <system_error>
 #include <vector>
 
 #include "log/protocol_log.h"
@@ -80,6 +82,20 @@ bool IsReadable(short events) {
     return (events & (POLLIN | POLLHUP | POLLERR)) != 0;
 }
 
+bool SetBlocking(int socket, bool blocking) {
+    int flags = ::fcntl(socket, F_GETFL, 0);
+    if (flags < 0) return false;
+    flags = blocking ? (flags & ~O_NONBLOCK) : (flags | O_NONBLOCK);
+    return ::fcntl(socket, F_SETFL, flags) == 0;
+}
+
+// Milliseconds from now to `deadline` as a poll time-out (0 once it has passed).
+int MillisecondsUntil(std::chrono::steady_clock::time_point deadline) {
+    auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    return static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(left.count(), 0, INT_MAX));
+}
+
 }  // namespace
 
 TcpTransport::TcpTransport(int timeoutSeconds) : timeoutSeconds_(timeoutSeconds < 1 ? 1 : timeoutSeconds) {}
@@ -103,7 +119,9 @@ bool TcpTransport::Connect(const std::string& host, const std::string& port) {
     peerAddress_.clear();
     std::optional<uint16_t> portNumber = ResolvePort(port);
     std::optional<uint32_t> address = ResolveHost(host);
+    failedOperation_ = Operation::kResolve;
     if (!portNumber || !address) return false;
+    failedOperation_ = Operation::kConnect;
 
     SocketHandle candidate(::socket(AF_INET, SOCK_STREAM, 0));
     if (!candidate.Valid()) {
@@ -116,16 +134,60 @@ bool TcpTransport::Connect(const std::string& host, const std::string& port) {
         return false;
     }
     sockaddr_in target = IPv4Address(*address, *portNumber);
-    int result;
-    do {
-        result = ::connect(candidate.Get(), reinterpret_cast<const sockaddr*>(&target), sizeof target);
-    } while (result != 0 && errno == EINTR);
+    // Non-blocking, so that a host that never answers costs the time-out, not the system's
+    // minutes of retries.
+    if (!SetBlocking(candidate.Get(), false)) {
+        lastError_ = errno;
+        return false;
+    }
+    int result = ::connect(candidate.Get(), reinterpret_cast<const sockaddr*>(&target), sizeof target);
     lastError_ = result == 0 ? 0 : errno;
-    if (result != 0) return false;
+    if (result != 0 && (lastError_ != EINPROGRESS || !AwaitConnect(candidate.Get()))) return false;
+    if (!SetBlocking(candidate.Get(), true)) {
+        lastError_ = errno;
+        return false;
+    }
+    failedOperation_ = Operation::kNone;
     connection_ = std::move(candidate);
     peerAddress_ = DottedText(target);
     ConfigureConnection();
     return true;
+}
+
+bool TcpTransport::AwaitConnect(int socket) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds_);
+    for (;;) {
+        pollfd watch{socket, POLLOUT, 0};
+        int ready = ::poll(&watch, 1, MillisecondsUntil(deadline));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) {
+            lastError_ = ready == 0 ? ETIMEDOUT : errno;
+            return false;
+        }
+        int error = 0;
+        socklen_t size = sizeof error;
+        if (getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &size) != 0) error = errno;
+        lastError_ = error;
+        return error == 0;
+    }
+}
+
+bool TcpTransport::TimedOut() const {
+    return lastError_ == ETIMEDOUT;
+}
+
+std::string TcpTransport::FailureText() const {
+    const std::string limit = std::to_string(timeoutSeconds_) + " s";
+    if (lastError_ == ETIMEDOUT) {
+        if (failedOperation_ == Operation::kConnect) return "no connection within " + limit;
+        if (failedOperation_ == Operation::kSend) return "the peer took no data for " + limit;
+        return "no response from the peer within " + limit;
+    }
+    if (failedOperation_ == Operation::kResolve) return "the host or port is not known";
+    if (lastError_ == ECANCELED) return "stopped by its owner";
+    if (lastError_ == 0)
+        return failedOperation_ == Operation::kReceive ? "the peer closed the connection" : "not connected";
+    return std::system_category().message(lastError_);
 }
 
 bool TcpTransport::Listen(const std::string& port) {
@@ -215,6 +277,13 @@ uint16_t TcpTransport::BoundPort() const {
     return ntohs(local.sin_port);
 }
 
+void TcpTransport::NoteSendFailure() {
+    // The send wait (SO_SNDTIMEO) ran out: the peer stopped taking data.
+    lastError_ = (errno == EAGAIN || errno == EWOULDBLOCK) ? ETIMEDOUT : errno;
+    failedOperation_ = Operation::kSend;
+    Close();
+}
+
 bool TcpTransport::Send(const uint8_t* bytes, std::size_t count) {
     if (!IsConnected()) return false;
     std::size_t sent = 0;
@@ -222,8 +291,7 @@ bool TcpTransport::Send(const uint8_t* bytes, std::size_t count) {
         ssize_t n = ::send(connection_.Get(), bytes + sent, count - sent, MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
-            lastError_ = errno;
-            Close();
+            NoteSendFailure();
             return false;
         }
         sent += static_cast<std::size_t>(n);
@@ -243,8 +311,7 @@ bool TcpTransport::SendPieces(const iovec* pieces, std::size_t count) {
         ssize_t n = ::sendmsg(connection_.Get(), &message, MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
-            lastError_ = errno;
-            Close();
+            NoteSendFailure();
             return false;
         }
         // Skips what was sent: whole pieces, then the front of a piece sent in part.
@@ -263,12 +330,11 @@ bool TcpTransport::SendPieces(const iovec* pieces, std::size_t count) {
 
 bool TcpTransport::WaitReadable() {
     using Clock = std::chrono::steady_clock;
-    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(timeoutSeconds_);
+    Clock::time_point deadline = Clock::now() + std::chrono::seconds(timeoutSeconds_);
+    if (deadline_ && *deadline_ < deadline) deadline = *deadline_;
     for (;;) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         pollfd watch[2] = {{connection_.Get(), POLLIN, 0}, {stopDescriptor_, POLLIN, 0}};
-        auto waitMs = std::clamp<std::chrono::milliseconds::rep>(left.count(), 0, INT_MAX);
-        int ready = ::poll(watch, stopDescriptor_ >= 0 ? 2 : 1, static_cast<int>(waitMs));
+        int ready = ::poll(watch, stopDescriptor_ >= 0 ? 2 : 1, MillisecondsUntil(deadline));
         if (ready > 0 && stopDescriptor_ >= 0 && (watch[1].revents & POLLIN)) {
             lastError_ = ECANCELED;
             return false;
@@ -294,8 +360,19 @@ void TcpTransport::EndAfterFailedWait() {
     Close();
 }
 
+bool TcpTransport::PastDeadline() {
+    if (!deadline_ || std::chrono::steady_clock::now() < *deadline_) return false;
+    lastError_ = ETIMEDOUT;
+    return true;
+}
+
 int TcpTransport::Receive(uint8_t* buffer, std::size_t capacity) {
     if (!IsConnected() || capacity == 0) return -1;
+    failedOperation_ = Operation::kReceive;
+    if (PastDeadline()) {
+        EndAfterFailedWait();
+        return -1;
+    }
     const std::size_t size = std::min<std::size_t>(capacity, INT_MAX);
     auto receive = [&](int flags) {
         ssize_t got;

@@ -4,8 +4,10 @@
 
 #include <sys/uio.h>
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "net/transport/socket_handle.h"
@@ -29,12 +31,13 @@ public:
     // same failure rules as Send. Hex-dumped piece by piece at level 3.
     bool SendPieces(const iovec* pieces, std::size_t count);
 
-    // Waits up to the time-out for data and receives up to `capacity` bytes. Returns the count
-    // (> 0), or -1 on time-out, error or peer close, which all leave the transport idle.
+    // Waits up to the time-out (and never past the deadline, when one is set) for data and
+    // receives up to `capacity` bytes. Returns the count (> 0), or -1 on time-out, error or peer
+    // close, which all leave the transport idle.
     virtual int Receive(uint8_t* buffer, std::size_t capacity);
 
     // Closes any data connection and connects to host:port (see address_resolution.h for the
-    // texts accepted). Blocking, with the system's own connect time limit.
+    // texts accepted). Waits at most the time-out for the peer to take the connection.
     virtual bool Connect(const std::string& host, const std::string& port);
 
     // Closes what is open and listens on the port text, on every local address.
@@ -73,6 +76,16 @@ public:
     int TimeoutSeconds() const { return timeoutSeconds_; }
     // Changes the receive wait (and the send wait); values below 1 become 1.
     void SetTimeoutSeconds(int seconds);
+    // A point in time after which every receive fails as a time-out does, however steadily the
+    // peer sends (a whole response must arrive by then); nullopt: none.
+    using Deadline = std::optional<std::chrono::steady_clock::time_point>;
+    void SetDeadline(Deadline deadline) { deadline_ = deadline; }
+    // Why the last receive, send or connect failed, in words for the user: "no response from the
+    // peer within 30 s", "the peer closed the connection", the system's error text, ...
+    std::string FailureText() const;
+    // The last failure was the time limit (or the deadline).
+    bool TimedOut() const;
+
     // A descriptor that becomes readable when the owner stops (a server's eventfd; -1: none):
     // a wait for the peer then ends at once, as a time-out does, with an A-ABORT.
     void SetStopDescriptor(int descriptor) { stopDescriptor_ = descriptor; }
@@ -80,9 +93,15 @@ public:
 private:
     // Waits for the connection to become readable; false on time-out or error.
     bool WaitReadable();
+    // True (with the failure noted) once the deadline has passed.
+    bool PastDeadline();
+    // Waits up to the time-out for a non-blocking connect to complete; false with lastError_.
+    bool AwaitConnect(int socket);
     // Ends the connection after a wait that failed: an A-ABORT when the peer was silent or the
     // owner stops.
     void EndAfterFailedWait();
+    // Notes why a send failed (its wait running out is a time-out) and drops the connection.
+    void NoteSendFailure();
     void ConfigureConnection();
 
     // Data already waiting is received without a wait first; the wait (which watches the time
@@ -90,7 +109,11 @@ private:
     // many receives, so that a peer sending without pause still sees the owner stop.
     static constexpr int kReceivesBetweenWaits = 64;
 
+    enum class Operation { kNone, kResolve, kConnect, kSend, kReceive };
+
     int timeoutSeconds_;
+    Deadline deadline_;
+    Operation failedOperation_ = Operation::kNone;
     int stopDescriptor_ = -1;
     int receivesSinceWait_ = 0;
     int lastError_ = 0;

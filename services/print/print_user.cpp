@@ -3,6 +3,7 @@
 #include "imaging/print_image.h"
 #include "log/protocol_log.h"
 #include "net/acse/association.h"
+#include "net/acse/upper_layer.h"
 #include "services/print/print_attributes.h"
 #include "services/print/print_steps.h"
 
@@ -10,16 +11,22 @@ namespace pella {
 
 namespace {
 
-// A step's failure line; the reason was logged by the step.
-bool Failed(const char* line) {
-    LogFailure(line);
+// A step's failure line, with the reason the step logged (so that the caller's failure reason
+// says what went wrong, a time-out for one).
+bool Failed(const std::string& line) {
+    std::string why = LastFailure();
+    LogFailure(why.empty() ? line : line + " (" + why + ")");
     return false;
 }
 
 // The exchanges on the open association, each with its outcome line.
 bool RunPrintSteps(PDU& pdu, const Bitmap& bitmap, const FilmSessionParameters* filmSession,
                    const FilmBoxParameters* filmBox) {
-    if (!GetPrinterStatus(pdu)) WriteLogLine("Unable to Get Status");  // the print goes on
+    if (!GetPrinterStatus(pdu)) {
+        // The print goes on without the status, unless the association itself ended.
+        if (!IsEstablished(pdu)) return Failed("Get Printer Status: Failed!");
+        WriteLogLine("Unable to Get Status");
+    }
     std::string filmSessionUID;
     if (!CreateFilmSession(pdu, filmSession, filmSessionUID)) return Failed("Create Film Session: Failed!");
     LogProgress("Create Film Session: OK!");
@@ -42,7 +49,10 @@ bool PrintSCU(const std::string& fileName, const std::string& host, const std::s
               std::string& calling, const std::string& called, const FilmSessionParameters* filmSession,
               const FilmBoxParameters* filmBox) {
     std::string reason;
-    if (!CheckFilmBoxParameters(filmBox, reason)) return Failed(("ERROR: " + reason).c_str());
+    if (!CheckFilmBoxParameters(filmBox, reason)) {
+        LogFailure("ERROR: " + reason);
+        return false;
+    }
     Bitmap bitmap;
     if (!LoadPrintBitmap(fileName, bitmap)) return false;  // logged there
     PDU pdu;
@@ -50,7 +60,7 @@ bool PrintSCU(const std::string& fileName, const std::string& host, const std::s
     if (OpenAssoc(pdu, host, port, calling, called, kGrayscalePrintMetaSopClass, "")) {
         printed = RunPrintSteps(pdu, bitmap, filmSession, filmBox);
     } else {
-        LogFailure("Connection Failed!");
+        Failed("Connection Failed!");
     }
     ReleaseAssociation(pdu);
     return printed;

@@ -2,12 +2,31 @@
 
 #include <cstdio>
 
+#include "data/registry/dimse_statuses.h"
 #include "data/registry/transfer_syntaxes.h"
 #include "log/protocol_log.h"
+#include "net/acse/client_limits.h"
 #include "net/dimse/dimse.h"
 #include "net/dimse/dimse_messages.h"
 
 namespace pella {
+
+namespace {
+
+// A peer that keeps sending pending responses would keep the caller reading (and, for a caller
+// that gathers the matches, allocating) for ever: past the limit the association is aborted.
+bool TooManyPending(PDU& pdu, const DimseCommand& command) {
+    const int32_t limit = CurrentClientLimits().maxResults;
+    if (!command.status || !IsPendingStatus(*command.status) ||
+        pdu.responsesToLastRequest <= static_cast<uint32_t>(limit))
+        return false;
+    LogFailure("More than " + std::to_string(limit) +
+               " pending responses to one request: association aborted");
+    AbortAssociation(pdu);
+    return true;
+}
+
+}  // namespace
 
 bool IsValidResponse(const QueryResponse& response, uint16_t expectedField, const char* name) {
     if (response.commandField != expectedField) {
@@ -45,6 +64,7 @@ bool ReadQueryResponse(PDU& pdu, QueryResponse& response, ElementList& identifie
         return false;
     }
     const DimseCommand& command = received.command;
+    if (TooManyPending(pdu, command)) return false;
     response.commandField = command.commandField;
     response.status = command.status;
     response.remaining = command.remaining;
@@ -53,7 +73,8 @@ bool ReadQueryResponse(PDU& pdu, QueryResponse& response, ElementList& identifie
     response.warning = command.warning;
     if (!command.HasDataSet()) return true;
     if (!ReadDataSet(pdu, identifier)) {
-        LogFailure("The response's data set could not be read");
+        std::string why = LastFailure();
+        LogFailure("The response's data set could not be read" + (why.empty() ? "" : ": " + why));
         return false;
     }
     std::string syntax;

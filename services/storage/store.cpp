@@ -103,6 +103,24 @@ bool WriteStoreRQ(PDU& pdu, ElementList& data, const std::string& sopClassUid, c
     return false;
 }
 
+bool TravelsAsStored(const PDU& pdu, const std::string& sopClassUid, const std::string& fileSyntax,
+                     bool convert) {
+    std::vector<StoreContext> usable = StoreContextsFor(pdu, sopClassUid, fileSyntax, convert);
+    return !usable.empty() && usable.front().syntax == fileSyntax;
+}
+
+bool WriteStoreRQFromFile(PDU& pdu, const ElementList& front, const FileTail& tail,
+                          const std::string& sopClassUid, const std::string& fileSyntax, bool convert) {
+    std::vector<StoreContext> usable = StoreContextsFor(pdu, sopClassUid, fileSyntax, convert);
+    if (usable.empty() || usable.front().syntax != fileSyntax) {
+        LogFailure("No accepted presentation context for " + SopClassName(sopClassUid) +
+                   " carries the file's own " + TransferSyntaxName(fileSyntax));
+        return false;
+    }
+    DimseCommand command = StoreCommand(sopClassUid, front);
+    return SendRequest(pdu, usable.front().contextID, command, &front, &tail);
+}
+
 int32_t ReadStoreRSP(PDU& pdu) {
     ReceivedCommand response;
     if (!ReadResponse(pdu, response)) {

@@ -8,6 +8,7 @@
 
 #include "data/model/element_list.h"
 #include "net/acse/association.h"
+#include "net/dimse/dimse.h"
 
 namespace pella {
 
@@ -45,6 +46,17 @@ uint8_t StoreContextFor(const PDU& pdu, const std::string& sopClassUid, const st
 // they are (VR fields of an implicit list may be filled in from the dictionary).
 bool WriteStoreRQ(PDU& pdu, ElementList& data, const std::string& sopClassUid, const std::string& fileSyntax,
                   bool convert, std::string* note = nullptr);
+
+// True when the first context WriteStoreRQ would choose for the data set carries it in the
+// file's own syntax, so that its bytes can go as they stand in the file.
+bool TravelsAsStored(const PDU& pdu, const std::string& sopClassUid, const std::string& fileSyntax,
+                     bool convert);
+
+// Sends the C-STORE-RQ and a data set whose front is in memory and whose rest stays in the file
+// (SendDataSetWithTail), on the first context WriteStoreRQ would choose; false (logged) when
+// that context does not carry the file's own syntax (see TravelsAsStored).
+bool WriteStoreRQFromFile(PDU& pdu, const ElementList& front, const FileTail& tail,
+                          const std::string& sopClassUid, const std::string& fileSyntax, bool convert);
 
 // Reads the C-STORE-RSP: its status (0 to 65535), kNoStoreResponse, or kNotAStoreResponse.
 // A response without a status is no valid response. A data set announced by the response is

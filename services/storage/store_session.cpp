@@ -42,11 +42,26 @@ bool LoadObject(const std::string& file, LoadedObject& object, std::string& reas
     object.bytes = FileSize(file);
     std::error_code ec;
     if (!std::filesystem::exists(file, ec)) return Fail(file, "file not found", reason);
-    if (!ReadDatasetAndSyntax(file, object.data, object.syntax))
+    object.tail.reset();
+    if (DataSetFront front; ReadDataSetFront(file, front)) {
+        object.data = std::move(front.elements);
+        object.syntax = front.syntax;
+        object.tail = FileTail{file, front.tailOffset, front.tailLength};
+    } else if (!ReadDatasetAndSyntax(file, object.data, object.syntax)) {
         return Fail(file, "not a readable DICOM Part 10 file with a transfer syntax", reason);
+    }
     const DataElement* sopClass = FindElement(object.data, 0x0008, 0x0016);
     object.sopClass = sopClass ? UidText(sopClass->value, sopClass->length) : "";
     if (object.sopClass.empty()) return Fail(file, "the data set has no SOP Class UID", reason);
+    return true;
+}
+
+bool LoadWholeObject(LoadedObject& object, std::string& reason) {
+    if (!object.tail) return true;
+    ClearTags(object.data);
+    object.tail.reset();
+    if (!ReadDatasetAndSyntax(object.file, object.data, object.syntax))
+        return Fail(object.file, "not a readable DICOM Part 10 file with a transfer syntax", reason);
     return true;
 }
 
@@ -153,7 +168,16 @@ StoreOutcome StoreSession::Send(LoadedObject& object) {
     if (!Ready(object, outcome.reason)) return outcome;
     ClearLastFailure();
     std::string note;
-    if (!WriteStoreRQ(*pdu_, object.data, object.sopClass, object.syntax, target_.convert, &note)) {
+    // The file's bytes go as they stand when the peer takes its own syntax; any other syntax
+    // needs the whole data set in memory to be converted or re-encoded.
+    if (object.tail && !TravelsAsStored(*pdu_, object.sopClass, object.syntax, target_.convert) &&
+        !LoadWholeObject(object, outcome.reason))
+        return outcome;
+    bool written = object.tail ? WriteStoreRQFromFile(*pdu_, object.data, *object.tail, object.sopClass,
+                                                      object.syntax, target_.convert)
+                               : WriteStoreRQ(*pdu_, object.data, object.sopClass, object.syntax,
+                                              target_.convert, &note);
+    if (!written) {
         outcome.reason = "not sent: " + FailureOr("the request could not be sent");
         return outcome;
     }

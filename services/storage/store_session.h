@@ -5,11 +5,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "data/model/element_list.h"
 #include "net/acse/association.h"
+#include "net/dimse/dimse.h"
 
 namespace pella {
 
@@ -35,13 +37,16 @@ struct StoreOutcome {
 
 using OutcomeSink = std::function<void(const StoreOutcome&)>;
 
-// A file read for sending.
+// A file read for sending. Normally only the data set's front (up to the pixel data) is in
+// memory and the rest is sent from the file as it stands; a data set that must be converted or
+// re-encoded for the accepted syntax is read whole (LoadWholeObject).
 struct LoadedObject {
     std::string file;
-    ElementList data;
+    ElementList data;      // the whole data set, or its front when `tail` is set
     std::string syntax;    // from the meta header
     std::string sopClass;  // (0008,0016) up to its first zero byte
     uint64_t bytes = 0;
+    std::optional<FileTail> tail;  // the rest of the data set, in the file
 };
 
 // The SOP class and transfer syntax of a file, read from its header without the pixel data;
@@ -52,9 +57,14 @@ struct PlannedObject {
 };
 PlannedObject PeekObject(const std::string& file);
 
-// Reads the file's data set and transfer syntax; false (with `reason`) when the file cannot
-// be read, has no transfer syntax, or its data set has no SOP Class UID.
+// Reads the file's transfer syntax and its data set's front, the rest left in the file (or,
+// when the file cannot be split so, the whole data set); false (with `reason`) when the file
+// cannot be read, has no transfer syntax, or its data set has no SOP Class UID.
 bool LoadObject(const std::string& file, LoadedObject& object, std::string& reason);
+
+// Reads the whole data set of an object loaded with LoadObject into memory (nothing to do when
+// it is there already); false (with `reason`) when the file cannot be read.
+bool LoadWholeObject(LoadedObject& object, std::string& reason);
 
 // The transfer syntaxes to propose for an object, best first: the wanted syntax (not for
 // classes without pixel data), the file's own syntax (any, sent unchanged when accepted), then

@@ -3,7 +3,9 @@
 
 #include <signal.h>
 
+#include <cstddef>
 #include <filesystem>
+#include <string>
 #include <thread>
 
 #include "pella.h"
@@ -101,4 +103,35 @@ TEST(ServeCommand, StoresAndStopsCleanlyOnSigterm) {
     EXPECT_NE(busy.find("cannot listen"), std::string::npos) << busy;
     RunCommand(std::string(PELLA_CLI_PATH) + " serve --log-level 9 2>/dev/null", &code);
     EXPECT_EQ(code, 2);
+}
+
+// Option structs carry their size: an unset size is refused with the reason; a host built
+// against an older, shorter StoreServerOptions gets the defaults for the fields it lacks.
+TEST(StoreServerApi, OptionStructsAreReadAsFarAsTheirSize) {
+    TempDir dir;
+    char reason[256];
+    StoreServerOptions unset{};
+    unset.maxAssociations = 4;
+    EXPECT_EQ(StartStoreServerWithOptions(dir.File("a").c_str(), "0", nullptr, &unset), nullptr);
+    LastFailureText(reason, sizeof reason);
+    EXPECT_NE(std::string(reason).find("StoreServerOptions.size is 0"), std::string::npos) << reason;
+
+    ClientLimits limits{};
+    SetClientLimits(&limits);
+    LastFailureText(reason, sizeof reason);
+    EXPECT_NE(std::string(reason).find("ClientLimits.size is 0"), std::string::npos) << reason;
+
+    // The older struct ended after dimseTimeoutSeconds; what lies beyond is not read.
+    StoreServerOptions older{};
+    older.size = offsetof(StoreServerOptions, dimseTimeoutSeconds) + sizeof(int32_t);
+    older.minFreeBytes = ~uint64_t{0};  // would refuse every object if it were read
+    StoreServerHandle* server = StartStoreServerWithOptions(dir.File("b").c_str(), "0", nullptr, &older);
+    ASSERT_NE(server, nullptr);
+    int code = -1;
+    RunCommand("TCP_NODELAY=1 storescu 127.0.0.1 " + std::to_string(StoreServerPort(server)) + " " +
+                   Quote((PydicomTestFiles() / "CT_small.dcm").string()) + " >/dev/null 2>&1",
+               &code);
+    EXPECT_EQ(code, 0);
+    StopStoreServer(server);
+    EXPECT_EQ(CountDcm(dir.File("b")), 1);
 }

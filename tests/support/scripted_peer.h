@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -23,7 +24,7 @@ using Bytes = std::vector<uint8_t>;
 class ScriptedPeer {
 public:
     struct Step {
-        enum Kind { kReadPdu, kSend, kClose, kWaitForClose } kind;
+        enum Kind { kReadPdu, kSend, kClose, kWaitForClose, kAcceptProposed } kind;
         Bytes bytes;  // for kSend
     };
 
@@ -39,6 +40,8 @@ public:
     ScriptedPeer& Send(const Bytes& bytes) { return Add({Step::kSend, bytes}); }
     ScriptedPeer& Close() { return Add({Step::kClose, {}}); }
     ScriptedPeer& WaitForClose() { return Add({Step::kWaitForClose, {}}); }
+    // Reads the A-ASSOCIATE-RQ and accepts every proposed context in its first transfer syntax.
+    ScriptedPeer& AcceptProposed() { return Add({Step::kAcceptProposed, {}}); }
 
     // Accepts one connection and plays the script on a thread of its own.
     void Start() {
@@ -92,12 +95,20 @@ private:
                 if (length > (1u << 24)) break;
                 pdu.resize(6 + length);
                 if (!ReadExactly(fd, pdu.data() + 6, length)) break;
+                if (step.kind == Step::kAcceptProposed) {
+                    Bytes accept = AcceptAll(pdu);
+                    send(fd, accept.data(), accept.size(), MSG_NOSIGNAL);
+                }
                 std::lock_guard lock(mutex_);
                 received_.push_back(std::move(pdu));
             }
         }
         close(fd);
     }
+
+    // The A-ASSOCIATE-AC for a request: every presentation context item accepted with its first
+    // transfer syntax.
+    static Bytes AcceptAll(const Bytes& request);
 
     LoopbackListener listener_;
     std::vector<Step> steps_;
@@ -119,25 +130,33 @@ inline void PutText(Bytes& b, const std::string& s) {
     b.insert(b.end(), s.begin(), s.end());
 }
 
-// An A-ASSOCIATE-AC accepting context `id` with `syntax` (result 0) or refusing it.
-inline Bytes AcceptBytes(uint8_t id, const std::string& syntax, uint8_t result = 0,
-                         uint32_t maxLength = 16384) {
+// One presentation context of an A-ASSOCIATE-AC.
+struct AnsweredContext {
+    uint8_t id = 1;
+    std::string syntax;
+    uint8_t result = 0;  // 0 acceptance
+};
+
+// An A-ASSOCIATE-AC answering the contexts in order.
+inline Bytes AcceptContextsBytes(const std::vector<AnsweredContext>& contexts, uint32_t maxLength = 16384) {
     Bytes items;
     items.push_back(0x10);
     items.push_back(0);
     PutU16(items, 21);
     PutText(items, "1.2.840.10008.3.1.1.1");
-    items.push_back(0x21);
-    items.push_back(0);
-    PutU16(items, static_cast<uint16_t>(8 + syntax.size()));
-    items.push_back(id);
-    items.push_back(0);
-    items.push_back(result);
-    items.push_back(0);
-    items.push_back(0x40);
-    items.push_back(0);
-    PutU16(items, static_cast<uint16_t>(syntax.size()));
-    PutText(items, syntax);
+    for (const AnsweredContext& context : contexts) {
+        items.push_back(0x21);
+        items.push_back(0);
+        PutU16(items, static_cast<uint16_t>(8 + context.syntax.size()));
+        items.push_back(context.id);
+        items.push_back(0);
+        items.push_back(context.result);
+        items.push_back(0);
+        items.push_back(0x40);
+        items.push_back(0);
+        PutU16(items, static_cast<uint16_t>(context.syntax.size()));
+        PutText(items, context.syntax);
+    }
     const std::string uid = "1.2.3.4";
     items.push_back(0x50);
     items.push_back(0);
@@ -163,6 +182,31 @@ inline Bytes AcceptBytes(uint8_t id, const std::string& syntax, uint8_t result =
     return pdu;
 }
 
+// An A-ASSOCIATE-AC accepting context `id` with `syntax` (result 0) or refusing it.
+inline Bytes AcceptBytes(uint8_t id, const std::string& syntax, uint8_t result = 0,
+                         uint32_t maxLength = 16384) {
+    return AcceptContextsBytes({{id, syntax, result}}, maxLength);
+}
+
+inline Bytes ScriptedPeer::AcceptAll(const Bytes& request) {
+    auto u16 = [&](std::size_t at) { return static_cast<std::size_t>((request[at] << 8) | request[at + 1]); };
+    std::vector<AnsweredContext> contexts;
+    // Items follow the 6-byte PDU header and the 68 fixed bytes of the request.
+    for (std::size_t at = 74; at + 4 <= request.size(); at += 4 + u16(at + 2)) {
+        if (request[at] != 0x20 || at + 8 > request.size()) continue;
+        AnsweredContext context{request[at + 4], "", 0};
+        std::size_t end = std::min(request.size(), at + 4 + u16(at + 2));
+        for (std::size_t sub = at + 8; sub + 4 <= end; sub += 4 + u16(sub + 2)) {
+            if (request[sub] != 0x40 || sub + 4 + u16(sub + 2) > end) continue;
+            context.syntax.assign(request.begin() + static_cast<long>(sub + 4),
+                                  request.begin() + static_cast<long>(sub + 4 + u16(sub + 2)));
+            break;
+        }
+        contexts.push_back(context);
+    }
+    return AcceptContextsBytes(contexts);
+}
+
 // A P-DATA-TF carrying one value.
 inline Bytes PData(uint8_t id, uint8_t control, const Bytes& fragment) {
     Bytes pdu = {0x04, 0};
@@ -183,16 +227,17 @@ inline void PutCommandUS(Bytes& b, uint16_t element, uint16_t value) {
 }
 
 // A response command set (implicit VR little endian): affected class, command field, ID
-// responded to, no data set, and the status (left out with withStatus false).
+// responded to, Data Set Type (by default none), and the status (left out with withStatus false).
 inline Bytes ResponseCommand(const std::string& sopClassUid, uint16_t commandField, uint16_t status,
-                             uint16_t respondedTo = 1, bool withStatus = true) {
+                             uint16_t respondedTo = 1, bool withStatus = true,
+                             uint16_t dataSetType = 0x0101) {
     std::string uid = sopClassUid;
     if (uid.size() % 2 != 0) uid.push_back('\0');
     Bytes body = {0, 0, 2, 0, static_cast<uint8_t>(uid.size()), 0, 0, 0};
     PutText(body, uid);
     PutCommandUS(body, 0x0100, commandField);
     PutCommandUS(body, 0x0120, respondedTo);
-    PutCommandUS(body, 0x0800, 0x0101);
+    PutCommandUS(body, 0x0800, dataSetType);
     if (withStatus) PutCommandUS(body, 0x0900, status);
     Bytes command = {0, 0, 0, 0, 4, 0, 0, 0};
     uint32_t length = static_cast<uint32_t>(body.size());

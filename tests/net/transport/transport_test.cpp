@@ -4,8 +4,12 @@
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 
+#include <unistd.h>
+
 #include <atomic>
+#include <chrono>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -239,4 +243,47 @@ TEST(TcpTransport, HexDumpsBlocksAtLevelThree) {
     EXPECT_EQ(ReadText(log),
               "     3 >> 41 42 43 \r\nABC\r\n\r\n"
               "     3 << 41 42 43 \r\nABC\r\n\r\n");
+}
+
+// A listener whose accept queue is full drops further connection attempts: the connect waits
+// the time limit and says so, instead of the system's minutes of retries.
+TEST(TcpTransport, ConnectEndsAtTheTimeLimit) {
+    int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
+    ASSERT_EQ(::listen(listener, 0), 0);
+    socklen_t size = sizeof local;
+    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&local), &size), 0);
+    std::string port = std::to_string(ntohs(local.sin_port));
+    // Fill the queue (never accepted) until a connect no longer completes.
+    std::vector<std::unique_ptr<TcpTransport>> queued;
+    bool full = false;
+    for (int i = 0; i < 8 && !full; ++i) {
+        queued.push_back(std::make_unique<TcpTransport>(1));
+        full = !queued.back()->Connect("127.0.0.1", port);
+    }
+    ::close(listener);
+    ASSERT_TRUE(full);
+    EXPECT_TRUE(queued.back()->TimedOut());
+    EXPECT_EQ(queued.back()->FailureText(), "no connection within 1 s");
+}
+
+// A deadline that has passed ends a receive at once, even with data waiting: a peer sending
+// without pause cannot stretch a response past it.
+TEST(TcpTransport, PassedDeadlineEndsReceivesWhateverIsWaiting) {
+    LoopbackPeer peer(Echo);
+    TcpTransport transport(30);
+    ASSERT_TRUE(transport.Connect("127.0.0.1", peer.PortText()));
+    uint8_t bytes[4] = {1, 2, 3, 4};
+    ASSERT_TRUE(transport.Send(bytes, sizeof bytes));
+    uint8_t back[4] = {};
+    ASSERT_EQ(transport.Receive(back, 2), 2);  // data flows while no deadline is set
+    transport.SetDeadline(std::chrono::steady_clock::now() - std::chrono::seconds(1));
+    EXPECT_EQ(transport.Receive(back, 2), -1);
+    EXPECT_TRUE(transport.TimedOut());
+    EXPECT_EQ(transport.FailureText(), "no response from the peer within 30 s");
+    EXPECT_FALSE(transport.IsConnected());
 }

@@ -59,10 +59,13 @@ ElementList DecodePData(const Bytes& pdu) {
     return list;
 }
 
+// Proposes the storage offer for the file's syntax and, when given, the wanted one (the peer
+// may only accept what was proposed).
 bool OpenOn(PDU& pdu, ScriptedPeer& peer, const std::string& sopClass,
-            const std::string& fileSyntax = kImplicit) {
+            const std::string& fileSyntax = kImplicit, const std::string& wantedSyntax = "") {
     std::string calling = "PELLA";
-    return OpenStoreAssoc(pdu, "127.0.0.1", peer.PortText(), calling, "PEER", sopClass, fileSyntax, "");
+    return OpenStoreAssoc(pdu, "127.0.0.1", peer.PortText(), calling, "PEER", sopClass, fileSyntax,
+                          wantedSyntax);
 }
 
 // One C-STORE of `data` against a peer that accepts `accepted` and answers `response`; returns
@@ -80,7 +83,8 @@ std::vector<Bytes> ExchangeOne(ElementList& data, const std::string& accepted, c
     peer.Start();
     PDU pdu(5);
     status = -100;
-    if (OpenOn(pdu, peer, kOddClass) && WriteStoreRQ(pdu, data, kOddClass, fileSyntax, false))
+    if (OpenOn(pdu, peer, kOddClass, kImplicit, accepted) &&
+        WriteStoreRQ(pdu, data, kOddClass, fileSyntax, false))
         status = ReadStoreRSP(pdu);
     ReleaseAssociation(pdu);
     return peer.Finish();
@@ -180,7 +184,7 @@ TEST(StoreRefusals, NoContextOrAnUnsendableSyntaxSendsNothing) {
     peer.ReadPdu().Send(AcceptBytes(1, kJpegLossless)).ReadPdu().Send(kReleaseRP);
     peer.Start();
     PDU pdu(5);
-    ASSERT_TRUE(OpenOn(pdu, peer, kOddClass, kExplicit));
+    ASSERT_TRUE(OpenOn(pdu, peer, kOddClass, kExplicit, kJpegLossless));
     ElementList data = SmallDataSet(true);
     // No context was proposed for another class.
     EXPECT_FALSE(WriteStoreRQ(pdu, data, "1.2.840.10008.5.1.4.1.1.2", kExplicit, false));
