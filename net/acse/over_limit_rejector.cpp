@@ -17,7 +17,7 @@ namespace pella {
 
 namespace {
 
-constexpr std::size_t kPduHeaderLength = 6;     // type, reserved, 32-bit length
+constexpr std::size_t kPduHeaderLength = 6;  // type, reserved, 32-bit length
 constexpr int kEventsPerWait = 64;
 // After the answer, how long the peer gets to close first.
 constexpr std::chrono::seconds kCloseGrace{1};
@@ -87,6 +87,7 @@ void OverLimitRejector::Stop() {
         Signal(wakeDescriptor_);
         thread_.join();
     }
+    std::lock_guard lock(mutex_);  // Add looks at the wake descriptor
     if (pollDescriptor_ >= 0) ::close(pollDescriptor_);
     if (wakeDescriptor_ >= 0) ::close(wakeDescriptor_);
     pollDescriptor_ = wakeDescriptor_ = -1;

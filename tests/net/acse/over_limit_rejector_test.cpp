@@ -75,7 +75,8 @@ TEST(OverLimitRejector, AnswersEveryRequestAndNothingElse) {
     };
     const std::vector<Case> cases = {
         {"whole", {request}, kOverLimitAnswer},
-        {"in pieces", {Bytes(request.begin(), request.begin() + 3), Bytes(request.begin() + 3, request.end())},
+        {"in pieces",
+         {Bytes(request.begin(), request.begin() + 3), Bytes(request.begin() + 3, request.end())},
          kOverLimitAnswer},
         {"followed by more", {withMore}, kOverLimitAnswer},
         {"release request", {{0x05, 0, 0, 0, 0, 4, 0, 0, 0, 0}}, {}},

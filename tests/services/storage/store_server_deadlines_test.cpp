@@ -45,7 +45,8 @@ Bytes EchoRequestPdu() {
     PutCommandUS(command, 0x0110, 1);
     PutCommandUS(command, 0x0800, 0x0101);
     Bytes group = {0, 0, 0, 0, 4, 0, 0, 0};
-    for (int shift = 0; shift < 32; shift += 8) group.push_back(static_cast<uint8_t>(command.size() >> shift));
+    for (int shift = 0; shift < 32; shift += 8)
+        group.push_back(static_cast<uint8_t>(command.size() >> shift));
     group.insert(group.end(), command.begin(), command.end());
     return PData(1, 0x03, group);
 }
@@ -155,7 +156,8 @@ TEST(ServerDeadlines, EveryConnectionOverTheLimitGetsTheRejection) {
     ASSERT_TRUE(server.started);
     auto idle = std::make_unique<PDU>(20);
     std::string calling = "IDLE";
-    ASSERT_TRUE(OpenAssoc(*idle, "127.0.0.1", std::to_string(server.port), calling, "PELLA", kVerification, ""));
+    ASSERT_TRUE(
+        OpenAssoc(*idle, "127.0.0.1", std::to_string(server.port), calling, "PELLA", kVerification, ""));
 
     constexpr int kCrowd = 100;
     std::vector<int> crowd;
@@ -163,7 +165,8 @@ TEST(ServerDeadlines, EveryConnectionOverTheLimitGetsTheRejection) {
     const Bytes request = Request();
     for (int fd : crowd) {
         ASSERT_GE(fd, 0);
-        ASSERT_EQ(::send(fd, request.data(), request.size(), MSG_NOSIGNAL), static_cast<ssize_t>(request.size()));
+        ASSERT_EQ(::send(fd, request.data(), request.size(), MSG_NOSIGNAL),
+                  static_cast<ssize_t>(request.size()));
     }
     int answered = 0;
     for (int fd : crowd) {
@@ -179,7 +182,8 @@ TEST(ServerDeadlines, EveryConnectionOverTheLimitGetsTheRejection) {
     for (int attempt = 0; attempt < 100 && !served; ++attempt) {
         PDU probe(5);
         std::string probeTitle = "PROBE";
-        served = OpenAssoc(probe, "127.0.0.1", std::to_string(server.port), probeTitle, "PELLA", kVerification, "");
+        served = OpenAssoc(probe, "127.0.0.1", std::to_string(server.port), probeTitle, "PELLA",
+                           kVerification, "");
         if (!served) ::poll(nullptr, 0, 20);
     }
     EXPECT_TRUE(served);
