@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "net/pdu/pdu_test_data.h"
+#include "support/read_until_closed.h"
 
 using namespace pella;
 
@@ -39,20 +40,8 @@ struct Peer {
     bool Send(const Bytes& bytes) const {
         return ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
     }
-    // Everything received until the rejector closes; "(open)" appended when it did not close
-    // within 20 s.
-    Bytes ReadToEnd() const {
-        Bytes all;
-        uint8_t chunk[256];
-        pollfd watch{fd, POLLIN, 0};
-        while (::poll(&watch, 1, 20000) > 0) {
-            ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
-            if (n <= 0) return all;
-            all.insert(all.end(), chunk, chunk + n);
-        }
-        all.insert(all.end(), {'(', 'o', 'p', 'e', 'n', ')'});
-        return all;
-    }
+    // Everything received until the rejector closes ("(open)" appended when it did not).
+    Bytes ReadToEnd() const { return testing_support::ReadUntilClosed(fd); }
     int fd = -1;
 };
 

@@ -14,6 +14,7 @@
 #include "net/pdu/pdu_test_data.h"
 #include "services/storage/store_server.h"
 #include "support/loopback_listener.h"
+#include "support/read_until_closed.h"
 #include "support/scripted_peer.h"
 #include "support/temp_dir.h"
 
@@ -82,20 +83,6 @@ int Connect(int port) {
     return fd;
 }
 
-// What came back until the server closed; "(open)" appended when it did not within 20 s.
-Bytes ReadToEnd(int fd) {
-    Bytes all;
-    uint8_t chunk[1024];
-    pollfd watch{fd, POLLIN, 0};
-    while (::poll(&watch, 1, 20000) > 0) {
-        ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
-        if (n <= 0) return all;
-        all.insert(all.end(), chunk, chunk + n);
-    }
-    PutText(all, "(open)");
-    return all;
-}
-
 // Sends `bytes` one at a time, kTrickleMilliseconds apart, at most kTrickledBytes of them;
 // returns how many went before the server ended the connection (kTrickledBytes: it never did)
 // and what it sent meanwhile.
@@ -139,7 +126,7 @@ TEST(ServerDeadlines, ATrickledRequestOrPduIsDroppedAtItsTimeOut) {
         Bytes back;
         int sent = Trickle(fd, pdata ? EchoRequestPdu() : Request(), back);
         if (sent < kTrickledBytes) {
-            Bytes more = ReadToEnd(fd);
+            Bytes more = ReadUntilClosed(fd);
             back.insert(back.end(), more.begin(), more.end());
         }
         ::close(fd);
@@ -170,7 +157,7 @@ TEST(ServerDeadlines, EveryConnectionOverTheLimitGetsTheRejection) {
     }
     int answered = 0;
     for (int fd : crowd) {
-        Bytes back = ReadToEnd(fd);
+        Bytes back = ReadUntilClosed(fd);
         answered += back == kOverLimitAnswer;
         EXPECT_EQ(back, kOverLimitAnswer);
         ::close(fd);
