@@ -104,7 +104,13 @@ void OverLimitRejector::Run() {
     epoll_event events[kEventsPerWait];
     while (true) {
         int ready = ::epoll_wait(pollDescriptor_, events, kEventsPerWait, MillisecondsToNextDeadline());
-        if (ready < 0 && errno != EINTR) break;
+        if (ready < 0 && errno != EINTR) {
+            LogFailure("Connections over the limit can no longer be answered: the event wait failed");
+            std::lock_guard lock(mutex_);
+            stopping_ = true;  // later connections are closed as they come
+            arriving_.clear();
+            break;
+        }
         for (int i = 0; i < ready; ++i) {
             if (events[i].data.fd == wakeDescriptor_) {
                 TakeNewConnections();
