@@ -58,3 +58,66 @@ PY
 fastest() { printf '%s\n' "$@" | sort -g | sed -n 1p; }
 
 ratio() { printf '%.3f' "$(echo "$1 / $2" | bc -l)"; }
+
+# COUNT small CT images (pydicom's CT_small.dcm) of study STUDY, series SERIES in FOLDER.
+make_small_study() {
+  /usr/bin/python3 - "$@" <<'PY'
+import sys
+import pydicom
+from pydicom.data import get_testdata_file
+folder, count, study, series = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4]
+ds = pydicom.dcmread(get_testdata_file("CT_small.dcm"))
+ds.StudyInstanceUID, ds.SeriesInstanceUID = study, series
+for i in range(count):
+    ds.SOPInstanceUID = f"{series}.{i + 1}"
+    ds.file_meta.MediaStorageSOPInstanceUID = ds.SOPInstanceUID
+    ds.InstanceNumber = i + 1
+    ds.save_as(f"{folder}/ct{i:05d}.dcm", write_like_original=False)
+PY
+}
+
+# A dcmqrscp configuration (written to FILE) listening on QR_PORT with the archive ARCHIVE in
+# FOLDER for COUNT objects, knowing PELLASERVE on SERVE_PORT and STORESCP on SCP_PORT.
+write_dcmqrscp_config() {
+  local file=$1 qr_port=$2 folder=$3 count=$4 serve_port=$5 scp_port=$6
+  cat > "$file" <<CFG
+NetworkTCPPort = $qr_port
+MaxPDUSize = 65536
+MaxAssociations = 16
+HostTable BEGIN
+PELLASERVE = (PELLASERVE, localhost, $serve_port)
+STORESCP = (STORESCP, localhost, $scp_port)
+HostTable END
+VendorTable BEGIN
+VendorTable END
+AETable BEGIN
+ARCHIVE $folder RW ($((count + 100)), 4096mb) ANY
+AETable END
+CFG
+}
+
+# A study of COUNT small images in dcmqrscp's archive ARCHIVE, beside pella serve (PELLASERVE)
+# and storescp (STORESCP) as move destinations: makes $work/{series,archive,serve,storescp},
+# sets qr_port, serve_port and scp_port, starts the three peers (stopped, and $work removed,
+# when the script exits) and loads the study. DCMTK's tools take TCP_NODELAY from the caller.
+start_archive_peers() {
+  local count=$1 study=$2 series=$3
+  qr_port=$(free_port); serve_port=$(free_port); scp_port=$(free_port)
+  mkdir -p "$work/archive" "$work/series" "$work/serve" "$work/storescp"
+  make_small_study "$work/series" "$count" "$study" "$series"
+  write_dcmqrscp_config "$work/dcmqrscp.cfg" "$qr_port" "$work/archive" "$count" "$serve_port" "$scp_port"
+  peer_pids=()
+  trap stop_archive_peers EXIT
+  dcmqrscp -c "$work/dcmqrscp.cfg" "$qr_port" >/dev/null 2>&1 & peer_pids+=($!)
+  "$PELLA" serve --port "$serve_port" --dir "$work/serve" --log-level 0 --log /dev/null & peer_pids+=($!)
+  storescp --output-directory "$work/storescp" "$scp_port" >/dev/null 2>&1 & peer_pids+=($!)
+  wait_for_port "$qr_port"; wait_for_port "$serve_port"; wait_for_port "$scp_port"
+  TCP_NODELAY=1 storescu -aec ARCHIVE 127.0.0.1 "$qr_port" +sd "$work/series" >/dev/null 2>&1
+}
+
+stop_archive_peers() {
+  kill "${peer_pids[@]}" 2>/dev/null || true
+  sleep 1
+  kill -9 "${peer_pids[@]}" 2>/dev/null || true
+  rm -rf "$work"
+}

@@ -10,54 +10,9 @@ source "$(dirname "$0")/common.sh"
 COUNT="${COUNT:-2000}"
 ROUNDS="${ROUNDS:-3}"
 work=$(mktemp -d)
-qr_port=$(free_port); serve_port=$(free_port); scp_port=$(free_port)
-mkdir -p "$work/archive" "$work/series" "$work/serve" "$work/storescp"
 study=1.2.826.0.1.3680043.9.99.1
 series=$study.1
-
-# COUNT small CT images (pydicom's CT_small.dcm) in one study and series.
-/usr/bin/python3 - "$work/series" "$COUNT" "$study" "$series" <<'PY'
-import sys
-import pydicom
-from pydicom.data import get_testdata_file
-folder, count, study, series = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4]
-ds = pydicom.dcmread(get_testdata_file("CT_small.dcm"))
-ds.StudyInstanceUID, ds.SeriesInstanceUID = study, series
-for i in range(count):
-    ds.SOPInstanceUID = f"{series}.{i + 1}"
-    ds.file_meta.MediaStorageSOPInstanceUID = ds.SOPInstanceUID
-    ds.InstanceNumber = i + 1
-    ds.save_as(f"{folder}/ct{i:05d}.dcm", write_like_original=False)
-PY
-
-cat > "$work/dcmqrscp.cfg" <<CFG
-NetworkTCPPort = $qr_port
-MaxPDUSize = 65536
-MaxAssociations = 16
-HostTable BEGIN
-PELLASERVE = (PELLASERVE, localhost, $serve_port)
-STORESCP = (STORESCP, localhost, $scp_port)
-HostTable END
-VendorTable BEGIN
-VendorTable END
-AETable BEGIN
-ARCHIVE $work/archive RW ($((COUNT + 100)), 4096mb) ANY
-AETable END
-CFG
-
-pids=()
-stop_peers() {
-  kill "${pids[@]}" 2>/dev/null || true
-  sleep 1
-  kill -9 "${pids[@]}" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap stop_peers EXIT
-dcmqrscp -c "$work/dcmqrscp.cfg" "$qr_port" >/dev/null 2>&1 & pids+=($!)
-"$PELLA" serve --port "$serve_port" --dir "$work/serve" --log-level 0 --log /dev/null & pids+=($!)
-storescp --output-directory "$work/storescp" "$scp_port" >/dev/null 2>&1 & pids+=($!)
-wait_for_port "$qr_port"; wait_for_port "$serve_port"; wait_for_port "$scp_port"
-storescu -aec ARCHIVE 127.0.0.1 "$qr_port" +sd "$work/series" >/dev/null 2>&1
+start_archive_peers "$COUNT" "$study" "$series"
 
 # Every key of the image record, as pella find sends them.
 image_keys=(0008,0008 0008,0016 0008,0018 0008,0022 0008,0023 0008,0032 0008,0033 0020,0011

@@ -1,5 +1,7 @@
 #include "net/acse/acceptor.h"
 
+#include <chrono>
+
 #include "data/io/meta_header.h"
 #include "log/protocol_log.h"
 #include "net/acse/association_failures.h"
@@ -16,8 +18,8 @@ void SetOurUserInformation(UserInformation& info) {
     info.SetImplementationVersionName(kAssociationVersionName);
 }
 
-// Takes over the connection and reads its first PDU, which must be an A-ASSOCIATE-RQ (AE-6);
-// anything else gets the transition table's answer.
+// Takes over the connection and reads its first PDU, which must be an A-ASSOCIATE-RQ (AE-6),
+// whole within the transport's time-out; anything else gets the transition table's answer.
 bool ReadRequest(PDU& pdu, SocketHandle connection) {
     pdu.buffer.Clear();
     pdu.data.Reset();
@@ -26,10 +28,14 @@ bool ReadRequest(PDU& pdu, SocketHandle connection) {
     pdu.requestor = false;
     // Message dumps at level 2 and above, as for associations this system requests.
     if (LogLevel() > 1) pdu.dumpFlag = true;
-    pdu.buffer.Transport().Adopt(std::move(connection));
+    TcpTransport& transport = pdu.buffer.Transport();
+    transport.Adopt(std::move(connection));
+    // The whole request, however slowly it trickles in, must come within the time-out.
+    transport.SetDeadline(TcpTransport::Clock::now() + std::chrono::seconds(transport.TimeoutSeconds()));
     Fire(pdu, UlEvent::kEvt5);
     uint8_t type = 0;
     UlAction action = ReceivePdu(pdu, type);
+    transport.SetDeadline(std::nullopt);
     pdu.request.pduType = type;
     if (action == UlAction::kAE6) return true;
     if (type == 0)
@@ -127,12 +133,6 @@ bool AcceptAssociation(PDU& pdu, SocketHandle connection, const AcceptorPolicy& 
     if (IsEstablished(pdu) && pdu.IsConnected()) AwaitPeerRelease(pdu);
     pdu.buffer.Transport().Close();
     return false;
-}
-
-bool RejectAssociation(PDU& pdu, SocketHandle connection, const Rejection& rejection) {
-    if (!ReadRequest(pdu, std::move(connection))) return false;
-    Reject(pdu, rejection);
-    return true;
 }
 
 }  // namespace pella

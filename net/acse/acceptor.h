@@ -36,8 +36,4 @@ bool BuildAccept(PDU& pdu, const AcceptorPolicy& policy = {});
 // which is answered, or abort.
 bool AcceptAssociation(PDU& pdu, SocketHandle connection, const AcceptorPolicy& policy = {});
 
-// Takes over a connection, reads its A-ASSOCIATE-RQ and answers it with an A-ASSOCIATE-RJ of
-// the given result, source and reason (a server over its limit). True when the rejection went.
-bool RejectAssociation(PDU& pdu, SocketHandle connection, const Rejection& rejection);
-
 }  // namespace pella

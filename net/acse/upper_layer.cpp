@@ -146,10 +146,15 @@ UlAction Fire(PDU& pdu, UlEvent event, std::optional<uint8_t> reason, const std:
 
 UlAction ReceivePdu(PDU& pdu, uint8_t& type) {
     type = 0;
+    // The wait for a PDU is bounded by the time-out; once its first byte is in, the whole PDU
+    // (a P-DATA-TF's values too, which the caller reads) must arrive within the time-out.
+    TcpTransport& transport = pdu.buffer.Transport();
+    transport.EndUnit();
     if (!pdu.buffer.ReadU8(type)) {
         type = 0;
         return Fire(pdu, UlEvent::kEvt17);
     }
+    transport.BeginUnit();
     UlEvent event = EventForPduType(type);
     UlAction expected = TransitionAction(pdu.ulState, event);
     if (TakesBody(expected) && !ReadBody(pdu, type)) {

@@ -33,7 +33,9 @@ UlAction Fire(PDU& pdu, UlEvent event, std::optional<uint8_t> reason = std::null
 // A-ASSOCIATE-RQ, -AC or -RJ, A-RELEASE-RQ or -RP into the matching record of pdu, a
 // P-DATA-TF's length into pdu.data.pendingLength (its values are the caller's to read). A body
 // that does not read is an invalid PDU (Evt19, reason 6); a connection closed, silent past its
-// time limit or stopped is Evt17. The type byte read goes to `type` (0 when none).
+// time limit or stopped is Evt17. The type byte read goes to `type` (0 when none). The wait for
+// the type byte is bounded by the transport's time-out; from then on the whole PDU, including
+// the values of a P-DATA-TF read after this returns, must arrive within the time-out.
 UlAction ReceivePdu(PDU& pdu, uint8_t& type);
 
 // True while the association is established (Sta6).

@@ -21,7 +21,9 @@ namespace pella {
 
 namespace {
 
-constexpr int kListenBacklog = 128;  // bursts of senders wait here rather than being refused
+// Bursts of senders wait here rather than being refused; the system caps it at its own maximum
+// (net.core.somaxconn). A thousand connections arriving at once must all reach the server.
+constexpr int kListenBacklog = 4096;
 
 bool SetOption(int socket, int level, int name, const void* value, socklen_t size) {
     return setsockopt(socket, level, name, value, size) == 0;
@@ -36,6 +38,13 @@ bool SetLingerZero(int socket) {
 bool SetNoDelay(int socket) {
     int on = 1;
     return SetOption(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+}
+
+// Sends any acknowledgement that is due now instead of delaying it; the system falls back to
+// delayed acknowledgements by itself, so this is repeated before every wait for the peer.
+void AcknowledgeNow(int socket) {
+    int on = 1;
+    SetOption(socket, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);  // fails harmlessly off TCP
 }
 
 sockaddr_in IPv4Address(uint32_t address, uint16_t port) {
@@ -256,6 +265,8 @@ bool TcpTransport::Accept() {
 bool TcpTransport::Close() {
     connection_.Reset();
     listener_.Reset();
+    deadline_.reset();
+    unitDeadline_.reset();
     return true;
 }
 
@@ -328,13 +339,19 @@ bool TcpTransport::SendPieces(const iovec* pieces, std::size_t count) {
     return true;
 }
 
+std::optional<TcpTransport::Clock::time_point> TcpTransport::NearestDeadline() const {
+    if (deadline_ && unitDeadline_) return std::min(*deadline_, *unitDeadline_);
+    return deadline_ ? deadline_ : unitDeadline_;
+}
+
 bool TcpTransport::WaitReadable() {
-    using Clock = std::chrono::steady_clock;
-    Clock::time_point deadline = Clock::now() + std::chrono::seconds(timeoutSeconds_);
-    if (deadline_ && *deadline_ < deadline) deadline = *deadline_;
+    Clock::time_point limit = Clock::now() + std::chrono::seconds(timeoutSeconds_);
+    std::optional<Clock::time_point> deadline = NearestDeadline();
+    pastDeadline_ = deadline && *deadline <= limit;
+    if (pastDeadline_) limit = *deadline;
     for (;;) {
         pollfd watch[2] = {{connection_.Get(), POLLIN, 0}, {stopDescriptor_, POLLIN, 0}};
-        int ready = ::poll(watch, stopDescriptor_ >= 0 ? 2 : 1, MillisecondsUntil(deadline));
+        int ready = ::poll(watch, stopDescriptor_ >= 0 ? 2 : 1, MillisecondsUntil(limit));
         if (ready > 0 && stopDescriptor_ >= 0 && (watch[1].revents & POLLIN)) {
             lastError_ = ECANCELED;
             return false;
@@ -346,33 +363,26 @@ bool TcpTransport::WaitReadable() {
     }
 }
 
+std::string TcpTransport::FailedWaitText() const {
+    if (lastError_ == ECANCELED) return "the server stops";
+    if (pastDeadline_) return "the peer's data did not all arrive in time";
+    return "the peer was silent for " + std::to_string(timeoutSeconds_) + " s";
+}
+
 void TcpTransport::EndAfterFailedWait() {
     if (lastError_ == ETIMEDOUT || lastError_ == ECANCELED) {
         // The peer went silent, or the server stops: end the association with an A-ABORT
         // of our own (source 0, reason 0) rather than just vanishing.
         static const uint8_t kAbortPdu[] = {0x07, 0, 0, 0, 0, 4, 0, 0, 0, 0};
         ::send(connection_.Get(), kAbortPdu, sizeof kAbortPdu, MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (LogLevel() > 0)
-            WriteLogLine(lastError_ == ECANCELED ? std::string("A-ABORT sent: the server stops")
-                                                 : "A-ABORT sent: the peer was silent for " +
-                                                       std::to_string(timeoutSeconds_) + " s");
+        if (LogLevel() > 0) WriteLogLine("A-ABORT sent: " + FailedWaitText());
     }
     Close();
-}
-
-bool TcpTransport::PastDeadline() {
-    if (!deadline_ || std::chrono::steady_clock::now() < *deadline_) return false;
-    lastError_ = ETIMEDOUT;
-    return true;
 }
 
 int TcpTransport::Receive(uint8_t* buffer, std::size_t capacity) {
     if (!IsConnected() || capacity == 0) return -1;
     failedOperation_ = Operation::kReceive;
-    if (PastDeadline()) {
-        EndAfterFailedWait();
-        return -1;
-    }
     const std::size_t size = std::min<std::size_t>(capacity, INT_MAX);
     auto receive = [&](int flags) {
         ssize_t got;
@@ -381,6 +391,14 @@ int TcpTransport::Receive(uint8_t* buffer, std::size_t capacity) {
         } while (got < 0 && errno == EINTR);
         return got;
     };
+    if (std::optional<Clock::time_point> deadline = NearestDeadline();
+        deadline && Clock::now() >= *deadline) {
+        // Data that keeps trickling in never reaches the wait below: the deadline is seen here.
+        lastError_ = ETIMEDOUT;
+        pastDeadline_ = true;
+        EndAfterFailedWait();
+        return -1;
+    }
     ssize_t n = -1;
     bool mustWait = ++receivesSinceWait_ > kReceivesBetweenWaits;
     if (!mustWait) {
@@ -389,6 +407,7 @@ int TcpTransport::Receive(uint8_t* buffer, std::size_t capacity) {
     }
     if (mustWait) {
         receivesSinceWait_ = 0;
+        AcknowledgeNow(connection_.Get());
         if (!WaitReadable()) {
             EndAfterFailedWait();
             return -1;

@@ -1,5 +1,6 @@
 // One TCP endpoint over IPv4: a data connection or a listening socket. Connect, listen and accept
-// block; a receive waits at most the transport's time-out and then drops the connection.
+// block; a receive waits at most the transport's time-out and then drops the connection, and no
+// receive goes on past a deadline set for a whole exchange or for a unit that has begun.
 #pragma once
 
 #include <sys/uio.h>
@@ -18,6 +19,8 @@ constexpr int kDefaultReceiveTimeoutSeconds = 300;
 
 class TcpTransport {
 public:
+    using Clock = std::chrono::steady_clock;
+
     explicit TcpTransport(int timeoutSeconds = kDefaultReceiveTimeoutSeconds);
     virtual ~TcpTransport();
     TcpTransport(const TcpTransport&) = delete;
@@ -31,10 +34,21 @@ public:
     // same failure rules as Send. Hex-dumped piece by piece at level 3.
     bool SendPieces(const iovec* pieces, std::size_t count);
 
-    // Waits up to the time-out (and never past the deadline, when one is set) for data and
-    // receives up to `capacity` bytes. Returns the count (> 0), or -1 on time-out, error or peer
-    // close, which all leave the transport idle.
+    // Waits up to the time-out (never past a deadline) for data and receives up to `capacity` bytes. Returns the count
+    // (> 0), or -1 on time-out, error or peer close, which all leave the transport idle. Before
+    // it waits, any acknowledgement the peer is owed goes out at once, so that a sender holding
+    // back a small segment until it is acknowledged (Nagle's algorithm) is not kept waiting.
     virtual int Receive(uint8_t* buffer, std::size_t capacity);
+
+    // Deadlines that bytes arriving one by one cannot stretch: once one has passed, a receive
+    // fails as it does when the peer is silent past the time-out (an A-ABORT, then idle).
+    // SetDeadline bounds a whole exchange (an association request, a whole response); nullopt
+    // lifts it.
+    void SetDeadline(std::optional<Clock::time_point> deadline) { deadline_ = deadline; }
+    // BeginUnit bounds a unit whose first byte is in (a PDU): the rest must come within the
+    // time-out from now. EndUnit lifts it; the wait for the next unit is bounded by the time-out.
+    void BeginUnit() { unitDeadline_ = Clock::now() + std::chrono::seconds(timeoutSeconds_); }
+    void EndUnit() { unitDeadline_.reset(); }
 
     // Closes any data connection and connects to host:port (see address_resolution.h for the
     // texts accepted). Waits at most the time-out for the peer to take the connection.
@@ -76,10 +90,6 @@ public:
     int TimeoutSeconds() const { return timeoutSeconds_; }
     // Changes the receive wait (and the send wait); values below 1 become 1.
     void SetTimeoutSeconds(int seconds);
-    // A point in time after which every receive fails as a time-out does, however steadily the
-    // peer sends (a whole response must arrive by then); nullopt: none.
-    using Deadline = std::optional<std::chrono::steady_clock::time_point>;
-    void SetDeadline(Deadline deadline) { deadline_ = deadline; }
     // Why the last receive, send or connect failed, in words for the user: "no response from the
     // peer within 30 s", "the peer closed the connection", the system's error text, ...
     std::string FailureText() const;
@@ -91,12 +101,14 @@ public:
     void SetStopDescriptor(int descriptor) { stopDescriptor_ = descriptor; }
 
 private:
-    // Waits for the connection to become readable; false on time-out or error.
+    // Waits for the connection to become readable; false on time-out, a passed deadline or error.
     bool WaitReadable();
-    // True (with the failure noted) once the deadline has passed.
-    bool PastDeadline();
     // Waits up to the time-out for a non-blocking connect to complete; false with lastError_.
     bool AwaitConnect(int socket);
+    // The earlier of the two deadlines, if any.
+    std::optional<Clock::time_point> NearestDeadline() const;
+    // Why the last wait failed, for the log.
+    std::string FailedWaitText() const;
     // Ends the connection after a wait that failed: an A-ABORT when the peer was silent or the
     // owner stops.
     void EndAfterFailedWait();
@@ -112,11 +124,13 @@ private:
     enum class Operation { kNone, kResolve, kConnect, kSend, kReceive };
 
     int timeoutSeconds_;
-    Deadline deadline_;
     Operation failedOperation_ = Operation::kNone;
     int stopDescriptor_ = -1;
     int receivesSinceWait_ = 0;
     int lastError_ = 0;
+    bool pastDeadline_ = false;  // the last failed wait ended at a deadline, not the time-out
+    std::optional<Clock::time_point> deadline_;
+    std::optional<Clock::time_point> unitDeadline_;
     SocketHandle connection_;
     SocketHandle listener_;
     std::string peerAddress_;

@@ -13,6 +13,7 @@
 #include "net/acse/association_failures.h"
 #include "net/dimse/dimse.h"
 #include "net/dimse/dimse_messages.h"
+#include "net/transport/descriptor_limit.h"
 #include "services/storage/filing.h"
 #include "services/storage/serving_policy.h"
 #include "services/storage/store_handler.h"
@@ -23,10 +24,24 @@ namespace pella {
 namespace {
 
 constexpr int kAcceptRetryMilliseconds = 100;
-// Connections over the limit answered at once; past this many more they are closed unanswered.
-constexpr std::size_t kMaxRejecting = 16;
+// Connections over the limit that wait for their answer at once, at most (one descriptor each).
+constexpr std::size_t kMaxRejecting = 4096;
 // A connection over the limit gets this long to send its request before it is closed.
 constexpr int kRejectWaitSeconds = 5;
+
+// Descriptors kept for the associations served (socket, files being written, index files) and
+// for the process's own, beside those of connections waiting to be rejected.
+std::size_t ReservedDescriptors(int maxAssociations) {
+    return 64 + 8 * static_cast<std::size_t>(std::max(maxAssociations, 1));
+}
+
+// How many connections over the limit may wait at once: as many as the descriptor limit allows
+// (raised when it is low) after the reserve, up to kMaxRejecting.
+std::size_t RejectingCapacity(int maxAssociations) {
+    std::size_t reserve = ReservedDescriptors(maxAssociations);
+    std::size_t limit = RaiseDescriptorLimit(reserve + kMaxRejecting);
+    return std::clamp<std::size_t>(limit > reserve ? limit - reserve : 0, 16, kMaxRejecting);
+}
 
 // Waits up to `milliseconds` for the stop signal; true when it came.
 bool WaitForStop(int wakeDescriptor, int milliseconds) {
@@ -48,14 +63,6 @@ std::string NotServedText(const DimseCommand& request) {
     const std::string& sopClass = RequestSopClass(request);
     return std::string("Command ") + field + " for SOP class '" + sopClass +
            "' is not served: association ended";
-}
-
-// Reads the request of a connection over the limit and rejects it: transient, by the service
-// provider (presentation), local limit exceeded, as a busy DCMTK server answers.
-void RejectOverLimit(const StoreServerConfig& config, SocketHandle connection, int stopDescriptor) {
-    PDU pdu(std::min(config.acseTimeoutSeconds, kRejectWaitSeconds));
-    pdu.buffer.Transport().SetStopDescriptor(stopDescriptor);
-    RejectAssociation(pdu, std::move(connection), kOverLimitRejection);
 }
 
 }  // namespace
@@ -130,6 +137,13 @@ bool StoreServer::Start() {
         listener_.Close();
         return false;
     }
+    rejector_ = std::make_unique<OverLimitRejector>(kOverLimitRejection,
+                                                    std::min(config_.acseTimeoutSeconds, kRejectWaitSeconds),
+                                                    RejectingCapacity(config_.maxAssociations));
+    if (!rejector_->Start()) {
+        listener_.Close();
+        return false;
+    }
     LogProgress("Storage server listening on port " + std::to_string(port_));
     thread_ = std::thread([this] { Run(); });
     return true;
@@ -145,7 +159,7 @@ void StoreServer::Stop() {
     listener_.Close();
     // Every wait for a peer watches the same signal: idle associations are aborted at once.
     workers_.JoinAll();
-    rejecting_.JoinAll();
+    rejector_->Stop();
     uint64_t count = 0;
     if (::read(wakeDescriptor_, &count, sizeof count) < 0) {
         // Nothing was signalled; nothing to clear.
@@ -164,11 +178,7 @@ void StoreServer::Dispatch(SocketHandle connection) {
     if (!connection.Valid()) return;  // no thread could be made; the connection is closed
     LogFailure("[" + tag + "] More than " + std::to_string(config_.maxAssociations) +
                " associations at once: rejected");
-    auto reject = [this, tag](SocketHandle owned) {
-        LogContext context(tag);
-        RejectOverLimit(config_, std::move(owned), wakeDescriptor_);
-    };
-    rejecting_.Start(connection, kMaxRejecting, reject);
+    rejector_->Add(std::move(connection));
 }
 
 void StoreServer::Run() {

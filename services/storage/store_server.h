@@ -5,9 +5,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <thread>
 
+#include "net/acse/over_limit_rejector.h"
 #include "net/pdu/pdu_limits.h"
 #include "net/transport/socket_handle.h"
 #include "net/transport/transport.h"
@@ -46,7 +48,9 @@ struct StoreServerConfig {
 };
 
 // Serves associations side by side, each on a worker of its own, up to config.maxAssociations;
-// a connection over the limit gets an A-ASSOCIATE-RJ (transient, local limit exceeded).
+// a connection over the limit gets an A-ASSOCIATE-RJ (transient, local limit exceeded) from one
+// rejecting thread, however many arrive at once. Start raises the process's soft limit on open
+// descriptors (towards its hard limit) when it is too low for those waiting connections.
 class StoreServer {
 public:
     explicit StoreServer(StoreServerConfig config);
@@ -71,9 +75,9 @@ private:
     void Dispatch(SocketHandle connection);
 
     StoreServerConfig config_;
-    AssociationWorkers workers_;    // serving associations
-    AssociationWorkers rejecting_;  // answering connections over the limit
-    uint64_t associations_ = 0;     // numbers the associations in the log
+    AssociationWorkers workers_;                   // serving associations
+    std::unique_ptr<OverLimitRejector> rejector_;  // answers connections over the limit
+    uint64_t associations_ = 0;                    // numbers the associations in the log
     TcpTransport listener_;
     uint16_t port_ = 0;
     int wakeDescriptor_ = -1;
