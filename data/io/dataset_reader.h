@@ -26,8 +26,10 @@ bool ReadDatasetAndSyntax(const std::string& fileName, ElementList& dataList, st
 // Reads through the file without loading the pixel data.
 bool ReadHeaderForDump(const std::string& fileName, ElementList& list);
 
-// A data set with neither preamble nor meta group, encoded in `transferSyntaxUid`.
-bool ReadRawDataset(const std::string& fileName, ElementList& list, const std::string& transferSyntaxUid);
+// A data set with neither preamble nor meta group, encoded in `transferSyntaxUid`. With
+// `finalState`, the parse state as the read left it (how many VRs were no VR, for one).
+bool ReadRawDataset(const std::string& fileName, ElementList& list, const std::string& transferSyntaxUid,
+                    ParseState* finalState = nullptr);
 
 // A data set held in memory (a received message unit), decoded with `state` as given; the
 // values must fit the bytes exactly (no end-of-file tolerance).
