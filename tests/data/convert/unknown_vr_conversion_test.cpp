@@ -49,8 +49,8 @@ const DataElement* Find(const ElementList& list, uint16_t group, uint16_t elemen
     return nullptr;
 }
 
-const std::vector<std::string> kNoVRs = {"DL", std::string("\0\0", 2), std::string("C\0", 2), "zz", "\xff\xff",
-                                         "ul"};
+const std::vector<std::string> kNoVRs = {
+    "DL", std::string("\0\0", 2), std::string("C\0", 2), "zz", "\xff\xff", "ul"};
 
 }  // namespace
 
@@ -85,7 +85,8 @@ TEST(UnknownVR, ReadsAsUNWithItsShortLengthAndEveryConversionReadsBack) {
             CommandResult dumped = RunCommand({"dcmdump", "-q", out}, true);
             EXPECT_EQ(dumped.exitCode, 0) << target << "\n" << dumped.out;
             for (const char* tag : {"(0043,1043)", "(0043,1044)", "(7fe0,0010)"})
-                EXPECT_NE(dumped.out.find(tag), std::string::npos) << target << " " << tag << "\n" << dumped.out;
+                EXPECT_NE(dumped.out.find(tag), std::string::npos) << target << " " << tag << "\n"
+                                                                   << dumped.out;
         }
     }
 }
