@@ -103,16 +103,16 @@ TEST(SeriesIndexRoundTrip, LinesNamingNoFileAreSkippedAndReportedAndTheRestIsSen
     }
     // An old line whose unescaped comma shifted its fields (it names "2"), one naming nothing
     // inside the folder, then the two objects.
-    std::ofstream(folder / kImageIndexName, std::ios::binary)
-        << "1,2,4,2.25.1,20240101\r\n"
-        << "1,5,../outside\x01,x\r\n"
-        << "1,1," << uids[0] << ",20240101\r\n"
-        << "1,2," << uids[1] << ",20240101\r\n";
+    std::ofstream(folder / kImageIndexName, std::ios::binary) << "1,2,4,2.25.1,20240101\r\n"
+                                                              << "1,5,../outside\x01,x\r\n"
+                                                              << "1,1," << uids[0] << ",20240101\r\n"
+                                                              << "1,2," << uids[1] << ",20240101\r\n";
     CommandResult result = Pella({"send-series", "127.0.0.1", peer.Port(), folder.string(), "--no-progress"});
     EXPECT_EQ(result.exitCode, 1) << result.out;
     EXPECT_NE(result.out.find("file not found"), std::string::npos) << result.out;
-    std::string skipped = "Image.dir line 2: index line skipped: index line names no file inside the "
-                          "series folder: \"1,5,../outside?,x\"";
+    std::string skipped =
+        "Image.dir line 2: index line skipped: index line names no file inside the "
+        "series folder: \"1,5,../outside?,x\"";
     EXPECT_NE(result.out.find(skipped), std::string::npos) << result.out;
     EXPECT_NE(result.out.find("FAILED: 2 of 4 objects NOT stored"), std::string::npos) << result.out;
     for (const std::string& uid : uids) {

@@ -91,6 +91,25 @@ TEST(UnknownVR, ReadsAsUNWithItsShortLengthAndEveryConversionReadsBack) {
     }
 }
 
+// The input that once made pella convert write an unreadable file: CT_small.dcm whose private
+// (0043,1043) claims the VR "DL". Its conversion now reads back, in dcmdump too.
+TEST(UnknownVR, PellaConvertOfTheKeptFuzzInputWritesAFileThatReadsBack) {
+    TempDir dir;
+    std::string in = PELLA_SOURCE_DIR "/fuzz/regressions/convert_dataset/private-element-with-delimiter-vr";
+    for (const char* target : {"jpeg-lossless", "implicit"}) {
+        std::string out = dir.File(std::string(target) + ".dcm");
+        CommandResult converted = RunCommand({PELLA_CLI_PATH, "convert", in, out, target}, true);
+        ASSERT_EQ(converted.exitCode, 0) << target << "\n" << converted.out;
+        CommandResult dumped = RunCommand({"dcmdump", "-q", out}, true);
+        EXPECT_EQ(dumped.exitCode, 0) << dumped.out;
+        EXPECT_NE(dumped.out.find("(0043,1043)"), std::string::npos) << dumped.out;
+        EXPECT_NE(dumped.out.find("(0043,104e)"), std::string::npos) << dumped.out;
+        ElementList meta, data;
+        ParseState state;
+        EXPECT_TRUE(ReadPart10File(out, meta, data, state)) << LastFailure();
+    }
+}
+
 // Lists that no reader gives back as they are (a non-delimiter with the delimiters' pseudo-VR
 // is written without a VR; a group 0002 element among the data set reads back into the meta
 // group) are caught by the read-back check, and a sound one passes it.
