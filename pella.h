@@ -200,7 +200,8 @@ typedef void (*DumpLineCallback)(const char* line, void* context);
  * names from the built-in data dictionary ("*** Unidentified ***" for unknown tags), and
  * "....." in front of each line per open undefined-length item. With keepVR 0 the VR of every
  * known element is replaced by the dictionary's (for implicit VR data). Returns 1, or 0 when
- * `list` or `callback` is NULL. */
+ * `list` or `callback` is NULL, or when items nest deeper than 64 levels (the lines up to the
+ * item that went too deep have been handed over; LastFailureText tells why). */
 PELLA_API uint8_t DumpListToLines(ElementList* list, uint8_t keepVR, DumpLineCallback callback,
                                   void* context);
 

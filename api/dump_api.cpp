@@ -13,9 +13,10 @@ PELLA_API uint8_t DumpListToLines(ElementList* list, uint8_t keepVR, DumpLineCal
     return Guarded<uint8_t>("DumpListToLines", 0, [&]() -> uint8_t {
         RequireArguments(list, callback);
         RequireLive(HandleKind::ElementList, list);
-        DumpListToMemo(
-            *list, [&](const std::string& line) { callback(line.c_str(), context); }, keepVR != 0);
-        return 1;
+        return DumpListToMemo(
+                   *list, [&](const std::string& line) { callback(line.c_str(), context); }, keepVR != 0)
+                   ? 1
+                   : 0;
     });
 }
 

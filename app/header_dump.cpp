@@ -16,13 +16,11 @@ std::vector<std::string> DumpFileLines(const std::string& fileName) {
     ElementList* data = CreateElementList();
     uint8_t isExplicit = 1;
     std::vector<std::string> lines;
-    if (DICOMFile(fileName.c_str(), meta, data, &isExplicit) == 1) {
-        lines.emplace_back("Dump OK!");
-        DumpListToLines(meta, 1, CollectLine, &lines);
-        DumpListToLines(data, isExplicit, CollectLine, &lines);
-    } else {
-        lines.emplace_back("Dump Failed!");
-    }
+    lines.emplace_back("Dump OK!");
+    bool dumped = DICOMFile(fileName.c_str(), meta, data, &isExplicit) == 1 &&
+                  DumpListToLines(meta, 1, CollectLine, &lines) == 1 &&
+                  DumpListToLines(data, isExplicit, CollectLine, &lines) == 1;
+    if (!dumped) lines.assign(1, "Dump Failed!");
     DestroyElementList(meta);
     DestroyElementList(data);
     return lines;

@@ -44,8 +44,9 @@ FileOutput TextDump(const std::string& file) {
     FileLists lists;
     if (!ReadFileLists(file, lists)) return ReadFailure("dump", file);
     FileOutput output;
-    AppendMemoDump(output.out, lists.meta.get(), true);
-    AppendMemoDump(output.out, lists.data.get(), lists.explicitVR);
+    if (!AppendMemoDump(output.out, lists.meta.get(), true) ||
+        !AppendMemoDump(output.out, lists.data.get(), lists.explicitVR))
+        return ReadFailure("dump", file);
     return output;
 }
 

@@ -26,8 +26,8 @@ bool ReadFileLists(const std::string& file, FileLists& out) {
     return true;
 }
 
-void AppendMemoDump(std::string& out, ElementList* list, bool keepVR) {
-    DumpListToLines(list, keepVR ? 1 : 0, AppendLine, &out);
+bool AppendMemoDump(std::string& out, ElementList* list, bool keepVR) {
+    return DumpListToLines(list, keepVR ? 1 : 0, AppendLine, &out) != 0;
 }
 
 }  // namespace cli

@@ -26,7 +26,8 @@ struct FileLists {
 // Reads the file; false when it is not a readable Part 10 file.
 bool ReadFileLists(const std::string& file, FileLists& out);
 
-// Appends the memo dump of `list` (DumpListToLines) to `out`, one line per element.
-void AppendMemoDump(std::string& out, ElementList* list, bool keepVR);
+// Appends the memo dump of `list` (DumpListToLines) to `out`, one line per element; false
+// when the list nests too deep to dump.
+bool AppendMemoDump(std::string& out, ElementList* list, bool keepVR);
 
 }  // namespace cli

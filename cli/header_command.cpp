@@ -33,7 +33,7 @@ FileOutput HeaderDump(const std::string& file) {
     OwnedList list = NewList();
     if (!list || !DICOMHeader(file.c_str(), list.get())) return ReadFailure("header", file);
     FileOutput output;
-    AppendMemoDump(output.out, list.get(), HasVRs(list.get()));
+    if (!AppendMemoDump(output.out, list.get(), HasVRs(list.get()))) return ReadFailure("header", file);
     return output;
 }
 

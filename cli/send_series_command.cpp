@@ -16,11 +16,12 @@ CommandSpec Spec() {
         "pella send-series [options] HOST PORT FOLDER",
         "Sends every file of a series folder with C-STORE over one association: the files named\n"
         "by the folder's \"Image.dir\" (third field of each line + \".dcm\"; a line naming\n"
-        "anything outside the folder is not followed), or else every DICOM Part 10 file directly\n"
-        "in the folder, in name order. A file of another SOP class than the one before it goes\n"
-        "on a new association for its class. Every file that was not stored is named on\n"
-        "standard error with the reason; the exit code is 0 only when every object was stored\n"
-        "with status 0.\n" +
+        "nothing inside the folder is skipped and reported with its line number and text), or\n"
+        "else every DICOM Part 10 file directly in the folder, in name order. Index values hold\n"
+        "commas and line ends escaped as %2C, %0D and %0A (and %25). A file of another\n"
+        "SOP class than the one before it goes on a new association for its class. Every file\n"
+        "that was not stored is named on standard error with the reason, and the rest is still\n"
+        "sent; the exit code is 0 only when every object was stored with status 0.\n" +
             StoreSyntaxHelp(),
         StoreOptions(),
         3,

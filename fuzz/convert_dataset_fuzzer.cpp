@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "data/convert/conversion_syntax.h"
+#include "data/convert/file_conversion.h"
 #include "data/io/dataset_reader.h"
 #include "data/io/dataset_writer.h"
 #include "data/io/element_header.h"
 #include "data/model/element_list.h"
-#include "pella.h"
 #include "support/memory_file.h"
 
 using namespace pella;
@@ -22,14 +22,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     static const char* const kTargets[] = {kImplicitLittleEndian, kExplicitLittleEndian, kExplicitBigEndian,
                                            kJpegLossless, kJpegBaseline};
     if (!file.Write(data, size)) return 0;
+    // The library's own functions: the exported ones accept only lists they handed out.
     ElementList meta, dataSet;
-    uint8_t explicitVR = 0;
-    if (!DICOMFile(file.Path().c_str(), &meta, &dataSet, &explicitVR)) return 0;
+    ParseState read;
+    if (!ReadPart10File(file.Path(), meta, dataSet, read)) return 0;
     std::string source = GetElementText(meta, 0x0002, 0x0010);
     for (const char* target : kTargets) {
         ElementList converted;
         CopyElements(converted, dataSet);
-        if (!ConvertTS(&converted, target, source.c_str())) continue;
+        if (!ConvertListInPlace(converted, target, source)) continue;
         ConversionFlags flags = MakeConversionFlags(target, source);
         std::vector<uint8_t> bytes = SerializeList(converted, flags.targetExplicit, flags.targetBigEndian);
         ParseState state{false, flags.targetExplicit, flags.targetBigEndian, false};

@@ -1,5 +1,6 @@
 #include "data/convert/file_conversion.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -8,6 +9,7 @@
 #include "data/io/dataset_reader.h"
 #include "data/io/dataset_writer.h"
 #include "data/io/meta_header.h"
+#include "data/io/read_back_check.h"
 #include "data/io/safe_file_replace.h"
 #include "log/protocol_log.h"
 
@@ -55,12 +57,19 @@ bool ConvertFile(const std::string& newFileName, const std::string& existingFile
     BuildMetaHeader(meta, GetElementText(input, 0x0008, 0x0016), GetElementText(input, 0x0008, 0x0018),
                     targetSyntax, true);
     ConversionFlags flags = MakeConversionFlags(targetSyntax, sourceSyntax);
+    // A file that would not read back as what was converted is removed, never left behind.
+    std::string unreadable;
     auto write = [&](const std::string& name) {
-        return WritePart10File(name, &meta, output, flags.targetExplicit, flags.targetBigEndian);
+        if (!WritePart10File(name, &meta, output, flags.targetExplicit, flags.targetBigEndian)) return false;
+        if (FileReadsBack(name, meta, output, unreadable)) return true;
+        std::remove(name.c_str());
+        return false;
     };
     bool written =
         SameFile(newFileName, existingFileName) ? ReplaceFileSafely(newFileName, write) : write(newFileName);
-    if (!written) LogFailure("ConvertFileTS: cannot write " + newFileName);
+    if (!written)
+        LogFailure("ConvertFileTS: cannot write " + newFileName +
+                   (unreadable.empty() ? "" : ": " + unreadable));
     return written;
 }
 

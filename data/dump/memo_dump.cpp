@@ -4,6 +4,8 @@
 
 #include "data/dictionary/dictionary.h"
 #include "data/dump/dump_value_text.h"
+#include "data/io/sequence_decoding.h"
+#include "log/protocol_log.h"
 
 namespace pella {
 
@@ -30,17 +32,28 @@ std::string MemoLine(DataElement& element, bool keepVR) {
 
 }  // namespace
 
-void DumpListToMemo(ElementList& list, const LineSink& memo, bool keepVR) {
+bool DumpListToMemo(ElementList& list, const LineSink& memo, bool keepVR) {
     int depth = 0;
+    std::string prefix;  // "....." per open item, kept as items open and close
     for (const auto& element : list) {
-        std::string prefix;
-        for (int i = 0; i < depth; ++i) prefix += ".....";
         memo(prefix + MemoLine(*element, keepVR));
         // Only an undefined-length item is closed by an item delimitation; a defined-length
         // one (even of length 0) opens nothing.
-        if (IsTag(*element, 0xFFFE, 0xE000) && element->length == kUndefinedLength) ++depth;
-        if (IsTag(*element, 0xFFFE, 0xE00D) && depth > 0) --depth;
+        if (IsTag(*element, 0xFFFE, 0xE000) && element->length == kUndefinedLength) {
+            if (depth == kMaxSequenceDepth) {
+                LogFailure("the data set nests items deeper than " + std::to_string(kMaxSequenceDepth) +
+                           " levels");
+                return false;
+            }
+            ++depth;
+            prefix += ".....";
+        }
+        if (IsTag(*element, 0xFFFE, 0xE00D) && depth > 0) {
+            --depth;
+            prefix.resize(prefix.size() - 5);
+        }
     }
+    return true;
 }
 
 }  // namespace pella

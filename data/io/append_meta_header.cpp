@@ -14,13 +14,6 @@ namespace pella {
 
 namespace {
 
-// Bytes that are not a data set in an explicit syntax show up as headers whose VR is not a VR.
-bool VRsLookExplicit(const ElementList& list) {
-    for (const auto& e : list)
-        if (!IsDelimiter(*e) && !IsKnownVR(e->vr)) return false;
-    return true;
-}
-
 bool Fail(const std::string& fileName, const std::string& reason) {
     LogFailure("AppendMetaHeader: " + fileName + ": " + reason);
     return false;
@@ -37,9 +30,12 @@ bool AppendMetaHeaderToFile(const std::string& fileName, const std::string& give
     ParseState syntax;
     ApplyTransferSyntax(syntax, transferSyntaxUid);
     ElementList dataList;
-    if (!ReadRawDataset(fileName, dataList, transferSyntaxUid))
+    ParseState read;
+    if (!ReadRawDataset(fileName, dataList, transferSyntaxUid, &read))
         return Fail(fileName, "cannot be read as a data set in " + transferSyntaxUid + ": " + LastFailure());
-    if (syntax.explicitVR && !VRsLookExplicit(dataList))
+    // Bytes that are not a data set in an explicit syntax show up as headers whose VR is not a
+    // VR, or as a header that turned the read implicit.
+    if (syntax.explicitVR && (read.unknownVRs > 0 || !read.explicitVR))
         return Fail(fileName, "is not an explicit VR data set");
 
     ElementList metaList;

@@ -230,7 +230,8 @@ bool ReadDataSetFront(const std::string& fileName, DataSetFront& out) {
     return true;
 }
 
-bool ReadRawDataset(const std::string& fileName, ElementList& list, const std::string& transferSyntaxUid) {
+bool ReadRawDataset(const std::string& fileName, ElementList& list, const std::string& transferSyntaxUid,
+                    ParseState* finalState) {
     if (TransferSyntax(transferSyntaxUid).Deflated()) return FileRefused(fileName, kDeflatedRefusal);
     ByteVector bytes;
     if (!LoadFile(fileName, bytes)) return FileRefused(fileName, kUnreadableFile);
@@ -239,9 +240,9 @@ bool ReadRawDataset(const std::string& fileName, ElementList& list, const std::s
     ApplyTransferSyntax(state, transferSyntaxUid);
     MemorySource source(bytes.data(), bytes.size());
     std::string reason;
-    if (!ReadElements(source, state, {false, false, true, nullptr, &list}, reason))
-        return FileRefused(fileName, reason);
-    return true;
+    bool read = ReadElements(source, state, {false, false, true, nullptr, &list}, reason);
+    if (finalState != nullptr) *finalState = state;
+    return read || FileRefused(fileName, reason);
 }
 
 bool ReadDatasetBytes(const uint8_t* bytes, std::size_t size, ParseState& state, ElementList& list) {

@@ -40,8 +40,10 @@ struct DataSetFront {
 // cannot be read so; ReadDatasetAndSyntax, which takes a few damaged files, may still read it.
 bool ReadDataSetFront(const std::string& fileName, DataSetFront& out);
 
-// A data set with neither preamble nor meta group, encoded in `transferSyntaxUid`.
-bool ReadRawDataset(const std::string& fileName, ElementList& list, const std::string& transferSyntaxUid);
+// A data set with neither preamble nor meta group, encoded in `transferSyntaxUid`. With
+// `finalState`, the parse state as the read left it (how many VRs were no VR, for one).
+bool ReadRawDataset(const std::string& fileName, ElementList& list, const std::string& transferSyntaxUid,
+                    ParseState* finalState = nullptr);
 
 // A data set held in memory (a received message unit), decoded with `state` as given; the
 // values must fit the bytes exactly (no end-of-file tolerance).

@@ -90,6 +90,13 @@ bool ReadElementHeader(ParseState& state, ByteSource& source, ElementHeader& hea
         header.vr[0] = header.vr[1] = '\0';
         state.explicitVR = false;
         state.metaMode = false;
+        return true;
+    }
+    // Bytes that are no VR keep their 16-bit length and read as UN, so that they can never pass
+    // for the delimiters' pseudo-VR "DL" or another code the writers would encode differently.
+    if (!IsKnownVR(header.vr)) {
+        std::memcpy(header.vr, "UN", 2);
+        ++state.unknownVRs;
     }
     return true;
 }

@@ -15,6 +15,7 @@ struct ParseState {
     bool explicitVR = true;             // headers outside the meta group carry a VR
     bool bigEndian = false;             // tags and lengths outside the meta group are big endian
     bool implicitCommandGroup = false;  // group 0000 headers carry no VR (command sets never do)
+    int unknownVRs = 0;                 // explicit headers so far whose VR bytes were no VR
 };
 
 struct ElementHeader {
@@ -36,7 +37,8 @@ std::string ElementUid(const ElementList& list, uint16_t group, uint16_t element
 void ApplyTransferSyntax(ParseState& state, const std::string& transferSyntaxUid);
 
 // Reads one header. False when the source ends inside it, or when a defined length does not
-// fit the signed 32-bit length of an element.
+// fit the signed 32-bit length of an element. An explicit VR that is none of the standard's is
+// read with a 16-bit length and given as "UN".
 bool ReadElementHeader(ParseState& state, ByteSource& source, ElementHeader& header);
 
 // Reads `length` value bytes into a new element. The value must fit in what remains of the

@@ -4,10 +4,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "data/io/staged_file.h"
 #include "log/protocol_log.h"
@@ -50,21 +52,70 @@ constexpr int FieldNumber(const Tag (&fields)[N], Tag tag) {
 constexpr int kImageSopInstanceField = FieldNumber(kImageFields, kSopInstanceUid);
 static_assert(kImageSopInstanceField == 3, "other programs read the file name from field 3");
 
+// The escapes of a field: "%2C" for ",", "%0D" for CR, "%0A" for LF, and "%25" for a "%" that
+// would otherwise read as one of these four. Every other byte stands for itself, so a line
+// whose values hold none of them reads as it always did.
+constexpr const char* kEscapes[] = {"%2C", "%0D", "%0A", "%25"};
+constexpr char kEscaped[] = {',', '\r', '\n', '%'};
+
+// The byte an escape at `at` stands for, or -1 when no escape starts there (case-insensitive
+// hexadecimal digits).
+int EscapedByteAt(const std::string& text, std::size_t at) {
+    if (at + 3 > text.size() || text[at] != '%') return -1;
+    for (std::size_t i = 0; i < std::size(kEscapes); ++i) {
+        const char* escape = kEscapes[i];
+        if (text[at + 1] == escape[1] && std::toupper(static_cast<unsigned char>(text[at + 2])) == escape[2])
+            return static_cast<unsigned char>(kEscaped[i]);
+    }
+    return -1;
+}
+
 template <std::size_t N>
 std::string JoinFields(const ElementList& dataSet, const Tag (&fields)[N]) {
     std::string line;
     for (std::size_t i = 0; i < N; ++i) {
         if (i > 0) line += kFieldSeparator;
-        // A received value never ends an index line early: its own line breaks become spaces.
-        std::string value = GetElementText(dataSet, fields[i].group, fields[i].element);
-        std::replace(value.begin(), value.end(), '\r', ' ');
-        std::replace(value.begin(), value.end(), '\n', ' ');
-        line += value;
+        line += EscapeIndexField(GetElementText(dataSet, fields[i].group, fields[i].element));
     }
     return line;
 }
 
 }  // namespace
+
+std::string EscapeIndexField(const std::string& value) {
+    std::string field;
+    field.reserve(value.size());
+    for (std::size_t at = 0; at < value.size(); ++at) {
+        char c = value[at];
+        if (c == '%' && EscapedByteAt(value, at) < 0) {
+            field += c;
+            continue;
+        }
+        std::size_t i = 0;
+        while (i < std::size(kEscaped) && kEscaped[i] != c) ++i;
+        field += i < std::size(kEscaped) ? std::string(kEscapes[i]) : std::string(1, c);
+    }
+    return field;
+}
+
+std::string UnescapeIndexField(const std::string& field) {
+    std::string value;
+    value.reserve(field.size());
+    for (std::size_t at = 0; at < field.size(); ++at) {
+        int byte = EscapedByteAt(field, at);
+        if (byte < 0) {
+            value += field[at];
+            continue;
+        }
+        value += static_cast<char>(byte);
+        at += 2;
+    }
+    return value;
+}
+
+std::string IndexLineField(const std::string& line, int n) {
+    return UnescapeIndexField(GetDelimitedField(line, n, kFieldSeparator));
+}
 
 std::string StudyIndexLine(const ElementList& dataSet, const std::string& filingDate) {
     return JoinFields(dataSet, kStudyFields) + kFieldSeparator + kFilingDateMark + filingDate + kLineEnd;
@@ -129,7 +180,7 @@ std::string GetDelimitedField(const std::string& text, int n, char delimiter) {
 }
 
 std::string ImageLineSopInstance(const std::string& line) {
-    return GetDelimitedField(line, kImageSopInstanceField, kFieldSeparator);
+    return IndexLineField(line, kImageSopInstanceField);
 }
 
 std::string IndexLineKey(IndexKind kind, const std::string& line) {

@@ -1,6 +1,7 @@
 // The three text index files of the storage database: the line each holds per study, series and
-// image, written and read here only. Fields are attribute texts joined by ",", without quoting;
-// every line ends in CR LF.
+// image, written and read here only. Fields are attribute texts joined by ","; a value's ",",
+// CR and LF are escaped (EscapeIndexField), so that no value splits a field or a line; every
+// line ends in CR LF. docs/index-files.md describes the files in full.
 #pragma once
 
 #include <cstdint>
@@ -42,8 +43,19 @@ bool AppendIndexLine(const std::string& indexFile, const std::string& line);
 std::vector<std::string> ReadIndexLines(const std::string& indexFile);
 
 // The n-th field (counted from 1) of a text whose fields are separated by `delimiter`; empty
-// when the text has fewer than n fields.
+// when the text has fewer than n fields. Raw: index fields are read with IndexLineField.
 std::string GetDelimitedField(const std::string& text, int n, char delimiter);
+
+// A value as an index field: "," becomes "%2C", CR "%0D", LF "%0A", and a "%" that would read as
+// one of these escapes (or as "%25") becomes "%25". Other values are written as they are.
+std::string EscapeIndexField(const std::string& value);
+
+// The value an index field stands for: each "%2C", "%0D", "%0A" and "%25" (hexadecimal digits
+// in either case) back to its byte; anything else as it stands.
+std::string UnescapeIndexField(const std::string& field);
+
+// The n-th field (from 1) of an index line (read without its line end), unescaped.
+std::string IndexLineField(const std::string& line, int n);
 
 // The SOP Instance UID field of an image line (read without its line end).
 std::string ImageLineSopInstance(const std::string& line);

@@ -15,9 +15,11 @@ struct SeriesResult {
 };
 
 // Sends the files that SeriesFilesToSend finds, in order, handing each outcome to `sink` (may
-// be empty). The first file names the series: when it cannot be read, nothing is sent and
-// every entry is reported as not sent. The contexts of every file are proposed up front
-// (StoreFiles), so files of several classes share the association.
+// be empty). An entry that cannot be used (an index line naming no file in the folder, a
+// missing or unreadable file) is reported and skipped, and the rest still goes; the outcome of
+// such an index line names "<folder>/Image.dir line N" (N counting the non-empty lines) and
+// quotes the line. The contexts of every file are proposed up front (StoreFiles), so files of
+// several classes share the association.
 SeriesResult SendSeriesReporting(const std::string& folder, StoreTarget& target, const OutcomeSink& sink);
 
 // SendSeriesReporting without a sink; true when the last file was stored with status 0.

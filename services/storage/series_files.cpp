@@ -40,7 +40,7 @@ void ListDicomFiles(const std::string& folder, std::vector<std::string>& list) {
     for (const std::string& name : names) list.push_back(JoinPath(folder, name));
 }
 
-std::vector<std::string> SeriesFilesToSend(const std::string& folder) {
+std::vector<std::string> SeriesFilesToSend(const std::string& folder, std::vector<std::string>* lines) {
     std::vector<std::string> files;
     std::string indexFile = JoinPath(folder, kImageIndexName);
     std::error_code ec;
@@ -48,7 +48,10 @@ std::vector<std::string> SeriesFilesToSend(const std::string& folder) {
         ListDicomFiles(folder, files);
         return files;
     }
-    for (const std::string& line : ReadIndexLines(indexFile)) files.push_back(FileOfIndexLine(folder, line));
+    for (const std::string& line : ReadIndexLines(indexFile)) {
+        files.push_back(FileOfIndexLine(folder, line));
+        if (lines != nullptr) lines->push_back(line);
+    }
     return files;
 }
 

@@ -13,10 +13,12 @@ namespace pella {
 void ListDicomFiles(const std::string& folder, std::vector<std::string>& list);
 
 // The files a series send goes through, in order. With "<folder>/Image.dir": one entry per
-// non-empty line, in line order, naming "<folder>/<field 3>.dcm". A line that names no file
-// inside the folder (fewer than three fields, an empty third field, or one holding "/" or "..")
-// gives an empty entry: it is not followed, and reading it fails like any unreadable file, so
-// the entry still counts as a failed file of the series. Without "Image.dir": ListDicomFiles.
-std::vector<std::string> SeriesFilesToSend(const std::string& folder);
+// non-empty line, in line order, naming "<folder>/<field 3, unescaped>.dcm". A line that names
+// no file inside the folder (fewer than three fields, an empty third field, or one holding "/"
+// or "..") gives an empty entry: it is not followed, and reading it fails like any unreadable
+// file, so the entry still counts as a failed file of the series. With `lines`, each entry's
+// index line is appended there (nothing without an index). Without "Image.dir": ListDicomFiles.
+std::vector<std::string> SeriesFilesToSend(const std::string& folder,
+                                           std::vector<std::string>* lines = nullptr);
 
 }  // namespace pella

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "data/dump/memo_dump.h"
+#include "data/io/sequence_decoding.h"
+#include "log/protocol_log.h"
 
 using namespace pella;
 
@@ -97,4 +99,30 @@ TEST(MemoDump, KeepVROrTakeTheTables) {
     EXPECT_EQ(table[0], "(0028, 0010), 2, US  \"256\" - Rows");
     EXPECT_EQ(table[1], "(0009, 1001), 2,   \"xy\" - *** Unidentified ***");
     EXPECT_STREQ(list[0].vr, "US");
+}
+
+// Items nested up to the readers' limit are dumped; one level more ends the dump with a
+// reason after the line of the item that went too deep, each line a bounded prefix long.
+TEST(MemoDump, NestingBeyondTheLimitFailsAfterItsLine) {
+    for (int levels : {1, kMaxSequenceDepth, kMaxSequenceDepth + 1, 16000}) {
+        SCOPED_TRACE(levels);
+        ElementList list;
+        for (int i = 0; i < levels; ++i) {
+            AddEmpty(list, 0x0009, 0x1010, -1, "SQ");
+            AddEmpty(list, 0xFFFE, 0xE000, -1, "DL");
+        }
+        Add(list, 0x0008, 0x1150, std::string("1.2\0", 4), "UI");
+        std::vector<std::string> lines;
+        ClearLastFailure();
+        bool dumped = DumpListToMemo(
+            list, [&](const std::string& line) { lines.push_back(line); }, true);
+        bool deep = levels > kMaxSequenceDepth;
+        EXPECT_EQ(dumped, !deep);
+        ASSERT_EQ(lines.size(), deep ? 2u * kMaxSequenceDepth + 2 : 2u * levels + 1);
+        std::size_t dots = std::string(lines.back()).find_first_not_of('.');
+        EXPECT_EQ(dots, 5u * static_cast<std::size_t>(deep ? kMaxSequenceDepth : levels));
+        if (deep) {
+            EXPECT_NE(LastFailure().find("deeper than 64 levels"), std::string::npos) << LastFailure();
+        }
+    }
 }

@@ -147,9 +147,10 @@ TEST_F(FilingTest, LineBreaksInsideValuesStayInsideTheirLine) {
     ASSERT_EQ(Index(data), FilingResult::Indexed);
     std::string study = ReadText(StudyIndex());
     EXPECT_EQ(CountLines(StudyIndex()), 1u) << study;
-    EXPECT_NE(study.find("Chest  9.9.9,20000101,,FORGED,"), std::string::npos) << study;
+    EXPECT_NE(study.find(",Chest%0D%0A9.9.9%2C20000101%2C%2CFORGED,"), std::string::npos) << study;
+    EXPECT_EQ(IndexLineField(study, 10), "Chest\r\n9.9.9,20000101,,FORGED");
     EXPECT_EQ(CountLines(SeriesIndex("1.2.3")), 1u);
-    EXPECT_NE(ReadText(SeriesIndex("1.2.3")).find("Axial 8.8.8"), std::string::npos);
+    EXPECT_NE(ReadText(SeriesIndex("1.2.3")).find("Axial%0A8.8.8"), std::string::npos);
     std::string image = ReadText(ImageIndex("1.2.3", "1.2.3.4"));
     EXPECT_EQ(image.find('\r'), image.size() - 2) << "only the line end holds a CR";
 }
@@ -178,10 +179,11 @@ TEST_F(FilingTest, FieldTextsFollowTheAttributes) {
     FindElement(data, 0x0008, 0x1030)->value[0] = ',';  // Study Description ",hest"
     ASSERT_EQ(Index(data), FilingResult::Indexed);
     std::string study = ReadText(StudyIndex());
-    // Patient's Name keeps its field; the comma of the description adds one.
+    // Patient's Name keeps its field; the comma of the description is escaped in its field.
     EXPECT_EQ(GetDelimitedField(study, 6, ','), "Smith^John");
-    EXPECT_EQ(GetDelimitedField(study, 10, ','), "");
-    EXPECT_EQ(GetDelimitedField(study, 11, ','), "hest");
+    EXPECT_EQ(GetDelimitedField(study, 10, ','), "%2Chest");
+    EXPECT_EQ(IndexLineField(study, 10), ",hest");
+    EXPECT_EQ(GetDelimitedField(study, 11, ',')[0], '\xA7');
     // No Manufacturer: the ninth series field is empty, two commas in a row.
     std::string series = ReadText(SeriesIndex("1.2.3"));
     EXPECT_NE(series.find("CHEST,,1.2.3.99"), std::string::npos) << series;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -77,6 +78,50 @@ TEST(IndexLines, ReadingTakesCrLfAndLoneLfAndSkipsEmptyLines) {
     EXPECT_TRUE(ReadIndexLines(temp.File("folder")).empty());
     EXPECT_FALSE(AppendIndexLine(temp.File("folder"), "x\r\n"));
     EXPECT_EQ(ImageLineSopInstance("a,b"), "");
+}
+
+// Values holding the separator or a line end are escaped and come back; values without them
+// (and without a "%" that reads as an escape) are written as they always were.
+TEST(IndexLines, EscapedValuesKeepTheirFieldsAndComeBack) {
+    struct Case {
+        std::string value;
+        std::string field;
+    } cases[] = {
+        {"1,2", "1%2C2"},
+        {"a\r\nb", "a%0D%0Ab"},
+        {"ORIGINAL\\PRIMARY", "ORIGINAL\\PRIMARY"},
+        {"50% dose", "50% dose"},
+        {"%2", "%2"},
+        {"%2C", "%252C"},
+        {"%0a%25", "%250a%2525"},
+        {"%%2c", "%%252c"},
+        {"\xA7"
+         "20240101",
+         "\xA7"
+         "20240101"},
+        {"", ""},
+        {",", "%2C"},
+    };
+    for (const Case& c : cases) {
+        std::string field = EscapeIndexField(c.value);
+        EXPECT_EQ(field, c.field) << c.value;
+        EXPECT_EQ(field.find_first_of(",\r\n"), std::string::npos) << c.value;
+        EXPECT_EQ(UnescapeIndexField(field), c.value) << c.value;
+    }
+    // An escape is read in either case of its hexadecimal digit.
+    EXPECT_EQ(UnescapeIndexField("1%2c2%0d%0a"), "1,2\r\n");
+
+    ElementList data;
+    AddText(data, 0x0020, 0x0012, "IS", "1,2");
+    AddText(data, 0x0008, 0x0018, "UI", "1.2.3.4.5");
+    AddText(data, 0x0008, 0x0008, "CS", "DERIVED,SECONDARY");
+    std::string line = ImageIndexLine(data);
+    ASSERT_EQ(line.substr(line.size() - 2), "\r\n");
+    line.resize(line.size() - 2);
+    EXPECT_EQ(std::count(line.begin(), line.end(), ','), 11);
+    EXPECT_EQ(IndexLineField(line, 1), "1,2");
+    EXPECT_EQ(ImageLineSopInstance(line), "1.2.3.4.5");
+    EXPECT_EQ(IndexLineField(line, 12), "DERIVED,SECONDARY");
 }
 
 }  // namespace

@@ -352,16 +352,18 @@ TEST_F(SendSeriesAgainstStorescp, IndexLineOutsideTheFolderIsNotFollowed) {
     EXPECT_EQ(peer.Compare(named[0]).exitCode, 0);
 }
 
-TEST_F(SendSeriesAgainstStorescp, UnreadableFirstFileSendsNothing) {
+TEST_F(SendSeriesAgainstStorescp, UnreadableFirstFileIsReportedAndTheRestIsSent) {
     auto named = IndexSeries(folder, MakeSeries(folder, 2), {0, 1});
     ASSERT_EQ(named.size(), 2u);
     std::filesystem::remove(named[0]);
     SeriesResult result = SendReporting();
     EXPECT_FALSE(result.allStored);
-    EXPECT_FALSE(result.lastStored);
+    EXPECT_TRUE(result.lastStored);
     ASSERT_EQ(got.outcomes.size(), 2u);
-    EXPECT_FALSE(got.outcomes[1].Stored());
-    EXPECT_EQ(peer.Associations(), 0);
+    EXPECT_EQ(got.outcomes[0].reason, "file not found");
+    EXPECT_TRUE(got.outcomes[1].Stored());
+    EXPECT_EQ(peer.Associations(), 1);
+    EXPECT_EQ(peer.Compare(named[1]).exitCode, 0);
     // An empty folder: nothing to send, a failure.
     folder = peer.Dir().File("empty");
     std::filesystem::create_directories(folder);
