@@ -20,8 +20,8 @@ Options ReadSizedOptions(const Options* given, std::size_t firstFields, const ch
     options.size = sizeof options;
     if (given == nullptr) return options;
     if (given->size < firstFields)
-        throw std::invalid_argument(std::string(name) + ".size is " + std::to_string(given->size) + ": set it to sizeof(" +
-                                    name + ")");
+        throw std::invalid_argument(std::string(name) + ".size is " + std::to_string(given->size) +
+                                    ": set it to sizeof(" + name + ")");
     std::memcpy(&options, given, std::min<std::size_t>(given->size, sizeof options));
     options.size = sizeof options;
     return options;

@@ -62,7 +62,8 @@ bool ApplyClientLimits(const std::string& command, const Args& args) {
                      command.c_str());
         return false;
     }
-    ClientLimits limits{sizeof(ClientLimits), static_cast<int32_t>(timeout), static_cast<int32_t>(maxResults)};
+    ClientLimits limits{sizeof(ClientLimits), static_cast<int32_t>(timeout),
+                        static_cast<int32_t>(maxResults)};
     SetClientLimits(&limits);
     return true;
 }

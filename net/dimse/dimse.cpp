@@ -240,8 +240,8 @@ public:
         PDataRecord& data = pdu.data;
         std::size_t limit = command ? kMaxReceivedCommand : data.dataSetLimit;
         if (data.staging.size() + count > limit) {
-            why = std::string(command ? "Command set" : "Data set") + " larger than " + std::to_string(limit) +
-                  " bytes";
+            why = std::string(command ? "Command set" : "Data set") + " larger than " +
+                  std::to_string(limit) + " bytes";
             return Outcome::kRefused;
         }
         std::size_t before = data.staging.size();

@@ -34,7 +34,8 @@ public:
     // same failure rules as Send. Hex-dumped piece by piece at level 3.
     bool SendPieces(const iovec* pieces, std::size_t count);
 
-    // Waits up to the time-out (never past a deadline) for data and receives up to `capacity` bytes. Returns the count
+    // Waits up to the time-out (never past a deadline) for data and receives up to `capacity` bytes. Returns
+    // the count
     // (> 0), or -1 on time-out, error or peer close, which all leave the transport idle. Before
     // it waits, any acknowledgement the peer is owed goes out at once, so that a sender holding
     // back a small segment until it is acknowledged (Nagle's algorithm) is not kept waiting.
