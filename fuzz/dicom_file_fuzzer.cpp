@@ -43,16 +43,19 @@ void ExpectEncodingReadsBack(const ElementList& dataSet, const ParseState& read)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     static pella_fuzz::MemoryFile file;
     if (!file.Write(data, size)) return 0;
-    ElementList meta, dataSet, header;
+    ElementList meta, dataSet;
     ParseState state;
     if (ReadPart10File(file.Path(), meta, dataSet, state)) {
         FlattenSequences(dataSet, state);
         ExpectEncodingReadsBack(dataSet, state);
     }
-    // The exported entry points over the same file.
-    ElementList meta2, dataSet2;
+    // The exported entry points over the same file, on lists they handed out (they refuse others).
+    ElementList* meta2 = CreateElementList();
+    ElementList* dataSet2 = CreateElementList();
+    ElementList* header2 = CreateElementList();
     uint8_t explicitVR = 0;
-    DICOMFile(file.Path().c_str(), &meta2, &dataSet2, &explicitVR);
-    DICOMHeader(file.Path().c_str(), &header);
+    DICOMFile(file.Path().c_str(), meta2, dataSet2, &explicitVR);
+    DICOMHeader(file.Path().c_str(), header2);
+    for (ElementList* list : {meta2, dataSet2, header2}) DestroyElementList(list);
     return 0;
 }
