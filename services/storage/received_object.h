@@ -10,7 +10,7 @@
 #include <string>
 
 #include "data/io/dataset_scanner.h"
-#include "data/io/part10_stream.h"
+#include "data/io/dicom_file_stream.h"
 #include "data/model/element_list.h"
 #include "data/model/nesting_tracker.h"
 
@@ -26,7 +26,7 @@ public:
         kNotWritten,    // the file could not be written
     };
 
-    // Writes to `fileName` (an existing staged file) through `buffer` (see Part10FileStream);
+    // Writes to `fileName` (an existing staged file) through `buffer` (see DicomFileStream);
     // the data set is encoded in `transferSyntax`.
     ReceivedObject(const std::string& fileName, const std::string& transferSyntax, ByteVector& buffer);
 
@@ -55,7 +55,7 @@ private:
     bool explicitVR_;
     DataSetScanner scanner_;
     NestingTracker nesting_;
-    Part10FileStream file_;
+    DicomFileStream file_;
     ElementList attributes_;
     Route route_ = Route::kWrite;
     ElementPtr kept_;  // the attribute whose value is arriving

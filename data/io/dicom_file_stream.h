@@ -15,7 +15,7 @@
 
 namespace pella {
 
-class Part10FileStream {
+class DicomFileStream {
 public:
     static constexpr std::size_t kDefaultBufferSize = 512 * 1024;
 
@@ -24,11 +24,11 @@ public:
 
     // Opens `fileName` (made or emptied), gathering in `buffer` (emptied; it must outlive the
     // stream). Failed() tells whether that worked.
-    Part10FileStream(const std::string& fileName, MetaMaker makeMeta, ByteVector& buffer,
-                     std::size_t bufferSize = kDefaultBufferSize);
-    ~Part10FileStream();
-    Part10FileStream(const Part10FileStream&) = delete;
-    Part10FileStream& operator=(const Part10FileStream&) = delete;
+    DicomFileStream(const std::string& fileName, MetaMaker makeMeta, ByteVector& buffer,
+                    std::size_t bufferSize = kDefaultBufferSize);
+    ~DicomFileStream();
+    DicomFileStream(const DicomFileStream&) = delete;
+    DicomFileStream& operator=(const DicomFileStream&) = delete;
 
     // Adds data set bytes. False once anything could not be written (the reason logged);
     // later bytes are then dropped.

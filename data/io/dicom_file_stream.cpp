@@ -1,4 +1,4 @@
-#include "data/io/part10_stream.h"
+#include "data/io/dicom_file_stream.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -12,8 +12,8 @@
 
 namespace pella {
 
-Part10FileStream::Part10FileStream(const std::string& fileName, MetaMaker makeMeta, ByteVector& buffer,
-                                   std::size_t bufferSize)
+DicomFileStream::DicomFileStream(const std::string& fileName, MetaMaker makeMeta, ByteVector& buffer,
+                                 std::size_t bufferSize)
     : fileName_(fileName),
       makeMeta_(std::move(makeMeta)),
       buffer_(buffer),
@@ -23,18 +23,18 @@ Part10FileStream::Part10FileStream(const std::string& fileName, MetaMaker makeMe
     if (fd_ < 0) Fail(std::string("cannot open it: ") + std::strerror(errno));
 }
 
-Part10FileStream::~Part10FileStream() {
+DicomFileStream::~DicomFileStream() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-bool Part10FileStream::Fail(const std::string& why) {
+bool DicomFileStream::Fail(const std::string& why) {
     if (!failed_) WriteLogLine("Writing " + fileName_ + " failed: " + why);
     failed_ = true;
     buffer_.clear();
     return false;
 }
 
-bool Part10FileStream::Append(const uint8_t* bytes, std::size_t size) {
+bool DicomFileStream::Append(const uint8_t* bytes, std::size_t size) {
     while (size > 0 && !failed_) {
         if (buffer_.capacity() < bufferSize_) buffer_.reserve(bufferSize_);
         std::size_t n = std::min(size, bufferSize_ - buffer_.size());
@@ -46,14 +46,14 @@ bool Part10FileStream::Append(const uint8_t* bytes, std::size_t size) {
     return !failed_;
 }
 
-bool Part10FileStream::Finish() {
+bool DicomFileStream::Finish() {
     if (!failed_) WriteBuffer();
     if (fd_ >= 0 && ::close(fd_) != 0) Fail(std::string("cannot close it: ") + std::strerror(errno));
     fd_ = -1;
     return !failed_;
 }
 
-bool Part10FileStream::WriteMeta() {
+bool DicomFileStream::WriteMeta() {
     ElementList meta;
     makeMeta_(meta);
     ByteVector head(132, 0);
@@ -64,7 +64,7 @@ bool Part10FileStream::WriteMeta() {
     return WriteAll(head.data(), head.size());
 }
 
-bool Part10FileStream::WriteBuffer() {
+bool DicomFileStream::WriteBuffer() {
     if (failed_) return false;
     if (!metaWritten_ && !WriteMeta()) return false;
     bool ok = WriteAll(buffer_.data(), buffer_.size());
@@ -72,7 +72,7 @@ bool Part10FileStream::WriteBuffer() {
     return ok;
 }
 
-bool Part10FileStream::WriteAll(const uint8_t* bytes, std::size_t size) {
+bool DicomFileStream::WriteAll(const uint8_t* bytes, std::size_t size) {
     while (size > 0) {
         ssize_t n = ::write(fd_, bytes, size);
         if (n < 0 && errno == EINTR) continue;
