@@ -199,9 +199,8 @@ bool PrepareDatabaseRoot(const std::string& databaseRoot, std::string& reason) {
     return true;
 }
 
-FilingOutcome FileReceivedObject(const std::string& storageFolder, const std::string& databaseRoot,
-                                 const ElementList& dataSet, const ObjectFileWriter& writeFile,
-                                 const FilingOptions& options) {
+FilingOutcome FileStagedObject(const std::string& storageFolder, const std::string& databaseRoot,
+                               const ElementList& dataSet, StagedFile& staged, const FilingOptions& options) {
     FilingOutcome outcome;
     ObjectUids uids = ReadObjectUids(dataSet);
     std::optional<std::string> fileName = ReceivedObjectPath(storageFolder, uids);
@@ -211,17 +210,12 @@ FilingOutcome FileReceivedObject(const std::string& storageFolder, const std::st
     }
     outcome.fileName = *fileName;
     outcome.index = FilingResult::FileNotWritten;
-
-    // The object is written whole, with no lock held, before anything else is touched. Every
-    // return (or exception) before the rename removes the staged file.
-    std::error_code ec;
-    fs::create_directories(IncomingFolder(storageFolder), ec);
-    StagedFile staged = StageIncoming(storageFolder);
-    if (!staged.Valid() || !writeFile(staged.Name()) || (options.sync && !staged.Sync())) {
+    if (!staged.Valid() || (options.sync && !staged.Sync())) {
         WriteLogLine("Filing: cannot write " + *fileName);
         return outcome;
     }
 
+    std::error_code ec;
     IndexedFolders folders;
     {
         auto lock = FilingLock();
@@ -241,6 +235,27 @@ FilingOutcome FileReceivedObject(const std::string& storageFolder, const std::st
     if (options.sync && !SyncFiled(databaseRoot, *fileName, folders))
         outcome.index = FilingResult::FileNotWritten;
     return outcome;
+}
+
+FilingOutcome FileReceivedObject(const std::string& storageFolder, const std::string& databaseRoot,
+                                 const ElementList& dataSet, const ObjectFileWriter& writeFile,
+                                 const FilingOptions& options) {
+    // A refused object is not written at all.
+    std::optional<std::string> fileName = ReceivedObjectPath(storageFolder, ReadObjectUids(dataSet));
+    if (!fileName || databaseRoot.empty()) {
+        LogRefused();
+        return FilingOutcome{};
+    }
+    // The object is written whole, with no lock held, before anything else is touched. Every
+    // return (or exception) before the rename removes the staged file.
+    std::error_code ec;
+    fs::create_directories(IncomingFolder(storageFolder), ec);
+    StagedFile staged = StageIncoming(storageFolder);
+    if (staged.Valid() && !writeFile(staged.Name())) {
+        WriteLogLine("Filing: cannot write " + *fileName);
+        return FilingOutcome{FilingResult::FileNotWritten, *fileName};
+    }
+    return FileStagedObject(storageFolder, databaseRoot, dataSet, staged, options);
 }
 
 }  // namespace pella

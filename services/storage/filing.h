@@ -63,6 +63,12 @@ FilingOutcome FileReceivedObject(const std::string& storageFolder, const std::st
                                  const ElementList& dataSet, const ObjectFileWriter& writeFile,
                                  const FilingOptions& options = {});
 
+// FileReceivedObject for an object already written whole to `staged` (made by StageIncoming):
+// the same filing, without writing it again.
+FilingOutcome FileStagedObject(const std::string& storageFolder, const std::string& databaseRoot,
+                               const ElementList& dataSet, StagedFile& staged,
+                               const FilingOptions& options = {});
+
 // The folder of temporary files below a storage folder.
 std::string IncomingFolder(const std::string& storageFolder);
 

@@ -30,10 +30,8 @@ uint16_t FileObject(const StoreServerConfig& config, ReceivedObject& object, Sta
         LogFailure("Object refused: " + object.Failure());
         return kStatusCannotUnderstand;
     }
-    // Filing stages a name of its own; the received file takes its place there.
-    FilingOutcome outcome = FileReceivedObject(
-        config.storageFolder, config.databaseRoot, object.Attributes(),
-        [&](const std::string& fileName) { return staged.MoveTo(fileName); }, FilingOptions{config.sync});
+    FilingOutcome outcome = FileStagedObject(config.storageFolder, config.databaseRoot, object.Attributes(),
+                                             staged, FilingOptions{config.sync});
     if (outcome.index == FilingResult::Refused) {
         LogFailure("Object refused: its Study, Series or SOP Instance UID cannot name a file");
         return kStatusCannotUnderstand;
