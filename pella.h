@@ -59,6 +59,9 @@ extern "C" {
 #define PELLA_JPEG_LS_NEAR_LOSSLESS "1.2.840.10008.1.2.4.81"
 #define PELLA_JPEG_2000_LOSSLESS "1.2.840.10008.1.2.4.90"
 #define PELLA_JPEG_2000 "1.2.840.10008.1.2.4.91"
+#define PELLA_HTJ2K_LOSSLESS "1.2.840.10008.1.2.4.201"
+#define PELLA_HTJ2K_LOSSLESS_RPCL "1.2.840.10008.1.2.4.202"
+#define PELLA_HTJ2K "1.2.840.10008.1.2.4.203"
 #define PELLA_RLE_LOSSLESS "1.2.840.10008.1.2.5"
 
 /* ---------------------------------------------------------------------------------------------

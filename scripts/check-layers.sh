@@ -5,7 +5,8 @@
 # Layers, lowest first; a file may include headers of its own folder and of lower layers only:
 #   pella.h, log/  <-  data/  <-  net/, media/, imaging/  <-  services/  <-  api/
 # net/, media/ and imaging/ stand side by side and do not include one another.
-# Inside data/: registry/ <- model/ <- dictionary/ <- io/, jpeg/ <- dump/, convert/, json/ (again side by side).
+# Inside data/: registry/ <- model/ <- dictionary/ <- io/, jpeg/ <- codec/ <- dump/, convert/,
+# json/ (again side by side).
 # Inside net/: transport/ <- pdu/ <- acse/ <- dimse/.
 # Inside services/: verification/ <- storage/, query/, print/ (side by side).
 # cli/ and app/ (the front ends) include pella.h and their own folder only.
@@ -27,10 +28,11 @@ layer_of() {
         data/dictionary/*) echo "11 data/dictionary -" ;;
         data/io/*) echo "12 data/io -" ;;
         data/jpeg/*) echo "12 data/jpeg -" ;;
-        data/dump/*) echo "13 data/dump -" ;;
-        data/convert/*) echo "13 data/convert -" ;;
-        data/json/*) echo "13 data/json -" ;;
-        data/*) echo "14 data -" ;;
+        data/codec/*) echo "13 data/codec -" ;;
+        data/dump/*) echo "14 data/dump -" ;;
+        data/convert/*) echo "14 data/convert -" ;;
+        data/json/*) echo "14 data/json -" ;;
+        data/*) echo "15 data -" ;;
         net/transport/*) echo "20 net/transport net" ;;
         net/pdu/*) echo "21 net/pdu net" ;;
         net/acse/*) echo "22 net/acse net" ;;

@@ -30,6 +30,11 @@ constexpr TransferSyntaxInfo kTransferSyntaxes[] = {
     {PELLA_JPEG_2000_LOSSLESS, "JPEG 2000 (Lossless Only)", kExplicit, kLittle, kFragments, kLossless,
      kJpeg2000},
     {PELLA_JPEG_2000, "JPEG 2000", kExplicit, kLittle, kFragments, kLossy, kJpeg2000},
+    {PELLA_HTJ2K_LOSSLESS, "High-Throughput JPEG 2000 (Lossless Only)", kExplicit, kLittle, kFragments,
+     kLossless, kHtj2k},
+    {PELLA_HTJ2K_LOSSLESS_RPCL, "High-Throughput JPEG 2000 with RPCL Options (Lossless Only)", kExplicit,
+     kLittle, kFragments, kLossless, kHtj2k},
+    {PELLA_HTJ2K, "High-Throughput JPEG 2000", kExplicit, kLittle, kFragments, kLossy, kHtj2k},
     {PELLA_RLE_LOSSLESS, "RLE Lossless", kExplicit, kLittle, kFragments, kLossless, kRle},
 };
 

@@ -28,6 +28,7 @@ enum class SyntaxCodec : uint8_t {
     kJpegLossless,
     kJpegLs,
     kJpeg2000,
+    kHtj2k,  // High-Throughput JPEG 2000
     kRle
 };
 

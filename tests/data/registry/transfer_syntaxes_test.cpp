@@ -30,10 +30,13 @@ TEST(TransferSyntax, EachSyntaxAnswersHowItsDataSetStands) {
         {PELLA_JPEG_LS_NEAR_LOSSLESS, true, true, false, true, true, C::kJpegLs, false},
         {PELLA_JPEG_2000_LOSSLESS, true, true, false, true, false, C::kJpeg2000, false},
         {PELLA_JPEG_2000, true, true, false, true, true, C::kJpeg2000, false},
+        {PELLA_HTJ2K_LOSSLESS, true, true, false, true, false, C::kHtj2k, false},
+        {PELLA_HTJ2K_LOSSLESS_RPCL, true, true, false, true, false, C::kHtj2k, false},
+        {PELLA_HTJ2K, true, true, false, true, true, C::kHtj2k, false},
         {PELLA_RLE_LOSSLESS, true, true, false, true, false, C::kRle, false},
         // Unknown UIDs (a later syntax, a padded or shortened UID, nothing) read as explicit VR
         // little endian with native pixel data, but are not known to be native.
-        {"1.2.840.10008.1.2.4.201", false, true, false, false, false, C::kNone, false},
+        {"1.2.840.10008.1.2.4.100", false, true, false, false, false, C::kNone, false},
         {"1.2.840.10008.1.2 ", false, true, false, false, false, C::kNone, false},
         {"1.2.840.10008.1", false, true, false, false, false, C::kNone, false},
         {"", false, true, false, false, false, C::kNone, false},
@@ -66,7 +69,7 @@ TEST(TransferSyntax, TableHasOneEntryPerUidNativeOnesFirst) {
         if (!native) nativePart = false;
         EXPECT_TRUE(nativePart || !native) << entry.uid;
     }
-    EXPECT_EQ(uids.size(), 13u);
+    EXPECT_EQ(uids.size(), 16u);
     EXPECT_EQ(TransferSyntaxName(kJpegBaseline), "JPEG Baseline (Process 1)");
     EXPECT_TRUE(TransferSyntax(kJpegLossless) == TransferSyntax(PELLA_JPEG_LOSSLESS_SV1));
     EXPECT_FALSE(TransferSyntax(kJpegLossless) == TransferSyntax(PELLA_JPEG_LOSSLESS));
