@@ -20,7 +20,9 @@ CommandSpec Spec() {
         "Basic Grayscale Print Management: printer status, film session, film box, image box,\n"
         "print, deletion of the film box. The image sent is what `pella render` writes. Each\n"
         "step's outcome goes to stderr (to the --log file instead when one is given). Attributes\n"
-        "not given are not sent; the printer uses its defaults. Exit code 0 only when the film\n"
+        "not given are not sent and the printer uses its defaults, except Image Display Format, which\n"
+        "a film box must have: STANDARD\\1,1 (one image) when --format is not given. Exit code 0 only when "
+        "the film\n"
         "was printed and the film box deleted.",
         NetworkOptions(),
         3,
@@ -31,7 +33,7 @@ CommandSpec Spec() {
         {{"--priority"}, "P", "Print Priority: HIGH, MED or LOW"},
         {{"--medium"}, "M", "Medium Type: PAPER, CLEAR FILM, BLUE FILM, ..."},
         {{"--destination"}, "D", "Film Destination: MAGAZINE, PROCESSOR, BIN_i"},
-        {{"--format"}, "F", "Image Display Format, e.g. STANDARD\\1,1"},
+        {{"--format"}, "F", "Image Display Format (default STANDARD\\1,1), e.g. STANDARD\\2,2"},
         {{"--orientation"}, "O", "Film Orientation: PORTRAIT or LANDSCAPE"},
         {{"--film-size"}, "S", "Film Size ID: 14INX17IN, 14INX14IN, 10INX12IN, 8INX10IN, ..."},
         {{"--magnification"}, "M", "Magnification Type: REPLICATE, BILINEAR, CUBIC, NONE"},

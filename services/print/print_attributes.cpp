@@ -76,8 +76,11 @@ void AddFilmSessionAttributes(const FilmSessionParameters* filmSession, ElementL
 }
 
 void AddFilmBoxAttributes(const FilmBoxParameters* filmBox, ElementList& list) {
+    // Image Display Format is mandatory in the film box N-CREATE: conforming printers refuse a
+    // film box without it, so one image on the film is asked for when the caller names none.
+    const char* format = filmBox != nullptr ? filmBox->imageDisplayFormat : nullptr;
+    AddPrintAttribute(list, 0x2010, 0x0010, Given(format) ? format : kDefaultImageDisplayFormat, "ST");
     static constexpr TextField<FilmBoxParameters> kFields[] = {
-        {0x2010, 0x0010, "ST", &FilmBoxParameters::imageDisplayFormat},
         {0x2010, 0x0040, "CS", &FilmBoxParameters::filmOrientation},
         {0x2010, 0x0050, "CS", &FilmBoxParameters::filmSizeID},
         {0x2010, 0x0060, "CS", &FilmBoxParameters::magnificationType},

@@ -23,8 +23,12 @@ bool CheckFilmBoxParameters(const FilmBoxParameters* filmBox, std::string& reaso
 // The film session's attributes in their order; a null record appends nothing.
 void AddFilmSessionAttributes(const FilmSessionParameters* filmSession, ElementList& list);
 
+// One image on the film: the Image Display Format sent when the caller gives none.
+constexpr const char* kDefaultImageDisplayFormat = "STANDARD\\1,1";
+
 // The film box's eight attributes in their order, Min and Max Density as US numbers (checked
-// first by CheckFilmBoxParameters); a null record appends nothing.
+// first by CheckFilmBoxParameters). Image Display Format is always sent (the default when the
+// record is null or leaves it empty); the others only when given.
 void AddFilmBoxAttributes(const FilmBoxParameters* filmBox, ElementList& list);
 
 }  // namespace pella

@@ -123,38 +123,13 @@ TEST(PrintDcmprscp, EveryKindOfImagePrintsAsItsRenderedPage) {
         SCOPED_TRACE(file);
         std::set<std::string> before = printer.StoredImageBoxes();
         std::set<std::string> printsBefore = printer.StoredPrints();
-        CommandResult run = RunCommand({PELLA_CLI_PATH,
-                                        "print",
-                                        "-aec",
-                                        "PRINTSCP",
-                                        "localhost",
-                                        printer.Port(),
-                                        file,
-                                        "--copies",
-                                        "1",
-                                        "--priority",
-                                        "MED",
-                                        "--medium",
-                                        "BLUE FILM",
-                                        "--destination",
-                                        "BIN_2",
-                                        "--format",
-                                        "STANDARD\\1,1",
-                                        "--orientation",
-                                        "LANDSCAPE",
-                                        "--film-size",
-                                        "10INX12IN",
-                                        "--magnification",
-                                        "CUBIC",
-                                        "--border-density",
-                                        "WHITE",
-                                        "--empty-density",
-                                        "150",
-                                        "--min-density",
-                                        "25",
-                                        "--max-density",
-                                        "290"},
-                                       true);
+        CommandResult run = RunCommand(
+            {PELLA_CLI_PATH, "print",           "-aec",  "PRINTSCP",         "localhost", printer.Port(),
+             file,           "--copies",        "1",     "--priority",       "MED",       "--medium",
+             "BLUE FILM",    "--destination",   "BIN_2", "--orientation",    "LANDSCAPE", "--film-size",
+             "10INX12IN",    "--magnification", "CUBIC", "--border-density", "WHITE",     "--empty-density",
+             "150",          "--min-density",   "25",    "--max-density",    "290"},
+            true);
         ASSERT_EQ(run.exitCode, 0) << run.out;
         EXPECT_NE(run.out.find("FilmBox Delete: OK!"), std::string::npos) << run.out;
         std::vector<std::string> boxes = Added(before, printer.StoredImageBoxes());
@@ -173,8 +148,9 @@ TEST(PrintDcmprscp, EveryKindOfImagePrintsAsItsRenderedPage) {
         std::vector<std::string> prints = Added(printsBefore, printer.StoredPrints());
         ASSERT_EQ(prints.size(), 1u);
         std::string dump = StoredPrintDump(prints[0]);
-        for (const char* expected : {"(2010,0120) US 25 ", "(2010,0130) US 290 ", "[LANDSCAPE]",
-                                     "[10INX12IN]", "[CUBIC]", "[WHITE]"})
+        // No --format: the one-image default, which the printer requires.
+        for (const char* expected : {"[STANDARD\\1,1]", "(2010,0120) US 25 ", "(2010,0130) US 290 ",
+                                     "[LANDSCAPE]", "[10INX12IN]", "[CUBIC]", "[WHITE]"})
             EXPECT_NE(dump.find(expected), std::string::npos) << expected << "\n" << dump;
     }
 }

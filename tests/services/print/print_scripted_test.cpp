@@ -249,10 +249,11 @@ TEST(PrintScripted, HostilePrintersFailTheirStep) {
 }
 
 // What the caller leaves empty is not sent: a film session without attributes is an N-CREATE
-// that announces no data set (and sends none); Min and Max Density go out as US numbers.
+// that announces no data set (and sends none); Min and Max Density go out as US numbers. Image
+// Display Format, mandatory in a film box, goes out as one image when left empty.
 TEST(PrintScripted, SendsOnlyWhatIsGivenDensitiesAsNumbers) {
     FilmSessionParameters session{"", nullptr, "", nullptr};
-    FilmBoxParameters box{"STANDARD\\1,1", nullptr, "", nullptr, "", "", "20", "300"};
+    FilmBoxParameters box{"", nullptr, "", nullptr, "", "", "20", "300"};
     std::vector<Exchange> exchanges = Conforming(DefinedImageBox());
     exchanges[1].pdusRead = 1;
     Result r = Print(exchanges, false, &session, &box);
