@@ -5,6 +5,7 @@
 #include "cli/args.h"
 #include "cli/commands.h"
 #include "cli/network_options.h"
+#include "cli/progress_line.h"
 #include "cli/query_options.h"
 #include "pella.h"
 
@@ -19,13 +20,15 @@ CommandSpec Spec() {
         "Asks a remote archive (C-MOVE, Study Root) to send the objects the keys select to the\n"
         "node AE (which the archive must know). Normally the unique key of the level is given:\n"
         "StudyInstanceUID; SeriesInstanceUID with its study; SOPInstanceUID with its series and\n"
-        "study. A progress line goes to stderr as responses arrive. Exit code 0 only when the\n"
-        "final status is success.",
+        "study. Without -k nothing is asked unless --all says to move everything the archive\n"
+        "holds. Progress goes to stderr (one updating line on a terminal, a line per tenth\n"
+        "otherwise), the final counts always. Exit code 0 only when the final status is success.",
         NetworkOptions(),
         2,
         2,
     };
     spec.options.push_back({{"-aem", "--move"}, "AE", "move destination AE title (required)"});
+    spec.options.push_back({{"--all"}, "", "move everything the archive holds when no -k key is given"});
     for (const OptionSpec& option : QueryOptions(true, false)) spec.options.push_back(option);
     return spec;
 }
@@ -56,6 +59,12 @@ int RunMove(const std::vector<std::string>& argv) {
         std::fprintf(stderr, "pella move: -aem wants the destination's AE title (1 to 16 characters)\n");
         return 2;
     }
+    if (args.Values("-k").empty() && !args.Has("--all")) {
+        std::fprintf(stderr,
+                     "pella move: no -k keys: that asks for everything the archive holds; give the keys of "
+                     "what to move, or --all to move it all\n");
+        return 2;
+    }
     std::string level;
     void* record = nullptr;
     if (!BuildQueryRecord("move", args, &level, "STUDY", record)) return 2;
@@ -75,8 +84,14 @@ int RunMove(const std::vector<std::string>& argv) {
         CloseAssoc(pdu.get());
     } else {
         int32_t counts[4] = {-1, -1, -1, -1};
-        while ((status = ReadMoveRSPCounts(pdu.get(), counts)) == PELLA_STATUS_PENDING)
-            std::fprintf(stderr, "pella move: pending: %s\n", CountsText(counts).c_str());
+        ProgressLine progress;
+        while ((status = ReadMoveRSPCounts(pdu.get(), counts)) == PELLA_STATUS_PENDING) {
+            std::size_t done = 0, total = 0;
+            for (int i = 0; i < 4; ++i) total += counts[i] > 0 ? static_cast<std::size_t>(counts[i]) : 0;
+            done = total - (counts[0] > 0 ? static_cast<std::size_t>(counts[0]) : 0);
+            progress.Show("pella move: pending: " + CountsText(counts), done, total);
+        }
+        progress.Break();
         if (status != PELLA_STATUS_SUCCESS) reason = FailureReason("");
         std::string counted = CountsText(counts);
         std::fprintf(stderr, "pella move: final status: %s%s%s\n", StatusWords(status).c_str(),

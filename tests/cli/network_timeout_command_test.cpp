@@ -23,7 +23,7 @@ TEST(NetworkCommands, TimeoutEndsAWaitForASilentPeerWithTheReason) {
         {"store", PydicomFile("CT_small.dcm")},
         {"send-series", series},
         {"find"},
-        {"move", "-aem", "ELSEWHERE"},
+        {"move", "-aem", "ELSEWHERE", "--all"},
         {"worklist"},
         {"print", PydicomFile("CT_small.dcm")},
     };
