@@ -49,8 +49,8 @@ bool Parse(const CommandSpec& spec, const std::vector<std::string>& argv, Args& 
             optionsEnded = true;
             continue;
         }
-        if (!optionsEnded && (arg == "--help" || arg == "-h")) {
-            out.values_["--help"] = "";
+        if (!optionsEnded && (arg == "--help" || arg == "-h" || arg == "--version")) {
+            out.values_[arg == "--version" ? "--version" : "--help"] = "";
             return true;
         }
         bool looksLikeOption = !optionsEnded && arg.size() > 1 && arg[0] == '-';
@@ -125,6 +125,7 @@ std::string HelpText(const CommandSpec& spec) {
         text += "  " + names + "\n      " + option.help + "\n";
     }
     text += "  -h, --help\n      show this help\n";
+    text += "  --version\n      show the version of the library and exit\n";
     return text;
 }
 
@@ -137,6 +138,10 @@ int ParseOrExit(const CommandSpec& spec, const std::vector<std::string>& argv, A
     }
     if (out.Has("--help")) {
         std::fputs(HelpText(spec).c_str(), stdout);
+        return 0;
+    }
+    if (out.Has("--version")) {
+        PrintVersion();
         return 0;
     }
     return -1;

@@ -55,7 +55,11 @@ bool ParseNumber(const std::string& text, long low, long high, long& out);
 // false when the text is not one, is 0, or does not fit 64 bits.
 bool ParseByteSize(const std::string& text, uint64_t& out);
 
-// Parses, prints help (exit 0) or the error (exit 2); returns -1 when the command should run.
+// Prints the library's version (and the tool's when it differs) on standard output.
+void PrintVersion();
+
+// Parses, prints help or the version (exit 0) or the error (exit 2); returns -1 when the command
+// should run.
 int ParseOrExit(const CommandSpec& spec, const std::vector<std::string>& argv, Args& out);
 
 }  // namespace cli

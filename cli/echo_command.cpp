@@ -22,7 +22,7 @@ CommandSpec Spec() {
         2,
         2,
     };
-    spec.options.push_back({{"--repeat", "-r"}, "N", "send N echoes over one association (default 1)"});
+    spec.options.push_back({{"--repeat"}, "N", "send N echoes over one association (default 1)"});
     return spec;
 }
 

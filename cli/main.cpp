@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/args.h"
 #include "cli/commands.h"
 
 namespace cli {
@@ -43,7 +44,7 @@ void PrintUsage(std::FILE* out) {
     std::fputs("usage: pella COMMAND [options] [arguments]\n\ncommands:\n", out);
     for (const auto& command : cli::AllCommands())
         std::fprintf(out, "  %-14s %s\n", command.name, command.summary);
-    std::fputs("\n'pella COMMAND --help' describes a command.\n", out);
+    std::fputs("\n'pella COMMAND --help' describes a command; 'pella --version' gives the version.\n", out);
 }
 
 }  // namespace
@@ -60,6 +61,10 @@ int main(int argc, char** argv) {
     std::string name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
         PrintUsage(stdout);
+        return 0;
+    }
+    if (name == "--version") {
+        cli::PrintVersion();
         return 0;
     }
     for (const auto& command : cli::AllCommands()) {

@@ -34,12 +34,23 @@ std::string Upper(std::string text) {
     return text;
 }
 
-// The record position of a key (keyword or "gggg,eeee"); -1 when the level has none.
+// A key written as a tag, "(gggg,eeee)" or "gggg,eeee", as "GGGG,EEEE"; a keyword as it is.
+std::string TagOrKeyword(const std::string& key) {
+    std::string inner = key;
+    if (inner.size() == 11 && inner.front() == '(' && inner.back() == ')') inner = inner.substr(1, 9);
+    bool tag = inner.size() == 9 && inner[4] == ',';
+    for (std::size_t i = 0; tag && i < inner.size(); ++i)
+        tag = i == 4 || std::isxdigit(static_cast<unsigned char>(inner[i])) != 0;
+    return tag ? Upper(inner) : key;
+}
+
+// The record position of a key (keyword or tag); -1 when the level has none.
 int FindKey(const std::string& level, const std::string& key) {
+    std::string wanted = TagOrKeyword(key);
     for (int i = 0; i < QueryFieldCount(level.c_str()); ++i) {
         FieldInfo f;
         if (!Field(level, i, f) || f.group == 0) continue;
-        if (key == f.keyword || Upper(key) == TagText(f.group, f.element, "%04X,%04X")) return i;
+        if (wanted == f.keyword || wanted == TagText(f.group, f.element, "%04X,%04X")) return i;
     }
     return -1;
 }
@@ -55,7 +66,8 @@ std::string AcceptedKeys(const std::string& level) {
 }
 
 bool IsLevelKey(const std::string& key) {
-    return key == "QueryRetrieveLevel" || key == "0008,0052";
+    std::string wanted = TagOrKeyword(key);
+    return wanted == "QueryRetrieveLevel" || wanted == "0008,0052";
 }
 
 }  // namespace
@@ -65,10 +77,11 @@ std::vector<OptionSpec> QueryOptions(bool withLevel, bool withJson) {
     if (withLevel)
         options.push_back(
             {{"-L", "--level"}, "LEVEL", "query/retrieve level: STUDY (default), SERIES or IMAGE"});
-    options.push_back({{"-k", "--key"},
-                       "KEY=VALUE",
-                       "match value of an attribute of the level's record, by keyword or tag\n"
-                       "(gggg,eeee); repeatable; wildcards, ranges and lists are passed on as written"});
+    options.push_back(
+        {{"-k", "--key"},
+         "KEY=VALUE",
+         "match value of an attribute of the level's record, by keyword or tag\n"
+         "((gggg,eeee) or gggg,eeee); repeatable; wildcards, ranges and lists are passed on as written"});
     if (withJson) options.push_back({{"--json"}, "", "print the matches as a DICOM JSON array"});
     options.push_back({{"--max-results"},
                        "N",

@@ -21,13 +21,17 @@ const CommandSpec kSpec{
 
 }  // namespace
 
-int RunVersion(const std::vector<std::string>& argv) {
-    Args args;
-    if (int exit = ParseOrExit(kSpec, argv, args); exit >= 0) return exit;
+void PrintVersion() {
     char version[PELLA_VERSION_BUFFER_SIZE] = {};
     Version(version);
     std::printf("%s\n", version);
     if (std::string(version) != PELLA_VERSION) std::printf("built with %s\n", PELLA_VERSION);
+}
+
+int RunVersion(const std::vector<std::string>& argv) {
+    Args args;
+    if (int exit = ParseOrExit(kSpec, argv, args); exit >= 0) return exit;
+    PrintVersion();
     return 0;
 }
 

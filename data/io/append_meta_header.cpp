@@ -15,7 +15,7 @@ namespace pella {
 namespace {
 
 bool Fail(const std::string& fileName, const std::string& reason) {
-    LogFailure("AppendMetaHeader: " + fileName + ": " + reason);
+    LogFailure("cannot add a meta header to " + fileName + ": " + reason);
     return false;
 }
 

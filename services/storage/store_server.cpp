@@ -127,7 +127,8 @@ bool StoreServer::Start() {
     // Port "0" lets the system choose a free port (tests, and hosts that read Port()).
     bool listening = config_.port == "0" ? listener_.ListenOnPort(0) : listener_.Listen(config_.port);
     if (!listening) {
-        LogFailure("The storage server cannot listen on port " + config_.port);
+        LogFailure("The storage server cannot listen on port " + config_.port + ": " +
+                   listener_.FailureText());
         return false;
     }
     port_ = listener_.BoundPort();

@@ -211,7 +211,7 @@ TEST_F(DcmqrscpArchive, FindCommandPrintsEveryMatch) {
     EXPECT_NE(out.find("pella find: 20 matches; final status: success"), std::string::npos);
 
     std::string json =
-        RunCommand(pella + "--json -L SERIES -k StudyInstanceUID=" + kGenStudy +
+        RunCommand(pella + "--json -L SERIES -k '(0020,000d)=" + kGenStudy + "'" +
                        " | /usr/bin/python3 -c 'import json,sys; d=json.load(sys.stdin); "
                        "print(len(d), d[0][\"0020000E\"][\"Value\"][0], d[0][\"00200011\"][\"vr\"])'",
                    &exit);
@@ -232,9 +232,19 @@ TEST_F(DcmqrscpArchive, MoveIntoPellaServe) {
     std::string pella = std::string(PELLA_CLI_PATH) + " move localhost " + std::to_string(port_) +
                         " -aec ARCHIVE -aem PELLASERVE ";
     int exit = -1;
-    std::string out = RunCommand(pella + "-k StudyInstanceUID=" + kGenStudy + " 2>&1", &exit);
+    std::string out = RunCommand(pella + " 2>&1", &exit);
+    EXPECT_EQ(exit, 2) << "no keys and no --all: " << out;
+    EXPECT_NE(out.find("--all"), std::string::npos) << out;
+    out = RunCommand(pella + "-k StudyInstanceUID=" + kGenStudy + " 2>&1", &exit);
     EXPECT_EQ(exit, 0) << out;
     EXPECT_NE(out.find("final status: success"), std::string::npos) << out;
+    EXPECT_NE(out.find("completed 20"), std::string::npos) << out;
+    // Not a terminal: a progress line per tenth at most, not one per pending response.
+    std::size_t pendingLines = 0;
+    for (std::size_t at = out.find("pending:"); at != std::string::npos; at = out.find("pending:", at + 1))
+        ++pendingLines;
+    EXPECT_LE(pendingLines, 10u) << out;
+    EXPECT_EQ(out.find('\r'), std::string::npos) << out;
     const fs::path db = dir_->File("db");
     for (int i = 1; i <= 20; ++i)
         EXPECT_TRUE(
