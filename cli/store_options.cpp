@@ -13,7 +13,8 @@ std::vector<OptionSpec> StoreOptions() {
     options.push_back({{"--convert"},
                        "",
                        "convert each data set into the syntax the peer accepted when that "
-                       "differs from the file's"});
+                       "differs from the file's (the default)"});
+    options.push_back({{"--no-convert"}, "", "send every file in its own syntax only, never converted"});
     options.push_back({{"--no-progress"}, "", "do not show progress on standard error"});
     return options;
 }
@@ -29,7 +30,7 @@ bool ApplyStoreOptions(const std::string& command, const Args& args, StoreSettin
         if (!uid) return false;
         out.wantedSyntax = *uid;
     }
-    out.convert = args.Has("--convert");
+    out.convert = !args.Has("--no-convert");
     out.progress = !args.Has("--no-progress");
     return true;
 }

@@ -153,6 +153,12 @@ bool StoreSession::Ready(const LoadedObject& object, std::string& reason) {
                        SopClassName(object.sopClass) + " in " + TransferSyntaxName(object.syntax);
     } else {
         openFailure_ = "association not accepted: " + FailureOr("no reason given");
+        // No connection at all (refused, unknown host, no answer), as opposed to a peer that
+        // answered and rejected: the files to come would fail the same way.
+        if (!pdu_->rejected)
+            stopReason_ = lost_ > 0
+                              ? "the association was lost and could not be re-opened (" + openFailure_ + ")"
+                              : openFailure_;
     }
     reason = openFailure_;
     LogFailure(object.file + ": " + openFailure_);
@@ -179,11 +185,20 @@ StoreOutcome StoreSession::Send(LoadedObject& object) {
                                               target_.convert, &note);
     if (!written) {
         outcome.reason = "not sent: " + FailureOr("the request could not be sent");
+        NoteIfLost(outcome);
         return outcome;
     }
     outcome.status = ReadStoreRSP(*pdu_);
     outcome.reason = outcome.Stored() ? note : FailureOr(StoreStatusText(outcome.status));
+    NoteIfLost(outcome);
     return outcome;
+}
+
+void StoreSession::NoteIfLost(const StoreOutcome& outcome) {
+    if (outcome.Stored() || !pdu_ || pdu_->IsConnected()) return;
+    // The next file re-opens an association; after a second loss the run stops.
+    if (++lost_ >= 2) stopReason_ = "the association was lost twice (last: " + outcome.reason + ")";
+    Close();
 }
 
 StoreOutcome StoreSession::SendFile(const std::string& file) {
@@ -213,7 +228,14 @@ bool StoreFiles(const std::vector<std::string>& files, StoreTarget& target, cons
     session.PlanAhead(std::move(plan));
     bool allStored = !files.empty();
     for (const std::string& file : files) {
-        StoreOutcome outcome = session.SendFile(file);
+        StoreOutcome outcome;
+        if (session.Stopped()) {
+            outcome.file = file;
+            outcome.bytes = FileSize(file);
+            outcome.reason = "not sent: " + session.StopReason();
+        } else {
+            outcome = session.SendFile(file);
+        }
         allStored = allStored && outcome.Stored();
         if (sink) sink(outcome);
     }

@@ -99,6 +99,11 @@ public:
     void Close();
     // Associations opened so far (for reports and tests).
     int AssociationsOpened() const { return opened_; }
+    // True once the peer cannot be reached any more: the connection could not be made, or an
+    // association was lost and the one re-opened for it was lost or could not be made too.
+    // The files still to come are then not tried; StopReason says why.
+    bool Stopped() const { return !stopReason_.empty(); }
+    const std::string& StopReason() const { return stopReason_; }
 
 private:
     // True with an association open for the class; false (with `reason`) when none could be.
@@ -111,12 +116,19 @@ private:
     std::string openKey_;      // class and syntax of the last object an association was opened for
     std::string openFailure_;  // why that association could not be used
     int opened_ = 0;
+    // Notes an association lost while an object was on it; a second loss stops the run.
+    void NoteIfLost(const StoreOutcome& outcome);
+
     std::vector<PlannedObject> plan_;  // every file of the run, in order (may be empty)
     std::size_t filesTaken_ = 0;       // files handed to SendFile so far
+    int lost_ = 0;                     // associations lost while in use
+    std::string stopReason_;
 };
 
 // Sends every file in order through one StoreSession, handing each outcome to `sink` (may be
-// empty). True only when every file was stored with status 0 and there was at least one.
+// empty). Once the session has stopped (the peer cannot be reached), each file left gets an
+// outcome "not sent: " + the stop reason without being tried. True only when every file was
+// stored with status 0 and there was at least one.
 bool StoreFiles(const std::vector<std::string>& files, StoreTarget& target, const OutcomeSink& sink);
 
 // One line of text for a C-STORE status or failure value.

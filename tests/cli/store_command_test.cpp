@@ -1,6 +1,8 @@
 // pella store and pella send-series against storescp: exit codes, failure lines, progress.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 
 #include "support/run_command.h"
@@ -17,25 +19,69 @@ CommandResult Pella(std::vector<std::string> args, bool withErr = true) {
 
 }  // namespace
 
-TEST(StoreCommand, StoresEachFileAndFailsNamingEveryLostOne) {
+// Files and folders (with DCMTK's +sd +r) go on one association; files that are not DICOM are
+// skipped and counted; a file that cannot be sent is named with its reason.
+TEST(StoreCommand, SendsATreeOnOneAssociationSkippingWhatIsNotDicom) {
     StorescpRun peer;
     ASSERT_TRUE(peer.Start());
-    CommandResult ok = Pella({"store", "127.0.0.1", peer.Port(), PydicomFile("CT_small.dcm"),
-                              PydicomFile("rtplan.dcm"), "-aet", "ME", "-aec", "STORESCP"});
-    EXPECT_EQ(ok.exitCode, 0) << ok.out;
-    EXPECT_NE(ok.out.find("Stored 2 objects"), std::string::npos) << ok.out;
-    EXPECT_EQ(peer.Associations(), 2);
+    std::string tree = peer.Dir().File("tree");
+    for (int folder = 0; folder < 5; ++folder) {
+        std::string sub = tree + "/" + std::to_string(folder) + (folder > 0 ? "/deeper" : "");
+        std::filesystem::create_directories(sub);
+        for (int i = 0; i < 100; ++i)
+            std::filesystem::copy_file(PydicomTestFiles() / "CT_small.dcm",
+                                       sub + "/" + std::to_string(i) + ".dcm");
+    }
+    std::ofstream(tree + "/0/notes.txt") << "not DICOM\n";
+    CommandResult all =
+        Pella({"store", "127.0.0.1", peer.Port(), "+sd", "+r", tree, PydicomFile("rtplan.dcm")});
+    EXPECT_EQ(all.exitCode, 0) << all.out;
+    EXPECT_NE(all.out.find("Stored 501 objects"), std::string::npos) << all.out;
+    EXPECT_NE(all.out.find("1 file skipped (not DICOM)"), std::string::npos) << all.out;
+    EXPECT_EQ(peer.Associations(), 1);
+    EXPECT_EQ(all.out.find('\r'), std::string::npos) << "no carriage returns in a log";
+
+    CommandResult top =
+        Pella({"store", "127.0.0.1", peer.Port(), tree + "/0", "--one-per-file", "--no-progress"});
+    EXPECT_EQ(top.exitCode, 0) << top.out;
+    EXPECT_NE(top.out.find("Stored 100 objects"), std::string::npos) << top.out;
+    EXPECT_EQ(peer.Associations(), 1 + 100);
 
     std::string missing = peer.Dir().File("missing.dcm");
     CommandResult bad = Pella({"store", "127.0.0.1", peer.Port(), PydicomFile("CT_small.dcm"), missing,
-                               PydicomFile("MR_small_RLE.dcm")});
+                               PydicomFile("MR_small_RLE.dcm"), "--no-convert"});
     EXPECT_EQ(bad.exitCode, 1);
-    EXPECT_NE(bad.out.find("NOT STORED " + missing + ": file not found"), std::string::npos) << bad.out;
+    EXPECT_NE(bad.out.find("cannot read '" + missing + "': no such file"), std::string::npos) << bad.out;
     // storescp takes no RLE by default, and the file was not to be converted.
     EXPECT_NE(bad.out.find("NOT STORED " + PydicomFile("MR_small_RLE.dcm")), std::string::npos) << bad.out;
     EXPECT_NE(bad.out.find("transfer syntaxes not supported"), std::string::npos) << bad.out;
-    EXPECT_NE(bad.out.find("FAILED: 2 of 3 objects NOT stored"), std::string::npos) << bad.out;
-    EXPECT_EQ(bad.out.find("Stored 3"), std::string::npos);
+    EXPECT_NE(bad.out.find("FAILED: 1 of 2 objects NOT stored"), std::string::npos) << bad.out;
+}
+
+// A peer that drops every association: the association is re-opened once, then the run stops
+// and one line counts the files that were not sent; a peer that cannot be reached stops the run
+// at the first file.
+TEST(StoreCommand, ALostPeerStopsTheRunWithOneLine) {
+    StorescpRun peer;
+    ASSERT_TRUE(peer.Start({"--abort-after"}));
+    std::string folder = peer.Dir().File("many");
+    std::filesystem::create_directories(folder);
+    for (int i = 0; i < 40; ++i)
+        std::filesystem::copy_file(PydicomTestFiles() / "CT_small.dcm",
+                                   folder + "/" + std::to_string(i) + ".dcm");
+    CommandResult lost = Pella({"store", "127.0.0.1", peer.Port(), folder});
+    EXPECT_EQ(lost.exitCode, 1);
+    EXPECT_NE(lost.out.find("38 files not sent: the association was lost twice"), std::string::npos)
+        << lost.out;
+    EXPECT_LE(std::count(lost.out.begin(), lost.out.end(), '\n'), 10) << lost.out;
+    EXPECT_EQ(peer.Associations(), 2);
+
+    peer.Stop();
+    CommandResult gone = Pella({"store", "127.0.0.1", peer.Port(), folder});
+    EXPECT_EQ(gone.exitCode, 1);
+    EXPECT_NE(gone.out.find("39 files not sent: association not accepted"), std::string::npos) << gone.out;
+    EXPECT_NE(gone.out.find("Connection refused"), std::string::npos) << gone.out;
+    EXPECT_LE(std::count(gone.out.begin(), gone.out.end(), '\n'), 10) << gone.out;
 }
 
 // Files the JPEG lossless codec cannot take go in another syntax the peer accepted (here the

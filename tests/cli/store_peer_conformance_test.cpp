@@ -105,21 +105,20 @@ TEST(StorePeerConformance, CompressedAndBigEndianFilesGoAsTheyStand) {
     }
 }
 
-// storescp taking uncompressed syntaxes only: without --convert every compressed file is
-// refused with the reason; with --convert the JPEG files the converter decodes arrive
-// uncompressed, the others stay refused.
+// storescp taking uncompressed syntaxes only: with --no-convert every compressed file is
+// refused with the reason; by default (or --convert) the JPEG files the converter decodes
+// arrive uncompressed, the others stay refused.
 TEST(StorePeerConformance, UncompressedOnlyPeerGetsConvertedFilesOrAReason) {
     StorescpRun peer;
     ASSERT_TRUE(peer.Start());
     for (const char* name : {"MR_small_RLE.dcm", "SC_rgb_jpeg_gdcm.dcm", "JPEG2000.dcm"}) {
-        CommandResult refused = Pella({"store", "127.0.0.1", peer.Port(), PydicomFile(name)});
+        CommandResult refused = Pella({"store", "--no-convert", "127.0.0.1", peer.Port(), PydicomFile(name)});
         EXPECT_EQ(refused.exitCode, 1) << name;
         EXPECT_NE(refused.out.find("transfer syntaxes not supported"), std::string::npos) << name << "\n"
                                                                                           << refused.out;
         EXPECT_EQ(peer.Compare(PydicomFile(name)).exitCode, 2) << name;
     }
-    CommandResult converted =
-        Pella({"store", "--convert", "127.0.0.1", peer.Port(), PydicomFile("SC_rgb_jpeg_gdcm.dcm")});
+    CommandResult converted = Pella({"store", "127.0.0.1", peer.Port(), PydicomFile("SC_rgb_jpeg_gdcm.dcm")});
     EXPECT_EQ(converted.exitCode, 0) << converted.out;
     CommandResult compared = peer.Compare(PydicomFile("SC_rgb_jpeg_gdcm.dcm"));
     EXPECT_NE(compared.exitCode, 2);
