@@ -198,6 +198,50 @@ TEST(WorklistProtocol, FlatStepSequenceFromAScriptedProvider) {
     ClearRecords(list, QueryLevel::Worklist);
 }
 
+// Matches are decoded by the Specific Character Set of their own response, for the CLI's text
+// and JSON alike; a response that declares none keeps its bytes.
+TEST(FindProtocol, ResultsAreDecodedByTheirResponsesCharacterSet) {
+    const std::string utf8Name = "M\xC3\xBCller^J\xC3\xBCrgen";
+    struct Case {
+        const char* set;
+        std::string name;
+    };
+    const Case cases[] = {{"ISO_IR 100", "M\xFCller^J\xFCrgen"},
+                          {"ISO_IR 192", utf8Name},
+                          {"ISO_IR 148", "M\xFCller^J\xFCrgen"}};  // Latin-5 shares these letters
+    for (const Case& c : cases) {
+        for (bool json : {false, true}) {
+            SCOPED_TRACE(std::string(c.set) + (json ? " json" : " text"));
+            ElementList identifier;
+            AddText(identifier, 0x0008, 0x0005, "CS", c.set);
+            AddText(identifier, 0x0008, 0x0052, "CS", "STUDY");
+            AddText(identifier, 0x0010, 0x0010, "PN", c.name);
+            AddText(identifier, 0x0020, 0x000D, "UI", "1.2.3.4");
+            Bytes responses = Command(kCFindRSP, 0xFF00, true, true);
+            Bytes match = PData(1, 0x02, SerializeList(identifier, false, false));
+            responses.insert(responses.end(), match.begin(), match.end());
+            Bytes last = Command(kCFindRSP, 0, true, false);
+            responses.insert(responses.end(), last.begin(), last.end());
+            ScriptedPeer peer;
+            peer.ReadPdu()
+                .Send(AcceptBytes(1, kImplicit))
+                .ReadPdu()
+                .ReadPdu()
+                .Send(responses)
+                .ReadPdu()
+                .Send(kReleaseRP);
+            peer.Start();
+            int exit = -1;
+            std::string out = RunCommand(std::string(PELLA_CLI_PATH) + " find 127.0.0.1 " + peer.PortText() +
+                                             (json ? " --json" : "") + " -k PatientName=M* 2>&1",
+                                         &exit);
+            peer.Finish();
+            EXPECT_EQ(exit, 0) << out;
+            EXPECT_NE(out.find(utf8Name), std::string::npos) << out;
+        }
+    }
+}
+
 namespace {
 
 using Streamed = std::vector<std::pair<int32_t, std::string>>;  // match number, Patient ID
