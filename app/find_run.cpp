@@ -22,8 +22,8 @@ constexpr FieldCaption kStudyLines[] = {
 
 bool RunFindTest(TestRun& run) {
     QueryMemo shown(kLevel, kStudyLines);
-    bool result =
-        RunQuerySession(run.settings, kStudyRootFind, kLevel, [&](const void* record) { shown.Add(record); });
+    bool result = RunQuerySession(
+        run.settings, kStudyRootFind, kLevel, [&](const void* record) { shown.Add(record); }, run.failure);
     shown.Show(run.memo);
     return result;
 }

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -31,11 +32,17 @@ TForm1::TForm1(std::string startDirectory, std::unique_ptr<FileChooser> chooser,
     // had; the tests find the widgets by them.
     setObjectName("Form1");
     setWindowTitle("Pellatool");
-    setFixedSize(637, 430);
+    resize(637, 430);
+    setMinimumSize(480, 360);
     logMemo_ = new QPlainTextEdit(this);
     logMemo_->setObjectName("Memo1");
     logMemo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    logMemo_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    logMemo_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    busyBar_ = new QProgressBar(this);
+    busyBar_->setObjectName("Busy");
+    busyBar_->setRange(0, 0);  // no known end: the bar moves while a run is going
+    busyBar_->setTextVisible(false);
+    busyBar_->setVisible(false);
     echoButton_ = AddButton("Button3", "Echo", [this] { StartTest("ECHO"); });
     storeButton_ = AddButton("Button4", "Store", [this] { StartTest("STORE"); });
     findButton_ = AddButton("Button5", "Find", [this] { StartTest("FIND"); });
@@ -59,6 +66,7 @@ void TForm1::LayOut() {
     auto* column = new QVBoxLayout;
     for (QPushButton* button : Buttons()) column->addWidget(button);
     column->addStretch();
+    column->addWidget(busyBar_);
     column->addWidget(addressLabel_);
     auto* row = new QHBoxLayout(this);
     row->addLayout(column);
@@ -95,15 +103,17 @@ void TForm1::AppendMemo(const QString& line) {
 
 void TForm1::StartTest(const std::string& testName) {
     if (closeWanted_) return;  // the window closes once the running tests have ended
-    std::string fileName;
-    // The file is chosen here, on the window's thread, where dialogs may run.
-    if (testName == "STORE" || testName == "PRINT") fileName = chooser_->ChooseFile(this).value_or("");
-    auto* thread = new MainThread(testName, settings_, startDirectory_, fileName, this);
+    std::vector<std::string> fileNames;
+    // Files are chosen here, on the window's thread, where dialogs may run: several for STORE.
+    if (testName == "STORE") fileNames = chooser_->ChooseFiles(this);
+    if (auto one = testName == "PRINT" ? chooser_->ChooseFile(this) : std::nullopt) fileNames.push_back(*one);
+    auto* thread = new MainThread(testName, settings_, startDirectory_, fileNames, this);
     connect(thread, &MainThread::MemoCleared, logMemo_, &QPlainTextEdit::clear, Qt::QueuedConnection);
     connect(thread, &MainThread::MemoLine, this, &TForm1::AppendMemo, Qt::QueuedConnection);
     connect(
         thread, &QThread::finished, this, [this, thread] { TestEnded(thread); }, Qt::QueuedConnection);
     running_.push_back(thread);
+    busyBar_->setVisible(true);
     thread->start();
 }
 
@@ -111,6 +121,7 @@ void TForm1::TestEnded(MainThread* thread) {
     thread->wait();
     running_.erase(std::remove(running_.begin(), running_.end(), thread), running_.end());
     thread->deleteLater();
+    busyBar_->setVisible(!running_.empty());
     if (closeWanted_ && running_.empty()) close();
 }
 

@@ -14,6 +14,7 @@
 class QCloseEvent;
 class QLabel;
 class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
 
 namespace pellatool {
@@ -43,14 +44,16 @@ public:
     int RunningTests() const { return static_cast<int>(running_.size()); }
 
     QPlainTextEdit* Memo() const { return logMemo_; }
+    // Shown, moving, while a run is going.
+    QProgressBar* BusyIndicator() const { return busyBar_; }
     TForm2* SettingsDialog() const { return settingsDialog_; }
     // The nine buttons, top to bottom.
     std::vector<QPushButton*> Buttons() const;
     // The button of that object name ("Button3" is Echo: the names the window has always had).
     QPushButton* Button(const char* objectName) const;
 
-    // Starts a run of the test of that name on its own thread; STORE and PRINT ask for the file
-    // first.
+    // Starts a run of the test of that name on its own thread; STORE asks for one or more files
+    // first, PRINT for one.
     void StartTest(const std::string& testName);
 
 protected:
@@ -81,6 +84,7 @@ private:
     QPushButton* endButton_;
     QLabel* addressLabel_;
     QPlainTextEdit* logMemo_;
+    QProgressBar* busyBar_;
     TForm2* settingsDialog_;
     std::vector<MainThread*> running_;
     bool closeWanted_ = false;

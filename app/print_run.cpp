@@ -6,7 +6,7 @@
 namespace pellatool {
 
 bool RunPrintTest(TestRun& run) {
-    if (run.fileName.empty()) return false;
+    if (run.fileNames.empty()) return false;
     const TestSettings& s = run.settings;
     FilmSessionParameters session{"1", "MED", "BLUE FILM",
                                   EntryAt(FilmDestinations(), s.filmDestination).c_str()};
@@ -19,7 +19,7 @@ bool RunPrintTest(TestRun& run) {
                           nullptr,
                           nullptr};
     CallingTitle calling(s.localAETitle);
-    return PrintSCU(run.fileName.c_str(), s.remoteHost.c_str(), s.remotePort.c_str(), calling.data(),
+    return PrintSCU(run.fileNames.front().c_str(), s.remoteHost.c_str(), s.remotePort.c_str(), calling.data(),
                     s.remoteAETitle.c_str(), &session, &box) == 1;
 }
 

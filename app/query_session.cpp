@@ -5,6 +5,12 @@
 namespace pellatool {
 namespace {
 
+std::string LastFailure() {
+    char reason[1024] = {};
+    LastFailureText(reason, sizeof reason);
+    return reason;
+}
+
 void TakeMatch(const void* record, int32_t /*number*/, void* context) {
     (*static_cast<const MatchSink*>(context))(record);
 }
@@ -12,7 +18,7 @@ void TakeMatch(const void* record, int32_t /*number*/, void* context) {
 }  // namespace
 
 bool RunQuerySession(const TestSettings& s, const char* sopClassUid, const char* level,
-                     const MatchSink& onMatch) {
+                     const MatchSink& onMatch, std::string& failure) {
     PDU* handle = NewPDU();
     CallingTitle calling(s.localAETitle);
     bool opened =
@@ -22,8 +28,11 @@ bool RunQuerySession(const TestSettings& s, const char* sopClassUid, const char*
     if (opened) {
         void* query = NewQueryRecord(level);
         status = FindEach(handle, query, sopClassUid, level, TakeMatch, const_cast<MatchSink*>(&onMatch));
+        if (status != PELLA_STATUS_SUCCESS) failure = LastFailure();
         FreeQueryRecord(query, level);
         CloseAssoc(handle);
+    } else {
+        failure = LastFailure();
     }
     DeletePDU(handle);
     return status == PELLA_STATUS_SUCCESS;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include "app/test_settings.h"
 #include "pella.h"
@@ -14,8 +15,9 @@ namespace pellatool {
 using MatchSink = std::function<void(const void* record)>;
 
 // True when the association was opened and the query ended with status 0. `level` is "STUDY"
-// or "WORKLIST"; every match's record goes to `onMatch` (valid during the call only).
+// or "WORKLIST"; every match's record goes to `onMatch` (valid during the call only). On failure
+// `failure` receives the library's reason, read before the calls that release and free.
 bool RunQuerySession(const TestSettings& settings, const char* sopClassUid, const char* level,
-                     const MatchSink& onMatch);
+                     const MatchSink& onMatch, std::string& failure);
 
 }  // namespace pellatool

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/test_settings.h"
 
@@ -12,9 +13,10 @@ namespace pellatool {
 using MemoSink = std::function<void(const std::string& line)>;
 
 struct TestRun {
-    TestSettings settings;  // a copy taken when the test started
-    std::string fileName;   // the file chosen for STORE and PRINT; empty when the dialog was cancelled
+    TestSettings settings;               // a copy taken when the test started
+    std::vector<std::string> fileNames;  // the files chosen for STORE (one for PRINT); empty: cancelled
     MemoSink memo;
+    std::string failure;  // why the run failed, when the run knows better than the last call
 };
 
 // A writable copy of the calling AE title, as the exported calls want it (they may fill in a

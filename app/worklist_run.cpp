@@ -24,8 +24,8 @@ constexpr FieldCaption kStepLines[] = {{"PatientName: ", 0},
 
 bool RunWorklistTest(TestRun& run) {
     QueryMemo shown(kLevel, kStepLines);
-    bool result =
-        RunQuerySession(run.settings, kWorklistFind, kLevel, [&](const void* record) { shown.Add(record); });
+    bool result = RunQuerySession(
+        run.settings, kWorklistFind, kLevel, [&](const void* record) { shown.Add(record); }, run.failure);
     shown.Show(run.memo);
     return result;
 }

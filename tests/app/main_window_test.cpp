@@ -2,8 +2,10 @@
 // side writing one log file.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <regex>
 
@@ -39,6 +41,14 @@ TEST(MainWindow, ShowsTheNineButtonsInOrderAndTheAddress) {
     EXPECT_EQ(label->text().toStdString(), kProjectAddress);
     EXPECT_EQ(AboutText(), std::string("Pellatool1.0\n\r") + kProjectAddress + PELLA_VERSION);
     EXPECT_GT(window->Memo()->x(), window->Buttons()[0]->x()) << "the memo is not on the right";
+    // Resizable, the memo growing with the window and wrapping its lines.
+    EXPECT_EQ(window->Memo()->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+    int memoWidth = window->Memo()->width();
+    window->resize(1000, 700);
+    QApplication::processEvents();
+    EXPECT_EQ(window->size(), QSize(1000, 700));
+    EXPECT_GT(window->Memo()->width(), memoWidth + 300);
+    EXPECT_FALSE(window->BusyIndicator()->isVisible());
 }
 
 TEST(MainWindow, DumpShowsBothListsOrFails) {
@@ -78,6 +88,7 @@ TEST(MainWindow, ClosingWaitsForRunningTests) {
     QTest::mouseClick(window->Button("Button3"), Qt::LeftButton);
     int connection = silent.Accept(20000);
     ASSERT_GE(connection, 0);
+    EXPECT_TRUE(window->BusyIndicator()->isVisible()) << "no busy indicator while the echo runs";
     QTest::mouseClick(window->Button("Button1"), Qt::LeftButton);  // End
     QApplication::processEvents();
     EXPECT_TRUE(window->isVisible()) << "closed while the echo was running";
@@ -88,8 +99,10 @@ TEST(MainWindow, ClosingWaitsForRunningTests) {
     ASSERT_TRUE(ProcessEventsUntil([&] { return !window->isVisible(); }, 60)) << "never closed";
     EXPECT_EQ(window->RunningTests(), 0);
     std::vector<std::string> memo = MemoLines(*window);
-    ASSERT_FALSE(memo.empty());
+    ASSERT_GE(memo.size(), 2u);
     EXPECT_EQ(memo.back(), "ECHO Failed!");
+    EXPECT_EQ(memo[memo.size() - 2].rfind("Reason: ", 0), 0u) << memo[memo.size() - 2];
+    EXPECT_TRUE(window->BusyIndicator()->isHidden()) << "the busy indicator stayed after the run";
 }
 
 // Runs started together write one log file (same test, same day); every line stays whole.

@@ -21,7 +21,7 @@ TEST(QuerySession, FailureResponseEndsTheQueryAndIsNoMatch) {
         .Send(kReleaseRP);
     peer.Start();
     std::vector<std::string> memo;
-    pellatool::TestRun run{{}, "", [&](const std::string& line) { memo.push_back(line); }};
+    pellatool::TestRun run{{}, {}, [&](const std::string& line) { memo.push_back(line); }, {}};
     run.settings.remotePort = peer.PortText();
     EXPECT_FALSE(pellatool::RunFindTest(run));
     std::vector<Bytes> received = peer.Finish();

@@ -162,7 +162,7 @@ TEST_P(ServiceRun, AgainstItsPeerEndsOkWithTheFoundLines) {
     SaveScreenshot(*window, c.name);
 }
 
-TEST_P(ServiceRun, AgainstAClosedPortFailsWithTheReasonInTheRunsLog) {
+TEST_P(ServiceRun, AgainstAClosedPortFailsWithTheReasonInTheMemoAndTheRunsLog) {
     const ServiceCase& c = GetParam();
     TempDir dir;
     int port = testing_support::FreePort();
@@ -171,14 +171,40 @@ TEST_P(ServiceRun, AgainstAClosedPortFailsWithTheReasonInTheRunsLog) {
     ClickAndWait(*window, c.button);
     std::string failed = std::string(c.name) + " Failed!";
     bool query = std::string(c.name) == "FIND" || std::string(c.name) == "WORKLIST";
-    Lines expected = query ? Lines{"No studies: 0", "", failed} : Lines{failed};
-    EXPECT_EQ(MemoLines(*window), expected);
+    Lines memo = MemoLines(*window);
+    ASSERT_GE(memo.size(), 2u);
+    EXPECT_EQ(memo.back(), failed);
+    // The library's reason, on the line before.
+    const std::string& reason = memo[memo.size() - 2];
+    EXPECT_EQ(reason.rfind("Reason: ", 0), 0u) << reason;
+    EXPECT_NE(reason.find("Connection refused"), std::string::npos) << reason;
+    if (query) {
+        EXPECT_EQ(Lines(memo.begin(), memo.begin() + 2), (Lines{"No studies: 0", ""}));
+    }
     std::string log = ReadText(pellatool::TodaysLogFileName(StartDirectoryOf(dir), c.name));
     EXPECT_NE(log.find(std::to_string(port)), std::string::npos) << "no reason in the log:\n" << log;
 }
 
 INSTANTIATE_TEST_SUITE_P(FrontEnd, ServiceRun, ::testing::ValuesIn(kServiceCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// STORE takes several files: each arrives, on one association.
+TEST(StoreRun, SendsEveryChosenFile) {
+    TempDir dir;
+    PeerProcess process;
+    Peer peer = StartStorePeer(dir, process);
+    ASSERT_GT(peer.port, 0);
+    WriteSettings(dir, peer.port, peer.calledAETitle);
+    auto window = MakeWindow(dir);
+    window->SetFileChooser(std::make_unique<ScriptedChooser>(std::vector<std::string>{
+        PydicomFile("CT_small.dcm"), PydicomFile("MR_small.dcm"), PydicomFile("rtplan.dcm")}));
+    ClickAndWait(*window, "Button4");
+    EXPECT_EQ(MemoLines(*window), Lines{"STORE OK"});
+    std::size_t received = 0;
+    for (const auto& entry : fs::directory_iterator(dir.File("received")))
+        received += entry.is_regular_file();
+    EXPECT_EQ(received, 3u);
+}
 
 TEST(FindRun, EmptyArchiveShowsNoStudiesAndEndsOk) {
     TempDir dir;

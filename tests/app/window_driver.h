@@ -26,18 +26,27 @@ namespace pellatool_testing {
 
 using testing_support::TempDir;
 
-// Answers every file question with one path, or cancels when it has none; counts the questions.
+// Answers every file question with one path (or several, where several may be chosen), or
+// cancels when it has none; counts the questions.
 class ScriptedChooser : public pellatool::FileChooser {
 public:
     explicit ScriptedChooser(std::optional<std::string> answer, int* asked = nullptr)
         : answer_(std::move(answer)), asked_(asked) {}
+    explicit ScriptedChooser(std::vector<std::string> answers)
+        : answers_(std::move(answers)), asked_(nullptr) {}
     std::optional<std::string> ChooseFile(QWidget*) override {
         if (asked_ != nullptr) ++*asked_;
-        return answer_;
+        return answers_.empty() ? answer_ : answers_.front();
+    }
+    std::vector<std::string> ChooseFiles(QWidget* parent) override {
+        if (answers_.empty()) return FileChooser::ChooseFiles(parent);
+        if (asked_ != nullptr) ++*asked_;
+        return answers_;
     }
 
 private:
     std::optional<std::string> answer_;
+    std::vector<std::string> answers_;
     int* asked_;
 };
 
