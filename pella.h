@@ -714,7 +714,7 @@ typedef struct FilmSessionParameters {
 } FilmSessionParameters;
 
 typedef struct FilmBoxParameters {
-    const char* imageDisplayFormat; /* (2010,0010) ST: e.g. "STANDARD\\1,1" */
+    const char* imageDisplayFormat; /* (2010,0010) ST: e.g. "STANDARD\\2,2"; "STANDARD\\1,1" when empty */
     const char* filmOrientation;    /* (2010,0040) CS: PORTRAIT, LANDSCAPE */
     const char* filmSizeID;         /* (2010,0050) CS: 14INX17IN, 8INX10IN, ... */
     const char* magnificationType;  /* (2010,0060) CS: REPLICATE, BILINEAR, CUBIC, NONE */
@@ -728,7 +728,8 @@ typedef struct FilmBoxParameters {
  * the printer at host:port: printer status (N-GET, its failure does not stop the print), film
  * session and film box (N-CREATE), the film box's first image box (N-SET), print (N-ACTION) and
  * deletion of the film box (N-DELETE), then release. `callingAETitle` as for OpenAssoc. Either
- * parameter record may be NULL (nothing of it is sent). The image is loaded, and Min and Max
+ * parameter record may be NULL (nothing of it is sent,
+ * but for the one-image Image Display Format a film box must have). The image is loaded, and Min and Max
  * Density checked (decimal numbers 0-65535, sent as US), before any association. A response
  * with any status but success (warnings included), without a status, or answering another
  * message fails its step; a printer status that cannot be read does not stop the print.

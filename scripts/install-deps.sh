@@ -1,23 +1,30 @@
 #!/usr/bin/env bash
 # Installs everything Pella needs to build and test, from Debian's packages only.
+# Usage: scripts/install-deps.sh [--build-only]   (--build-only: what the library and the
+# command-line tool need, without the front end, the tests and their reference tools)
 # Idempotent: packages already present are skipped by apt-get.
 set -euo pipefail
 
+# The library and the command-line tool.
 packages=(
   build-essential cmake pkg-config ccache
-  clang libclang-rt-14-dev
-  libgtest-dev googletest
   libgdcm-dev
   libjpeg62-turbo-dev
   libcairo2-dev fonts-dejavu-core
   libpng-dev
   nlohmann-json3-dev
-  qtbase5-dev
   netbase
+)
+# The front end, the tests, the sanitizer builds and the reference tools they run.
+test_packages=(
+  clang libclang-rt-14-dev
+  libgtest-dev googletest
+  qtbase5-dev
   dcmtk python3-pydicom python3-numpy
   python3-pytest python3-venv python3-pip python3-setuptools python3-wheel mypy
   bc time
 )
+[ "${1:-}" = --build-only ] || packages+=("${test_packages[@]}")
 
 missing=()
 for p in "${packages[@]}"; do
