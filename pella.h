@@ -218,6 +218,15 @@ PELLA_API uint8_t DumpListToLines(ElementList* list, uint8_t keepVR, DumpLineCal
  * caller frees with FreeText, or NULL when the file is not a readable Part 10 file. */
 PELLA_API char* DICOMJson(const char* fileName, int32_t inlineLimit);
 
+/* Addition: the elements of a file as text, one line per element in dcmdump's layout:
+ * "(gggg,eeee) VR value  # length, multiplicity Keyword", two spaces of indentation per level,
+ * every sequence and item with its markers whatever its length encoding, numbers and tags as
+ * values, texts decoded by the Specific Character Set. A Part 10 file's text begins with the
+ * line "# Dicom-File-Format"; a file without preamble is read as a bare data set (with its meta
+ * group when it starts with one) and its text begins with "# Dicom-". Returns a text the caller
+ * frees with FreeText, or NULL when the file cannot be read. */
+PELLA_API char* DICOMText(const char* fileName);
+
 /* Addition: frees a text returned by the library. NULL is ignored. */
 PELLA_API void FreeText(char* text);
 

@@ -2,11 +2,11 @@
 // their data sets in the DICOM JSON model.
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "cli/args.h"
 #include "cli/commands.h"
-#include "cli/element_lists.h"
 #include "cli/file_command.h"
 #include "pella.h"
 
@@ -19,14 +19,18 @@ constexpr int32_t kDefaultInlineLimit = 1024;
 CommandSpec Spec() {
     CommandSpec spec = FileCommandSpec(
         "dump", "pella dump [options] FILE...",
-        "Reads DICOM Part 10 files and prints one line per element, file meta information first,\n"
-        "then the data set: \"(gggg, eeee), length, VR  \\\"value\\\" - name\", with names from the\n"
-        "built-in data dictionary. Values of 256 bytes or more are not shown; elements inside\n"
-        "undefined-length items are prefixed with \".....\". Implicit VR data sets show the\n"
-        "dictionary's VRs. With several files, a line \"# FILE\" precedes each file's elements.\n"
+        "Reads DICOM files and prints one line per element, file meta information first, then\n"
+        "the data set, as dcmdump lays them out: \"(gggg,eeee) VR value  # length, multiplicity\n"
+        "Keyword\", two spaces of indentation per level, the items of every sequence shown\n"
+        "nested with their markers whatever their length encoding. Texts are decoded by the\n"
+        "Specific Character Set, numbers and tags shown as values, long values cut with \"...\".\n"
+        "Implicit VR data sets show the dictionary's VRs. A file without preamble and \"DICM\" is\n"
+        "read as a bare data set (said on stderr). With several files, a line \"# FILE\" precedes\n"
+        "each file's elements.\n"
         "\n"
         "With --json, each file's data set is printed in the DICOM JSON model (file meta\n"
-        "information left out), one JSON document per line (JSON Lines). Texts are UTF-8,\n"
+        "information left out), one JSON document per line (JSON Lines); with several files, each\n"
+        "document is preceded by a line holding the file's path as a JSON string. Texts are UTF-8,\n"
         "decoded by the Specific Character Set; bytes that cannot be decoded become U+FFFD.\n"
         "Binary values (OB, OW, OF, OD, OL, OV, UN and encapsulated pixel data) of up to 1024\n"
         "bytes are given inline (\"InlineBinary\", base64); longer ones, the pixel data above all,\n"
@@ -40,24 +44,53 @@ CommandSpec Spec() {
     return spec;
 }
 
-FileOutput TextDump(const std::string& file) {
-    FileLists lists;
-    if (!ReadFileLists(file, lists)) return ReadFailure("dump", file);
-    FileOutput output;
-    if (!AppendMemoDump(output.out, lists.meta.get(), true) ||
-        !AppendMemoDump(output.out, lists.data.get(), lists.explicitVR))
-        return ReadFailure("dump", file);
-    return output;
-}
+constexpr const char* kPart10Heading = "\n# Dicom-File-Format\n";
 
-FileOutput JsonDump(const std::string& file, int32_t inlineLimit) {
-    char* text = DICOMJson(file.c_str(), inlineLimit);
+FileOutput TextDump(const std::string& file) {
+    char* text = DICOMText(file.c_str());
     if (text == nullptr) return ReadFailure("dump", file);
     FileOutput output;
     output.out = text;
+    FreeText(text);
+    if (output.out.rfind(kPart10Heading, 0) != 0)
+        output.err = "pella dump: " + file + ": no preamble and \"DICM\": read as a bare data set\n";
+    return output;
+}
+
+// A JSON string holding the text (a file path, named before its document).
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        unsigned char u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (u < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", u);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+FileOutput JsonDump(const std::string& file, int32_t inlineLimit, bool named) {
+    char* text = DICOMJson(file.c_str(), inlineLimit);
+    if (text == nullptr) return ReadFailure("dump", file);
+    FileOutput output;
+    if (named) output.out = JsonString(file) + "\n";
+    output.out += text;
     output.out += '\n';
     FreeText(text);
     return output;
+}
+
+bool NamesFolder(const std::vector<std::string>& names) {
+    for (const std::string& name : names)
+        if (std::filesystem::is_directory(name)) return true;
+    return false;
 }
 
 bool ParseInlineLimit(const Args& args, int32_t& limit) {
@@ -88,8 +121,10 @@ int RunDump(const std::vector<std::string>& argv) {
         std::fprintf(stderr, "pella dump: --inline-limit wants a number of bytes\n");
         return 2;
     }
-    return RunOverFiles("dump", args, false,
-                        [inlineLimit](const std::string& file) { return JsonDump(file, inlineLimit); });
+    bool named = args.Positionals().size() > 1 || NamesFolder(args.Positionals());
+    return RunOverFiles("dump", args, false, [inlineLimit, named](const std::string& file) {
+        return JsonDump(file, inlineLimit, named);
+    });
 }
 
 }  // namespace cli

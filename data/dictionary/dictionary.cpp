@@ -1,6 +1,7 @@
 #include "data/dictionary/dictionary.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 namespace pella {
@@ -38,6 +39,32 @@ const char* LookupName(DataElement& element, bool keepVR) {
     if (entry == nullptr) return kUnidentifiedName;
     if (!keepVR) CopyVR(element, *entry);
     return entry->name;
+}
+
+std::string KeywordOf(std::string_view name) {
+    constexpr std::string_view kRetired = "(RET)";
+    if (name.ends_with(kRetired)) name.remove_suffix(kRetired.size());
+    std::string keyword;
+    bool wordStart = true;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(name[i]);
+        if (c == '\'' && i + 1 < name.size() && name[i + 1] == 's') {
+            ++i;  // a possessive "'s" is no part of the keyword
+            continue;
+        }
+        if (name.substr(i, 3) == "(s)") {
+            keyword.push_back('s');  // "Focal Spot(s)" -> "FocalSpots"
+            i += 2;
+            continue;
+        }
+        if (!std::isalnum(c)) {
+            wordStart = true;
+            continue;
+        }
+        keyword.push_back(wordStart ? static_cast<char>(std::toupper(c)) : static_cast<char>(c));
+        wordStart = false;
+    }
+    return keyword;
 }
 
 }  // namespace pella

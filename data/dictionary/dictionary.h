@@ -3,6 +3,8 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
+#include <string_view>
 
 #include "data/model/element_list.h"
 
@@ -29,5 +31,9 @@ void LookupVR(DataElement& element);
 // The tag's name, or "*** Unidentified ***" (the VR then stays as it is). For a known tag the
 // table's VR replaces the element's unless `keepVR` is set.
 const char* LookupName(DataElement& element, bool keepVR);
+
+// The keyword of a dictionary name: words joined with capitals, a possessive "'s" and a
+// "(RET)" mark dropped ("Patient's Name" -> "PatientName").
+std::string KeywordOf(std::string_view name);
 
 }  // namespace pella

@@ -4,7 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "data/json/character_set.h"
+#include "data/io/character_set.h"
 #include "data/model/element_list.h"
 
 namespace pella {

@@ -150,27 +150,6 @@ struct Described {
 
 }  // namespace
 
-std::string KeywordOf(std::string_view name) {
-    constexpr std::string_view kRetired = "(RET)";
-    if (name.ends_with(kRetired)) name.remove_suffix(kRetired.size());
-    std::string keyword;
-    bool wordStart = true;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(name[i]);
-        if (c == '\'' && i + 1 < name.size() && name[i + 1] == 's') {
-            ++i;  // a possessive "'s" is no part of the keyword
-            continue;
-        }
-        if (!std::isalnum(c)) {
-            wordStart = true;
-            continue;
-        }
-        keyword.push_back(wordStart ? static_cast<char>(std::toupper(c)) : static_cast<char>(c));
-        wordStart = false;
-    }
-    return keyword;
-}
-
 std::span<const QueryField> QueryFields(QueryLevel level) {
     static const std::array<Described, 4> described{Described(kStudySlots), Described(kSeriesSlots),
                                                     Described(kImageSlots), Described(kWorklistSlots)};

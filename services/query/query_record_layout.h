@@ -29,8 +29,4 @@ struct QueryField {
 // The positions of the level's record, in record order.
 std::span<const QueryField> QueryFields(QueryLevel level);
 
-// The keyword of a dictionary name: words joined with capitals, a possessive "'s" and a
-// "(RET)" mark dropped ("Patient's Name" -> "PatientName").
-std::string KeywordOf(std::string_view name);
-
 }  // namespace pella

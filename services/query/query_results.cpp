@@ -3,8 +3,8 @@
 #include <cstring>
 #include <memory>
 
+#include "data/io/character_set.h"
 #include "data/io/sequence_decoding.h"
-#include "data/json/character_set.h"
 #include "data/model/nesting_tracker.h"
 #include "log/protocol_log.h"
 

@@ -121,8 +121,18 @@ TEST(ReadManyFiles, JsonGivesOneDocumentPerReadableFileInOrder) {
     SampleFolder f;
     PellaRun r = Pella({"dump", "--json", "-r", f.root, "--jobs", "3"}, f.scratch);
     EXPECT_EQ(r.exitCode, 1);
-    std::vector<std::string> lines = Lines(r.out);
+    std::vector<std::string> lines;
+    std::vector<std::string> named;  // each document follows a line naming its file
+    for (const std::string& line : Lines(r.out)) {
+        nlohmann::json value = nlohmann::json::parse(line);
+        if (value.is_string())
+            named.push_back(value.get<std::string>());
+        else
+            lines.push_back(line);
+    }
     ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(named, (std::vector<std::string>{f.root + "/a.dcm", f.root + "/b.dcm", f.root + "/c.dcm",
+                                               f.root + "/sub/d.dcm"}));
     // The SOP Instance UIDs as pydicom reads them, in the same order.
     std::string files;
     for (const char* name : {"a.dcm", "b.dcm", "c.dcm", "sub/d.dcm"})
@@ -173,6 +183,7 @@ TEST(ReadManyFiles, ThePydicomSampleTreeIsDumpedOrNamedFileByFile) {
     std::vector<std::string> dumped = FileLines(r.out);
     std::vector<std::string> named;
     for (const std::string& line : Lines(r.err)) {
+        if (line.find("read as a bare data set") != std::string::npos) continue;  // dumped, with a note
         std::size_t open = line.find("cannot read '");
         std::size_t close = line.find("': ");
         ASSERT_TRUE(open != std::string::npos && close != std::string::npos) << line;

@@ -24,9 +24,12 @@ std::vector<std::string> Subcommands() {
     std::string line;
     bool inList = false;
     while (std::getline(help, line)) {
-        if (line == "commands:") inList = true;
-        else if (inList && line.rfind("  ", 0) == 0) names.push_back(line.substr(2, line.find(' ', 2) - 2));
-        else if (inList) break;
+        if (line == "commands:")
+            inList = true;
+        else if (inList && line.rfind("  ", 0) == 0)
+            names.push_back(line.substr(2, line.find(' ', 2) - 2));
+        else if (inList)
+            break;
     }
     return names;
 }
@@ -60,7 +63,8 @@ TEST(UserMessages, FailuresSayWhatHappened) {
     const Case cases[] = {
         {{"echo", "127.0.0.1", std::to_string(closedPort)}, "Connection refused"},
         {{"echo", "no-such-host.invalid", "104"}, "not known"},
-        {{"store", "127.0.0.1", std::to_string(closedPort), PydicomFile("CT_small.dcm")}, "Connection refused"},
+        {{"store", "127.0.0.1", std::to_string(closedPort), PydicomFile("CT_small.dcm")},
+         "Connection refused"},
         {{"serve", "--port", std::to_string(running.port), "--dir", dir.File("other")}, "in use"},
         {{"add-meta", dir.File("missing.dcm"), "explicit"}, "missing.dcm"},
     };

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "data/dictionary/dictionary.h"
 #include "data/io/dataset_writer.h"
 #include "services/query/query_character_set.h"
 #include "services/query/query_identifiers.h"
@@ -261,6 +262,7 @@ TEST(QueryRecordLayout, DictionaryKeywordsAndPlaces) {
         {"Scheduled Station AE Title", "ScheduledStationAETitle"},
     };
     for (const auto& [name, keyword] : names) EXPECT_EQ(KeywordOf(name), keyword) << name;
+    EXPECT_EQ(KeywordOf("Name of Physician(s) Reading Study"), "NameOfPhysiciansReadingStudy");
     struct Level {
         QueryLevel level;
         std::size_t count;

@@ -1,4 +1,4 @@
-#include "data/json/character_set.h"
+#include "data/io/character_set.h"
 
 #include <iconv.h>
 
