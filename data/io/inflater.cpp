@@ -69,7 +69,8 @@ bool Inflater::Feed(const uint8_t* bytes, std::size_t size, const Sink& sink) {
                 return Fail("the deflated data set inflates past " + SizeText(limit_) +
                             ": refused as a decompression bomb");
             out_ += produced;
-            if (produced > 0 && !sink(stream_->piece, produced)) return Fail("the inflated data were refused");
+            if (produced > 0 && !sink(stream_->piece, produced))
+                return Fail("the inflated data were refused");
             if (result == Z_STREAM_END) ended_ = true;
             if (result == Z_BUF_ERROR && produced == 0) break;  // needs more input
         } while (!ended_ && (z.avail_in > 0 || z.avail_out == 0));
@@ -81,7 +82,8 @@ bool Inflater::Feed(const uint8_t* bytes, std::size_t size, const Sink& sink) {
     return true;
 }
 
-bool InflateWhole(const uint8_t* bytes, std::size_t size, uint64_t limit, ByteVector& out, std::string& reason) {
+bool InflateWhole(const uint8_t* bytes, std::size_t size, uint64_t limit, ByteVector& out,
+                  std::string& reason) {
     out.clear();
     Inflater measure(limit);
     if (!measure.Feed(bytes, size, [](const uint8_t*, std::size_t) { return true; })) {

@@ -52,6 +52,7 @@ private:
 // Inflates a whole stream into `out` (emptied first): the size is measured in a first pass, so
 // `out` is allocated once and only for a stream that stays within `limit` and ends. False with
 // `reason` set otherwise.
-bool InflateWhole(const uint8_t* bytes, std::size_t size, uint64_t limit, ByteVector& out, std::string& reason);
+bool InflateWhole(const uint8_t* bytes, std::size_t size, uint64_t limit, ByteVector& out,
+                  std::string& reason);
 
 }  // namespace pella

@@ -25,9 +25,8 @@ using namespace testing_support;
 namespace {
 
 // Samples of every native encoding, with sequences, waveforms and pydicom's deflated file.
-const char* kSamples[] = {"CT_small.dcm",     "MR_small_implicit.dcm", "MR_small_bigendian.dcm",
-                          "rtplan.dcm",       "waveform_ecg.dcm",      "reportsi.dcm",
-                          "image_dfl.dcm"};
+const char* kSamples[] = {"CT_small.dcm",     "MR_small_implicit.dcm", "MR_small_bigendian.dcm", "rtplan.dcm",
+                          "waveform_ecg.dcm", "reportsi.dcm",          "image_dfl.dcm"};
 
 // The data set elements of a file as tag, length and value bytes, in order; empty when unread.
 std::vector<std::string> Elements(const std::string& file, bool headerOnly = false) {
@@ -71,7 +70,8 @@ TEST(DeflatedFilesWithDcmtk, WhatPellaDeflatesDcmdumpAndPydicomReadAsTheSource) 
     TempDir dir;
     for (const char* name : kSamples) {
         SCOPED_TRACE(name);
-        std::string source = PydicomFile(name), ours = dir.File("ours.dcm"), inflated = dir.File("inflated.dcm");
+        std::string source = PydicomFile(name), ours = dir.File("ours.dcm"),
+                    inflated = dir.File("inflated.dcm");
         CommandResult converted = RunCommand({PELLA_CLI_PATH, "convert", source, ours, "deflate"}, true);
         ASSERT_EQ(converted.exitCode, 0) << converted.out;
         CommandResult dumped = RunCommand({"dcmdump", "-q", ours}, true);
@@ -80,7 +80,8 @@ TEST(DeflatedFilesWithDcmtk, WhatPellaDeflatesDcmdumpAndPydicomReadAsTheSource) 
         EXPECT_EQ(dumped.out.find("E:"), std::string::npos) << dumped.out;
         // pydicom inflates it to the source's data set, element by element.
         CommandResult compared = RunCommand(
-            {"/usr/bin/python3", PELLA_SOURCE_DIR "/tests/services/scripts/compare_stored.py", source, ours}, true);
+            {"/usr/bin/python3", PELLA_SOURCE_DIR "/tests/services/scripts/compare_stored.py", source, ours},
+            true);
         EXPECT_EQ(compared.exitCode, 0) << compared.out;
         EXPECT_EQ(compared.out.substr(0, compared.out.find('\n')), kDeflatedLittleEndian);
         // DCMTK reads it as it reads the source: its explicit VR copies of both are the same.

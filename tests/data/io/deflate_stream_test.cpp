@@ -53,7 +53,8 @@ TEST(DeflateStream, InflatesWhateverPiecesTheBytesComeIn) {
     const std::vector<uint8_t> deflated = Deflate(plain, 7777);
     EXPECT_EQ(deflated.size() % 2, 0u) << "padded to an even length";
     EXPECT_LT(deflated.size(), plain.size());
-    for (std::size_t piece : {std::size_t{1}, std::size_t{3}, std::size_t{4096}, std::size_t{70000}, deflated.size()}) {
+    for (std::size_t piece :
+         {std::size_t{1}, std::size_t{3}, std::size_t{4096}, std::size_t{70000}, deflated.size()}) {
         Inflater inflater(plain.size());
         std::vector<uint8_t> out;
         std::size_t largest = 0;
@@ -154,7 +155,8 @@ TEST(DeflatedFile, IsWrittenDeflatedAndReadBackByEveryReader) {
     ASSERT_GT(bytes.size(), metaEnd);
     ByteVector inflated;
     std::string reason;
-    ASSERT_TRUE(InflateWhole(bytes.data() + metaEnd, bytes.size() - metaEnd, 1 << 20, inflated, reason)) << reason;
+    ASSERT_TRUE(InflateWhole(bytes.data() + metaEnd, bytes.size() - metaEnd, 1 << 20, inflated, reason))
+        << reason;
     std::vector<uint8_t> plain = SerializeList(data, true, false);
     EXPECT_TRUE(std::equal(plain.begin(), plain.end(), inflated.begin(), inflated.end()));
     EXPECT_LT(bytes.size() - metaEnd, plain.size());

@@ -51,7 +51,8 @@ std::map<std::string, std::string> FilesByInstance(const std::string& folder) {
     std::map<std::string, std::string> out;
     std::error_code ec;
     for (const auto& entry : fs::recursive_directory_iterator(folder, ec)) {
-        if (!entry.is_regular_file() || entry.path().string().find(".incoming") != std::string::npos) continue;
+        if (!entry.is_regular_file() || entry.path().string().find(".incoming") != std::string::npos)
+            continue;
         DataSetFront front;
         if (ReadDataSetFront(entry.path().string(), front))
             out[ElementUid(front.elements, 0x0008, 0x0018)] = entry.path().string();
@@ -75,14 +76,16 @@ std::string ImageLine(const std::string& folder, const std::string& instance) {
 std::string DcmdumpValue(const std::string& file, const std::string& tag) {
     std::string out = RunCommand({"dcmdump", "-q", "-s", "+P", tag, file}).out;
     std::size_t open = out.find('['), close = out.find(']');
-    return open == std::string::npos || close == std::string::npos ? "" : out.substr(open + 1, close - open - 1);
+    return open == std::string::npos || close == std::string::npos ? ""
+                                                                   : out.substr(open + 1, close - open - 1);
 }
 
 // The SOP Class UID as dcmdump reads it (its number, not its name), from a file or a bare data set.
 std::string DcmdumpClass(const std::string& file) {
     std::string out = RunCommand({"dcmdump", "-q", "-Un", "-s", "+P", "0008,0016", file}).out;
     std::size_t open = out.find('['), close = out.find(']');
-    return open == std::string::npos || close == std::string::npos ? "" : out.substr(open + 1, close - open - 1);
+    return open == std::string::npos || close == std::string::npos ? ""
+                                                                   : out.substr(open + 1, close - open - 1);
 }
 
 CommandResult Storescu(int port, const std::vector<std::string>& options, const std::string& file) {
@@ -134,16 +137,17 @@ TEST(ServeEverySyntax, StoresEverySampleStorescpStoresWithTheSameDataSet) {
             ASSERT_TRUE(ours.count(instance)) << "storescp stored it, pella serve did not";
             StoredDataSet a = DataSetOf(file), b = DataSetOf(ours[instance]);
             EXPECT_EQ(b.syntax, a.syntax);
-            EXPECT_TRUE(a.bytes == b.bytes) << "data sets of " << a.bytes.size() << " and " << b.bytes.size()
-                                            << " bytes differ";
+            EXPECT_TRUE(a.bytes == b.bytes)
+                << "data sets of " << a.bytes.size() << " and " << b.bytes.size() << " bytes differ";
             ++syntaxes[TransferSyntaxName(b.syntax)];
         }
     }
     RecordProperty("storedByStorescp", storedByStorescp);
     EXPECT_GE(storedByStorescp, 50);
     // The samples cover the native syntaxes, deflate and the compressed families.
-    for (const char* uid : {kExplicitLittleEndian, kImplicitLittleEndian, kExplicitBigEndian, kDeflatedLittleEndian,
-                            kJpegBaseline, PELLA_RLE_LOSSLESS, PELLA_JPEG_2000_LOSSLESS, PELLA_JPEG_LS_LOSSLESS})
+    for (const char* uid :
+         {kExplicitLittleEndian, kImplicitLittleEndian, kExplicitBigEndian, kDeflatedLittleEndian,
+          kJpegBaseline, PELLA_RLE_LOSSLESS, PELLA_JPEG_2000_LOSSLESS, PELLA_JPEG_LS_LOSSLESS})
         EXPECT_GT(syntaxes[TransferSyntaxName(uid)], 0) << TransferSyntaxName(uid);
 }
 
@@ -194,8 +198,8 @@ TEST(ServeEverySyntax, ADeflatedBombIsRefusedAndNothingFiled) {
     AddText(data, 0x0020, 0x000E, "UI", "1.2.826.0.1.3680043.2.7777.9.3");
     std::vector<uint8_t> zeros(30u << 20, 0);
     data.Append(NewElement(0x0009, 0x1010, static_cast<int32_t>(zeros.size()), zeros.data(), "OB"));
-    BuildMetaHeader(meta, "1.2.840.10008.5.1.4.1.1.7", "1.2.826.0.1.3680043.2.7777.9.1", kDeflatedLittleEndian,
-                    true);
+    BuildMetaHeader(meta, "1.2.840.10008.5.1.4.1.1.7", "1.2.826.0.1.3680043.2.7777.9.1",
+                    kDeflatedLittleEndian, true);
     std::string bomb = dir.File("bomb.dcm");
     ASSERT_TRUE(WritePart10File(bomb, &meta, data, true, false));
     ASSERT_LT(fs::file_size(bomb), 100000u);
@@ -226,7 +230,8 @@ TEST(ServeEverySyntax, StoreSendsDeflatedFilesAsTheyStandOrInflated) {
         options.push_back("+B");
         ASSERT_TRUE(peer.Start(options));
         std::string calling = "PELLA";
-        EXPECT_TRUE(StoreSCU("127.0.0.1", peer.Port(), calling, "STORESCP", deflated, "", false)) << LastFailure();
+        EXPECT_TRUE(StoreSCU("127.0.0.1", peer.Port(), calling, "STORESCP", deflated, "", false))
+            << LastFailure();
         CommandResult compared = peer.Compare(PydicomFile("CT_small.dcm"));
         EXPECT_EQ(compared.exitCode, 0) << compared.out;
         EXPECT_EQ(compared.out.substr(0, compared.out.find('\n')), c.arrives);
