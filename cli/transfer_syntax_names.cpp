@@ -20,6 +20,7 @@ constexpr SyntaxName kNames[] = {
     {"big", PELLA_EXPLICIT_VR_BIG_ENDIAN, "explicit VR big endian"},
     {"jpeg-lossless", PELLA_JPEG_LOSSLESS_SV1, "JPEG lossless, first-order prediction"},
     {"jpeg-baseline", PELLA_JPEG_BASELINE, "JPEG baseline (8 bits, lossy)"},
+    {"deflate", PELLA_DEFLATED_EXPLICIT_VR_LITTLE_ENDIAN, "deflated explicit VR little endian"},
 };
 
 }  // namespace

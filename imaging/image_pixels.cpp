@@ -48,7 +48,8 @@ bool ReadImageDataset(const std::string& fileName, ElementList& list, std::strin
     std::string syntax;
     if (!ReadDatasetAndSyntax(fileName, list, syntax))
         return Refuse(reason, "not a readable DICOM Part 10 file with a transfer syntax");
-    if (TransferSyntax(syntax).IsNativeLittleEndian()) return true;
+    // A deflated file reads inflated: its elements are explicit VR little endian ones.
+    if (TransferSyntax(syntax).ElementSyntax().IsNativeLittleEndian()) return true;
     if (!NeedsConversion(syntax))
         return Refuse(reason, "transfer syntax " + syntax +
                                   " is not drawn (native, JPEG lossless and JPEG baseline are)");

@@ -12,6 +12,7 @@ packages=(
   libjpeg62-turbo-dev
   libcairo2-dev fonts-dejavu-core
   libpng-dev
+  zlib1g-dev
   nlohmann-json3-dev
   netbase
 )

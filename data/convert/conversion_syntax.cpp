@@ -5,7 +5,8 @@
 namespace pella {
 
 bool IsConvertibleSyntax(const std::string& uid) {
-    return TransferSyntax(uid).IsNative() || IsJpegSyntax(uid);
+    TransferSyntax elements = TransferSyntax(uid).ElementSyntax();
+    return elements.IsNative() || IsJpegSyntax(elements.Uid());
 }
 
 // Of the JPEG lossless syntaxes only the first-order prediction one is coded here.

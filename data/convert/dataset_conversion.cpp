@@ -45,8 +45,12 @@ void LabelColourSpace(ElementPtr& converted, const ImageGeometry& geometry, cons
 
 }  // namespace
 
-bool ConvertDataset(ElementList& output, ElementList& input, const std::string& targetSyntax,
-                    const std::string& sourceSyntax) {
+bool ConvertDataset(ElementList& output, ElementList& input, const std::string& deflatableTarget,
+                    const std::string& deflatableSource) {
+    // Deflating is the file writer's and the association's work: the elements themselves stand
+    // in explicit VR little endian.
+    const std::string targetSyntax = TransferSyntax(deflatableTarget).ElementSyntax().Uid();
+    const std::string sourceSyntax = TransferSyntax(deflatableSource).ElementSyntax().Uid();
     if (!CheckSyntaxes(targetSyntax, sourceSyntax)) return false;
     ConversionFlags flags = MakeConversionFlags(targetSyntax, sourceSyntax);
     ConvertedOutput out(output, flags.targetExplicit, flags.targetBigEndian);

@@ -3,11 +3,13 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "data/dictionary/dictionary.h"
 #include "data/io/dicom_file_check.h"
 #include "data/io/implicit_sequence_tracker.h"
+#include "data/io/inflater.h"
 #include "data/registry/transfer_syntaxes.h"
 #include "log/protocol_log.h"
 
@@ -17,7 +19,6 @@ namespace {
 
 constexpr const char* kUnreadableFile = "the file cannot be opened or read";
 constexpr const char* kNoPart10Prefix = "no preamble and \"DICM\": not a DICOM Part 10 file";
-constexpr const char* kDeflatedRefusal = "deflated transfer syntax not supported";
 
 // The meta group's VRs are fixed whatever the file says.
 const char* MetaVR(uint16_t element) {
@@ -55,6 +56,7 @@ struct FileReadOptions {
     ElementList* dataList;
     std::vector<uint64_t>* dataOffsets = nullptr;  // where each data-list value starts
     uint64_t* stopOffset = nullptr;                // where the header the read stopped at starts
+    uint64_t* deflatedAt = nullptr;                // where a deflated data set starts in the source
 };
 
 // A meta group without a transfer syntax: tell the data set's encoding from its first header,
@@ -81,20 +83,49 @@ bool FileRefused(const std::string& fileName, const std::string& reason) {
     return false;
 }
 
-// The element loop shared by the readers; the source stands at the first element. False with
-// `reason` set when the data cannot be read.
+// The rest of a deflated source, inflated: the data set's own bytes. False with `reason` set
+// when the stream is corrupt, cut short or inflates past its limit.
+bool InflateRest(ByteSource& source, ByteVector& inflated, std::string& reason) {
+    ByteVector compressed(static_cast<std::size_t>(source.Remaining()));
+    if (source.Read(compressed.data(), compressed.size()) != compressed.size()) {
+        reason = "the deflated data set cannot be read";
+        return false;
+    }
+    return InflateWhole(compressed.data(), compressed.size(), InflationLimit(compressed.size()), inflated,
+                        reason);
+}
+
+// The element loop shared by the readers; the source stands at the first element. A data set
+// in the deflated syntax is inflated once the meta group has been read, and read from there;
+// value offsets are then positions in the inflated data set. False with `reason` set when the
+// data cannot be read.
 bool ReadElements(ByteSource& source, ParseState& state, const FileReadOptions& options,
                   std::string& reason) {
     uint64_t endOfMeta = source.Size();
     bool sawTransferSyntax = false;
+    bool deflated = false;
+    ByteVector inflated;
+    std::optional<MemorySource> inflatedSource;
+    ByteSource* in = &source;
     ImplicitSequenceTracker unSequences;
-    while (source.Position() < source.Size()) {
+    while (in->Position() < in->Size()) {
+        if (deflated && !state.metaMode && !inflatedSource) {
+            if (options.deflatedAt) *options.deflatedAt = source.Position();
+            if (!InflateRest(source, inflated, reason)) return false;
+            in = &inflatedSource.emplace(inflated.data(), inflated.size());
+            if (inflated.empty()) break;
+        }
         bool readInMeta = state.metaMode;
         ElementHeader header;
-        uint64_t at = source.Position();
-        if (!ReadElementHeader(state, source, header)) {
+        uint64_t at = in->Position();
+        if (!ReadElementHeader(state, *in, header)) {
             reason = "element header at byte " + std::to_string(at) +
+                     (inflatedSource ? " of the inflated data set" : "") +
                      " is cut short or holds an impossible length";
+            return false;
+        }
+        if (deflated && readInMeta && !state.metaMode) {
+            reason = "the meta group's length does not end it where the deflated data set begins";
             return false;
         }
         if (options.stopAtPixelData && header.group == 0x7FE0) {
@@ -102,11 +133,11 @@ bool ReadElements(ByteSource& source, ParseState& state, const FileReadOptions& 
             unSequences.End(state);
             return true;
         }
-        uint64_t valueOffset = source.Position();
+        uint64_t valueOffset = in->Position();
         uint64_t valueLength = header.length > 0 ? static_cast<uint64_t>(header.length) : 0;
-        if (source.Position() + valueLength >= endOfMeta) state.metaMode = false;
+        if (!inflatedSource && in->Position() + valueLength >= endOfMeta) state.metaMode = false;
 
-        ElementPtr element = ReadElementValue(source, header, options.allowOneShort);
+        ElementPtr element = ReadElementValue(*in, header, options.allowOneShort);
         if (!element) {
             reason = "the " + std::to_string(valueLength) + "-byte value of " +
                      TagText(header.group, header.element) + " (header at byte " + std::to_string(at) +
@@ -118,25 +149,26 @@ bool ReadElements(ByteSource& source, ParseState& state, const FileReadOptions& 
             // group, wherever it stands in that group (an implicit meta group overrides it).
             if (header.element == 0x0010 && readInMeta) {
                 std::string syntax = UidText(element->value, element->length);
-                if (TransferSyntax(syntax).Deflated()) {
-                    reason = kDeflatedRefusal;
-                    return false;
-                }
+                deflated = TransferSyntax(syntax).Deflated();
                 ApplyTransferSyntax(state, syntax);
                 sawTransferSyntax = true;
             }
             if (options.fixMetaVRs) {
                 if (const char* vr = MetaVR(header.element)) std::memcpy(element->vr, vr, 2);
             }
-            if (header.element == 0x0000 && element->length >= 4)
-                endOfMeta = source.Position() + LittleEndian32(element->value);
+            if (header.element == 0x0000 && element->length >= 4 && !inflatedSource)
+                endOfMeta = in->Position() + LittleEndian32(element->value);
         }
         if (readInMeta && header.group == 0x0002 && !state.metaMode && state.explicitVR && !sawTransferSyntax)
-            GuessDataSetEncoding(state, source);
+            GuessDataSetEncoding(state, *in);
         unSequences.Observe(state, *element);
-        bool toMeta = header.group == 0x0002 && options.metaList;
+        bool toMeta = header.group == 0x0002 && options.metaList && !inflatedSource;
         if (!toMeta && options.dataOffsets) options.dataOffsets->push_back(valueOffset);
         (toMeta ? *options.metaList : *options.dataList).Append(std::move(element));
+    }
+    if (deflated && !inflatedSource) {
+        reason = "the file ends before its deflated data set";
+        return false;
     }
     unSequences.End(state);
     return true;
@@ -217,12 +249,21 @@ bool ReadDataSetFront(const std::string& fileName, DataSetFront& out) {
     ParseState state;
     std::string reason;
     out.tailOffset = source.Size();
+    uint64_t deflatedAt = source.Size();
     FileReadOptions options{true, true, false, &metaList, &out.elements};
     options.stopOffset = &out.tailOffset;
+    options.deflatedAt = &deflatedAt;
     if (!ReadElements(source, state, options, reason)) return FileRefused(fileName, reason);
     out.syntax = ElementUid(metaList, 0x0002, 0x0010);
     if (out.syntax.empty())
         return FileRefused(fileName, "no transfer syntax (0002,0010) in the file meta group");
+    if (TransferSyntax(out.syntax).Deflated()) {
+        // The front was read from the inflated stream; the file's deflated bytes are the tail.
+        out.deflated = true;
+        out.tailOffset = deflatedAt;
+        out.tailLength = source.Size() - deflatedAt;
+        return true;
+    }
     out.tailLength = source.Size() - out.tailOffset;
     if (!source.Seek(out.tailOffset) || !WalkElementHeaders(source, state))
         return FileRefused(
@@ -232,9 +273,15 @@ bool ReadDataSetFront(const std::string& fileName, DataSetFront& out) {
 
 bool ReadRawDataset(const std::string& fileName, ElementList& list, const std::string& transferSyntaxUid,
                     ParseState* finalState) {
-    if (TransferSyntax(transferSyntaxUid).Deflated()) return FileRefused(fileName, kDeflatedRefusal);
     ByteVector bytes;
     if (!LoadFile(fileName, bytes)) return FileRefused(fileName, kUnreadableFile);
+    if (TransferSyntax(transferSyntaxUid).Deflated()) {
+        ByteVector inflated;
+        std::string why;
+        if (!InflateWhole(bytes.data(), bytes.size(), InflationLimit(bytes.size()), inflated, why))
+            return FileRefused(fileName, why);
+        bytes.swap(inflated);
+    }
     ParseState state;
     state.metaMode = false;
     ApplyTransferSyntax(state, transferSyntaxUid);

@@ -12,9 +12,11 @@
 namespace pella {
 
 // Reads a Part 10 file (preamble and "DICM" required) into the meta group list and the data
-// set list, appending to both. `state` tells afterwards how the data set was encoded.
-// On failure the lists keep what was read before the failure. With `dataOffsets`, the file
-// offset of each data-list element's value is appended there, one per element.
+// set list, appending to both. `state` tells afterwards how the data set was encoded; a
+// deflated data set is inflated (within InflationLimit of its size) and reads as explicit VR
+// little endian. On failure the lists keep what was read before the failure. With
+// `dataOffsets`, the file offset of each data-list element's value is appended there, one per
+// element (for a deflated data set, its offset in the inflated bytes).
 bool ReadPart10File(const std::string& fileName, ElementList& metaList, ElementList& dataList,
                     ParseState& state, std::vector<uint64_t>* dataOffsets = nullptr);
 
@@ -33,6 +35,9 @@ struct DataSetFront {
     std::string syntax;       // the transfer syntax (0002,0010)
     uint64_t tailOffset = 0;  // where the first group-7FE0 header starts; the file's size when none
     uint64_t tailLength = 0;  // bytes from there to the end of the file
+    // The data set is deflated: the tail is all of it, as the file holds it, and the elements
+    // were read from its inflated bytes (they are not sent in front of the tail).
+    bool deflated = false;
 };
 
 // Reads the front of a Part 10 file and checks, without reading their values, that the tail's

@@ -5,6 +5,10 @@
 #include <memory>
 #include <stdexcept>
 
+#include "data/io/deflater.h"
+#include "data/io/element_header.h"
+#include "data/io/list_encoder.h"
+#include "data/registry/transfer_syntaxes.h"
 #include "log/protocol_log.h"
 
 namespace pella {
@@ -42,15 +46,29 @@ bool WriteList(std::FILE* file, const ElementList& list, bool explicitVR, bool b
     return true;
 }
 
+// The list's encoding deflated into the file, a piece at a time.
+bool WriteDeflatedList(std::FILE* file, const ElementList& list, bool explicitVR, bool bigEndian) {
+    Deflater deflater(
+        [file](const uint8_t* bytes, std::size_t size) { return std::fwrite(bytes, 1, size, file) == size; });
+    ListEncoder encoder(list, explicitVR, bigEndian);
+    std::vector<uint8_t> piece(Deflater::kPieceSize);
+    while (std::size_t n = encoder.Next(piece.data(), piece.size()))
+        if (!deflater.Add(piece.data(), n)) return false;
+    return deflater.Finish();
+}
+
 bool WriteFileContents(std::FILE* file, const ElementList* metaList, const ElementList& dataList,
                        bool explicitVR, bool bigEndian) {
+    bool deflate = false;
     if (metaList != nullptr) {
         uint8_t head[132] = {};
         std::memcpy(head + 128, "DICM", 4);
         if (std::fwrite(head, 1, sizeof head, file) != sizeof head) return false;
         if (!WriteList(file, *metaList, true, false)) return false;
+        deflate = TransferSyntax(ElementUid(*metaList, 0x0002, 0x0010)).Deflated();
     }
-    return WriteList(file, dataList, explicitVR, bigEndian);
+    return deflate ? WriteDeflatedList(file, dataList, explicitVR, bigEndian)
+                   : WriteList(file, dataList, explicitVR, bigEndian);
 }
 
 }  // namespace

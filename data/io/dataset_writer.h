@@ -26,7 +26,8 @@ int64_t SerializeElements(const ElementList& list, uint8_t* buffer, std::size_t 
 std::vector<uint8_t> SerializeList(const ElementList& list, bool explicitVR, bool bigEndian);
 
 // Creates or truncates `fileName` and writes, when `metaList` is given, 128 zero bytes, "DICM"
-// and the meta list (explicit VR little endian), then the data list in the given encoding.
+// and the meta list (explicit VR little endian), then the data list in the given encoding,
+// deflated when the meta list names the deflated syntax.
 // False (logged) when the file cannot be created or written; a partly written file is removed.
 bool WritePart10File(const std::string& fileName, const ElementList* metaList, const ElementList& dataList,
                      bool explicitVR, bool bigEndian);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "data/io/dataset_reader.h"
+#include "data/io/element_header.h"
 #include "data/json/dataset_json.h"
 
 namespace pella {
@@ -44,7 +45,9 @@ bool FileToJsonText(const std::string& fileName, int64_t inlineLimit, std::strin
     options.inlineLimit = inlineLimit;
     if (inlineLimit >= 0) options.fileUri = FileUri(fileName);
     Json json;
-    if (!DatasetToJson({data, &offsets, state}, options, json)) return false;
+    // A deflated file's values have no offsets in the file to point to: they are all inline.
+    bool deflated = TransferSyntax(ElementUid(meta, 0x0002, 0x0010)).Deflated();
+    if (!DatasetToJson({data, deflated ? nullptr : &offsets, state}, options, json)) return false;
     out = json.dump(-1, ' ', false, Json::error_handler_t::replace);
     return true;
 }

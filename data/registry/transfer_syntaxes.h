@@ -59,6 +59,11 @@ public:
     bool Lossy() const { return info_ != nullptr && info_->lossy; }
     SyntaxCodec Codec() const { return info_ != nullptr ? info_->codec : SyntaxCodec::kNone; }
     bool Deflated() const { return Codec() == SyntaxCodec::kDeflate; }
+    // The syntax the data set's elements stand in once read: a deflated data set inflates to
+    // explicit VR little endian; any other syntax is its own.
+    TransferSyntax ElementSyntax() const {
+        return Deflated() ? TransferSyntax(kExplicitLittleEndian) : *this;
+    }
     bool IsImplicitLittleEndian() const { return !ExplicitVR(); }
     // Implicit or explicit VR little endian, or explicit VR big endian.
     bool IsNative() const { return Known() && Codec() == SyntaxCodec::kNone; }

@@ -8,7 +8,9 @@
 #include "data/dump/element_dump.h"
 #include "data/io/byte_source.h"
 #include "data/io/dataset_reader.h"
+#include "data/io/deflater.h"
 #include "data/io/element_header.h"
+#include "data/io/inflater.h"
 #include "data/io/list_encoder.h"
 #include "data/registry/transfer_syntaxes.h"
 #include "log/protocol_log.h"
@@ -30,6 +32,7 @@ void LogDirection(const PDU& pdu, const char* arrow) {
 struct UnitEncoding {
     bool explicitVR = false;
     bool bigEndian = false;
+    bool deflated = false;  // data sets travel deflated (their elements explicit VR little endian)
 };
 
 // The encoding of a data set on a context: false when it cannot be sent or read there. Values
@@ -42,12 +45,9 @@ bool ContextEncoding(const PDU& pdu, uint8_t contextID, UnitEncoding& encoding) 
         return false;
     }
     TransferSyntax accepted(syntax);
-    if (accepted.Deflated()) {
-        LogFailure("Deflated transfer syntax not supported on the network");
-        return false;
-    }
     encoding.explicitVR = accepted.ExplicitVR();
     encoding.bigEndian = accepted.BigEndian();
+    encoding.deflated = accepted.Deflated();
     return true;
 }
 
@@ -61,21 +61,34 @@ void DumpUnit(const PDU& pdu, const ElementList& list, bool explicitVR) {
 
 // The bytes of the unit being sent, in order: the element list encoded a piece at a time and,
 // for a data set sent from a file, the file's bytes after it. Only the piece being sent is held,
-// whatever the unit's size.
+// whatever the unit's size; a unit deflated here (`deflated`) is held whole, compressed.
 class UnitBytes {
 public:
-    UnitBytes(const ElementList& list, UnitEncoding encoding, const FileTail* tail)
+    UnitBytes(const ElementList& list, UnitEncoding encoding, const FileTail* tail,
+              const ByteVector* deflated = nullptr)
         : encoder_(list, encoding.explicitVR, encoding.bigEndian),
-          listSize_(EncodedListLength(list, encoding.explicitVR)),
-          tail_(tail) {
+          listSize_(deflated ? 0 : EncodedListLength(list, encoding.explicitVR)),
+          tail_(deflated ? nullptr : tail),
+          deflated_(deflated) {
         if (tail_ != nullptr) file_.emplace(tail_->file);
     }
 
-    uint64_t Size() const { return listSize_ + (tail_ != nullptr ? tail_->length : 0); }
+    // A deflated tail of odd length (as some writers leave it) gains a zero byte: a unit is of
+    // even length, and inflating stops at the end of the stream before it.
+    uint64_t Size() const {
+        if (deflated_ != nullptr) return deflated_->size();
+        if (tail_ == nullptr) return listSize_;
+        return listSize_ + tail_->length + (tail_->deflated && tail_->length % 2 != 0 ? 1 : 0);
+    }
 
     // The next `count` bytes of the unit in one piece, valid until the next call; null, with
     // Failure() telling why, when they cannot be had.
     const uint8_t* Next(std::size_t count) {
+        if (deflated_ != nullptr) {
+            const uint8_t* piece = deflated_->data() + at_;
+            at_ += count;
+            return piece;
+        }
         window_.resize(count);
         std::size_t fromList =
             at_ < listSize_ ? static_cast<std::size_t>(std::min<uint64_t>(count, listSize_ - at_)) : 0;
@@ -83,7 +96,13 @@ public:
             failure_ = "The message's elements do not fill their encoded length";
             return nullptr;
         }
-        std::size_t fromFile = count - fromList;
+        std::size_t fromTail = count - fromList;
+        std::size_t fromFile = fromTail;
+        if (fromTail > 0) {
+            uint64_t tailAt = at_ + fromList - listSize_;
+            fromFile = static_cast<std::size_t>(std::min<uint64_t>(fromTail, tail_->length - tailAt));
+            if (fromFile < fromTail) window_[count - 1] = 0;  // the pad byte
+        }
         if (fromFile > 0) {
             uint64_t fileAt = tail_->offset + (at_ + fromList - listSize_);
             if (!file_->IsOpen() || !file_->Seek(fileAt) ||
@@ -102,11 +121,34 @@ private:
     ListEncoder encoder_;
     uint64_t listSize_;
     const FileTail* tail_;
+    const ByteVector* deflated_;
     std::optional<FileSource> file_;
     uint64_t at_ = 0;
     ByteVector window_;
     std::string failure_;
 };
+
+// The data set deflated for a deflated context: the list encoded, then the tail's bytes, all
+// through one deflate stream. False (logged) when the tail cannot be read.
+bool DeflateUnit(const ElementList& list, const FileTail* tail, ByteVector& out) {
+    out.clear();
+    Deflater deflater([&out](const uint8_t* bytes, std::size_t size) {
+        out.insert(out.end(), bytes, bytes + size);
+        return true;
+    });
+    UnitBytes plain(list, UnitEncoding{true, false, false}, tail);
+    for (uint64_t left = plain.Size(); left > 0;) {
+        std::size_t n = static_cast<std::size_t>(std::min<uint64_t>(left, Deflater::kPieceSize));
+        const uint8_t* piece = plain.Next(n);
+        if (piece == nullptr) {
+            LogFailure(plain.Failure());
+            return false;
+        }
+        deflater.Add(piece, n);
+        left -= n;
+    }
+    return deflater.Finish();
+}
 
 // Ends a unit that cannot be completed: part of it may have left, so the association is
 // aborted.
@@ -339,7 +381,19 @@ bool DecodeUnit(PDU& pdu, ElementList& list, bool command) {
     state.bigEndian = encoding.bigEndian;
     state.implicitCommandGroup = true;
     std::size_t first = list.size();
-    bool ok = ReadDatasetBytes(pdu.data.staging.data(), pdu.data.staging.size(), state, list);
+    const ByteVector* bytes = &pdu.data.staging;
+    ByteVector inflated;
+    if (!command && encoding.deflated) {
+        // Inflated within the same limit as any received data set.
+        std::string why;
+        if (!InflateWhole(bytes->data(), bytes->size(), pdu.data.dataSetLimit, inflated, why)) {
+            LogFailure("Received data set: " + why);
+            pdu.data.ReleaseStaging();
+            return false;
+        }
+        bytes = &inflated;
+    }
+    bool ok = ReadDatasetBytes(bytes->data(), bytes->size(), state, list);
     for (std::size_t i = first; i < list.size(); ++i) {
         DataElement& e = list[i];
         if (e.vr[0] == '\0') LookupVR(e);
@@ -427,7 +481,16 @@ bool SendUnitWithTail(PDU& pdu, const ElementList& list, uint8_t id, int kind, c
     if (tail != nullptr && pdu.dumpFlag)
         WriteLogLine("  ... and " + std::to_string(tail->length) + " bytes from byte " +
                      std::to_string(tail->offset) + " of " + tail->file + ", as they stand");
-    UnitBytes unit(list, encoding, tail);
+    // A deflated file's own bytes go as they stand on a deflated context, and nowhere else.
+    bool tailDeflated = tail != nullptr && tail->deflated;
+    if (tailDeflated && (!encoding.deflated || !list.empty())) {
+        LogFailure("A deflated data set can only be sent as it stands on a deflated context");
+        return false;
+    }
+    ByteVector deflated;
+    bool deflateHere = kind != kCommandSet && encoding.deflated && !tailDeflated;
+    if (deflateHere && !DeflateUnit(list, tail, deflated)) return false;
+    UnitBytes unit(list, encoding, tail, deflateHere ? &deflated : nullptr);
     return SendFragments(pdu, id, unit);
 }
 

@@ -27,7 +27,8 @@ bool FindAcceptedSyntax(const PDU& pdu, uint8_t contextID, std::string& syntax);
 uint8_t AcceptedContextFor(const PDU& pdu, const std::string& sopClassUid, std::string& syntax);
 
 // Sends a command set (kind 1, always implicit VR little endian) or a data set (kind 0, in the
-// context's accepted syntax) on the context proposed for the SOP class.
+// context's accepted syntax; on a deflated context the list holds explicit VR little endian
+// elements and is deflated here) on the context proposed for the SOP class.
 bool SendMessage(PDU& pdu, const ElementList& list, const std::string& sopClassUid, int kind);
 
 // Sends a command set or data set on the given accepted context (as SendMessage).
@@ -38,6 +39,9 @@ struct FileTail {
     std::string file;
     uint64_t offset = 0;
     uint64_t length = 0;
+    // The bytes are a whole deflated data set (a deflated file's): they go as they stand on a
+    // deflated context, with nothing in front of them, and on no other context.
+    bool deflated = false;
 };
 
 // Sends a data set on an accepted context: `front` encoded in the context's syntax, then the

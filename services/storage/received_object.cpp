@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "data/convert/value_byte_order.h"
 #include "data/io/meta_header.h"
 #include "data/registry/transfer_syntaxes.h"
 #include "log/protocol_log.h"
@@ -31,15 +32,40 @@ ParseState StateFor(const std::string& transferSyntax) {
 }  // namespace
 
 ReceivedObject::ReceivedObject(const std::string& fileName, const std::string& transferSyntax,
-                               ByteVector& buffer)
+                               ByteVector& buffer, uint64_t inflationLimit)
     : transferSyntax_(transferSyntax),
       explicitVR_(TransferSyntax(transferSyntax).ExplicitVR()),
+      bigEndian_(TransferSyntax(transferSyntax).BigEndian()),
       scanner_(StateFor(transferSyntax)),
       file_(
-          fileName, [this](ElementList& meta) { MakeMeta(meta); }, buffer) {}
+          fileName, [this](ElementList& meta) { MakeMeta(meta); }, buffer) {
+    if (TransferSyntax(transferSyntax).Deflated()) inflater_ = std::make_unique<Inflater>(inflationLimit);
+}
 
+// A deflated piece is inflated and read before it is written, so that the attributes it holds
+// are kept by the time the meta header is made.
 bool ReceivedObject::Take(const uint8_t* bytes, std::size_t size) {
+    if (!inflater_) return Scan(bytes, size);
+    if (!inflater_->Feed(bytes, size, [this](const uint8_t* piece, std::size_t n) { return Scan(piece, n); }))
+        return false;
+    file_.Append(bytes, size);
+    return true;
+}
+
+bool ReceivedObject::Scan(const uint8_t* bytes, std::size_t size) {
     return scanner_.Feed(bytes, size, *this);
+}
+
+// The file takes the bytes the scanner reads, unless they are inflated ones: then it has had
+// the deflated bytes already.
+void ReceivedObject::Write(const uint8_t* bytes, std::size_t size) {
+    if (!inflater_) file_.Append(bytes, size);
+}
+
+const std::string& ReceivedObject::Failure() const {
+    if (!scanner_.Failure().empty()) return scanner_.Failure();
+    if (inflater_ && !inflater_->Failure().empty()) return inflater_->Failure();
+    return failure_;
 }
 
 ReceivedObject::Result ReceivedObject::Finish() {
@@ -47,8 +73,12 @@ ReceivedObject::Result ReceivedObject::Finish() {
     if (dropped_ > 0)
         WriteLogLine("Dropped " + std::to_string(dropped_) +
                      " file meta element(s) found inside a received data set");
-    if (!scanner_.AtElementEnd()) {
-        failure_ = "the data set ends inside an element";
+    if (kept0002_ > 0)
+        WriteLogLine("Kept " + std::to_string(kept0002_) +
+                     " file meta element(s) found inside a received deflated data set, as received");
+    if (!scanner_.AtElementEnd() || (inflater_ && !inflater_->Ended())) {
+        failure_ = inflater_ && !inflater_->Ended() ? "the deflated data set is cut short"
+                                                    : "the data set ends inside an element";
         return Result::kCutShort;
     }
     if (!nesting_.AtTopLevel()) {
@@ -85,12 +115,14 @@ bool ReceivedObject::Header(const DataElement& e, const uint8_t* raw, std::size_
         return false;
     }
     route_ = RouteFor(e, topLevel);
-    if (route_ == Route::kDrop) {
+    if (route_ == Route::kDrop && !inflater_) {
         ++dropped_;
         return true;
     }
-    if (route_ == Route::kWrite) {
-        file_.Append(raw, rawSize);
+    if (route_ != Route::kKeep) {
+        if (route_ == Route::kDrop) ++kept0002_;  // inside the deflated bytes, written with them
+        route_ = Route::kWrite;
+        Write(raw, rawSize);
         return true;
     }
     kept_ = NewElementToFill(e.group, e.element, e.length, e.vr);
@@ -103,7 +135,7 @@ bool ReceivedObject::Header(const DataElement& e, const uint8_t* raw, std::size_
 
 bool ReceivedObject::Value(const uint8_t* bytes, std::size_t size, bool last) {
     if (route_ == Route::kWrite) {
-        file_.Append(bytes, size);
+        Write(bytes, size);
     } else if (route_ == Route::kKeep) {
         std::memcpy(kept_->value + keptFill_, bytes, size);
         keptFill_ += size;
@@ -115,8 +147,9 @@ bool ReceivedObject::Value(const uint8_t* bytes, std::size_t size, bool last) {
 // The kept attribute is whole: it joins the attributes before its bytes reach the file, so the
 // meta header, made when the file's first block is written, can name it.
 void ReceivedObject::KeepFinished() {
-    file_.Append(keptHeader_, keptHeaderSize_);
-    if (HasValue(*kept_)) file_.Append(kept_->value, static_cast<std::size_t>(kept_->length));
+    Write(keptHeader_, keptHeaderSize_);
+    if (HasValue(*kept_)) Write(kept_->value, static_cast<std::size_t>(kept_->length));
+    if (bigEndian_) ReverseValueNumbers(*kept_);
     attributes_.Append(std::move(kept_));
     route_ = Route::kWrite;
 }

@@ -9,11 +9,13 @@
 
 namespace pella {
 
-// The transfer syntaxes the server accepts for a served abstract syntax, best first.
-// Compressed syntaxes win over uncompressed ones (JPEG baseline first for Ultrasound
-// Multi-frame, whose objects are mostly lossy already); of the uncompressed little-endian ones
-// explicit VR comes first, so that received objects keep the VRs of their private elements,
-// except with the original table, which prefers implicit VR. Big endian is never accepted.
+// The transfer syntaxes the server accepts for a served abstract syntax, best first. Every
+// syntax of the registry: explicit VR little endian (received objects keep the VRs of their
+// private elements), implicit VR little endian, explicit VR big endian, the lossless compressed
+// syntaxes, then the lossy ones; a peer offering several in one context so gets its object
+// filed without loss, in the syntax it arrives in. The original table keeps its own choice:
+// JPEG lossless first (JPEG baseline first for Ultrasound Multi-frame), implicit before
+// explicit VR, JPEG baseline, never big endian.
 std::vector<std::string> ServedTransferSyntaxes(const std::string& abstractSyntax, bool originalTable);
 
 // Verification and the storage classes the server takes: every storage class of the standard,

@@ -35,7 +35,7 @@ DimseCommand StoreCommand(const std::string& sopClassUid, const ElementList& dat
 // included); any other crossing is a conversion, which fails for files the codec cannot take.
 const ElementList* DataSetToSend(ElementList& data, ElementList& converted, const std::string& fileSyntax,
                                  const std::string& accepted) {
-    if (accepted == fileSyntax) return &data;
+    if (TransferSyntax(accepted).ElementSyntax() == TransferSyntax(fileSyntax).ElementSyntax()) return &data;
     if (!ConvertDataset(converted, data, accepted, fileSyntax)) return nullptr;
     return &converted;
 }
@@ -44,7 +44,9 @@ const ElementList* DataSetToSend(ElementList& data, ElementList& converted, cons
 
 bool CanTravelAs(const std::string& fileSyntax, const std::string& accepted, bool convert) {
     if (accepted == fileSyntax) return true;
-    if (TransferSyntax(fileSyntax).IsNativeLittleEndian() && TransferSyntax(accepted).IsNativeLittleEndian())
+    // A deflated data set's elements are explicit VR little endian ones: they cross like them.
+    if (TransferSyntax(fileSyntax).ElementSyntax().IsNativeLittleEndian() &&
+        TransferSyntax(accepted).ElementSyntax().IsNativeLittleEndian())
         return true;
     return convert && IsConvertibleSyntax(fileSyntax) && IsConvertibleSyntax(accepted);
 }
@@ -118,7 +120,10 @@ bool WriteStoreRQFromFile(PDU& pdu, const ElementList& front, const FileTail& ta
         return false;
     }
     DimseCommand command = StoreCommand(sopClassUid, front);
-    return SendRequest(pdu, usable.front().contextID, command, &front, &tail);
+    // A deflated file's tail is its whole data set: the front, read from it, is not sent again.
+    const ElementList nothingInFront;
+    return SendRequest(pdu, usable.front().contextID, command, tail.deflated ? &nothingInFront : &front,
+                       &tail);
 }
 
 int32_t ReadStoreRSP(PDU& pdu) {

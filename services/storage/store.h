@@ -17,7 +17,8 @@ constexpr int32_t kNoStoreResponse = -1;    // nothing valid could be read
 constexpr int32_t kNotAStoreResponse = -2;  // a response to another command
 
 // True when a data set in `fileSyntax` can be sent on a context accepted with `accepted`:
-// the same syntax, implicit and explicit VR little endian crossed (headers re-encoded), or,
+// the same syntax, implicit and explicit VR little endian and deflated crossed (headers
+// re-encoded, deflated or inflated), or,
 // when the caller asked for conversion, any pair the converter handles.
 bool CanTravelAs(const std::string& fileSyntax, const std::string& accepted, bool convert);
 

@@ -66,7 +66,7 @@ std::optional<uint16_t> ReceiveObject(const StoreServerConfig& config, PDU& pdu,
         LogFailure("No staged file could be made in " + IncomingFolder(config.storageFolder));
         return DropDataSet(config, pdu);
     }
-    ReceivedObject object(staged.Name(), syntax, buffer);
+    ReceivedObject object(staged.Name(), syntax, buffer, config.maxObjectBytes);
     bool received = ReadDataSetStream(pdu, [&](const uint8_t* bytes, std::size_t size) {
         if (!bounds.Allow(size)) return false;
         if (object.Take(bytes, size)) return true;
@@ -127,8 +127,10 @@ uint16_t StoreReceivedObject(const StoreServerConfig& config, const std::string&
         return kStatusOutOfResources;
     }
     ByteVector buffer;
-    ReceivedObject object(staged.Name(), transferSyntax, buffer);
-    std::vector<uint8_t> bytes = SerializeList(dataSet, TransferSyntax(transferSyntax).ExplicitVR(), false);
+    // A list holds the elements themselves: one read from a deflated data set is filed inflated.
+    TransferSyntax elements = TransferSyntax(transferSyntax).ElementSyntax();
+    ReceivedObject object(staged.Name(), elements.Uid(), buffer);
+    std::vector<uint8_t> bytes = SerializeList(dataSet, elements.ExplicitVR(), false);
     if (!object.Take(bytes.data(), bytes.size())) {
         LogFailure("Data set cannot be decoded: " + object.Failure());
         return kStatusCannotUnderstand;

@@ -46,7 +46,7 @@ bool LoadObject(const std::string& file, LoadedObject& object, std::string& reas
     if (DataSetFront front; ReadDataSetFront(file, front)) {
         object.data = std::move(front.elements);
         object.syntax = front.syntax;
-        object.tail = FileTail{file, front.tailOffset, front.tailLength};
+        object.tail = FileTail{file, front.tailOffset, front.tailLength, front.deflated};
     } else if (!ReadDatasetAndSyntax(file, object.data, object.syntax)) {
         return Fail(file, "not a readable DICOM Part 10 file with a transfer syntax", reason);
     }

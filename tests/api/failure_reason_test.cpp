@@ -3,6 +3,7 @@
 // one, an exception caught at the boundary included.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -50,6 +51,13 @@ struct Fixture {
 };
 
 void Ignore(const char*, void*) {}
+
+// pydicom's deflated sample cut 200 bytes into its deflated data set.
+std::string CutDeflatedSample(const TempDir& dir) {
+    std::vector<uint8_t> bytes = ReadAll(PydicomFile("image_dfl.dcm"));
+    bytes.resize(std::min<std::size_t>(bytes.size(), 600));
+    return dir.Write("cut_dfl.dcm", bytes);
+}
 
 }  // namespace
 
@@ -198,12 +206,12 @@ TEST(FailureReason, EveryFailingCallLeavesItsOwnReason) {
          "ConvertTS: a required argument is NULL"},
         {"ConvertFileTS", [] { return ConvertFileTS("a", nullptr, "1.2.840.10008.1.2") == 0; },
          "ConvertFileTS: a required argument is NULL"},
-        {"ConvertFileTS (deflated)",
+        {"ConvertFileTS (deflated, cut short)",
          [&] {
-             return ConvertFileTS(dir.File("o.dcm").c_str(), PydicomFile("image_dfl.dcm").c_str(),
+             return ConvertFileTS(dir.File("o.dcm").c_str(), CutDeflatedSample(dir).c_str(),
                                   "1.2.840.10008.1.2") == 0;
          },
-         "deflated transfer syntax not supported"},
+         "the deflated data set is cut short"},
         {"DumpListToLines", [] { return DumpListToLines(nullptr, 1, nullptr, nullptr) == 0; },
          "DumpListToLines: a required argument is NULL"},
         {"OpenAssoc",
@@ -238,16 +246,17 @@ TEST(FailureReason, EveryFailingCallLeavesItsOwnReason) {
     DestroyElementList(scratch);
 }
 
-TEST(FailureReason, DeflatedFilesAreRefusedByName) {
-    std::string deflated = PydicomFile("image_dfl.dcm");
+TEST(FailureReason, CutDeflatedFilesAreRefusedByName) {
+    TempDir dir;
+    std::string deflated = CutDeflatedSample(dir);
     ElementList* meta = CreateElementList();
     ElementList* data = CreateElementList();
     EXPECT_EQ(DICOMFile(deflated.c_str(), meta, data, nullptr), 0);
-    EXPECT_EQ(Reason(), "deflated transfer syntax not supported");
+    EXPECT_NE(Reason().find("the deflated data set is cut short"), std::string::npos) << Reason();
     DestroyElementList(meta);
     DestroyElementList(data);
     ElementList* header = CreateElementList();
     EXPECT_EQ(DICOMHeader(deflated.c_str(), header), 0);
-    EXPECT_EQ(Reason(), "deflated transfer syntax not supported");
+    EXPECT_NE(Reason().find("the deflated data set is cut short"), std::string::npos) << Reason();
     DestroyElementList(header);
 }

@@ -1,5 +1,6 @@
 // The value offsets the Part 10 reader and the sequence flattener report point at exactly the
-// bytes of each value in the file, on every pydicom sample.
+// bytes of each value in the file (in the inflated data set of a deflated one), on every
+// pydicom sample.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "data/io/dataset_reader.h"
+#include "data/io/inflater.h"
 #include "data/io/sequence_decoding.h"
 #include "support/sample_files.h"
 #include "support/temp_dir.h"
@@ -49,7 +51,15 @@ TEST(ValueOffsets, PointAtEachValueInTheFileAlsoInsideDefinedLengthSequences) {
         ParseState state;
         std::vector<uint64_t> offsets;
         if (!ReadPart10File(name, meta, data, state, &offsets)) continue;
-        const std::vector<uint8_t> file = ReadAll(name);
+        std::vector<uint8_t> file = ReadAll(name);
+        // A deflated data set's offsets are positions in its inflated bytes.
+        if (DataSetFront front; ReadDataSetFront(name, front) && front.deflated) {
+            ByteVector inflated;
+            std::string why;
+            ASSERT_TRUE(
+                InflateWhole(file.data() + front.tailOffset, front.tailLength, 1u << 30, inflated, why));
+            file.assign(inflated.begin(), inflated.end());
+        }
         topLevel += CheckOffsets(name, file, data, offsets);
         for (std::size_t i = 0; i < data.size(); ++i) {
             if (!VrIs(data[i].vr, "SQ") || !HasValue(data[i])) continue;

@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "data/registry/sop_classes.h"
+#include "data/registry/transfer_syntaxes.h"
 #include "support/run_command.h"
 #include "support/sample_files.h"
 #include "support/serve_process.h"
@@ -27,6 +29,9 @@ const std::string kExplicit = "1.2.840.10008.1.2.1";
 const std::string kBig = "1.2.840.10008.1.2.2";
 const std::string kLossless = "1.2.840.10008.1.2.4.70";
 const std::string kBaseline = "1.2.840.10008.1.2.4.50";
+const std::string kDeflated = "1.2.840.10008.1.2.1.99";
+const std::string kJ2k = "1.2.840.10008.1.2.4.91";
+const std::string kRle = "1.2.840.10008.1.2.5";
 
 // The transfer syntax accepted for one context (empty: refused) and its result.
 std::pair<std::string, uint8_t> Decide(bool allClasses, const std::string& abstract,
@@ -51,9 +56,15 @@ TEST(ServingPolicy, TransferSyntaxPreferenceInBothModes) {
     };
     const Case cases[] = {
         {false, kCt, {kExplicit, kImplicit, kLossless}, kLossless, 0},
-        {true, kCt, {kExplicit, kImplicit, kLossless}, kLossless, 0},
+        // Every storage class: explicit, implicit, big endian, lossless, then lossy, whatever the
+        // order offered.
+        {true, kCt, {kLossless, kImplicit, kExplicit}, kExplicit, 0},
+        {true, kCt, {kBaseline, kLossless, kBig, kImplicit}, kImplicit, 0},
+        {true, kCt, {kBaseline, kLossless, kBig}, kBig, 0},
+        {true, kCt, {kBaseline, kJ2k, kRle}, kRle, 0},
+        {true, kCt, {kJ2k, kDeflated}, kDeflated, 0},
         {false, kUsMulti, {kLossless, kBaseline}, kBaseline, 0},
-        {true, kUsMulti, {kLossless, kBaseline}, kBaseline, 0},
+        {true, kUsMulti, {kLossless, kBaseline}, kLossless, 0},
         {false, kCt, {kLossless, kBaseline}, kLossless, 0},
         // Both little-endian syntaxes offered: the original table takes implicit VR, every other
         // mode explicit VR (private elements keep their VRs).
@@ -63,7 +74,8 @@ TEST(ServingPolicy, TransferSyntaxPreferenceInBothModes) {
         {true, kVerification, {kImplicit, kExplicit}, kExplicit, 0},
         {false, kCt, {kBaseline}, kBaseline, 0},
         {false, kCt, {kBig}, "", 4},
-        {true, kCt, {kBig}, "", 4},
+        {true, kCt, {kBig}, kBig, 0},
+        {false, kCt, {kDeflated}, "", 4},
         // RT Image is a storage class outside the original table.
         {false, kRtImage, {kImplicit}, "", 3},
         {true, kRtImage, {kImplicit}, kImplicit, 0},
@@ -77,6 +89,16 @@ TEST(ServingPolicy, TransferSyntaxPreferenceInBothModes) {
         EXPECT_EQ(result, c.result);
     }
     EXPECT_TRUE(IsServedSopClass("1.2.840.10008.5.1.4.1.1.7"));
+    // Every syntax of the registry is served, each once, lossy after lossless.
+    std::vector<std::string> served = ServedTransferSyntaxes(kCt, false);
+    EXPECT_EQ(served.size(), TransferSyntaxes().size());
+    bool lossySeen = false;
+    for (const TransferSyntaxInfo& info : TransferSyntaxes())
+        EXPECT_EQ(std::count(served.begin(), served.end(), info.uid), 1) << info.uid;
+    for (const std::string& uid : served) {
+        lossySeen = lossySeen || TransferSyntax(uid).Lossy();
+        EXPECT_TRUE(!lossySeen || TransferSyntax(uid).Lossy()) << uid << " after a lossy syntax";
+    }
     EXPECT_FALSE(IsServedSopClass(kRtImage));
     EXPECT_FALSE(IsServedSopClass(kCt + " "));
 }
