@@ -49,9 +49,10 @@ bool DecodeSamples(std::span<const uint8_t> compressed, const FrameFormat& store
         return false;
     }
     pixels.assign(bytes, 0);
-    bool ok = eightBit                          ? JpegDecode8(data, length, shape, pixels.data(), bytes)
-              : !info.lossless && info.precision <= 12 ? JpegDecode12(data, length, shape, pixels.data(), bytes)
-                                                       : JpegDecode16(data, length, shape, pixels.data(), bytes);
+    bool ok = eightBit ? JpegDecode8(data, length, shape, pixels.data(), bytes)
+              : !info.lossless && info.precision <= 12
+                  ? JpegDecode12(data, length, shape, pixels.data(), bytes)
+                  : JpegDecode16(data, length, shape, pixels.data(), bytes);
     if (!ok) {
         reason = "the JPEG stream is corrupt, truncated or disagrees with the image attributes";
         return false;
@@ -97,7 +98,8 @@ public:
                 const EncodeOptions& options, CodedFrame& out, std::string& reason) const override {
         if (!CanEncode(target)) return FailWith(reason, target.Name() + " is not a JPEG syntax");
         if (native.samplesPerPixel == 3 && native.photometric != "RGB")
-            return FailWith(reason, "colour frames in " + native.photometric + " cannot be coded as JPEG here (RGB only)");
+            return FailWith(reason, "colour frames in " + native.photometric +
+                                        " cannot be coded as JPEG here (RGB only)");
         uint64_t frameBytes = native.FrameBytes();
         if (frameBytes == 0 || frame.size() < frameBytes)
             return FailWith(reason, "the frame is shorter than its image attributes announce");
@@ -121,13 +123,15 @@ public:
     }
 
 private:
-    static bool EncodeSamples(const uint8_t* pixels, uint64_t bytes, const FrameFormat& f, const TransferSyntax& target,
-                              const EncodeOptions& options, std::vector<uint8_t>& out, std::string& reason) {
+    static bool EncodeSamples(const uint8_t* pixels, uint64_t bytes, const FrameFormat& f,
+                              const TransferSyntax& target, const EncodeOptions& options,
+                              std::vector<uint8_t>& out, std::string& reason) {
         const JpegFrameShape shape = ShapeOf(f);
         const auto size = static_cast<std::size_t>(bytes);
         switch (target.Codec()) {
             case SyntaxCodec::kJpegBaseline:
-                if (f.bitsAllocated != 8) return FailWith(reason, Bits(f) + " cannot be coded as JPEG baseline (8 only)");
+                if (f.bitsAllocated != 8)
+                    return FailWith(reason, Bits(f) + " cannot be coded as JPEG baseline (8 only)");
                 out = JpegEncode8(pixels, size, shape, JpegMode::Baseline, options.quality);
                 return true;
             case SyntaxCodec::kJpegExtended:
@@ -136,7 +140,9 @@ private:
                     return true;
                 }
                 if (f.bitsAllocated != 16 || f.bitsStored > 12)
-                    return FailWith(reason, Bits(f) + " cannot be coded as JPEG extended (8, or 16 with at most 12 stored)");
+                    return FailWith(
+                        reason,
+                        Bits(f) + " cannot be coded as JPEG extended (8, or 16 with at most 12 stored)");
                 out = JpegEncode12(pixels, size, shape, JpegMode::Baseline, options.quality);
                 return true;
             default:
@@ -144,7 +150,8 @@ private:
                     out = JpegEncode8(pixels, size, shape, JpegMode::Lossless);
                     return true;
                 }
-                if (f.bitsAllocated != 16) return FailWith(reason, Bits(f) + " cannot be coded as JPEG lossless (8 or 16 only)");
+                if (f.bitsAllocated != 16)
+                    return FailWith(reason, Bits(f) + " cannot be coded as JPEG lossless (8 or 16 only)");
                 out = JpegEncode16(pixels, size, shape);
                 return true;
         }

@@ -9,7 +9,8 @@ bool UnpackBits(std::span<const uint8_t> segment, std::span<uint8_t> out, std::s
     const std::size_t size = segment.size(), want = out.size();
     while (at < want) {
         if (in >= size) {
-            reason = "an RLE segment ends after " + std::to_string(at) + " of " + std::to_string(want) + " bytes";
+            reason =
+                "an RLE segment ends after " + std::to_string(at) + " of " + std::to_string(want) + " bytes";
             return false;
         }
         const auto control = static_cast<int8_t>(segment[in++]);
@@ -44,7 +45,8 @@ std::size_t RunLength(std::span<const uint8_t> row, std::size_t from) {
     return n;
 }
 
-void AppendLiteral(std::span<const uint8_t> row, std::size_t from, std::size_t count, std::vector<uint8_t>& out) {
+void AppendLiteral(std::span<const uint8_t> row, std::size_t from, std::size_t count,
+                   std::vector<uint8_t>& out) {
     out.push_back(static_cast<uint8_t>(count - 1));
     out.insert(out.end(), row.begin() + static_cast<std::ptrdiff_t>(from),
                row.begin() + static_cast<std::ptrdiff_t>(from + count));
@@ -58,7 +60,8 @@ void PackBitsRow(std::span<const uint8_t> row, std::vector<uint8_t>& out) {
         std::size_t run = RunLength(row, i);
         // A run of three or more pays for its control byte; shorter ones join the literal.
         if (run >= 3) {
-            for (std::size_t k = literalStart; k < i; k += 128) AppendLiteral(row, k, std::min<std::size_t>(128, i - k), out);
+            for (std::size_t k = literalStart; k < i; k += 128)
+                AppendLiteral(row, k, std::min<std::size_t>(128, i - k), out);
             out.push_back(static_cast<uint8_t>(1 - static_cast<int>(run)));
             out.push_back(row[i]);
             i += run;

@@ -9,7 +9,8 @@ std::vector<uint8_t> InterleavePlanes(std::span<const uint8_t> planes, std::size
     std::vector<uint8_t> out(pixels * 3 * sampleBytes);
     for (std::size_t p = 0; p < pixels; ++p)
         for (std::size_t s = 0; s < 3; ++s)
-            std::memcpy(&out[(p * 3 + s) * sampleBytes], &planes[(s * pixels + p) * sampleBytes], sampleBytes);
+            std::memcpy(&out[(p * 3 + s) * sampleBytes], &planes[(s * pixels + p) * sampleBytes],
+                        sampleBytes);
     return out;
 }
 

@@ -35,8 +35,8 @@ bool ReadHeader(std::span<const uint8_t> frame, uint32_t expected, Segments& seg
     if (frame.size() < kHeaderBytes) return FailWith(reason, "an RLE frame shorter than its 64-byte header");
     segments.count = ReadLE32(frame, 0);
     if (segments.count != expected)
-        return FailWith(reason, "an RLE header names " + std::to_string(segments.count) + " segments; the image attributes need " +
-                                    std::to_string(expected));
+        return FailWith(reason, "an RLE header names " + std::to_string(segments.count) +
+                                    " segments; the image attributes need " + std::to_string(expected));
     for (uint32_t i = 0; i < segments.count; ++i) {
         std::size_t offset = ReadLE32(frame, 4 + 4 * i);
         std::size_t lower = i == 0 ? kHeaderBytes : segments.bounds[i - 1];
@@ -78,7 +78,8 @@ public:
         // A run of two bytes codes at most 128: a claim of more pixels than that is a lie.
         const std::size_t pixels = std::size_t{stored.rows} * stored.columns;
         if (pixels / 64 > compressed.size())
-            return FailWith(reason, "the RLE frame is too short for the image attributes' " + std::to_string(pixels) + " pixels");
+            return FailWith(reason, "the RLE frame is too short for the image attributes' " +
+                                        std::to_string(pixels) + " pixels");
         out.format = stored;
         out.format.planar = false;
         if (stored.photometric == "YBR_FULL_422") out.format.photometric = "YBR_FULL";
@@ -86,7 +87,8 @@ public:
         out.bytes.assign(pixels * stride, 0);
         std::vector<uint8_t> plane(pixels);
         for (uint32_t i = 0; i < segments.count; ++i) {
-            auto segment = compressed.subspan(segments.bounds[i], segments.bounds[i + 1] - segments.bounds[i]);
+            auto segment =
+                compressed.subspan(segments.bounds[i], segments.bounds[i + 1] - segments.bounds[i]);
             if (!UnpackBits(segment, plane, reason)) return false;
             uint8_t* target = out.bytes.data() + ByteOffset(stored, i / bytesPerSample, i % bytesPerSample);
             for (std::size_t p = 0; p < pixels; ++p) target[p * stride] = plane[p];
@@ -94,7 +96,9 @@ public:
         return true;
     }
 
-    bool CanEncode(const TransferSyntax& target) const override { return target.Codec() == SyntaxCodec::kRle; }
+    bool CanEncode(const TransferSyntax& target) const override {
+        return target.Codec() == SyntaxCodec::kRle;
+    }
 
     bool Encode(std::span<const uint8_t> frame, const FrameFormat& native, const TransferSyntax& target,
                 const EncodeOptions&, CodedFrame& out, std::string& reason) const override {
@@ -103,7 +107,8 @@ public:
         if (native.photometric == "YBR_FULL_422")
             return FailWith(reason, "subsampled YBR_FULL_422 pixels cannot be coded as RLE");
         const uint64_t frameBytes = native.FrameBytes();
-        if (frame.size() < frameBytes) return FailWith(reason, "the frame is shorter than its image attributes announce");
+        if (frame.size() < frameBytes)
+            return FailWith(reason, "the frame is shorter than its image attributes announce");
         const std::size_t bytesPerSample = native.bitsAllocated / 8;
         const auto count = static_cast<uint32_t>(native.samplesPerPixel * bytesPerSample);
         out.bytes.assign(kHeaderBytes, 0);
@@ -121,8 +126,8 @@ public:
 
 private:
     // Codes byte `b` of sample `s` of every pixel, row by row.
-    static void AppendSegment(std::span<const uint8_t> frame, const FrameFormat& f, std::size_t s, std::size_t b,
-                              std::vector<uint8_t>& row, std::vector<uint8_t>& out) {
+    static void AppendSegment(std::span<const uint8_t> frame, const FrameFormat& f, std::size_t s,
+                              std::size_t b, std::vector<uint8_t>& row, std::vector<uint8_t>& out) {
         const std::size_t bytesPerSample = f.bitsAllocated / 8;
         const std::size_t pixels = std::size_t{f.rows} * f.columns;
         std::size_t first, stride;

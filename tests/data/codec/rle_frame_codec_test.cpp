@@ -65,8 +65,8 @@ TEST(RleFrameCodec, RoundTripsEverySampleSizeAndLayout) {
         for (uint16_t samples : {1, 3}) {
             for (bool planar : {false, true}) {
                 if (planar && samples == 1) continue;
-                SCOPED_TRACE(std::to_string(bits) + " bits, " + std::to_string(samples) + " samples, planar " +
-                             std::to_string(planar));
+                SCOPED_TRACE(std::to_string(bits) + " bits, " + std::to_string(samples) +
+                             " samples, planar " + std::to_string(planar));
                 FrameFormat f = Format(bits, samples, planar);
                 std::vector<uint8_t> pixels = Pixels(f);
                 CodedFrame coded, decoded;
@@ -83,7 +83,8 @@ TEST(RleFrameCodec, RoundTripsEverySampleSizeAndLayout) {
                     const std::size_t n = std::size_t{f.rows} * f.columns, b = bits / 8;
                     for (std::size_t p = 0; p < n; ++p)
                         for (std::size_t s = 0; s < 3; ++s)
-                            for (std::size_t k = 0; k < b; ++k) expected[(p * 3 + s) * b + k] = pixels[(s * n + p) * b + k];
+                            for (std::size_t k = 0; k < b; ++k)
+                                expected[(p * 3 + s) * b + k] = pixels[(s * n + p) * b + k];
                 }
                 EXPECT_EQ(decoded.bytes, expected);
             }
@@ -116,7 +117,11 @@ TEST(RleFrameCodec, HostileFramesAreRefused) {
         {"header cut", [&](auto& b) { b.resize(40); }},
         {"segment cut short", [&](auto& b) { b.resize(b.size() - 40); }},
         {"first segment cut by the second's offset", [&](auto& b) { put32(b, 8, second - 30); }},
-        {"literal run past the end", [&](auto& b) { b.resize(second + 3); b[second] = 0x7F; }},
+        {"literal run past the end",
+         [&](auto& b) {
+             b.resize(second + 3);
+             b[second] = 0x7F;
+         }},
         {"repeat run past the output",
          [&](auto& b) {
              b.resize(second);
