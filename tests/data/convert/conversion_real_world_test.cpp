@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -450,4 +451,38 @@ TEST(ConversionRealWorld, LossyCopiesCarryTheirMarksInDcmdump) {
     EXPECT_NE(dump.out.find("(0002,0003) UI [" + newUid + "]"), std::string::npos) << dump.out;
     EXPECT_NE(dump.out.find("(0008,1155) UI [" + oldUid + "]"), std::string::npos) << dump.out;
     ExpectDcmdumpClean(lossy);
+}
+
+// Many files in one process: the copies mirror the input tree inside DIR, a file that cannot be
+// converted gets one line with its reason, and the exit code is 0 only when every file was.
+TEST(ConvertCommand, OutDirConvertsFoldersAndFilesAndNamesEachRefusal) {
+    TempDir dir;
+    namespace fs = std::filesystem;
+    fs::create_directories(dir.File("in/a/deep"));
+    fs::create_directories(dir.File("in/b"));
+    fs::copy_file(testing_support::PydicomFile("MR_small.dcm"), dir.File("in/a/deep/mr.dcm"));
+    fs::copy_file(testing_support::PydicomFile("CT_small.dcm"), dir.File("in/b/ct.dcm"));
+    fs::copy_file(testing_support::PydicomFile("SC_rgb_rle.dcm"), dir.File("rgb.dcm"));
+    { std::ofstream(dir.File("in/b/notes.txt")) << "not DICOM"; }
+    const std::string out = dir.File("out");
+    const std::string common = "convert --syntax rle --jobs 2 --out-dir " + Quote(out) + " ";
+    testing_support::CommandResult run =
+        Capture(std::string(PELLA_CLI_PATH) + " " + common + "-r " + Quote(dir.File("in")) + " " +
+                Quote(dir.File("rgb.dcm")) + " 2>&1");
+    EXPECT_EQ(run.exitCode, 1) << run.out;
+    EXPECT_NE(run.out.find("refused " + dir.File("in/b/notes.txt") + ": "), std::string::npos) << run.out;
+    for (const char* copy : {"a/deep/mr.dcm", "b/ct.dcm", "rgb.dcm"}) {
+        Loaded converted = Load(out + "/" + copy);
+        ASSERT_TRUE(converted.ok) << copy;
+        EXPECT_EQ(converted.syntax, PELLA_RLE_LOSSLESS) << copy;
+    }
+    EXPECT_FALSE(fs::exists(out + "/b/notes.txt"));
+    // Without the stray file every file converts: exit 0, nothing on the output.
+    fs::remove(dir.File("in/b/notes.txt"));
+    run = Capture(std::string(PELLA_CLI_PATH) + " " + common + "-r " + Quote(dir.File("in")) + " 2>&1");
+    EXPECT_EQ(run.exitCode, 0) << run.out;
+    // Without --syntax the call is refused.
+    int exit = 0;
+    Pella("convert --out-dir " + Quote(out) + " " + Quote(dir.File("in")), &exit);
+    EXPECT_EQ(exit, 2);
 }
