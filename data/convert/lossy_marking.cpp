@@ -41,7 +41,8 @@ std::vector<ElementPtr> SourceImageSequence(const std::string& classUid, const s
     std::vector<ElementPtr> elements;
     elements.push_back(NewElement(0x0008, 0x2112, kUndefinedLength, nullptr, "SQ"));
     elements.push_back(NewElement(0xFFFE, 0xE000, kUndefinedLength, nullptr, "DL"));
-    for (auto [element, text] : {std::pair{uint16_t{0x1150}, classUid}, std::pair{uint16_t{0x1155}, instanceUid}}) {
+    for (auto [element, text] :
+         {std::pair{uint16_t{0x1150}, classUid}, std::pair{uint16_t{0x1155}, instanceUid}}) {
         if (text.size() % 2) text.push_back('\0');
         elements.push_back(NewElement(0x0008, element, static_cast<int32_t>(text.size()), text.data(), "UI"));
     }
@@ -65,7 +66,8 @@ void MarkLossiness(const ElementList& input, const TransferSyntax& source, const
     edits.SetText(0x0008, 0x0018, "UI", NewUid());
     edits.SetText(0x0028, 0x2110, "CS", "01");
     edits.SetText(0x0028, 0x2112, "DS", Appended(GetElementText(input, 0x0028, 0x2112), ratio));
-    edits.SetText(0x0028, 0x2114, "CS", Appended(GetElementText(input, 0x0028, 0x2114), MethodTerm(target.Codec())));
+    edits.SetText(0x0028, 0x2114, "CS",
+                  Appended(GetElementText(input, 0x0028, 0x2114), MethodTerm(target.Codec())));
     edits.SetText(0x0008, 0x2111, "ST", "Lossy compression: " + target.Name() + ", ratio " + ratio + ":1");
     // An image that already names its sources keeps them; a new one names the original.
     if (FindElement(input, 0x0008, 0x2112) == nullptr && !instanceUid.empty())

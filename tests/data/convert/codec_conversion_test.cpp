@@ -30,7 +30,8 @@ std::size_t IndexOf(const ElementList& list, uint16_t group, uint16_t element) {
 }
 
 // An image of `frames` frames of rows x columns, `samples` of `bits`, with SOP UIDs.
-ElementList Image(uint16_t rows, uint16_t columns, uint16_t bits, uint16_t samples, int frames, bool planar = false) {
+ElementList Image(uint16_t rows, uint16_t columns, uint16_t bits, uint16_t samples, int frames,
+                  bool planar = false) {
     ElementList list;
     AddText(list, 0x0008, 0x0016, "UI", "1.2.840.10008.5.1.4.1.1.7");
     AddText(list, 0x0008, 0x0018, "UI", "1.2.3.4.5.6");
@@ -45,7 +46,8 @@ ElementList Image(uint16_t rows, uint16_t columns, uint16_t bits, uint16_t sampl
     std::vector<uint8_t> pixels(std::size_t{rows} * columns * samples * (bits / 8) * frames);
     for (std::size_t i = 0; i < pixels.size(); ++i)
         pixels[i] = static_cast<uint8_t>(((i / 5) * 3 + (i / (columns * 2)) * 11) % 253);
-    list.Append(NewElement(0x7FE0, 0x0010, static_cast<int32_t>(pixels.size()), pixels.data(), bits > 8 ? "OW" : "OB"));
+    list.Append(NewElement(0x7FE0, 0x0010, static_cast<int32_t>(pixels.size()), pixels.data(),
+                           bits > 8 ? "OW" : "OB"));
     return list;
 }
 
@@ -63,18 +65,22 @@ std::vector<std::vector<uint8_t>> Items(const ElementList& list) {
 
 // `list` (encapsulated) with each frame cut in two fragments, the offset table as given, and an
 // Extended Offset Table when `extended` is not empty.
-ElementList Resplit(const ElementList& list, const std::vector<uint8_t>& table, const std::vector<uint8_t>& extended) {
+ElementList Resplit(const ElementList& list, const std::vector<uint8_t>& table,
+                    const std::vector<uint8_t>& extended) {
     ElementList out;
     std::size_t pixel = IndexOf(list, 0x7FE0, 0x0010);
-    for (std::size_t i = 0; i < pixel; ++i) out.Append(NewElement(list[i].group, list[i].element, list[i].length, list[i].value, list[i].vr));
-    if (!extended.empty()) out.Append(NewElement(0x7FE0, 0x0001, static_cast<int32_t>(extended.size()), extended.data(), "OV"));
+    for (std::size_t i = 0; i < pixel; ++i)
+        out.Append(NewElement(list[i].group, list[i].element, list[i].length, list[i].value, list[i].vr));
+    if (!extended.empty())
+        out.Append(NewElement(0x7FE0, 0x0001, static_cast<int32_t>(extended.size()), extended.data(), "OV"));
     out.Append(NewElement(0x7FE0, 0x0010, -1, nullptr, "OB"));
     out.Append(NewElement(0xFFFE, 0xE000, static_cast<int32_t>(table.size()), table.data(), "DL"));
     std::vector<std::vector<uint8_t>> items = Items(list);
     for (std::size_t f = 1; f < items.size(); ++f) {
         std::size_t half = (items[f].size() / 4) * 2;
         out.Append(NewElement(0xFFFE, 0xE000, static_cast<int32_t>(half), items[f].data(), "DL"));
-        out.Append(NewElement(0xFFFE, 0xE000, static_cast<int32_t>(items[f].size() - half), items[f].data() + half, "DL"));
+        out.Append(NewElement(0xFFFE, 0xE000, static_cast<int32_t>(items[f].size() - half),
+                              items[f].data() + half, "DL"));
     }
     out.Append(NewElement(0xFFFE, 0xE0DD, 0, nullptr, "DL"));
     return out;
@@ -110,13 +116,15 @@ TEST(CodecConversion, FramesSplitOverFragmentsAreFoundThroughEitherOffsetTableOr
         SCOPED_TRACE(syntax);
         ElementList input = Image(20, 30, 16, 1, 3), encoded, decoded;
         std::vector<uint8_t> original = NativePixels(input);
-        ASSERT_TRUE(ConvertDataset(encoded, input, syntax, pella::kExplicitLittleEndian)) << pella::LastFailure();
+        ASSERT_TRUE(ConvertDataset(encoded, input, syntax, pella::kExplicitLittleEndian))
+            << pella::LastFailure();
         // One fragment a frame behind a Basic Offset Table naming where each starts.
         std::vector<std::vector<uint8_t>> items = Items(encoded);
         ASSERT_EQ(items.size(), 4u);
         std::vector<uint64_t> starts = {0, 8 + items[1].size(), 16 + items[1].size() + items[2].size()};
         EXPECT_EQ(items[0], LittleEndian<uint32_t>(starts));
-        ASSERT_TRUE(ConvertDataset(decoded, encoded, pella::kExplicitLittleEndian, syntax)) << pella::LastFailure();
+        ASSERT_TRUE(ConvertDataset(decoded, encoded, pella::kExplicitLittleEndian, syntax))
+            << pella::LastFailure();
         EXPECT_EQ(NativePixels(decoded), original);
 
         std::vector<uint64_t> offsets = SplitOffsets(items);
@@ -128,13 +136,15 @@ TEST(CodecConversion, FramesSplitOverFragmentsAreFoundThroughEitherOffsetTableOr
         layouts.push_back({"basic offset table", Resplit(encoded, LittleEndian<uint32_t>(offsets), {})});
         layouts.push_back({"extended offset table", Resplit(encoded, {}, LittleEndian<uint64_t>(offsets))});
         // JPEG streams tell their own starts; RLE frames do not.
-        if (std::string(syntax) != PELLA_RLE_LOSSLESS) layouts.push_back({"no table", Resplit(encoded, {}, {})});
+        if (std::string(syntax) != PELLA_RLE_LOSSLESS)
+            layouts.push_back({"no table", Resplit(encoded, {}, {})});
         for (Layout& layout : layouts) {
             ElementList back;
             ASSERT_TRUE(ConvertDataset(back, layout.list, pella::kExplicitLittleEndian, syntax))
                 << layout.name << ": " << pella::LastFailure();
             EXPECT_EQ(NativePixels(back), original) << layout.name;
-            EXPECT_EQ(pella::FindElement(back, 0x7FE0, 0x0001), nullptr) << layout.name;  // gone with the fragments
+            EXPECT_EQ(pella::FindElement(back, 0x7FE0, 0x0001), nullptr)
+                << layout.name;  // gone with the fragments
         }
         // A table pointing inside a fragment, and one with a frame too few, are refused.
         std::vector<uint64_t> inside = offsets, fewer(offsets.begin(), offsets.end() - 1);
@@ -150,7 +160,8 @@ TEST(CodecConversion, ImageAttributesFollowTheCodecAndLossyCopiesAreMarked) {
     // Planar RGB into JPEG baseline: coded interleaved as YCbCr.
     ElementList input = Image(16, 24, 8, 3, 1, true), lossy;
     std::vector<uint8_t> original = NativePixels(input);
-    ASSERT_TRUE(ConvertDataset(lossy, input, PELLA_JPEG_BASELINE, pella::kExplicitLittleEndian)) << pella::LastFailure();
+    ASSERT_TRUE(ConvertDataset(lossy, input, PELLA_JPEG_BASELINE, pella::kExplicitLittleEndian))
+        << pella::LastFailure();
     EXPECT_EQ(Text(lossy, 0x0028, 0x0004), "YBR_FULL");
     EXPECT_EQ(pella::GetElementUS(lossy, 0x0028, 0x0006), 0);
     // The lossy copy: a new instance, marked lossy with ratio and method, pointing at its source.
@@ -184,7 +195,8 @@ TEST(CodecConversion, ImageAttributesFollowTheCodecAndLossyCopiesAreMarked) {
 
     // Decoded again: RGB, close to the original, still lossy, same instance (a lossless step).
     ElementList back;
-    ASSERT_TRUE(ConvertDataset(back, lossy, pella::kExplicitLittleEndian, PELLA_JPEG_BASELINE)) << pella::LastFailure();
+    ASSERT_TRUE(ConvertDataset(back, lossy, pella::kExplicitLittleEndian, PELLA_JPEG_BASELINE))
+        << pella::LastFailure();
     EXPECT_EQ(Text(back, 0x0028, 0x0004), "RGB");
     EXPECT_EQ(Text(back, 0x0028, 0x2110), "01");
     EXPECT_EQ(Text(back, 0x0008, 0x0018), uid);
@@ -194,12 +206,14 @@ TEST(CodecConversion, ImageAttributesFollowTheCodecAndLossyCopiesAreMarked) {
     const std::size_t n = 16 * 24;
     double difference = 0;
     for (std::size_t p = 0; p < n; ++p)
-        for (std::size_t s = 0; s < 3; ++s) difference += std::abs(int(pixels[p * 3 + s]) - int(original[s * n + p]));
+        for (std::size_t s = 0; s < 3; ++s)
+            difference += std::abs(int(pixels[p * 3 + s]) - int(original[s * n + p]));
     EXPECT_LT(difference / (3 * n), 6.0);
 
     // Lossless conversions keep the instance and add no lossy marks.
     ElementList rle, plain = Image(16, 24, 8, 3, 1, true);
-    ASSERT_TRUE(ConvertDataset(rle, plain, PELLA_RLE_LOSSLESS, pella::kExplicitLittleEndian)) << pella::LastFailure();
+    ASSERT_TRUE(ConvertDataset(rle, plain, PELLA_RLE_LOSSLESS, pella::kExplicitLittleEndian))
+        << pella::LastFailure();
     EXPECT_EQ(Text(rle, 0x0008, 0x0018), "1.2.3.4.5.6");
     EXPECT_EQ(pella::FindElement(rle, 0x0028, 0x2110), nullptr);
     EXPECT_EQ(pella::GetElementUS(rle, 0x0028, 0x0006), 0);
