@@ -114,17 +114,17 @@ TEST(RleFrameCodec, HostileFramesAreRefused) {
         {"first offset inside the header", [&](auto& b) { put32(b, 4, 8); }},
         {"offset past the end", [&](auto& b) { put32(b, 8, 0x7FFFFFF0); }},
         {"offsets out of order", [&](auto& b) { put32(b, 8, 62); }},
-        {"header cut", [&](auto& b) { b.resize(40); }},
-        {"segment cut short", [&](auto& b) { b.resize(b.size() - 40); }},
+        {"header cut", [&](auto& b) { b.erase(b.begin() + 40, b.end()); }},
+        {"segment cut short", [&](auto& b) { b.erase(b.end() - 40, b.end()); }},
         {"first segment cut by the second's offset", [&](auto& b) { put32(b, 8, second - 30); }},
         {"literal run past the end",
          [&](auto& b) {
-             b.resize(second + 3);
+             b.erase(b.begin() + second + 3, b.end());
              b[second] = 0x7F;
          }},
         {"repeat run past the output",
          [&](auto& b) {
-             b.resize(second);
+             b.erase(b.begin() + second, b.end());
              for (int k = 0; k < 18; ++k) b.insert(b.end(), {0x81, 0x01});  // 18 * 128 > 2100 pixels
          }},
     };
