@@ -20,6 +20,13 @@ constexpr SyntaxName kNames[] = {
     {"big", PELLA_EXPLICIT_VR_BIG_ENDIAN, "explicit VR big endian"},
     {"jpeg-lossless", PELLA_JPEG_LOSSLESS_SV1, "JPEG lossless, first-order prediction"},
     {"jpeg-baseline", PELLA_JPEG_BASELINE, "JPEG baseline (8 bits, lossy)"},
+    {"jpeg-extended", PELLA_JPEG_EXTENDED, "JPEG extended (8 or 12 bits, lossy)"},
+    {"rle", PELLA_RLE_LOSSLESS, "RLE lossless"},
+    {"jpeg-ls", PELLA_JPEG_LS_LOSSLESS, "JPEG-LS lossless"},
+    {"jpeg-ls-near", PELLA_JPEG_LS_NEAR_LOSSLESS, "JPEG-LS near-lossless"},
+    {"j2k-lossless", PELLA_JPEG_2000_LOSSLESS, "JPEG 2000 lossless"},
+    {"j2k", PELLA_JPEG_2000, "JPEG 2000 (lossy)"},
+    {"htj2k-lossless", PELLA_HTJ2K_LOSSLESS, "High-Throughput JPEG 2000 lossless"},
     {"deflate", PELLA_DEFLATED_EXPLICIT_VR_LITTLE_ENDIAN, "deflated explicit VR little endian"},
 };
 
@@ -46,8 +53,8 @@ std::string TransferSyntaxNameTable() {
     for (const auto& entry : kNames) {
         std::string name = entry.name;
         std::string uid = entry.uid;
-        out += "  " + name + std::string(15 - name.size(), ' ') + uid + std::string(24 - uid.size(), ' ') +
-               entry.description + "\n";
+        out += "  " + name + std::string(15 - name.size(), ' ') + uid +
+               std::string(uid.size() < 26 ? 26 - uid.size() : 1, ' ') + entry.description + "\n";
     }
     return out;
 }

@@ -6,8 +6,8 @@
 
 namespace cli {
 
-// "implicit", "explicit", "big", "jpeg-lossless", "jpeg-baseline" become their UIDs; a valid
-// UID (IsValidUID) is taken as it stands; anything else gives nothing.
+// A short name ("explicit", "rle", "jpeg-ls", ..., see the table) becomes its UID; a valid UID
+// (IsValidUID) is taken as it stands; anything else gives nothing.
 std::optional<std::string> ResolveTransferSyntax(const std::string& nameOrUid);
 
 // ResolveTransferSyntax for a command's argument: an unknown name is reported on standard error

@@ -1,10 +1,19 @@
 #include "data/codec/codec_registry.h"
 
+#include "data/codec/jpeg_frame_codec.h"
+#include "data/codec/rle_frame_codec.h"
+
 namespace pella {
 
 const FrameCodec* FindFrameCodec(const TransferSyntax& syntax) {
     switch (syntax.Codec()) {
         // Each codec adds its line here: case SyntaxCodec::kX: return &XCodec();
+        case SyntaxCodec::kJpegBaseline:
+        case SyntaxCodec::kJpegExtended:
+        case SyntaxCodec::kJpegLossless:
+            return &JpegFrameCodec();
+        case SyntaxCodec::kRle:
+            return &RleFrameCodec();
         default:
             return nullptr;
     }

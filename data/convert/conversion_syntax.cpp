@@ -1,22 +1,22 @@
 #include "data/convert/conversion_syntax.h"
 
+#include "data/codec/codec_registry.h"
 #include "log/protocol_log.h"
 
 namespace pella {
 
-bool IsConvertibleSyntax(const std::string& uid) {
-    TransferSyntax elements = TransferSyntax(uid).ElementSyntax();
-    return elements.IsNative() || IsJpegSyntax(elements.Uid());
+bool CanConvertFrom(const std::string& uid) {
+    TransferSyntax syntax = TransferSyntax(uid).ElementSyntax();
+    return syntax.IsNative() || CanDecodeSyntax(syntax);
 }
 
-// Of the JPEG lossless syntaxes only the first-order prediction one is coded here.
-bool IsJpegSyntax(const std::string& uid) {
-    TransferSyntax syntax(uid);
-    return syntax.Codec() == SyntaxCodec::kJpegBaseline || syntax == TransferSyntax(kJpegLossless);
+bool CanConvertTo(const std::string& uid) {
+    TransferSyntax syntax = TransferSyntax(uid).ElementSyntax();
+    return syntax.IsNative() || CanEncodeSyntax(syntax);
 }
 
 bool ConversionFailed(const std::string& reason) {
-    LogFailure("ConvertDataset: " + reason);
+    LogFailure("conversion: " + reason);
     return false;
 }
 

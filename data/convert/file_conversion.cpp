@@ -28,7 +28,7 @@ bool CopyUnchanged(const std::string& newFileName, const std::string& existingFi
     std::filesystem::copy_file(existingFileName, newFileName,
                                std::filesystem::copy_options::overwrite_existing, ec);
     if (!ec) return true;
-    LogFailure("ConvertFileTS: cannot copy " + existingFileName + " to " + newFileName + ": " + ec.message());
+    LogFailure("cannot copy " + existingFileName + " to " + newFileName + ": " + ec.message());
     return false;
 }
 
@@ -47,14 +47,14 @@ bool ConvertFile(const std::string& newFileName, const std::string& existingFile
     ElementList input;
     std::string sourceSyntax;
     if (!ReadDatasetAndSyntax(existingFileName, input, sourceSyntax)) {
-        LogFailure("ConvertFileTS: " + LastFailure());  // the reader said why
+        LogFailure(existingFileName + ": " + LastFailure());  // the reader said why
         return false;
     }
     if (targetSyntax == sourceSyntax) return CopyUnchanged(newFileName, existingFileName);
     ElementList output;
     if (!ConvertDataset(output, input, targetSyntax, sourceSyntax)) return false;
     ElementList meta;
-    BuildMetaHeader(meta, GetElementText(input, 0x0008, 0x0016), GetElementText(input, 0x0008, 0x0018),
+    BuildMetaHeader(meta, GetElementText(output, 0x0008, 0x0016), GetElementText(output, 0x0008, 0x0018),
                     targetSyntax, true);
     ConversionFlags flags = MakeConversionFlags(targetSyntax, sourceSyntax);
     // A file that would not read back as what was converted is removed, never left behind.
@@ -68,7 +68,7 @@ bool ConvertFile(const std::string& newFileName, const std::string& existingFile
     bool written =
         SameFile(newFileName, existingFileName) ? ReplaceFileSafely(newFileName, write) : write(newFileName);
     if (!written)
-        LogFailure("ConvertFileTS: cannot write " + newFileName +
+        LogFailure("cannot write " + newFileName +
                    (unreadable.empty() ? "" : ": " + unreadable));
     return written;
 }

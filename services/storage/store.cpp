@@ -48,7 +48,7 @@ bool CanTravelAs(const std::string& fileSyntax, const std::string& accepted, boo
     if (TransferSyntax(fileSyntax).ElementSyntax().IsNativeLittleEndian() &&
         TransferSyntax(accepted).ElementSyntax().IsNativeLittleEndian())
         return true;
-    return convert && IsConvertibleSyntax(fileSyntax) && IsConvertibleSyntax(accepted);
+    return convert && CanConvertFrom(fileSyntax) && CanConvertTo(accepted);
 }
 
 std::vector<StoreContext> StoreContextsFor(const PDU& pdu, const std::string& sopClassUid,
