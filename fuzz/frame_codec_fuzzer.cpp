@@ -62,7 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         if (reason.empty()) std::abort();  // every refusal says why
         return 0;
     }
-    if (decoded.bytes.size() != decoded.format.FrameBytes() || decoded.format.FrameBytes() != stored.FrameBytes())
+    if (decoded.bytes.size() != decoded.format.FrameBytes() ||
+        decoded.format.FrameBytes() != stored.FrameBytes())
         std::abort();
     if (uint64_t{stored.rows} * stored.columns > 64 * 64) return 0;  // keep each run short
     CodedFrame encoded;

@@ -8,7 +8,9 @@ namespace {
 
 class Htj2k final : public FrameCodec {
 public:
-    std::string Library() const override { return OpenJpegLibrary() + " (decode), " + OpenJphLibrary() + " (encode)"; }
+    std::string Library() const override {
+        return OpenJpegLibrary() + " (decode), " + OpenJphLibrary() + " (encode)";
+    }
 
     bool Decode(std::span<const uint8_t> compressed, const FrameFormat& stored, CodedFrame& out,
                 std::string& reason) const override {
@@ -16,12 +18,15 @@ public:
     }
 
     // Only the lossless syntax without a required progression order is written.
-    bool CanEncode(const TransferSyntax& target) const override { return target.Uid() == PELLA_HTJ2K_LOSSLESS; }
+    bool CanEncode(const TransferSyntax& target) const override {
+        return target.Uid() == PELLA_HTJ2K_LOSSLESS;
+    }
 
     bool Encode(std::span<const uint8_t> frame, const FrameFormat& native, const TransferSyntax& target,
                 const EncodeOptions&, CodedFrame& out, std::string& reason) const override {
         if (!CanEncode(target)) {
-            reason = "HTJ2K is encoded as " + TransferSyntax(PELLA_HTJ2K_LOSSLESS).Name() + " only, not " + target.Name();
+            reason = "HTJ2K is encoded as " + TransferSyntax(PELLA_HTJ2K_LOSSLESS).Name() + " only, not " +
+                     target.Name();
             return false;
         }
         return EncodeHtj2kLosslessFrame(frame, native, out, reason);

@@ -15,7 +15,9 @@ public:
         return DecodeJpeg2000Frame(compressed, stored, out, reason);
     }
 
-    bool CanEncode(const TransferSyntax& target) const override { return target.Codec() == SyntaxCodec::kJpeg2000; }
+    bool CanEncode(const TransferSyntax& target) const override {
+        return target.Codec() == SyntaxCodec::kJpeg2000;
+    }
 
     // The lossless syntax takes the reversible path; the other may be lossy and gets the
     // irreversible one at the asked ratio.

@@ -23,12 +23,13 @@ bool Failed(charls_jpegls_errc code, const char* step, std::string& reason) {
 bool HeaderMatches(const charls_frame_info& info, const FrameFormat& stored, std::string& reason) {
     if (info.width != stored.columns || info.height != stored.rows) {
         reason = "JPEG-LS frame of " + std::to_string(info.width) + " x " + std::to_string(info.height) +
-                 " where the data set says " + std::to_string(stored.columns) + " x " + std::to_string(stored.rows);
+                 " where the data set says " + std::to_string(stored.columns) + " x " +
+                 std::to_string(stored.rows);
         return false;
     }
     if (info.component_count != stored.samplesPerPixel) {
-        reason = "JPEG-LS frame of " + std::to_string(info.component_count) + " components where the data set says " +
-                 std::to_string(stored.samplesPerPixel);
+        reason = "JPEG-LS frame of " + std::to_string(info.component_count) +
+                 " components where the data set says " + std::to_string(stored.samplesPerPixel);
         return false;
     }
     if (info.bits_per_sample < 2 || info.bits_per_sample > stored.bitsAllocated) {
@@ -41,16 +42,16 @@ bool HeaderMatches(const charls_frame_info& info, const FrameFormat& stored, std
 
 // Moves CharLS's samples (bytes up to 8 bits, 16-bit words above; planar for interleave mode
 // none, pixel-interleaved otherwise) into the native frame, sign-extended when signed.
-void PlaceSamples(const std::vector<uint8_t>& decoded, int bitsPerSample, bool planar, const FrameFormat& format,
-                  uint8_t* frame) {
+void PlaceSamples(const std::vector<uint8_t>& decoded, int bitsPerSample, bool planar,
+                  const FrameFormat& format, uint8_t* frame) {
     FrameFormat source = format;
     source.bitsAllocated = bitsPerSample <= 8 ? 8 : 16;
     source.planar = planar;
     std::size_t pixels = std::size_t{format.rows} * format.columns;
     for (std::size_t c = 0; c < format.samplesPerPixel; ++c)
         for (std::size_t p = 0; p < pixels; ++p)
-            WriteSample(frame, SampleOffset(format, p, c), ReadSample(decoded.data(), SampleOffset(source, p, c), source),
-                        format.bitsAllocated);
+            WriteSample(frame, SampleOffset(format, p, c),
+                        ReadSample(decoded.data(), SampleOffset(source, p, c), source), format.bitsAllocated);
 }
 
 // The frame's samples as CharLS takes them: masked to bitsStored, one byte each up to 8 bits
@@ -65,8 +66,8 @@ std::vector<uint8_t> CharlsSamples(std::span<const uint8_t> frame, const FrameFo
     std::vector<uint8_t> out(pixels * format.samplesPerPixel * (target.bitsAllocated / 8));
     for (std::size_t c = 0; c < format.samplesPerPixel; ++c)
         for (std::size_t p = 0; p < pixels; ++p)
-            WriteSample(out.data(), SampleOffset(target, p, c), ReadSample(frame.data(), SampleOffset(source, p, c), source),
-                        target.bitsAllocated);
+            WriteSample(out.data(), SampleOffset(target, p, c),
+                        ReadSample(frame.data(), SampleOffset(source, p, c), source), target.bitsAllocated);
     return out;
 }
 
@@ -111,25 +112,27 @@ public:
         }
         charls_frame_info info{};
         charls_interleave_mode interleave{};
-        if (Failed(charls_jpegls_decoder_set_source_buffer(decoder.get(), compressed.data(), compressed.size()),
-                   "source", reason) ||
+        if (Failed(
+                charls_jpegls_decoder_set_source_buffer(decoder.get(), compressed.data(), compressed.size()),
+                "source", reason) ||
             Failed(charls_jpegls_decoder_read_header(decoder.get()), "header", reason) ||
             Failed(charls_jpegls_decoder_get_frame_info(decoder.get(), &info), "header", reason) ||
             Failed(charls_jpegls_decoder_get_interleave_mode(decoder.get(), &interleave), "header", reason))
             return false;
         if (!HeaderMatches(info, stored, reason)) return false;
         size_t size = 0;
-        if (Failed(charls_jpegls_decoder_get_destination_size(decoder.get(), 0, &size), "header", reason)) return false;
+        if (Failed(charls_jpegls_decoder_get_destination_size(decoder.get(), 0, &size), "header", reason))
+            return false;
         std::size_t expected = std::size_t{info.width} * info.height * info.component_count *
                                (info.bits_per_sample <= 8 ? 1 : 2);
         if (size != expected) {
-            reason = "JPEG-LS frame needs " + std::to_string(size) + " bytes where " + std::to_string(expected) +
-                     " were expected";
+            reason = "JPEG-LS frame needs " + std::to_string(size) + " bytes where " +
+                     std::to_string(expected) + " were expected";
             return false;
         }
         std::vector<uint8_t> decoded(size);
-        if (Failed(charls_jpegls_decoder_decode_to_buffer(decoder.get(), decoded.data(), decoded.size(), 0), "data",
-                   reason))
+        if (Failed(charls_jpegls_decoder_decode_to_buffer(decoder.get(), decoded.data(), decoded.size(), 0),
+                   "data", reason))
             return false;
         out.format = DecodedFormat(stored);
         out.bytes.assign(out.format.FrameBytes(), 0);
@@ -138,7 +141,9 @@ public:
         return true;
     }
 
-    bool CanEncode(const TransferSyntax& target) const override { return target.Codec() == SyntaxCodec::kJpegLs; }
+    bool CanEncode(const TransferSyntax& target) const override {
+        return target.Codec() == SyntaxCodec::kJpegLs;
+    }
 
     bool Encode(std::span<const uint8_t> frame, const FrameFormat& native, const TransferSyntax& target,
                 const EncodeOptions& options, CodedFrame& out, std::string& reason) const override {
@@ -152,29 +157,36 @@ public:
             return false;
         }
         int maximum = (1 << native.bitsStored) - 1;
-        int nearLossless = target.Lossy() ? std::clamp(options.nearLossless, 0, std::min(255, maximum / 2)) : 0;
+        int nearLossless =
+            target.Lossy() ? std::clamp(options.nearLossless, 0, std::min(255, maximum / 2)) : 0;
         std::vector<uint8_t> samples = CharlsSamples(frame, native);
-        if (native.isSigned && nearLossless > 0 && NearTheSignSeam(samples, native, nearLossless)) nearLossless = 0;
+        if (native.isSigned && nearLossless > 0 && NearTheSignSeam(samples, native, nearLossless))
+            nearLossless = 0;
         EncoderPtr encoder(charls_jpegls_encoder_create(), charls_jpegls_encoder_destroy);
         if (!encoder) {
             reason = "JPEG-LS encoder: out of memory";
             return false;
         }
         charls_frame_info info{native.columns, native.rows, native.bitsStored, native.samplesPerPixel};
-        charls_interleave_mode interleave = native.samplesPerPixel == 1 || native.planar ? charls::interleave_mode::none
-                                                                                         : charls::interleave_mode::sample;
+        charls_interleave_mode interleave = native.samplesPerPixel == 1 || native.planar
+                                                ? charls::interleave_mode::none
+                                                : charls::interleave_mode::sample;
         size_t capacity = 0;
         if (Failed(charls_jpegls_encoder_set_frame_info(encoder.get(), &info), "frame", reason) ||
-            Failed(charls_jpegls_encoder_set_near_lossless(encoder.get(), nearLossless), "near-lossless", reason) ||
-            Failed(charls_jpegls_encoder_set_interleave_mode(encoder.get(), interleave), "interleave", reason) ||
-            Failed(charls_jpegls_encoder_get_estimated_destination_size(encoder.get(), &capacity), "size", reason))
+            Failed(charls_jpegls_encoder_set_near_lossless(encoder.get(), nearLossless), "near-lossless",
+                   reason) ||
+            Failed(charls_jpegls_encoder_set_interleave_mode(encoder.get(), interleave), "interleave",
+                   reason) ||
+            Failed(charls_jpegls_encoder_get_estimated_destination_size(encoder.get(), &capacity), "size",
+                   reason))
             return false;
         out.bytes.resize(capacity);
         size_t written = 0;
-        if (Failed(charls_jpegls_encoder_set_destination_buffer(encoder.get(), out.bytes.data(), out.bytes.size()),
+        if (Failed(charls_jpegls_encoder_set_destination_buffer(encoder.get(), out.bytes.data(),
+                                                                out.bytes.size()),
                    "destination", reason) ||
-            Failed(charls_jpegls_encoder_encode_from_buffer(encoder.get(), samples.data(), samples.size(), 0), "encode",
-                   reason) ||
+            Failed(charls_jpegls_encoder_encode_from_buffer(encoder.get(), samples.data(), samples.size(), 0),
+                   "encode", reason) ||
             Failed(charls_jpegls_encoder_get_bytes_written(encoder.get(), &written), "encode", reason))
             return false;
         out.bytes.resize(written);

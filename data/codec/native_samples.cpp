@@ -25,8 +25,8 @@ bool IsCodecFormat(const FrameFormat& format, std::string& reason) {
         return false;
     }
     if (format.bitsStored == 0 || format.bitsStored > format.bitsAllocated) {
-        reason = std::to_string(format.bitsStored) + " bits stored in " + std::to_string(format.bitsAllocated) +
-                 " allocated";
+        reason = std::to_string(format.bitsStored) + " bits stored in " +
+                 std::to_string(format.bitsAllocated) + " allocated";
         return false;
     }
     return true;

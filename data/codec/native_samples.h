@@ -17,7 +17,8 @@ namespace pella {
 // allocated, one or three samples per pixel, planar or interleaved).
 inline std::size_t SampleOffset(const FrameFormat& format, std::size_t pixel, std::size_t component) {
     std::size_t pixels = std::size_t{format.rows} * format.columns;
-    std::size_t index = format.planar ? component * pixels + pixel : pixel * format.samplesPerPixel + component;
+    std::size_t index =
+        format.planar ? component * pixels + pixel : pixel * format.samplesPerPixel + component;
     return index * (format.bitsAllocated / 8);
 }
 

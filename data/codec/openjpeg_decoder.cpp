@@ -68,7 +68,8 @@ struct ImageDeleter {
 
 bool IsJp2File(std::span<const uint8_t> bytes) {
     static constexpr uint8_t kSignature[] = {0, 0, 0, 0x0C, 'j', 'P', ' ', ' ', 0x0D, 0x0A, 0x87, 0x0A};
-    return bytes.size() >= sizeof kSignature && std::equal(std::begin(kSignature), std::end(kSignature), bytes.begin());
+    return bytes.size() >= sizeof kSignature &&
+           std::equal(std::begin(kSignature), std::end(kSignature), bytes.begin());
 }
 
 bool IsCodestream(std::span<const uint8_t> bytes) {
@@ -82,12 +83,13 @@ bool HeaderMatches(const opj_image_t& image, const FrameFormat& stored, std::str
     uint64_t height = image.y1 > image.y0 ? image.y1 - image.y0 : 0;
     if (width != stored.columns || height != stored.rows) {
         reason = "JPEG 2000 frame of " + std::to_string(width) + " x " + std::to_string(height) +
-                 " where the data set says " + std::to_string(stored.columns) + " x " + std::to_string(stored.rows);
+                 " where the data set says " + std::to_string(stored.columns) + " x " +
+                 std::to_string(stored.rows);
         return false;
     }
     if (image.numcomps != stored.samplesPerPixel) {
-        reason = "JPEG 2000 frame of " + std::to_string(image.numcomps) + " components where the data set says " +
-                 std::to_string(stored.samplesPerPixel);
+        reason = "JPEG 2000 frame of " + std::to_string(image.numcomps) +
+                 " components where the data set says " + std::to_string(stored.samplesPerPixel);
         return false;
     }
     for (OPJ_UINT32 c = 0; c < image.numcomps; ++c) {
@@ -123,10 +125,17 @@ std::string DecodedPhotometric(const std::string& stored, bool colourTransform) 
 
 bool CopySamples(const opj_image_t& image, CodedFrame& out, std::string& reason) {
     const FrameFormat& format = out.format;
+    // A JP2 file's palette or channel definitions may change the components while decoding.
+    if (image.numcomps != format.samplesPerPixel) {
+        reason = "JPEG 2000 frame decoded to " + std::to_string(image.numcomps) +
+                 " components where the data set says " + std::to_string(format.samplesPerPixel);
+        return false;
+    }
     std::size_t pixels = std::size_t{format.rows} * format.columns;
     for (std::size_t c = 0; c < format.samplesPerPixel; ++c) {
         const opj_image_comp_t& comp = image.comps[c];
-        if (comp.data == nullptr || comp.w != format.columns || comp.h != format.rows) {
+        if (comp.data == nullptr || comp.w != format.columns || comp.h != format.rows ||
+            comp.prec > format.bitsAllocated) {
             reason = "JPEG 2000 component " + std::to_string(c) + " was not decoded whole";
             return false;
         }
@@ -151,7 +160,8 @@ bool DecodeJpeg2000Frame(std::span<const uint8_t> compressed, const FrameFormat&
         return false;
     }
     MemoryInput input{compressed, 0};  // outlives the stream that reads from it
-    std::unique_ptr<opj_codec_t, CodecDeleter> codec(opj_create_decompress(jp2 ? OPJ_CODEC_JP2 : OPJ_CODEC_J2K));
+    std::unique_ptr<opj_codec_t, CodecDeleter> codec(
+        opj_create_decompress(jp2 ? OPJ_CODEC_JP2 : OPJ_CODEC_J2K));
     std::unique_ptr<opj_stream_t, StreamDeleter> stream(opj_stream_create(64 * 1024, OPJ_TRUE));
     if (!codec || !stream) {
         reason = "JPEG 2000 decoder: out of memory";
@@ -181,14 +191,17 @@ bool DecodeJpeg2000Frame(std::span<const uint8_t> compressed, const FrameFormat&
     std::unique_ptr<opj_image_t, ImageDeleter> image(header);
     if (!HeaderMatches(*image, stored, reason)) return false;
     bool colourTransform = image->numcomps == 3 && UsesColourTransform(codec.get());
-    if (!opj_decode(codec.get(), stream.get(), image.get()) || !opj_end_decompress(codec.get(), stream.get())) {
+    if (!opj_decode(codec.get(), stream.get(), image.get()) ||
+        !opj_end_decompress(codec.get(), stream.get())) {
         reason = "JPEG 2000 data: " + (message.empty() ? std::string("corrupt or truncated") : message);
         return false;
     }
     out.format = DecodedFormat(stored);
     out.format.photometric = DecodedPhotometric(out.format.photometric, colourTransform);
     out.bytes.assign(out.format.FrameBytes(), 0);
-    return CopySamples(*image, out, reason);
+    if (CopySamples(*image, out, reason)) return true;
+    out.bytes.clear();
+    return false;
 }
 
 }  // namespace pella

@@ -60,7 +60,8 @@ struct ImageDeleter {
 };
 
 // An OpenJPEG image holding the frame's samples, one plane per component.
-std::unique_ptr<opj_image_t, ImageDeleter> MakeImage(std::span<const uint8_t> frame, const FrameFormat& native) {
+std::unique_ptr<opj_image_t, ImageDeleter> MakeImage(std::span<const uint8_t> frame,
+                                                     const FrameFormat& native) {
     opj_image_cmptparm_t parameters[3];
     std::memset(parameters, 0, sizeof parameters);
     for (unsigned c = 0; c < native.samplesPerPixel; ++c) {
@@ -72,7 +73,8 @@ std::unique_ptr<opj_image_t, ImageDeleter> MakeImage(std::span<const uint8_t> fr
         parameters[c].sgnd = native.isSigned ? 1 : 0;
     }
     OPJ_COLOR_SPACE space = native.samplesPerPixel == 3 ? OPJ_CLRSPC_SRGB : OPJ_CLRSPC_GRAY;
-    std::unique_ptr<opj_image_t, ImageDeleter> image(opj_image_create(native.samplesPerPixel, parameters, space));
+    std::unique_ptr<opj_image_t, ImageDeleter> image(
+        opj_image_create(native.samplesPerPixel, parameters, space));
     if (!image) return image;
     image->x0 = 0;
     image->y0 = 0;
@@ -95,8 +97,8 @@ int Resolutions(const FrameFormat& native) {
 
 }  // namespace
 
-bool EncodeJpeg2000Frame(std::span<const uint8_t> frame, const FrameFormat& native, const Jpeg2000Choice& choice,
-                         CodedFrame& out, std::string& reason) {
+bool EncodeJpeg2000Frame(std::span<const uint8_t> frame, const FrameFormat& native,
+                         const Jpeg2000Choice& choice, CodedFrame& out, std::string& reason) {
     if (!IsEncodableFrame(frame, native, reason)) return false;
     if (!choice.reversible && !(choice.compressionRatio >= 1.0)) {
         reason = "a lossy JPEG 2000 compression ratio must be at least 1";
@@ -128,8 +130,8 @@ bool EncodeJpeg2000Frame(std::span<const uint8_t> frame, const FrameFormat& nati
     opj_stream_set_skip_function(stream.get(), SkipOutput);
     opj_stream_set_seek_function(stream.get(), SeekOutput);
     if (!opj_setup_encoder(codec.get(), &parameters, image.get()) ||
-        !opj_start_compress(codec.get(), image.get(), stream.get()) || !opj_encode(codec.get(), stream.get()) ||
-        !opj_end_compress(codec.get(), stream.get())) {
+        !opj_start_compress(codec.get(), image.get(), stream.get()) ||
+        !opj_encode(codec.get(), stream.get()) || !opj_end_compress(codec.get(), stream.get())) {
         reason = "JPEG 2000 encoder: " + (message.empty() ? std::string("failed") : message);
         return false;
     }

@@ -18,7 +18,7 @@ struct Jpeg2000Choice {
 
 // Encodes `frame` of `native` format. `out.format` says the photometric interpretation the data
 // set then carries: YBR_RCT (lossless) or YBR_ICT (lossy) for RGB frames.
-bool EncodeJpeg2000Frame(std::span<const uint8_t> frame, const FrameFormat& native, const Jpeg2000Choice& choice,
-                         CodedFrame& out, std::string& reason);
+bool EncodeJpeg2000Frame(std::span<const uint8_t> frame, const FrameFormat& native,
+                         const Jpeg2000Choice& choice, CodedFrame& out, std::string& reason);
 
 }  // namespace pella

@@ -99,8 +99,8 @@ void PushLines(ojph::codestream& codestream, std::span<const uint8_t> frame, con
 }  // namespace
 
 std::string OpenJphLibrary() {
-    return "OpenJPH " + std::to_string(OPENJPH_VERSION_MAJOR) + "." + std::to_string(OPENJPH_VERSION_MINOR) + "." +
-           std::to_string(OPENJPH_VERSION_PATCH);
+    return "OpenJPH " + std::to_string(OPENJPH_VERSION_MAJOR) + "." + std::to_string(OPENJPH_VERSION_MINOR) +
+           "." + std::to_string(OPENJPH_VERSION_PATCH);
 }
 
 bool EncodeHtj2kLosslessFrame(std::span<const uint8_t> frame, const FrameFormat& native, CodedFrame& out,

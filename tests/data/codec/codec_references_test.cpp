@@ -50,16 +50,19 @@ FrameFormat StoredFormat(const std::string& file, std::string& syntax) {
     return f;
 }
 
-double MeanAbsoluteDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, const FrameFormat& f) {
+double MeanAbsoluteDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b,
+                              const FrameFormat& f) {
     std::size_t pixels = std::size_t{f.rows} * f.columns;
     double sum = 0;
     for (std::size_t c = 0; c < f.samplesPerPixel; ++c)
         for (std::size_t p = 0; p < pixels; ++p)
-            sum += std::abs(ReadSample(a.data(), SampleOffset(f, p, c), f) - ReadSample(b.data(), SampleOffset(f, p, c), f));
+            sum += std::abs(ReadSample(a.data(), SampleOffset(f, p, c), f) -
+                            ReadSample(b.data(), SampleOffset(f, p, c), f));
     return sum / static_cast<double>(pixels * f.samplesPerPixel);
 }
 
-int64_t LargestDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, const FrameFormat& f) {
+int64_t LargestDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b,
+                          const FrameFormat& f) {
     std::size_t pixels = std::size_t{f.rows} * f.columns;
     int64_t largest = 0;
     for (std::size_t c = 0; c < f.samplesPerPixel; ++c)
@@ -72,7 +75,8 @@ int64_t LargestDifference(const std::vector<uint8_t>& a, const std::vector<uint8
 }  // namespace
 
 TEST(FrameCodecReferences, PydicomSamplesDecodeAsGdcmAndDcmtkDecodeThem) {
-    if (!HaveTool("gdcmconv") || !HaveTool("dcmdjpls")) GTEST_SKIP() << "gdcmconv or dcmdjpls is not installed";
+    if (!HaveTool("gdcmconv") || !HaveTool("dcmdjpls"))
+        GTEST_SKIP() << "gdcmconv or dcmdjpls is not installed";
     struct Sample {
         const char* name;
         const char* reference;  // the tool's command, ahead of the input and output files
@@ -82,11 +86,11 @@ TEST(FrameCodecReferences, PydicomSamplesDecodeAsGdcmAndDcmtkDecodeThem) {
         {"MR_small_jpeg_ls_lossless.dcm", "dcmdjpls", false},
         {"MR_small_jpeg_ls_lossless.dcm", "gdcmconv --raw", false},
         {"MR_small_jp2klossless.dcm", "gdcmconv --raw", false},
-        {"GDCMJ2K_TextGBR.dcm", "gdcmconv --raw", false},   // YBR_RCT, 3 components
+        {"GDCMJ2K_TextGBR.dcm", "gdcmconv --raw", false},  // YBR_RCT, 3 components
         {"J2K_pixelrep_mismatch.dcm", "gdcmconv --raw", false},
-        {"693_J2KI.dcm", "gdcmconv --raw", true},           // 14 bits stored, signed
+        {"693_J2KI.dcm", "gdcmconv --raw", true},  // 14 bits stored, signed
         {"JPEG2000.dcm", "gdcmconv --raw", true},
-        {"SC_rgb_gdcm_KY.dcm", "gdcmconv --raw", true},     // RGB, lossy
+        {"SC_rgb_gdcm_KY.dcm", "gdcmconv --raw", true},  // RGB, lossy
     };
     TempDir dir;
     for (const Sample& s : samples) {
@@ -196,12 +200,14 @@ TEST(FrameCodecReferences, OurFramesDecodeInDcmdjplsAndGdcmconv) {
     for (const Source& source : sources) {
         ASSERT_FALSE(source.pixels.empty());
         for (const Case& c : cases) {
-            SCOPED_TRACE(std::string(c.syntax) + " of " + source.format.photometric + " through " + c.reference);
+            SCOPED_TRACE(std::string(c.syntax) + " of " + source.format.photometric + " through " +
+                         c.reference);
             const FrameCodec* codec = FindFrameCodec(TransferSyntax(c.syntax));
             ASSERT_NE(codec, nullptr);
             CodedFrame coded;
             std::string reason;
-            ASSERT_TRUE(codec->Encode(source.pixels, source.format, TransferSyntax(c.syntax), {}, coded, reason))
+            ASSERT_TRUE(
+                codec->Encode(source.pixels, source.format, TransferSyntax(c.syntax), {}, coded, reason))
                 << reason;
             std::string file = WriteEncapsulated(dir, coded, c.syntax);
             ASSERT_FALSE(file.empty());
@@ -249,7 +255,8 @@ std::vector<int32_t> ReadPnmSamples(const std::string& fileName) {
 }  // namespace
 
 TEST(FrameCodecReferences, OurHtj2kFramesExpandInOpenJphToTheSamePixels) {
-    if (!HaveTool("ojph_expand") || !HaveTool("dcmdjpeg")) GTEST_SKIP() << "ojph_expand or dcmdjpeg is not installed";
+    if (!HaveTool("ojph_expand") || !HaveTool("dcmdjpeg"))
+        GTEST_SKIP() << "ojph_expand or dcmdjpeg is not installed";
     TempDir dir;
     Source ct = NativeSource(dir, "CT_small.dcm", false);
     // CT_small's samples as 12-bit unsigned values, for a tool that writes unsigned samples.
@@ -263,11 +270,13 @@ TEST(FrameCodecReferences, OurHtj2kFramesExpandInOpenJphToTheSamePixels) {
         ASSERT_FALSE(source.pixels.empty());
         CodedFrame coded;
         std::string reason;
-        ASSERT_TRUE(codec->Encode(source.pixels, source.format, TransferSyntax(PELLA_HTJ2K_LOSSLESS), {}, coded, reason))
+        ASSERT_TRUE(codec->Encode(source.pixels, source.format, TransferSyntax(PELLA_HTJ2K_LOSSLESS), {},
+                                  coded, reason))
             << reason;
         std::string stream = dir.File("frame.j2c");
         std::ofstream(stream, std::ios::binary)
-            .write(reinterpret_cast<const char*>(coded.bytes.data()), static_cast<std::streamsize>(coded.bytes.size()));
+            .write(reinterpret_cast<const char*>(coded.bytes.data()),
+                   static_cast<std::streamsize>(coded.bytes.size()));
         std::string expanded = dir.File(source.format.samplesPerPixel == 3 ? "frame.ppm" : "frame.pgm");
         ASSERT_TRUE(RunTool("ojph_expand -i '" + stream + "' -o '" + expanded + "'"));
         std::vector<int32_t> theirs = ReadPnmSamples(expanded);
@@ -277,7 +286,8 @@ TEST(FrameCodecReferences, OurHtj2kFramesExpandInOpenJphToTheSamePixels) {
         std::size_t differing = 0;
         for (std::size_t p = 0; p < pixels; ++p)
             for (std::size_t c = 0; c < f.samplesPerPixel; ++c)
-                differing += theirs[p * f.samplesPerPixel + c] != ReadSample(source.pixels.data(), SampleOffset(f, p, c), f);
+                differing += theirs[p * f.samplesPerPixel + c] !=
+                             ReadSample(source.pixels.data(), SampleOffset(f, p, c), f);
         EXPECT_EQ(differing, 0u);
     }
 }

@@ -116,16 +116,16 @@ TEST(FrameCodecs, RegistryFindsEachSyntaxAndEncodesTheListedOnes) {
 TEST(FrameCodecs, RoundTripsOverDepthsComponentsSignednessAndPlanes) {
     struct Syntax {
         const char* uid;
-        int largestError;          // 0: lossless
-        const char* rgbBecomes;    // the photometric interpretation an RGB frame is coded as
-        uint8_t requiredMarker;    // a marker the stream must hold (0: none)
+        int largestError;        // 0: lossless
+        const char* rgbBecomes;  // the photometric interpretation an RGB frame is coded as
+        uint8_t requiredMarker;  // a marker the stream must hold (0: none)
     };
     const Syntax syntaxes[] = {
         {PELLA_JPEG_LS_LOSSLESS, 0, "RGB", 0xF7},       // SOF55
         {PELLA_JPEG_LS_NEAR_LOSSLESS, 3, "RGB", 0xF7},  // NEAR 3, asked below
         {PELLA_JPEG_2000_LOSSLESS, 0, "YBR_RCT", 0x51},
-        {PELLA_JPEG_2000, -1, "YBR_ICT", 0x51},         // lossy: PSNR bound
-        {PELLA_HTJ2K_LOSSLESS, 0, "YBR_RCT", 0x50},     // CAP: the High-Throughput block coder
+        {PELLA_JPEG_2000, -1, "YBR_ICT", 0x51},      // lossy: PSNR bound
+        {PELLA_HTJ2K_LOSSLESS, 0, "YBR_RCT", 0x50},  // CAP: the High-Throughput block coder
     };
     const FrameFormat formats[] = {
         Format(37, 23, 1, 8, 8, false),         Format(31, 45, 1, 16, 12, false),
@@ -193,12 +193,15 @@ std::vector<uint8_t> CharlsStream(const std::vector<uint8_t>& interleaved, const
     charls_frame_info info{f.columns, f.rows, f.bitsStored, f.samplesPerPixel};
     std::vector<uint8_t> out(source.size() * 2 + 1024);
     size_t written = 0;
-    bool ok = charls_jpegls_encoder_set_frame_info(encoder, &info) == charls::jpegls_errc::success &&
-              charls_jpegls_encoder_set_interleave_mode(encoder, mode) == charls::jpegls_errc::success &&
-              charls_jpegls_encoder_set_near_lossless(encoder, nearLossless) == charls::jpegls_errc::success &&
-              charls_jpegls_encoder_set_destination_buffer(encoder, out.data(), out.size()) == charls::jpegls_errc::success &&
-              charls_jpegls_encoder_encode_from_buffer(encoder, source.data(), source.size(), 0) == charls::jpegls_errc::success &&
-              charls_jpegls_encoder_get_bytes_written(encoder, &written) == charls::jpegls_errc::success;
+    bool ok =
+        charls_jpegls_encoder_set_frame_info(encoder, &info) == charls::jpegls_errc::success &&
+        charls_jpegls_encoder_set_interleave_mode(encoder, mode) == charls::jpegls_errc::success &&
+        charls_jpegls_encoder_set_near_lossless(encoder, nearLossless) == charls::jpegls_errc::success &&
+        charls_jpegls_encoder_set_destination_buffer(encoder, out.data(), out.size()) ==
+            charls::jpegls_errc::success &&
+        charls_jpegls_encoder_encode_from_buffer(encoder, source.data(), source.size(), 0) ==
+            charls::jpegls_errc::success &&
+        charls_jpegls_encoder_get_bytes_written(encoder, &written) == charls::jpegls_errc::success;
     charls_jpegls_encoder_destroy(encoder);
     out.resize(ok ? written : 0);
     return out;
@@ -216,8 +219,8 @@ TEST(FrameCodecs, JpegLsDecodesEveryInterleaveModeIntoEitherPlanarConfiguration)
             std::vector<uint8_t> stream = CharlsStream(original, interleaved, mode, nearLossless);
             ASSERT_FALSE(stream.empty());
             for (bool planar : {false, true}) {
-                SCOPED_TRACE("mode " + std::to_string(static_cast<int>(mode)) + " near " + std::to_string(nearLossless) +
-                             (planar ? " planar" : " interleaved"));
+                SCOPED_TRACE("mode " + std::to_string(static_cast<int>(mode)) + " near " +
+                             std::to_string(nearLossless) + (planar ? " planar" : " interleaved"));
                 FrameFormat stored = interleaved;
                 stored.planar = planar;
                 CodedFrame decoded;
@@ -225,8 +228,9 @@ TEST(FrameCodecs, JpegLsDecodesEveryInterleaveModeIntoEitherPlanarConfiguration)
                 ASSERT_TRUE(codec.Decode(stream, stored, decoded, reason)) << reason;
                 EXPECT_EQ(decoded.format.planar, planar);
                 EXPECT_EQ(decoded.format.photometric, "RGB");
-                EXPECT_EQ(Compare(original, interleaved, decoded.bytes, decoded.format).largest <= nearLossless,
-                          true);
+                EXPECT_EQ(
+                    Compare(original, interleaved, decoded.bytes, decoded.format).largest <= nearLossless,
+                    true);
                 if (nearLossless == 0 && !planar) {
                     EXPECT_EQ(decoded.bytes, original);
                 }
@@ -252,7 +256,8 @@ TEST(FrameCodecs, NearLosslessSignedSamplesNeverWrapAroundBetweenTheExtremes) {
         }
         CodedFrame coded, decoded;
         std::string reason;
-        ASSERT_TRUE(codec.Encode(original, f, TransferSyntax(PELLA_JPEG_LS_NEAR_LOSSLESS), options, coded, reason));
+        ASSERT_TRUE(
+            codec.Encode(original, f, TransferSyntax(PELLA_JPEG_LS_NEAR_LOSSLESS), options, coded, reason));
         ASSERT_TRUE(codec.Decode(coded.bytes, coded.format, decoded, reason)) << reason;
         Difference d = Compare(original, f, decoded.bytes, decoded.format);
         EXPECT_LE(d.largest, 4);
@@ -277,8 +282,9 @@ TEST(FrameCodecs, StreamsThatDisagreeWithTheDataSetAreRefusedBeforeDecoding) {
         std::string reason;
         ASSERT_TRUE(codec.Encode(original, f, TransferSyntax(uid), {}, coded, reason)) << reason;
         for (const FrameFormat& wrong : disagreeing) {
-            SCOPED_TRACE(std::string(uid) + ": " + std::to_string(wrong.rows) + " x " + std::to_string(wrong.columns) +
-                         " x " + std::to_string(wrong.samplesPerPixel) + ", " + std::to_string(wrong.bitsAllocated));
+            SCOPED_TRACE(std::string(uid) + ": " + std::to_string(wrong.rows) + " x " +
+                         std::to_string(wrong.columns) + " x " + std::to_string(wrong.samplesPerPixel) +
+                         ", " + std::to_string(wrong.bitsAllocated));
             CodedFrame decoded;
             reason.clear();
             EXPECT_FALSE(codec.Decode(coded.bytes, wrong, decoded, reason));
@@ -296,8 +302,8 @@ TEST(FrameCodecs, StreamsThatDisagreeWithTheDataSetAreRefusedBeforeDecoding) {
     std::string reason;
     for (const char* uid : {PELLA_JPEG_LS_LOSSLESS, PELLA_JPEG_2000_LOSSLESS, PELLA_HTJ2K_LOSSLESS}) {
         const FrameCodec& codec = CodecOf(uid);
-        EXPECT_FALSE(codec.Encode(std::span(original).first(original.size() - 2), f, TransferSyntax(uid), {}, coded,
-                                  reason));
+        EXPECT_FALSE(codec.Encode(std::span(original).first(original.size() - 2), f, TransferSyntax(uid), {},
+                                  coded, reason));
         EXPECT_FALSE(codec.Encode(original, Format(10, 10, 3, 8, 8, false, false, "YBR_FULL_422"),
                                   TransferSyntax(uid), {}, coded, reason));
         EXPECT_FALSE(codec.Encode(original, f, TransferSyntax(PELLA_JPEG_BASELINE), {}, coded, reason));
@@ -308,13 +314,15 @@ TEST(FrameCodecs, StreamsThatDisagreeWithTheDataSetAreRefusedBeforeDecoding) {
 TEST(FrameCodecs, TruncatedAndCorruptStreamsFailOrDecodeToTheAnnouncedSize) {
     const FrameFormat f = Format(48, 40, 3, 8, 8, false);
     std::vector<uint8_t> original = MakeFrame(f, 64);
-    for (const char* uid : {PELLA_JPEG_LS_LOSSLESS, PELLA_JPEG_2000_LOSSLESS, PELLA_JPEG_2000, PELLA_HTJ2K_LOSSLESS}) {
+    for (const char* uid :
+         {PELLA_JPEG_LS_LOSSLESS, PELLA_JPEG_2000_LOSSLESS, PELLA_JPEG_2000, PELLA_HTJ2K_LOSSLESS}) {
         const FrameCodec& codec = CodecOf(uid);
         CodedFrame coded;
         std::string reason;
         ASSERT_TRUE(codec.Encode(original, f, TransferSyntax(uid), {}, coded, reason)) << reason;
         const std::vector<uint8_t>& good = coded.bytes;
-        for (std::size_t cut : {std::size_t{3}, std::size_t{30}, good.size() / 4, good.size() / 2, good.size() - 20}) {
+        for (std::size_t cut :
+             {std::size_t{3}, std::size_t{30}, good.size() / 4, good.size() / 2, good.size() - 20}) {
             SCOPED_TRACE(std::string(uid) + " cut at " + std::to_string(cut));
             CodedFrame decoded;
             reason.clear();
