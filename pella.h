@@ -427,11 +427,16 @@ PELLA_API void StopStoreServer(StoreServerHandle* server);
 
 /* ---------------------------------------------------------------------------------------------
  * Transfer-syntax conversion
- * Handled syntaxes, as source and as target: implicit VR little endian "1.2.840.10008.1.2",
- * explicit VR little endian "1.2.840.10008.1.2.1", explicit VR big endian "1.2.840.10008.1.2.2",
- * JPEG lossless "1.2.840.10008.1.2.4.70" (8 or 16 bits allocated) and JPEG baseline
- * "1.2.840.10008.1.2.4.50" (8 bits allocated). Group lengths are recomputed; pixel data are
- * decompressed, copied or compressed (one fragment per frame) as the pair requires.
+ * Handled syntaxes: the native ones (implicit and explicit VR little endian, explicit VR big
+ * endian) as source and target, every syntax whose pixel data the build's codecs decode as
+ * source (RLE, JPEG baseline, extended and lossless among them) and every one they encode as
+ * target (RLE; JPEG baseline and extended, lossy; JPEG lossless at 8 or 16 bits). Group lengths
+ * are recomputed; pixel data are decoded, copied or encoded (one fragment per frame, a Basic
+ * Offset Table for several) as the pair requires; frames split over fragments are found through
+ * the Extended or Basic Offset Table. Photometric Interpretation and Planar Configuration follow
+ * the codec. A lossy encoding gives the data set a new SOP Instance UID, Lossy Image Compression
+ * "01" with ratio and method, and names the original in the Source Image Sequence; decoding
+ * lossy pixels keeps Lossy Image Compression "01".
  * ------------------------------------------------------------------------------------------- */
 
 /* Re-encodes the data-set elements of `list` from `sourceSyntax` into `targetSyntax`. The list

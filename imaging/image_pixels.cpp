@@ -16,8 +16,10 @@ bool Refuse(std::string& reason, const std::string& text) {
     return false;
 }
 
+// Every syntax but native little endian is decoded to it first: big endian, and any whose
+// pixel data the codec registry decodes.
 bool NeedsConversion(const std::string& syntax) {
-    return IsJpegSyntax(syntax) || TransferSyntax(syntax).BigEndian();
+    return CanConvertFrom(syntax);
 }
 
 bool CheckLayout(const ImageAttributes& image, std::string& reason) {
@@ -50,8 +52,8 @@ bool ReadImageDataset(const std::string& fileName, ElementList& list, std::strin
         return Refuse(reason, "not a readable DICOM Part 10 file with a transfer syntax");
     if (TransferSyntax(syntax).IsNativeLittleEndian()) return true;
     if (!NeedsConversion(syntax))
-        return Refuse(reason, "transfer syntax " + syntax +
-                                  " is not drawn (native, JPEG lossless and JPEG baseline are)");
+        return Refuse(reason,
+                      "transfer syntax " + syntax + " is not drawn (no codec here decodes its pixel data)");
     ClearLastFailure();
     if (!ConvertListInPlace(list, kExplicitLittleEndian, syntax))
         return Refuse(reason,

@@ -2,7 +2,9 @@
 
 #include "data/codec/htj2k_codec.h"
 #include "data/codec/jpeg2000_codec.h"
+#include "data/codec/jpeg_frame_codec.h"
 #include "data/codec/jpeg_ls_codec.h"
+#include "data/codec/rle_frame_codec.h"
 
 namespace pella {
 
@@ -15,6 +17,12 @@ const FrameCodec* FindFrameCodec(const TransferSyntax& syntax) {
             return &Jpeg2000Codec();
         case SyntaxCodec::kHtj2k:
             return &Htj2kCodec();
+        case SyntaxCodec::kJpegBaseline:
+        case SyntaxCodec::kJpegExtended:
+        case SyntaxCodec::kJpegLossless:
+            return &JpegFrameCodec();
+        case SyntaxCodec::kRle:
+            return &RleFrameCodec();
         default:
             return nullptr;
     }

@@ -1,17 +1,18 @@
 #include "data/convert/conversion_syntax.h"
 
+#include "data/codec/codec_registry.h"
 #include "log/protocol_log.h"
 
 namespace pella {
 
-bool IsConvertibleSyntax(const std::string& uid) {
-    return TransferSyntax(uid).IsNative() || IsJpegSyntax(uid);
+bool CanConvertFrom(const std::string& uid) {
+    TransferSyntax syntax(uid);
+    return syntax.IsNative() || CanDecodeSyntax(syntax);
 }
 
-// Of the JPEG lossless syntaxes only the first-order prediction one is coded here.
-bool IsJpegSyntax(const std::string& uid) {
+bool CanConvertTo(const std::string& uid) {
     TransferSyntax syntax(uid);
-    return syntax.Codec() == SyntaxCodec::kJpegBaseline || syntax == TransferSyntax(kJpegLossless);
+    return syntax.IsNative() || CanEncodeSyntax(syntax);
 }
 
 bool ConversionFailed(const std::string& reason) {

@@ -7,12 +7,10 @@
 
 namespace pella {
 
-// The five syntaxes the converter handles, as source and as target.
-bool IsConvertibleSyntax(const std::string& uid);
-
-// JPEG lossless or JPEG baseline: pixel data encapsulated, everything else explicit VR
-// little endian.
-bool IsJpegSyntax(const std::string& uid);
+// Whether data sets can be converted from and into the syntax: the native syntaxes, and those
+// whose pixel data the codec registry decodes (from) or encodes (into).
+bool CanConvertFrom(const std::string& uid);
+bool CanConvertTo(const std::string& uid);
 
 struct ConversionFlags {
     bool sourceExplicit = true;

@@ -54,7 +54,7 @@ bool ConvertFile(const std::string& newFileName, const std::string& existingFile
     ElementList output;
     if (!ConvertDataset(output, input, targetSyntax, sourceSyntax)) return false;
     ElementList meta;
-    BuildMetaHeader(meta, GetElementText(input, 0x0008, 0x0016), GetElementText(input, 0x0008, 0x0018),
+    BuildMetaHeader(meta, GetElementText(output, 0x0008, 0x0016), GetElementText(output, 0x0008, 0x0018),
                     targetSyntax, true);
     ConversionFlags flags = MakeConversionFlags(targetSyntax, sourceSyntax);
     // A file that would not read back as what was converted is removed, never left behind.

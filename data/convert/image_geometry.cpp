@@ -81,6 +81,12 @@ void UpdateImageGeometry(ImageGeometry& g, const DataElement& e, bool bigEndian)
         case 0x0100:
             g.bitsAllocated = Number16(e, bigEndian);
             break;
+        case 0x0101:
+            g.bitsStored = Number16(e, bigEndian);
+            break;
+        case 0x0103:
+            g.isSigned = Number16(e, bigEndian) == 1;
+            break;
         default:
             break;
     }

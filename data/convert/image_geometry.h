@@ -17,6 +17,8 @@ struct ImageGeometry {
     uint32_t rows = 0;
     uint32_t columns = 0;
     uint32_t bitsAllocated = 0;
+    uint32_t bitsStored = 0;  // 0 when absent: taken as bits allocated
+    bool isSigned = false;    // (0028,0103) is 1
 
     uint32_t Samples() const { return colour ? 3 : 1; }
     // Bytes of one frame, and of all frames (rounded up to whole bytes); false when the numbers

@@ -1,12 +1,11 @@
 #include "data/convert/pixel_data_conversion.h"
 
-#include <cstring>
 #include <exception>
 #include <vector>
 
+#include "data/codec/codec_registry.h"
 #include "data/convert/encapsulated_frames.h"
 #include "data/convert/value_byte_order.h"
-#include "data/jpeg/jpeg_codec.h"
 
 namespace pella {
 
@@ -17,22 +16,6 @@ namespace {
 constexpr uint64_t kMaxCompressionRatio = 256;
 // The largest even value an element length can hold.
 constexpr uint64_t kMaxPixelBytes = 0x7FFFFFFEu;
-
-struct Sizes {
-    uint64_t frame = 0;
-    uint64_t total = 0;
-};
-
-// The colour space a JPEG frame holds when the stream itself does not say.
-JpegColourSpace DeclaredColourSpace(const ImageGeometry& g) {
-    if (g.photometric == "RGB") return JpegColourSpace::Rgb;
-    if (g.photometric.rfind("YBR_", 0) == 0) return JpegColourSpace::YCbCr;
-    return JpegColourSpace::Unstated;
-}
-
-JpegFrameShape ShapeOf(const ImageGeometry& g) {
-    return {g.columns, g.rows, g.Samples(), DeclaredColourSpace(g)};
-}
 
 // Bytes reversed together on a change of byte order: the sample size above 8 bits; for 8-bit
 // samples, the 16-bit words of an OW value.
@@ -49,69 +32,76 @@ std::size_t SampleUnit(const ImageGeometry& g, const char* vr) {
     }
 }
 
-bool CheckGeometry(const ImageGeometry& g, Sizes& sizes) {
+// Bytes of all frames as the attributes describe them natively (subsampled colour counted as
+// it is stored).
+bool NativeTotal(const ImageGeometry& g, uint64_t& total) {
     if (g.rows == 0 || g.columns == 0 || g.bitsAllocated == 0)
         return ConversionFailed("pixel data without Rows, Columns or Bits Allocated");
-    if (!g.FrameSize(sizes.frame) || !g.TotalSize(sizes.total) || sizes.total > kMaxPixelBytes)
-        return ConversionFailed(
-            "the image geometry announces more pixel data than an element "
-            "can hold");
+    uint64_t frame = FormatOf(g).FrameBytes();
+    bool fits = frame > 0 ? !__builtin_mul_overflow(frame, static_cast<uint64_t>(g.frames), &total)
+                          : g.TotalSize(total);
+    if (!fits || total > kMaxPixelBytes)
+        return ConversionFailed("the image geometry announces more pixel data than an element can hold");
     return true;
 }
 
-// JPEG frames carry 8 or 16 bits per sample here; packed 12-bit samples (1.5 bytes) have no
-// memory layout the codec could read or write.
-bool CheckJpegBits(const ImageGeometry& g, const std::string& syntax) {
-    bool baseline = TransferSyntax(syntax).Codec() == SyntaxCodec::kJpegBaseline;
-    if (g.bitsAllocated == 8 || (!baseline && g.bitsAllocated == 16)) return true;
-    return ConversionFailed(std::to_string(g.bitsAllocated) + " bits allocated cannot be coded as " +
-                            (baseline ? "JPEG baseline (8 bits only)" : "JPEG lossless (8 or 16 bits only)"));
+bool SameFormat(const FrameFormat& a, const FrameFormat& b) {
+    return a.rows == b.rows && a.columns == b.columns && a.samplesPerPixel == b.samplesPerPixel &&
+           a.bitsAllocated == b.bitsAllocated && a.photometric == b.photometric && a.planar == b.planar;
 }
 
-bool DecodeFrame(const DataElement& fragment, const ImageGeometry& g, uint8_t* destination,
-                 uint64_t frameBytes) {
-    if (!HasValue(fragment)) return false;
-    const auto length = static_cast<std::size_t>(fragment.length);
-    if (g.bitsAllocated == 8) return JpegDecode8(fragment.value, length, ShapeOf(g), destination, frameBytes);
-    return JpegDecode16(fragment.value, length, ShapeOf(g), destination, frameBytes);
-}
-
-// Decodes every frame into `pixels` (total bytes), each into its own frame-sized window.
-bool DecodeFrames(const ElementList& input, std::size_t& index, const PixelDataJob& job, const Sizes& sizes,
-                  std::vector<uint8_t>& pixels) {
-    if (!IsJpegSyntax(job.sourceSyntax))
-        return ConversionFailed("encapsulated pixel data in " + job.sourceSyntax +
-                                " cannot be decoded (only JPEG lossless and baseline can)");
-    if (!CheckJpegBits(job.geometry, job.sourceSyntax)) return false;
+// Decodes every frame into `pixels`; `format` becomes the decoded frames' layout.
+bool DecodeFrames(const ElementList& input, std::size_t index, const PixelDataJob& job,
+                  std::vector<uint8_t>& pixels, ConvertedPixels& out) {
+    const FrameCodec* codec = FindFrameCodec(job.source);
+    if (codec == nullptr)
+        return ConversionFailed("encapsulated pixel data in " + job.source.Name() +
+                                " cannot be decoded: no codec here for it");
     EncapsulatedFrames frames;
     std::string reason;
-    if (!CollectFrames(input, index, job.geometry.frames, frames, reason)) return ConversionFailed(reason);
-    if (sizes.total / kMaxCompressionRatio > frames.compressedBytes)
-        return ConversionFailed("the image geometry announces " + std::to_string(sizes.total) +
+    if (!CollectFrames(input, index, job.geometry.frames, job.extendedOffsets, frames, reason))
+        return ConversionFailed(reason);
+    uint64_t total = 0;
+    if (!NativeTotal(job.geometry, total)) return false;
+    if (total / kMaxCompressionRatio > frames.compressedBytes)
+        return ConversionFailed("the image geometry announces " + std::to_string(total) +
                                 " bytes of pixels for " + std::to_string(frames.compressedBytes) +
                                 " compressed bytes");
-    pixels.assign(static_cast<std::size_t>(sizes.total), 0);
-    for (std::size_t k = 0; k < frames.fragments.size(); ++k) {
-        if (!DecodeFrame(*frames.fragments[k], job.geometry, pixels.data() + k * sizes.frame, sizes.frame))
-            return ConversionFailed("frame " + std::to_string(k + 1) + " cannot be decoded");
+    const FrameFormat stored = FormatOf(job.geometry);
+    std::vector<uint8_t> joined;
+    for (std::size_t k = 0; k < frames.frames.size(); ++k) {
+        CodedFrame decoded;
+        if (!codec->Decode(frames.FrameBytes(k, joined), stored, decoded, reason))
+            return ConversionFailed("frame " + std::to_string(k + 1) + " cannot be decoded: " + reason);
+        if (decoded.bytes.size() != decoded.format.FrameBytes() ||
+            (k > 0 && !SameFormat(decoded.format, out.format)))
+            return ConversionFailed("frame " + std::to_string(k + 1) +
+                                    " decodes to another layout than the image's");
+        out.format = decoded.format;
+        if (pixels.size() + decoded.bytes.size() > kMaxPixelBytes)
+            return ConversionFailed("the decoded pixels do not fit one element");
+        pixels.insert(pixels.end(), decoded.bytes.begin(), decoded.bytes.end());
     }
-    index = frames.lastIndex;
+    out.lastIndex = frames.lastIndex;
     return true;
 }
 
-bool CopyNative(const DataElement& pixelData, const PixelDataJob& job, const Sizes& sizes,
-                std::vector<uint8_t>& pixels) {
+bool CopyNative(const DataElement& pixelData, const PixelDataJob& job, std::vector<uint8_t>& pixels,
+                ConvertedPixels& out) {
+    uint64_t total = 0;
+    if (!NativeTotal(job.geometry, total)) return false;
     auto length = static_cast<uint64_t>(pixelData.length > 0 ? pixelData.length : 0);
-    if (length != sizes.total && length != sizes.total + 1)
+    if (length != total && length != total + 1)
         return ConversionFailed("native pixel data hold " + std::to_string(length) +
-                                " bytes; the image geometry announces " + std::to_string(sizes.total));
+                                " bytes; the image geometry announces " + std::to_string(total));
     // The value is swapped back whole, pad byte included: in an odd-length OW value the last
     // sample stands in the first byte of the last word.
     pixels.assign(pixelData.value, pixelData.value + length);
     if (pixels.size() % 2) pixels.push_back(0);
     if (job.flags.sourceBigEndian)
         ReverseNumbers(pixels.data(), pixels.size(), SampleUnit(job.geometry, pixelData.vr));
-    pixels.resize(static_cast<std::size_t>(sizes.total));
+    pixels.resize(static_cast<std::size_t>(total));
+    out.format = FormatOf(job.geometry);
     return true;
 }
 
@@ -123,7 +113,7 @@ const char* NativeVR(const DataElement& pixelData, const PixelDataJob& job) {
 }
 
 void AppendNative(std::vector<uint8_t>& pixels, const DataElement& pixelData, const PixelDataJob& job,
-                  ConvertedOutput& output) {
+                  ElementList& output) {
     const char* vr = NativeVR(pixelData, job);
     // Padded first, then swapped: an odd last sample becomes the low byte of the last word.
     if (pixels.size() % 2) pixels.push_back(0);  // values have even length
@@ -131,69 +121,95 @@ void AppendNative(std::vector<uint8_t>& pixels, const DataElement& pixelData, co
     output.Append(NewElement(0x7FE0, 0x0010, static_cast<int32_t>(pixels.size()), pixels.data(), vr));
 }
 
-std::vector<uint8_t> EncodeFrame(const uint8_t* frame, uint64_t frameBytes, const PixelDataJob& job) {
-    JpegFrameShape shape = ShapeOf(job.geometry);
-    if (job.geometry.bitsAllocated == 16) return JpegEncode16(frame, frameBytes, shape);
-    bool baseline = TransferSyntax(job.targetSyntax).Codec() == SyntaxCodec::kJpegBaseline;
-    JpegMode mode = baseline ? JpegMode::Baseline : JpegMode::Lossless;
-    return JpegEncode8(frame, frameBytes, shape, mode);
-}
-
-void AppendDelimiter(ConvertedOutput& output, uint16_t element, std::vector<uint8_t>* bytes) {
+void AppendItem(ElementList& output, uint16_t element, std::vector<uint8_t>* bytes) {
     if (bytes != nullptr && bytes->size() % 2) bytes->push_back(0);  // fragments have even length
     int32_t length = bytes != nullptr ? static_cast<int32_t>(bytes->size()) : 0;
-    output.Append(NewElement(0xFFFE, element, length, bytes != nullptr ? bytes->data() : nullptr, "DL"));
+    output.Append(
+        NewElement(0xFFFE, element, length, bytes != nullptr && length > 0 ? bytes->data() : nullptr, "DL"));
 }
 
-bool AppendEncapsulated(const std::vector<uint8_t>& pixels, const PixelDataJob& job, const Sizes& sizes,
-                        ConvertedOutput& output) {
-    if (!CheckJpegBits(job.geometry, job.targetSyntax)) return false;
-    if (job.geometry.colour && job.geometry.planar)
-        return ConversionFailed(
-            "colour planes stored one after the other (Planar Configuration "
-            "1) cannot be coded as JPEG");
-    output.Append(NewElement(0x7FE0, 0x0010, kUndefinedLength, nullptr, "OB"));
-    AppendDelimiter(output, 0xE000, nullptr);  // empty basic offset table
+// Encodes each frame into one fragment, behind a Basic Offset Table when there are several.
+bool AppendEncapsulated(const std::vector<uint8_t>& pixels, const PixelDataJob& job, ConvertedPixels& out) {
+    const FrameCodec* codec = FindFrameCodec(job.target);
+    if (codec == nullptr || !codec->CanEncode(job.target))
+        return ConversionFailed("no codec here encodes pixel data in " + job.target.Name());
+    const FrameFormat native = out.format;
+    const uint64_t frameBytes = native.FrameBytes();
+    if (frameBytes == 0 || pixels.size() < frameBytes * static_cast<uint64_t>(job.geometry.frames))
+        return ConversionFailed("pixels of " + std::to_string(native.bitsAllocated) +
+                                " bits allocated cannot be coded as " + job.target.Name());
+    std::vector<std::vector<uint8_t>> fragments;
+    std::vector<uint64_t> sizes;
+    std::string reason;
     for (int64_t k = 0; k < job.geometry.frames; ++k) {
-        std::vector<uint8_t> compressed;
+        CodedFrame coded;
+        std::span<const uint8_t> frame(pixels.data() + k * frameBytes, frameBytes);
+        bool ok = false;
         try {
-            compressed = EncodeFrame(pixels.data() + k * sizes.frame, sizes.frame, job);
+            ok = codec->Encode(frame, native, job.target, job.options, coded, reason);
         } catch (const std::exception& error) {
-            return ConversionFailed("frame " + std::to_string(k + 1) + ": " + error.what());
+            reason = error.what();
         }
-        if (compressed.size() > kMaxPixelBytes)
+        if (!ok)
+            return ConversionFailed("frame " + std::to_string(k + 1) + " cannot be coded as " +
+                                    job.target.Name() + ": " + reason);
+        if (coded.bytes.size() > kMaxPixelBytes)
             return ConversionFailed("frame " + std::to_string(k + 1) + " compresses too large");
-        AppendDelimiter(output, 0xE000, &compressed);
+        out.format = coded.format;
+        out.encodedBytes += coded.bytes.size();
+        sizes.push_back(coded.bytes.size());
+        fragments.push_back(std::move(coded.bytes));
     }
-    AppendDelimiter(output, 0xE0DD, nullptr);
+    std::vector<uint8_t> table;
+    if (!BasicOffsetTable(sizes, table))
+        return ConversionFailed("the compressed frames exceed what an offset table can address");
+    out.elements.Append(NewElement(0x7FE0, 0x0010, kUndefinedLength, nullptr, "OB"));
+    AppendItem(out.elements, 0xE000, &table);
+    for (auto& fragment : fragments) AppendItem(out.elements, 0xE000, &fragment);
+    AppendItem(out.elements, 0xE0DD, nullptr);
+    out.lossyEncoded = job.target.Lossy();
     return true;
 }
 
 }  // namespace
 
-bool ConvertPixelData(const ElementList& input, std::size_t& index, const PixelDataJob& job,
-                      ConvertedOutput& output) {
+FrameFormat FormatOf(const ImageGeometry& g) {
+    FrameFormat f;
+    f.rows = g.rows;
+    f.columns = g.columns;
+    f.samplesPerPixel = static_cast<uint16_t>(g.Samples());
+    f.bitsAllocated = static_cast<uint16_t>(g.bitsAllocated);
+    f.bitsStored = static_cast<uint16_t>(g.bitsStored != 0 ? g.bitsStored : g.bitsAllocated);
+    f.isSigned = g.isSigned;
+    f.planar = g.colour && g.planar;
+    f.photometric = g.photometric;
+    return f;
+}
+
+bool ConvertPixelData(const ElementList& input, std::size_t index, const PixelDataJob& job,
+                      ConvertedPixels& out) {
     const DataElement& pixelData = input[index];
+    out.lastIndex = index;
+    out.format = FormatOf(job.geometry);
     // Native to native in the same byte order: the bytes stay as they are, whatever layout the
     // pixels have (subsampled colour, padding), so nothing about the geometry needs checking.
-    if (pixelData.length != kUndefinedLength && !IsJpegSyntax(job.targetSyntax) &&
+    if (pixelData.length != kUndefinedLength && !job.target.Encapsulated() &&
         job.flags.sourceBigEndian == job.flags.targetBigEndian) {
         std::vector<uint8_t> same;
         if (HasValue(pixelData)) same.assign(pixelData.value, pixelData.value + pixelData.length);
-        AppendNative(same, pixelData, job, output);
+        AppendNative(same, pixelData, job, out.elements);
         return true;
     }
-    Sizes sizes;
-    if (!CheckGeometry(job.geometry, sizes)) return false;
     std::vector<uint8_t> pixels;
-    bool filled = pixelData.length == kUndefinedLength ? DecodeFrames(input, index, job, sizes, pixels)
-                                                       : CopyNative(pixelData, job, sizes, pixels);
+    bool filled = pixelData.length == kUndefinedLength ? DecodeFrames(input, index, job, pixels, out)
+                                                       : CopyNative(pixelData, job, pixels, out);
     if (!filled) return false;
-    if (!IsJpegSyntax(job.targetSyntax)) {
-        AppendNative(pixels, pixelData, job, output);
+    out.nativeBytes = pixels.size();
+    if (!job.target.Encapsulated()) {
+        AppendNative(pixels, pixelData, job, out.elements);
         return true;
     }
-    return AppendEncapsulated(pixels, job, sizes, output);
+    return AppendEncapsulated(pixels, job, out);
 }
 
 }  // namespace pella

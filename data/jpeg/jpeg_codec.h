@@ -31,7 +31,7 @@ struct JpegFrameShape {
 };
 
 enum class JpegMode : int {
-    Baseline = 0,  // lossy, quality 75 (8-bit build only)
+    Baseline = 0,  // lossy DCT: baseline in the 8-bit build, extended in the 12-bit one
     Lossless = 4,  // first-order prediction (predictor 1), no point transform
 };
 
@@ -46,12 +46,13 @@ public:
 std::size_t JpegFrameBytes(const JpegFrameShape& shape, std::size_t bytesPerSample);
 
 // Encoders: compress the first JpegFrameBytes(shape) bytes of `pixels` and return the JPEG
-// stream. Throw std::invalid_argument for an unknown mode, a shape the codec cannot take, a
-// buffer shorter than the frame, or (12-bit) a sample above 4095; throw JpegError when the
-// library fails.
+// stream; `quality` (1..100) sets the lossy mode's quantisation. Throw std::invalid_argument for
+// an unknown mode, a quality outside 1..100, a shape the codec cannot take, a buffer shorter
+// than the frame, or (12-bit) a sample above 4095; throw JpegError when the library fails.
 std::vector<uint8_t> JpegEncode8(const uint8_t* pixels, std::size_t pixelBytes, const JpegFrameShape& shape,
-                                 JpegMode mode);
-std::vector<uint8_t> JpegEncode12(const uint8_t* pixels, std::size_t pixelBytes, const JpegFrameShape& shape);
+                                 JpegMode mode, int quality = 75);
+std::vector<uint8_t> JpegEncode12(const uint8_t* pixels, std::size_t pixelBytes, const JpegFrameShape& shape,
+                                  JpegMode mode = JpegMode::Lossless, int quality = 75);
 std::vector<uint8_t> JpegEncode16(const uint8_t* pixels, std::size_t pixelBytes, const JpegFrameShape& shape);
 
 // Decoders: decompress one JPEG stream into `destination`. True on success. False (the reason

@@ -4,9 +4,9 @@
 
 namespace pella {
 
-std::vector<uint8_t> JpegEncode12(const uint8_t* pixels, std::size_t pixelBytes,
-                                  const JpegFrameShape& shape) {
-    return Encode(pixels, pixelBytes, shape, JpegMode::Lossless);
+std::vector<uint8_t> JpegEncode12(const uint8_t* pixels, std::size_t pixelBytes, const JpegFrameShape& shape,
+                                  JpegMode mode, int quality) {
+    return Encode(pixels, pixelBytes, shape, mode, quality);
 }
 
 bool JpegDecode12(const uint8_t* compressed, std::size_t compressedLength, const JpegFrameShape& shape,

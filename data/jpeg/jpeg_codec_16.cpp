@@ -6,7 +6,7 @@ namespace pella {
 
 std::vector<uint8_t> JpegEncode16(const uint8_t* pixels, std::size_t pixelBytes,
                                   const JpegFrameShape& shape) {
-    return Encode(pixels, pixelBytes, shape, JpegMode::Lossless);
+    return Encode(pixels, pixelBytes, shape, JpegMode::Lossless, 75);
 }
 
 bool JpegDecode16(const uint8_t* compressed, std::size_t compressedLength, const JpegFrameShape& shape,

@@ -5,8 +5,8 @@
 namespace pella {
 
 std::vector<uint8_t> JpegEncode8(const uint8_t* pixels, std::size_t pixelBytes, const JpegFrameShape& shape,
-                                 JpegMode mode) {
-    return Encode(pixels, pixelBytes, shape, mode);
+                                 JpegMode mode, int quality) {
+    return Encode(pixels, pixelBytes, shape, mode, quality);
 }
 
 bool JpegDecode8(const uint8_t* compressed, std::size_t compressedLength, const JpegFrameShape& shape,

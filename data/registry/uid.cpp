@@ -28,3 +28,24 @@ bool IsValidUid(std::string_view text) {
 }
 
 }  // namespace pella
+
+#include <random>
+
+namespace pella {
+
+std::string NewUid() {
+    static thread_local std::mt19937_64 engine{[] {
+        std::random_device device;
+        std::seed_seq seed{device(), device(), device(), device(), device(), device(), device(), device()};
+        return std::mt19937_64(seed);
+    }()};
+    unsigned __int128 value = (static_cast<unsigned __int128>(engine()) << 64) | engine();
+    std::string digits;
+    do {
+        digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(value % 10)));
+        value /= 10;
+    } while (value != 0);
+    return "2.25." + digits;
+}
+
+}  // namespace pella

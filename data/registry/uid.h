@@ -18,3 +18,12 @@ std::string_view WithoutUidPadding(std::string_view text);
 bool IsValidUid(std::string_view text);
 
 }  // namespace pella
+
+#include <string>
+
+namespace pella {
+
+// A new UID that no other system makes: "2.25." and a random 128-bit number in decimal.
+std::string NewUid();
+
+}  // namespace pella

@@ -46,7 +46,7 @@ bool CanTravelAs(const std::string& fileSyntax, const std::string& accepted, boo
     if (accepted == fileSyntax) return true;
     if (TransferSyntax(fileSyntax).IsNativeLittleEndian() && TransferSyntax(accepted).IsNativeLittleEndian())
         return true;
-    return convert && IsConvertibleSyntax(fileSyntax) && IsConvertibleSyntax(accepted);
+    return convert && CanConvertFrom(fileSyntax) && CanConvertTo(accepted);
 }
 
 std::vector<StoreContext> StoreContextsFor(const PDU& pdu, const std::string& sopClassUid,
