@@ -7,6 +7,8 @@ Usage: make_corpus.py CORPUS_FOLDER [--dictionaries DICT_FOLDER]
   CORPUS_FOLDER/dicomdir, image_pages: the DICOMDIR files, and every Part 10 file, of those
   CORPUS_FOLDER/dump_list: the bare data sets of those files, behind the byte that tells the
   target their encoding (0 implicit, 1 explicit little endian, 2 explicit big endian)
+  CORPUS_FOLDER/frame_codec: the first frame of each JPEG-LS and JPEG 2000 sample, behind the
+  header that announces its codec and format (see fuzz/frame_codec_fuzzer.cpp)
 The PDU seeds come from fuzz_pdu_seeds (built with the fuzz targets).
 """
 import argparse
@@ -17,6 +19,7 @@ import struct
 import sys
 
 import pydicom
+import pydicom.encaps
 from pydicom.datadict import DicomDictionary
 from pydicom.filereader import read_preamble, _read_file_meta_info
 
@@ -81,6 +84,32 @@ def short_ecg():
     return out.getvalue()
 
 
+# The codec number of fuzz/frame_codec_fuzzer.cpp for each compressed syntax it decodes.
+FRAME_CODECS = {"1.2.840.10008.1.2.4.80": 0, "1.2.840.10008.1.2.4.81": 0,
+                "1.2.840.10008.1.2.4.90": 1, "1.2.840.10008.1.2.4.91": 1,
+                "1.2.840.10008.1.2.4.201": 2, "1.2.840.10008.1.2.4.202": 2, "1.2.840.10008.1.2.4.203": 2}
+
+
+def frame_codec_seed(path):
+    """The frame_codec target's input for the first frame of a JPEG-LS or JPEG 2000 file, or None."""
+    try:
+        ds = pydicom.dcmread(path)
+        codec = FRAME_CODECS.get(str(ds.file_meta.TransferSyntaxUID))
+        if codec is None or "PixelData" not in ds:
+            return None
+        frames = pydicom.encaps.generate_pixel_data_frame(ds.PixelData, int(ds.get("NumberOfFrames", 1) or 1))
+        frame = next(frames)
+        header = struct.pack("<BHHBBBBB", codec, ds.Rows, ds.Columns, ds.SamplesPerPixel % 2,
+                             1 if ds.BitsAllocated == 16 else 0, (ds.BitsStored - 1) % ds.BitsAllocated,
+                             ds.PixelRepresentation, ds.get("PlanarConfiguration", 0))
+        seeds = [header + frame]
+        if codec == 1:  # the HTJ2K decoder reads the same codestreams
+            seeds.append(bytes([2]) + header[1:] + frame)
+        return seeds
+    except Exception:
+        return None
+
+
 def write_corpora(corpus):
     write_seed(os.path.join(corpus, "image_pages"), short_ecg())
     count = 0
@@ -93,6 +122,9 @@ def write_corpora(corpus):
             write_seed(os.path.join(corpus, "dicomdir"), data)
         if data[128:132] == b"DICM":
             write_seed(os.path.join(corpus, "image_pages"), data)
+        for seed in frame_codec_seed(path) or []:
+            if len(seed) <= MAX_SEED:
+                write_seed(os.path.join(corpus, "frame_codec"), seed)
         bare = bare_data_set(path)
         if bare is not None:
             write_seed(os.path.join(corpus, "dump_list"), bytes([bare[0]]) + bare[1])

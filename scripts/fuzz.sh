@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 target="${1:-all}"
 seconds="${2:-30}"
 dir=build-fuzz
-targets=(dicom_file dump_list convert_dataset pdu_acceptor pdu_requestor dimse_message store_session dicomdir image_pages film_box_response)
+targets=(dicom_file dump_list convert_dataset pdu_acceptor pdu_requestor dimse_message store_session dicomdir image_pages film_box_response frame_codec)
 
 if [ "$target" != all ] && [[ ! " ${targets[*]} " =~ " $target " ]]; then
   echo "unknown target '$target'; one of: all ${targets[*]}" >&2
@@ -38,6 +38,7 @@ fi
 dictionary_of() {
   case "$1" in
     dicom_file|dump_list|convert_dataset|dicomdir|image_pages|film_box_response) echo fuzz/dict/dicom.dict ;;
+    frame_codec) echo fuzz/dict/frame_codec.dict ;;
     *) echo fuzz/dict/pdu.dict ;;
   esac
 }

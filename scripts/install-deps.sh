@@ -9,6 +9,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config ccache
   libgdcm-dev
+  libcharls-dev libopenjp2-7-dev libopenjph-dev
   libjpeg62-turbo-dev
   libcairo2-dev fonts-dejavu-core
   libpng-dev
@@ -21,7 +22,7 @@ test_packages=(
   clang libclang-rt-14-dev
   libgtest-dev googletest
   qtbase5-dev
-  dcmtk python3-pydicom python3-numpy
+  dcmtk python3-pydicom python3-numpy python3-gdcm openjph-tools libgdcm-tools
   python3-pytest python3-venv python3-pip python3-setuptools python3-wheel mypy
   bc time
 )
