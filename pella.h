@@ -265,11 +265,30 @@ PELLA_API uint8_t SaveBitmapBMP(const Bitmap* bitmap, const char* fileName);
 
 /* Addition: draws into `bitmap` the page a print of `fileName` sends, so that a user can see it
  * before printing: the file is chosen by extension as for printing (".jpg"/".JPG" JPEG,
- * ".bmp"/".BMP" BMP, anything else DICOM); a DICOM image is windowed to 8 bits (MONOCHROME1
- * inverted; JPEG-compressed and big-endian files decoded first); colour becomes gray by its
- * luminance. The bitmap becomes 8-bit gray of the image's size. 1 on success; 0 with the reason
- * in the log otherwise (the bitmap is then unchanged). */
+ * ".bmp"/".BMP" BMP, anything else DICOM); the first frame of a DICOM image is shown as
+ * RenderImage's default options say (JPEG-compressed and big-endian files decoded first); colour
+ * becomes gray by its luminance. The bitmap becomes 8-bit gray of the image's size. 1 on success; 0 with the
+ * reason in the log otherwise (the bitmap is then unchanged). */
 PELLA_API uint8_t RenderPrintImage(const char* fileName, Bitmap* bitmap);
+
+/* Addition: how a gray DICOM image is shown by RenderImage and WriteThumbnail. Stored values
+ * become modality values (the Modality LUT, else rescale slope and intercept), then 8-bit gray
+ * levels through the VOI chosen by `voi`, then MONOCHROME1 or a Presentation LUT Shape of
+ * INVERSE inverts them (a shape of IDENTITY keeps them). Colour images (RGB, YBR_FULL,
+ * YBR_FULL_422) are shown as RGB whatever the VOI. */
+#define PELLA_VOI_FILE 0    /* the file's first window, else its first VOI LUT, else min-max */
+#define PELLA_VOI_MIN_MAX 1 /* from the smallest modality value of the frame (black) to the largest */
+#define PELLA_VOI_WINDOW 2  /* windowCentre and windowWidth (at least 1) */
+typedef struct ImageDisplayOptions {
+    int32_t voi; /* PELLA_VOI_... */
+    double windowCentre;
+    double windowWidth;
+    int32_t frame; /* the frame shown, from 1; 0 is the first too */
+} ImageDisplayOptions;
+
+/* Addition: RenderPrintImage with the display `options` (NULL: the defaults, all zero). 0 with
+ * the reason in the log also for a frame the image does not have or a window width below 1. */
+PELLA_API uint8_t RenderImage(const char* fileName, Bitmap* bitmap, const ImageDisplayOptions* options);
 
 /* ---------------------------------------------------------------------------------------------
  * Waveforms and thumbnails
@@ -279,18 +298,26 @@ PELLA_API uint8_t RenderPrintImage(const char* fileName, Bitmap* bitmap);
  * or AU) as an ECG-paper page filling `bitmap` in its own size and format: grid (minor lines
  * every 20 pixels = 200 ms / 0.5 mV), header texts, and the channels of the first multiplex
  * group, 0-5 in the left column and 6 and up in the right one, each with a 1 mV calibration
- * pulse. Returns 1 when a page was drawn; 0 (bitmap untouched) for another modality, no
- * complete multiplex group, or an empty bitmap. */
+ * pulse. Sequences and items of defined and of undefined length are read alike. Returns 1 when
+ * a page was drawn; 0 (bitmap untouched, the reason in the log) for another modality, no
+ * complete multiplex group, a first group without channel definitions, or an empty bitmap. */
 PELLA_API uint8_t ECG2Bitmap(Bitmap* bitmap, ElementList* dataList);
 
 /* Writes a JPEG thumbnail (quality 60) `width` pixels wide of the DICOM image `dicomFileName` to
  * `outputName` with its extension replaced by ".jpg" (appended when it has none). Gray images
- * are scaled bilinearly and windowed with the file's window (MONOCHROME1 inverted), RGB images
- * scaled by nearest neighbour; a one-pixel black frame surrounds the picture. Multi-frame images
- * give their first frame; JPEG lossless and baseline files are decompressed first. Returns 1
+ * are scaled bilinearly and shown as ImageDisplayOptions' defaults say, colour images scaled by
+ * nearest neighbour; a one-pixel black frame surrounds the picture. Multi-frame images give
+ * their first frame; JPEG lossless and baseline files are decompressed first. Returns 1
  * when the file was written; 0 (nothing written, the reason in the log) otherwise, also for a
  * width of 0 or a height that comes out 0. */
 PELLA_API uint8_t CreateThumbnail(const char* outputName, const char* dicomFileName, int32_t width);
+
+/* Addition: a thumbnail as CreateThumbnail draws it, with the display `options` (NULL: the
+ * defaults), written to exactly `outputName`: PNG when it ends in ".png" (any case), JPEG
+ * (quality 60) otherwise. Returns 1 when the file was written; 0 (nothing written, the reason in
+ * the log) otherwise, also for a frame the image does not have or a window width below 1. */
+PELLA_API uint8_t WriteThumbnail(const char* outputName, const char* dicomFileName, int32_t width,
+                                 const ImageDisplayOptions* options);
 
 /* ---------------------------------------------------------------------------------------------
  * Associations and verification (C-ECHO)

@@ -1,4 +1,5 @@
 // Exported imaging: the print preview, ECG pages and thumbnails.
+#include <stdexcept>
 #include <string>
 
 #include "api/boundary.h"
@@ -11,6 +12,23 @@
 
 using namespace pella;
 
+namespace {
+
+pella::DisplayOptions DisplayOptionsOf(const ImageDisplayOptions* options) {
+    pella::DisplayOptions out;
+    if (options == nullptr) return out;
+    if (options->voi == PELLA_VOI_MIN_MAX) out.voi = pella::DisplayOptions::Voi::MinMax;
+    if (options->voi == PELLA_VOI_WINDOW) out.voi = pella::DisplayOptions::Voi::Window;
+    if (options->voi < PELLA_VOI_FILE || options->voi > PELLA_VOI_WINDOW)
+        throw std::invalid_argument("unknown VOI choice " + std::to_string(options->voi));
+    out.windowCentre = options->windowCentre;
+    out.windowWidth = options->windowWidth;
+    out.frame = options->frame > 0 ? static_cast<uint32_t>(options->frame - 1) : 0;
+    return out;
+}
+
+}  // namespace
+
 extern "C" {
 
 PELLA_API uint8_t RenderPrintImage(const char* fileName, Bitmap* bitmap) {
@@ -21,6 +39,16 @@ PELLA_API uint8_t RenderPrintImage(const char* fileName, Bitmap* bitmap) {
         }
         Bitmap page;
         if (!LoadPrintBitmap(fileName, page)) return 0;
+        *bitmap = std::move(page);
+        return 1;
+    });
+}
+
+PELLA_API uint8_t RenderImage(const char* fileName, Bitmap* bitmap, const ImageDisplayOptions* options) {
+    return Guarded<uint8_t>(__func__, 0, [&]() -> uint8_t {
+        RequireArguments(fileName, bitmap);
+        Bitmap page;
+        if (!LoadPrintBitmap(fileName, page, DisplayOptionsOf(options))) return 0;
         *bitmap = std::move(page);
         return 1;
     });
@@ -41,6 +69,14 @@ PELLA_API uint8_t CreateThumbnail(const char* outputName, const char* dicomFileN
             return 0;
         }
         return pella::CreateThumbnail(outputName, dicomFileName, width) ? 1 : 0;
+    });
+}
+
+PELLA_API uint8_t WriteThumbnail(const char* outputName, const char* dicomFileName, int32_t width,
+                                 const ImageDisplayOptions* options) {
+    return Guarded<uint8_t>(__func__, 0, [&]() -> uint8_t {
+        RequireArguments(outputName, dicomFileName);
+        return pella::WriteThumbnail(outputName, dicomFileName, width, DisplayOptionsOf(options)) ? 1 : 0;
     });
 }
 

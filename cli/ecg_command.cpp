@@ -55,10 +55,8 @@ int RunEcg(const std::vector<std::string>& argv) {
     }
     OwnedBitmap page(CreateBitmap(static_cast<int32_t>(width), static_cast<int32_t>(height), 32));
     if (!page || !ECG2Bitmap(page.get(), data.get())) {
-        std::fprintf(stderr,
-                     "pella ecg: '%s' is not a waveform object with a complete multiplex group "
-                     "(modality ECG, HD or AU)\n",
-                     file.c_str());
+        std::string reason = FailureReason("not a waveform object with a complete multiplex group");
+        std::fprintf(stderr, "pella ecg: cannot draw '%s': %s\n", file.c_str(), reason.c_str());
         return 1;
     }
     return SaveBitmapFile("ecg", page.get(), out) ? 0 : 1;

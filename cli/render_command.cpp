@@ -5,6 +5,7 @@
 #include "cli/args.h"
 #include "cli/bitmap_output.h"
 #include "cli/commands.h"
+#include "cli/display_options.h"
 #include "cli/network_options.h"
 #include "pella.h"
 
@@ -12,24 +13,32 @@ namespace cli {
 
 namespace {
 
-const CommandSpec kSpec{
-    "render",
-    "pella render [options] FILE OUT.png|OUT.bmp",
-    "Writes the bitmap that printing FILE sends to the printer, so that it can be seen before\n"
-    "printing. FILE is chosen by its extension as printing does: \".jpg\"/\".JPG\" a JPEG file,\n"
-    "\".bmp\"/\".BMP\" a BMP file, anything else a DICOM file (native, JPEG lossless or JPEG\n"
-    "baseline; windowed to 8 bits with its first window, MONOCHROME1 inverted). Colour becomes\n"
-    "gray by its luminance, as the grayscale print sends it. OUT ends in .png or .bmp.",
-    {},
-    2,
-    2,
-};
+CommandSpec Spec() {
+    return {
+        "render",
+        "pella render [options] FILE OUT.png|OUT.bmp",
+        "Writes the bitmap that printing FILE sends to the printer, so that it can be seen before\n"
+        "printing. FILE is chosen by its extension as printing does: \".jpg\"/\".JPG\" a JPEG file,\n"
+        "\".bmp\"/\".BMP\" a BMP file, anything else a DICOM file (native, JPEG lossless or JPEG\n"
+        "baseline). A gray DICOM image goes through its Modality LUT or rescale, then its first\n"
+        "window (else its first VOI LUT, else a window from its smallest to its largest value),\n"
+        "and is inverted for MONOCHROME1 or a Presentation LUT Shape of INVERSE; the options below\n"
+        "choose another window or frame. Colour becomes gray by its luminance, as the grayscale\n"
+        "print sends it. OUT ends in .png or .bmp.",
+        DisplayOptionSpecs(),
+        2,
+        2,
+    };
+}
 
 }  // namespace
 
 int RunRender(const std::vector<std::string>& argv) {
     Args args;
-    if (int exit = ParseOrExit(kSpec, argv, args); exit >= 0) return exit;
+    ImageDisplayOptions options;
+    bool given = false;
+    CommandSpec spec = Spec();
+    if (int exit = ParseDisplayCommand(spec, argv, args, options, given); exit >= 0) return exit;
     const std::string& file = args.Positionals()[0];
     const std::string& out = args.Positionals()[1];
     if (!IsBitmapOutputName(out)) {
@@ -37,7 +46,9 @@ int RunRender(const std::vector<std::string>& argv) {
         return 2;
     }
     OwnedBitmap bitmap(CreateBitmap(0, 0, 8));
-    if (!bitmap || !RenderPrintImage(file.c_str(), bitmap.get())) {
+    bool drawn = bitmap && (given ? RenderImage(file.c_str(), bitmap.get(), &options)
+                                  : RenderPrintImage(file.c_str(), bitmap.get()));
+    if (!drawn) {
         std::fprintf(stderr, "pella render: %s\n", FailureReason("cannot draw " + file).c_str());
         return 1;
     }

@@ -1,4 +1,5 @@
-// pella thumbnail: JPEG thumbnails of one DICOM image, or of every image of files and folders.
+// pella thumbnail: a PNG or JPEG thumbnail of one DICOM image, or JPEG thumbnails of every image
+// of files and folders.
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 
 #include "cli/args.h"
 #include "cli/commands.h"
+#include "cli/display_options.h"
 #include "cli/network_options.h"
 #include "pella.h"
 
@@ -21,26 +23,30 @@ namespace cli {
 namespace {
 
 CommandSpec Spec() {
+    std::vector<OptionSpec> options = {
+        {{"--width", "-w"}, "W", "thumbnail width in pixels (with --out-dir)"},
+        {{"--out-dir", "-od"}, "DIR", "folder for the thumbnails (created when missing)"},
+        {{"--recurse", "-r"}, "", "also the files of subfolders of every FOLDER given"}};
+    for (OptionSpec& option : DisplayOptionSpecs()) options.push_back(option);
     return {
         "thumbnail",
         "pella thumbnail [options] FILE OUT WIDTH\n"
         "       pella thumbnail --width W --out-dir DIR [-r] FILE|FOLDER...",
-        "Writes a JPEG thumbnail (quality 60) of a DICOM image, WIDTH pixels wide, the height in\n"
-        "proportion. Gray images are scaled bilinearly and windowed with the file's window\n"
-        "(MONOCHROME1 inverted), RGB images by nearest neighbour; the picture has a one-pixel black\n"
-        "frame. Multi-frame images give their first frame; JPEG lossless and baseline files are\n"
-        "decompressed first.\n"
-        "The output always gets the extension .jpg: the extension of OUT is replaced by it (or\n"
-        "appended when OUT has none).\n"
+        "Writes a thumbnail of a DICOM image, WIDTH pixels wide, the height in proportion: PNG\n"
+        "when OUT ends in .png (any case), JPEG (quality 60) otherwise, under exactly the name OUT.\n"
+        "Gray images are scaled bilinearly and shown through their Modality LUT or rescale, their\n"
+        "first window (else their first VOI LUT, else a window from their smallest to their\n"
+        "largest value), inverted for MONOCHROME1 or a Presentation LUT Shape of INVERSE; colour\n"
+        "images (RGB, YBR_FULL, YBR_FULL_422) by nearest neighbour. The picture has a one-pixel\n"
+        "black frame. The first frame is shown unless --frame says otherwise; JPEG lossless and\n"
+        "baseline files are decompressed first.\n"
         "With --out-dir, every file given and every file of every FOLDER given (its subfolders\n"
-        "too with -r) gets a thumbnail in DIR, at the same relative place, named after the file:\n"
-        "its .dcm replaced by .jpg, or else .jpg appended. Files that are not DICOM Part 10 files\n"
-        "inside folders are passed over; DICOM files that cannot be drawn are skipped with one\n"
-        "line each. A progress line goes to standard error, the summary to standard output. Exit\n"
-        "code 0 when at least one thumbnail was written and none failed to be saved.",
-        {{{"--width", "-w"}, "W", "thumbnail width in pixels (with --out-dir)"},
-         {{"--out-dir", "-od"}, "DIR", "folder for the thumbnails (created when missing)"},
-         {{"--recurse", "-r"}, "", "also the files of subfolders of every FOLDER given"}},
+        "too with -r) gets a JPEG thumbnail in DIR, at the same relative place, named after the\n"
+        "file: its .dcm replaced by .jpg, or else .jpg appended. Files that are not DICOM Part 10\n"
+        "files inside folders are passed over; DICOM files that cannot be drawn are skipped with\n"
+        "one line each. A progress line goes to standard error, the summary to standard output.\n"
+        "Exit code 0 when at least one thumbnail was written and none failed to be saved.",
+        options,
         1,
         1u << 30,
     };
@@ -48,7 +54,7 @@ CommandSpec Spec() {
 
 struct Job {
     std::string input;
-    std::string output;  // before the library sets the .jpg extension
+    std::string output;
 };
 
 bool HasDicomPrefix(const fs::path& file) {
@@ -88,7 +94,7 @@ bool CollectFolder(const fs::path& folder, const fs::path& outDir, bool recurse,
     return true;
 }
 
-int RunOne(const Args& args) {
+int RunOne(const Args& args, const ImageDisplayOptions& options) {
     const auto& positionals = args.Positionals();
     if (positionals.size() != 3) {
         std::fprintf(stderr, "pella thumbnail: give FILE OUT WIDTH, or --width and --out-dir (see --help)\n");
@@ -99,7 +105,8 @@ int RunOne(const Args& args) {
         std::fprintf(stderr, "pella thumbnail: WIDTH must be a number from 1 to 65535\n");
         return 2;
     }
-    if (!CreateThumbnail(positionals[1].c_str(), positionals[0].c_str(), static_cast<int32_t>(width))) {
+    if (!WriteThumbnail(positionals[1].c_str(), positionals[0].c_str(), static_cast<int32_t>(width),
+                        &options)) {
         std::fprintf(stderr, "pella thumbnail: %s\n", FailureReason("cannot make the thumbnail").c_str());
         return 1;
     }
@@ -124,7 +131,7 @@ private:
     std::chrono::steady_clock::time_point last_{};
 };
 
-int RunMany(const Args& args) {
+int RunMany(const Args& args, const ImageDisplayOptions& options) {
     long width = 0;
     if (!args.Value("--width") || !ParseNumber(*args.Value("--width"), 1, 65535, width)) {
         std::fprintf(stderr, "pella thumbnail: --out-dir needs --width W, a number from 1 to 65535\n");
@@ -151,7 +158,8 @@ int RunMany(const Args& args) {
     bool saveFailed = false;
     for (std::size_t i = 0; i < jobs.size(); ++i) {
         fs::create_directories(fs::path(jobs[i].output).parent_path(), ec);
-        if (CreateThumbnail(jobs[i].output.c_str(), jobs[i].input.c_str(), static_cast<int32_t>(width))) {
+        if (WriteThumbnail(jobs[i].output.c_str(), jobs[i].input.c_str(), static_cast<int32_t>(width),
+                           &options)) {
             ++written;
         } else {
             std::string reason = FailureReason(jobs[i].input + ": cannot be drawn");
@@ -173,8 +181,10 @@ int RunMany(const Args& args) {
 
 int RunThumbnail(const std::vector<std::string>& argv) {
     Args args;
-    if (int exit = ParseOrExit(Spec(), argv, args); exit >= 0) return exit;
-    return args.Has("--out-dir") ? RunMany(args) : RunOne(args);
+    ImageDisplayOptions options;
+    bool given = false;
+    if (int exit = ParseDisplayCommand(Spec(), argv, args, options, given); exit >= 0) return exit;
+    return args.Has("--out-dir") ? RunMany(args, options) : RunOne(args, options);
 }
 
 }  // namespace cli

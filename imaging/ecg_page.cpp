@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "log/protocol_log.h"
+
 namespace pella {
 
 namespace {
@@ -61,6 +63,11 @@ void Text(cairo_t* canvas, double x, double y, const std::string& text) {
 void GridLines(cairo_t* canvas, int32_t width, int32_t height, float stepX, float stepY) {
     for (float y = 0; y < static_cast<float>(height); y = std::trunc(y + stepY)) Line(canvas, 0, y, width, y);
     for (float x = 0; x < static_cast<float>(width); x = std::trunc(x + stepX)) Line(canvas, x, 0, x, height);
+}
+
+bool Refuse(const std::string& reason) {
+    LogFailure("ECG2Bitmap: " + reason);
+    return false;
 }
 
 bool IsWaveformModality(const std::string& modality) {
@@ -223,8 +230,13 @@ void DrawChannel(const WaveformChannel& channel, cairo_t* canvas, int32_t pageWi
 bool ECG2Bitmap(Bitmap& bitmap, const ElementList& dataList) {
     WaveformDocument document;
     ParseWaveformDataset(document, dataList);
-    if (!IsWaveformModality(document.modality) || document.groups.empty()) return false;
-    if (bitmap.Width() == 0 || bitmap.Height() == 0) return false;
+    if (!IsWaveformModality(document.modality))
+        return Refuse("the modality '" + document.modality + "' is not ECG, HD or AU");
+    if (document.groups.empty())
+        return Refuse("no complete multiplex group: no Waveform Sequence item with Waveform Data was read");
+    if (document.groups.front().channels.empty())
+        return Refuse("the first multiplex group has no channel definition with a Channel Baseline");
+    if (bitmap.Width() == 0 || bitmap.Height() == 0) return Refuse("the bitmap is empty");
     PrepareWaveformGroup(document.groups.front(), static_cast<int32_t>(bitmap.Width()), kPixelsPerMillivolt);
     auto width = static_cast<int>(bitmap.Width()), height = static_cast<int>(bitmap.Height());
     bool direct =

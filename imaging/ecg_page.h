@@ -16,8 +16,9 @@ constexpr float kGridStep = 20.0f;  // one minor division: 200 ms, 0.5 mV
 constexpr float kPixelsPerMillivolt = 40.0f;
 
 // Draws the waveform object of `dataList` (modality ECG, HD or AU) as a page filling the
-// bitmap, in the bitmap's own size and format. False, the bitmap untouched, for another
-// modality, no complete multiplex group, or an empty bitmap.
+// bitmap, in the bitmap's own size and format. False, the bitmap untouched and the reason
+// logged, for another modality, no complete multiplex group, a first group without channels,
+// or an empty bitmap.
 bool ECG2Bitmap(Bitmap& bitmap, const ElementList& dataList);
 
 // De-interleaves the first group's samples into its channels (8- or 16-bit, signed or unsigned

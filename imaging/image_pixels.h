@@ -1,6 +1,6 @@
 // A DICOM image read for drawing: the file's data set in a native little-endian encoding
 // (JPEG-compressed and big-endian files go through the converter first), its image attributes
-// from the data set's own top-level elements, and its first frame's stored samples.
+// from the data set's own top-level elements, and the stored samples of one of its frames.
 #pragma once
 
 #include <cstddef>
@@ -31,9 +31,11 @@ struct ImageAttributes {
     std::string windowWidth;
     std::string rescaleIntercept;
     std::string rescaleSlope;
-    const uint8_t* pixels = nullptr;  // the pixel data value (first frame first)
+    const uint8_t* pixels = nullptr;  // the pixel data value
     std::size_t pixelBytes = 0;       // its length
     std::size_t frameBytes = 0;       // bytes of one frame
+    const uint8_t* frame = nullptr;   // the frame drawn: the first until SelectFrame
+    bool bigEndianSamples = false;    // 16- and 32-bit samples stored big endian
 
     bool Colour() const { return samplesPerPixel == 3; }
     bool Monochrome1() const { return photometric == "MONOCHROME1"; }
@@ -43,16 +45,21 @@ struct ImageAttributes {
 // Takes the image attributes of the list's top-level elements (values inside sequence items,
 // such as an icon image's, never stand in for them). False with `reason` set when there is no
 // native pixel data at least one frame long, no rows or columns, a layout other than one 8-,
-// 16- or 32-bit gray sample or three 8-bit RGB samples per pixel, or a photometric
-// interpretation other than MONOCHROME1, MONOCHROME2 or RGB. `list` must outlive the result.
+// 16- or 32-bit gray sample or three colour samples per pixel (RGB of 8, 16 or 32 bits,
+// YBR_FULL and YBR_FULL_422 of 8), or another photometric interpretation. `list` must outlive
+// the result.
 bool ReadImageAttributes(const ElementList& list, ImageAttributes& image, std::string& reason);
 
-// The stored value of gray sample `index` of the first frame: bits above Bits Stored dropped,
-// sign-extended when Pixel Representation is 1. 16- and 32-bit samples are little endian unless
-// `bigEndian`.
-int64_t StoredSample(const ImageAttributes& image, std::size_t index, bool bigEndian = false);
+// Makes frame `index` (from 0) the one drawn. False with `reason` set when the image has no such
+// frame or the pixel data end before it.
+bool SelectFrame(ImageAttributes& image, uint32_t index, std::string& reason);
 
-// The red, green and blue samples of pixel `index` of the first frame (planar or interleaved).
+// The stored value of gray sample `index` of the frame drawn: bits above Bits Stored dropped,
+// sign-extended when Pixel Representation is 1.
+int64_t StoredSample(const ImageAttributes& image, std::size_t index);
+
+// The red, green and blue of pixel `index` of the frame drawn, 8 bits each: RGB samples planar
+// or interleaved (more than 8 bits scaled to 8), YBR_FULL and YBR_FULL_422 converted to RGB.
 void RgbSample(const ImageAttributes& image, std::size_t index, uint8_t rgb[3]);
 
 }  // namespace pella

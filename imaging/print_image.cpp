@@ -5,7 +5,6 @@
 
 #include "imaging/bitmap_bmp.h"
 #include "imaging/bitmap_jpeg.h"
-#include "imaging/decimal_text.h"
 #include "imaging/gray_level.h"
 #include "imaging/image_pixels.h"
 #include "log/protocol_log.h"
@@ -44,26 +43,17 @@ void DrawRgb(const ImageAttributes& image, Bitmap& bitmap) {
     }
 }
 
-void DrawGray(const ImageAttributes& image, Bitmap& bitmap, bool bigEndianSamples) {
+void DrawGray(const ImageAttributes& image, const GrayDisplay& display, Bitmap& bitmap) {
     MakeGrayBitmap(bitmap, image.columns, image.rows);
-    int64_t centre = 127, width = 255;
-    if (image.bitsAllocated != 8) {
-        centre = LeadingInteger(image.windowCentre);
-        width = LeadingInteger(image.windowWidth);
-        if (width <= 0) width = 100;
-    }
-    double slope = LeadingNumber(image.rescaleSlope, 1);
-    double intercept = LeadingNumber(image.rescaleIntercept, 0);
     for (uint32_t k = 0; k < image.rows; ++k) {
         uint8_t* row = bitmap.Row(k);
-        for (uint32_t d = 0; d < image.columns; ++d) {
-            int64_t stored = StoredSample(image, std::size_t{k} * image.columns + d, bigEndianSamples);
-            row[d] = WindowLevel(ModalityValue(stored, slope, intercept), centre, width, image.Monochrome1());
-        }
+        for (uint32_t d = 0; d < image.columns; ++d)
+            row[d] = display.Level(display.Modality(StoredSample(image, std::size_t{k} * image.columns + d)));
     }
 }
 
-bool LoadByKind(PrintFileKind kind, const std::string& fileName, Bitmap& bitmap, std::string& reason) {
+bool LoadByKind(PrintFileKind kind, const std::string& fileName, Bitmap& bitmap,
+                const DisplayOptions& options, std::string& reason) {
     switch (kind) {
         case PrintFileKind::Jpeg:
             return ReadJpegFile(fileName, bitmap, reason);
@@ -72,7 +62,7 @@ bool LoadByKind(PrintFileKind kind, const std::string& fileName, Bitmap& bitmap,
         case PrintFileKind::Dicom:
             break;
     }
-    return LoadPrintImage(fileName, bitmap, false, reason);
+    return LoadPrintImage(fileName, bitmap, false, reason, options);
 }
 
 // Gray level of each palette entry.
@@ -92,23 +82,30 @@ void AppendUS(ElementList& list, uint16_t element, uint16_t value) {
 
 }  // namespace
 
-bool LoadPrintImage(const std::string& fileName, Bitmap& bitmap, bool bigEndianSamples, std::string& reason) {
+bool LoadPrintImage(const std::string& fileName, Bitmap& bitmap, bool bigEndianSamples, std::string& reason,
+                    const DisplayOptions& options) {
     ElementList list;
     ImageAttributes image;
-    if (!ReadImageDataset(fileName, list, reason) || !ReadImageAttributes(list, image, reason)) return false;
-    if (image.Colour())
+    if (!ReadImageDataset(fileName, list, reason) || !ReadImageAttributes(list, image, reason) ||
+        !SelectFrame(image, options.frame, reason))
+        return false;
+    image.bigEndianSamples = bigEndianSamples;
+    if (image.Colour()) {
         DrawRgb(image, bitmap);
-    else
-        DrawGray(image, bitmap, bigEndianSamples);
+        return true;
+    }
+    GrayDisplay display;
+    if (!display.Build(list, image, options, reason)) return false;
+    DrawGray(image, display, bitmap);
     return true;
 }
 
-bool LoadPrintBitmap(const std::string& fileName, Bitmap& bitmap) {
+bool LoadPrintBitmap(const std::string& fileName, Bitmap& bitmap, const DisplayOptions& options) {
     PrintFileKind kind = KindOf(fileName);
     std::string reason;
     bool loaded = false;
     try {
-        loaded = LoadByKind(kind, fileName, bitmap, reason);
+        loaded = LoadByKind(kind, fileName, bitmap, options, reason);
     } catch (const std::exception& error) {
         reason = error.what();
     }

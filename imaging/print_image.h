@@ -10,22 +10,22 @@
 
 #include "data/model/element_list.h"
 #include "imaging/bitmap.h"
+#include "imaging/display_pipeline.h"
 
 namespace pella {
 
-// Draws the image of a DICOM file into the bitmap: gray images windowed to 8 bits into an
-// 8-bit gray bitmap (stored values read signed or unsigned as Pixel Representation says,
-// rescaled, windowed with the file's first window, 8-bit images with centre 127 and width 255,
-// MONOCHROME1 inverted), RGB images copied into a 24-bit bitmap. Only the first frame is
-// drawn. `bigEndianSamples` reads 16- and 32-bit samples big endian (files in a big-endian
-// syntax are converted first and need no flag). False with `reason` set.
-bool LoadPrintImage(const std::string& fileName, Bitmap& bitmap, bool bigEndianSamples, std::string& reason);
+// Draws one frame of the image of a DICOM file into the bitmap: gray images through the display
+// pipeline into an 8-bit gray bitmap, colour images as RGB into a 24-bit bitmap.
+// `bigEndianSamples` reads 16- and 32-bit samples big endian (files in a big-endian syntax are
+// converted first and need no flag). False with `reason` set.
+bool LoadPrintImage(const std::string& fileName, Bitmap& bitmap, bool bigEndianSamples, std::string& reason,
+                    const DisplayOptions& options = {});
 
 // The bitmap a print sends for `fileName`, chosen by extension as the print user does (".jpg"
-// and ".JPG": JPEG file; ".bmp" and ".BMP": BMP file; anything else: DICOM file), reduced to
-// 8-bit gray (colour pixels by their luminance). On failure logs one line
+// and ".JPG": JPEG file; ".bmp" and ".BMP": BMP file; anything else: DICOM file drawn with
+// `options`), reduced to 8-bit gray (colour pixels by their luminance). On failure logs one line
 // "ERROR: opening <DICOM|JPEG|BMP> File: <file>: <reason>" and returns false.
-bool LoadPrintBitmap(const std::string& fileName, Bitmap& bitmap);
+bool LoadPrintBitmap(const std::string& fileName, Bitmap& bitmap, const DisplayOptions& options = {});
 
 // Turns the bitmap into an 8-bit gray bitmap with the gray palette: palette and colour pixels
 // become their luminance.

@@ -1,13 +1,13 @@
 #include "imaging/thumbnail.h"
 
+#include <cctype>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <vector>
 
 #include "imaging/bitmap_jpeg.h"
-#include "imaging/decimal_text.h"
-#include "imaging/gray_level.h"
+#include "imaging/bitmap_png.h"
 #include "log/protocol_log.h"
 
 namespace pella {
@@ -19,8 +19,8 @@ bool Fail(const std::string& file, const std::string& reason) {
     return false;
 }
 
-int64_t ModalityAt(const ThumbnailImage& t, uint32_t x, uint32_t y) {
-    return ModalityValue(StoredSample(t.image, std::size_t{y} * t.image.columns + x), t.slope, t.intercept);
+double ModalityAt(const ThumbnailImage& t, uint32_t x, uint32_t y) {
+    return t.display.Modality(StoredSample(t.image, std::size_t{y} * t.image.columns + x));
 }
 
 bool WriteWhole(const std::string& fileName, const std::vector<uint8_t>& bytes) {
@@ -53,7 +53,6 @@ bool MakeThumbnail(ThumbnailImage& thumbnail, int32_t width, Bitmap& bitmap, std
         DrawRgbThumbnail(thumbnail, bitmap);
     } else {
         MakeGrayBitmap(bitmap, static_cast<uint32_t>(width), static_cast<uint32_t>(height));
-        RescaleThumbnailPixels(thumbnail);
         DrawGrayThumbnail(thumbnail, bitmap);
     }
     return true;
@@ -61,7 +60,8 @@ bool MakeThumbnail(ThumbnailImage& thumbnail, int32_t width, Bitmap& bitmap, std
 
 }  // namespace
 
-bool ReadThumbnailPixels(ThumbnailImage& thumbnail, const ElementList& dataList, std::string& reason) {
+bool ReadThumbnailPixels(ThumbnailImage& thumbnail, const ElementList& dataList,
+                         const DisplayOptions& options, std::string& reason) {
     if (!ReadImageAttributes(dataList, thumbnail.image, reason)) return false;
     const ImageAttributes& image = thumbnail.image;
     uint64_t expected = uint64_t{image.frames} * image.frameBytes;
@@ -70,34 +70,16 @@ bool ReadThumbnailPixels(ThumbnailImage& thumbnail, const ElementList& dataList,
                  std::to_string(image.frames) + " frame(s) of " + std::to_string(image.frameBytes);
         return false;
     }
-    thumbnail.invert = image.Monochrome1();
-    return true;
+    if (!SelectFrame(thumbnail.image, options.frame, reason)) return false;
+    return image.Colour() || thumbnail.display.Build(dataList, image, options, reason);
 }
 
-void RescaleThumbnailPixels(ThumbnailImage& thumbnail) {
-    const ImageAttributes& image = thumbnail.image;
-    thumbnail.windowCentre = LeadingInteger(image.windowCentre);
-    thumbnail.windowWidth = LeadingInteger(image.windowWidth);
-    if (thumbnail.windowWidth <= 0) thumbnail.windowWidth = 255;
-    if (image.bitsAllocated == 8) thumbnail.windowCentre = 127;
-    thumbnail.slope = LeadingNumber(image.rescaleSlope, 0);
-    thumbnail.intercept = LeadingNumber(image.rescaleIntercept, 0);
-    if (thumbnail.slope == 0) {
-        thumbnail.slope = 1;
-        thumbnail.intercept = 0;
-    }
-}
-
-int64_t SampleBilinear(const ThumbnailImage& t, float x, float y) {
+double SampleBilinear(const ThumbnailImage& t, float x, float y) {
     auto x0 = static_cast<uint32_t>(x), y0 = static_cast<uint32_t>(y);
     float fx = x - static_cast<float>(x0), fy = y - static_cast<float>(y0);
-    double p00 = static_cast<double>(ModalityAt(t, x0, y0));
-    double p10 = static_cast<double>(ModalityAt(t, x0 + 1, y0));
-    double p01 = static_cast<double>(ModalityAt(t, x0, y0 + 1));
-    double p11 = static_cast<double>(ModalityAt(t, x0 + 1, y0 + 1));
-    double value =
-        (1 - fx - fy + fx * fy) * p00 + (fx - fx * fy) * p10 + (fy - fx * fy) * p01 + fx * fy * p11;
-    return static_cast<int64_t>(std::trunc(value));
+    double p00 = ModalityAt(t, x0, y0), p10 = ModalityAt(t, x0 + 1, y0);
+    double p01 = ModalityAt(t, x0, y0 + 1), p11 = ModalityAt(t, x0 + 1, y0 + 1);
+    return (1 - fx - fy + fx * fy) * p00 + (fx - fx * fy) * p10 + (fy - fx * fy) * p01 + fx * fy * p11;
 }
 
 void DrawGrayThumbnail(const ThumbnailImage& t, Bitmap& bitmap) {
@@ -110,8 +92,7 @@ void DrawGrayThumbnail(const ThumbnailImage& t, Bitmap& bitmap) {
         uint8_t* row = bitmap.Row(i);
         for (uint32_t j = 0; j + 1 < bitmap.Width(); ++j) {
             float x = static_cast<float>(j) / t.scale;
-            if (x > 0 && x < lastColumn)
-                row[j] = WindowLevel(SampleBilinear(t, x, y), t.windowCentre, t.windowWidth, t.invert);
+            if (x > 0 && x < lastColumn) row[j] = t.display.Level(SampleBilinear(t, x, y));
         }
     }
 }
@@ -141,21 +122,39 @@ std::string ThumbnailFileName(const std::string& outputName) {
     return path.string();
 }
 
-bool CreateThumbnail(const std::string& outputName, const std::string& dicomFileName, int32_t width) {
+bool IsPngName(const std::string& fileName) {
+    if (fileName.size() < 4) return false;
+    std::string end = fileName.substr(fileName.size() - 4);
+    for (char& c : end) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return end == ".png";
+}
+
+bool WriteThumbnail(const std::string& outputName, const std::string& dicomFileName, int32_t width,
+                    const DisplayOptions& options) {
     if (width <= 0)
         return Fail(dicomFileName, "the thumbnail width must be at least 1, not " + std::to_string(width));
     ElementList list;
     ThumbnailImage thumbnail;
     Bitmap bitmap;
-    std::vector<uint8_t> jpeg;
     std::string reason;
-    if (!ReadImageDataset(dicomFileName, list, reason) || !ReadThumbnailPixels(thumbnail, list, reason) ||
-        !MakeThumbnail(thumbnail, width, bitmap, reason) ||
-        !EncodeJpeg(bitmap, kThumbnailQuality, jpeg, reason))
+    if (!ReadImageDataset(dicomFileName, list, reason) ||
+        !ReadThumbnailPixels(thumbnail, list, options, reason) ||
+        !MakeThumbnail(thumbnail, width, bitmap, reason))
         return Fail(dicomFileName, reason);
-    std::string fileName = ThumbnailFileName(outputName);
-    if (!WriteWhole(fileName, jpeg)) return Fail(dicomFileName, "cannot write " + fileName);
+    if (IsPngName(outputName)) {
+        if (WritePngFile(outputName, bitmap, reason)) return true;
+        std::error_code ignored;
+        std::filesystem::remove(outputName, ignored);
+        return Fail(dicomFileName, "cannot write " + outputName + ": " + reason);
+    }
+    std::vector<uint8_t> jpeg;
+    if (!EncodeJpeg(bitmap, kThumbnailQuality, jpeg, reason)) return Fail(dicomFileName, reason);
+    if (!WriteWhole(outputName, jpeg)) return Fail(dicomFileName, "cannot write " + outputName);
     return true;
+}
+
+bool CreateThumbnail(const std::string& outputName, const std::string& dicomFileName, int32_t width) {
+    return WriteThumbnail(ThumbnailFileName(outputName), dicomFileName, width, {});
 }
 
 }  // namespace pella

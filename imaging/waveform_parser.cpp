@@ -1,5 +1,5 @@
-// One walk over a flat element list serves every form: a sequence of defined length is
-// expanded into the flat form (in the encoding its bytes show) and walked the same way.
+// One walk over a flat element list serves every form: a sequence or an item of defined length
+// is expanded into the flat form (in the encoding its bytes show) and walked the same way.
 #include <optional>
 
 #include "data/io/sequence_decoding.h"
@@ -52,28 +52,42 @@ uint32_t BinaryValue(const DataElement& e) {
     return value;
 }
 
-// The encoding of a defined-length sequence's bytes: big endian when the first item tag reads
-// so, explicit VR when the first element of the first item carries a VR.
-ParseState ContentEncoding(const DataElement& e) {
+bool IsItem(const DataElement& e) {
+    return e.group == 0xFFFE && e.element == 0xE000;
+}
+
+// The likeliest encoding of a defined-length sequence's or item's bytes: big endian when a
+// sequence's first item tag reads so, explicit VR when the first element carries a VR.
+ParseState GuessedEncoding(const DataElement& e) {
     ParseState state;
     state.metaMode = false;
     state.explicitVR = false;
-    if (e.length >= 2 && e.value[0] == 0xFF && e.value[1] == 0xFE) {
+    std::size_t vrAt = IsItem(e) ? 4 : 12;  // an item's value starts with its first element
+    if (!IsItem(e) && e.length >= 2 && e.value[0] == 0xFF && e.value[1] == 0xFE) {
         state.explicitVR = true;
         state.bigEndian = true;
-    } else if (e.length >= 14) {
-        const char vr[2] = {static_cast<char>(e.value[12]), static_cast<char>(e.value[13])};
+    } else if (e.length >= static_cast<int32_t>(vrAt + 2)) {
+        const char vr[2] = {static_cast<char>(e.value[vrAt]), static_cast<char>(e.value[vrAt + 1])};
         state.explicitVR = IsKnownVR(vr);
     }
     return state;
 }
 
-// The element expanded into the flat form; what could not be decoded is left out.
+// The element expanded into the flat form: in the guessed encoding, else in the first other one
+// that decodes it whole; when none does, what the guess could decode.
 ElementList Expanded(const DataElement& element) {
-    ElementList list;
-    ParseState state = ContentEncoding(element);
-    FlattenSequence(state, element, list);
-    return list;
+    ParseState guess = GuessedEncoding(element);
+    ParseState otherVR = guess, swapped = guess;
+    otherVR.explicitVR = !guess.explicitVR;
+    swapped.explicitVR = true;
+    swapped.bigEndian = !guess.bigEndian;
+    for (ParseState state : {guess, otherVR, swapped}) {
+        ElementList list;
+        if (FlattenSequence(state, element, list)) return list;
+    }
+    ElementList partial;
+    FlattenSequence(guess, element, partial);
+    return partial;
 }
 
 void ParseSequenceAt(std::vector<WaveformGroup>& groups, const DataElement& element, int depth);
@@ -117,6 +131,10 @@ private:
     bool Expandable(const DataElement& e) const { return HasValue(e) && depth_ < kMaxExpansionDepth; }
 
     void Take(const DataElement& e) {
+        if (IsItem(e) && Expandable(e)) {  // an item of defined length: its elements in place
+            for (const auto& inner : Expanded(e)) Take(*inner);
+            return;
+        }
         if (e.group == 0x0008) TakeCode(e);
         if (e.group == 0x5400) TakeWaveform(e);
         if (e.group == 0x003A && inWaveformSequence_) TakeGroupElement(e);

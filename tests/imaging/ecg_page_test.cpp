@@ -7,6 +7,7 @@
 #include "data/io/dataset_reader.h"
 #include "imaging/ecg_page.h"
 #include "imaging/waveform_document.h"
+#include "log/protocol_log.h"
 #include "support/data_set_builder.h"
 #include "support/run_command.h"
 #include "support/sample_files.h"
@@ -187,20 +188,44 @@ TEST(EcgPage, PixelsAtKnownPlaces) {
     EXPECT_GT(dark, 20);
 }
 
-// The same object with every sequence of defined length, explicit and implicit VR (written by
-// pydicom), draws the same page; an 8-bit and a 24-bit host bitmap get the same page too.
-TEST(EcgPage, DefinedLengthFormsAndHostFormatsDrawTheSamePage) {
+// The same object in every length form and VR form draws the same page: re-saved by pydicom with
+// undefined-length sequences whose items have defined or undefined length, and by DCMTK's dcmconv
+// with every sequence and item of defined length; an 8-bit and a 24-bit host bitmap get the same
+// page too.
+TEST(EcgPage, EveryLengthFormAndHostFormatDrawsTheSamePage) {
     TempDir dir;
     std::string original = PydicomFile("waveform_ecg.dcm");
     Bitmap reference = Page(ReadData(original));
-    for (const char* encoding : {"explicit", "implicit"}) {
-        SCOPED_TRACE(encoding);
-        std::string copy = dir.File(std::string(encoding) + ".dcm");
-        ASSERT_TRUE(RunTool("/usr/bin/python3 " + Quote(kScript) + " rewrite " + Quote(original) + " " +
-                            Quote(copy) + " " + encoding));
+    struct Form {
+        std::string name, command;
+        bool definedSequence, definedItems;
+    };
+    const std::string script = "/usr/bin/python3 " + Quote(kScript) + " rewrite " + Quote(original) + " ";
+    const Form forms[] = {
+        {"pydicom explicit, defined items", script + "OUT explicit defined", false, true},
+        {"pydicom implicit, defined items", script + "OUT implicit defined", false, true},
+        {"pydicom explicit, undefined items", script + "OUT explicit undefined", false, false},
+        {"pydicom implicit, undefined items", script + "OUT implicit undefined", false, false},
+        {"dcmconv explicit, all defined", "dcmconv +e +te " + Quote(original) + " OUT", true, true},
+        {"dcmconv implicit, all defined", "dcmconv +e +ti " + Quote(original) + " OUT", true, true},
+    };
+    for (const Form& form : forms) {
+        SCOPED_TRACE(form.name);
+        std::string copy = dir.File("copy.dcm");
+        std::string command = form.command;
+        command.replace(command.find("OUT"), 3, Quote(copy));
+        ASSERT_TRUE(RunTool(command));
         ElementList data = ReadData(copy);
-        ASSERT_EQ(FindElement(data, 0x5400, 0x0100)->length > 0, true) << "a defined length";
+        std::size_t at = 0;
+        while (at < data.size() && !(data[at].group == 0x5400 && data[at].element == 0x0100)) ++at;
+        ASSERT_LT(at + 1, data.size());
+        ASSERT_EQ(HasValue(data[at]), form.definedSequence) << "the form asked for";
+        if (!form.definedSequence) {
+            ASSERT_EQ(HasValue(data[at + 1]), form.definedItems) << "the form asked for";
+        }
         EXPECT_TRUE(SamePage(Page(data), reference));
+        CommandResult run = RunCommand({PELLA_CLI_PATH, "ecg", copy, dir.File("page.png")}, true);
+        EXPECT_EQ(run.exitCode, 0) << run.out;
     }
     EXPECT_TRUE(SamePage(Page(ReadData(original), PixelFormat::Bgr24), reference));
     EXPECT_TRUE(SamePage(Page(ReadData(original), PixelFormat::Gray8), reference));
@@ -270,7 +295,8 @@ TEST(EcgPage, HugeAnnouncementsWithLittleData) {
     EXPECT_TRUE(IsColour(page, 135, 190, 255));
 }
 
-TEST(EcgPage, OtherModalitiesAndIncompleteObjectsDrawNothing) {
+// Each object that cannot be drawn fails with its reason, the bitmap untouched.
+TEST(EcgPage, OtherModalitiesAndIncompleteObjectsFailWithAReason) {
     std::vector<uint8_t> data = {1, 0, 2, 0};
     ElementList lower = FlatWaveform({{"I", "uV", "1"}}, 2, 16, "SS", data);
     lower.items[2] = NewElement(0x0008, 0x0060, 4, "ecg ", "CS");
@@ -278,11 +304,24 @@ TEST(EcgPage, OtherModalitiesAndIncompleteObjectsDrawNothing) {
     padded.items[2] = NewElement(0x0008, 0x0060, 4, "ECG ", "CS");
     ElementList noData = FlatWaveform({{"I", "uV", "1"}}, 2, 16, "SS", data);
     noData.items.erase(noData.items.end() - 3);  // (5400,1010)
+    ElementList noChannels = FlatWaveform({}, 2, 16, "SS", data);
+    struct Case {
+        const char* name;
+        const ElementList& list;
+        const char* says;
+    };
+    const Case cases[] = {{"lower-case modality", lower, "the modality 'ecg' is not ECG, HD or AU"},
+                          {"no Waveform Data", noData, "no complete multiplex group"},
+                          {"no channels", noChannels, "no channel definition"}};
     Bitmap page;
     page.Reset(PixelFormat::Bgr24, 100, 100);
-    EXPECT_FALSE(ECG2Bitmap(page, lower));
-    EXPECT_FALSE(ECG2Bitmap(page, noData));
-    EXPECT_TRUE(IsColour(page, 50, 50, 0)) << "the bitmap stays untouched";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ClearLastFailure();
+        EXPECT_FALSE(ECG2Bitmap(page, c.list));
+        EXPECT_NE(LastFailure().find(c.says), std::string::npos) << LastFailure();
+        EXPECT_TRUE(IsColour(page, 50, 50, 0)) << "the bitmap stays untouched";
+    }
     EXPECT_TRUE(ECG2Bitmap(page, padded));
     Bitmap empty;
     EXPECT_FALSE(ECG2Bitmap(empty, padded));
@@ -293,8 +332,7 @@ TEST(EcgPage, OtherModalitiesAndIncompleteObjectsDrawNothing) {
 TEST(EcgPage, MutatedWaveformObjectsNeverCrash) {
     TempDir dir;
     std::string copy = dir.File("defined.dcm");
-    ASSERT_TRUE(RunTool("/usr/bin/python3 " + Quote(kScript) + " rewrite " +
-                        Quote(PydicomFile("waveform_ecg.dcm")) + " " + Quote(copy) + " implicit"));
+    ASSERT_TRUE(RunTool("dcmconv +e +ti " + Quote(PydicomFile("waveform_ecg.dcm")) + " " + Quote(copy)));
     ElementList data = ReadData(copy);
     std::size_t at = 0;
     while (at < data.size() && !(data[at].group == 0x5400 && data[at].element == 0x0100)) ++at;

@@ -1,9 +1,8 @@
-// The page a print sends: `pella render` of real and derived files against the same page
-// computed by pydicom, decompressed and big-endian twins, refused files, and the Image Pixel
-// module built from bitmaps.
+// The page a print sends: decompressed and big-endian twins, JPEG and BMP files, refused files,
+// and the Image Pixel module built from bitmaps (the pages of DICOM images against DCMTK's are in
+// display_pipeline_test.cpp).
 #include <gtest/gtest.h>
 
-#include "imaging/image_variants.h"
 #include "imaging/print_image.h"
 #include "support/png_pixels.h"
 #include "support/run_command.h"
@@ -14,13 +13,6 @@ using namespace pella;
 using namespace testing_support;
 
 namespace {
-
-std::vector<uint8_t> PydicomPage(const TempDir& dir, const std::string& file) {
-    std::string raw = dir.File("expected.raw");
-    EXPECT_TRUE(RunTool("/usr/bin/python3 " + Quote(kPrintImagesScript) + " expected " + Quote(file) + " " +
-                        Quote(raw)));
-    return ReadAll(raw);
-}
 
 PngPixels Render(const TempDir& dir, const std::string& file) {
     std::string png = dir.File("page.png");
@@ -40,38 +32,6 @@ int MaxDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) 
 }
 
 }  // namespace
-
-// Each file's page equals the page pydicom's reading of the same pixels gives: signed and
-// unsigned samples, rescale, windows, MONOCHROME1, 8-bit, RGB as luminance, multi-frame, and
-// attributes inside sequence items ignored.
-TEST(PrintImage, RenderedPagesEqualPydicomsReading) {
-    TempDir dir;
-    std::string ct = PydicomFile("CT_small.dcm");
-    struct Case {
-        std::string name;
-        std::string file;
-    };
-    const std::vector<Case> cases = {
-        {"CT_small", ct},
-        {"MR_small", PydicomFile("MR_small.dcm")},
-        {"RGB", PydicomFile("SC_rgb_small_odd.dcm")},
-        {"MONOCHROME1", MakeVariant(dir, "monochrome1", ct)},
-        {"unsigned above 32767", MakeVariant(dir, "unsigned-high", ct)},
-        {"negative values with slope 2", MakeVariant(dir, "slope-2", ct)},
-        {"bright pixels far above the window", MakeVariant(dir, "narrow-window", ct)},
-        {"8-bit", MakeVariant(dir, "eight-bit", ct)},
-        {"attributes in sequence items", MakeVariant(dir, "nested-attributes", ct)},
-        {"two frames", MakeVariant(dir, "two-frame", ct)},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        std::vector<uint8_t> expected = PydicomPage(dir, c.file);
-        PngPixels page = Render(dir, c.file);
-        ASSERT_TRUE(page.ok);
-        EXPECT_EQ(static_cast<std::size_t>(page.width) * page.height, expected.size());
-        EXPECT_EQ(page.samples, expected);
-    }
-}
 
 // JPEG lossless (DCMTK's dcmcjpeg), JPEG baseline colour and explicit big endian files print as
 // their native twins (decoded by DCMTK's dcmdjpeg).

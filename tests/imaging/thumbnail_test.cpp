@@ -34,7 +34,7 @@ Bitmap Drawn(const std::string& file, int32_t width) {
     ThumbnailImage thumbnail;
     std::string reason;
     EXPECT_TRUE(ReadImageDataset(file, list, reason)) << reason;
-    EXPECT_TRUE(ReadThumbnailPixels(thumbnail, list, reason)) << reason;
+    EXPECT_TRUE(ReadThumbnailPixels(thumbnail, list, DisplayOptions{}, reason)) << reason;
     thumbnail.scale = static_cast<float>(width) / thumbnail.image.columns;
     Bitmap bitmap;
     auto height = static_cast<uint32_t>(thumbnail.image.rows * thumbnail.scale);
@@ -43,7 +43,6 @@ Bitmap Drawn(const std::string& file, int32_t width) {
         DrawRgbThumbnail(thumbnail, bitmap);
     } else {
         MakeGrayBitmap(bitmap, static_cast<uint32_t>(width), height);
-        RescaleThumbnailPixels(thumbnail);
         DrawGrayThumbnail(thumbnail, bitmap);
     }
     return bitmap;
@@ -67,6 +66,7 @@ struct ImageSpec {
     uint16_t rows = 8, columns = 8, bits = 16, pixelRepresentation = 1;
     std::string centre = "40", width = "400", intercept = "-1024", slope = "1";
     int frames = 1;
+    std::string shape;            // Presentation LUT Shape
     std::vector<uint8_t> pixels;  // all frames
     bool withIcon = false;
 };
@@ -104,6 +104,7 @@ std::string WriteImage(const TempDir& dir, const std::string& name, const ImageS
     if (!spec.width.empty()) AddText(data, 0x0028, 0x1051, "DS", spec.width);
     if (!spec.intercept.empty()) AddText(data, 0x0028, 0x1052, "DS", spec.intercept);
     if (!spec.slope.empty()) AddText(data, 0x0028, 0x1053, "DS", spec.slope);
+    if (!spec.shape.empty()) AddText(data, 0x2050, 0x0020, "CS", spec.shape);
     data.Append(
         NewElement(0x7FE0, 0x0010, static_cast<int32_t>(spec.pixels.size()), spec.pixels.data(), "OW"));
     BuildMetaHeader(meta, "1.2.840.10008.5.1.4.1.1.7", "1.2.3.4.5", kExplicitLittleEndian, true);
@@ -184,26 +185,34 @@ TEST(Thumbnail, GrayLevelsOfHandMadeImages) {
     };
     std::vector<Case> cases;
     cases.push_back({"flat 40 after rescale", flat(1064), 127});
-    cases.push_back({"140 after rescale", flat(1164), 190});
+    cases.push_back({"140 after rescale", flat(1164), 191});
     ImageSpec inverted = flat(1164);
     inverted.photometric = "MONOCHROME1";
-    cases.push_back({"MONOCHROME1", inverted, 64});
+    cases.push_back({"MONOCHROME1", inverted, 63});
     ImageSpec high = flat(40000);
     high.pixelRepresentation = 0;
     high.centre = "40000";
     high.width = "100";
     high.intercept = high.slope = "";
-    cases.push_back({"unsigned above 32767", high, 127});
+    cases.push_back({"unsigned above 32767", high, 128});
     ImageSpec bright = flat(30000);
     bright.width = "2";
     cases.push_back({"far above the window", bright, 255});
-    ImageSpec eight;
+    ImageSpec eight;  // no usable window: from the smallest value (100) to the largest (200)
     eight.bits = 8;
     eight.pixelRepresentation = 0;
     eight.width = "0";
     eight.intercept = eight.slope = "";
-    eight.pixels.assign(64, 200);
-    cases.push_back({"8-bit with width 0", eight, 200});
+    eight.pixels.assign(64, 150);
+    eight.pixels[0] = 100;
+    eight.pixels[63] = 200;
+    cases.push_back({"8-bit with width 0", eight, 127});
+    ImageSpec inverse = flat(1164);
+    inverse.shape = "INVERSE";
+    cases.push_back({"Presentation LUT Shape INVERSE", inverse, 63});
+    ImageSpec identity = inverted;
+    identity.shape = "IDENTITY";
+    cases.push_back({"MONOCHROME1 with IDENTITY", identity, 191});
     ImageSpec frames = flat(1064);
     frames.frames = 2;
     std::vector<uint8_t> second = Repeat16(0, 64);
@@ -275,14 +284,26 @@ TEST(Thumbnail, FolderModeOfTheCommand) {
         {PELLA_CLI_PATH, "thumbnail", "-r", "--width", "32", "--out-dir", out, dir.File("in")}, true);
     EXPECT_EQ(deep.exitCode, 0) << deep.out;
     EXPECT_EQ(DecodedThumbnail(out + "/sub/1.2.3.4.jpg").Width(), 32u);
-    CommandResult one = RunCommand(
-        {PELLA_CLI_PATH, "thumbnail", PydicomFile("CT_small.dcm"), dir.File("one.png"), "48"}, true);
-    EXPECT_EQ(one.exitCode, 0) << one.out;
-    EXPECT_EQ(DecodedThumbnail(dir.File("one.jpg")).Width(), 48u);
+    // One file: PNG under a name ending in .png in any case, JPEG under any other, the name kept.
+    for (const char* name : {"one.png", "one.PnG", "one.dcm", "one"}) {
+        SCOPED_TRACE(name);
+        CommandResult one = RunCommand(
+            {PELLA_CLI_PATH, "thumbnail", PydicomFile("CT_small.dcm"), dir.File(name), "48"}, true);
+        EXPECT_EQ(one.exitCode, 0) << one.out;
+        std::vector<uint8_t> bytes = ReadAll(dir.File(name));
+        bool png = IsPngName(name);
+        ASSERT_GT(bytes.size(), 8u);
+        EXPECT_EQ(bytes[1] == 'P' && bytes[2] == 'N' && bytes[3] == 'G', png);
+        EXPECT_EQ(bytes[0] == 0xFF && bytes[1] == 0xD8, !png);
+        if (!png) {
+            EXPECT_EQ(DecodedThumbnail(dir.File(name)).Width(), 48u);
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.File("one.jpg")));
     CommandResult bad =
         RunCommand({PELLA_CLI_PATH, "thumbnail", PydicomFile("reportsi.dcm"), dir.File("r.jpg"), "48"}, true);
     EXPECT_EQ(bad.exitCode, 1);
     EXPECT_NE(bad.out.find("no pixel data"), std::string::npos) << bad.out;
     CommandResult help = RunCommand({PELLA_CLI_PATH, "thumbnail", "--help"});
-    EXPECT_NE(help.out.find("always gets the extension .jpg"), std::string::npos);
+    EXPECT_NE(help.out.find("under exactly the name OUT"), std::string::npos);
 }

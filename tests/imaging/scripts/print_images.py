@@ -1,6 +1,5 @@
-"""Test images for the print page, made and read with pydicom.
+"""Test images for the display pipeline, made with pydicom.
 
-  print_images.py expected IN OUT     the 8-bit gray page of a native DICOM image, raw bytes
   print_images.py make KIND IN OUT    a variant of IN that pydicom's samples do not include
 """
 import sys
@@ -9,41 +8,6 @@ import numpy as np
 import pydicom
 from pydicom.dataset import Dataset
 from pydicom.sequence import Sequence
-
-
-def leading_number(value, fallback):
-    if value is None or value == "":
-        return fallback
-    if isinstance(value, pydicom.multival.MultiValue):
-        value = value[0]
-    return float(value)
-
-
-def truncating_div(a, b):
-    return np.sign(a) * (np.abs(a) // b)
-
-
-def expected(path):
-    ds = pydicom.dcmread(path)
-    arr = ds.pixel_array
-    if getattr(ds, "NumberOfFrames", 1) and int(getattr(ds, "NumberOfFrames", 1)) > 1:
-        arr = arr[0]
-    if ds.SamplesPerPixel == 3:
-        rgb = arr.astype(np.int64)
-        return ((299 * rgb[..., 0] + 587 * rgb[..., 1] + 114 * rgb[..., 2] + 500) // 1000).astype(np.uint8)
-    if ds.BitsAllocated == 8:
-        centre, width = 127, 255
-    else:
-        centre = int(leading_number(ds.get("WindowCenter"), 0))
-        width = int(leading_number(ds.get("WindowWidth"), 0))
-        if width <= 0:
-            width = 100
-    slope = leading_number(ds.get("RescaleSlope"), 1)
-    intercept = leading_number(ds.get("RescaleIntercept"), 0)
-    v = np.trunc(slope * arr.astype(np.float64) + intercept).astype(np.int64)
-    offset = centre - v if ds.PhotometricInterpretation == "MONOCHROME1" else v - centre
-    g = truncating_div(offset * 255, width) + 127
-    return np.clip(g, 0, 255).astype(np.uint8)
 
 
 def make(kind, src, dst):
@@ -84,6 +48,42 @@ def make(kind, src, dst):
             ds[keyword].is_undefined_length = True
             for entry in ds[keyword].value:
                 entry.is_undefined_length_sequence_item = True
+    elif kind == "modality-lut":
+        low, high = int(arr.min()), int(arr.max())
+        count = high - low + 1
+        curve = np.sqrt(np.arange(count) / (count - 1)) * 4095
+        item = Dataset()
+        item.add_new(0x00283002, "SS" if low < 0 else "US", [count, low, 12])
+        item.add_new(0x00283006, "OW", curve.astype("<u2").tobytes())
+        item.ModalityLUTType = "HU"
+        ds.ModalityLUTSequence = Sequence([item])
+        for keyword in ("RescaleSlope", "RescaleIntercept", "WindowCenter", "WindowWidth"):
+            if keyword in ds:
+                del ds[keyword]
+    elif kind == "voi-lut":
+        low, high = int(arr.min()), int(arr.max())
+        count = high - low + 1
+        x = np.arange(count) / (count - 1)
+        curve = (1 / (1 + np.exp(-8 * (x - 0.3)))) * 65535
+        item = Dataset()
+        item.add_new(0x00283002, "US", [count, low, 16])
+        item.add_new(0x00283006, "OW", curve.astype("<u2").tobytes())
+        ds.VOILUTSequence = Sequence([item])
+        for keyword in ("WindowCenter", "WindowWidth"):
+            if keyword in ds:
+                del ds[keyword]
+    elif kind == "inverse-shape":
+        ds.PresentationLUTShape = "INVERSE"
+    elif kind == "monochrome1-identity":
+        ds.PhotometricInterpretation = "MONOCHROME1"
+        ds.PresentationLUTShape = "IDENTITY"
+    elif kind == "sigmoid":
+        ds.VOILUTFunction = "SIGMOID"
+    elif kind == "ybr-full":
+        from pydicom.pixel_data_handlers.util import convert_color_space
+        ybr = convert_color_space(arr, "RGB", "YBR_FULL")
+        ds.PhotometricInterpretation = "YBR_FULL"
+        ds.PixelData = ybr.astype(np.uint8).tobytes()
     elif kind == "two-frame":
         ds.NumberOfFrames = 2
         ds.PixelData = arr.tobytes() + (arr // 2).tobytes()
@@ -93,8 +93,5 @@ def make(kind, src, dst):
 
 
 if __name__ == "__main__":
-    if sys.argv[1] == "expected":
-        with open(sys.argv[3], "wb") as out:
-            out.write(expected(sys.argv[2]).tobytes())
-    elif sys.argv[1] == "make":
+    if sys.argv[1] == "make":
         make(sys.argv[2], sys.argv[3], sys.argv[4])

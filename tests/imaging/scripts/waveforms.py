@@ -1,7 +1,9 @@
 """Waveform test data through pydicom.
 
   waveforms.py samples IN                 raw multiplex samples of group 0 at a few places
-  waveforms.py rewrite IN OUT implicit|explicit   IN with every sequence of defined length
+  waveforms.py rewrite IN OUT implicit|explicit defined|undefined
+      IN re-saved by pydicom in that VR form, every item of that length (pydicom writes every
+      sequence with undefined length)
 """
 import sys
 
@@ -20,18 +22,17 @@ def samples(path):
             print(i, c, int(raw[i][c]))
 
 
-def defined_lengths(dataset):
+def item_lengths(dataset, undefined):
     for element in dataset:
         if element.VR == "SQ":
-            element.is_undefined_length = False
             for item in element.value:
-                item.is_undefined_length_sequence_item = False
-                defined_lengths(item)
+                item.is_undefined_length_sequence_item = undefined
+                item_lengths(item, undefined)
 
 
-def rewrite(src, dst, encoding):
+def rewrite(src, dst, encoding, items):
     ds = pydicom.dcmread(src)
-    defined_lengths(ds)
+    item_lengths(ds, items == "undefined")
     implicit = encoding == "implicit"
     ds.file_meta.TransferSyntaxUID = ImplicitVRLittleEndian if implicit else ExplicitVRLittleEndian
     ds.is_implicit_VR = implicit
@@ -43,4 +44,4 @@ if __name__ == "__main__":
     if sys.argv[1] == "samples":
         samples(sys.argv[2])
     else:
-        rewrite(sys.argv[2], sys.argv[3], sys.argv[4])
+        rewrite(sys.argv[2], sys.argv[3], sys.argv[4], sys.argv[5])
