@@ -35,7 +35,8 @@ bool TakeWindowOption(std::vector<std::string>& argv, ImageDisplayOptions& optio
             return false;
         }
         options.voi = PELLA_VOI_WINDOW;
-        argv.erase(argv.begin() + static_cast<std::ptrdiff_t>(i), argv.begin() + static_cast<std::ptrdiff_t>(i) + 3);
+        argv.erase(argv.begin() + static_cast<std::ptrdiff_t>(i),
+                   argv.begin() + static_cast<std::ptrdiff_t>(i) + 3);
         --i;
     }
     return true;

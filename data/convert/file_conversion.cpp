@@ -67,9 +67,7 @@ bool ConvertFile(const std::string& newFileName, const std::string& existingFile
     };
     bool written =
         SameFile(newFileName, existingFileName) ? ReplaceFileSafely(newFileName, write) : write(newFileName);
-    if (!written)
-        LogFailure("cannot write " + newFileName +
-                   (unreadable.empty() ? "" : ": " + unreadable));
+    if (!written) LogFailure("cannot write " + newFileName + (unreadable.empty() ? "" : ": " + unreadable));
     return written;
 }
 

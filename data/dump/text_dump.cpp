@@ -11,9 +11,9 @@
 #include "data/io/byte_source.h"
 #include "data/io/character_set.h"
 #include "data/io/dataset_reader.h"
+#include "data/io/dicom_file_check.h"
 #include "data/io/element_header.h"
 #include "data/io/sequence_decoding.h"
-#include "data/io/dicom_file_check.h"
 #include "data/registry/transfer_syntaxes.h"
 #include "log/protocol_log.h"
 
@@ -21,7 +21,7 @@ namespace pella {
 
 namespace {
 
-constexpr std::size_t kValueColumn = 56;   // where "#" stands, counted after the indentation
+constexpr std::size_t kValueColumn = 56;     // where "#" stands, counted after the indentation
 constexpr std::size_t kShownTextChars = 64;  // longer values end in "..."
 constexpr std::size_t kShownNumbers = 16;    // numbers and binary words shown before "..."
 
@@ -63,9 +63,9 @@ std::string NumbersText(const DataElement& e, const char* vr, bool bigEndian) {
         std::size_t size;
         char type;  // 'u' unsigned, 's' signed, 'f' float
     };
-    static constexpr Kind kKinds[] = {{"US", 2, 'u'}, {"SS", 2, 's'}, {"UL", 4, 'u'}, {"SL", 4, 's'},
-                                      {"UV", 8, 'u'}, {"SV", 8, 's'}, {"FL", 4, 'f'}, {"FD", 8, 'f'},
-                                      {"AT", 4, 'a'}};
+    static constexpr Kind kKinds[] = {{"US", 2, 'u'}, {"SS", 2, 's'}, {"UL", 4, 'u'},
+                                      {"SL", 4, 's'}, {"UV", 8, 'u'}, {"SV", 8, 's'},
+                                      {"FL", 4, 'f'}, {"FD", 8, 'f'}, {"AT", 4, 'a'}};
     const Kind* kind = nullptr;
     for (const Kind& k : kKinds)
         if (VrIs(vr, k.vr)) kind = &k;
@@ -101,9 +101,10 @@ std::string NumbersText(const DataElement& e, const char* vr, bool bigEndian) {
 
 // Binary values as hexadecimal words of the VR's width, joined with "\".
 std::string BinaryText(const DataElement& e, const char* vr, bool bigEndian) {
-    std::size_t size = VrIs(vr, "OW") ? 2 : VrIs(vr, "OF") || VrIs(vr, "OL") ? 4
-                                          : VrIs(vr, "OD") || VrIs(vr, "OV") ? 8
-                                                                              : 1;
+    std::size_t size = VrIs(vr, "OW")                     ? 2
+                       : VrIs(vr, "OF") || VrIs(vr, "OL") ? 4
+                       : VrIs(vr, "OD") || VrIs(vr, "OV") ? 8
+                                                          : 1;
     std::string text;
     std::size_t count = static_cast<std::size_t>(e.length) / size;
     for (std::size_t i = 0; i < count && i < kShownNumbers; ++i) {
@@ -123,8 +124,15 @@ bool IsBinaryVR(const char* vr) {
 // The number of values: backslash-separated texts, fixed-size numbers, 1 for anything else.
 int Multiplicity(const DataElement& e, const char* vr) {
     if (!HasValue(e)) return 0;
-    for (const auto& [name, size] : {std::pair{"US", 2}, {"SS", 2}, {"UL", 4}, {"SL", 4}, {"UV", 8},
-                                     {"SV", 8}, {"FL", 4}, {"FD", 8}, {"AT", 4}})
+    for (const auto& [name, size] : {std::pair{"US", 2},
+                                     {"SS", 2},
+                                     {"UL", 4},
+                                     {"SL", 4},
+                                     {"UV", 8},
+                                     {"SV", 8},
+                                     {"FL", 4},
+                                     {"FD", 8},
+                                     {"AT", 4}})
         if (VrIs(vr, name)) return e.length / size;
     if (IsBinaryVR(vr) || VrIs(vr, "LT") || VrIs(vr, "ST") || VrIs(vr, "UT")) return 1;
     int values = 1;
@@ -243,7 +251,8 @@ bool TextDumper::List(const ElementList& list, int level) {
             if (!pixelSequences.empty()) pixelSequences.pop_back();
             int closed = level + static_cast<int>(pixelSequences.size());
             Line(closed, e, "na",
-                 IsItemTag(e, 0xE00D) ? "(ItemDelimitationItem)" : "(SequenceDelimitationItem)", 0, NameOf(e));
+                 IsItemTag(e, 0xE00D) ? "(ItemDelimitationItem)" : "(SequenceDelimitationItem)", 0,
+                 NameOf(e));
             continue;
         }
         bool inPixels = !pixelSequences.empty() && pixelSequences.back();
@@ -262,8 +271,8 @@ bool TextDumper::List(const ElementList& list, int level) {
             if (!Expanded(e, here)) return false;
             continue;
         }
-        std::string value = inPixels ? (HasValue(e) ? BinaryText(e, "OB", false) : "(no value available)")
-                                     : ValueText(e, vr);
+        std::string value =
+            inPixels ? (HasValue(e) ? BinaryText(e, "OB", false) : "(no value available)") : ValueText(e, vr);
         Line(here, e, inPixels ? "pi" : vr, value, inPixels ? 1 : Multiplicity(e, vr.c_str()), NameOf(e));
     }
     return true;
@@ -300,7 +309,8 @@ std::string CharacterSetOf(const ElementList& data) {
 
 }  // namespace
 
-bool DumpFileAsText(const std::string& fileName, std::string& text, DumpedFileKind& kind, std::string& reason) {
+bool DumpFileAsText(const std::string& fileName, std::string& text, DumpedFileKind& kind,
+                    std::string& reason) {
     ElementList meta, data;
     ParseState state;
     kind = DumpedFileKind::kPart10;
@@ -327,7 +337,8 @@ bool DumpFileAsText(const std::string& fileName, std::string& text, DumpedFileKi
     std::unique_ptr<TextDecoder> decoder =
         characterSet.empty() ? nullptr : std::make_unique<TextDecoder>(characterSet);
     if (!TextDumper(text, state.explicitVR, state.bigEndian, decoder ? *decoder : ascii).List(data, 0)) {
-        reason = "a sequence cannot be decoded or nests deeper than " + std::to_string(kMaxDumpLevel) + " levels";
+        reason =
+            "a sequence cannot be decoded or nests deeper than " + std::to_string(kMaxDumpLevel) + " levels";
         return false;
     }
     return true;

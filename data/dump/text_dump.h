@@ -16,6 +16,7 @@ enum class DumpedFileKind { kPart10, kBareDataSet };
 // transfer syntax. A file without preamble is read as a bare data set (its meta group, when it
 // starts with one, naming the data set's syntax; otherwise the encoding told from the first
 // element). False with `reason` when the file cannot be read or nests deeper than the dump goes.
-bool DumpFileAsText(const std::string& fileName, std::string& text, DumpedFileKind& kind, std::string& reason);
+bool DumpFileAsText(const std::string& fileName, std::string& text, DumpedFileKind& kind,
+                    std::string& reason);
 
 }  // namespace pella

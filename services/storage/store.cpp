@@ -1,5 +1,7 @@
 #include "services/storage/store.h"
 
+#include <algorithm>
+
 #include <cstdio>
 
 #include "data/convert/conversion_syntax.h"
@@ -51,8 +53,21 @@ bool CanTravelAs(const std::string& fileSyntax, const std::string& accepted, boo
     return convert && CanConvertFrom(fileSyntax) && CanConvertTo(accepted);
 }
 
+namespace {
+
+// How much an object wants to travel in a syntax: the wanted one, its own, an uncompressed one,
+// any other it converts to. Lower is better.
+int SyntaxRank(const std::string& syntax, const std::string& fileSyntax, const std::string& wanted) {
+    if (!wanted.empty() && syntax == wanted) return 0;
+    if (syntax == fileSyntax) return 1;
+    return TransferSyntax(syntax).IsNative() ? 2 : 3;
+}
+
+}  // namespace
+
 std::vector<StoreContext> StoreContextsFor(const PDU& pdu, const std::string& sopClassUid,
-                                           const std::string& fileSyntax, bool convert) {
+                                           const std::string& fileSyntax, bool convert,
+                                           const std::string* wantedSyntax) {
     std::vector<StoreContext> usable;
     for (const auto& proposed : pdu.request.presentationContexts) {
         if (proposed.abstractSyntax.text != sopClassUid) continue;
@@ -60,20 +75,26 @@ std::vector<StoreContext> StoreContextsFor(const PDU& pdu, const std::string& so
         if (FindAcceptedSyntax(pdu, proposed.contextID, syntax) && CanTravelAs(fileSyntax, syntax, convert))
             usable.push_back({proposed.contextID, syntax});
     }
+    // Contexts proposed for several objects stand in no order of this object's preference.
+    if (wantedSyntax != nullptr)
+        std::stable_sort(usable.begin(), usable.end(), [&](const StoreContext& a, const StoreContext& b) {
+            return SyntaxRank(a.syntax, fileSyntax, *wantedSyntax) <
+                   SyntaxRank(b.syntax, fileSyntax, *wantedSyntax);
+        });
     return usable;
 }
 
 uint8_t StoreContextFor(const PDU& pdu, const std::string& sopClassUid, const std::string& fileSyntax,
-                        bool convert, std::string& accepted) {
-    std::vector<StoreContext> usable = StoreContextsFor(pdu, sopClassUid, fileSyntax, convert);
+                        bool convert, std::string& accepted, const std::string* wantedSyntax) {
+    std::vector<StoreContext> usable = StoreContextsFor(pdu, sopClassUid, fileSyntax, convert, wantedSyntax);
     if (usable.empty()) return 0;
     accepted = usable.front().syntax;
     return usable.front().contextID;
 }
 
 bool WriteStoreRQ(PDU& pdu, ElementList& data, const std::string& sopClassUid, const std::string& fileSyntax,
-                  bool convert, std::string* note) {
-    std::vector<StoreContext> usable = StoreContextsFor(pdu, sopClassUid, fileSyntax, convert);
+                  bool convert, std::string* note, const std::string* wantedSyntax) {
+    std::vector<StoreContext> usable = StoreContextsFor(pdu, sopClassUid, fileSyntax, convert, wantedSyntax);
     if (usable.empty()) {
         LogFailure("No accepted presentation context for " + SopClassName(sopClassUid) + " in " +
                    TransferSyntaxName(fileSyntax) +
@@ -106,14 +127,15 @@ bool WriteStoreRQ(PDU& pdu, ElementList& data, const std::string& sopClassUid, c
 }
 
 bool TravelsAsStored(const PDU& pdu, const std::string& sopClassUid, const std::string& fileSyntax,
-                     bool convert) {
-    std::vector<StoreContext> usable = StoreContextsFor(pdu, sopClassUid, fileSyntax, convert);
+                     bool convert, const std::string* wantedSyntax) {
+    std::vector<StoreContext> usable = StoreContextsFor(pdu, sopClassUid, fileSyntax, convert, wantedSyntax);
     return !usable.empty() && usable.front().syntax == fileSyntax;
 }
 
 bool WriteStoreRQFromFile(PDU& pdu, const ElementList& front, const FileTail& tail,
-                          const std::string& sopClassUid, const std::string& fileSyntax, bool convert) {
-    std::vector<StoreContext> usable = StoreContextsFor(pdu, sopClassUid, fileSyntax, convert);
+                          const std::string& sopClassUid, const std::string& fileSyntax, bool convert,
+                          const std::string* wantedSyntax) {
+    std::vector<StoreContext> usable = StoreContextsFor(pdu, sopClassUid, fileSyntax, convert, wantedSyntax);
     if (usable.empty() || usable.front().syntax != fileSyntax) {
         LogFailure("No accepted presentation context for " + SopClassName(sopClassUid) +
                    " carries the file's own " + TransferSyntaxName(fileSyntax));

@@ -29,13 +29,16 @@ struct StoreContext {
 };
 
 // Every context proposed for the class that was accepted in a syntax the data set can travel
-// as, in the order proposed (proposals stand in order of preference).
+// as, in the order proposed (proposals stand in order of preference). With `wantedSyntax` (an
+// association proposing the contexts of several objects) in this object's order of preference
+// instead: the wanted syntax, its own, an uncompressed one, then the others as proposed.
 std::vector<StoreContext> StoreContextsFor(const PDU& pdu, const std::string& sopClassUid,
-                                           const std::string& fileSyntax, bool convert);
+                                           const std::string& fileSyntax, bool convert,
+                                           const std::string* wantedSyntax = nullptr);
 
 // The first of StoreContextsFor; 0 when none. `accepted` receives its transfer syntax.
 uint8_t StoreContextFor(const PDU& pdu, const std::string& sopClassUid, const std::string& fileSyntax,
-                        bool convert, std::string& accepted);
+                        bool convert, std::string& accepted, const std::string* wantedSyntax = nullptr);
 
 // Sends the C-STORE-RQ and then the data set on the context StoreContextFor chooses.
 // When the accepted transfer syntax differs from `fileSyntax`, the data set is converted into
@@ -46,18 +49,19 @@ uint8_t StoreContextFor(const PDU& pdu, const std::string& sopClassUid, const st
 // other pair would reach the peer as corrupt data and is refused. The caller's elements and values stay as
 // they are (VR fields of an implicit list may be filled in from the dictionary).
 bool WriteStoreRQ(PDU& pdu, ElementList& data, const std::string& sopClassUid, const std::string& fileSyntax,
-                  bool convert, std::string* note = nullptr);
+                  bool convert, std::string* note = nullptr, const std::string* wantedSyntax = nullptr);
 
 // True when the first context WriteStoreRQ would choose for the data set carries it in the
 // file's own syntax, so that its bytes can go as they stand in the file.
 bool TravelsAsStored(const PDU& pdu, const std::string& sopClassUid, const std::string& fileSyntax,
-                     bool convert);
+                     bool convert, const std::string* wantedSyntax = nullptr);
 
 // Sends the C-STORE-RQ and a data set whose front is in memory and whose rest stays in the file
 // (SendDataSetWithTail), on the first context WriteStoreRQ would choose; false (logged) when
 // that context does not carry the file's own syntax (see TravelsAsStored).
 bool WriteStoreRQFromFile(PDU& pdu, const ElementList& front, const FileTail& tail,
-                          const std::string& sopClassUid, const std::string& fileSyntax, bool convert);
+                          const std::string& sopClassUid, const std::string& fileSyntax, bool convert,
+                          const std::string* wantedSyntax = nullptr);
 
 // Reads the C-STORE-RSP: its status (0 to 65535), kNoStoreResponse, or kNotAStoreResponse.
 // A response without a status is no valid response. A data set announced by the response is

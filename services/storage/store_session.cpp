@@ -126,7 +126,8 @@ std::vector<ProposedContext> StoreSession::ContextsFrom(const LoadedObject& obje
 bool StoreSession::Ready(const LoadedObject& object, std::string& reason) {
     std::string accepted;
     if (pdu_ && pdu_->IsConnected() &&
-        StoreContextFor(*pdu_, object.sopClass, object.syntax, target_.convert, accepted) != 0)
+        StoreContextFor(*pdu_, object.sopClass, object.syntax, target_.convert, accepted,
+                        &target_.wantedSyntax) != 0)
         return true;
     std::string key = object.sopClass + " " + object.syntax;
     if (key == openKey_ && !openFailure_.empty()) {
@@ -147,7 +148,8 @@ bool StoreSession::Ready(const LoadedObject& object, std::string& reason) {
     if (BuildRequest(*pdu_, target_.calling, target_.called, contexts) &&
         RequestAssociation(*pdu_, target_.host, target_.port)) {
         ++opened_;
-        if (StoreContextFor(*pdu_, object.sopClass, object.syntax, target_.convert, accepted) != 0)
+        if (StoreContextFor(*pdu_, object.sopClass, object.syntax, target_.convert, accepted,
+                            &target_.wantedSyntax) != 0)
             return true;
         openFailure_ = "the peer accepted none of the proposed contexts for " +
                        SopClassName(object.sopClass) + " in " + TransferSyntaxName(object.syntax);
@@ -176,13 +178,14 @@ StoreOutcome StoreSession::Send(LoadedObject& object) {
     std::string note;
     // The file's bytes go as they stand when the peer takes its own syntax; any other syntax
     // needs the whole data set in memory to be converted or re-encoded.
-    if (object.tail && !TravelsAsStored(*pdu_, object.sopClass, object.syntax, target_.convert) &&
+    if (object.tail &&
+        !TravelsAsStored(*pdu_, object.sopClass, object.syntax, target_.convert, &target_.wantedSyntax) &&
         !LoadWholeObject(object, outcome.reason))
         return outcome;
     bool written = object.tail ? WriteStoreRQFromFile(*pdu_, object.data, *object.tail, object.sopClass,
-                                                      object.syntax, target_.convert)
+                                                      object.syntax, target_.convert, &target_.wantedSyntax)
                                : WriteStoreRQ(*pdu_, object.data, object.sopClass, object.syntax,
-                                              target_.convert, &note);
+                                              target_.convert, &note, &target_.wantedSyntax);
     if (!written) {
         outcome.reason = "not sent: " + FailureOr("the request could not be sent");
         NoteIfLost(outcome);

@@ -61,7 +61,8 @@ std::vector<Case> Cases(const TempDir& dir) {
         {"CT series image", samples + "/dicomdirtests/77654033/CT2/17106", "", "+Wi 1"},
         {"RT dose 32 bits, frame 5", PydicomFile("rtdose.dcm"), "--frame 5", "+Wm +F 5"},
         {"RT dose one frame", PydicomFile("rtdose_1frame.dcm"), "", "+Wm"},
-        {"two frames, the second", MakeVariant(dir, "two-frame", ct), "-F 2 -W -600 1600", "+F 2 +Ww -600 1600"},
+        {"two frames, the second", MakeVariant(dir, "two-frame", ct), "-F 2 -W -600 1600",
+         "+F 2 +Ww -600 1600"},
         {"MONOCHROME1 variant", MakeVariant(dir, "monochrome1", ct), "", "+Wi 1"},
         {"unsigned above 32767", MakeVariant(dir, "unsigned-high", ct), "", "+Wi 1"},
         {"slope 2, fractional window", MakeVariant(dir, "slope-2", ct), "", "+Wi 1"},
@@ -101,7 +102,8 @@ TEST(DisplayPipeline, RenderedPagesMatchDcmj2pnm) {
         ASSERT_TRUE(reference.ok);
         std::vector<uint8_t> expected;
         for (std::size_t i = 0; i < reference.samples.size(); i += reference.channels)
-            expected.push_back(reference.channels == 3 ? Luminance(&reference.samples[i]) : reference.samples[i]);
+            expected.push_back(reference.channels == 3 ? Luminance(&reference.samples[i])
+                                                       : reference.samples[i]);
         std::vector<std::string> argv = {PELLA_CLI_PATH, "render"};
         for (const std::string& word : Words(c.pellaOptions)) argv.push_back(word);
         argv.insert(argv.end(), {c.file, dir.File("page.png")});
@@ -128,7 +130,8 @@ TEST(DisplayPipeline, FullWidthThumbnailsMatchDcmj2pnm) {
         argv.insert(argv.end(), {c.file, dir.File("thumb.PNG"), std::to_string(reference.width)});
         CommandResult run = RunCommand(argv, true);
         ASSERT_EQ(run.exitCode, 0) << run.out;
-        PngPixels thumb = ReadPng(dir.File("thumb.PNG"), reference.channels == 3 ? PNG_FORMAT_RGB : PNG_FORMAT_GRAY);
+        PngPixels thumb =
+            ReadPng(dir.File("thumb.PNG"), reference.channels == 3 ? PNG_FORMAT_RGB : PNG_FORMAT_GRAY);
         ASSERT_TRUE(thumb.ok);
         ASSERT_EQ(thumb.width, static_cast<uint32_t>(reference.width));
         ASSERT_EQ(thumb.height, static_cast<uint32_t>(reference.height));
