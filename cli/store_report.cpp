@@ -30,7 +30,11 @@ std::string Plural(std::size_t count, const char* word) {
 std::string Bar(std::size_t done, std::size_t expected) {
     if (expected == 0) return "";
     int filled = static_cast<int>(done * kBarWidth / expected);
-    return "[" + std::string(filled, '#') + std::string(kBarWidth - filled, '.') + "] ";
+    std::string bar = "[";
+    bar.append(static_cast<std::size_t>(filled), '#');
+    bar.append(static_cast<std::size_t>(kBarWidth - filled), '.');
+    bar += "] ";
+    return bar;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "data/codec/native_samples.h"
+#include "data/codec/openjpeg_handles.h"
 
 namespace pella {
 namespace {
@@ -45,26 +46,6 @@ OPJ_BOOL SeekInput(OPJ_OFF_T to, void* user) {
     in->position = static_cast<std::size_t>(to);
     return OPJ_TRUE;
 }
-
-// The library's last error message, kept for the reason.
-void KeepError(const char* message, void* user) {
-    auto* text = static_cast<std::string*>(user);
-    *text = message != nullptr ? message : "";
-    while (!text->empty() && (text->back() == '\n' || text->back() == ' ')) text->pop_back();
-}
-
-void Ignore(const char*, void*) {}
-
-// opj_codec_t and opj_stream_t are both void*: one deleter type each.
-struct CodecDeleter {
-    void operator()(opj_codec_t* codec) const { opj_destroy_codec(codec); }
-};
-struct StreamDeleter {
-    void operator()(opj_stream_t* stream) const { opj_stream_destroy(stream); }
-};
-struct ImageDeleter {
-    void operator()(opj_image_t* image) const { opj_image_destroy(image); }
-};
 
 bool IsJp2File(std::span<const uint8_t> bytes) {
     static constexpr uint8_t kSignature[] = {0, 0, 0, 0x0C, 'j', 'P', ' ', ' ', 0x0D, 0x0A, 0x87, 0x0A};
@@ -160,17 +141,14 @@ bool DecodeJpeg2000Frame(std::span<const uint8_t> compressed, const FrameFormat&
         return false;
     }
     MemoryInput input{compressed, 0};  // outlives the stream that reads from it
-    std::unique_ptr<opj_codec_t, CodecDeleter> codec(
-        opj_create_decompress(jp2 ? OPJ_CODEC_JP2 : OPJ_CODEC_J2K));
-    std::unique_ptr<opj_stream_t, StreamDeleter> stream(opj_stream_create(64 * 1024, OPJ_TRUE));
+    OpenJpegCodec codec(opj_create_decompress(jp2 ? OPJ_CODEC_JP2 : OPJ_CODEC_J2K));
+    OpenJpegStream stream(opj_stream_create(64 * 1024, OPJ_TRUE));
     if (!codec || !stream) {
         reason = "JPEG 2000 decoder: out of memory";
         return false;
     }
     std::string message;
-    opj_set_error_handler(codec.get(), KeepError, &message);
-    opj_set_warning_handler(codec.get(), Ignore, nullptr);
-    opj_set_info_handler(codec.get(), Ignore, nullptr);
+    KeepOpenJpegErrors(codec.get(), message);
     opj_stream_set_user_data(stream.get(), &input, nullptr);
     opj_stream_set_user_data_length(stream.get(), compressed.size());
     opj_stream_set_read_function(stream.get(), ReadInput);
@@ -188,7 +166,7 @@ bool DecodeJpeg2000Frame(std::span<const uint8_t> compressed, const FrameFormat&
         reason = "JPEG 2000 header: " + (message.empty() ? std::string("unreadable") : message);
         return false;
     }
-    std::unique_ptr<opj_image_t, ImageDeleter> image(header);
+    OpenJpegImage image(header);
     if (!HeaderMatches(*image, stored, reason)) return false;
     bool colourTransform = image->numcomps == 3 && UsesColourTransform(codec.get());
     if (!opj_decode(codec.get(), stream.get(), image.get()) ||

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "data/codec/native_samples.h"
+#include "data/codec/openjpeg_handles.h"
 
 namespace pella {
 namespace {
@@ -42,26 +43,8 @@ OPJ_BOOL SeekOutput(OPJ_OFF_T to, void* user) {
     return OPJ_TRUE;
 }
 
-void KeepError(const char* message, void* user) {
-    *static_cast<std::string*>(user) = message != nullptr ? message : "";
-}
-
-void Ignore(const char*, void*) {}
-
-// opj_codec_t and opj_stream_t are both void*: one deleter type each.
-struct CodecDeleter {
-    void operator()(opj_codec_t* codec) const { opj_destroy_codec(codec); }
-};
-struct StreamDeleter {
-    void operator()(opj_stream_t* stream) const { opj_stream_destroy(stream); }
-};
-struct ImageDeleter {
-    void operator()(opj_image_t* image) const { opj_image_destroy(image); }
-};
-
 // An OpenJPEG image holding the frame's samples, one plane per component.
-std::unique_ptr<opj_image_t, ImageDeleter> MakeImage(std::span<const uint8_t> frame,
-                                                     const FrameFormat& native) {
+OpenJpegImage MakeImage(std::span<const uint8_t> frame, const FrameFormat& native) {
     opj_image_cmptparm_t parameters[3];
     std::memset(parameters, 0, sizeof parameters);
     for (unsigned c = 0; c < native.samplesPerPixel; ++c) {
@@ -73,8 +56,7 @@ std::unique_ptr<opj_image_t, ImageDeleter> MakeImage(std::span<const uint8_t> fr
         parameters[c].sgnd = native.isSigned ? 1 : 0;
     }
     OPJ_COLOR_SPACE space = native.samplesPerPixel == 3 ? OPJ_CLRSPC_SRGB : OPJ_CLRSPC_GRAY;
-    std::unique_ptr<opj_image_t, ImageDeleter> image(
-        opj_image_create(native.samplesPerPixel, parameters, space));
+    OpenJpegImage image(opj_image_create(native.samplesPerPixel, parameters, space));
     if (!image) return image;
     image->x0 = 0;
     image->y0 = 0;
@@ -105,9 +87,9 @@ bool EncodeJpeg2000Frame(std::span<const uint8_t> frame, const FrameFormat& nati
         return false;
     }
     MemoryOutput output;  // outlives the stream that writes into it
-    std::unique_ptr<opj_image_t, ImageDeleter> image = MakeImage(frame, native);
-    std::unique_ptr<opj_codec_t, CodecDeleter> codec(opj_create_compress(OPJ_CODEC_J2K));
-    std::unique_ptr<opj_stream_t, StreamDeleter> stream(opj_stream_create(1 << 20, OPJ_FALSE));
+    OpenJpegImage image = MakeImage(frame, native);
+    OpenJpegCodec codec(opj_create_compress(OPJ_CODEC_J2K));
+    OpenJpegStream stream(opj_stream_create(1 << 20, OPJ_FALSE));
     if (!image || !codec || !stream) {
         reason = "JPEG 2000 encoder: out of memory";
         return false;
@@ -122,9 +104,7 @@ bool EncodeJpeg2000Frame(std::span<const uint8_t> frame, const FrameFormat& nati
     parameters.tcp_mct = colourTransform ? 1 : 0;
     parameters.numresolution = Resolutions(native);
     std::string message;
-    opj_set_error_handler(codec.get(), KeepError, &message);
-    opj_set_warning_handler(codec.get(), Ignore, nullptr);
-    opj_set_info_handler(codec.get(), Ignore, nullptr);
+    KeepOpenJpegErrors(codec.get(), message);
     opj_stream_set_user_data(stream.get(), &output, nullptr);
     opj_stream_set_write_function(stream.get(), WriteOutput);
     opj_stream_set_skip_function(stream.get(), SkipOutput);

@@ -36,7 +36,9 @@ std::string Hex(uint64_t value, int digits) {
 }
 
 std::string TagText(uint16_t group, uint16_t element) {
-    return "(" + Hex(group, 4) + "," + Hex(element, 4) + ")";
+    char text[16];
+    std::snprintf(text, sizeof text, "(%04x,%04x)", group, element);
+    return text;
 }
 
 // Reads `size` bytes at `at` as an unsigned number in the data set's byte order.
@@ -190,7 +192,10 @@ std::string TextDumper::ValueText(const DataElement& e, const std::string& vr) c
         while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;  // whole characters
         text = text.substr(0, cut) + "...";
     }
-    return "[" + text + "]";
+    std::string shown = "[";
+    shown += text;
+    shown += ']';
+    return shown;
 }
 
 void TextDumper::Line(int level, const DataElement& e, const std::string& vr, const std::string& value,
