@@ -112,6 +112,25 @@ Outcome StudyQuery(const Bytes& responses) {
     return outcome;
 }
 
+// Runs the shell line `before` + "pella find 127.0.0.1 PORT" + `after` against a peer that
+// accepts, reads the request and answers with `responses`; the command's output.
+std::string FindAgainst(const Bytes& responses, const std::string& before, const std::string& after,
+                        int& exit) {
+    ScriptedPeer peer;
+    peer.ReadPdu()
+        .Send(AcceptBytes(1, kImplicit))
+        .ReadPdu()
+        .ReadPdu()
+        .Send(responses)
+        .ReadPdu()
+        .Send(kReleaseRP);
+    peer.Start();
+    std::string out = RunCommand(
+        before + std::string(PELLA_CLI_PATH) + " find 127.0.0.1 " + peer.PortText() + after, &exit);
+    peer.Finish();
+    return out;
+}
+
 }  // namespace
 
 // The request: a C-FIND-RQ of six elements, then the 15-key identifier with the match value.
@@ -222,20 +241,9 @@ TEST(FindProtocol, ResultsAreDecodedByTheirResponsesCharacterSet) {
             responses.insert(responses.end(), match.begin(), match.end());
             Bytes last = Command(kCFindRSP, 0, true, false);
             responses.insert(responses.end(), last.begin(), last.end());
-            ScriptedPeer peer;
-            peer.ReadPdu()
-                .Send(AcceptBytes(1, kImplicit))
-                .ReadPdu()
-                .ReadPdu()
-                .Send(responses)
-                .ReadPdu()
-                .Send(kReleaseRP);
-            peer.Start();
             int exit = -1;
-            std::string out = RunCommand(std::string(PELLA_CLI_PATH) + " find 127.0.0.1 " + peer.PortText() +
-                                             (json ? " --json" : "") + " -k PatientName=M* 2>&1",
-                                         &exit);
-            peer.Finish();
+            std::string out = FindAgainst(
+                responses, "", std::string(json ? " --json" : "") + " -k PatientName=M* 2>&1", exit);
             EXPECT_EQ(exit, 0) << out;
             EXPECT_NE(out.find(utf8Name), std::string::npos) << out;
         }
@@ -319,20 +327,8 @@ std::string CliAgainst(long count, int& exit, long& maxRssKb) {
     for (long i = 0; i < count; ++i) responses.insert(responses.end(), one.begin(), one.end());
     Bytes last = Command(kCFindRSP, 0, true, false);
     responses.insert(responses.end(), last.begin(), last.end());
-    ScriptedPeer peer;
-    peer.ReadPdu()
-        .Send(AcceptBytes(1, kImplicit))
-        .ReadPdu()
-        .ReadPdu()
-        .Send(responses)
-        .ReadPdu()
-        .Send(kReleaseRP);
-    peer.Start();
     std::string err =
-        RunCommand("/usr/bin/time -f \"RSS %M\" " + std::string(PELLA_CLI_PATH) + " find 127.0.0.1 " +
-                       peer.PortText() + " -k PatientID=P* 2>&1 >/dev/null",
-                   &exit);
-    peer.Finish();
+        FindAgainst(responses, "/usr/bin/time -f \"RSS %M\" ", " -k PatientID=P* 2>&1 >/dev/null", exit);
     std::size_t at = err.rfind("RSS ");
     maxRssKb = at == std::string::npos ? -1 : std::atol(err.c_str() + at + 4);
     return err;
