@@ -67,8 +67,9 @@ public:
 
     // Encodes one native frame in `native` format into `target`. False with `reason` set when
     // the format is one the codec cannot take (the caller may then fall back to another syntax).
-    virtual bool Encode(std::span<const uint8_t> frame, const FrameFormat& native, const TransferSyntax& target,
-                        const EncodeOptions& options, CodedFrame& out, std::string& reason) const = 0;
+    virtual bool Encode(std::span<const uint8_t> frame, const FrameFormat& native,
+                        const TransferSyntax& target, const EncodeOptions& options, CodedFrame& out,
+                        std::string& reason) const = 0;
 };
 
 }  // namespace pella

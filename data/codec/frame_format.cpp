@@ -7,7 +7,8 @@ uint64_t FrameFormat::FrameBytes() const {
     if (bitsAllocated == 0 || bitsAllocated % 8 != 0 || bitsAllocated > 64) return 0;
     uint64_t pixels = uint64_t{rows} * columns;
     // YBR_FULL_422 stands in native pixel data as Y Y Cb Cr for each pair of pixels.
-    uint64_t samples = samplesPerPixel == 3 && photometric == "YBR_FULL_422" ? pixels * 2 : pixels * samplesPerPixel;
+    uint64_t samples =
+        samplesPerPixel == 3 && photometric == "YBR_FULL_422" ? pixels * 2 : pixels * samplesPerPixel;
     return samples * (bitsAllocated / 8);
 }
 

@@ -30,13 +30,13 @@ ParseState StateFor(const std::string& transferSyntax) {
 
 }  // namespace
 
-ReceivedObject::ReceivedObject(const std::string& fileName, const std::string& transferSyntax,
+ReceivedObject::ReceivedObject(const StagedFile& staged, const std::string& transferSyntax,
                                ByteVector& buffer)
     : transferSyntax_(transferSyntax),
       explicitVR_(TransferSyntax(transferSyntax).ExplicitVR()),
       scanner_(StateFor(transferSyntax)),
       file_(
-          fileName, [this](ElementList& meta) { MakeMeta(meta); }, buffer) {}
+          staged.Descriptor(), staged.Name(), [this](ElementList& meta) { MakeMeta(meta); }, buffer) {}
 
 bool ReceivedObject::Take(const uint8_t* bytes, std::size_t size) {
     return scanner_.Feed(bytes, size, *this);

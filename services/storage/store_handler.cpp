@@ -58,15 +58,13 @@ std::optional<uint16_t> DropDataSet(const StoreServerConfig& config, PDU& pdu) {
 std::optional<uint16_t> ReceiveObject(const StoreServerConfig& config, PDU& pdu, const std::string& syntax,
                                       ByteVector& buffer) {
     ReceptionBounds bounds(config.storageFolder, config.maxObjectBytes, config.minFreeBytes);
-    std::error_code ignored;
-    std::filesystem::create_directories(IncomingFolder(config.storageFolder), ignored);
     if (!bounds.ReserveHolds()) return DropDataSet(config, pdu);
     StagedFile staged = StageIncoming(config.storageFolder);
     if (!staged.Valid()) {
         LogFailure("No staged file could be made in " + IncomingFolder(config.storageFolder));
         return DropDataSet(config, pdu);
     }
-    ReceivedObject object(staged.Name(), syntax, buffer);
+    ReceivedObject object(staged, syntax, buffer);
     bool received = ReadDataSetStream(pdu, [&](const uint8_t* bytes, std::size_t size) {
         if (!bounds.Allow(size)) return false;
         if (object.Take(bytes, size)) return true;
@@ -119,15 +117,13 @@ uint16_t StoreReceivedObject(const StoreServerConfig& config, const std::string&
         LogFailure("Object refused: its Study, Series or SOP Instance UID cannot name a file");
         return kStatusCannotUnderstand;
     }
-    std::error_code ignored;
-    std::filesystem::create_directories(IncomingFolder(config.storageFolder), ignored);
     StagedFile staged = StageIncoming(config.storageFolder);
     if (!staged.Valid()) {
         LogFailure("No staged file could be made in " + IncomingFolder(config.storageFolder));
         return kStatusOutOfResources;
     }
     ByteVector buffer;
-    ReceivedObject object(staged.Name(), transferSyntax, buffer);
+    ReceivedObject object(staged, transferSyntax, buffer);
     std::vector<uint8_t> bytes = SerializeList(dataSet, TransferSyntax(transferSyntax).ExplicitVR(), false);
     if (!object.Take(bytes.data(), bytes.size())) {
         LogFailure("Data set cannot be decoded: " + object.Failure());
