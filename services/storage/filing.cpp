@@ -46,13 +46,15 @@ bool EnsureFolder(const std::string& folder, bool& created) {
 }
 
 // What filing keeps from one object to the next, under the filing lock: the folders known to
-// exist with their index lines written (not looked at again), and the index files held open.
-// Forgotten after any failure, so that a folder or index removed meanwhile is seen again.
+// exist with their index lines written (not looked at again), the index files held open and the
+// journal of each storage folder. Forgotten after any failure, so that a folder, index or journal
+// removed or moved meanwhile is seen again.
 struct FilingMemory {
     static constexpr std::size_t kMaxKnownFolders = 4096;
 
     std::set<std::string> knownFolders;
     IndexAppender indexes;
+    std::map<std::string, std::unique_ptr<FilingJournal>> journals;  // by storage folder
 
     bool Knows(const std::string& folder) const { return knownFolders.count(folder) != 0; }
     void Learn(const std::string& folder) {
@@ -62,6 +64,7 @@ struct FilingMemory {
     void Forget() {
         knownFolders.clear();
         indexes.CloseAll();
+        journals.clear();
     }
 };
 
@@ -172,8 +175,7 @@ std::unique_lock<std::mutex> FilingLock() {
 
 // This process's journal for a storage folder, made on first use. Call with the filing lock held.
 FilingJournal& JournalFor(const std::string& storageFolder) {
-    static std::map<std::string, std::unique_ptr<FilingJournal>> journals;
-    auto& journal = journals[storageFolder];
+    auto& journal = Memory().journals[storageFolder];
     if (!journal || !journal->Valid())
         journal = std::make_unique<FilingJournal>(IncomingFolder(storageFolder));
     return *journal;
