@@ -94,7 +94,9 @@ bool AddFolderWithLine(FilingJournal& journal, IndexKind kind, const std::string
         WriteLogLine("Filing: cannot record the making of " + folder);
         return false;
     }
-    bool ok = EnsureFolder(folder, created) && (!created || memory.indexes.Append(indexFile, line));
+    // Opened for this line alone: study and series lines are rare, and an index above a folder
+    // that is new may itself be new (its folder moved away and made again).
+    bool ok = EnsureFolder(folder, created) && (!created || AppendIndexLine(indexFile, line));
     if (!ok && created) fs::remove(folder, ec);
     journal.End();
     if (ok) memory.Learn(folder);

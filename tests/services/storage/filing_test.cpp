@@ -418,6 +418,15 @@ TEST_F(FilingTest, WhatIsRemovedOrReplacedBetweenTwoObjectsIsSeenAgain) {
         EXPECT_NE(images.find("1.2.3.4.6"), std::string::npos) << images;
         EXPECT_TRUE(StagedObjects(IncomingFolder(root())).empty());
     }
+    // The database moved away and made again, then a new study: its line goes to the new index.
+    fs::rename(database, temp.Path() / "moved");
+    fs::create_directories(database);
+    ASSERT_EQ(Index(MakeObject("1.2.8", "1.2.8.1", "1.2.8.1.1")), FilingResult::Indexed);
+    EXPECT_EQ(CountLines(database / "KPStudy.dir"), 1u);
+    EXPECT_EQ(GetDelimitedField(ReadText(database / "KPStudy.dir"), 1, ','), "1.2.8");
+    EXPECT_EQ(CountLines(database / "1.2.8" / "Series.dir"), 1u);
+    EXPECT_EQ(CountLines(database / "1.2.8" / "1.2.8.1" / "Image.dir"), 1u);
+    EXPECT_EQ(CountLines(temp.Path() / "moved" / "KPStudy.dir"), 1u);
 }
 
 // Whatever fails while an object is filed, nothing is left half done: no temporary file, no

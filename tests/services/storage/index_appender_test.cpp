@@ -72,11 +72,13 @@ TEST(IndexAppender, HoldsABoundedNumberOfFilesOpenAndLosesNoLine) {
     constexpr int kFiles = static_cast<int>(IndexAppender::kMaxOpenFiles) * 2 + 3;
     for (int round = 0; round < 3; ++round) {
         for (int i = 0; i < kFiles; ++i) {
-            ASSERT_TRUE(appender.Append(temp.File("index" + std::to_string(i)), "r" + std::to_string(round) + "\n"));
+            ASSERT_TRUE(
+                appender.Append(temp.File("index" + std::to_string(i)), "r" + std::to_string(round) + "\n"));
             EXPECT_LE(appender.OpenFiles(), IndexAppender::kMaxOpenFiles);
         }
     }
-    for (int i = 0; i < kFiles; ++i) EXPECT_EQ(ReadText(temp.File("index" + std::to_string(i))), "r0\nr1\nr2\n");
+    for (int i = 0; i < kFiles; ++i)
+        EXPECT_EQ(ReadText(temp.File("index" + std::to_string(i))), "r0\nr1\nr2\n");
     appender.CloseAll();
     EXPECT_EQ(appender.OpenFiles(), 0u);
 }
