@@ -371,6 +371,9 @@ typedef struct ClientLimits {
                                Taken by associations opened after the call */
     int32_t maxResults;     /* pending responses one C-FIND or C-MOVE request may bring; the next
                                one aborts the association and its read fails; 0: 100000 */
+    uint32_t maxPduLength;  /* the largest PDU these associations announce they take, in bytes,
+                               from 4096 to 16 MiB (other values are brought into that range);
+                               0: 131072. Peers sending smaller PDUs are served as before */
 } ClientLimits;
 
 /* Addition: sets the limits above (NULL: the defaults). May be called at any time, from any
@@ -448,6 +451,9 @@ typedef struct StoreServerOptions {
     uint64_t minFreeBytes;        /* free space kept on the storage folder's file system; 0: 1 GiB.
                                      A store that begins under it is answered 0xA700 (Out of
                                      Resources); one that would go under it aborts its association */
+    uint32_t maxPduLength;        /* the largest PDU the server announces it takes, in bytes, from
+                                     4096 to 16 MiB (other values are brought into that range);
+                                     0: 131072. Peers sending smaller PDUs are served as before */
 } StoreServerOptions;
 
 /* StartStoreServer with options (NULL: the defaults). */

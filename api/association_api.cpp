@@ -89,7 +89,7 @@ PELLA_API void SetClientLimits(const ClientLimits* limits) {
     GuardedVoid("SetClientLimits", [&] {
         constexpr std::size_t kFirstFields = offsetof(ClientLimits, maxResults) + sizeof(int32_t);
         ClientLimits given = ReadSizedOptions(limits, kFirstFields, "ClientLimits");
-        ApplyClientLimits(given.timeoutSeconds, given.maxResults);
+        ApplyClientLimits(given.timeoutSeconds, given.maxResults, given.maxPduLength);
     });
 }
 

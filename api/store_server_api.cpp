@@ -52,6 +52,7 @@ std::unique_ptr<StoreServerHandle> Start(const char* storageFolder, const char* 
     if (options.dimseTimeoutSeconds > 0) config.receiveTimeoutSeconds = options.dimseTimeoutSeconds;
     if (options.maxObjectSize > 0) config.maxObjectBytes = options.maxObjectSize;
     if (options.minFreeBytes > 0) config.minFreeBytes = options.minFreeBytes;
+    config.maxPduLength = ReceivePduLengthOrDefault(options.maxPduLength);
     config.storageFolder = Text(storageFolder);
     config.port = Text(port);
     if (databaseRoot != nullptr && databaseRoot[0] != '\0') config.databaseRoot = databaseRoot;

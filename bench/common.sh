@@ -121,3 +121,56 @@ stop_archive_peers() {
   kill -9 "${peer_pids[@]}" 2>/dev/null || true
   rm -rf "$work"
 }
+
+# COUNT small MR images (pydicom's MR_small.dcm, about 10 KB), each with an instance UID of its
+# own, all in one series, written into FOLDER as mr00000.dcm, mr00001.dcm, ...
+make_small_mr_series() {
+  /usr/bin/python3 - "$1" "$2" <<'PY'
+import sys
+import pydicom
+from pydicom.data import get_testdata_file
+from pydicom.uid import generate_uid
+folder, count = sys.argv[1], int(sys.argv[2])
+ds = pydicom.dcmread(get_testdata_file("MR_small.dcm"))
+ds.StudyInstanceUID, ds.SeriesInstanceUID = generate_uid(), generate_uid()
+for i in range(count):
+    ds.SOPInstanceUID = ds.file_meta.MediaStorageSOPInstanceUID = generate_uid()
+    ds.InstanceNumber = i + 1
+    ds.save_as(f"{folder}/mr{i:05d}.dcm", write_like_original=False)
+PY
+}
+
+# The machine's load averages (1, 5, 15 minutes), printed with every measurement: the machine is
+# shared, and a figure taken under load says so.
+print_load() { printf 'load: %s\n' "$(cut -d' ' -f1-3 /proc/loadavg)"; }
+
+# A fresh, empty output folder below $work for one run: the folder of the previous run with the
+# same NAME is renamed away (emptying it in place slows every receiver on this file system for
+# minutes afterwards) and deleted by discard_old_folders after the measurement.
+fresh_folder() {
+  local name=$1
+  if [ -e "$work/$name" ]; then
+    mkdir -p "$work/old"
+    mv "$work/$name" "$work/old/$name.$RANDOM$RANDOM"
+  fi
+  mkdir -p "$work/$name"
+  echo "$work/$name"
+}
+
+discard_old_folders() { rm -rf "${work:?}/old"; }
+
+# Median, minimum and maximum of the numbers given as arguments: "median (min-max)".
+median_range() {
+  printf '%s\n' "$@" | sort -g | awk '{v[NR]=$1} END {
+    m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
+    printf "%.3f (%.3f-%.3f)", m, v[1], v[NR] }'
+}
+
+# Ratios of paired timings: A and B are names of arrays of equal length (run i of each was
+# measured side by side); prints "median (min-max)" of A[i] / B[i].
+paired_ratios() {
+  local -n first=$1 second=$2
+  local ratios=() i
+  for i in "${!first[@]}"; do ratios+=("$(echo "${first[$i]} / ${second[$i]}" | bc -l)"); done
+  median_range "${ratios[@]}"
+}

@@ -2,46 +2,70 @@
 # Storage-server speed, for the same series of 512 x 512 CT images in one run:
 #   (a) storescu -> pella serve       against  storescu -> DCMTK storescp
 #   (b) pella send-series -> pella serve  against  storescu -> DCMTK storescp
-# Both servers write every object to disk. Prints the fastest of ROUNDS runs of each and the
-# ratios (below 1.0: pella is faster).
+#   (c) storescu -> pella serve --sync  against  storescu -> DCMTK storescp (which does not flush)
+# and the same for MR_COUNT small MR images. Both servers write every object to disk, each run
+# into a fresh folder (the previous one renamed away, all deleted after the measurement). The runs
+# of a round go one after the other (interleaved); prints the load, the median time of each with
+# its min-max, and the median (min-max) of the per-round ratios (below 1.0: pella is faster).
 source "$(dirname "$0")/common.sh"
 
 COUNT="${COUNT:-500}"
-ROUNDS="${ROUNDS:-3}"
+MR_COUNT="${MR_COUNT:-2000}"
+ROUNDS="${ROUNDS:-5}"
+MAX_PDU="${MAX_PDU:-}"  # --max-pdu of pella serve; empty: its default
 work=$(mktemp -d)
-mkdir -p "$work/series" "$work/storescp" "$work/pella"
+mkdir -p "$work/series" "$work/mr" "$work/storescp" "$work/pella" "$work/single-sync"
 make_ct_series "$work/series" "$COUNT"
+make_small_mr_series "$work/mr" "$MR_COUNT"
+print_load
 
 dcmtk_port=$(free_port)
 storescp --output-directory "$work/storescp" "$dcmtk_port" >/dev/null 2>&1 &
 dcmtk=$!
 pella_port=$(free_port)
-"$PELLA" serve --port "$pella_port" --dir "$work/pella" --log-level 0 2>/dev/null &
+"$PELLA" serve --port "$pella_port" --dir "$work/pella" --log-level 0 ${MAX_PDU:+--max-pdu "$MAX_PDU"} 2>/dev/null &
 pella=$!
-trap 'kill $dcmtk $pella 2>/dev/null; wait $dcmtk $pella 2>/dev/null || true; rm -rf "$work"' EXIT
+single_sync_port=$(free_port)
+"$PELLA" serve --port "$single_sync_port" --dir "$work/single-sync" --sync --log-level 0 \
+  ${MAX_PDU:+--max-pdu "$MAX_PDU"} 2>/dev/null &
+single_sync=$!
+trap 'kill $dcmtk $pella $single_sync 2>/dev/null; wait $dcmtk $pella $single_sync 2>/dev/null || true; rm -rf "$work"' EXIT
 wait_for_port "$dcmtk_port"
 wait_for_port "$pella_port"
+wait_for_port "$single_sync_port"
 
-received() { find "$1" -type f ! -name '*.dir' | wc -l; }
-check() { [ "$(received "$1")" -eq "$COUNT" ] || { echo "$2: $(received "$1") of $COUNT objects on disk" >&2; exit 1; }; }
-clear_folder() { rm -rf "${1:?}"/*; }
+received() { find "$1" -type f ! -name '*.dir' ! -path '*/.incoming/*' | wc -l; }
+check() { [ "$(received "$1")" -eq "$3" ] || { echo "$2: $(received "$1") of $3 objects on disk" >&2; exit 1; }; }
+# A fresh folder at the server's path (the server keeps writing below the same path).
+clear_folder() { fresh_folder "$(basename "$1")" >/dev/null; }
 
-to_storescp()      { storescu 127.0.0.1 "$dcmtk_port" +sd "$work/series"; }
-storescu_to_pella(){ storescu 127.0.0.1 "$pella_port" +sd "$work/series"; }
-pella_to_pella()   { "$PELLA" send-series --no-progress 127.0.0.1 "$pella_port" "$work/series" >/dev/null; }
+to_storescp()      { storescu 127.0.0.1 "$dcmtk_port" +sd "$1"; }
+storescu_to_pella(){ storescu 127.0.0.1 "$pella_port" +sd "$1"; }
+storescu_to_sync() { storescu 127.0.0.1 "$single_sync_port" +sd "$1"; }
+pella_to_pella()   { "$PELLA" send-series --no-progress 127.0.0.1 "$pella_port" "$1" >/dev/null; }
 
-base=(); a=(); b=()
-for _ in $(seq "$ROUNDS"); do
-  clear_folder "$work/storescp"; base+=("$(seconds_of to_storescp)");       check "$work/storescp" "storescu -> storescp"
-  clear_folder "$work/pella";    a+=("$(seconds_of storescu_to_pella)");    check "$work/pella" "storescu -> pella serve"
-  clear_folder "$work/pella";    b+=("$(seconds_of pella_to_pella)");       check "$work/pella" "pella send-series -> pella serve"
-done
-t0=$(fastest "${base[@]}"); ta=$(fastest "${a[@]}"); tb=$(fastest "${b[@]}")
+# One series (folder, count, label) through every pair, ROUNDS interleaved rounds.
+measure_series() {
+  local series=$1 count=$2 label=$3
+  local base=() a=() b=() c=()
+  for _ in $(seq "$ROUNDS"); do
+    clear_folder "$work/storescp";    base+=("$(seconds_of to_storescp "$series")");   check "$work/storescp" "storescu -> storescp" "$count"
+    clear_folder "$work/pella";       a+=("$(seconds_of storescu_to_pella "$series")"); check "$work/pella" "storescu -> pella serve" "$count"
+    clear_folder "$work/pella";       b+=("$(seconds_of pella_to_pella "$series")");    check "$work/pella" "pella send-series -> pella serve" "$count"
+    clear_folder "$work/single-sync"; c+=("$(seconds_of storescu_to_sync "$series")");  check "$work/single-sync" "storescu -> pella serve --sync" "$count"
+    discard_old_folders
+  done
+  printf '%s, one association each run, %d rounds, median (min-max):\n' "$label" "$ROUNDS"
+  printf '  storescu -> storescp                   %s s\n' "$(median_range "${base[@]}")"
+  printf '  (a) storescu -> pella serve            %s s   ratio %s\n' "$(median_range "${a[@]}")" "$(paired_ratios a base)"
+  printf '  (b) pella send-series -> pella serve   %s s   ratio %s\n' "$(median_range "${b[@]}")" "$(paired_ratios b base)"
+  printf '  (c) storescu -> pella serve --sync     %s s   ratio %s\n' "$(median_range "${c[@]}")" "$(paired_ratios c base)"
+}
+
 mb=$(du -sm "$work/series" | cut -f1)
-printf '%d CT images (%s MB), one association each run, fastest of %d:\n' "$COUNT" "$mb" "$ROUNDS"
-printf '  storescu -> storescp                 %.3f s\n' "$t0"
-printf '  (a) storescu -> pella serve          %.3f s   ratio %s\n' "$ta" "$(ratio "$ta" "$t0")"
-printf '  (b) pella send-series -> pella serve %.3f s   ratio %s\n' "$tb" "$(ratio "$tb" "$t0")"
+measure_series "$work/series" "$COUNT" "$COUNT CT images ($mb MB)"
+measure_series "$work/mr" "$MR_COUNT" "$MR_COUNT small MR images"
+print_load
 
 # Concurrent senders: SENDERS storescu processes of PER_SENDER images each (a series of their
 # own), all at once, to pella serve (with and without --sync) against DCMTK storescp --fork,
@@ -77,9 +101,9 @@ storescp --fork --output-directory "$work/fork" "$fork_port" >/dev/null 2>&1 &
 fork=$!
 storescp --fork --ignore "$ignore_port" >/dev/null 2>&1 &
 ignore=$!
-"$PELLA" serve --port "$sync_port" --dir "$work/sync" --sync --log-level 0 2>/dev/null &
+"$PELLA" serve --port "$sync_port" --dir "$work/sync" --sync --log-level 0 ${MAX_PDU:+--max-pdu "$MAX_PDU"} 2>/dev/null &
 syncd=$!
-trap 'kill $dcmtk $pella $fork $ignore $syncd 2>/dev/null; wait $dcmtk $pella $fork $ignore $syncd 2>/dev/null || true; rm -rf "$work"' EXIT
+trap 'kill $dcmtk $pella $single_sync $fork $ignore $syncd 2>/dev/null; wait $dcmtk $pella $single_sync $fork $ignore $syncd 2>/dev/null || true; rm -rf "$work"' EXIT
 wait_for_port "$fork_port"; wait_for_port "$ignore_port"; wait_for_port "$sync_port"
 
 # Runs every sender at once to PORT and waits for all; fails when any sender failed.
@@ -92,7 +116,7 @@ all_senders() {
   for p in "${pids[@]}"; do wait "$p" || failed=1; done
   return $failed
 }
-check_count() { [ "$(received "$1")" -eq "$total" ] || { echo "$2: $(received "$1") of $total objects on disk" >&2; exit 1; }; }
+check_count() { check "$1" "$2" "$total"; }
 
 floor=(); dfork=(); cp_=(); cs=()
 for _ in $(seq "$ROUNDS"); do
@@ -100,12 +124,13 @@ for _ in $(seq "$ROUNDS"); do
   clear_folder "$work/fork"; dfork+=("$(seconds_of all_senders "$fork_port")"); check_count "$work/fork" "storescp --fork"
   clear_folder "$work/pella"; cp_+=("$(seconds_of all_senders "$pella_port")"); check_count "$work/pella" "pella serve"
   clear_folder "$work/sync"; cs+=("$(seconds_of all_senders "$sync_port")"); check_count "$work/sync" "pella serve --sync"
+  discard_old_folders
 done
-tf=$(fastest "${floor[@]}"); td=$(fastest "${dfork[@]}"); tp=$(fastest "${cp_[@]}"); ts=$(fastest "${cs[@]}")
-printf '%d storescu senders x %d CT images at once, fastest of %d:\n' "$SENDERS" "$PER_SENDER" "$ROUNDS"
-printf '  storescp --fork --ignore (floor)     %.3f s\n' "$tf"
-printf '  storescp --fork                      %.3f s\n' "$td"
-printf '  pella serve                          %.3f s   ratio %s to storescp --fork, %s to the floor\n' \
-  "$tp" "$(ratio "$tp" "$td")" "$(ratio "$tp" "$tf")"
-printf '  pella serve --sync                   %.3f s   ratio %s to storescp --fork, %s to the floor\n' \
-  "$ts" "$(ratio "$ts" "$td")" "$(ratio "$ts" "$tf")"
+printf '%d storescu senders x %d CT images at once, %d rounds, median (min-max):\n' "$SENDERS" "$PER_SENDER" "$ROUNDS"
+printf '  storescp --fork --ignore (floor)     %s s\n' "$(median_range "${floor[@]}")"
+printf '  storescp --fork                      %s s\n' "$(median_range "${dfork[@]}")"
+printf '  pella serve                          %s s   ratio %s to storescp --fork\n' \
+  "$(median_range "${cp_[@]}")" "$(paired_ratios cp_ dfork)"
+printf '  pella serve --sync                   %s s   ratio %s to storescp --fork\n' \
+  "$(median_range "${cs[@]}")" "$(paired_ratios cs dfork)"
+print_load

@@ -14,6 +14,7 @@ std::vector<OptionSpec> NetworkOptions() {
         {{"--timeout", "-to"},
          "SECONDS",
          "longest wait for the connection, the association and each response (default 30)"},
+        MaxPduOption(),
         {{"--log"}, "FILE", "write the protocol log to FILE"},
         {{"--log-level", "-ll"},
          "N",
@@ -62,9 +63,29 @@ bool ApplyClientLimits(const std::string& command, const Args& args) {
                      command.c_str());
         return false;
     }
-    ClientLimits limits{sizeof(ClientLimits), static_cast<int32_t>(timeout),
-                        static_cast<int32_t>(maxResults)};
+    uint32_t maxPdu = 0;
+    if (!ParseMaxPdu(command, args, maxPdu)) return false;
+    ClientLimits limits{sizeof(ClientLimits), static_cast<int32_t>(timeout), static_cast<int32_t>(maxResults),
+                        maxPdu};
     SetClientLimits(&limits);
+    return true;
+}
+
+OptionSpec MaxPduOption() {
+    return {{"--max-pdu"}, "SIZE", "largest PDU announced for receiving, 4K to 16M (default 128K)"};
+}
+
+bool ParseMaxPdu(const std::string& command, const Args& args, uint32_t& out) {
+    out = 0;
+    auto text = args.Value("--max-pdu");
+    if (!text) return true;
+    uint64_t size = 0;
+    if (!ParseByteSize(*text, size) || size < 4096 || size > 16 * 1024 * 1024) {
+        std::fprintf(stderr, "pella %s: --max-pdu wants a size from 4096 to 16M, such as 131072 or 1M\n",
+                     command.c_str());
+        return false;
+    }
+    out = static_cast<uint32_t>(size);
     return true;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,13 @@ bool ApplyNetworkOptions(const std::string& command, const Args& args, NetworkSe
 // Sets the library's client limits from --timeout (default 30 s) and --max-results (default the
 // library's). False, with the reason printed, on a bad value.
 bool ApplyClientLimits(const std::string& command, const Args& args);
+
+// --max-pdu: the largest PDU to announce for receiving (0 when not given: the library's
+// default). False, with the reason printed, on a bad value.
+bool ParseMaxPdu(const std::string& command, const Args& args, uint32_t& out);
+
+// The --max-pdu option for a command's option table.
+OptionSpec MaxPduOption();
 
 // The library's reason for the last failure on this thread, or `fallback` when it gave none.
 std::string FailureReason(const std::string& fallback);

@@ -47,6 +47,7 @@ const CommandSpec kSpec{
          "free space kept on the storage disk (default 1G): a store that begins under it is\n"
          "      answered Out of Resources (0xA700), one that would go under it is aborted"},
         {{"--sync"}, "", "flush each object and its index lines to the device before answering"},
+        MaxPduOption(),
         {{"--sop-classes"}, "SET", "all (default: every storage class) or original (the classic table)"},
         {{"--log"}, "FILE", "write the protocol log to FILE instead of standard error"},
         {{"--log-level", "-ll"}, "N", "0 failures, 1 progress (default), 2 messages, 3 hex dumps"},
@@ -87,6 +88,7 @@ int RunServe(const std::vector<std::string>& argv) {
     options.aeTitle = aet.c_str();
     options.requireCalledAETitle = args.Has("--require-called-aet") ? 1 : 0;
     options.sync = args.Has("--sync") ? 1 : 0;
+    if (!ParseMaxPdu("serve", args, options.maxPduLength)) return 2;
     const struct {
         const char* flag;
         int32_t* field;

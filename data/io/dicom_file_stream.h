@@ -22,9 +22,9 @@ public:
     // Fills the meta group (explicit VR little endian) when it is due.
     using MetaMaker = std::function<void(ElementList& meta)>;
 
-    // Opens `fileName` (made or emptied), gathering in `buffer` (emptied; it must outlive the
-    // stream). Failed() tells whether that worked.
-    DicomFileStream(const std::string& fileName, MetaMaker makeMeta, ByteVector& buffer,
+    // Writes to `descriptor` (an empty file open for writing, named `fileName` in messages; it
+    // stays open, the caller's), gathering in `buffer` (emptied; it must outlive the stream).
+    DicomFileStream(int descriptor, const std::string& fileName, MetaMaker makeMeta, ByteVector& buffer,
                     std::size_t bufferSize = kDefaultBufferSize);
     ~DicomFileStream();
     DicomFileStream(const DicomFileStream&) = delete;
@@ -34,7 +34,7 @@ public:
     // later bytes are then dropped.
     bool Append(const uint8_t* bytes, std::size_t size);
 
-    // Writes what is gathered (the meta group first if not yet written) and closes the file.
+    // Writes what is gathered (the meta group first if not yet written).
     bool Finish();
 
     bool Failed() const { return failed_; }
@@ -42,9 +42,8 @@ public:
     uint64_t BytesWritten() const { return written_; }
 
 private:
-    bool WriteMeta();
     bool WriteBuffer();
-    bool WriteAll(const uint8_t* bytes, std::size_t size);
+    bool WriteAll(ByteVector* head, const uint8_t* bytes, std::size_t size);
     bool Fail(const std::string& why);
 
     std::string fileName_;

@@ -1,6 +1,9 @@
 #include "data/io/staged_file.h"
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <stdio.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -9,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <vector>
 
@@ -46,10 +50,23 @@ std::string ProcessIdentity(long pid) {
     return std::to_string(pid) + "-" + field + "-" + boot;
 }
 
-// Read afresh each time, so that a forked child names its files as itself.
+// This process's identity, read once (a process's PID, start time and boot never change) and
+// read again in a forked child, so that the child names its files as itself.
+std::mutex identityMutex;
+std::string ownIdentity;
+
+void ForgetOwnIdentity() {
+    ownIdentity.clear();  // the child runs one thread here: no lock is needed
+}
+
 std::string OwnIdentity() {
-    std::string own = ProcessIdentity(::getpid());
-    return own.empty() ? std::to_string(::getpid()) + "-0-" : own;
+    static const bool forkHandled = ::pthread_atfork(nullptr, nullptr, ForgetOwnIdentity) == 0;
+    std::lock_guard<std::mutex> lock(identityMutex);
+    if (ownIdentity.empty() || !forkHandled) {
+        std::string own = ProcessIdentity(::getpid());
+        ownIdentity = own.empty() ? std::to_string(::getpid()) + "-0-" : own;
+    }
+    return ownIdentity;
 }
 
 std::string NextName(const std::string& prefix, const std::string& suffix) {
@@ -70,7 +87,7 @@ bool StagedByRunningProcess(const std::string& name, const std::string& suffix) 
     long pid = std::strtol(name.c_str(), &end, 10);
     if (end == name.c_str() || *end != '-' || pid <= 0 || errno != 0) return false;
     const std::string identity = name.substr(0, last);
-    return identity == (pid == ::getpid() ? OwnIdentity() : ProcessIdentity(pid));
+    return identity == OwnIdentity() || identity == ProcessIdentity(pid);
 }
 
 }  // namespace
@@ -80,7 +97,7 @@ StagedFile::StagedFile(const std::string& prefix, const std::string& suffix, mod
         std::string name = NextName(prefix, suffix);
         int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0) {
-            ::close(fd);
+            fd_ = fd;
             name_ = std::move(name);
             return;
         }
@@ -88,16 +105,51 @@ StagedFile::StagedFile(const std::string& prefix, const std::string& suffix, mod
     }
 }
 
+StagedFile::StagedFile(StagedFile&& other) noexcept : name_(std::move(other.name_)), fd_(other.fd_) {
+    other.name_.clear();
+    other.fd_ = -1;
+}
+
 StagedFile::~StagedFile() {
+    CloseDescriptor();
     if (Valid()) std::remove(name_.c_str());
 }
 
+void StagedFile::CloseDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
 bool StagedFile::Sync() const {
-    return SyncToDevice(name_);
+    bool ok = fd_ >= 0 && ::fdatasync(fd_) == 0;
+    if (!ok) WriteLogLine("cannot flush " + name_ + " to the device");
+    return ok;
 }
 
 bool StagedFile::MoveTo(const std::string& fileName) {
     if (!Valid() || std::rename(name_.c_str(), fileName.c_str()) != 0) return false;
+    CloseDescriptor();
+    name_.clear();
+    return true;
+}
+
+bool StagedFile::MoveToNew(const std::string& fileName, bool& exists) {
+    exists = false;
+    if (!Valid()) return false;
+    if (::renameat2(AT_FDCWD, name_.c_str(), AT_FDCWD, fileName.c_str(), RENAME_NOREPLACE) != 0) {
+        if (errno != EINVAL && errno != ENOSYS) {
+            exists = errno == EEXIST;
+            return false;
+        }
+        // A file system without the exclusive rename: look, then rename.
+        struct stat existing {};
+        if (::lstat(fileName.c_str(), &existing) == 0) {
+            exists = true;
+            return false;
+        }
+        return MoveTo(fileName);
+    }
+    CloseDescriptor();
     name_.clear();
     return true;
 }

@@ -17,23 +17,37 @@ public:
     // later process with the same PID is told apart (see RemoveStaleStagedFiles),
     // with `mode` as the process's umask allows. Valid() is false when no file could be made;
     // errno then says why.
+    // The file stays open for writing (Descriptor) until it is moved into place or removed.
     StagedFile(const std::string& prefix, const std::string& suffix, mode_t mode = 0666);
     ~StagedFile();  // removes the file unless it was moved into place
     StagedFile(const StagedFile&) = delete;
     StagedFile& operator=(const StagedFile&) = delete;
+    StagedFile(StagedFile&& other) noexcept;  // the file becomes this object's
+    StagedFile& operator=(StagedFile&&) = delete;
 
     bool Valid() const { return !name_.empty(); }
     const std::string& Name() const { return name_; }
+    // The descriptor the file was made with (write-only), so that it is written and flushed
+    // without being opened again; -1 once the file is moved or when it could not be made.
+    int Descriptor() const { return fd_; }
 
-    // Flushes the file's contents to the device; false (logged) when that fails.
+    // Flushes the file's contents to the device through its own descriptor; false (logged) when
+    // that fails.
     bool Sync() const;
 
     // Renames the file to `fileName`, replacing what is there; afterwards the file is no longer
     // this object's. False (the file stays staged) when the rename fails.
     bool MoveTo(const std::string& fileName);
 
+    // The same, but only when nothing is named `fileName` yet: false with `exists` set when
+    // something is (the file stays staged), false otherwise when the rename fails.
+    bool MoveToNew(const std::string& fileName, bool& exists);
+
 private:
+    void CloseDescriptor();
+
     std::string name_;
+    int fd_ = -1;
 };
 
 // Flushes a file's contents, or a folder's entries, to the device; false (logged) when that fails.

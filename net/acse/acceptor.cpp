@@ -11,9 +11,9 @@ namespace pella {
 
 namespace {
 
-void SetOurUserInformation(UserInformation& info) {
+void SetOurUserInformation(UserInformation& info, uint32_t maxPduLength) {
     info = UserInformation();
-    info.maxLength = kOurMaxPduLength;
+    info.maxLength = maxPduLength;
     info.SetImplementationClassUID(kImplementationClassUid);
     info.SetImplementationVersionName(kAssociationVersionName);
 }
@@ -102,7 +102,7 @@ bool BuildAccept(PDU& pdu, const AcceptorPolicy& policy) {
         accept.presentationContexts.push_back(std::move(answer));
     }
     // Our own user information, whether or not a context was accepted.
-    SetOurUserInformation(accept.userInformation);
+    SetOurUserInformation(accept.userInformation, pdu.receivePduLength);
     if (!pdu.acceptedContexts.empty())
         pdu.SetPeerMaxPduLength(pdu.request.userInformation.maxLength);
     else

@@ -166,7 +166,8 @@ bool RequestAssociation(PDU& pdu, const std::string& host, const std::string& po
     transport.SetTimeoutSeconds(CurrentClientLimits().timeoutSeconds);
     transport.SetDeadline(std::nullopt);
     pdu.data.dataSetLimit = kMaxResponseDataSet;
-    pdu.request.userInformation.maxLength = kOurMaxPduLength;
+    pdu.receivePduLength = ReceivePduLengthOrDefault(CurrentClientLimits().maxPduLength);
+    pdu.request.userInformation.maxLength = pdu.receivePduLength;
     pdu.request.userInformation.SetImplementationClassUID(kImplementationClassUid);
     pdu.request.userInformation.SetImplementationVersionName(kAssociationVersionName);
 
@@ -253,6 +254,11 @@ void AbortForProtocolError(PDU& pdu, uint8_t reason) {
 uint16_t PDU::NextMessageID() {
     if (++lastMessageID == 0) lastMessageID = 1;
     return lastMessageID;
+}
+
+uint32_t pella::ReceivePduLengthOrDefault(uint32_t requested) {
+    if (requested == 0) return kOurMaxPduLength;
+    return std::clamp(requested, kMinReceivePduLength, kMaxReceivePduLength);
 }
 
 void PDU::SetPeerMaxPduLength(uint32_t announced) {

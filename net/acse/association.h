@@ -10,6 +10,7 @@
 #include "net/pdu/pdata_record.h"
 #include "net/pdu/pdu_buffer.h"
 #include "net/pdu/pdu_control.h"
+#include "net/pdu/pdu_limits.h"
 #include "net/pdu/pdu_records.h"
 
 namespace pella {
@@ -17,7 +18,15 @@ namespace pella {
 constexpr const char* kDefaultCallingAETitle = "KESTRA          ";
 // The implementation version name we announce in associations (files carry their own).
 constexpr const char* kAssociationVersionName = "orvexStation";
-constexpr uint32_t kOurMaxPduLength = 16384;
+// The largest P-DATA-TF this side announces it takes, unless told otherwise (--max-pdu): large
+// enough that a 512 x 512 image arrives in a few receives, small enough to stay cheap per
+// association.
+constexpr uint32_t kOurMaxPduLength = 128 * 1024;
+// The range a caller may announce: large enough for any command, at most the largest PDU read.
+constexpr uint32_t kMinReceivePduLength = 4096;
+constexpr uint32_t kMaxReceivePduLength = kMaxPduLength;
+// A requested maximum within that range (0: the default).
+uint32_t ReceivePduLengthOrDefault(uint32_t requested);
 // Largest P-DATA-TF this system sends, whatever the peer takes (0 announced = no limit).
 constexpr uint32_t kSendPduCap = 1024 * 1024;
 // The smallest maximum honoured: a P-DATA-TF needs room for its header and one byte.
@@ -61,6 +70,8 @@ public:
     uint8_t lastRequestContextID = 0;                  // the context the last request went out on
     uint32_t responsesToLastRequest = 0;               // responses read since the last request went out
     uint32_t sendPduLength = pella::kOurMaxPduLength;  // whole P-DATA-TF, header included
+    // The largest P-DATA-TF this side announces it takes (set before the association starts).
+    uint32_t receivePduLength = pella::kOurMaxPduLength;
     // The association's upper-layer state, moved only by Fire (upper_layer.h).
     pella::UlState ulState = pella::UlState::kSta1;
     bool requestor = false;  // this side requested the association (decides a release collision)

@@ -21,11 +21,12 @@ constexpr int kMaxClientTimeoutSeconds = 86400;
 struct ClientLimitValues {
     int timeoutSeconds = kDefaultClientTimeoutSeconds;
     int32_t maxResults = kDefaultMaxResults;
+    uint32_t maxPduLength = 0;  // announced for receiving; 0: the default
 };
 
 // The current limits.
 ClientLimitValues CurrentClientLimits();
 // Replaces them; a value below 1 becomes its default, a time limit above a day a day.
-void ApplyClientLimits(int timeoutSeconds, int32_t maxResults);
+void ApplyClientLimits(int timeoutSeconds, int32_t maxResults, uint32_t maxPduLength = 0);
 
 }  // namespace pella

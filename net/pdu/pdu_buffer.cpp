@@ -88,8 +88,7 @@ bool PduBuffer::FillInput(std::size_t count) {
         if (inputBlocks_.empty() || inputBlocks_.back().end == inputBlocks_.back().data.size())
             inputBlocks_.push_back(Block{ByteVector(kInputBlockSize), 0, 0});
         Block& last = inputBlocks_.back();
-        std::size_t room = std::min(kReceiveSize, last.data.size() - last.end);
-        int n = transport_.Receive(last.data.data() + last.end, room);
+        int n = transport_.Receive(last.data.data() + last.end, last.data.size() - last.end);
         if (n <= 0) return false;  // the transport never reports 0; treating it as an end avoids a spin
         last.end += static_cast<std::size_t>(n);
         inputAvailable_ += static_cast<std::size_t>(n);
@@ -119,7 +118,7 @@ void PduBuffer::TakeInput(uint8_t* destination, std::size_t count) {
 bool PduBuffer::ReadBytes(void* destination, std::size_t count) {
     // A large read that the buffered input cannot satisfy receives straight into the
     // destination: one copy fewer and far fewer receive calls for pixel data.
-    if (destination != nullptr && count - std::min(count, inputAvailable_) >= kReceiveSize)
+    if (destination != nullptr && count - std::min(count, inputAvailable_) >= kDirectReadSize)
         return ReadLarge(static_cast<uint8_t*>(destination), count);
     if (!FillInput(count)) return false;
     TakeInput(static_cast<uint8_t*>(destination), count);

@@ -1,7 +1,8 @@
 // The byte pipe between the upper layer and one connection. Writes are gathered in blocks and
-// sent at each Flush; reads pull what they need from the transport, one receive of at most 1024
-// bytes at a time. Multi-byte values go in the buffer's byte order: 1 = little-endian, any other
-// value = big-endian (PDUs travel big-endian; message staging uses little-endian).
+// sent at each Flush; reads pull what they need from the transport, each receive taking as much as
+// the free room of the newest input block holds (a command and a small data set in one call), and
+// a large read receives straight into its destination. Multi-byte values go in the buffer's byte order: 1 =
+// little-endian, any other value = big-endian (PDUs travel big-endian; message staging uses little-endian).
 #pragma once
 
 #include <cstddef>
@@ -20,7 +21,8 @@ constexpr int kBigEndian = 2;
 class PduBuffer {
 public:
     static constexpr std::size_t kBlockSize = 32600;
-    static constexpr std::size_t kReceiveSize = 1024;
+    // A read needing at least this many more bytes than are buffered receives into its destination.
+    static constexpr std::size_t kDirectReadSize = 1024;
     static constexpr std::size_t kInputBlockSize = 16384;  // receives fill blocks of this size
 
     explicit PduBuffer(int timeoutSeconds = kDefaultReceiveTimeoutSeconds);

@@ -32,6 +32,7 @@ class StoreServerOptions(ctypes.Structure):
         ("dimseTimeoutSeconds", c_int32),
         ("maxObjectSize", ctypes.c_uint64),
         ("minFreeBytes", ctypes.c_uint64),
+        ("maxPduLength", c_uint32),
     ]
 
 

@@ -9,10 +9,14 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
+#include <vector>
 
 #include "data/io/staged_file.h"
 #include "log/protocol_log.h"
 #include "services/storage/filing_journal.h"
+#include "services/storage/flush_batches.h"
+#include "services/storage/index_appender.h"
 #include "services/storage/index_lines.h"
 #include "services/storage/object_paths.h"
 #include "services/storage/short_date_format.h"
@@ -41,23 +45,72 @@ bool EnsureFolder(const std::string& folder, bool& created) {
     return true;
 }
 
+// What filing keeps from one object to the next, under the filing lock: the folders known to
+// exist with their index lines written (not looked at again), the index files held open and the
+// journal of each storage folder. Forgotten after any failure, so that a folder, index or journal
+// removed or moved meanwhile is seen again.
+struct FilingMemory {
+    static constexpr std::size_t kMaxKnownFolders = 4096;
+
+    std::set<std::string> knownFolders;
+    IndexAppender indexes;
+    std::map<std::string, std::unique_ptr<FilingJournal>> journals;  // by storage folder
+
+    bool Knows(const std::string& folder) const { return knownFolders.count(folder) != 0; }
+    void Learn(const std::string& folder) {
+        if (knownFolders.size() >= kMaxKnownFolders) knownFolders.clear();
+        knownFolders.insert(folder);
+    }
+    void Forget() {
+        knownFolders.clear();
+        indexes.CloseAll();
+        journals.clear();
+    }
+};
+
+// Never destroyed: a server thread may still file while the process exits.
+FilingMemory& Memory() {
+    static auto* memory = new FilingMemory;
+    return *memory;
+}
+
 // Makes the folder if missing; a new folder gets its line in the index file of its parent.
 // When that line cannot be written the new (still empty) folder is removed again, so that the
 // next object of the study or series tries again instead of leaving the index without its line.
-// The journal covers the moment between the folder and its line.
+// The journal covers the moment between the folder and its line. `created` tells whether this
+// call made the folder.
 bool AddFolderWithLine(FilingJournal& journal, IndexKind kind, const std::string& key,
-                       const std::string& folder, const std::string& indexFile, const std::string& line) {
+                       const std::string& folder, const std::string& indexFile, const std::string& line,
+                       bool& created) {
+    created = false;
+    FilingMemory& memory = Memory();
+    if (memory.Knows(folder)) return true;
     std::error_code ec;
-    if (fs::is_directory(folder, ec)) return true;
+    if (fs::is_directory(folder, ec)) {
+        memory.Learn(folder);
+        return true;
+    }
     if (!journal.Begin(kind, folder, indexFile, key)) {
         WriteLogLine("Filing: cannot record the making of " + folder);
         return false;
     }
-    bool created = false;
+    // Opened for this line alone: study and series lines are rare, and an index above a folder
+    // that is new may itself be new (its folder moved away and made again).
     bool ok = EnsureFolder(folder, created) && (!created || AppendIndexLine(indexFile, line));
     if (!ok && created) fs::remove(folder, ec);
     journal.End();
+    if (ok) memory.Learn(folder);
     return ok;
+}
+
+// A folder of received files, made when missing; known afterwards like the index folders.
+bool EnsureKnownFolder(const std::string& folder) {
+    FilingMemory& memory = Memory();
+    if (memory.Knows(folder)) return true;
+    bool created = false;
+    if (!EnsureFolder(folder, created)) return false;
+    memory.Learn(folder);
+    return true;
 }
 
 void LogRefused() {
@@ -83,27 +136,36 @@ bool AddStudyAndSeries(FilingJournal& journal, const std::string& databaseRoot, 
                        const ElementList& dataSet, IndexedFolders& folders) {
     folders.study = JoinPath(databaseRoot, uids.study);
     folders.series = JoinPath(folders.study, uids.series);
-    std::error_code ec;  // a folder that cannot even be looked at fails below, when it is made
-    folders.createdStudy = !fs::is_directory(folders.study, ec);
-    if (!AddFolderWithLine(journal, IndexKind::Study, uids.study, folders.study,
-                           JoinPath(databaseRoot, kStudyIndexName),
-                           StudyIndexLine(dataSet, TodayAsShortDate())))
-        return false;
-    folders.createdSeries = !fs::is_directory(folders.series, ec);
-    return AddFolderWithLine(journal, IndexKind::Series, uids.series, folders.series,
-                             JoinPath(folders.study, kSeriesIndexName), SeriesIndexLine(dataSet));
+    if (Memory().Knows(folders.series) && Memory().Knows(folders.study)) return true;
+    return AddFolderWithLine(journal, IndexKind::Study, uids.study, folders.study,
+                             JoinPath(databaseRoot, kStudyIndexName),
+                             StudyIndexLine(dataSet, TodayAsShortDate()), folders.createdStudy) &&
+           AddFolderWithLine(journal, IndexKind::Series, uids.series, folders.series,
+                             JoinPath(folders.study, kSeriesIndexName), SeriesIndexLine(dataSet),
+                             folders.createdSeries);
 }
 
-// Flushes what filing one object changed after its file (flushed before the rename): the folder
-// that received it, the index files it appended to and the folders that hold new entries.
-bool SyncFiled(const std::string& databaseRoot, const std::string& fileName, const IndexedFolders& folders) {
-    bool ok = SyncToDevice(fs::path(fileName).parent_path().string()) &&
-              SyncToDevice(JoinPath(folders.series, kImageIndexName));
-    if (ok && folders.createdSeries)
-        ok = SyncToDevice(JoinPath(folders.study, kSeriesIndexName)) && SyncToDevice(folders.study);
-    if (ok && folders.createdStudy)
-        ok = SyncToDevice(JoinPath(databaseRoot, kStudyIndexName)) && SyncToDevice(databaseRoot);
-    return ok;
+// What filing one object changed after its file (flushed before the rename): the folder that
+// received it, the index files it appended to and the folders that hold new entries.
+std::vector<std::string> ChangedPaths(const std::string& databaseRoot, const std::string& fileName,
+                                      const IndexedFolders& folders) {
+    std::vector<std::string> paths{fs::path(fileName).parent_path().string(),
+                                   JoinPath(folders.series, kImageIndexName)};
+    if (folders.createdSeries) {
+        paths.push_back(JoinPath(folders.study, kSeriesIndexName));
+        paths.push_back(folders.study);
+    }
+    if (folders.createdStudy) {
+        paths.push_back(JoinPath(databaseRoot, kStudyIndexName));
+        paths.push_back(databaseRoot);
+    }
+    return paths;
+}
+
+// The flushes of every server of the process, batched across their associations.
+FlushBatches& DeviceFlushes() {
+    static auto* batches = new FlushBatches(SyncToDevice);
+    return *batches;
 }
 
 // Held only while folders, index lines and the final name change, never while a file is written.
@@ -115,33 +177,10 @@ std::unique_lock<std::mutex> FilingLock() {
 
 // This process's journal for a storage folder, made on first use. Call with the filing lock held.
 FilingJournal& JournalFor(const std::string& storageFolder) {
-    static std::map<std::string, std::unique_ptr<FilingJournal>> journals;
-    auto& journal = journals[storageFolder];
+    auto& journal = Memory().journals[storageFolder];
     if (!journal || !journal->Valid())
         journal = std::make_unique<FilingJournal>(IncomingFolder(storageFolder));
     return *journal;
-}
-
-// Moves the staged file of a new object into place and appends its image line, the journal
-// covering the moment between the two. False when either fails; nothing stays behind then.
-FilingResult MoveNewObject(FilingJournal& journal, StagedFile& staged, const std::string& fileName,
-                           const std::string& imageIndex, const ObjectUids& uids,
-                           const ElementList& dataSet) {
-    if (!journal.Begin(IndexKind::Image, fileName, imageIndex, uids.sopInstance)) {
-        WriteLogLine("Filing: cannot record the filing of " + fileName);
-        return FilingResult::FileNotWritten;
-    }
-    FilingResult result = FilingResult::Indexed;
-    if (!staged.MoveTo(fileName)) {
-        WriteLogLine("Filing: cannot move the received object to " + fileName);
-        result = FilingResult::FileNotWritten;
-    } else if (!AppendIndexLine(imageIndex, ImageIndexLine(dataSet))) {
-        // Not listed, so not kept: the sender is told and sends it again.
-        RemoveQuietly(fileName);
-        result = FilingResult::IndexNotWritten;
-    }
-    journal.End();
-    return result;
 }
 
 // Replaces the file of an object received before and its image line with the new values.
@@ -157,6 +196,45 @@ FilingResult ReplaceObject(StagedFile& staged, const std::string& fileName, cons
                                                                  : FilingResult::IndexNotWritten;
 }
 
+// Moves the staged file into place: a new object with its image line appended, the journal
+// covering the moment between the two; an object received before replacing its file and line.
+// Nothing stays behind when either fails.
+FilingResult MoveObject(FilingJournal& journal, StagedFile& staged, const std::string& fileName,
+                        const std::string& imageIndex, const ObjectUids& uids, const ElementList& dataSet) {
+    if (!journal.Begin(IndexKind::Image, fileName, imageIndex, uids.sopInstance)) {
+        WriteLogLine("Filing: cannot record the filing of " + fileName);
+        return FilingResult::FileNotWritten;
+    }
+    bool exists = false;
+    FilingResult result = FilingResult::Indexed;
+    if (staged.MoveToNew(fileName, exists)) {
+        if (!Memory().indexes.Append(imageIndex, ImageIndexLine(dataSet))) {
+            // Not listed, so not kept: the sender is told and sends it again.
+            RemoveQuietly(fileName);
+            result = FilingResult::IndexNotWritten;
+        }
+        journal.End();
+        return result;
+    }
+    journal.End();
+    if (exists) return ReplaceObject(staged, fileName, imageIndex, dataSet);
+    WriteLogLine("Filing: cannot move the received object to " + fileName);
+    return FilingResult::FileNotWritten;
+}
+
+// The filing steps under the lock (see the top of filing.h): folders with their lines, then the
+// file and its line.
+FilingResult FileUnderLock(const std::string& storageFolder, const std::string& databaseRoot,
+                           const ObjectUids& uids, const ElementList& dataSet, StagedFile& staged,
+                           const std::string& fileName, IndexedFolders& folders) {
+    FilingJournal& journal = JournalFor(storageFolder);
+    folders = IndexedFolders{};
+    if (!AddStudyAndSeries(journal, databaseRoot, uids, dataSet, folders) ||
+        !EnsureKnownFolder(*SeriesFolderPath(storageFolder, uids)))
+        return FilingResult::IndexNotWritten;
+    return MoveObject(journal, staged, fileName, JoinPath(folders.series, kImageIndexName), uids, dataSet);
+}
+
 }  // namespace
 
 std::string IncomingFolder(const std::string& storageFolder) {
@@ -164,7 +242,13 @@ std::string IncomingFolder(const std::string& storageFolder) {
 }
 
 StagedFile StageIncoming(const std::string& storageFolder) {
-    return StagedFile(IncomingFolder(storageFolder) + "/", kStagedSuffix);
+    const std::string incoming = IncomingFolder(storageFolder);
+    StagedFile staged(incoming + "/", kStagedSuffix);
+    if (staged.Valid() || errno != ENOENT) return staged;
+    // The folder was removed while the server ran: made again, once.
+    std::error_code ec;
+    fs::create_directories(incoming, ec);
+    return StagedFile(incoming + "/", kStagedSuffix);
 }
 
 bool PrepareStorageFolder(const std::string& storageFolder, std::string& reason) {
@@ -215,24 +299,20 @@ FilingOutcome FileStagedObject(const std::string& storageFolder, const std::stri
         return outcome;
     }
 
-    std::error_code ec;
     IndexedFolders folders;
     {
         auto lock = FilingLock();
-        FilingJournal& journal = JournalFor(storageFolder);
-        bool madeFolder = false;
-        if (!AddStudyAndSeries(journal, databaseRoot, uids, dataSet, folders) ||
-            !EnsureFolder(*SeriesFolderPath(storageFolder, uids), madeFolder)) {
-            outcome.index = FilingResult::IndexNotWritten;
-            return outcome;
-        }
-        const std::string imageIndex = JoinPath(folders.series, kImageIndexName);
-        outcome.index = fs::exists(*fileName, ec)
-                            ? ReplaceObject(staged, *fileName, imageIndex, dataSet)
-                            : MoveNewObject(journal, staged, *fileName, imageIndex, uids, dataSet);
+        // Folders and index files remembered from earlier objects may have gone since: after a
+        // failure, filing is tried once more with everything looked at afresh.
+        const bool remembered = Memory().Knows(*SeriesFolderPath(storageFolder, uids));
+        outcome.index = FileUnderLock(storageFolder, databaseRoot, uids, dataSet, staged, *fileName, folders);
+        if (!outcome.Filed()) Memory().Forget();
+        if (!outcome.Filed() && remembered && staged.Valid())
+            outcome.index =
+                FileUnderLock(storageFolder, databaseRoot, uids, dataSet, staged, *fileName, folders);
         if (!outcome.Filed()) return outcome;
     }
-    if (options.sync && !SyncFiled(databaseRoot, *fileName, folders))
+    if (options.sync && !DeviceFlushes().Flush(ChangedPaths(databaseRoot, *fileName, folders)))
         outcome.index = FilingResult::FileNotWritten;
     return outcome;
 }
@@ -248,8 +328,6 @@ FilingOutcome FileReceivedObject(const std::string& storageFolder, const std::st
     }
     // The object is written whole, with no lock held, before anything else is touched. Every
     // return (or exception) before the rename removes the staged file.
-    std::error_code ec;
-    fs::create_directories(IncomingFolder(storageFolder), ec);
     StagedFile staged = StageIncoming(storageFolder);
     if (staged.Valid() && !writeFile(staged.Name())) {
         WriteLogLine("Filing: cannot write " + *fileName);

@@ -40,8 +40,10 @@ std::vector<std::string> SplitAtNul(const std::string& text) {
 void UndoEntry(const std::string& journal) {
     std::ifstream in(journal, std::ios::binary);
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // An entry is written over the one before: what follows its fourth NUL is the older entry's
+    // rest. A first byte NUL clears it (no step was under way).
     std::vector<std::string> fields = SplitAtNul(text);
-    if (fields.size() != 4 || fields[0].size() != 1) return;  // empty: no step was under way
+    if (fields.size() < 4 || fields[0].size() != 1) return;
     const char letter = fields[0][0];
     IndexKind kind = letter == 'S' ? IndexKind::Study : letter == 'R' ? IndexKind::Series : IndexKind::Image;
     if (letter != 'S' && letter != 'R' && letter != 'I') return;
@@ -56,25 +58,23 @@ void UndoEntry(const std::string& journal) {
 }  // namespace
 
 FilingJournal::FilingJournal(const std::string& incomingFolder)
-    : file_(incomingFolder + "/", kJournalSuffix, 0644) {
-    if (file_.Valid()) fd_ = ::open(file_.Name().c_str(), O_WRONLY | O_CLOEXEC);
+    : file_(incomingFolder + "/", kJournalSuffix, 0644), fd_(file_.Descriptor()) {
     if (fd_ < 0) WriteLogLine("Filing: cannot make a journal in " + incomingFolder);
 }
 
-FilingJournal::~FilingJournal() {
-    if (fd_ >= 0) ::close(fd_);
-}
+FilingJournal::~FilingJournal() = default;
 
 bool FilingJournal::Begin(IndexKind kind, const std::string& path, const std::string& indexFile,
                           const std::string& key) {
     if (fd_ < 0) return false;
+    // One write, over the cleared entry before it: the entry names its step whole or not at all.
     const std::string text = EntryText(kind, path, indexFile, key);
-    if (::ftruncate(fd_, 0) != 0) return false;
     return ::pwrite(fd_, text.data(), text.size(), 0) == static_cast<ssize_t>(text.size());
 }
 
 void FilingJournal::End() {
-    if (fd_ >= 0 && ::ftruncate(fd_, 0) != 0)
+    // The entry's first byte becomes NUL: cleared with one write, no truncation.
+    if (fd_ >= 0 && ::pwrite(fd_, "", 1, 0) != 1)
         WriteLogLine("Filing: cannot clear the journal " + file_.Name());
 }
 

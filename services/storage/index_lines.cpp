@@ -13,6 +13,7 @@
 
 #include "data/io/staged_file.h"
 #include "log/protocol_log.h"
+#include "services/storage/index_appender.h"
 
 namespace pella {
 
@@ -136,22 +137,8 @@ bool IsIndexedAttribute(uint16_t group, uint16_t element) {
 }
 
 bool AppendIndexLine(const std::string& indexFile, const std::string& line) {
-    int fd = ::open(indexFile.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        WriteLogLine("Filing: cannot open " + indexFile + " for appending");
-        return false;
-    }
-    // One write call (repeated only if the system writes the line in part).
-    std::size_t done = 0;
-    while (done < line.size()) {
-        ssize_t n = ::write(fd, line.data() + done, line.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    bool ok = ::close(fd) == 0 && done == line.size();
-    if (!ok) WriteLogLine("Filing: cannot append to " + indexFile);
-    return ok;
+    IndexAppender once;  // opened for this line alone, closed again at once
+    return once.Append(indexFile, line);
 }
 
 std::vector<std::string> ReadIndexLines(const std::string& indexFile) {

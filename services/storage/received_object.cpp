@@ -31,14 +31,14 @@ ParseState StateFor(const std::string& transferSyntax) {
 
 }  // namespace
 
-ReceivedObject::ReceivedObject(const std::string& fileName, const std::string& transferSyntax,
+ReceivedObject::ReceivedObject(const StagedFile& staged, const std::string& transferSyntax,
                                ByteVector& buffer, uint64_t inflationLimit)
     : transferSyntax_(transferSyntax),
       explicitVR_(TransferSyntax(transferSyntax).ExplicitVR()),
       bigEndian_(TransferSyntax(transferSyntax).BigEndian()),
       scanner_(StateFor(transferSyntax)),
       file_(
-          fileName, [this](ElementList& meta) { MakeMeta(meta); }, buffer) {
+          staged.Descriptor(), staged.Name(), [this](ElementList& meta) { MakeMeta(meta); }, buffer) {
     if (TransferSyntax(transferSyntax).Deflated()) inflater_ = std::make_unique<Inflater>(inflationLimit);
 }
 

@@ -15,6 +15,7 @@
 #include "data/io/dataset_scanner.h"
 #include "data/io/dicom_file_stream.h"
 #include "data/io/inflater.h"
+#include "data/io/staged_file.h"
 #include "data/model/element_list.h"
 #include "data/model/nesting_tracker.h"
 
@@ -30,10 +31,10 @@ public:
         kNotWritten,    // the file could not be written
     };
 
-    // Writes to `fileName` (an existing staged file) through `buffer` (see DicomFileStream);
-    // the data set is encoded in `transferSyntax`. A deflated one may inflate to at most
-    // `inflationLimit` bytes.
-    ReceivedObject(const std::string& fileName, const std::string& transferSyntax, ByteVector& buffer,
+    // Writes to `staged` (an empty staged file, through its own descriptor) through `buffer`
+    // (see DicomFileStream); the data set is encoded in `transferSyntax`. A deflated one may
+    // inflate to at most `inflationLimit` bytes.
+    ReceivedObject(const StagedFile& staged, const std::string& transferSyntax, ByteVector& buffer,
                    uint64_t inflationLimit = UINT64_MAX);
 
     // Takes the next piece of the data set. False when it cannot be decoded or nests deeper

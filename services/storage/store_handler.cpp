@@ -58,15 +58,13 @@ std::optional<uint16_t> DropDataSet(const StoreServerConfig& config, PDU& pdu) {
 std::optional<uint16_t> ReceiveObject(const StoreServerConfig& config, PDU& pdu, const std::string& syntax,
                                       ByteVector& buffer) {
     ReceptionBounds bounds(config.storageFolder, config.maxObjectBytes, config.minFreeBytes);
-    std::error_code ignored;
-    std::filesystem::create_directories(IncomingFolder(config.storageFolder), ignored);
     if (!bounds.ReserveHolds()) return DropDataSet(config, pdu);
     StagedFile staged = StageIncoming(config.storageFolder);
     if (!staged.Valid()) {
         LogFailure("No staged file could be made in " + IncomingFolder(config.storageFolder));
         return DropDataSet(config, pdu);
     }
-    ReceivedObject object(staged.Name(), syntax, buffer, config.maxObjectBytes);
+    ReceivedObject object(staged, syntax, buffer, config.maxObjectBytes);
     bool received = ReadDataSetStream(pdu, [&](const uint8_t* bytes, std::size_t size) {
         if (!bounds.Allow(size)) return false;
         if (object.Take(bytes, size)) return true;
@@ -119,8 +117,6 @@ uint16_t StoreReceivedObject(const StoreServerConfig& config, const std::string&
         LogFailure("Object refused: its Study, Series or SOP Instance UID cannot name a file");
         return kStatusCannotUnderstand;
     }
-    std::error_code ignored;
-    std::filesystem::create_directories(IncomingFolder(config.storageFolder), ignored);
     StagedFile staged = StageIncoming(config.storageFolder);
     if (!staged.Valid()) {
         LogFailure("No staged file could be made in " + IncomingFolder(config.storageFolder));
@@ -129,7 +125,7 @@ uint16_t StoreReceivedObject(const StoreServerConfig& config, const std::string&
     ByteVector buffer;
     // A list holds the elements themselves: one read from a deflated data set is filed inflated.
     TransferSyntax elements = TransferSyntax(transferSyntax).ElementSyntax();
-    ReceivedObject object(staged.Name(), elements.Uid(), buffer);
+    ReceivedObject object(staged, elements.Uid(), buffer);
     std::vector<uint8_t> bytes = SerializeList(dataSet, elements.ExplicitVR(), false);
     if (!object.Take(bytes.data(), bytes.size())) {
         LogFailure("Data set cannot be decoded: " + object.Failure());

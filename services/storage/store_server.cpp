@@ -78,6 +78,7 @@ bool ServeAssociation(const StoreServerConfig& config, SocketHandle connection, 
     // The request must come within the ACSE time-out; after that the DIMSE time-out bounds
     // every wait for the peer.
     PDU pdu(config.acseTimeoutSeconds);
+    pdu.receivePduLength = config.maxPduLength;
     pdu.buffer.Transport().SetStopDescriptor(stopDescriptor);
     // Objects are received straight into their files; no other data set is ever held whole.
     pdu.data.dataSetLimit = kMaxReceivedCommand;

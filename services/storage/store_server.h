@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "net/acse/association.h"
 #include "net/acse/over_limit_rejector.h"
 #include "net/pdu/pdu_limits.h"
 #include "net/transport/socket_handle.h"
@@ -43,8 +44,9 @@ struct StoreServerConfig {
     uint64_t minFreeBytes = kDefaultMinFreeBytes;             // free space kept on the storage folder's disk
     bool sync = false;              // flush every object and its index lines to the device before answering
     std::string aeTitle = "PELLA";  // this server's AE title
-    bool requireCalledAETitle = false;  // reject associations not called aeTitle
-    bool allStorageClasses = true;      // every storage class of the standard, or the original table
+    bool requireCalledAETitle = false;         // reject associations not called aeTitle
+    bool allStorageClasses = true;             // every storage class of the standard, or the original table
+    uint32_t maxPduLength = kOurMaxPduLength;  // the largest PDU announced for receiving
 };
 
 // Serves associations side by side, each on a worker of its own, up to config.maxAssociations;

@@ -113,7 +113,7 @@ protected:
     void SetUp() override { Limit(1, 50); }
     void TearDown() override { SetClientLimits(nullptr); }
     static void Limit(int32_t seconds, int32_t maxResults) {
-        ClientLimits limits{sizeof(ClientLimits), seconds, maxResults};
+        ClientLimits limits{sizeof(ClientLimits), seconds, maxResults, 0};
         SetClientLimits(&limits);
     }
 };

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <vector>
 
 #include "data/io/dataset_reader.h"
 #include "data/registry/sop_classes.h"
@@ -86,6 +87,57 @@ TEST(ServeRoundTrip, PellaStoreAndSendSeriesDeliverEverySample) {
     EXPECT_EQ(code, 0) << out;
     bySeries.process.Stop();
     EXPECT_EQ(Compare(samples, dir.File("by-series")), "");
+}
+
+// The server announces the largest PDU it takes (--max-pdu, 128 KiB unless given); storescu sends
+// PDUs of that size or of its own smaller limit (128 KiB), and every object arrives whole.
+TEST(ServeRoundTrip, EveryAnnouncedPduSizeAndSmallerPeerPdusDeliverWholeObjects) {
+    TempDir dir;
+    fs::path samples = dir.Path() / "samples";
+    CopyServableSamples(samples);
+    // storescu proposes uncompressed syntaxes only: the JPEG samples stay out.
+    int kept = 0;
+    for (const auto& entry : fs::directory_iterator(samples)) {
+        ElementList data;
+        std::string syntax;
+        if (ReadDatasetAndSyntax(entry.path().string(), data, syntax) && syntax != "1.2.840.10008.1.2.4.70")
+            ++kept;
+        else
+            fs::remove(entry.path());
+    }
+    ASSERT_GE(kept, 4);
+    struct Case {
+        std::vector<std::string> serveOptions;
+        std::string storescuOptions;
+        std::string sendPdv;  // what storescu reports it sends: the PDU less its 12 header bytes
+    } cases[] = {
+        {{}, "", "131060"},
+        {{"--max-pdu", "4096"}, "", "4084"},
+        {{"--max-pdu", "8K"}, "", "8180"},
+        {{"--max-pdu", "16M"}, "", "131060"},  // storescu's own limit on what it sends
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        const std::string folder = dir.File("db" + std::to_string(++n));
+        SCOPED_TRACE(folder);
+        ServeProcess serve(folder, c.serveOptions);
+        ASSERT_TRUE(serve.started);
+        int code = -1;
+        std::string out =
+            RunCommand("TCP_NODELAY=1 storescu -v " + c.storescuOptions + " 127.0.0.1 " +
+                           std::to_string(serve.port) + " +sd " + Quote(samples.string()) + " 2>&1",
+                       &code);
+        EXPECT_EQ(code, 0) << out;
+        EXPECT_NE(out.find("(Max Send PDV: " + c.sendPdv + ")"), std::string::npos) << out;
+        serve.process.Stop();
+        EXPECT_EQ(Compare(samples, folder), "");
+    }
+    int code = -1;
+    std::string out = RunCommand(
+        std::string(PELLA_CLI_PATH) + " serve --max-pdu 100 --dir " + Quote(dir.File("never")) + " 2>&1",
+        &code);
+    EXPECT_EQ(code, 2) << out;
+    EXPECT_NE(out.find("--max-pdu"), std::string::npos) << out;
 }
 
 TEST(ServeRoundTrip, StorescuSeriesOf200IsFiledAndIndexed) {

@@ -115,6 +115,8 @@ TEST(StagedFile, AnotherProcesssFilesStayWhileItRuns) {
     int ready[2], release[2];
     ASSERT_EQ(::pipe(ready), 0);
     ASSERT_EQ(::pipe(release), 0);
+    StagedFile own(folder + "/", ".part");  // this process has named a file before the fork
+    ASSERT_TRUE(own.Valid());
     pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
@@ -128,14 +130,20 @@ TEST(StagedFile, AnotherProcesssFilesStayWhileItRuns) {
     ASSERT_EQ(::read(ready[0], &c, 1), 1);
     EXPECT_EQ(c, 'y');
     RemoveStaleStagedFiles(folder, ".part");
-    ASSERT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
-    const std::string name = fs::directory_iterator(folder)->path().filename().string();
-    EXPECT_EQ(name.rfind(std::to_string(child) + "-", 0), 0u) << name;
+    ASSERT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 2);
+    std::set<std::string> owners;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        owners.insert(name.substr(0, name.find('-')));
+    }
+    EXPECT_EQ(owners, (std::set<std::string>{std::to_string(child), std::to_string(::getpid())}))
+        << "the child names its files as itself";
     ::close(release[1]);
     int status = 0;
     ::waitpid(child, &status, 0);
     RemoveStaleStagedFiles(folder, ".part");
-    EXPECT_TRUE(fs::is_empty(folder));
+    ASSERT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+    EXPECT_EQ(fs::directory_iterator(folder)->path(), fs::path(own.Name()));
     for (int fd : {ready[0], ready[1], release[0]}) ::close(fd);
 }
 

@@ -49,7 +49,7 @@ Bytes ExpectedEchoRequest() {
     PutText(b, std::string("\x30\x00\x00\x11", 4) + kVerification);
     PutText(b, std::string("\x40\x00\x00\x11", 4) + kImplicit);
     PutText(b, std::string("\x50\x00\x00\x3A", 4));
-    PutText(b, std::string("\x51\x00\x00\x04\x00\x00\x40\x00", 8));
+    PutText(b, std::string("\x51\x00\x00\x04\x00\x02\x00\x00", 8));  // 128 KiB taken
     PutText(b, std::string("\x52\x00\x00\x1E", 4) + "1.2.826.0.1.3680043.2.7777.999");
     PutText(b, std::string("\x55\x00\x00\x0C", 4) + "orvexStation");
     return b;

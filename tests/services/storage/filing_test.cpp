@@ -250,7 +250,11 @@ TEST_F(FilingTest, AnInterruptedFilingIsUndoneAtTheNextStart) {
         ASSERT_GE(child, 0);
         if (child == 0) {  // makes the path after recording it, then dies before the line
             FilingJournal journal(IncomingFolder(store));
-            bool ok = journal.Begin(c.kind, c.path.string(), c.index.string(), c.key);
+            // A longer entry before, completed: the new one is written over its remains.
+            const std::string longer = (temp.Path() / std::string(200, 'x')).string();
+            bool ok = journal.Begin(IndexKind::Study, longer, longer, std::string(100, '9'));
+            journal.End();
+            ok = journal.Begin(c.kind, c.path.string(), c.index.string(), c.key) && ok;
             if (c.folder)
                 fs::create_directories(c.path);
             else if (!fs::exists(c.path))
@@ -372,6 +376,57 @@ TEST_F(FilingTest, FlushedFilingWritesTheSameFilesAndLines) {
     EXPECT_EQ(CountLines(SeriesIndex("1.2.3")), 2u);
     EXPECT_EQ(CountLines(ImageIndex("1.2.3", "1.2.3.4")), 2u);
     EXPECT_TRUE(StagedObjects(IncomingFolder(store)).empty());
+}
+
+// Filing remembers the folders it made and keeps index files open; whatever is removed or
+// replaced between two objects of a series, the second is on disk and listed exactly once in the
+// index that carries the name, and a new folder gets its line again.
+TEST_F(FilingTest, WhatIsRemovedOrReplacedBetweenTwoObjectsIsSeenAgain) {
+    const fs::path database = temp.Path() / "Database";
+    const fs::path study = database / "1.2.3", series = study / "1.2.3.4";
+    struct Case {
+        const char* what;
+        std::function<void()> meanwhile;
+        std::size_t studyLines, seriesLines, imageLines;  // afterwards
+    } cases[] = {
+        {"nothing", [] {}, 1, 1, 2},
+        {"the whole database", [&] { fs::remove_all(database); }, 1, 1, 1},
+        {"the study folder", [&] { fs::remove_all(study); }, 2, 1, 1},
+        {"the series folder", [&] { fs::remove_all(series); }, 1, 2, 1},
+        {"the image index", [&] { fs::remove(series / "Image.dir"); }, 1, 1, 1},
+        {"the image index, rewritten by another program",
+         [&] {
+             std::string text = ReadText(series / "Image.dir");
+             std::ofstream(series / "Image.dir.new", std::ios::binary) << text;
+             fs::rename(series / "Image.dir.new", series / "Image.dir");
+         },
+         1, 1, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(database);
+        ASSERT_EQ(Index(MakeObject("1.2.3", "1.2.3.4", "1.2.3.4.5")), FilingResult::Indexed);
+        c.meanwhile();
+        ASSERT_EQ(Index(MakeObject("1.2.3", "1.2.3.4", "1.2.3.4.6")), FilingResult::Indexed);
+        EXPECT_EQ(ReadText(series / "1.2.3.4.6.dcm"), "object");
+        auto count = [](const fs::path& index) { return fs::exists(index) ? CountLines(index) : 0; };
+        EXPECT_EQ(count(database / "KPStudy.dir"), c.studyLines);
+        EXPECT_EQ(count(study / "Series.dir"), c.seriesLines);
+        EXPECT_EQ(count(series / "Image.dir"), c.imageLines);
+        const std::string images = ReadText(series / "Image.dir");
+        EXPECT_EQ(images.find("1.2.3.4.6"), images.rfind("1.2.3.4.6")) << images;
+        EXPECT_NE(images.find("1.2.3.4.6"), std::string::npos) << images;
+        EXPECT_TRUE(StagedObjects(IncomingFolder(root())).empty());
+    }
+    // The database moved away and made again, then a new study: its line goes to the new index.
+    fs::rename(database, temp.Path() / "moved");
+    fs::create_directories(database);
+    ASSERT_EQ(Index(MakeObject("1.2.8", "1.2.8.1", "1.2.8.1.1")), FilingResult::Indexed);
+    EXPECT_EQ(CountLines(database / "KPStudy.dir"), 1u);
+    EXPECT_EQ(GetDelimitedField(ReadText(database / "KPStudy.dir"), 1, ','), "1.2.8");
+    EXPECT_EQ(CountLines(database / "1.2.8" / "Series.dir"), 1u);
+    EXPECT_EQ(CountLines(database / "1.2.8" / "1.2.8.1" / "Image.dir"), 1u);
+    EXPECT_EQ(CountLines(temp.Path() / "moved" / "KPStudy.dir"), 1u);
 }
 
 // Whatever fails while an object is filed, nothing is left half done: no temporary file, no
