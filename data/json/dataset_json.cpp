@@ -6,7 +6,6 @@
 
 #include "data/dictionary/dictionary.h"
 #include "data/io/sequence_decoding.h"
-#include "data/json/base64.h"
 
 namespace pella {
 
@@ -119,9 +118,8 @@ private:
         if (!HasValue(e) || e.value == nullptr) return;
         uint64_t length = static_cast<uint64_t>(e.length);
         if (Inline(length)) {
-            std::string text;
-            AppendBase64(text, e.value, length);
-            attribute["InlineBinary"] = std::move(text);
+            attribute["InlineBinary"] =
+                Json::binary(Json::binary_t::container_type(e.value, e.value + length));
         } else {
             attribute["BulkDataURI"] = BulkUri(ValueOffset(index), length);
         }
@@ -216,9 +214,7 @@ private:
             bytes.insert(bytes.end(), header, header + 8);
             if (length > 0) bytes.insert(bytes.end(), item.value, item.value + length);
         }
-        std::string text;
-        AppendBase64(text, bytes.data(), bytes.size());
-        attribute["InlineBinary"] = std::move(text);
+        attribute["InlineBinary"] = Json::binary(std::move(bytes));
         return true;
     }
 

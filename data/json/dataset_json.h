@@ -1,6 +1,7 @@
 // The DICOM JSON model of a data set held as a flat element list (as the readers return it):
 // tags as keys, "vr", and "Value", "InlineBinary" or "BulkDataURI"; sequences as arrays of
-// objects.
+// objects. Inline binary values are held as JSON binary values, which AppendJsonText writes as
+// the model's base64 strings.
 #pragma once
 
 #include <cstdint>

@@ -6,6 +6,7 @@
 #include "data/io/dataset_reader.h"
 #include "data/io/element_header.h"
 #include "data/json/dataset_json.h"
+#include "data/json/json_text.h"
 
 namespace pella {
 
@@ -48,7 +49,8 @@ bool FileToJsonText(const std::string& fileName, int64_t inlineLimit, std::strin
     // A deflated file's values have no offsets in the file to point to: they are all inline.
     bool deflated = TransferSyntax(ElementUid(meta, 0x0002, 0x0010)).Deflated();
     if (!DatasetToJson({data, deflated ? nullptr : &offsets, state}, options, json)) return false;
-    out = json.dump(-1, ' ', false, Json::error_handler_t::replace);
+    out.clear();
+    AppendJsonText(out, json);
     return true;
 }
 

@@ -1,4 +1,5 @@
 #include "data/json/dataset_json.h"
+#include "data/json/json_text.h"
 
 #include <gtest/gtest.h>
 
@@ -45,7 +46,10 @@ Json ToJson(const ElementList& list, ParseState encoding = Encoding(true, false)
             const std::vector<uint64_t>* offsets = nullptr, JsonOptions options = {}) {
     Json out;
     EXPECT_TRUE(DatasetToJson({list, offsets, encoding}, options, out));
-    return out;
+    // Read back from its text, where binary values have become base64 strings.
+    std::string text;
+    pella::AppendJsonText(text, out);
+    return Json::parse(text);
 }
 
 }  // namespace
@@ -176,4 +180,36 @@ TEST(DatasetJson, NestingBeyondTheLimitIsRefusedNotRecursedInto) {
     }
     Json out;
     EXPECT_FALSE(DatasetToJson({list, nullptr, Encoding(true, false)}, {}, out));
+}
+
+// The writer's shortcuts must give the library's own text for every kind of value, and base64
+// as RFC 4648 gives it for binary values of every length modulo 3.
+TEST(JsonText, WritesWhatTheLibraryWritesAndBinaryAsBase64) {
+    const std::vector<Json> values = {
+        Json::parse(R"({"b":[1,-2,3.25,1e300,true,false,null],"a":{"x":"plain text","y":[]},"e":{}})"),
+        Json("quote \" backslash \\ slash / tab \t newline \n nul " + std::string(1, '\0') + " del \x7F"),
+        Json("caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC"),
+        Json("invalid \xFF\xC3 bytes"),
+        Json::array({Json::object({{"k\x01", "v"}}), "", 0.1, -0.0}),
+    };
+    for (const Json& value : values) {
+        std::string text;
+        pella::AppendJsonText(text, value);
+        EXPECT_EQ(text, value.dump(-1, ' ', false, Json::error_handler_t::replace)) << text;
+    }
+    const std::vector<std::pair<std::string, std::string>> binaries = {
+        {"", "\"\""},
+        {"f", "\"Zg==\""},
+        {"fo", "\"Zm8=\""},
+        {"foo", "\"Zm9v\""},
+        {"foob", "\"Zm9vYg==\""},
+        {"fooba", "\"Zm9vYmE=\""},
+        {"foobar", "\"Zm9vYmFy\""},
+        {std::string("\xFB\xFF\xBF", 3), "\"+/+/\""},
+    };
+    for (const auto& [bytes, expected] : binaries) {
+        std::string text = "x";
+        pella::AppendJsonText(text, Json::binary(Json::binary_t::container_type(bytes.begin(), bytes.end())));
+        EXPECT_EQ(text, "x" + expected);
+    }
 }
