@@ -24,6 +24,8 @@ namespace {
 constexpr std::size_t kValueColumn = 56;     // where "#" stands, counted after the indentation
 constexpr std::size_t kShownTextChars = 64;  // longer values end in "..."
 constexpr std::size_t kShownNumbers = 16;    // numbers and binary words shown before "..."
+// Bulk values are read only as far as the dump shows them (up to 16 words of 8 bytes).
+constexpr uint64_t kReadBulkBytes = kShownNumbers * 8;
 
 bool IsItemTag(const DataElement& e, uint16_t element) {
     return e.group == 0xFFFE && e.element == element;
@@ -149,7 +151,8 @@ public:
 
     // Every element of `list` (a flat list: undefined-length parts stand between their
     // delimiters) from `level` on. False when a value cannot be decoded or nests too deep.
-    bool List(const ElementList& list, int level);
+    // `cut` lists the elements whose values were read only in part, with their whole lengths.
+    bool List(const ElementList& list, int level, const std::vector<BulkValueCut>& cut = {});
 
 private:
     // The VR the dump shows: the element's own when explicit, else the dictionary's.
@@ -246,10 +249,15 @@ bool TextDumper::Expanded(const DataElement& e, int level) {
     return true;
 }
 
-bool TextDumper::List(const ElementList& list, int level) {
+bool TextDumper::List(const ElementList& list, int level, const std::vector<BulkValueCut>& cut) {
     std::vector<bool> pixelSequences;  // open undefined-length elements: encapsulated pixel data?
+    auto nextCut = cut.begin();
     for (std::size_t i = 0; i < list.size(); ++i) {
-        const DataElement& e = list[i];
+        // A value read only in part shows its whole length; only its first words are printed.
+        DataElement whole = list[i];
+        if (nextCut != cut.end() && nextCut->index == i)
+            whole.length = static_cast<int32_t>((nextCut++)->length);
+        const DataElement& e = whole;
         int here = level + static_cast<int>(pixelSequences.size());
         if (here >= kMaxDumpLevel) return false;
         if (IsItemTag(e, 0xE00D) || IsItemTag(e, 0xE0DD)) {
@@ -318,8 +326,9 @@ bool DumpFileAsText(const std::string& fileName, std::string& text, DumpedFileKi
                     std::string& reason) {
     ElementList meta, data;
     ParseState state;
+    BulkValueSkipping skipping{kReadBulkBytes, {}};
     kind = DumpedFileKind::kPart10;
-    if (!ReadPart10File(fileName, meta, data, state)) {
+    if (!ReadPart10FileSkippingBulk(fileName, meta, data, state, skipping)) {
         std::string part10Failure = LastFailure();
         ElementList bareMeta, bareData;
         if (IsPart10File(fileName) || !ReadBareFile(fileName, bareMeta, bareData, state)) {
@@ -327,6 +336,7 @@ bool DumpFileAsText(const std::string& fileName, std::string& text, DumpedFileKi
             return false;
         }
         kind = DumpedFileKind::kBareDataSet;
+        skipping.cut.clear();  // the bare read loaded every value
         meta = std::move(bareMeta);
         data = std::move(bareData);
     }
@@ -341,7 +351,8 @@ bool DumpFileAsText(const std::string& fileName, std::string& text, DumpedFileKi
     std::string characterSet = CharacterSetOf(data);
     std::unique_ptr<TextDecoder> decoder =
         characterSet.empty() ? nullptr : std::make_unique<TextDecoder>(characterSet);
-    if (!TextDumper(text, state.explicitVR, state.bigEndian, decoder ? *decoder : ascii).List(data, 0)) {
+    if (!TextDumper(text, state.explicitVR, state.bigEndian, decoder ? *decoder : ascii)
+             .List(data, 0, skipping.cut)) {
         reason =
             "a sequence cannot be decoded or nests deeper than " + std::to_string(kMaxDumpLevel) + " levels";
         return false;

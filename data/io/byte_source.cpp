@@ -25,6 +25,12 @@ std::size_t MemorySource::Peek(void* out, std::size_t n) {
     return count;
 }
 
+bool MemorySource::Skip(uint64_t n) {
+    if (n > size_ - position_) return false;
+    position_ += static_cast<std::size_t>(n);
+    return true;
+}
+
 // Opened without waiting, so that a pipe without a writer cannot block the open; anything but a
 // regular file (folders, devices, pipes) is closed again at once.
 FileSource::FileSource(const std::string& fileName) {

@@ -21,6 +21,8 @@ public:
     virtual std::size_t Peek(void* out, std::size_t n) = 0;
     virtual uint64_t Position() const = 0;
     virtual uint64_t Size() const = 0;
+    // Moves n bytes on without reading them; false when fewer remain.
+    virtual bool Skip(uint64_t n) = 0;
     uint64_t Remaining() const { return Size() - Position(); }
 };
 
@@ -32,6 +34,7 @@ public:
     std::size_t Peek(void* out, std::size_t n) override;
     uint64_t Position() const override { return position_; }
     uint64_t Size() const override { return size_; }
+    bool Skip(uint64_t n) override;
 
 private:
     const uint8_t* data_;
@@ -50,6 +53,7 @@ public:
     std::size_t Peek(void* out, std::size_t n) override;
     uint64_t Position() const override { return position_; }
     uint64_t Size() const override { return size_; }
+    bool Skip(uint64_t n) override { return n <= Remaining() && Seek(position_ + n); }
 
 private:
     struct Closer {

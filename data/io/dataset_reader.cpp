@@ -57,7 +57,25 @@ struct FileReadOptions {
     std::vector<uint64_t>* dataOffsets = nullptr;  // where each data-list value starts
     uint64_t* stopOffset = nullptr;                // where the header the read stopped at starts
     uint64_t* deflatedAt = nullptr;                // where a deflated data set starts in the source
+    BulkValueSkipping* skipping = nullptr;         // bulk values to leave unread
 };
+
+bool IsBulkVR(const char* vr) {
+    for (const char* bulk : {"OB", "OW", "OF", "OD", "OL", "OV"})
+        if (vr[0] == bulk[0] && vr[1] == bulk[1]) return true;
+    return false;
+}
+
+// Reads the first `keep` bytes of a value of `header.length` bytes (which the source holds) and
+// seeks past the rest.
+ElementPtr ReadValuePrefix(ByteSource& source, const ElementHeader& header, uint64_t keep) {
+    uint64_t whole = static_cast<uint64_t>(header.length);
+    ElementHeader prefix = header;
+    prefix.length = static_cast<int32_t>(keep);
+    ElementPtr element = ReadElementValue(source, prefix, false);
+    if (!element || !source.Skip(whole - keep)) return nullptr;
+    return element;
+}
 
 // A meta group without a transfer syntax: tell the data set's encoding from its first header,
 // whose bytes 4 and 5 are a VR only when it is explicit.
@@ -108,6 +126,7 @@ bool ReadElements(ByteSource& source, ParseState& state, const FileReadOptions& 
     std::optional<MemorySource> inflatedSource;
     ByteSource* in = &source;
     ImplicitSequenceTracker unSequences;
+    bool inPixelItems = false;  // inside encapsulated pixel data, where items hold fragments
     while (in->Position() < in->Size()) {
         if (deflated && !state.metaMode && !inflatedSource) {
             if (options.deflatedAt) *options.deflatedAt = source.Position();
@@ -137,7 +156,14 @@ bool ReadElements(ByteSource& source, ParseState& state, const FileReadOptions& 
         uint64_t valueLength = header.length > 0 ? static_cast<uint64_t>(header.length) : 0;
         if (!inflatedSource && in->Position() + valueLength >= endOfMeta) state.metaMode = false;
 
-        ElementPtr element = ReadElementValue(*in, header, options.allowOneShort);
+        if (header.group == 0x7FE0 && header.length == kUndefinedLength) inPixelItems = true;
+        if (header.group == 0xFFFE && header.element == 0xE0DD) inPixelItems = false;
+        bool pixelItem = inPixelItems && header.group == 0xFFFE && header.element == 0xE000;
+        bool skip = options.skipping && header.group != 0x0002 && header.length > 0 &&
+                    valueLength > options.skipping->keepBytes && valueLength <= in->Remaining() &&
+                    (pixelItem || IsBulkVR(header.vr) || (header.vr[0] == '\0' && header.group == 0x7FE0));
+        ElementPtr element = skip ? ReadValuePrefix(*in, header, options.skipping->keepBytes)
+                                  : ReadElementValue(*in, header, options.allowOneShort);
         if (!element) {
             reason = "the " + std::to_string(valueLength) + "-byte value of " +
                      TagText(header.group, header.element) + " (header at byte " + std::to_string(at) +
@@ -164,6 +190,7 @@ bool ReadElements(ByteSource& source, ParseState& state, const FileReadOptions& 
         unSequences.Observe(state, *element);
         bool toMeta = header.group == 0x0002 && options.metaList && !inflatedSource;
         if (!toMeta && options.dataOffsets) options.dataOffsets->push_back(valueOffset);
+        if (skip) options.skipping->cut.push_back({options.dataList->size(), valueLength});
         (toMeta ? *options.metaList : *options.dataList).Append(std::move(element));
     }
     if (deflated && !inflatedSource) {
@@ -215,6 +242,18 @@ bool ReadPart10File(const std::string& fileName, ElementList& metaList, ElementL
     std::string reason;
     if (!ReadElements(source, state, {true, false, true, &metaList, &dataList, dataOffsets}, reason))
         return FileRefused(fileName, reason);
+    return true;
+}
+
+bool ReadPart10FileSkippingBulk(const std::string& fileName, ElementList& metaList, ElementList& dataList,
+                                ParseState& state, BulkValueSkipping& skipping) {
+    std::unique_ptr<FileSource> opened = OpenAtFirstElement(fileName);
+    if (!opened) return false;
+    state = ParseState{};
+    FileReadOptions options{true, false, true, &metaList, &dataList};
+    options.skipping = &skipping;
+    std::string reason;
+    if (!ReadElements(*opened, state, options, reason)) return FileRefused(fileName, reason);
     return true;
 }
 

@@ -20,6 +20,24 @@ namespace pella {
 bool ReadPart10File(const std::string& fileName, ElementList& metaList, ElementList& dataList,
                     ParseState& state, std::vector<uint64_t>* dataOffsets = nullptr);
 
+// A read that leaves bulk values in the file: values of OB, OW, OF, OD, OL or OV and the
+// items of encapsulated pixel data longer than `keepBytes` are read only up to that many bytes
+// and the rest is seeked past. Each such element of the data list holds the first `keepBytes`
+// bytes as its value (and as its length); `cut` lists its index and whole length.
+struct BulkValueCut {
+    std::size_t index;  // in the data list
+    uint64_t length;    // the value's whole length in the file
+};
+struct BulkValueSkipping {
+    uint64_t keepBytes = 256;
+    std::vector<BulkValueCut> cut;
+};
+
+// As ReadPart10File, reading the file through a seekable source and skipping bulk values as
+// `skipping` says.
+bool ReadPart10FileSkippingBulk(const std::string& fileName, ElementList& metaList, ElementList& dataList,
+                                ParseState& state, BulkValueSkipping& skipping);
+
 // As ReadPart10File, keeping only the data set; `syntaxOut` receives the transfer syntax UID.
 // A file without (0002,0010) fails.
 bool ReadDatasetAndSyntax(const std::string& fileName, ElementList& dataList, std::string& syntaxOut);

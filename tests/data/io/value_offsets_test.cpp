@@ -74,3 +74,43 @@ TEST(ValueOffsets, PointAtEachValueInTheFileAlsoInsideDefinedLengthSequences) {
     EXPECT_GT(topLevel, 3000);
     EXPECT_GT(nested, 500);
 }
+
+// Reading with bulk values left in the file gives the same elements as the whole read on every
+// sample (implicit, big endian, deflated, encapsulated): the same tags, VRs and values, except
+// that each listed cut holds only the first bytes of its value and names its whole length.
+TEST(BulkValueSkipping, KeepsEveryElementAndCutsOnlyLongBulkValues) {
+    int cutValues = 0;
+    for (const auto& path : PydicomSamples()) {
+        const std::string name = path.string();
+        ElementList meta, data, skimMeta, skimData;
+        ParseState state, skimState;
+        bool whole = ReadPart10File(name, meta, data, state);
+        BulkValueSkipping skipping{64, {}};
+        bool skimmed = ReadPart10FileSkippingBulk(name, skimMeta, skimData, skimState, skipping);
+        ASSERT_EQ(whole, skimmed) << name;
+        if (!whole) continue;
+        ASSERT_EQ(data.size(), skimData.size()) << name;
+        EXPECT_EQ(meta.size(), skimMeta.size()) << name;
+        auto cut = skipping.cut.begin();
+        for (std::size_t i = 0; i < data.size(); ++i) {
+            const DataElement& a = data[i];
+            const DataElement& b = skimData[i];
+            ASSERT_TRUE(a.group == b.group && a.element == b.element && std::memcmp(a.vr, b.vr, 2) == 0)
+                << name << " element " << i;
+            bool isCut = cut != skipping.cut.end() && cut->index == i;
+            int32_t kept = isCut ? 64 : a.length;
+            if (isCut) {
+                EXPECT_EQ(static_cast<int32_t>(cut->length), a.length) << name << " element " << i;
+                EXPECT_GT(a.length, 64) << name;
+                ++cut;
+                ++cutValues;
+            }
+            ASSERT_EQ(b.length, kept) << name << " element " << i;
+            if (HasValue(b)) {
+                EXPECT_EQ(std::memcmp(a.value, b.value, static_cast<std::size_t>(kept)), 0) << name;
+            }
+        }
+        EXPECT_TRUE(cut == skipping.cut.end()) << name << " lists a cut that is no element";
+    }
+    EXPECT_GT(cutValues, 50) << "the samples hold plenty of pixel data to leave unread";
+}
