@@ -405,9 +405,11 @@ PELLA_API uint8_t AppendMetaHeader(const char* fileName, const char* transferSyn
  * LastFailureText. Group length elements of the data set are recomputed after each change.
  * ------------------------------------------------------------------------------------------- */
 
-#define PELLA_EDIT_MODIFY 0 /* the element, and every sequence and item on its path, must exist */
-#define PELLA_EDIT_INSERT 1 /* a missing element is inserted in tag order, a missing sequence
-                               and the item just past a sequence's last one made on the way */
+/* PELLA_EDIT_MODIFY: the element, and every sequence and item on its path, must exist.
+ * PELLA_EDIT_INSERT: a missing element is inserted in tag order, a missing sequence and the item
+ * just past a sequence's last one are made on the way. */
+#define PELLA_EDIT_MODIFY 0
+#define PELLA_EDIT_INSERT 1
 #define PELLA_UID_BUFFER_SIZE 65 /* bytes NewUID needs, the zero included */
 
 /* Sets the element at `path` to `value`, text encoded by the element's VR (its own, else the
@@ -435,8 +437,8 @@ PELLA_API uint8_t NewUID(char* buffer, int32_t size);
  * renamed over it once whole. Returns 1 on success; 0 (nothing changed) when the syntax is no
  * UID, the data set holds meta elements or ends inside a sequence, or the file cannot be
  * written. Neither list is changed. */
-PELLA_API uint8_t SaveDICOMFile(const char* fileName, const ElementList* metaList, const ElementList* dataList,
-                                const char* transferSyntaxUid);
+PELLA_API uint8_t SaveDICOMFile(const char* fileName, const ElementList* metaList,
+                                const ElementList* dataList, const char* transferSyntaxUid);
 
 /* ---------------------------------------------------------------------------------------------
  * Storage server (C-STORE and C-ECHO as acceptor)

@@ -24,7 +24,8 @@ namespace {
 TransferSyntax ListEncoding(const char* transferSyntaxUid) {
     if (transferSyntaxUid == nullptr) return TransferSyntax(kExplicitLittleEndian);
     if (!IsValidUid(transferSyntaxUid))
-        throw std::invalid_argument(std::string("\"") + transferSyntaxUid + "\" is not a transfer syntax UID");
+        throw std::invalid_argument(std::string("\"") + transferSyntaxUid +
+                                    "\" is not a transfer syntax UID");
     return TransferSyntax(WithoutUidPadding(transferSyntaxUid)).ElementSyntax();
 }
 
@@ -37,7 +38,8 @@ TagPath ParsedPath(const char* text) {
 
 void OpenForEditing(ElementList& list, const TransferSyntax& encoding) {
     std::string error;
-    if (!OpenSequences(list, encoding.ExplicitVR(), encoding.BigEndian(), error)) throw std::runtime_error(error);
+    if (!OpenSequences(list, encoding.ExplicitVR(), encoding.BigEndian(), error))
+        throw std::runtime_error(error);
 }
 
 }  // namespace
@@ -50,7 +52,8 @@ PELLA_API uint8_t SetElementValue(ElementList* list, const char* transferSyntaxU
         RequireArguments(list, path, value);
         RequireLive(HandleKind::ElementList, list);
         if (mode != PELLA_EDIT_MODIFY && mode != PELLA_EDIT_INSERT)
-            throw std::invalid_argument("mode " + std::to_string(mode) + " is neither PELLA_EDIT_MODIFY nor PELLA_EDIT_INSERT");
+            throw std::invalid_argument("mode " + std::to_string(mode) +
+                                        " is neither PELLA_EDIT_MODIFY nor PELLA_EDIT_INSERT");
         TransferSyntax encoding = ListEncoding(transferSyntaxUid);
         TagPath parsed = ParsedPath(path);
         OpenForEditing(*list, encoding);
@@ -76,9 +79,11 @@ PELLA_API int32_t EraseElement(ElementList* list, const char* transferSyntaxUid,
             throw std::invalid_argument("erasing everywhere takes a tag, not a path");
         OpenForEditing(*list, encoding);
         std::string error;
-        long erased = everywhere ? static_cast<long>(std::min<std::size_t>(
-                                       EraseEverywhere(*list, parsed.steps[0].group, parsed.steps[0].element), INT32_MAX))
-                                 : EraseElementByPath(*list, parsed, error);
+        long erased =
+            everywhere
+                ? static_cast<long>(std::min<std::size_t>(
+                      EraseEverywhere(*list, parsed.steps[0].group, parsed.steps[0].element), INT32_MAX))
+                : EraseElementByPath(*list, parsed, error);
         if (erased < 0) {
             NoteFailure(error);
             return -1;
@@ -99,8 +104,8 @@ PELLA_API uint8_t NewUID(char* buffer, int32_t size) {
     });
 }
 
-PELLA_API uint8_t SaveDICOMFile(const char* fileName, const ElementList* metaList, const ElementList* dataList,
-                                const char* transferSyntaxUid) {
+PELLA_API uint8_t SaveDICOMFile(const char* fileName, const ElementList* metaList,
+                                const ElementList* dataList, const char* transferSyntaxUid) {
     return Guarded<uint8_t>("SaveDICOMFile", 0, [&]() -> uint8_t {
         RequireArguments(fileName, dataList);
         RequireLive(HandleKind::ElementList, metaList);
@@ -110,7 +115,8 @@ PELLA_API uint8_t SaveDICOMFile(const char* fileName, const ElementList* metaLis
             syntax = transferSyntaxUid;
         else if (metaList != nullptr)
             syntax = ElementUid(*metaList, 0x0002, 0x0010);
-        if (syntax.empty()) throw std::invalid_argument("no transfer syntax given, and the meta list names none");
+        if (syntax.empty())
+            throw std::invalid_argument("no transfer syntax given, and the meta list names none");
         return SavePart10File(fileName, metaList, *dataList, syntax) ? 1 : 0;
     });
 }

@@ -36,7 +36,8 @@ CommandSpec Spec() {
         "when every file was changed.");
     std::vector<OptionSpec> own = {
         {{"-m", "--modify"}, "PATH=VALUE", "set an existing element (it must be there)"},
-        {{"-i", "--insert"}, "PATH=VALUE",
+        {{"-i", "--insert"},
+         "PATH=VALUE",
          "set an element, inserting it (and a missing sequence or the next item) when missing"},
         {{"-e", "--erase"}, "PATH", "erase an element (it must be there)"},
         {{"-ea", "--erase-all"}, "TAG", "erase every element with the tag, inside items too"},
@@ -76,7 +77,8 @@ bool CollectSteps(const Args& args, std::vector<Step>& steps) {
         if (option == "-m" || option == "-i") {
             std::size_t eq = text.find('=');
             if (eq == std::string::npos) {
-                std::fprintf(stderr, "pella modify: %s wants PATH=VALUE, not '%s'\n", option.c_str(), text.c_str());
+                std::fprintf(stderr, "pella modify: %s wants PATH=VALUE, not '%s'\n", option.c_str(),
+                             text.c_str());
                 return false;
             }
             step.path = text.substr(0, eq);
@@ -148,7 +150,9 @@ public:
     std::string Keep() {
         std::error_code ec;
         fs::rename(pending_, file_ + ".bak", ec);
-        if (ec) return "the file was changed, but its backup could not be named " + file_ + ".bak: " + ec.message();
+        if (ec)
+            return "the file was changed, but its backup could not be named " + file_ +
+                   ".bak: " + ec.message();
         made_ = false;
         return "";
     }
@@ -193,7 +197,8 @@ int RunModify(const std::vector<std::string>& argv) {
     std::vector<Step> steps;
     if (!CollectSteps(args, steps)) return 2;
     if (steps.empty()) {
-        std::fprintf(stderr, "pella modify: nothing to do: give -m, -i, -e, -ea, -gin, -gse or -gst\nusage: %s\n",
+        std::fprintf(stderr,
+                     "pella modify: nothing to do: give -m, -i, -e, -ea, -gin, -gse or -gst\nusage: %s\n",
                      spec.usage.c_str());
         return 2;
     }

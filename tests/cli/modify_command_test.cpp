@@ -47,17 +47,19 @@ std::string Quoted(const std::vector<std::string>& options) {
 struct AgainstDcmodify {
     const char* sample;
     std::vector<std::string> options;  // the same for both tools
-    const char* generated;  // keywords given new UIDs, for the comparison
+    const char* generated;             // keywords given new UIDs, for the comparison
 };
 
 TEST(ModifyCommand, EqualsDcmodifyOnPydicomSamples) {
     const AgainstDcmodify cases[] = {
         {"CT_small.dcm", {"-m", "PatientName=Roe^Jane", "-i", "PatientID=12345", "-e", "(0008,0090)"}, ""},
-        {"MR_small_implicit.dcm", {"-i", "StudyDescription=Edited", "-m", "(0018,0050)=2.5", "-ea", "(0008,0008)"}, ""},
+        {"MR_small_implicit.dcm",
+         {"-i", "StudyDescription=Edited", "-m", "(0018,0050)=2.5", "-ea", "(0008,0008)"},
+         ""},
         {"MR_small_bigendian.dcm", {"-i", "(0018,1310)=0\\64\\64\\0", "-m", "InstanceNumber=7"}, ""},
         {"rtplan.dcm",
-         {"-m", "(300a,00b0)[0].(300a,00b2)=unit002", "-ea", "(300a,00b8)", "-i", "(300a,0010)[1].(300a,0016)=GTV",
-          "-e", "(300a,0070)[0].(300a,00a0)"},
+         {"-m", "(300a,00b0)[0].(300a,00b2)=unit002", "-ea", "(300a,00b8)", "-i",
+          "(300a,0010)[1].(300a,0016)=GTV", "-e", "(300a,0070)[0].(300a,00a0)"},
          ""},
         {"rtplan.dcm", {"-m", "(300a,0010)[*].(300a,0014)=SITE"}, ""},
         {"JPEG2000.dcm", {"-m", "PatientName=Anon", "-gin"}, "SOPInstanceUID"},
@@ -76,8 +78,8 @@ TEST(ModifyCommand, EqualsDcmodifyOnPydicomSamples) {
         ASSERT_EQ(pella.exitCode, 0) << pella.out;
         EXPECT_EQ(FileBytes(ours + ".bak"), FileBytes(PydicomFile(c.sample)));
         testing_support::CommandResult compare =
-            Capture("/usr/bin/python3 -W ignore " + Quote(kScript) + " " + Quote(PydicomFile(c.sample)) + " " +
-                    Quote(ours) + " " + Quote(theirs) + " " + c.generated);
+            Capture("/usr/bin/python3 -W ignore " + Quote(kScript) + " " + Quote(PydicomFile(c.sample)) +
+                    " " + Quote(ours) + " " + Quote(theirs) + " " + c.generated);
         EXPECT_EQ(compare.exitCode, 0) << compare.out;
         testing_support::CommandResult dump = Capture("dcmdump -q " + Quote(ours));
         EXPECT_EQ(dump.exitCode, 0) << dump.out;
@@ -87,22 +89,22 @@ TEST(ModifyCommand, EqualsDcmodifyOnPydicomSamples) {
 
 TEST(ModifyCommand, HostileEditsFailAndLeaveTheFile) {
     const std::vector<std::string> cases[] = {
-        {"-m", "(300a,0010)[5].(300a,0016)=X"},     // an index past the end
-        {"-i", "(300a,0010)[3].(300a,0016)=X"},     // past the item after the last
-        {"-m", "(300a,0070)[0].(300a,0090)=X"},     // a path into a missing element of an item
-        {"-m", "(300a,0002)[0].(300a,0016)=X"},     // a non-sequence used as a sequence
-        {"-m", "RTPlanLabel=seventeen-chars-xx"},   // over-long SH
-        {"-m", "RTPlanDate=20030931"},              // no such date
-        {"-m", "(300a,0010)[0].(300a,0012)=1.5"},   // not an integer string
-        {"-m", "SOPInstanceUID=1..2"},              // not a UID
+        {"-m", "(300a,0010)[5].(300a,0016)=X"},          // an index past the end
+        {"-i", "(300a,0010)[3].(300a,0016)=X"},          // past the item after the last
+        {"-m", "(300a,0070)[0].(300a,0090)=X"},          // a path into a missing element of an item
+        {"-m", "(300a,0002)[0].(300a,0016)=X"},          // a non-sequence used as a sequence
+        {"-m", "RTPlanLabel=seventeen-chars-xx"},        // over-long SH
+        {"-m", "RTPlanDate=20030931"},                   // no such date
+        {"-m", "(300a,0010)[0].(300a,0012)=1.5"},        // not an integer string
+        {"-m", "SOPInstanceUID=1..2"},                   // not a UID
         {"-m", "PatientID=x", "-m", "NoSuchKeyword=1"},  // an unknown keyword after a good step
-        {"-e", "(0010,0040)[0].PatientID"},         // erasing through a non-sequence
-        {"-e", "(0008,1030)"},                      // erasing what is not there
-        {"-m", "(0008,1030)=x"},                    // modifying what is not there
-        {"-m", "(300a,00b0)=text"},                 // a sequence given text
-        {"-m", "PatientName"},                      // no "="
-        {"-i", "(0009,0010)[0].(0009,1001)=x"},     // private: no VR known
-        {"-i", "TransferSyntaxUID=1.2"},            // the meta group is the writer's
+        {"-e", "(0010,0040)[0].PatientID"},              // erasing through a non-sequence
+        {"-e", "(0008,1030)"},                           // erasing what is not there
+        {"-m", "(0008,1030)=x"},                         // modifying what is not there
+        {"-m", "(300a,00b0)=text"},                      // a sequence given text
+        {"-m", "PatientName"},                           // no "="
+        {"-i", "(0009,0010)[0].(0009,1001)=x"},          // private: no VR known
+        {"-i", "TransferSyntaxUID=1.2"},                 // the meta group is the writer's
     };
     for (const std::vector<std::string>& options : cases) {
         SCOPED_TRACE(Quoted(options));
@@ -125,7 +127,8 @@ TEST(ModifyCommand, FoldersBackupsAndFilesThatCannotBeRead) {
     std::string top = Copy(dir, "CT_small.dcm", "ct.dcm");
     std::string below = Copy(dir, "MR_small.dcm", "sub/mr.dcm");
     std::ofstream(dir.File("notes.txt")) << "not DICOM";
-    testing_support::CommandResult run = Pella("--no-backup -r -i PatientID=P1 " + Quote(dir.Path().string()));
+    testing_support::CommandResult run =
+        Pella("--no-backup -r -i PatientID=P1 " + Quote(dir.Path().string()));
     EXPECT_EQ(run.exitCode, 1) << run.out;  // notes.txt is named with its reason
     EXPECT_NE(run.out.find("notes.txt"), std::string::npos) << run.out;
     for (const std::string& file : {top, below}) {
