@@ -396,6 +396,54 @@ PELLA_API int32_t LastFailureText(char* buffer, int32_t size);
 PELLA_API uint8_t AppendMetaHeader(const char* fileName, const char* transferSyntaxUid);
 
 /* ---------------------------------------------------------------------------------------------
+ * Changing element lists and saving them (additions)
+ *
+ * An element is named by a path: a tag as a keyword ("PatientName"), "gggg,eeee" or
+ * "(gggg,eeee)", and for an element inside a sequence item the sequence, the item's index from 0
+ * and a dot before each further step: "(0040,0275)[0].(0040,0009)"; "[*]" stands for every
+ * item. `transferSyntaxUid` names the encoding the list's values stand in (as DICOMFile read
+ * them; NULL for explicit VR little endian): sequences read with defined lengths are turned into
+ * the flat form in it (every call with valid arguments does so, the values staying the same),
+ * and new binary numbers take its byte order. A failing call changes no value; the reason is in
+ * LastFailureText. Group length elements of the data set are recomputed after each change.
+ * ------------------------------------------------------------------------------------------- */
+
+/* PELLA_EDIT_MODIFY: the element, and every sequence and item on its path, must exist.
+ * PELLA_EDIT_INSERT: a missing element is inserted in tag order, a missing sequence and the item
+ * just past a sequence's last one are made on the way. */
+#define PELLA_EDIT_MODIFY 0
+#define PELLA_EDIT_INSERT 1
+#define PELLA_UID_BUFFER_SIZE 65 /* bytes NewUID needs, the zero included */
+
+/* Sets the element at `path` to `value`, text encoded by the element's VR (its own, else the
+ * dictionary's): numbers ("\" between several), dates YYYYMMDD, times, person names, UIDs by
+ * the UID rule, each within its VR's length. Returns 1 on success; 0 when the path leads through
+ * an element that is no sequence, into a missing item, to a missing element with
+ * PELLA_EDIT_MODIFY, to a sequence, or the text breaks the VR. */
+PELLA_API uint8_t SetElementValue(ElementList* list, const char* transferSyntaxUid, const char* path,
+                                  const char* value, int32_t mode);
+
+/* Erases the element at `path` with all it holds, or with `everywhere` set (path: a tag only)
+ * every element of that tag at any depth. Returns how many were erased (0 when there is none);
+ * -1 on failure (a path through an element that is no sequence or into a missing item). */
+PELLA_API int32_t EraseElement(ElementList* list, const char* transferSyntaxUid, const char* path,
+                               uint8_t everywhere);
+
+/* Writes a new UID ("2.25." and a random 128-bit number) into `buffer` of `size` bytes, at least
+ * PELLA_UID_BUFFER_SIZE. Returns 1, or 0 when the buffer is too small (nothing written). */
+PELLA_API uint8_t NewUID(char* buffer, int32_t size);
+
+/* Writes `dataList`, encoded in `transferSyntaxUid` (NULL: the meta list's (0002,0010)), as the
+ * Part 10 file `fileName`: the meta group is `metaList` (NULL or empty: a new one) with its SOP
+ * Class and Instance UIDs following the data set's, the transfer syntax set, this library as the
+ * implementation and the group length recomputed. The file is written beside `fileName` and
+ * renamed over it once whole. Returns 1 on success; 0 (nothing changed) when the syntax is no
+ * UID, the data set holds meta elements or ends inside a sequence, or the file cannot be
+ * written. Neither list is changed. */
+PELLA_API uint8_t SaveDICOMFile(const char* fileName, const ElementList* metaList,
+                                const ElementList* dataList, const char* transferSyntaxUid);
+
+/* ---------------------------------------------------------------------------------------------
  * Storage server (C-STORE and C-ECHO as acceptor)
  * ------------------------------------------------------------------------------------------- */
 

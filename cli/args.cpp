@@ -82,6 +82,7 @@ bool Parse(const CommandSpec& spec, const std::vector<std::string>& argv, Args& 
         }
         out.values_[option->names.front()] = value;
         out.allValues_[option->names.front()].push_back(value);
+        out.inOrder_.emplace_back(option->names.front(), value);
     }
     std::size_t count = out.positionals_.size();
     if (count < spec.minPositionals || count > spec.maxPositionals) {

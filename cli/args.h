@@ -5,6 +5,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace cli {
@@ -32,12 +33,16 @@ public:
     // Every value given to a repeatable option (such as -k), in command-line order.
     std::vector<std::string> Values(const std::string& name) const;
     const std::vector<std::string>& Positionals() const { return positionals_; }
+    // Every option given, as (its first name, its value), in command-line order: for commands
+    // whose options are steps applied one after another.
+    const std::vector<std::pair<std::string, std::string>>& InOrder() const { return inOrder_; }
 
 private:
     friend bool Parse(const CommandSpec&, const std::vector<std::string>&, Args&, std::string&);
     std::map<std::string, std::string> values_;  // keyed by the option's first name
     std::map<std::string, std::vector<std::string>> allValues_;
     std::vector<std::string> positionals_;
+    std::vector<std::pair<std::string, std::string>> inOrder_;
     std::map<std::string, std::string> aliases_;
 };
 

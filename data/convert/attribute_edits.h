@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "data/convert/converted_output.h"
+#include "data/io/converted_output.h"
 
 namespace pella {
 

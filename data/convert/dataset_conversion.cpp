@@ -2,11 +2,11 @@
 
 #include "data/convert/attribute_edits.h"
 #include "data/convert/conversion_syntax.h"
-#include "data/convert/converted_output.h"
 #include "data/convert/element_conversion.h"
 #include "data/convert/image_geometry.h"
 #include "data/convert/lossy_marking.h"
 #include "data/convert/pixel_data_conversion.h"
+#include "data/io/converted_output.h"
 #include "data/model/nesting_tracker.h"
 
 namespace pella {

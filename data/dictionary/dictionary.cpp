@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 namespace pella {
 
@@ -16,7 +18,33 @@ void CopyVR(DataElement& element, const DictionaryEntry& entry) {
     std::memcpy(element.vr, entry.vr, sizeof element.vr);
 }
 
+bool IsRetired(const DictionaryEntry& entry) {
+    return std::string_view(entry.name).ends_with("(RET)");
+}
+
+// Every keyword with its entry, sorted by keyword; built once.
+using KeywordIndex = std::vector<std::pair<std::string, const DictionaryEntry*>>;
+
+KeywordIndex BuildKeywordIndex() {
+    KeywordIndex index;
+    for (const DictionaryEntry& entry : DictionaryTable()) index.emplace_back(KeywordOf(entry.name), &entry);
+    // Among equal keywords, current before retired, then table (tag) order.
+    std::stable_sort(index.begin(), index.end(), [](const auto& a, const auto& b) {
+        if (a.first != b.first) return a.first < b.first;
+        return !IsRetired(*a.second) && IsRetired(*b.second);
+    });
+    return index;
+}
+
 }  // namespace
+
+const DictionaryEntry* FindDictionaryEntryByKeyword(std::string_view keyword) {
+    static const KeywordIndex index = BuildKeywordIndex();
+    auto found = std::lower_bound(index.begin(), index.end(), keyword,
+                                  [](const auto& item, std::string_view key) { return item.first < key; });
+    if (found == index.end() || found->first != keyword) return nullptr;
+    return found->second;
+}
 
 const DictionaryEntry* FindDictionaryEntry(uint16_t group, uint16_t element) {
     std::span<const DictionaryEntry> table = DictionaryTable();

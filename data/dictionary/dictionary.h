@@ -36,4 +36,8 @@ const char* LookupName(DataElement& element, bool keepVR);
 // "(RET)" mark dropped ("Patient's Name" -> "PatientName").
 std::string KeywordOf(std::string_view name);
 
+// The entry whose name's keyword (KeywordOf) is `keyword` ("PatientName"), or nullptr. Where
+// several names give one keyword, a current attribute wins over a retired one, then the lower tag.
+const DictionaryEntry* FindDictionaryEntryByKeyword(std::string_view keyword);
+
 }  // namespace pella

@@ -1,5 +1,5 @@
-// The converter's output list, with the bookkeeping that recomputes group lengths for the
-// target encoding as elements are appended.
+// An output list with the bookkeeping that recomputes group lengths for the target encoding as
+// elements are appended (the converter's output, and edited data sets).
 #pragma once
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "data/convert/converted_output.h"
+#include "data/io/converted_output.h"
 
 #include <cstdlib>
 #include <new>
