@@ -21,6 +21,7 @@ int RunEcho(const std::vector<std::string>& args);
 int RunServe(const std::vector<std::string>& args);
 int RunAddMeta(const std::vector<std::string>& args);
 int RunConvert(const std::vector<std::string>& args);
+int RunAnonymize(const std::vector<std::string>& args);
 int RunStore(const std::vector<std::string>& args);
 int RunSendSeries(const std::vector<std::string>& args);
 int RunDicomdir(const std::vector<std::string>& args);
