@@ -35,25 +35,28 @@ CommandSpec Spec() {
         "named on standard error unless --allow-burned-in is given. Each file written is printed\n"
         "as 'FILE -> OUTPUT'. Exit code: 0 when every file was written, 1 when any was refused or\n"
         "failed, 2 for a usage error.");
-    spec.options.insert(spec.options.end(), {
-        {{"--out-dir", "-od"}, "DIR", "folder for the anonymized files (made when missing)"},
-        {{"--key"}, "KEY", "secret of the UID mapping (default: $PELLA_ANON_KEY)"},
-        {{"--retain-uids"}, "", "keep the UIDs"},
-        {{"--retain-device-identity"}, "", "keep device serial numbers, station names, ..."},
-        {{"--retain-institution-identity"}, "", "keep institution name, address, department"},
-        {{"--retain-patient-characteristics"}, "", "keep sex, age, size, weight, ..."},
-        {{"--retain-dates"}, "", "keep dates and times"},
-        {{"--shift-dates"}, "DAYS", "move dates and date-times by DAYS (negative: earlier)"},
-        {{"--clean-descriptors"}, "", "keep descriptions, identifying words masked"},
-        {{"--keep-private"}, "", "keep private attributes"},
-        {{"--allow-burned-in"}, "", "also take images that may show burned-in text"},
-    });
+    spec.options.insert(
+        spec.options.end(),
+        {
+            {{"--out-dir", "-od"}, "DIR", "folder for the anonymized files (made when missing)"},
+            {{"--key"}, "KEY", "secret of the UID mapping (default: $PELLA_ANON_KEY)"},
+            {{"--retain-uids"}, "", "keep the UIDs"},
+            {{"--retain-device-identity"}, "", "keep device serial numbers, station names, ..."},
+            {{"--retain-institution-identity"}, "", "keep institution name, address, department"},
+            {{"--retain-patient-characteristics"}, "", "keep sex, age, size, weight, ..."},
+            {{"--retain-dates"}, "", "keep dates and times"},
+            {{"--shift-dates"}, "DAYS", "move dates and date-times by DAYS (negative: earlier)"},
+            {{"--clean-descriptors"}, "", "keep descriptions, identifying words masked"},
+            {{"--keep-private"}, "", "keep private attributes"},
+            {{"--allow-burned-in"}, "", "also take images that may show burned-in text"},
+        });
     return spec;
 }
 
 std::optional<std::string> KeyOf(const Args& args) {
     if (auto key = args.Value("--key"); key && !key->empty()) return key;
-    if (const char* env = std::getenv("PELLA_ANON_KEY"); env != nullptr && env[0] != '\0') return std::string(env);
+    if (const char* env = std::getenv("PELLA_ANON_KEY"); env != nullptr && env[0] != '\0')
+        return std::string(env);
     return std::nullopt;
 }
 
@@ -86,7 +89,8 @@ bool ReadOptions(const Args& args, const std::string& key, AnonymizeFileOptions&
     return true;
 }
 
-FileOutput AnonymizeOne(const std::string& file, const std::string& outDir, const AnonymizeFileOptions& options) {
+FileOutput AnonymizeOne(const std::string& file, const std::string& outDir,
+                        const AnonymizeFileOptions& options) {
     char written[4096];
     int32_t result = AnonymizeFile(file.c_str(), outDir.c_str(), &options, written, sizeof written);
     if (result == 1) return {true, file + " -> " + written + "\n", ""};

@@ -11,7 +11,8 @@ std::array<bool, kProfileOptionCount> OptionsInForce(const AnonymizeOptions& opt
     std::array<bool, kProfileOptionCount> on{};
     on[static_cast<std::size_t>(ProfileOption::kRetainUids)] = options.retainUids;
     on[static_cast<std::size_t>(ProfileOption::kRetainDeviceIdentity)] = options.retainDeviceIdentity;
-    on[static_cast<std::size_t>(ProfileOption::kRetainInstitutionIdentity)] = options.retainInstitutionIdentity;
+    on[static_cast<std::size_t>(ProfileOption::kRetainInstitutionIdentity)] =
+        options.retainInstitutionIdentity;
     on[static_cast<std::size_t>(ProfileOption::kRetainPatientCharacteristics)] =
         options.retainPatientCharacteristics;
     on[static_cast<std::size_t>(ProfileOption::kRetainLongitudinalFullDates)] = options.retainFullDates;
@@ -23,10 +24,14 @@ std::array<bool, kProfileOptionCount> OptionsInForce(const AnonymizeOptions& opt
 
 int Strength(char code) {  // how much of the value an option's code keeps
     switch (code) {
-        case 'K': return 3;
-        case 'C': return 2;
-        case 'X': return 1;
-        default: return 0;
+        case 'K':
+            return 3;
+        case 'C':
+            return 2;
+        case 'X':
+            return 1;
+        default:
+            return 0;
     }
 }
 
@@ -50,10 +55,14 @@ AttributeAction ActionFor(const ProfileRow* row, const AnonymizeOptions& options
         if (on[i] && Strength(row->options[i]) > Strength(best)) best = row->options[i];
     }
     switch (best) {
-        case 'K': return AttributeAction::kKeep;
-        case 'C': return AttributeAction::kClean;
-        case 'X': return AttributeAction::kRemove;
-        default: return BasicAction(row->basic);
+        case 'K':
+            return AttributeAction::kKeep;
+        case 'C':
+            return AttributeAction::kClean;
+        case 'X':
+            return AttributeAction::kRemove;
+        default:
+            return BasicAction(row->basic);
     }
 }
 

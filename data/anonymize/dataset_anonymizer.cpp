@@ -43,8 +43,9 @@ bool HoldsFragments(const DataElement& e) {
 bool NeedsFlattening(const DataElement& e, bool inFragments) {
     if (!HasValue(e) || inFragments) return false;
     if (IsItem(e)) return true;
-    if (VrIs(e.vr, "UN")) return FindDictionaryEntry(e.group, e.element) != nullptr &&
-                                 VrIs(FindDictionaryEntry(e.group, e.element)->vr, "SQ");
+    if (VrIs(e.vr, "UN"))
+        return FindDictionaryEntry(e.group, e.element) != nullptr &&
+               VrIs(FindDictionaryEntry(e.group, e.element)->vr, "SQ");
     return IsSequence(e);
 }
 
@@ -176,14 +177,23 @@ private:
     void Single(std::size_t i, AttributeAction action) {
         const DataElement& e = in_[i];
         switch (action) {
-            case AttributeAction::kKeep: Take(i); return;
-            case AttributeAction::kRemove: return;
-            case AttributeAction::kEmpty: out_.Append(NewElement(e.group, e.element, 0, nullptr, e.vr)); return;
-            case AttributeAction::kDummy: out_.Append(WithValue(e, DummyValue(VrOf(e)))); return;
+            case AttributeAction::kKeep:
+                Take(i);
+                return;
+            case AttributeAction::kRemove:
+                return;
+            case AttributeAction::kEmpty:
+                out_.Append(NewElement(e.group, e.element, 0, nullptr, e.vr));
+                return;
+            case AttributeAction::kDummy:
+                out_.Append(WithValue(e, DummyValue(VrOf(e))));
+                return;
             case AttributeAction::kReplaceUids:
                 out_.Append(WithValue(e, MappedUidValue(ValueOf(e), options_.key)));
                 return;
-            case AttributeAction::kClean: out_.Append(WithValue(e, Cleaned(e))); return;
+            case AttributeAction::kClean:
+                out_.Append(WithValue(e, Cleaned(e)));
+                return;
         }
     }
 

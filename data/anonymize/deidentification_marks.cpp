@@ -11,7 +11,8 @@ namespace {
 constexpr MethodCode kBasicProfile{"113100", "Basic Application Confidentiality Profile"};
 constexpr MethodCode kCleanDescriptors{"113105", "Clean Descriptors Option"};
 constexpr MethodCode kFullDates{"113106", "Retain Longitudinal Temporal Information Full Dates Option"};
-constexpr MethodCode kModifiedDates{"113107", "Retain Longitudinal Temporal Information Modified Dates Option"};
+constexpr MethodCode kModifiedDates{"113107",
+                                    "Retain Longitudinal Temporal Information Modified Dates Option"};
 constexpr MethodCode kPatientCharacteristics{"113108", "Retain Patient Characteristics Option"};
 constexpr MethodCode kDeviceIdentity{"113109", "Retain Device Identity Option"};
 constexpr MethodCode kUids{"113110", "Retain UIDs Option"};

@@ -51,15 +51,18 @@ AnonymizedFile AnonymizeFileInto(const std::string& inputFile, const std::string
         return Failed(AnonymizeOutcome::kUnreadable, inputFile + ": the file names no transfer syntax");
     if (ElementUid(meta, 0x0002, 0x0002) == kMediaStorageDirectoryClass)
         return Failed(AnonymizeOutcome::kUnreadable,
-                      inputFile + ": a DICOMDIR, whose record offsets would no longer hold; anonymize the "
-                                  "files it lists and make a new one");
+                      inputFile +
+                          ": a DICOMDIR, whose record offsets would no longer hold; anonymize the "
+                          "files it lists and make a new one");
     if (!options.allowBurnedIn && MayShowBurnedInText(data))
         return Failed(AnonymizeOutcome::kBurnedIn,
-                      inputFile + ": its pixels may show burned-in text (Burned In Annotation, or its class); "
-                                  "not anonymized without --allow-burned-in");
+                      inputFile +
+                          ": its pixels may show burned-in text (Burned In Annotation, or its class); "
+                          "not anonymized without --allow-burned-in");
     ElementList anonymized;
     if (!AnonymizeDataSet(data, state, options, anonymized))
-        return Failed(AnonymizeOutcome::kUnreadable, inputFile + ": the data set ends inside a sequence or item");
+        return Failed(AnonymizeOutcome::kUnreadable,
+                      inputFile + ": the data set ends inside a sequence or item");
 
     std::string sopInstance = ElementUid(anonymized, 0x0008, 0x0018);
     ElementList newMeta;
@@ -75,9 +78,11 @@ AnonymizedFile AnonymizeFileInto(const std::string& inputFile, const std::string
     // replaced; the staged name goes with `staged`.
     if (::link(staged.Name().c_str(), target.c_str()) != 0) {
         if (errno == EEXIST)
-            return Failed(AnonymizeOutcome::kNotWritten,
-                          inputFile + ": '" + target.string() + "' is already there (the same SOP Instance UID)");
-        return Failed(AnonymizeOutcome::kNotWritten, "cannot write '" + target.string() + "': " + std::strerror(errno));
+            return Failed(
+                AnonymizeOutcome::kNotWritten,
+                inputFile + ": '" + target.string() + "' is already there (the same SOP Instance UID)");
+        return Failed(AnonymizeOutcome::kNotWritten,
+                      "cannot write '" + target.string() + "': " + std::strerror(errno));
     }
     return {AnonymizeOutcome::kWritten, target.string()};
 }

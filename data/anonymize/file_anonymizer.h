@@ -29,8 +29,9 @@ std::string AnonymizedFileName(const std::string& sopInstanceUid, const std::str
 
 // Anonymizes `inputFile` into the existing folder `outputFolder`; a file of the same name already
 // there (another copy of the same instance, or an earlier run) is left as it is and the outcome
-// is kNotWritten. A DICOMDIR is refused (its record offsets would no longer hold). Throws std::invalid_argument when the options hold no key. Every outcome but
-// kWritten notes its reason as the thread's last failure.
+// is kNotWritten. A DICOMDIR is refused (its record offsets would no longer hold). Throws
+// std::invalid_argument when the options hold no key. Every outcome but kWritten notes its
+// reason as the thread's last failure.
 AnonymizedFile AnonymizeFileInto(const std::string& inputFile, const std::string& outputFolder,
                                  const AnonymizeOptions& options);
 

@@ -73,8 +73,9 @@ IdentityTerms IdentityTerms::From(const ElementList& dataSet) {
             terms.Add(value, false);
         }
     }
-    std::sort(terms.terms_.begin(), terms.terms_.end(),
-              [](const std::string& a, const std::string& b) { return a.size() > b.size() || (a.size() == b.size() && a < b); });
+    std::sort(terms.terms_.begin(), terms.terms_.end(), [](const std::string& a, const std::string& b) {
+        return a.size() > b.size() || (a.size() == b.size() && a < b);
+    });
     terms.terms_.erase(std::unique(terms.terms_.begin(), terms.terms_.end()), terms.terms_.end());
     return terms;
 }
@@ -83,7 +84,8 @@ std::string IdentityTerms::Masked(std::string_view text) const {
     std::string out(text);
     std::string upper = Upper(text);
     for (const std::string& term : terms_) {
-        for (std::size_t at = upper.find(term); at != std::string::npos; at = upper.find(term, at + term.size())) {
+        for (std::size_t at = upper.find(term); at != std::string::npos;
+             at = upper.find(term, at + term.size())) {
             std::fill(out.begin() + static_cast<std::ptrdiff_t>(at),
                       out.begin() + static_cast<std::ptrdiff_t>(at + term.size()), '*');
             std::fill(upper.begin() + static_cast<std::ptrdiff_t>(at),

@@ -15,14 +15,30 @@ struct DummyText {
 };
 
 constexpr std::array<DummyText, 15> kDummyTexts{{
-    {"AE", "ANONYMIZED"}, {"AS", "000D"}, {"CS", "ANONYMIZED"}, {"DA", "19000101"},
-    {"DS", "0"}, {"DT", "19000101000000"}, {"IS", "0"}, {"LO", "ANONYMIZED"},
-    {"LT", "ANONYMIZED"}, {"PN", "ANONYMIZED"}, {"SH", "ANONYMIZED"}, {"ST", "ANONYMIZED"},
-    {"TM", "000000"}, {"UC", "ANONYMIZED"}, {"UT", "ANONYMIZED"},
+    {"AE", "ANONYMIZED"},
+    {"AS", "000D"},
+    {"CS", "ANONYMIZED"},
+    {"DA", "19000101"},
+    {"DS", "0"},
+    {"DT", "19000101000000"},
+    {"IS", "0"},
+    {"LO", "ANONYMIZED"},
+    {"LT", "ANONYMIZED"},
+    {"PN", "ANONYMIZED"},
+    {"SH", "ANONYMIZED"},
+    {"ST", "ANONYMIZED"},
+    {"TM", "000000"},
+    {"UC", "ANONYMIZED"},
+    {"UT", "ANONYMIZED"},
 }};
 
 constexpr std::array<std::pair<const char*, std::size_t>, 6> kBinarySizes{{
-    {"US", 2}, {"SS", 2}, {"UL", 4}, {"SL", 4}, {"FL", 4}, {"FD", 8},
+    {"US", 2},
+    {"SS", 2},
+    {"UL", 4},
+    {"SL", 4},
+    {"FL", 4},
+    {"FD", 8},
 }};
 
 bool AllDigits(std::string_view text) {
@@ -37,7 +53,8 @@ std::optional<std::string> ShiftedDate(std::string_view date, int days) {
     int year = std::stoi(std::string(date.substr(0, 4)));
     unsigned month = static_cast<unsigned>(std::stoi(std::string(date.substr(4, 2))));
     unsigned day = static_cast<unsigned>(std::stoi(std::string(date.substr(6, 2))));
-    std::chrono::year_month_day ymd{std::chrono::year{year}, std::chrono::month{month}, std::chrono::day{day}};
+    std::chrono::year_month_day ymd{std::chrono::year{year}, std::chrono::month{month},
+                                    std::chrono::day{day}};
     if (!ymd.ok()) return std::nullopt;
     std::chrono::year_month_day moved{std::chrono::sys_days{ymd} + std::chrono::days{days}};
     int newYear = static_cast<int>(moved.year());
@@ -101,10 +118,12 @@ std::optional<std::string> ShiftedDates(std::string_view value, int days, bool d
     std::size_t start = 0;
     while (true) {
         std::size_t end = value.find('\\', start);
-        std::string_view one = Trimmed(value.substr(start, end == std::string_view::npos ? end : end - start));
+        std::string_view one =
+            Trimmed(value.substr(start, end == std::string_view::npos ? end : end - start));
         if (!one.empty()) {
             std::optional<std::string> date = ShiftedDate(one.substr(0, 8), days);
-            if (!date || !IsTimeRest(one.substr(std::min<std::size_t>(8, one.size())), dateTime)) return std::nullopt;
+            if (!date || !IsTimeRest(one.substr(std::min<std::size_t>(8, one.size())), dateTime))
+                return std::nullopt;
             out += *date;
             out += one.substr(std::min<std::size_t>(8, one.size()));
         }

@@ -12,7 +12,8 @@ uint32_t TagOf(const DataElement& e) {
 }
 
 bool Opens(const DataElement& e) {
-    return e.length == kUndefinedLength && !(e.group == 0xFFFE && (e.element == 0xE00D || e.element == 0xE0DD));
+    return e.length == kUndefinedLength &&
+           !(e.group == 0xFFFE && (e.element == 0xE00D || e.element == 0xE0DD));
 }
 
 bool Closes(const DataElement& e) {
@@ -43,8 +44,8 @@ void PlaceAtTopLevel(ElementList& list, std::vector<ElementPtr> run) {
         list.items.erase(list.items.begin() + static_cast<std::ptrdiff_t>(i),
                          list.items.begin() + static_cast<std::ptrdiff_t>(end));
     }
-    list.items.insert(list.items.begin() + static_cast<std::ptrdiff_t>(i), std::make_move_iterator(run.begin()),
-                      std::make_move_iterator(run.end()));
+    list.items.insert(list.items.begin() + static_cast<std::ptrdiff_t>(i),
+                      std::make_move_iterator(run.begin()), std::make_move_iterator(run.end()));
 }
 
 }  // namespace pella

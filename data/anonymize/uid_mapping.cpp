@@ -49,7 +49,8 @@ std::string MappedUidValue(std::string_view value, std::string_view key) {
     std::size_t start = 0;
     while (true) {
         std::size_t end = value.find('\\', start);
-        std::string_view one = Trimmed(value.substr(start, end == std::string_view::npos ? end : end - start));
+        std::string_view one =
+            Trimmed(value.substr(start, end == std::string_view::npos ? end : end - start));
         if (!one.empty()) out += MappedUid(one, key);
         if (end == std::string_view::npos) break;
         out += '\\';

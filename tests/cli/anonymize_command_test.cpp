@@ -57,8 +57,8 @@ bool Readable(const std::string& file) {
     ElementList meta;
     ElementList data;
     pella::ParseState state;
-    return pella::ReadPart10File(file, meta, data, state) && !pella::ElementUid(meta, 0x0002, 0x0010).empty() &&
-           pella::SequencesClosed(data);
+    return pella::ReadPart10File(file, meta, data, state) &&
+           !pella::ElementUid(meta, 0x0002, 0x0010).empty() && pella::SequencesClosed(data);
 }
 
 }  // namespace
@@ -66,9 +66,9 @@ bool Readable(const std::string& file) {
 TEST(AnonymizeCommand, EveryPydicomSamplePassesTheIndependentChecker) {
     TempDir dir;
     std::string out = dir.File("out");
-    CommandResult run = RunCommand(
-        {Pella(), "anonymize", "-r", "--allow-burned-in", "--key", kKey, "--out-dir", out, PydicomTestFiles().string()},
-        true);
+    CommandResult run = RunCommand({Pella(), "anonymize", "-r", "--allow-burned-in", "--key", kKey,
+                                    "--out-dir", out, PydicomTestFiles().string()},
+                                   true);
     std::map<std::string, std::string> pairs = Pairs(run.out);
     // Every sample this system reads was anonymized, or named: a DICOMDIR, or a second copy of
     // an instance already written (the samples hold one instance in several syntaxes).
@@ -80,7 +80,8 @@ TEST(AnonymizeCommand, EveryPydicomSamplePassesTheIndependentChecker) {
         bool duplicate = run.out.find(sample.string() + ": '") != std::string::npos &&
                          run.out.find("is already there") != std::string::npos;
         bool dicomdir = sample.filename().string().rfind("DICOMDIR", 0) == 0;
-        EXPECT_TRUE(pairs.count(sample.string()) || (named && (duplicate || dicomdir))) << sample << "\n" << run.out;
+        EXPECT_TRUE(pairs.count(sample.string()) || (named && (duplicate || dicomdir))) << sample << "\n"
+                                                                                        << run.out;
     }
     ASSERT_GT(readable, 40u);
     // Nothing but the anonymized files is left in the folder.
@@ -95,10 +96,12 @@ TEST(AnonymizeCommand, EveryPydicomSamplePassesTheIndependentChecker) {
 
     std::string pairsFile = dir.File("pairs.txt");
     std::ofstream(pairsFile) << run.out;
-    CommandResult check = Capture("/usr/bin/python3 " + Quote(std::string(PELLA_SOURCE_DIR) + "/tests/cli/anonymize_checker.py") +
+    CommandResult check = Capture("/usr/bin/python3 " +
+                                  Quote(std::string(PELLA_SOURCE_DIR) + "/tests/cli/anonymize_checker.py") +
                                   " " + Quote(kKey) + " " + Quote(pairsFile));
     EXPECT_EQ(check.exitCode, 0) << check.out;
-    EXPECT_NE(check.out.find(std::to_string(pairs.size()) + " passed, 0 failed"), std::string::npos) << check.out;
+    EXPECT_NE(check.out.find(std::to_string(pairs.size()) + " passed, 0 failed"), std::string::npos)
+        << check.out;
 }
 
 TEST(AnonymizeCommand, AStudySplitOverTwoRunsKeepsOneStudyUnderOneKey) {
@@ -111,7 +114,8 @@ TEST(AnonymizeCommand, AStudySplitOverTwoRunsKeepsOneStudyUnderOneKey) {
     std::vector<std::string> second(files.begin() + 2, files.end());
 
     TempDir dir;
-    auto run = [&](const std::vector<std::string>& inputs, const std::string& key, const std::string& folder) {
+    auto run = [&](const std::vector<std::string>& inputs, const std::string& key,
+                   const std::string& folder) {
         std::vector<std::string> argv{Pella(), "anonymize", "--key", key, "--out-dir", dir.File(folder)};
         argv.insert(argv.end(), inputs.begin(), inputs.end());
         CommandResult result = RunCommand(argv);
@@ -145,7 +149,8 @@ TEST(AnonymizeCommand, BurnedInTextIsRefusedAndNamedUnlessAllowed) {
     EXPECT_NE(refused.out.find("refused '" + secondaryCapture + "'"), std::string::npos) << refused.out;
     EXPECT_NE(refused.out.find(ct + " -> "), std::string::npos) << refused.out;
     std::size_t written = 0;
-    for (const auto& entry : fs::directory_iterator(dir.File("out"))) written += entry.is_regular_file() ? 1 : 0;
+    for (const auto& entry : fs::directory_iterator(dir.File("out")))
+        written += entry.is_regular_file() ? 1 : 0;
     EXPECT_EQ(written, 1u);
     CommandResult allowed = Capture(Pella() + " anonymize --allow-burned-in --key k --out-dir " +
                                     Quote(dir.File("out")) + " " + Quote(secondaryCapture));
@@ -155,8 +160,8 @@ TEST(AnonymizeCommand, BurnedInTextIsRefusedAndNamedUnlessAllowed) {
 TEST(AnonymizeCommand, UsageErrorsAndTheKeyFromTheEnvironment) {
     TempDir dir;
     std::string ct = PydicomFile("CT_small.dcm");
-    CommandResult noKey = Capture("env -u PELLA_ANON_KEY " + Pella() + " anonymize --out-dir " + Quote(dir.File("o")) +
-                                  " " + Quote(ct));
+    CommandResult noKey = Capture("env -u PELLA_ANON_KEY " + Pella() + " anonymize --out-dir " +
+                                  Quote(dir.File("o")) + " " + Quote(ct));
     EXPECT_EQ(noKey.exitCode, 2);
     EXPECT_NE(noKey.out.find("PELLA_ANON_KEY"), std::string::npos) << noKey.out;
     EXPECT_FALSE(fs::exists(dir.File("o")));
@@ -165,22 +170,24 @@ TEST(AnonymizeCommand, UsageErrorsAndTheKeyFromTheEnvironment) {
                       Quote(dir.File("o")) + " " + Quote(ct))
                   .exitCode,
               2);
-    EXPECT_EQ(Capture(Pella() + " anonymize --key k --shift-dates soon --out-dir " + Quote(dir.File("o")) + " " +
-                      Quote(ct))
+    EXPECT_EQ(Capture(Pella() + " anonymize --key k --shift-dates soon --out-dir " + Quote(dir.File("o")) +
+                      " " + Quote(ct))
                   .exitCode,
               2);
     CommandResult help = Capture(Pella() + " anonymize --help");
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("--allow-burned-in"), std::string::npos);
     // The key from the environment maps as --key does.
-    CommandResult fromEnv = Capture("PELLA_ANON_KEY=k " + Pella() + " anonymize --out-dir " + Quote(dir.File("e")) + " " +
-                                    Quote(ct));
-    CommandResult fromOption = Capture(Pella() + " anonymize --key k --out-dir " + Quote(dir.File("f")) + " " + Quote(ct));
+    CommandResult fromEnv = Capture("PELLA_ANON_KEY=k " + Pella() + " anonymize --out-dir " +
+                                    Quote(dir.File("e")) + " " + Quote(ct));
+    CommandResult fromOption =
+        Capture(Pella() + " anonymize --key k --out-dir " + Quote(dir.File("f")) + " " + Quote(ct));
     EXPECT_EQ(fromEnv.exitCode, 0) << fromEnv.out;
     EXPECT_EQ(fs::path(Pairs(fromEnv.out)[ct]).filename(), fs::path(Pairs(fromOption.out)[ct]).filename());
     // A file that is no DICOM file is named with a reason, and nothing is left for it.
     std::string junk = dir.Write("junk.dcm", {'n', 'o', 't', ' ', 'D', 'I', 'C', 'M'});
-    CommandResult bad = Capture(Pella() + " anonymize --key k --out-dir " + Quote(dir.File("j")) + " " + Quote(junk));
+    CommandResult bad =
+        Capture(Pella() + " anonymize --key k --out-dir " + Quote(dir.File("j")) + " " + Quote(junk));
     EXPECT_EQ(bad.exitCode, 1);
     EXPECT_NE(bad.out.find("junk.dcm"), std::string::npos) << bad.out;
     EXPECT_TRUE(fs::is_empty(dir.File("j")));

@@ -26,8 +26,8 @@ namespace {
 std::string ReferenceMappedUid(const std::string& uid, const std::string& key) {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
-    HMAC(EVP_sha256(), key.data(), static_cast<int>(key.size()), reinterpret_cast<const unsigned char*>(uid.data()),
-         uid.size(), digest, &length);
+    HMAC(EVP_sha256(), key.data(), static_cast<int>(key.size()),
+         reinterpret_cast<const unsigned char*>(uid.data()), uid.size(), digest, &length);
     std::vector<int> bytes(digest, digest + 16);
     std::string digits;
     while (std::any_of(bytes.begin(), bytes.end(), [](int b) { return b != 0; })) {
@@ -107,21 +107,21 @@ TEST(AttributeActions, OptionsTurnTheTableCodesIntoActions) {
         {0x0018, 0x1030, &basic, AttributeAction::kDummy},        // Protocol Name X/D
         {0x0008, 0x0018, &basic, AttributeAction::kReplaceUids},  // SOP Instance UID U
         {0x0008, 0x0018, &uids, AttributeAction::kKeep},
-        {0x0008, 0x1140, &basic, AttributeAction::kKeep},         // X/Z/U*: items walked
-        {0x0008, 0x1120, &uids, AttributeAction::kRemove},        // Referenced Patient Sequence
-        {0x0018, 0x1000, &device, AttributeAction::kKeep},        // Device Serial Number
-        {0x0018, 0x1002, &device, AttributeAction::kKeep},        // Device UID: K in both
+        {0x0008, 0x1140, &basic, AttributeAction::kKeep},   // X/Z/U*: items walked
+        {0x0008, 0x1120, &uids, AttributeAction::kRemove},  // Referenced Patient Sequence
+        {0x0018, 0x1000, &device, AttributeAction::kKeep},  // Device Serial Number
+        {0x0018, 0x1002, &device, AttributeAction::kKeep},  // Device UID: K in both
         {0x0018, 0x1002, &basic, AttributeAction::kReplaceUids},
-        {0x0008, 0x0020, &dates, AttributeAction::kKeep},         // Study Date
+        {0x0008, 0x0020, &dates, AttributeAction::kKeep},  // Study Date
         {0x0008, 0x0020, &shifted, AttributeAction::kClean},
-        {0x0008, 0x1030, &clean, AttributeAction::kClean},        // Study Description
+        {0x0008, 0x1030, &clean, AttributeAction::kClean},  // Study Description
         {0x0008, 0x1030, &basic, AttributeAction::kRemove},
         {0x0010, 0x2110, &characteristics, AttributeAction::kClean},  // Allergies: C and C
         {0x0010, 0x1010, &characteristics, AttributeAction::kKeep},   // Patient's Age
         {0x0029, 0x1010, &basic, AttributeAction::kRemove},
         {0x0029, 0x1010, &privates, AttributeAction::kKeep},
-        {0x0028, 0x0000, &basic, AttributeAction::kRemove},       // group length
-        {0x0028, 0x0010, &basic, AttributeAction::kKeep},         // Rows
+        {0x0028, 0x0000, &basic, AttributeAction::kRemove},  // group length
+        {0x0028, 0x0010, &basic, AttributeAction::kKeep},    // Rows
     };
     for (const Case& c : cases) {
         EXPECT_EQ(ActionForTag(c.group, c.element, *c.options), c.expected)
@@ -218,19 +218,20 @@ TEST(BurnedInAnnotation, RefusesYesAndTheClassesThatCommonlyShowText) {
         bool mayShow;
     };
     const Case cases[] = {
-        {"1.2.840.10008.5.1.4.1.1.2", nullptr, false},    // CT
+        {"1.2.840.10008.5.1.4.1.1.2", nullptr, false},  // CT
         {"1.2.840.10008.5.1.4.1.1.2", "YES", true},
-        {"1.2.840.10008.5.1.4.1.1.6.1", nullptr, true},   // US
+        {"1.2.840.10008.5.1.4.1.1.6.1", nullptr, true},  // US
         {"1.2.840.10008.5.1.4.1.1.6.1", "NO", false},
         {"1.2.840.10008.5.1.4.1.1.6.1", "", true},
-        {"1.2.840.10008.5.1.4.1.1.7", nullptr, true},     // secondary capture
-        {"1.2.840.10008.5.1.4.1.1.104.1", nullptr, true}, // encapsulated PDF
+        {"1.2.840.10008.5.1.4.1.1.7", nullptr, true},      // secondary capture
+        {"1.2.840.10008.5.1.4.1.1.104.1", nullptr, true},  // encapsulated PDF
     };
     for (const Case& c : cases) {
         ElementList list;
         AddText(list, 0x0008, 0x0016, "UI", c.sopClass);
         if (c.annotation) AddText(list, 0x0028, 0x0301, "CS", c.annotation);
-        EXPECT_EQ(MayShowBurnedInText(list), c.mayShow) << c.sopClass << " " << (c.annotation ? c.annotation : "-");
+        EXPECT_EQ(MayShowBurnedInText(list), c.mayShow)
+            << c.sopClass << " " << (c.annotation ? c.annotation : "-");
     }
 }
 

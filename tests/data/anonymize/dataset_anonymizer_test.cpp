@@ -27,15 +27,17 @@ void Close(ElementList& list, uint16_t element) {
 std::vector<uint8_t> DefinedLengthItem(const std::string& uid) {
     std::string value = uid;
     if (value.size() % 2) value.push_back('\0');
-    std::string element = std::string("\x08\x00\x55\x11UI", 6) + static_cast<char>(value.size()) + '\0' + value;
-    std::string item = std::string("\xFE\xFF\x00\xE0", 4) + static_cast<char>(element.size()) + std::string(3, '\0') +
-                       element;
+    std::string element =
+        std::string("\x08\x00\x55\x11UI", 6) + static_cast<char>(value.size()) + '\0' + value;
+    std::string item = std::string("\xFE\xFF\x00\xE0", 4) + static_cast<char>(element.size()) +
+                       std::string(3, '\0') + element;
     return std::vector<uint8_t>(item.begin(), item.end());
 }
 
 std::string Text(const DataElement& e) {
-    return e.length > 0 ? std::string(reinterpret_cast<const char*>(e.value), static_cast<std::size_t>(e.length))
-                        : std::string();
+    return e.length > 0
+               ? std::string(reinterpret_cast<const char*>(e.value), static_cast<std::size_t>(e.length))
+               : std::string();
 }
 
 struct Flat {
@@ -72,7 +74,8 @@ TEST(DatasetAnonymizer, EveryDepthEveryKindOfElement) {
     Close(in, 0xE00D);
     Close(in, 0xE0DD);
     std::vector<uint8_t> item = DefinedLengthItem("1.2.3.6");
-    in.Append(NewElement(0x0008, 0x2112, static_cast<int32_t>(item.size()), item.data(), "SQ"));  // defined length
+    in.Append(
+        NewElement(0x0008, 0x2112, static_cast<int32_t>(item.size()), item.data(), "SQ"));  // defined length
     AddText(in, 0x0009, 0x0010, "LO", "ACME");
     AddText(in, 0x0009, 0x1001, "LO", "secret");
     AddText(in, 0x0010, 0x0010, "PN", "Doe^Jane");
@@ -170,7 +173,8 @@ TEST(DatasetAnonymizer, OptionsKeepShiftAndMaskAndAreNamedInTheMethod) {
     EXPECT_EQ(GetElementText(out, 0x0010, 0x0040), "F");
     EXPECT_EQ(GetElementText(out, 0x0028, 0x0303), "MODIFIED");
     std::string method = GetElementText(out, 0x0012, 0x0063);
-    for (const char* option : {"Clean Descriptors", "Modified Dates", "Patient Characteristics", "Retain UIDs"})
+    for (const char* option :
+         {"Clean Descriptors", "Modified Dates", "Patient Characteristics", "Retain UIDs"})
         EXPECT_NE(method.find(option), std::string::npos) << method;
     int codes = 0;
     for (const auto& e : out) codes += (e->group == 0x0008 && e->element == 0x0100) ? 1 : 0;
