@@ -541,6 +541,50 @@ PELLA_API uint8_t ConvertFileTS(const char* newFileName, const char* existingFil
                                 const char* targetSyntax);
 
 /* ---------------------------------------------------------------------------------------------
+ * Anonymization (the Basic Application Level Confidentiality Profile)
+ * Every attribute at every depth gets the profile's action, as its table says, under the
+ * options chosen: removed, emptied, given a dummy value, kept, cleaned, or its UIDs replaced by
+ * "2.25." and the first 128 bits of the HMAC-SHA256 of the old UID under the key in decimal
+ * (the same UID and key always give the same new UID). Where the table leaves a choice that
+ * depends on the class, the one that keeps any class valid is taken: a dummy value when a dummy
+ * is among the choices, otherwise an empty value; a sequence so treated keeps no items. Private
+ * attributes and group lengths are removed. Patient Identity Removed "YES", the
+ * De-identification Method and its Code Sequence (one code for the profile and one per option)
+ * are added. Pixel data and the transfer syntax stay as they are.
+ * ------------------------------------------------------------------------------------------- */
+
+/* Addition: the options of AnonymizeFile. A zero field means the basic profile's action. `size`
+ * as in StoreServerOptions: the host sets it to sizeof(AnonymizeFileOptions). */
+typedef struct AnonymizeFileOptions {
+    uint32_t size;                        /* sizeof(AnonymizeFileOptions) */
+    const char* key;                      /* the secret of the UID mapping; required */
+    uint8_t retainUids;                   /* UIDs kept */
+    uint8_t retainDeviceIdentity;         /* device serial numbers, station names, ... kept */
+    uint8_t retainInstitutionIdentity;    /* institution name, address, department kept */
+    uint8_t retainPatientCharacteristics; /* sex, age, size, weight, ... kept */
+    uint8_t retainFullDates;              /* dates and times kept */
+    uint8_t shiftDates;                   /* 1: dates and date-times moved by dateShiftDays */
+    uint8_t cleanDescriptors;             /* descriptions kept with the data set's identifying
+                                             words (names, IDs, ...) masked by "*" */
+    uint8_t keepPrivate;                  /* private attributes kept */
+    uint8_t allowBurnedIn;                /* 1: also images that may show burned-in text */
+    int32_t dateShiftDays;                /* with shiftDates: days added (negative: earlier) */
+} AnonymizeFileOptions;
+
+/* Addition: anonymizes the Part 10 file `existingFileName` into the folder `outputFolder` (made
+ * when missing) as "<new SOP Instance UID>.dcm"; a file of that name already there (another copy
+ * of the same instance, or an earlier run) is never replaced and the call fails. A DICOMDIR is
+ * refused: its record offsets would no longer hold. The path written
+ * is copied into `writtenPath` (cut to `writtenPathSize` - 1 characters, zero-terminated) when it
+ * is not NULL. Returns 1 when the file was written; 2 when it was refused because its pixels may
+ * show burned-in text (Burned In Annotation "YES", or none in an ultrasound, secondary capture,
+ * video or encapsulated document object) and allowBurnedIn is 0; 0 on any other failure, with
+ * the reason in LastFailureText. Nothing is left in the folder unless 1 is returned. */
+PELLA_API int32_t AnonymizeFile(const char* existingFileName, const char* outputFolder,
+                                const AnonymizeFileOptions* options, char* writtenPath,
+                                int32_t writtenPathSize);
+
+/* ---------------------------------------------------------------------------------------------
  * Storage user (C-STORE)
  * ------------------------------------------------------------------------------------------- */
 

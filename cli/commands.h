@@ -22,6 +22,7 @@ int RunServe(const std::vector<std::string>& args);
 int RunAddMeta(const std::vector<std::string>& args);
 int RunConvert(const std::vector<std::string>& args);
 int RunModify(const std::vector<std::string>& args);
+int RunAnonymize(const std::vector<std::string>& args);
 int RunStore(const std::vector<std::string>& args);
 int RunSendSeries(const std::vector<std::string>& args);
 int RunDicomdir(const std::vector<std::string>& args);

@@ -21,6 +21,7 @@ const std::vector<Command>& AllCommands() {
         {"add-meta", "turn a bare data set file into a Part 10 file", RunAddMeta},
         {"convert", "write a DICOM file in another transfer syntax", RunConvert},
         {"modify", "set, insert and erase elements of DICOM files in place", RunModify},
+        {"anonymize", "write anonymized copies of DICOM files (confidentiality profile)", RunAnonymize},
         {"store", "send DICOM files to a remote node (C-STORE)", RunStore},
         {"send-series", "send every file of a series folder on one association", RunSendSeries},
         {"find", "query a remote archive (C-FIND) at study, series or image level", RunFind},

@@ -6,7 +6,7 @@
 #   pella.h, log/  <-  data/  <-  net/, media/, imaging/  <-  services/  <-  api/
 # net/, media/ and imaging/ stand side by side and do not include one another.
 # Inside data/: registry/ <- model/ <- dictionary/ <- io/, jpeg/ <- codec/ <- dump/, convert/,
-# json/, edit/ (again side by side).
+# json/, edit/, anonymize/ (again side by side).
 # Inside net/: transport/ <- pdu/ <- acse/ <- dimse/.
 # Inside services/: verification/ <- storage/, query/, print/ (side by side).
 # cli/ and app/ (the front ends) include pella.h and their own folder only.
@@ -33,6 +33,7 @@ layer_of() {
         data/convert/*) echo "14 data/convert -" ;;
         data/json/*) echo "14 data/json -" ;;
         data/edit/*) echo "14 data/edit -" ;;
+        data/anonymize/*) echo "14 data/anonymize -" ;;
         data/*) echo "15 data -" ;;
         net/transport/*) echo "20 net/transport net" ;;
         net/pdu/*) echo "21 net/pdu net" ;;

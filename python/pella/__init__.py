@@ -7,7 +7,7 @@ failed library call raises PellaError carrying the library's failure text.
 __version__ = "0.1.0"
 
 from .errors import PellaError  # noqa: E402
-from .files import convert, dump, thumbnail, version
+from .files import BurnedInTextError, anonymize, convert, dump, thumbnail, version
 from .interop import read_dataset, to_dataset
 from .query import find, move, worklist
 from .server import StorageServer
@@ -19,7 +19,8 @@ from .verification import echo
 __all__ = [
     "PellaError", "StoreError", "StoreOutcome", "StorageServer",
     "echo", "store", "find", "worklist", "move",
-    "dump", "convert", "thumbnail", "version", "read_dataset", "to_dataset",
+    "dump", "convert", "anonymize", "BurnedInTextError", "thumbnail", "version",
+    "read_dataset", "to_dataset",
     "IMPLICIT_VR_LITTLE_ENDIAN", "EXPLICIT_VR_LITTLE_ENDIAN", "EXPLICIT_VR_BIG_ENDIAN",
     "JPEG_BASELINE", "JPEG_LOSSLESS_SV1",
 ]

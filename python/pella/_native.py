@@ -36,6 +36,25 @@ class StoreServerOptions(ctypes.Structure):
     ]
 
 
+class AnonymizeFileOptions(ctypes.Structure):
+    """The header's AnonymizeFileOptions; `size` is set to this structure's size."""
+
+    _fields_ = [
+        ("size", c_uint32),
+        ("key", c_char_p),
+        ("retainUids", c_uint8),
+        ("retainDeviceIdentity", c_uint8),
+        ("retainInstitutionIdentity", c_uint8),
+        ("retainPatientCharacteristics", c_uint8),
+        ("retainFullDates", c_uint8),
+        ("shiftDates", c_uint8),
+        ("cleanDescriptors", c_uint8),
+        ("keepPrivate", c_uint8),
+        ("allowBurnedIn", c_uint8),
+        ("dateShiftDays", c_int32),
+    ]
+
+
 # name: (result type, argument types)
 _SIGNATURES = {
     "Version": (None, [c_char_p]),
@@ -44,6 +63,7 @@ _SIGNATURES = {
     "CheckDICOMFile": (c_int32, [c_char_p]),
     "DICOMJson": (c_void_p, [c_char_p, c_int32]),
     "ConvertFileTS": (c_uint8, [c_char_p, c_char_p, c_char_p]),
+    "AnonymizeFile": (c_int32, [c_char_p, c_char_p, POINTER(AnonymizeFileOptions), c_char_p, c_int32]),
     "CreateThumbnail": (c_uint8, [c_char_p, c_char_p, c_int32]),
     "EchoSCU": (c_uint8, [c_char_p, c_char_p, c_char_p, c_char_p]),
     "StoreFileList": (

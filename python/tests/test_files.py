@@ -101,3 +101,27 @@ def test_version_is_the_header_version():
     assert pella.__version__ == expected
     assert os.path.basename(pella._native.lib()._name) in (os.path.basename(os.environ.get(
         "PELLA_LIBRARY", "libpella.so.0")),)
+
+
+def test_anonymize_maps_uids_under_the_key_and_refuses_burned_in_text(tmp_path):
+    import hashlib
+    import hmac
+    source = sample("CT_small.dcm")
+    original = pydicom.dcmread(source)
+    written = pella.anonymize(source, tmp_path / "out", "a key")
+    copy = pydicom.dcmread(written)
+    digest = hmac.new(b"a key", str(original.SOPInstanceUID).encode(), hashlib.sha256).digest()
+    expected = "2.25." + str(int.from_bytes(digest[:16], "big"))
+    assert copy.SOPInstanceUID == expected
+    assert written.name == expected + ".dcm"
+    assert copy.PatientName == "" and copy.PatientIdentityRemoved == "YES"
+    assert copy.PixelData == original.PixelData
+    shifted = pydicom.dcmread(pella.anonymize(source, tmp_path / "shifted", "a key", shift_dates=1,
+                                              retain_uids=True))
+    assert shifted.SOPInstanceUID == original.SOPInstanceUID
+    assert int(shifted.StudyDate) != int(original.StudyDate) and shifted.StudyDate != ""
+    with pytest.raises(pella.BurnedInTextError):
+        pella.anonymize(sample("SC_rgb_rle.dcm"), tmp_path / "sc", "a key")
+    assert pella.anonymize(sample("SC_rgb_rle.dcm"), tmp_path / "sc", "a key", allow_burned_in=True).exists()
+    with pytest.raises(ValueError):
+        pella.anonymize(source, tmp_path / "out", "")
