@@ -13,6 +13,7 @@
 
 #include "data/io/staged_file.h"
 #include "log/protocol_log.h"
+#include "services/index/index_attributes.h"
 #include "services/storage/index_appender.h"
 
 namespace pella {
@@ -133,7 +134,7 @@ std::string ImageIndexLine(const ElementList& dataSet) {
 bool IsIndexedAttribute(uint16_t group, uint16_t element) {
     Tag tag{group, element};
     return FieldNumber(kStudyFields, tag) > 0 || FieldNumber(kSeriesFields, tag) > 0 ||
-           FieldNumber(kImageFields, tag) > 0;
+           FieldNumber(kImageFields, tag) > 0 || IsArchiveIndexAttribute(group, element);
 }
 
 bool AppendIndexLine(const std::string& indexFile, const std::string& line) {

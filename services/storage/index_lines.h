@@ -30,8 +30,8 @@ std::string SeriesIndexLine(const ElementList& dataSet);
 // Frames, Slice Location, SOP Class UID, Rows, Columns, Image Type.
 std::string ImageIndexLine(const ElementList& dataSet);
 
-// True for an attribute some index line holds (the UIDs that place the object among them): what
-// a received object must keep of its data set to be filed.
+// True for an attribute some index line or the archive index holds (the UIDs that place the
+// object among them): what a received object must keep of its data set to be filed.
 bool IsIndexedAttribute(uint16_t group, uint16_t element);
 
 // Appends one whole line to an index file (made when missing) with one write call; false
