@@ -54,7 +54,7 @@ HostTable END
 VendorTable BEGIN
 VendorTable END
 AETable BEGIN
-ARCHIVE $work/qr RW ($((STUDIES + 10)), 100000mb) ANY
+ARCHIVE $work/qr RW ($((STUDIES + 10)), 1024mb) ANY
 AETable END
 CFG
 dcmqrscp -c "$work/dcmqrscp.cfg" "$qr_port" &

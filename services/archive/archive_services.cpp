@@ -27,8 +27,8 @@ void AddArchiveHandlers(RequestHandlers& handlers, const StoreServerConfig& conf
 }  // namespace
 
 std::shared_ptr<const ServerExtension> ArchiveServices() {
-    static const auto services = std::make_shared<const ServerExtension>(ServerExtension{ArchiveSyntaxes,
-                                                                                          AddArchiveHandlers});
+    static const auto services =
+        std::make_shared<const ServerExtension>(ServerExtension{ArchiveSyntaxes, AddArchiveHandlers});
     return services;
 }
 

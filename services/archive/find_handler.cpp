@@ -45,7 +45,8 @@ Interruption CheckForCancel(PDU& pdu, const ReceivedCommand& request) {
     if (pdu.buffer.InputAvailable() == 0 && !pdu.buffer.Transport().InputWaiting()) return Interruption::None;
     ReceivedCommand received;
     if (!ReadCommand(pdu, received)) return Interruption::Broken;
-    if (received.command.commandField == kCCancelRQ && received.command.respondedTo == request.command.messageID)
+    if (received.command.commandField == kCCancelRQ &&
+        received.command.respondedTo == request.command.messageID)
         return Interruption::Cancelled;
     LogFailure("A request arrived while a C-FIND was being answered");
     return Interruption::Broken;

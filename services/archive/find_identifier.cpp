@@ -42,7 +42,8 @@ bool IsServerAttribute(uint16_t group, uint16_t element) {
 bool IsTextVR(const std::string& vr) {
     static const char* const kBinary[] = {"US", "UL", "SS", "SL", "FL", "FD", "OB", "OW", "OF",
                                           "OD", "OL", "OV", "UN", "AT", "SQ", "SV", "UV"};
-    return std::none_of(std::begin(kBinary), std::end(kBinary), [&](const char* binary) { return vr == binary; });
+    return std::none_of(std::begin(kBinary), std::end(kBinary),
+                        [&](const char* binary) { return vr == binary; });
 }
 
 // A value padded to even length as its VR wants (UIDs with a zero byte, texts with a space).
@@ -74,7 +75,8 @@ const char* LevelText(ArchiveLevel level) {
     return "";
 }
 
-bool ReadFindIdentifier(const ElementList& identifier, QueryModel model, IndexQuery& query, std::string& why) {
+bool ReadFindIdentifier(const ElementList& identifier, QueryModel model, IndexQuery& query,
+                        std::string& why) {
     query = IndexQuery{};
     std::string levelText = GetElementText(identifier, kLevelGroup, kLevelElement);
     const LevelName* level = nullptr;
@@ -100,13 +102,15 @@ bool ReadFindIdentifier(const ElementList& identifier, QueryModel model, IndexQu
         bool seen = std::any_of(query.keys.begin(), query.keys.end(), [&](const IndexQueryKey& key) {
             return key.group == element.group && key.element == element.element;
         });
-        if (!seen) query.keys.push_back({element.group, element.element,
-                                         GetElementText(identifier, element.group, element.element)});
+        if (!seen)
+            query.keys.push_back(
+                {element.group, element.element, GetElementText(identifier, element.group, element.element)});
     }
     return true;
 }
 
-ElementList MatchIdentifier(const IndexQuery& query, const QueryRow& row, const std::string& retrieveAETitle) {
+ElementList MatchIdentifier(const IndexQuery& query, const QueryRow& row,
+                            const std::string& retrieveAETitle) {
     struct Entry {
         uint16_t group, element;
         std::string vr, value;

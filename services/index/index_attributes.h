@@ -36,13 +36,13 @@ const IndexAttribute* FindIndexAttribute(uint16_t group, uint16_t element);
 // returned by queries, never stored from an object.
 enum class DerivedAttribute {
     None,
-    ModalitiesInStudy,               // (0008,0061)
-    NumberOfPatientRelatedStudies,   // (0020,1200)
-    NumberOfPatientRelatedSeries,    // (0020,1202)
-    NumberOfPatientRelatedInstances, // (0020,1204)
-    NumberOfStudyRelatedSeries,      // (0020,1206)
-    NumberOfStudyRelatedInstances,   // (0020,1208)
-    NumberOfSeriesRelatedInstances,  // (0020,1209)
+    ModalitiesInStudy,                // (0008,0061)
+    NumberOfPatientRelatedStudies,    // (0020,1200)
+    NumberOfPatientRelatedSeries,     // (0020,1202)
+    NumberOfPatientRelatedInstances,  // (0020,1204)
+    NumberOfStudyRelatedSeries,       // (0020,1206)
+    NumberOfStudyRelatedInstances,    // (0020,1208)
+    NumberOfSeriesRelatedInstances,   // (0020,1209)
 };
 
 DerivedAttribute FindDerivedAttribute(uint16_t group, uint16_t element);

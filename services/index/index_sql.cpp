@@ -49,7 +49,8 @@ bool HasWildcard(const std::string& value) {
 }
 
 // The condition a UID list puts on a column.
-std::string UidCondition(const std::string& column, const std::string& value, std::vector<std::string>& bindings) {
+std::string UidCondition(const std::string& column, const std::string& value,
+                         std::vector<std::string>& bindings) {
     std::vector<std::string> uids = SplitValues(value);
     if (uids.empty()) return "";
     std::string condition = column + " IN (";
@@ -61,7 +62,8 @@ std::string UidCondition(const std::string& column, const std::string& value, st
 }
 
 // The condition of a single value or a wildcard text; "" for a universal one ("*").
-std::string TextCondition(const std::string& column, const std::string& value, std::vector<std::string>& bindings) {
+std::string TextCondition(const std::string& column, const std::string& value,
+                          std::vector<std::string>& bindings) {
     if (value.find_first_not_of('*') == std::string::npos) return "";
     if (!HasWildcard(value)) {
         bindings.push_back(value);
@@ -72,7 +74,8 @@ std::string TextCondition(const std::string& column, const std::string& value, s
 }
 
 // The condition of a date or time: a range "a-b", "-b" or "a-", or a single value.
-std::string RangeCondition(const std::string& column, const std::string& value, std::vector<std::string>& bindings) {
+std::string RangeCondition(const std::string& column, const std::string& value,
+                           std::vector<std::string>& bindings) {
     std::size_t dash = value.find('-');
     if (dash == std::string::npos) return TextCondition(column, value, bindings);
     std::string from = value.substr(0, dash);
@@ -94,13 +97,13 @@ std::string AttributeCondition(const IndexAttribute& attribute, const std::strin
                                std::vector<std::string>& bindings) {
     const std::string column = Column(attribute);
     switch (attribute.kind) {
-    case MatchKind::Uid:
-        return UidCondition(column, value, bindings);
-    case MatchKind::Date:
-    case MatchKind::Time:
-        return RangeCondition(column, value, bindings);
-    case MatchKind::Text:
-        break;
+        case MatchKind::Uid:
+            return UidCondition(column, value, bindings);
+        case MatchKind::Date:
+        case MatchKind::Time:
+            return RangeCondition(column, value, bindings);
+        case MatchKind::Text:
+            break;
     }
     return TextCondition(column, value, bindings);
 }
@@ -120,24 +123,26 @@ std::string ModalitiesCondition(const std::string& value, std::vector<std::strin
 // The value a derived attribute has for the row (a subquery over the rows below).
 std::string DerivedColumn(DerivedAttribute attribute) {
     switch (attribute) {
-    case DerivedAttribute::ModalitiesInStudy:
-        return "(SELECT group_concat(m, '\\') FROM (SELECT DISTINCT modality m FROM series "
-               "WHERE study_ref = st.id AND modality <> '' ORDER BY modality))";
-    case DerivedAttribute::NumberOfPatientRelatedStudies:
-        return "(SELECT count(*) FROM studies WHERE patient_ref = p.id)";
-    case DerivedAttribute::NumberOfPatientRelatedSeries:
-        return "(SELECT count(*) FROM series x JOIN studies y ON y.id = x.study_ref WHERE y.patient_ref = p.id)";
-    case DerivedAttribute::NumberOfPatientRelatedInstances:
-        return "(SELECT count(*) FROM instances w JOIN series x ON x.id = w.series_ref JOIN studies y ON "
-               "y.id = x.study_ref WHERE y.patient_ref = p.id)";
-    case DerivedAttribute::NumberOfStudyRelatedSeries:
-        return "(SELECT count(*) FROM series WHERE study_ref = st.id)";
-    case DerivedAttribute::NumberOfStudyRelatedInstances:
-        return "(SELECT count(*) FROM instances w JOIN series x ON x.id = w.series_ref WHERE x.study_ref = st.id)";
-    case DerivedAttribute::NumberOfSeriesRelatedInstances:
-        return "(SELECT count(*) FROM instances WHERE series_ref = se.id)";
-    case DerivedAttribute::None:
-        break;
+        case DerivedAttribute::ModalitiesInStudy:
+            return "(SELECT group_concat(m, '\\') FROM (SELECT DISTINCT modality m FROM series "
+                   "WHERE study_ref = st.id AND modality <> '' ORDER BY modality))";
+        case DerivedAttribute::NumberOfPatientRelatedStudies:
+            return "(SELECT count(*) FROM studies WHERE patient_ref = p.id)";
+        case DerivedAttribute::NumberOfPatientRelatedSeries:
+            return "(SELECT count(*) FROM series x JOIN studies y ON y.id = x.study_ref WHERE y.patient_ref "
+                   "= p.id)";
+        case DerivedAttribute::NumberOfPatientRelatedInstances:
+            return "(SELECT count(*) FROM instances w JOIN series x ON x.id = w.series_ref JOIN studies y ON "
+                   "y.id = x.study_ref WHERE y.patient_ref = p.id)";
+        case DerivedAttribute::NumberOfStudyRelatedSeries:
+            return "(SELECT count(*) FROM series WHERE study_ref = st.id)";
+        case DerivedAttribute::NumberOfStudyRelatedInstances:
+            return "(SELECT count(*) FROM instances w JOIN series x ON x.id = w.series_ref WHERE x.study_ref "
+                   "= st.id)";
+        case DerivedAttribute::NumberOfSeriesRelatedInstances:
+            return "(SELECT count(*) FROM instances WHERE series_ref = se.id)";
+        case DerivedAttribute::None:
+            break;
     }
     return "''";
 }
@@ -189,13 +194,15 @@ const char* LevelTable(ArchiveLevel level) {
 std::vector<std::string> IndexSchemaStatements() {
     std::vector<std::string> statements;
     for (const LevelTables& level : kLevels) {
-        std::string table = std::string("CREATE TABLE IF NOT EXISTS ") + level.table +
-                            " (id INTEGER PRIMARY KEY";
+        std::string table =
+            std::string("CREATE TABLE IF NOT EXISTS ") + level.table + " (id INTEGER PRIMARY KEY";
         if (*level.parentColumn) table += std::string(", ") + level.parentColumn + " INTEGER NOT NULL";
         for (const IndexAttribute& attribute : IndexAttributes())
-            if (attribute.level == level.level) table += std::string(", ") + attribute.column + " TEXT NOT NULL";
+            if (attribute.level == level.level)
+                table += std::string(", ") + attribute.column + " TEXT NOT NULL";
         table += ", charset TEXT NOT NULL";
-        if (level.level == ArchiveLevel::Image) table += ", transfer_syntax TEXT NOT NULL, path TEXT NOT NULL";
+        if (level.level == ArchiveLevel::Image)
+            table += ", transfer_syntax TEXT NOT NULL, path TEXT NOT NULL";
         table += ")";
         statements.push_back(table);
         if (*level.parentColumn)
@@ -221,7 +228,8 @@ SqlStatement FindStatement(const IndexQuery& query) {
         const IndexAttribute* attribute = FindIndexAttribute(key.group, key.element);
         DerivedAttribute derived = FindDerivedAttribute(key.group, key.element);
         bool stored = attribute && Rank(attribute->level) <= Rank(query.level);
-        bool derivedHere = derived != DerivedAttribute::None && Rank(DerivedLevel(derived)) <= Rank(query.level);
+        bool derivedHere =
+            derived != DerivedAttribute::None && Rank(DerivedLevel(derived)) <= Rank(query.level);
         if (stored) {
             statement.text += Column(*attribute);
             AddCondition(where, AttributeCondition(*attribute, key.value, conditionBindings));
@@ -234,8 +242,8 @@ SqlStatement FindStatement(const IndexQuery& query) {
         }
         statement.text += ", ";
     }
-    statement.text += std::string(TablesOf(query.level).alias) + ".charset" + FromClause(query.level) + where +
-                      " ORDER BY " + TablesOf(query.level).alias + ".id";
+    statement.text += std::string(TablesOf(query.level).alias) + ".charset" + FromClause(query.level) +
+                      where + " ORDER BY " + TablesOf(query.level).alias + ".id";
     statement.bindings = std::move(conditionBindings);
     return statement;
 }
@@ -250,8 +258,8 @@ SqlStatement ListInstancesStatement(const RetrieveKeys& keys) {
         AddUidKeys(where, statement.bindings, "se.series_uid", keys.seriesUids);
     if (Rank(keys.level) >= Rank(ArchiveLevel::Image))
         AddUidKeys(where, statement.bindings, "i.sop_uid", keys.sopInstanceUids);
-    statement.text = "SELECT i.path, i.sop_class, i.sop_uid, i.transfer_syntax" + FromClause(ArchiveLevel::Image) +
-                     where + " ORDER BY st.id, se.id, i.id";
+    statement.text = "SELECT i.path, i.sop_class, i.sop_uid, i.transfer_syntax" +
+                     FromClause(ArchiveLevel::Image) + where + " ORDER BY st.id, se.id, i.id";
     return statement;
 }
 

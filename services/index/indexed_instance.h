@@ -10,7 +10,7 @@
 namespace pella {
 
 struct IndexedInstance {
-    std::vector<std::string> values;  // in the order of IndexAttributes()
+    std::vector<std::string> values;   // in the order of IndexAttributes()
     std::string specificCharacterSet;  // (0008,0005) as received
     std::string transferSyntaxUid;
     std::string path;  // relative to the storage folder

@@ -38,8 +38,8 @@ std::string UpsertText(ArchiveLevel level, const char* parentColumn, const char*
         add("transfer_syntax");
         add("path");
     }
-    std::string text = std::string("INSERT INTO ") + LevelTable(level) + " (" + columns + ") VALUES (" + values +
-                       ") ON CONFLICT(" + keyColumns + ") DO UPDATE SET ";
+    std::string text = std::string("INSERT INTO ") + LevelTable(level) + " (" + columns + ") VALUES (" +
+                       values + ") ON CONFLICT(" + keyColumns + ") DO UPDATE SET ";
     if (level == ArchiveLevel::Image)
         text += renew;
     else
@@ -86,7 +86,8 @@ public:
         if (!statement.Bind(sql.bindings)) return Failed("cannot list instances");
         int step;
         while ((step = statement.Step()) == SQLITE_ROW) {
-            StoredInstance instance{statement.Text(0), statement.Text(1), statement.Text(2), statement.Text(3)};
+            StoredInstance instance{statement.Text(0), statement.Text(1), statement.Text(2),
+                                    statement.Text(3)};
             if (!visit(instance)) return IndexScan::Stopped;
         }
         return step == SQLITE_DONE ? IndexScan::Completed : Failed("cannot list instances");
@@ -114,7 +115,8 @@ public:
     }
 
     bool Clear() override {
-        return Execute("DELETE FROM instances; DELETE FROM series; DELETE FROM studies; DELETE FROM patients");
+        return Execute(
+            "DELETE FROM instances; DELETE FROM series; DELETE FROM studies; DELETE FROM patients");
     }
 
     bool Begin() override { return Execute("BEGIN IMMEDIATE"); }
@@ -169,16 +171,17 @@ private:
 
     bool RecordRows(const IndexedInstance& instance) {
         if (instance.values.size() != IndexAttributes().size()) return false;
-        long long patient = Upsert(patientUpsert_, UpsertText(ArchiveLevel::Patient, "", "patient_id, issuer_of_patient_id"),
-                                   nullptr, ArchiveLevel::Patient, instance);
+        long long patient =
+            Upsert(patientUpsert_, UpsertText(ArchiveLevel::Patient, "", "patient_id, issuer_of_patient_id"),
+                   nullptr, ArchiveLevel::Patient, instance);
         if (patient < 0) return false;
         std::string ref = std::to_string(patient);
-        long long study = Upsert(studyUpsert_, UpsertText(ArchiveLevel::Study, "patient_ref", "study_uid"), &ref,
-                                 ArchiveLevel::Study, instance);
+        long long study = Upsert(studyUpsert_, UpsertText(ArchiveLevel::Study, "patient_ref", "study_uid"),
+                                 &ref, ArchiveLevel::Study, instance);
         if (study < 0) return false;
         ref = std::to_string(study);
-        long long series = Upsert(seriesUpsert_, UpsertText(ArchiveLevel::Series, "study_ref", "series_uid"), &ref,
-                                  ArchiveLevel::Series, instance);
+        long long series = Upsert(seriesUpsert_, UpsertText(ArchiveLevel::Series, "study_ref", "series_uid"),
+                                  &ref, ArchiveLevel::Series, instance);
         if (series < 0) return false;
         ref = std::to_string(series);
         return Upsert(instanceUpsert_, UpsertText(ArchiveLevel::Image, "series_ref", "sop_uid"), &ref,

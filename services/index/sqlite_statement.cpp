@@ -5,7 +5,8 @@
 namespace pella {
 
 SqliteStatement::SqliteStatement(sqlite3* db, const std::string& sql) {
-    if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &statement_, nullptr) != SQLITE_OK) {
+    if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &statement_, nullptr) !=
+        SQLITE_OK) {
         sqlite3_finalize(statement_);
         statement_ = nullptr;
     }

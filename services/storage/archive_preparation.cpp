@@ -18,8 +18,8 @@ void ReportProgress(const ReindexCounts& counts, bool finished) {
 
 }  // namespace
 
-bool PrepareArchiveIndex(const std::string& storageFolder, bool rebuild, const std::vector<std::string>& recoveredFiles,
-                         std::string& reason) {
+bool PrepareArchiveIndex(const std::string& storageFolder, bool rebuild,
+                         const std::vector<std::string>& recoveredFiles, std::string& reason) {
     bool created = false;
     std::unique_ptr<ArchiveIndex> index = OpenArchiveIndex(storageFolder, reason, &created);
     if (!index) return false;
@@ -31,8 +31,8 @@ bool PrepareArchiveIndex(const std::string& storageFolder, bool rebuild, const s
             }
         return true;
     }
-    std::fprintf(stderr, "%s the archive index %s from the stored files\n", created ? "Building" : "Rebuilding",
-                 IndexDatabasePath(storageFolder).c_str());
+    std::fprintf(stderr, "%s the archive index %s from the stored files\n",
+                 created ? "Building" : "Rebuilding", IndexDatabasePath(storageFolder).c_str());
     WriteLogLine("Rebuilding the archive index of " + storageFolder);
     ReindexCounts counts;
     if (!RebuildIndex(*index, storageFolder, counts, ReportProgress)) {

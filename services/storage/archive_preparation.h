@@ -12,7 +12,7 @@ namespace pella {
 // exist or `rebuild` is set, with progress lines on standard error. False with `reason` when it
 // cannot be opened or rebuilt. The `recoveredFiles` (full paths below the storage folder) that an
 // interrupted run filed are recorded again.
-bool PrepareArchiveIndex(const std::string& storageFolder, bool rebuild, const std::vector<std::string>& recoveredFiles,
-                         std::string& reason);
+bool PrepareArchiveIndex(const std::string& storageFolder, bool rebuild,
+                         const std::vector<std::string>& recoveredFiles, std::string& reason);
 
 }  // namespace pella

@@ -210,16 +210,20 @@ bool BeginArchiveRows(ArchiveIndex& archive, const ObjectUids& uids, const Eleme
 }
 
 // Ends the archive rows as filing ended: committed with a filed object, else rolled back. When
-// the commit fails the object is not kept (its sender is told and sends it again); a new file
-// is removed, so that the index never lists what the archive rows lack.
-void EndArchiveRows(ArchiveIndex& archive, FilingOutcome& outcome) {
+// the commit fails (a full disk) the object is not kept, and its sender is told and sends it
+// again: a new file is removed with its image line, so that neither index lists it.
+void EndArchiveRows(ArchiveIndex& archive, FilingOutcome& outcome, const std::string& imageIndex,
+                    const ElementList& dataSet) {
     if (!outcome.Filed()) {
         archive.Rollback();
         return;
     }
     if (archive.Commit()) return;
     WriteLogLine("Filing: cannot commit " + outcome.fileName + " to the archive index");
-    if (outcome.index == FilingResult::Indexed) RemoveQuietly(outcome.fileName);
+    if (outcome.index == FilingResult::Indexed) {
+        RemoveQuietly(outcome.fileName);
+        TakeBackLastLine(imageIndex, ImageIndexLine(dataSet));
+    }
     outcome.index = FilingResult::IndexNotWritten;
 }
 
@@ -346,7 +350,8 @@ FilingOutcome FileStagedObject(const std::string& storageFolder, const std::stri
     {
         auto lock = FilingLock();
         ArchiveIndex* archive = options.archiveIndex ? ArchiveFor(storageFolder) : nullptr;
-        if (options.archiveIndex && (!archive || !BeginArchiveRows(*archive, uids, dataSet, options.transferSyntax))) {
+        if (options.archiveIndex &&
+            (!archive || !BeginArchiveRows(*archive, uids, dataSet, options.transferSyntax))) {
             Memory().archives.erase(storageFolder);
             outcome.index = FilingResult::IndexNotWritten;
             return outcome;
@@ -359,7 +364,7 @@ FilingOutcome FileStagedObject(const std::string& storageFolder, const std::stri
         if (!outcome.Filed() && remembered && staged.Valid())
             outcome.index =
                 FileUnderLock(storageFolder, databaseRoot, uids, dataSet, staged, *fileName, folders);
-        if (archive) EndArchiveRows(*archive, outcome);
+        if (archive) EndArchiveRows(*archive, outcome, JoinPath(folders.series, kImageIndexName), dataSet);
         if (Memory().journals.count(storageFolder)) JournalFor(storageFolder).End();
         if (!outcome.Filed()) return outcome;
     }

@@ -50,7 +50,8 @@ void UndoEntry(const std::string& journal, std::vector<std::string>& kept) {
     if (letter != 'S' && letter != 'R' && letter != 'I') return;
     std::error_code ec;
     if (IndexListsKey(fields[2], kind, fields[3])) {
-        if (kind == IndexKind::Image && std::filesystem::is_regular_file(fields[1], ec)) kept.push_back(fields[1]);
+        if (kind == IndexKind::Image && std::filesystem::is_regular_file(fields[1], ec))
+            kept.push_back(fields[1]);
         return;
     }
     if (!std::filesystem::exists(fields[1], ec)) return;
@@ -84,7 +85,8 @@ void FilingJournal::End() {
 
 std::vector<std::string> RecoverInterruptedFiling(const std::string& incomingFolder) {
     std::vector<std::string> kept;
-    for (const std::string& journal : StaleStagedFiles(incomingFolder, kJournalSuffix)) UndoEntry(journal, kept);
+    for (const std::string& journal : StaleStagedFiles(incomingFolder, kJournalSuffix))
+        UndoEntry(journal, kept);
     return kept;
 }
 

@@ -38,6 +38,10 @@ bool IsIndexedAttribute(uint16_t group, uint16_t element);
 // (logged) when the file cannot be opened or the line not written whole.
 bool AppendIndexLine(const std::string& indexFile, const std::string& line);
 
+// Removes `line` from the end of the index file when it is the file's last line (the append that
+// is being undone); false (logged) when it is not or cannot be removed.
+bool TakeBackLastLine(const std::string& indexFile, const std::string& line);
+
 // The lines of an index file without their line ends (CR LF, or a lone LF); empty lines are no
 // entries. An index that is no regular file (a pipe, a folder) has no lines.
 std::vector<std::string> ReadIndexLines(const std::string& indexFile);

@@ -139,7 +139,8 @@ bool StoreServer::Start() {
         LogFailure("The storage server cannot use its folders: " + reason);
         return false;
     }
-    if (config_.archiveIndex && !PrepareArchiveIndex(config_.storageFolder, config_.reindex, recovered, reason)) {
+    if (config_.archiveIndex &&
+        !PrepareArchiveIndex(config_.storageFolder, config_.reindex, recovered, reason)) {
         LogFailure("The storage server cannot use its archive index: " + reason);
         return false;
     }

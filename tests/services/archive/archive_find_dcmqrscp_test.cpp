@@ -76,13 +76,14 @@ protected:
         serve_ = new ServeProcess(dir_->File("pella"));
         ASSERT_TRUE(serve_->started);
         int exit = -1;
-        RunCommand("/usr/bin/python3 -c " + Quote(kGenerator) + " " + Quote(PydicomFile("CT_small.dcm")) + " " +
-                       Quote(dir_->File("gen")),
+        RunCommand("/usr/bin/python3 -c " + Quote(kGenerator) + " " + Quote(PydicomFile("CT_small.dcm")) +
+                       " " + Quote(dir_->File("gen")),
                    &exit);
         ASSERT_EQ(exit, 0);
         for (int port : {qrPort_, serve_->port}) {
-            RunCommand("storescu -aec ARCHIVE localhost " + std::to_string(port) + " " + Quote(dir_->File("gen")) +
-                           "/*.dcm " + Quote(PydicomFile("MR_small.dcm")) + " 2>&1",
+            RunCommand("storescu -aec ARCHIVE localhost " + std::to_string(port) + " " +
+                           Quote(dir_->File("gen")) + "/*.dcm " + Quote(PydicomFile("MR_small.dcm")) +
+                           " 2>&1",
                        &exit);
             ASSERT_EQ(exit, 0);
         }
@@ -140,23 +141,28 @@ TEST_F(ArchiveFind, SameMatchesAsDcmqrscpForEveryLevelAndMatchingKind) {
         {"-P", "PATIENT", {"0010,0020", "0010,0010=Doe^J?n*"}, 1},
         {"-P", "STUDY", {"0020,000D", "0010,0020=P1"}, 2},
         {"-P", "SERIES", {"0020,000E", "0010,0020=P3", "0020,000D=" + study3}, 2},
-        {"-P", "IMAGE", {"0008,0018", "0010,0020=P1", "0020,000D=" + study1, "0020,000E=" + study1 + ".2"}, 3},
+        {"-P",
+         "IMAGE",
+         {"0008,0018", "0010,0020=P1", "0020,000D=" + study1, "0020,000E=" + study1 + ".2"},
+         3},
         {"-S", "STUDY", {"0020,000D", "0010,0010=*"}, 5},
         {"-S", "STUDY", {"0020,000D", "0010,0010=Doe*"}, 3},
         {"-S", "STUDY", {"0020,000D", "0010,0010=doe*"}, 0},
         {"-S", "STUDY", {"0020,000D", "0010,0020=P2"}, 1},
-        {"-S", "STUDY", {"0020,000D", "0008,0020=20210101-"}, 2},
-        {"-S", "STUDY", {"0020,000D", "0008,0020=-20210610"}, 2},
+        {"-S", "STUDY", {"0020,000D", "0008,0020=20210101-"}, 3},
+        {"-S", "STUDY", {"0020,000D", "0008,0020=-20210610"}, 3},  // MR_small's study too
         {"-S", "STUDY", {"0020,000D", "0008,0020=20200101-20211231"}, 2},
         {"-S", "STUDY", {"0020,000D", "0008,0030=080000-150000"}, 3},
-        {"-S", "STUDY", {"0020,000D", "0008,0050=A?"}, 2},
+        {"-S", "STUDY", {"0020,000D", "0008,0050=A?"}, 3},
         {"-S", "STUDY", {"0020,000D=" + study1 + "\\" + study3}, 2},
         {"-S", "SERIES", {"0020,000E", "0020,000D=" + study1}, 2},
         {"-S", "SERIES", {"0020,000E", "0020,000D=" + study3, "0008,0060=CT"}, 1},
         {"-S", "IMAGE", {"0008,0018", "0020,000D=" + study3, "0020,000E=" + study3 + ".1"}, 4},
         {"-S", "IMAGE", {"0008,0018", "0020,000D=" + study3, "0020,000E=" + study3 + ".1", "0020,0013=2"}, 1},
-        {"-S", "IMAGE",
-         {"0008,0018=" + study3 + ".1.1\\" + study3 + ".1.4", "0020,000D=" + study3, "0020,000E=" + study3 + ".1"},
+        {"-S",
+         "IMAGE",
+         {"0008,0018=" + study3 + ".1.1\\" + study3 + ".1.4", "0020,000D=" + study3,
+          "0020,000E=" + study3 + ".1"},
          2},
     };
     for (const Query& query : queries) {

@@ -57,8 +57,9 @@ TEST(FindIdentifier, SequencesAndTheirItemsAreNoKeys) {
 }
 
 TEST(FindIdentifier, AMatchHoldsEveryKeyInTagOrderWithEvenLengths) {
-    IndexQuery query{ArchiveLevel::Study,
-                     {{0x0020, 0x000D, ""}, {0x0010, 0x0010, ""}, {0x0028, 0x0010, ""}, {0x0008, 0x0020, ""}}};
+    IndexQuery query{
+        ArchiveLevel::Study,
+        {{0x0020, 0x000D, ""}, {0x0010, 0x0010, ""}, {0x0028, 0x0010, ""}, {0x0008, 0x0020, ""}}};
     QueryRow row{{"1.2.345", "Doe^John", "512", "20240101"}, "ISO_IR 192"};
     ElementList match = MatchIdentifier(query, row, "ARCHIVE");
     std::vector<std::pair<uint32_t, std::string>> got;

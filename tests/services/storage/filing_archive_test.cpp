@@ -65,7 +65,8 @@ std::set<std::pair<std::string, std::string>> Rows(const std::string& storage) {
 class FilingArchiveTest : public ::testing::Test {
 protected:
     FilingResult File(const ElementList& data) {
-        return FileReceivedObject(root(), root(), data, Part10Writer(data), FilingOptions{false, true, kSyntax})
+        return FileReceivedObject(root(), root(), data, Part10Writer(data),
+                                  FilingOptions{false, true, kSyntax})
             .index;
     }
     std::string root() const { return temp.File("db"); }
@@ -93,8 +94,8 @@ TEST_F(FilingArchiveTest, ARebuildFromTheFilesGivesTheSameRows) {
     for (int study = 1; study <= 3; ++study)
         for (int i = 1; i <= 4; ++i) {
             std::string s = "1.2.6." + std::to_string(study);
-            ASSERT_EQ(FilingResult::Indexed,
-                      File(Object(s, s + ".1", s + ".1." + std::to_string(i), "Name^" + std::to_string(study))));
+            ASSERT_EQ(FilingResult::Indexed, File(Object(s, s + ".1", s + ".1." + std::to_string(i),
+                                                         "Name^" + std::to_string(study))));
         }
     auto filed = Rows(root());
     ASSERT_EQ(12u, filed.size());
@@ -116,10 +117,11 @@ TEST_F(FilingArchiveTest, ARebuildFromTheFilesGivesTheSameRows) {
     EXPECT_EQ(1u, counts.skipped);
     EXPECT_EQ(filed, Rows(root()));
     StoredInstance first;
-    index->ListInstances({ArchiveLevel::Image, {}, {}, {}, {"1.2.6.2.1.3"}}, [&](const StoredInstance& instance) {
-        first = instance;
-        return false;
-    });
+    index->ListInstances({ArchiveLevel::Image, {}, {}, {}, {"1.2.6.2.1.3"}},
+                         [&](const StoredInstance& instance) {
+                             first = instance;
+                             return false;
+                         });
     EXPECT_EQ("1.2.6.2/1.2.6.2.1/1.2.6.2.1.3.dcm", first.path);
     EXPECT_EQ(kSyntax, first.transferSyntaxUid);
 }
