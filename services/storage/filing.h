@@ -45,7 +45,7 @@ struct FilingOptions {
     // same step as its index lines: both or neither, acknowledged after both.
     bool archiveIndex = false;
     // The transfer syntax of the filed data set, as the archive index lists it.
-    std::string transferSyntax;
+    std::string transferSyntax = {};
 };
 
 struct FilingOutcome {
