@@ -12,6 +12,7 @@
 #include "api/live_handles.h"
 #include "api/sized_options.h"
 #include "pella.h"
+#include "services/archive/archive_services.h"
 #include "services/storage/store_server.h"
 
 using namespace pella;
@@ -53,6 +54,8 @@ std::unique_ptr<StoreServerHandle> Start(const char* storageFolder, const char* 
     if (options.maxObjectSize > 0) config.maxObjectBytes = options.maxObjectSize;
     if (options.minFreeBytes > 0) config.minFreeBytes = options.minFreeBytes;
     config.maxPduLength = ReceivePduLengthOrDefault(options.maxPduLength);
+    config.reindex = options.reindex != 0;
+    config.extension = ArchiveServices();
     config.storageFolder = Text(storageFolder);
     config.port = Text(port);
     if (databaseRoot != nullptr && databaseRoot[0] != '\0') config.databaseRoot = databaseRoot;

@@ -17,12 +17,15 @@ namespace {
 const CommandSpec kSpec{
     "serve",
     "pella serve [options]",
-    "Runs the storage server (C-STORE and C-ECHO) in the foreground, serving up to\n"
+    "Runs the storage server (C-STORE, C-ECHO, and C-FIND of Patient and Study Root over what it\n"
+    "stored) in the foreground, serving up to\n"
     "--max-associations associations at once; one more is rejected (transient, local limit\n"
     "exceeded). Received objects are written to DIR/<Study UID>/<Series UID>/<SOP Instance\n"
     "UID>.dcm and indexed in DIR/KPStudy.dir, Series.dir and Image.dir; each object is written\n"
     "to the file system (with --sync: flushed to the device) before its sender is told success;\n"
-    "it is written to its file as it arrives, so memory stays small whatever its size.\n"
+    "it is written to its file as it arrives, so memory stays small whatever its size. Each\n"
+    "object is also recorded in the archive index DIR/index.sqlite in the same step; a folder\n"
+    "without one has it built from its files before the server listens.\n"
     "Every storage class of the standard is accepted unless --sop-classes original. Stops on\n"
     "SIGINT or SIGTERM within about a second, aborting open associations. The log goes to\n"
     "standard error unless --log names a file.",
@@ -47,6 +50,7 @@ const CommandSpec kSpec{
          "free space kept on the storage disk (default 1G): a store that begins under it is\n"
          "      answered Out of Resources (0xA700), one that would go under it is aborted"},
         {{"--sync"}, "", "flush each object and its index lines to the device before answering"},
+        {{"--reindex"}, "", "rebuild the archive index from the stored files before listening"},
         MaxPduOption(),
         {{"--sop-classes"}, "SET", "all (default: every storage class) or original (the classic table)"},
         {{"--log"}, "FILE", "write the protocol log to FILE instead of standard error"},
@@ -88,6 +92,7 @@ int RunServe(const std::vector<std::string>& argv) {
     options.aeTitle = aet.c_str();
     options.requireCalledAETitle = args.Has("--require-called-aet") ? 1 : 0;
     options.sync = args.Has("--sync") ? 1 : 0;
+    options.reindex = args.Has("--reindex") ? 1 : 0;
     if (!ParseMaxPdu("serve", args, options.maxPduLength)) return 2;
     const struct {
         const char* flag;

@@ -15,6 +15,7 @@ packages=(
   libpng-dev
   zlib1g-dev
   libssl-dev
+  libsqlite3-dev
   nlohmann-json3-dev
   netbase
 )

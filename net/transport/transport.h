@@ -80,6 +80,9 @@ public:
     void Adopt(SocketHandle connection);
 
     bool IsConnected() const { return connection_.Valid(); }
+    // The peer has sent something not yet received (or closed the connection): a receive would
+    // not wait. Never waits itself; false when not connected.
+    bool InputWaiting() const;
     bool IsListening() const { return listener_.Valid(); }
     // The local port of the listening socket; 0 when not listening.
     uint16_t BoundPort() const;

@@ -14,6 +14,7 @@
 
 #include "data/io/staged_file.h"
 #include "log/protocol_log.h"
+#include "services/index/archive_index.h"
 #include "services/storage/filing_journal.h"
 #include "services/storage/flush_batches.h"
 #include "services/storage/index_appender.h"
@@ -55,6 +56,9 @@ struct FilingMemory {
     std::set<std::string> knownFolders;
     IndexAppender indexes;
     std::map<std::string, std::unique_ptr<FilingJournal>> journals;  // by storage folder
+    // The archive index's writing connection, by storage folder: only filing writes rows, under
+    // its lock, while queries read through connections of their own.
+    std::map<std::string, std::unique_ptr<ArchiveIndex>> archives;
 
     bool Knows(const std::string& folder) const { return knownFolders.count(folder) != 0; }
     void Learn(const std::string& folder) {
@@ -183,6 +187,46 @@ FilingJournal& JournalFor(const std::string& storageFolder) {
     return *journal;
 }
 
+// The writing connection to the archive index of a storage folder, opened on first use; null
+// (logged) when it cannot be. Call with the filing lock held.
+ArchiveIndex* ArchiveFor(const std::string& storageFolder) {
+    auto& archive = Memory().archives[storageFolder];
+    if (archive) return archive.get();
+    std::string reason;
+    archive = OpenArchiveIndex(storageFolder, reason);
+    if (!archive) WriteLogLine("Filing: " + reason);
+    return archive.get();
+}
+
+// Begins the archive rows of an object in a transaction that filing commits or rolls back with
+// its index lines. False (nothing written) when they cannot be.
+bool BeginArchiveRows(ArchiveIndex& archive, const ObjectUids& uids, const ElementList& dataSet,
+                      const std::string& transferSyntax) {
+    const std::string path = uids.study + "/" + uids.series + "/" + uids.sopInstance + ".dcm";
+    if (archive.Begin() && archive.Record(IndexedInstanceOf(dataSet, transferSyntax, path))) return true;
+    archive.Rollback();
+    WriteLogLine("Filing: cannot record " + path + " in the archive index");
+    return false;
+}
+
+// Ends the archive rows as filing ended: committed with a filed object, else rolled back. When
+// the commit fails (a full disk) the object is not kept, and its sender is told and sends it
+// again: a new file is removed with its image line, so that neither index lists it.
+void EndArchiveRows(ArchiveIndex& archive, FilingOutcome& outcome, const std::string& imageIndex,
+                    const ElementList& dataSet) {
+    if (!outcome.Filed()) {
+        archive.Rollback();
+        return;
+    }
+    if (archive.Commit()) return;
+    WriteLogLine("Filing: cannot commit " + outcome.fileName + " to the archive index");
+    if (outcome.index == FilingResult::Indexed) {
+        RemoveQuietly(outcome.fileName);
+        TakeBackLastLine(imageIndex, ImageIndexLine(dataSet));
+    }
+    outcome.index = FilingResult::IndexNotWritten;
+}
+
 // Replaces the file of an object received before and its image line with the new values.
 FilingResult ReplaceObject(StagedFile& staged, const std::string& fileName, const std::string& imageIndex,
                            const ElementList& dataSet) {
@@ -213,7 +257,8 @@ FilingResult MoveObject(FilingJournal& journal, StagedFile& staged, const std::s
             RemoveQuietly(fileName);
             result = FilingResult::IndexNotWritten;
         }
-        journal.End();
+        // A listed object's step ends once its archive rows are committed (FileStagedObject).
+        if (result != FilingResult::Indexed) journal.End();
         return result;
     }
     journal.End();
@@ -251,7 +296,8 @@ StagedFile StageIncoming(const std::string& storageFolder) {
     return StagedFile(incoming + "/", kStagedSuffix);
 }
 
-bool PrepareStorageFolder(const std::string& storageFolder, std::string& reason) {
+bool PrepareStorageFolder(const std::string& storageFolder, std::string& reason,
+                          std::vector<std::string>* recoveredFiles) {
     std::string incoming = IncomingFolder(storageFolder);
     std::error_code ec;
     fs::create_directories(incoming, ec);
@@ -259,7 +305,8 @@ bool PrepareStorageFolder(const std::string& storageFolder, std::string& reason)
         reason = "cannot create the folder " + incoming;
         return false;
     }
-    RecoverInterruptedFiling(incoming);
+    std::vector<std::string> kept = RecoverInterruptedFiling(incoming);
+    if (recoveredFiles) *recoveredFiles = std::move(kept);
     RemoveStaleStagedFiles(incoming, kStagedSuffix);
     StagedFile probe = StageIncoming(storageFolder);
     int fd = probe.Valid() ? ::open(probe.Name().c_str(), O_WRONLY | O_CLOEXEC) : -1;
@@ -302,6 +349,13 @@ FilingOutcome FileStagedObject(const std::string& storageFolder, const std::stri
     IndexedFolders folders;
     {
         auto lock = FilingLock();
+        ArchiveIndex* archive = options.archiveIndex ? ArchiveFor(storageFolder) : nullptr;
+        if (options.archiveIndex &&
+            (!archive || !BeginArchiveRows(*archive, uids, dataSet, options.transferSyntax))) {
+            Memory().archives.erase(storageFolder);
+            outcome.index = FilingResult::IndexNotWritten;
+            return outcome;
+        }
         // Folders and index files remembered from earlier objects may have gone since: after a
         // failure, filing is tried once more with everything looked at afresh.
         const bool remembered = Memory().Knows(*SeriesFolderPath(storageFolder, uids));
@@ -310,6 +364,8 @@ FilingOutcome FileStagedObject(const std::string& storageFolder, const std::stri
         if (!outcome.Filed() && remembered && staged.Valid())
             outcome.index =
                 FileUnderLock(storageFolder, databaseRoot, uids, dataSet, staged, *fileName, folders);
+        if (archive) EndArchiveRows(*archive, outcome, JoinPath(folders.series, kImageIndexName), dataSet);
+        if (Memory().journals.count(storageFolder)) JournalFor(storageFolder).End();
         if (!outcome.Filed()) return outcome;
     }
     if (options.sync && !DeviceFlushes().Flush(ChangedPaths(databaseRoot, *fileName, folders)))

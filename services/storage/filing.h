@@ -14,6 +14,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "data/io/staged_file.h"
 #include "data/model/element_list.h"
@@ -40,6 +41,11 @@ struct FilingOptions {
     // Flush the file, its folder and the index files to the device before returning, so that
     // an acknowledged object survives a crash of the machine, not only of the process.
     bool sync = false;
+    // Also record the object in the archive index of the storage folder (services/index), in the
+    // same step as its index lines: both or neither, acknowledged after both.
+    bool archiveIndex = false;
+    // The transfer syntax of the filed data set, as the archive index lists it.
+    std::string transferSyntax = {};
 };
 
 struct FilingOutcome {
@@ -78,8 +84,10 @@ StagedFile StageIncoming(const std::string& storageFolder);
 
 // Makes the storage folder and its ".incoming" folder when missing, removes temporary files
 // left there by processes that no longer run, and proves that a file can be written there.
-// False with `reason` when the folder cannot be used.
-bool PrepareStorageFolder(const std::string& storageFolder, std::string& reason);
+// False with `reason` when the folder cannot be used. `recoveredFiles` receives the object files
+// an interrupted run filed without being sure of their archive rows.
+bool PrepareStorageFolder(const std::string& storageFolder, std::string& reason,
+                          std::vector<std::string>* recoveredFiles = nullptr);
 
 // Makes the database root when missing; false with `reason` when it cannot be written.
 bool PrepareDatabaseRoot(const std::string& databaseRoot, std::string& reason);

@@ -36,8 +36,9 @@ std::vector<std::string> SplitAtNul(const std::string& text) {
     return fields;
 }
 
-// Removes what one dead process's journal names when its index line is missing.
-void UndoEntry(const std::string& journal) {
+// Removes what one dead process's journal names when its index line is missing; an object file
+// whose line is there is added to `kept` (its archive rows may not have been committed).
+void UndoEntry(const std::string& journal, std::vector<std::string>& kept) {
     std::ifstream in(journal, std::ios::binary);
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     // An entry is written over the one before: what follows its fourth NUL is the older entry's
@@ -47,8 +48,12 @@ void UndoEntry(const std::string& journal) {
     const char letter = fields[0][0];
     IndexKind kind = letter == 'S' ? IndexKind::Study : letter == 'R' ? IndexKind::Series : IndexKind::Image;
     if (letter != 'S' && letter != 'R' && letter != 'I') return;
-    if (IndexListsKey(fields[2], kind, fields[3])) return;
     std::error_code ec;
+    if (IndexListsKey(fields[2], kind, fields[3])) {
+        if (kind == IndexKind::Image && std::filesystem::is_regular_file(fields[1], ec))
+            kept.push_back(fields[1]);
+        return;
+    }
     if (!std::filesystem::exists(fields[1], ec)) return;
     // A folder goes only when empty: anything in it was filed with lines of its own.
     if (std::filesystem::remove(fields[1], ec))
@@ -78,8 +83,11 @@ void FilingJournal::End() {
         WriteLogLine("Filing: cannot clear the journal " + file_.Name());
 }
 
-void RecoverInterruptedFiling(const std::string& incomingFolder) {
-    for (const std::string& journal : StaleStagedFiles(incomingFolder, kJournalSuffix)) UndoEntry(journal);
+std::vector<std::string> RecoverInterruptedFiling(const std::string& incomingFolder) {
+    std::vector<std::string> kept;
+    for (const std::string& journal : StaleStagedFiles(incomingFolder, kJournalSuffix))
+        UndoEntry(journal, kept);
+    return kept;
 }
 
 }  // namespace pella

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "data/io/staged_file.h"
 #include "services/storage/index_lines.h"
@@ -26,7 +27,8 @@ public:
     // Records that `path` (a folder or file) is about to be made and that the line naming `key`
     // goes to `indexFile` of that kind. False when it cannot be recorded: the step must not go on.
     bool Begin(IndexKind kind, const std::string& path, const std::string& indexFile, const std::string& key);
-    // The recorded step is complete: its line is written or the path taken back.
+    // The recorded step is complete: its line (and for an object, its archive rows) is written,
+    // or the path taken back.
     void End();
 
 private:
@@ -36,7 +38,8 @@ private:
 
 // Undoes what the journals of processes no longer running in `incomingFolder` name: a recorded
 // file, or an empty folder, whose index holds no line for it is removed. Journals themselves go
-// with the other leftovers of the folder.
-void RecoverInterruptedFiling(const std::string& incomingFolder);
+// with the other leftovers of the folder. Returns the object files the journals named that stay
+// (their lines were written): their archive rows are to be recorded again.
+std::vector<std::string> RecoverInterruptedFiling(const std::string& incomingFolder);
 
 }  // namespace pella

@@ -1,6 +1,7 @@
 #include "services/storage/index_lines.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 
 #include "data/io/staged_file.h"
 #include "log/protocol_log.h"
+#include "services/index/index_attributes.h"
 #include "services/storage/index_appender.h"
 
 namespace pella {
@@ -133,7 +135,21 @@ std::string ImageIndexLine(const ElementList& dataSet) {
 bool IsIndexedAttribute(uint16_t group, uint16_t element) {
     Tag tag{group, element};
     return FieldNumber(kStudyFields, tag) > 0 || FieldNumber(kSeriesFields, tag) > 0 ||
-           FieldNumber(kImageFields, tag) > 0;
+           FieldNumber(kImageFields, tag) > 0 || IsArchiveIndexAttribute(group, element);
+}
+
+bool TakeBackLastLine(const std::string& indexFile, const std::string& line) {
+    int fd = ::open(indexFile.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat status {};
+    std::string tail(line.size(), '\0');
+    bool ok = ::fstat(fd, &status) == 0 && static_cast<std::size_t>(status.st_size) >= line.size();
+    const off_t start = ok ? status.st_size - static_cast<off_t>(line.size()) : 0;
+    ok = ok && ::pread(fd, tail.data(), tail.size(), start) == static_cast<ssize_t>(tail.size()) &&
+         tail == line && ::ftruncate(fd, start) == 0;
+    ::close(fd);
+    if (!ok) WriteLogLine("Filing: cannot take back the last line of " + indexFile);
+    return ok;
 }
 
 bool AppendIndexLine(const std::string& indexFile, const std::string& line) {

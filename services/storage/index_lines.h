@@ -30,13 +30,17 @@ std::string SeriesIndexLine(const ElementList& dataSet);
 // Frames, Slice Location, SOP Class UID, Rows, Columns, Image Type.
 std::string ImageIndexLine(const ElementList& dataSet);
 
-// True for an attribute some index line holds (the UIDs that place the object among them): what
-// a received object must keep of its data set to be filed.
+// True for an attribute some index line or the archive index holds (the UIDs that place the
+// object among them): what a received object must keep of its data set to be filed.
 bool IsIndexedAttribute(uint16_t group, uint16_t element);
 
 // Appends one whole line to an index file (made when missing) with one write call; false
 // (logged) when the file cannot be opened or the line not written whole.
 bool AppendIndexLine(const std::string& indexFile, const std::string& line);
+
+// Removes `line` from the end of the index file when it is the file's last line (the append that
+// is being undone); false (logged) when it is not or cannot be removed.
+bool TakeBackLastLine(const std::string& indexFile, const std::string& line);
 
 // The lines of an index file without their line ends (CR LF, or a lone LF); empty lines are no
 // entries. An index that is no regular file (a pipe, a folder) has no lines.

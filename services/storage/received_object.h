@@ -48,6 +48,8 @@ public:
     // The top-level attributes the index lines hold, each as received (first one of a tag).
     const ElementList& Attributes() const { return attributes_; }
     const std::string& Failure() const;
+    // The transfer syntax the data set (and so the file) is encoded in.
+    const std::string& Syntax() const { return transferSyntax_; }
 
 private:
     enum class Route { kWrite, kKeep, kDrop };

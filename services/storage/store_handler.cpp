@@ -30,8 +30,9 @@ uint16_t FileObject(const StoreServerConfig& config, ReceivedObject& object, Sta
         LogFailure("Object refused: " + object.Failure());
         return kStatusCannotUnderstand;
     }
-    FilingOutcome outcome = FileStagedObject(config.storageFolder, config.databaseRoot, object.Attributes(),
-                                             staged, FilingOptions{config.sync});
+    FilingOutcome outcome =
+        FileStagedObject(config.storageFolder, config.databaseRoot, object.Attributes(), staged,
+                         FilingOptions{config.sync, config.archiveIndex, object.Syntax()});
     if (outcome.index == FilingResult::Refused) {
         LogFailure("Object refused: its Study, Series or SOP Instance UID cannot name a file");
         return kStatusCannotUnderstand;

@@ -14,6 +14,7 @@
 #include "net/dimse/dimse.h"
 #include "net/dimse/dimse_messages.h"
 #include "net/transport/descriptor_limit.h"
+#include "services/storage/archive_preparation.h"
 #include "services/storage/filing.h"
 #include "services/storage/serving_policy.h"
 #include "services/storage/store_handler.h"
@@ -65,12 +66,25 @@ std::string NotServedText(const DimseCommand& request) {
            "' is not served: association ended";
 }
 
+// Storage and verification, and whatever the extension serves besides.
+ServingPolicy ServerPolicy(const StoreServerConfig& config) {
+    ServingPolicy policy = StorageServingPolicy(config.allStorageClasses);
+    if (!config.extension || !config.extension->transferSyntaxesFor) return policy;
+    policy.transferSyntaxesFor = [storage = policy.transferSyntaxesFor,
+                                  extension = config.extension](const std::string& abstractSyntax) {
+        std::vector<std::string> syntaxes = extension->transferSyntaxesFor(abstractSyntax);
+        return syntaxes.empty() ? storage(abstractSyntax) : syntaxes;
+    };
+    return policy;
+}
+
 }  // namespace
 
 RequestHandlers ServerRequestHandlers(const StoreServerConfig& config) {
     RequestHandlers handlers;
     handlers.Add(kCEchoRQ, kVerificationSopClass, WriteEchoRSP);
     AddStoreHandler(handlers, config);
+    if (config.extension && config.extension->addHandlers) config.extension->addHandlers(handlers, config);
     return handlers;
 }
 
@@ -82,8 +96,7 @@ bool ServeAssociation(const StoreServerConfig& config, SocketHandle connection, 
     pdu.buffer.Transport().SetStopDescriptor(stopDescriptor);
     // Objects are received straight into their files; no other data set is ever held whole.
     pdu.data.dataSetLimit = kMaxReceivedCommand;
-    AcceptorPolicy policy{config.aeTitle, config.requireCalledAETitle,
-                          StorageServingPolicy(config.allStorageClasses)};
+    AcceptorPolicy policy{config.aeTitle, config.requireCalledAETitle, ServerPolicy(config)};
     if (!AcceptAssociation(pdu, std::move(connection), policy)) return false;
     pdu.buffer.Transport().SetTimeoutSeconds(config.receiveTimeoutSeconds);
     RequestHandlers handlers = ServerRequestHandlers(config);
@@ -119,10 +132,16 @@ bool StoreServer::Start() {
     }
     // A folder that cannot be written is told now, not to every sender as a refusal.
     std::string reason;
-    if (!PrepareStorageFolder(config_.storageFolder, reason) ||
+    std::vector<std::string> recovered;
+    if (!PrepareStorageFolder(config_.storageFolder, reason, &recovered) ||
         (config_.databaseRoot != config_.storageFolder &&
          !PrepareDatabaseRoot(config_.databaseRoot, reason))) {
         LogFailure("The storage server cannot use its folders: " + reason);
+        return false;
+    }
+    if (config_.archiveIndex &&
+        !PrepareArchiveIndex(config_.storageFolder, config_.reindex, recovered, reason)) {
+        LogFailure("The storage server cannot use its archive index: " + reason);
         return false;
     }
     // Port "0" lets the system choose a free port (tests, and hosts that read Port()).

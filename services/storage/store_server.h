@@ -16,6 +16,7 @@
 #include "net/transport/transport.h"
 #include "services/storage/association_workers.h"
 #include "services/storage/request_handlers.h"
+#include "services/storage/server_extension.h"
 
 namespace pella {
 
@@ -47,6 +48,13 @@ struct StoreServerConfig {
     bool requireCalledAETitle = false;         // reject associations not called aeTitle
     bool allStorageClasses = true;             // every storage class of the standard, or the original table
     uint32_t maxPduLength = kOurMaxPduLength;  // the largest PDU announced for receiving
+    // Services served beside storage (the archive's query and retrieve); none when null.
+    std::shared_ptr<const ServerExtension> extension;
+    // Received objects are recorded in the archive index of the storage folder too.
+    bool archiveIndex = true;
+    // Before listening, the archive index is made (and rebuilt from the files when it is new);
+    // reindex rebuilds it even when it exists.
+    bool reindex = false;
 };
 
 // Serves associations side by side, each on a worker of its own, up to config.maxAssociations;
@@ -87,7 +95,7 @@ private:
 };
 
 // The requests the server answers: C-ECHO of the Verification class, C-STORE of every storage
-// class. The handlers use `config`, which must outlive them.
+// class, and those of config.extension. The handlers use `config`, which must outlive them.
 RequestHandlers ServerRequestHandlers(const StoreServerConfig& config);
 
 // Serves one accepted association to its end; false when it was not accepted or ended on a

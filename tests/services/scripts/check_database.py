@@ -1,12 +1,15 @@
 """Checks that a storage database is consistent: every image line of every Image.dir names a
 file of its series folder that pydicom reads whole (pixel data of the announced size), every
 stored .dcm file has exactly one image line, and every study and series folder has its one
-line in KPStudy.dir and Series.dir. Temporary files below .incoming are ignored.
+line in KPStudy.dir and Series.dir. Temporary files below .incoming are ignored. When the
+archive index (index.sqlite) is there, its instance rows name exactly the indexed files (path,
+SOP Instance UID, study and series) and every study and series folder has its row.
 
 Usage: check_database.py DATABASE
 Prints the SOP Instance UID of every indexed object, one per line, and each problem on a line
 of its own starting "problem: "; any problem makes the exit code 1."""
 import os
+import sqlite3
 import sys
 
 import pydicom
@@ -15,6 +18,26 @@ import pydicom
 def lines(path):
     with open(path, "rb") as f:
         return [l for l in f.read().split(b"\r\n") if l]
+
+
+def archive_problems(root, listed):
+    """What the archive index holds that the files and their lines do not, or lacks."""
+    path = os.path.join(root, "index.sqlite")
+    if not os.path.exists(path):
+        return []
+    db = sqlite3.connect("file:" + path + "?mode=ro", uri=True)
+    rows = db.execute("SELECT i.sop_uid, i.path, se.series_uid, st.study_uid FROM instances i "
+                      "JOIN series se ON se.id = i.series_ref JOIN studies st ON st.id = se.study_ref").fetchall()
+    problems = []
+    for sop, rel, series, study in rows:
+        if rel != f"{study}/{series}/{sop}.dcm" or not os.path.isfile(os.path.join(root, rel)):
+            problems.append(f"archive row {sop} names {rel}, which is not its file")
+    indexed = sorted(r[0] for r in rows)
+    if indexed != sorted(listed):
+        missing = sorted(set(listed) - set(indexed))[:5]
+        extra = sorted(set(indexed) - set(listed))[:5]
+        problems.append(f"archive rows {len(indexed)}, indexed files {len(listed)}; missing {missing}, extra {extra}")
+    return problems
 
 
 def main(root):
@@ -52,6 +75,7 @@ def main(root):
                     listed.append(uid)
                 except Exception as error:  # noqa: BLE001 - any failure to read is the finding
                     problems.append(f"{uid}: {error}")
+    problems += archive_problems(root, listed)
     for uid in listed:
         print(uid)
     for p in problems:

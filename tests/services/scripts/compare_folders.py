@@ -16,7 +16,7 @@ from compare_stored import differences  # noqa: E402
 def files_below(folder):
     for root, _, names in os.walk(folder):
         for name in sorted(names):
-            if not name.endswith(".dir"):
+            if not name.endswith(".dir") and not name.startswith("index.sqlite"):
                 yield os.path.join(root, name)
 
 
