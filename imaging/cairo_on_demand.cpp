@@ -34,11 +34,11 @@ bool CairoAvailable(std::string& reason) {
 
 // Each function resolves its namesake in the loaded library once; without the library it does
 // nothing and gives the zero value (callers check CairoAvailable first).
-#define PELLA_CAIRO_FORWARD(Result, name, parameters, arguments)                                     \
-    extern "C" Result name parameters {                                                            \
-        static const auto real = pella::ResolveCairo<decltype(&name)>(#name);                      \
-        if (real == nullptr) return std::type_identity_t<Result>();                                \
-        return real arguments;                                                                     \
+#define PELLA_CAIRO_FORWARD(Result, name, parameters, arguments)              \
+    extern "C" Result name parameters {                                       \
+        static const auto real = pella::ResolveCairo<decltype(&name)>(#name); \
+        if (real == nullptr) return std::type_identity_t<Result>();           \
+        return real arguments;                                                \
     }
 
 PELLA_CAIRO_FORWARD(cairo_t*, cairo_create, (cairo_surface_t * target), (target))
@@ -46,8 +46,8 @@ PELLA_CAIRO_FORWARD(void, cairo_destroy, (cairo_t * cr), (cr))
 PELLA_CAIRO_FORWARD(void, cairo_fill, (cairo_t * cr), (cr))
 PELLA_CAIRO_FORWARD(void, cairo_font_extents, (cairo_t * cr, cairo_font_extents_t* extents), (cr, extents))
 PELLA_CAIRO_FORWARD(int, cairo_format_stride_for_width, (cairo_format_t format, int width), (format, width))
-PELLA_CAIRO_FORWARD(cairo_surface_t*, cairo_image_surface_create, (cairo_format_t format, int width, int height),
-                    (format, width, height))
+PELLA_CAIRO_FORWARD(cairo_surface_t*, cairo_image_surface_create,
+                    (cairo_format_t format, int width, int height), (format, width, height))
 PELLA_CAIRO_FORWARD(cairo_surface_t*, cairo_image_surface_create_for_data,
                     (unsigned char* data, cairo_format_t format, int width, int height, int stride),
                     (data, format, width, height, stride))
