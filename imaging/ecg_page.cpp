@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "imaging/cairo_on_demand.h"
 #include "log/protocol_log.h"
 
 namespace pella {
@@ -237,6 +238,8 @@ bool ECG2Bitmap(Bitmap& bitmap, const ElementList& dataList) {
     if (document.groups.front().channels.empty())
         return Refuse("the first multiplex group has no channel definition with a Channel Baseline");
     if (bitmap.Width() == 0 || bitmap.Height() == 0) return Refuse("the bitmap is empty");
+    std::string noCairo;
+    if (!CairoAvailable(noCairo)) return Refuse(noCairo);
     PrepareWaveformGroup(document.groups.front(), static_cast<int32_t>(bitmap.Width()), kPixelsPerMillivolt);
     auto width = static_cast<int>(bitmap.Width()), height = static_cast<int>(bitmap.Height());
     bool direct =

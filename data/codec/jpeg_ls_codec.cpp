@@ -55,20 +55,20 @@ void PlaceSamples(const std::vector<uint8_t>& decoded, int bitsPerSample, bool p
 }
 
 // The frame's samples as CharLS takes them: masked to bitsStored, one byte each up to 8 bits
-// stored and one 16-bit word above, in the frame's own planar configuration.
-std::vector<uint8_t> CharlsSamples(std::span<const uint8_t> frame, const FrameFormat& format) {
-    FrameFormat target = format;
-    target.bitsAllocated = format.bitsStored <= 8 ? 8 : 16;
-    target.isSigned = false;
-    FrameFormat source = format;
-    source.isSigned = false;  // the bit pattern of bitsStored bits is what is coded
-    std::size_t pixels = std::size_t{format.rows} * format.columns;
-    std::vector<uint8_t> out(pixels * format.samplesPerPixel * (target.bitsAllocated / 8));
-    for (std::size_t c = 0; c < format.samplesPerPixel; ++c)
-        for (std::size_t p = 0; p < pixels; ++p)
-            WriteSample(out.data(), SampleOffset(target, p, c),
-                        ReadSample(frame.data(), SampleOffset(source, p, c), source), target.bitsAllocated);
-    return out;
+// stored and one 16-bit word above, in the frame's own planar configuration. A frame that uses
+// every bit allocated already is that, and is handed over as it stands; otherwise `scratch`
+// receives the samples.
+std::span<const uint8_t> CharlsSamples(std::span<const uint8_t> frame, const FrameFormat& format,
+                                       std::vector<uint8_t>& scratch) {
+    const unsigned sourceBytes = format.bitsAllocated / 8;
+    const unsigned targetBytes = format.bitsStored <= 8 ? 1 : 2;
+    const std::size_t count = std::size_t{format.rows} * format.columns * format.samplesPerPixel;
+    if (sourceBytes == targetBytes && format.bitsStored == format.bitsAllocated)
+        return frame.first(count * sourceBytes);
+    scratch.resize(count * targetBytes);
+    // The bit pattern of bitsStored bits is what is coded, so no sign is extended.
+    CopySampleRun(frame.data(), sourceBytes, scratch.data(), targetBytes, format.bitsStored, false, count);
+    return scratch;
 }
 
 // Whether the stream ends with the end-of-image marker, after any zero bytes that pad it to an
@@ -83,7 +83,7 @@ bool EndsWithEndOfImage(std::span<const uint8_t> stream) {
 // Signed samples are coded as their bit patterns, where the largest value and the smallest are
 // neighbours: a near-lossless error across that seam would turn one into the other. True when a
 // sample lies within `nearLossless` of the seam (the frame is then coded losslessly).
-bool NearTheSignSeam(const std::vector<uint8_t>& samples, const FrameFormat& native, int nearLossless) {
+bool NearTheSignSeam(std::span<const uint8_t> samples, const FrameFormat& native, int nearLossless) {
     int half = 1 << (native.bitsStored - 1);
     bool wide = native.bitsStored > 8;
     std::size_t count = samples.size() / (wide ? 2 : 1);
@@ -92,6 +92,24 @@ bool NearTheSignSeam(const std::vector<uint8_t>& samples, const FrameFormat& nat
         if (pattern >= half - nearLossless && pattern < half + nearLossless) return true;
     }
     return false;
+}
+
+// Decodes straight into the frame when CharLS's samples already stand where the native frame
+// wants them (same width and planar configuration); only the bits above bitsStored are then
+// masked or sign-extended, in place.
+bool DecodeInPlace(charls_jpegls_decoder* decoder, std::size_t size, CodedFrame& out, std::string& reason) {
+    out.bytes.resize(size);
+    if (Failed(charls_jpegls_decoder_decode_to_buffer(decoder, out.bytes.data(), out.bytes.size(), 0), "data",
+               reason)) {
+        out.bytes.clear();
+        return false;
+    }
+    const FrameFormat& f = out.format;
+    const unsigned bytes = f.bitsAllocated / 8;
+    if (f.bitsStored < f.bitsAllocated)
+        CopySampleRun(out.bytes.data(), bytes, out.bytes.data(), bytes, f.bitsStored, f.isSigned,
+                      size / bytes);
+    return true;
 }
 
 class JpegLs final : public FrameCodec {
@@ -130,14 +148,17 @@ public:
                      std::to_string(expected) + " were expected";
             return false;
         }
+        out.format = DecodedFormat(stored);
+        const bool planarStream = interleave == charls::interleave_mode::none;
+        if ((out.format.samplesPerPixel == 1 || planarStream == out.format.planar) &&
+            size == out.format.FrameBytes())
+            return DecodeInPlace(decoder.get(), size, out, reason);
         std::vector<uint8_t> decoded(size);
         if (Failed(charls_jpegls_decoder_decode_to_buffer(decoder.get(), decoded.data(), decoded.size(), 0),
                    "data", reason))
             return false;
-        out.format = DecodedFormat(stored);
         out.bytes.assign(out.format.FrameBytes(), 0);
-        PlaceSamples(decoded, info.bits_per_sample, interleave == charls::interleave_mode::none, out.format,
-                     out.bytes.data());
+        PlaceSamples(decoded, info.bits_per_sample, planarStream, out.format, out.bytes.data());
         return true;
     }
 
@@ -159,7 +180,8 @@ public:
         int maximum = (1 << native.bitsStored) - 1;
         int nearLossless =
             target.Lossy() ? std::clamp(options.nearLossless, 0, std::min(255, maximum / 2)) : 0;
-        std::vector<uint8_t> samples = CharlsSamples(frame, native);
+        std::vector<uint8_t> scratch;
+        std::span<const uint8_t> samples = CharlsSamples(frame, native, scratch);
         if (native.isSigned && nearLossless > 0 && NearTheSignSeam(samples, native, nearLossless))
             nearLossless = 0;
         EncoderPtr encoder(charls_jpegls_encoder_create(), charls_jpegls_encoder_destroy);
@@ -180,16 +202,17 @@ public:
             Failed(charls_jpegls_encoder_get_estimated_destination_size(encoder.get(), &capacity), "size",
                    reason))
             return false;
-        out.bytes.resize(capacity);
+        // Written into a buffer left uninitialised (the estimate exceeds what is written), then
+        // only the written bytes are kept.
+        std::unique_ptr<uint8_t[]> buffer(new uint8_t[capacity]);
         size_t written = 0;
-        if (Failed(charls_jpegls_encoder_set_destination_buffer(encoder.get(), out.bytes.data(),
-                                                                out.bytes.size()),
+        if (Failed(charls_jpegls_encoder_set_destination_buffer(encoder.get(), buffer.get(), capacity),
                    "destination", reason) ||
             Failed(charls_jpegls_encoder_encode_from_buffer(encoder.get(), samples.data(), samples.size(), 0),
                    "encode", reason) ||
             Failed(charls_jpegls_encoder_get_bytes_written(encoder.get(), &written), "encode", reason))
             return false;
-        out.bytes.resize(written);
+        out.bytes.assign(buffer.get(), buffer.get() + written);
         // The stream's colour is the frame's own (RGB stays RGB); it decodes interleaved.
         out.format = native;
         out.format.planar = false;

@@ -1,6 +1,79 @@
 #include "data/codec/native_samples.h"
 
+#include <cstring>
+
 namespace pella {
+
+namespace {
+
+template <typename Source, typename Target>
+void CopyRun(const uint8_t* source, uint8_t* target, unsigned bitsStored, bool isSigned, std::size_t count) {
+    const uint32_t mask = bitsStored >= 32 ? ~0u : (1u << bitsStored) - 1;
+    const uint32_t sign = bitsStored > 0 && bitsStored <= 32 ? 1u << (bitsStored - 1) : 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        Source raw;
+        std::memcpy(&raw, source + i * sizeof(Source), sizeof raw);
+        uint32_t value = uint32_t{raw} & mask;
+        if (isSigned && (value & sign)) value |= ~mask;
+        auto out = static_cast<Target>(value);
+        std::memcpy(target + i * sizeof(Target), &out, sizeof out);
+    }
+}
+
+// The frame's samples as the little-endian integers of the bits allocated: 8 or 16 bits.
+template <typename Sample, typename Visit>
+void ForComponent(const FrameFormat& format, std::size_t component, Visit visit) {
+    const std::size_t pixels = std::size_t{format.rows} * format.columns;
+    const std::size_t first = format.planar ? component * pixels : component;
+    const std::size_t step = format.planar ? 1 : format.samplesPerPixel;
+    for (std::size_t p = 0; p < pixels; ++p) visit(p, (first + p * step) * sizeof(Sample));
+}
+
+}  // namespace
+
+void CopySampleRun(const uint8_t* source, unsigned sourceBytes, uint8_t* target, unsigned targetBytes,
+                   unsigned bitsStored, bool isSigned, std::size_t count) {
+    if (sourceBytes == 1 && targetBytes == 1)
+        CopyRun<uint8_t, uint8_t>(source, target, bitsStored, isSigned, count);
+    else if (sourceBytes == 1)
+        CopyRun<uint8_t, uint16_t>(source, target, bitsStored, isSigned, count);
+    else if (targetBytes == 1)
+        CopyRun<uint16_t, uint8_t>(source, target, bitsStored, isSigned, count);
+    else
+        CopyRun<uint16_t, uint16_t>(source, target, bitsStored, isSigned, count);
+}
+
+void ReadComponentPlane(const uint8_t* frame, const FrameFormat& format, std::size_t component,
+                        int32_t* plane) {
+    const uint32_t mask = format.bitsStored >= 32 ? ~0u : (1u << format.bitsStored) - 1;
+    const uint32_t sign = format.bitsStored > 0 ? 1u << (format.bitsStored - 1) : 0;
+    auto place = [&](std::size_t p, uint32_t raw) {
+        uint32_t value = raw & mask;
+        if (format.isSigned && (value & sign)) value |= ~mask;
+        plane[p] = static_cast<int32_t>(value);
+    };
+    if (format.bitsAllocated == 16)
+        ForComponent<uint16_t>(format, component, [&](std::size_t p, std::size_t offset) {
+            place(p, uint32_t{frame[offset]} | uint32_t{frame[offset + 1]} << 8);
+        });
+    else
+        ForComponent<uint8_t>(format, component,
+                              [&](std::size_t p, std::size_t offset) { place(p, frame[offset]); });
+}
+
+void WriteComponentPlane(const int32_t* plane, const FrameFormat& format, std::size_t component,
+                         uint8_t* frame) {
+    if (format.bitsAllocated == 16)
+        ForComponent<uint16_t>(format, component, [&](std::size_t p, std::size_t offset) {
+            auto bits = static_cast<uint32_t>(plane[p]);
+            frame[offset] = static_cast<uint8_t>(bits & 0xFF);
+            frame[offset + 1] = static_cast<uint8_t>((bits >> 8) & 0xFF);
+        });
+    else
+        ForComponent<uint8_t>(format, component, [&](std::size_t p, std::size_t offset) {
+            frame[offset] = static_cast<uint8_t>(static_cast<uint32_t>(plane[p]) & 0xFF);
+        });
+}
 
 int32_t ReadSample(const uint8_t* frame, std::size_t offset, const FrameFormat& format) {
     uint32_t raw = frame[offset];

@@ -32,6 +32,23 @@ inline void WriteSample(uint8_t* frame, std::size_t offset, int32_t value, uint1
     if (bitsAllocated == 16) frame[offset + 1] = static_cast<uint8_t>((bits >> 8) & 0xFF);
 }
 
+// Copies `count` samples of `sourceBytes` bytes each (1 or 2, little endian) into samples of
+// `targetBytes` bytes, keeping the low `bitsStored` bits, sign-extended over the target width
+// when `isSigned` and zero-extended otherwise. `source` and `target` may be the same buffer when
+// the widths agree. One pass with no per-sample offset arithmetic: the codecs' hot loop.
+void CopySampleRun(const uint8_t* source, unsigned sourceBytes, uint8_t* target, unsigned targetBytes,
+                   unsigned bitsStored, bool isSigned, std::size_t count);
+
+// Component `component` of a native frame of `format` as one integer a pixel (its low bitsStored
+// bits, sign-extended when signed), into `plane` (rows x columns values).
+void ReadComponentPlane(const uint8_t* frame, const FrameFormat& format, std::size_t component,
+                        int32_t* plane);
+
+// Writes one integer a pixel from `plane` as component `component` of a native frame of
+// `format`, in two's complement over the bits allocated.
+void WriteComponentPlane(const int32_t* plane, const FrameFormat& format, std::size_t component,
+                         uint8_t* frame);
+
 // Whether the codecs on integer-sample libraries take frames of `format`: 1 or 3 samples,
 // 8 or 16 bits allocated, 1..bitsAllocated bits stored, rows and columns set. `reason` says why not.
 bool IsCodecFormat(const FrameFormat& format, std::string& reason);

@@ -112,7 +112,6 @@ bool CopySamples(const opj_image_t& image, CodedFrame& out, std::string& reason)
                  " components where the data set says " + std::to_string(format.samplesPerPixel);
         return false;
     }
-    std::size_t pixels = std::size_t{format.rows} * format.columns;
     for (std::size_t c = 0; c < format.samplesPerPixel; ++c) {
         const opj_image_comp_t& comp = image.comps[c];
         if (comp.data == nullptr || comp.w != format.columns || comp.h != format.rows ||
@@ -120,8 +119,7 @@ bool CopySamples(const opj_image_t& image, CodedFrame& out, std::string& reason)
             reason = "JPEG 2000 component " + std::to_string(c) + " was not decoded whole";
             return false;
         }
-        for (std::size_t p = 0; p < pixels; ++p)
-            WriteSample(out.bytes.data(), SampleOffset(format, p, c), comp.data[p], format.bitsAllocated);
+        WriteComponentPlane(comp.data, format, c, out.bytes.data());
     }
     return true;
 }
@@ -160,6 +158,7 @@ bool DecodeJpeg2000Frame(std::span<const uint8_t> compressed, const FrameFormat&
         reason = "JPEG 2000 decoder: " + message;
         return false;
     }
+    UseEveryCore(codec.get());
     opj_image_t* header = nullptr;
     if (!opj_read_header(stream.get(), codec.get(), &header)) {
         opj_image_destroy(header);

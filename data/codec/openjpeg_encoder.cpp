@@ -62,10 +62,8 @@ OpenJpegImage MakeImage(std::span<const uint8_t> frame, const FrameFormat& nativ
     image->y0 = 0;
     image->x1 = native.columns;
     image->y1 = native.rows;
-    std::size_t pixels = std::size_t{native.rows} * native.columns;
     for (std::size_t c = 0; c < native.samplesPerPixel; ++c)
-        for (std::size_t p = 0; p < pixels; ++p)
-            image->comps[c].data[p] = ReadSample(frame.data(), SampleOffset(native, p, c), native);
+        ReadComponentPlane(frame.data(), native, c, image->comps[c].data);
     return image;
 }
 
@@ -109,8 +107,12 @@ bool EncodeJpeg2000Frame(std::span<const uint8_t> frame, const FrameFormat& nati
     opj_stream_set_write_function(stream.get(), WriteOutput);
     opj_stream_set_skip_function(stream.get(), SkipOutput);
     opj_stream_set_seek_function(stream.get(), SeekOutput);
-    if (!opj_setup_encoder(codec.get(), &parameters, image.get()) ||
-        !opj_start_compress(codec.get(), image.get(), stream.get()) ||
+    if (!opj_setup_encoder(codec.get(), &parameters, image.get())) {
+        reason = "JPEG 2000 encoder: " + (message.empty() ? std::string("failed") : message);
+        return false;
+    }
+    UseEveryCore(codec.get());
+    if (!opj_start_compress(codec.get(), image.get(), stream.get()) ||
         !opj_encode(codec.get(), stream.get()) || !opj_end_compress(codec.get(), stream.get())) {
         reason = "JPEG 2000 encoder: " + (message.empty() ? std::string("failed") : message);
         return false;

@@ -1,6 +1,7 @@
 #include "data/convert/pixel_data_conversion.h"
 
 #include <exception>
+#include <span>
 #include <vector>
 
 #include "data/codec/codec_registry.h"
@@ -80,20 +81,30 @@ bool DecodeFrames(const ElementList& input, std::size_t index, const PixelDataJo
         out.format = decoded.format;
         if (pixels.size() + decoded.bytes.size() > kMaxPixelBytes)
             return ConversionFailed("the decoded pixels do not fit one element");
-        pixels.insert(pixels.end(), decoded.bytes.begin(), decoded.bytes.end());
+        if (pixels.empty())
+            pixels = std::move(decoded.bytes);  // the first frame is kept, not copied
+        else
+            pixels.insert(pixels.end(), decoded.bytes.begin(), decoded.bytes.end());
     }
     out.lastIndex = frames.lastIndex;
     return true;
 }
 
-bool CopyNative(const DataElement& pixelData, const PixelDataJob& job, std::vector<uint8_t>& pixels,
-                ConvertedPixels& out) {
-    uint64_t total = 0;
+// The bytes of native pixel data that the image geometry announces (`total`); false when the
+// value holds another amount.
+bool NativeLength(const DataElement& pixelData, const PixelDataJob& job, uint64_t& total, uint64_t& length) {
     if (!NativeTotal(job.geometry, total)) return false;
-    auto length = static_cast<uint64_t>(pixelData.length > 0 ? pixelData.length : 0);
+    length = static_cast<uint64_t>(pixelData.length > 0 ? pixelData.length : 0);
     if (length != total && length != total + 1)
         return ConversionFailed("native pixel data hold " + std::to_string(length) +
                                 " bytes; the image geometry announces " + std::to_string(total));
+    return true;
+}
+
+bool CopyNative(const DataElement& pixelData, const PixelDataJob& job, std::vector<uint8_t>& pixels,
+                ConvertedPixels& out) {
+    uint64_t total = 0, length = 0;
+    if (!NativeLength(pixelData, job, total, length)) return false;
     // The value is swapped back whole, pad byte included: in an odd-length OW value the last
     // sample stands in the first byte of the last word.
     pixels.assign(pixelData.value, pixelData.value + length);
@@ -129,7 +140,7 @@ void AppendItem(ElementList& output, uint16_t element, std::vector<uint8_t>* byt
 }
 
 // Encodes each frame into one fragment, behind a Basic Offset Table when there are several.
-bool AppendEncapsulated(const std::vector<uint8_t>& pixels, const PixelDataJob& job, ConvertedPixels& out) {
+bool AppendEncapsulated(std::span<const uint8_t> pixels, const PixelDataJob& job, ConvertedPixels& out) {
     const FrameCodec* codec = FindFrameCodec(job.target);
     if (codec == nullptr || !codec->CanEncode(job.target))
         return ConversionFailed("no codec here encodes pixel data in " + job.target.Name());
@@ -199,6 +210,13 @@ bool ConvertPixelData(const ElementList& input, std::size_t index, const PixelDa
         if (HasValue(pixelData)) same.assign(pixelData.value, pixelData.value + pixelData.length);
         AppendNative(same, pixelData, job, out.elements);
         return true;
+    }
+    // Little-endian native pixels go to the encoder as they stand in the element, uncopied.
+    if (pixelData.length != kUndefinedLength && job.target.Encapsulated() && !job.flags.sourceBigEndian) {
+        uint64_t total = 0, length = 0;
+        if (!NativeLength(pixelData, job, total, length)) return false;
+        out.nativeBytes = total;
+        return AppendEncapsulated(std::span<const uint8_t>(pixelData.value, total), job, out);
     }
     std::vector<uint8_t> pixels;
     bool filled = pixelData.length == kUndefinedLength ? DecodeFrames(input, index, job, pixels, out)

@@ -344,3 +344,106 @@ TEST(FrameCodecs, TruncatedAndCorruptStreamsFailOrDecodeToTheAnnouncedSize) {
         }
     }
 }
+
+namespace {
+
+// `frame` with every sample written back as ReadSample sees it: the bits above bitsStored
+// dropped or filled with the sign. What a lossless round trip must give back.
+std::vector<uint8_t> Canonical(const std::vector<uint8_t>& frame, const FrameFormat& f) {
+    std::vector<uint8_t> out(frame.size());
+    std::size_t pixels = std::size_t{f.rows} * f.columns;
+    for (std::size_t c = 0; c < f.samplesPerPixel; ++c)
+        for (std::size_t p = 0; p < pixels; ++p)
+            WriteSample(out.data(), SampleOffset(f, p, c), ReadSample(frame.data(), SampleOffset(f, p, c), f),
+                        f.bitsAllocated);
+    return out;
+}
+
+std::vector<uint8_t> NoiseBytes(std::size_t size, uint32_t seed) {
+    std::vector<uint8_t> out(size);
+    for (auto& byte : out) {
+        seed = seed * 1103515245u + 12345u;
+        byte = static_cast<uint8_t>(seed >> 16);
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(FrameCodecs, SampleRunsAndPlanesAgreeWithTheSampleBySampleReading) {
+    const FrameFormat formats[] = {
+        Format(5, 7, 1, 8, 8, false),         Format(5, 7, 1, 8, 5, true),
+        Format(6, 3, 1, 16, 16, true),        Format(6, 3, 1, 16, 12, false),
+        Format(6, 3, 1, 16, 11, true),        Format(4, 9, 1, 16, 8, false),
+        Format(4, 9, 3, 8, 8, false),         Format(4, 9, 3, 8, 6, true, true),
+        Format(3, 8, 3, 16, 10, true, false), Format(3, 8, 3, 16, 16, false, true),
+    };
+    for (const FrameFormat& f : formats) {
+        SCOPED_TRACE(std::to_string(f.samplesPerPixel) + " x " + std::to_string(f.bitsStored) + "/" +
+                     std::to_string(f.bitsAllocated) + (f.isSigned ? " signed" : "") +
+                     (f.planar ? " planar" : ""));
+        const std::vector<uint8_t> frame = NoiseBytes(f.FrameBytes(), f.bitsStored * 31 + f.samplesPerPixel);
+        const std::vector<uint8_t> canonical = Canonical(frame, f);
+        const std::size_t pixels = std::size_t{f.rows} * f.columns, count = pixels * f.samplesPerPixel;
+        const unsigned bytes = f.bitsAllocated / 8;
+        // Same width, into another buffer and in place: the canonical frame.
+        std::vector<uint8_t> copied(frame.size()), inPlace = frame;
+        CopySampleRun(frame.data(), bytes, copied.data(), bytes, f.bitsStored, f.isSigned, count);
+        CopySampleRun(inPlace.data(), bytes, inPlace.data(), bytes, f.bitsStored, f.isSigned, count);
+        EXPECT_EQ(copied, canonical);
+        EXPECT_EQ(inPlace, canonical);
+        // Into the other width and back.
+        const unsigned other = bytes == 1 ? 2 : 1;
+        if (f.bitsStored <= 8) {
+            std::vector<uint8_t> narrow(count * other), back(frame.size());
+            CopySampleRun(frame.data(), bytes, narrow.data(), other, f.bitsStored, f.isSigned, count);
+            CopySampleRun(narrow.data(), other, back.data(), bytes, f.bitsStored, f.isSigned, count);
+            EXPECT_EQ(back, canonical);
+        }
+        // One integer a pixel per component, read and written in either planar configuration.
+        std::vector<uint8_t> rebuilt(frame.size(), 0xAA);
+        std::vector<int32_t> plane(pixels);
+        for (std::size_t c = 0; c < f.samplesPerPixel; ++c) {
+            ReadComponentPlane(frame.data(), f, c, plane.data());
+            for (std::size_t p = 0; p < pixels; ++p)
+                ASSERT_EQ(plane[p], ReadSample(frame.data(), SampleOffset(f, p, c), f)) << "pixel " << p;
+            WriteComponentPlane(plane.data(), f, c, rebuilt.data());
+        }
+        EXPECT_EQ(rebuilt, canonical);
+    }
+}
+
+TEST(FrameCodecs, BitsAboveBitsStoredAreNotCodedAndComeBackAsTheSign) {
+    // Native frames whose unused high bits hold noise: a lossless round trip gives every sample
+    // back with those bits cleared (unsigned) or filled with the sign (signed).
+    const FrameFormat formats[] = {
+        Format(19, 23, 1, 16, 12, false), Format(19, 23, 1, 16, 12, true),
+        Format(17, 21, 1, 16, 8, false),  Format(17, 21, 1, 8, 7, true),
+        Format(16, 18, 1, 16, 16, true),  Format(15, 14, 3, 16, 10, false, true),
+        Format(15, 14, 3, 8, 6, false),
+    };
+    for (const char* uid : {PELLA_JPEG_LS_LOSSLESS, PELLA_JPEG_2000_LOSSLESS, PELLA_HTJ2K_LOSSLESS}) {
+        const FrameCodec& codec = CodecOf(uid);
+        for (const FrameFormat& f : formats) {
+            SCOPED_TRACE(std::string(uid) + ": " + std::to_string(f.samplesPerPixel) + " x " +
+                         std::to_string(f.bitsStored) + "/" + std::to_string(f.bitsAllocated) +
+                         (f.isSigned ? " signed" : "") + (f.planar ? " planar" : ""));
+            const std::vector<uint8_t> noisy = NoiseBytes(f.FrameBytes(), f.rows * 7 + f.bitsStored);
+            CodedFrame coded, decoded;
+            std::string reason;
+            ASSERT_TRUE(codec.Encode(noisy, f, TransferSyntax(uid), {}, coded, reason)) << reason;
+            ASSERT_TRUE(codec.Decode(coded.bytes, coded.format, decoded, reason)) << reason;
+            FrameFormat interleaved = f;
+            interleaved.planar = false;
+            ASSERT_EQ(decoded.format.planar, false);
+            // Compared in the decoder's (interleaved) layout, byte for byte.
+            std::vector<uint8_t> expected(f.FrameBytes());
+            std::size_t pixels = std::size_t{f.rows} * f.columns;
+            for (std::size_t c = 0; c < f.samplesPerPixel; ++c)
+                for (std::size_t p = 0; p < pixels; ++p)
+                    WriteSample(expected.data(), SampleOffset(interleaved, p, c),
+                                ReadSample(noisy.data(), SampleOffset(f, p, c), f), f.bitsAllocated);
+            EXPECT_EQ(decoded.bytes, expected);
+        }
+    }
+}
