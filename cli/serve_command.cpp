@@ -17,7 +17,8 @@ namespace {
 const CommandSpec kSpec{
     "serve",
     "pella serve [options]",
-    "Runs the storage server (C-STORE and C-ECHO) in the foreground, serving up to\n"
+    "Runs the storage server (C-STORE and C-ECHO; C-MOVE and C-GET of what it stored, Patient\n"
+    "and Study Root) in the foreground, serving up to\n"
     "--max-associations associations at once; one more is rejected (transient, local limit\n"
     "exceeded). Received objects are written to DIR/<Study UID>/<Series UID>/<SOP Instance\n"
     "UID>.dcm and indexed in DIR/KPStudy.dir, Series.dir and Image.dir; each object is written\n"
@@ -47,6 +48,10 @@ const CommandSpec kSpec{
          "free space kept on the storage disk (default 1G): a store that begins under it is\n"
          "      answered Out of Resources (0xA700), one that would go under it is aborted"},
         {{"--sync"}, "", "flush each object and its index lines to the device before answering"},
+        {{"--peers"},
+         "FILE",
+         "peers file: one peer a line, AE HOST PORT [SERVICES], # comments, port 0 never called;\n"
+         "      the destinations of C-MOVE"},
         MaxPduOption(),
         {{"--sop-classes"}, "SET", "all (default: every storage class) or original (the classic table)"},
         {{"--log"}, "FILE", "write the protocol log to FILE instead of standard error"},
@@ -88,6 +93,8 @@ int RunServe(const std::vector<std::string>& argv) {
     options.aeTitle = aet.c_str();
     options.requireCalledAETitle = args.Has("--require-called-aet") ? 1 : 0;
     options.sync = args.Has("--sync") ? 1 : 0;
+    std::string peers = args.ValueOr("--peers", "");
+    options.peersFile = peers.c_str();
     if (!ParseMaxPdu("serve", args, options.maxPduLength)) return 2;
     const struct {
         const char* flag;

@@ -8,7 +8,7 @@
 # Inside data/: registry/ <- model/ <- dictionary/ <- io/, jpeg/ <- codec/ <- dump/, convert/,
 # json/ (again side by side).
 # Inside net/: transport/ <- pdu/ <- acse/ <- dimse/.
-# Inside services/: verification/ <- storage/, query/, print/ (side by side).
+# Inside services/: verification/ <- storage/, query/, print/ (side by side) <- archive/.
 # cli/ and app/ (the front ends) include pella.h and their own folder only.
 # tests/, bench/ and fuzz/ may include anything.
 # Quoted includes and angle-bracket includes of the project's own headers are both checked.
@@ -43,6 +43,7 @@ layer_of() {
         services/storage/*) echo "31 services/storage -" ;;
         services/query/*) echo "31 services/query -" ;;
         services/print/*) echo "31 services/print -" ;;
+        services/archive/*) echo "32 services/archive -" ;;
         api/*) echo "40 api -" ;;
         cli/*) echo "front cli -" ;;
         app/*) echo "front app -" ;;

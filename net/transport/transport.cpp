@@ -344,6 +344,12 @@ std::optional<TcpTransport::Clock::time_point> TcpTransport::NearestDeadline() c
     return deadline_ ? deadline_ : unitDeadline_;
 }
 
+bool TcpTransport::InputWaiting() const {
+    if (!connection_.Valid()) return false;
+    pollfd watch{connection_.Get(), POLLIN, 0};
+    return ::poll(&watch, 1, 0) > 0 && watch.revents != 0;
+}
+
 bool TcpTransport::WaitReadable() {
     Clock::time_point limit = Clock::now() + std::chrono::seconds(timeoutSeconds_);
     std::optional<Clock::time_point> deadline = NearestDeadline();

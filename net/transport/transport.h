@@ -80,6 +80,8 @@ public:
     void Adopt(SocketHandle connection);
 
     bool IsConnected() const { return connection_.Valid(); }
+    // True when the peer has sent bytes not yet received, or closed, without waiting.
+    bool InputWaiting() const;
     bool IsListening() const { return listener_.Valid(); }
     // The local port of the listening socket; 0 when not listening.
     uint16_t BoundPort() const;
@@ -100,6 +102,7 @@ public:
     // A descriptor that becomes readable when the owner stops (a server's eventfd; -1: none):
     // a wait for the peer then ends at once, as a time-out does, with an A-ABORT.
     void SetStopDescriptor(int descriptor) { stopDescriptor_ = descriptor; }
+    int StopDescriptor() const { return stopDescriptor_; }
 
 private:
     // Waits for the connection to become readable; false on time-out, a passed deadline or error.

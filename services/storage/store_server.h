@@ -5,11 +5,13 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
 
 #include "net/acse/association.h"
+#include "net/acse/negotiation.h"
 #include "net/acse/over_limit_rejector.h"
 #include "net/pdu/pdu_limits.h"
 #include "net/transport/socket_handle.h"
@@ -47,6 +49,9 @@ struct StoreServerConfig {
     bool requireCalledAETitle = false;         // reject associations not called aeTitle
     bool allStorageClasses = true;             // every storage class of the standard, or the original table
     uint32_t maxPduLength = kOurMaxPduLength;  // the largest PDU announced for receiving
+    // Services of the rooms above storage (query and retrieve): widens each association's
+    // request handlers and serving policy. Unset: verification and storage only.
+    std::function<void(RequestHandlers& handlers, ServingPolicy& serving)> addServices;
 };
 
 // Serves associations side by side, each on a worker of its own, up to config.maxAssociations;
@@ -87,7 +92,7 @@ private:
 };
 
 // The requests the server answers: C-ECHO of the Verification class, C-STORE of every storage
-// class. The handlers use `config`, which must outlive them.
+// class, and those config.addServices adds. The handlers use `config`, which must outlive them.
 RequestHandlers ServerRequestHandlers(const StoreServerConfig& config);
 
 // Serves one accepted association to its end; false when it was not accepted or ended on a
