@@ -17,11 +17,12 @@ namespace {
 const CommandSpec kSpec{
     "serve",
     "pella serve [options]",
-    "Runs the storage server (C-STORE and C-ECHO; C-MOVE and C-GET of what it stored, Patient\n"
-    "and Study Root) in the foreground, serving up to\n"
+    "Runs the storage server (C-STORE and C-ECHO) in the foreground, serving up to\n"
     "--max-associations associations at once; one more is rejected (transient, local limit\n"
-    "exceeded). Received objects are written to DIR/<Study UID>/<Series UID>/<SOP Instance\n"
-    "UID>.dcm and indexed in DIR/KPStudy.dir, Series.dir and Image.dir; each object is written\n"
+    "exceeded). What it stored is retrieved with C-MOVE (to the peers of --peers) and C-GET,\n"
+    "Patient and Study Root, and storage commitment is answered. Received objects are written\n"
+    "to DIR/<Study UID>/<Series UID>/<SOP Instance UID>.dcm and indexed in DIR/KPStudy.dir,\n"
+    "Series.dir and Image.dir; each object is written\n"
     "to the file system (with --sync: flushed to the device) before its sender is told success;\n"
     "it is written to its file as it arrives, so memory stays small whatever its size.\n"
     "Every storage class of the standard is accepted unless --sop-classes original. Stops on\n"

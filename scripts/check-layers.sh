@@ -8,7 +8,8 @@
 # Inside data/: registry/ <- model/ <- dictionary/ <- io/, jpeg/ <- codec/ <- dump/, convert/,
 # json/ (again side by side).
 # Inside net/: transport/ <- pdu/ <- acse/ <- dimse/.
-# Inside services/: verification/ <- storage/, query/, print/ (side by side) <- archive/.
+# Inside services/: verification/, index/ (side by side) <- storage/, query/, print/ (side by side)
+# <- archive/.
 # cli/ and app/ (the front ends) include pella.h and their own folder only.
 # tests/, bench/ and fuzz/ may include anything.
 # Quoted includes and angle-bracket includes of the project's own headers are both checked.
@@ -40,6 +41,7 @@ layer_of() {
         media/*) echo "20 media media" ;;
         imaging/*) echo "20 imaging imaging" ;;
         services/verification/*) echo "30 services/verification -" ;;
+        services/index/*) echo "30 services/index -" ;;
         services/storage/*) echo "31 services/storage -" ;;
         services/query/*) echo "31 services/query -" ;;
         services/print/*) echo "31 services/print -" ;;

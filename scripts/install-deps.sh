@@ -14,6 +14,7 @@ packages=(
   libcairo2-dev fonts-dejavu-core
   libpng-dev
   zlib1g-dev
+  libsqlite3-dev
   nlohmann-json3-dev
   netbase
 )

@@ -92,14 +92,14 @@ uint16_t ActionStatus(const ReceivedCommand& request) {
 
 void CheckCommitment(const ArchiveSetup& setup, CommitmentRequest& request) {
     RetrieveKeys keys;
-    keys.level = "IMAGE";
+    keys.level = ArchiveLevel::Image;
     for (const CommitmentReference& reference : request.references)
-        keys.instances.push_back(reference.sopInstance);
+        keys.sopInstanceUids.push_back(reference.sopInstance);
     std::unordered_map<std::string, std::string> stored;  // instance -> class, of files on disk
     auto note = [&](const StoredInstance& instance) {
         std::error_code ec;
         if (std::filesystem::is_regular_file(JoinPath(setup.storageFolder, instance.path), ec))
-            stored[instance.sopInstance] = instance.sopClass;
+            stored[instance.sopInstanceUid] = instance.sopClassUid;
         return true;
     };
     std::string why;

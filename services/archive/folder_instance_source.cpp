@@ -49,20 +49,25 @@ std::vector<std::string> SeriesFiles(const std::string& folder, const std::vecto
 bool ReadInstance(const std::string& file, StoredInstance& instance) {
     ElementList header;
     if (!ReadHeaderForDump(file, header)) return false;
-    instance.transferSyntax = ElementUid(header, 0x0002, 0x0010);
-    instance.sopClass = ElementUid(header, 0x0008, 0x0016);
-    instance.sopInstance = ElementUid(header, 0x0008, 0x0018);
-    return !instance.transferSyntax.empty() && !instance.sopClass.empty() && !instance.sopInstance.empty();
+    instance.transferSyntaxUid = ElementUid(header, 0x0002, 0x0010);
+    instance.sopClassUid = ElementUid(header, 0x0008, 0x0016);
+    instance.sopInstanceUid = ElementUid(header, 0x0008, 0x0018);
+    return !instance.transferSyntaxUid.empty() && !instance.sopClassUid.empty() &&
+           !instance.sopInstanceUid.empty();
 }
 
 // True when the study's first object names the Patient ID.
-bool StudyOfPatient(const std::string& studyFolder, const std::string& patientId) {
+bool StudyOfPatient(const std::string& studyFolder, const std::vector<std::string>& patientIds) {
     for (const std::string& series : UidFolders(studyFolder, {})) {
         std::vector<std::string> files;
         ListDicomFiles(JoinPath(studyFolder, series), files);
         for (const std::string& file : files) {
             ElementList header;
-            if (ReadHeaderForDump(file, header)) return GetElementText(header, 0x0010, 0x0020) == patientId;
+            if (!ReadHeaderForDump(file, header)) continue;
+            std::string id = GetElementText(header, 0x0010, 0x0020);
+            for (const std::string& wanted : patientIds)
+                if (id == wanted) return true;
+            return false;
         }
     }
     return false;
@@ -70,15 +75,15 @@ bool StudyOfPatient(const std::string& studyFolder, const std::string& patientId
 
 class FolderWalk {
 public:
-    FolderWalk(const std::string& root, const RetrieveKeys& keys, const InstanceSink& sink)
+    FolderWalk(const std::string& root, const RetrieveKeys& keys, const StoredInstanceVisitor& sink)
         : root_(root), keys_(keys), sink_(sink) {}
 
     // False when the sink stopped the walk.
     bool Run() {
-        for (const std::string& study : UidFolders(root_, keys_.studies)) {
+        for (const std::string& study : UidFolders(root_, keys_.studyUids)) {
             std::string studyFolder = JoinPath(root_, study);
-            if (keys_.level == "PATIENT" && !StudyOfPatient(studyFolder, keys_.patientId)) continue;
-            for (const std::string& series : UidFolders(studyFolder, keys_.series))
+            if (!keys_.patientIds.empty() && !StudyOfPatient(studyFolder, keys_.patientIds)) continue;
+            for (const std::string& series : UidFolders(studyFolder, keys_.seriesUids))
                 if (!Series(study + "/" + series)) return false;
         }
         return true;
@@ -86,7 +91,7 @@ public:
 
 private:
     bool Series(const std::string& relativeFolder) {
-        for (const std::string& file : SeriesFiles(JoinPath(root_, relativeFolder), keys_.instances)) {
+        for (const std::string& file : SeriesFiles(JoinPath(root_, relativeFolder), keys_.sopInstanceUids)) {
             StoredInstance instance;
             if (!ReadInstance(file, instance)) continue;
             instance.path = relativeFolder + "/" + fs::path(file).filename().string();
@@ -97,13 +102,13 @@ private:
 
     const std::string& root_;
     const RetrieveKeys& keys_;
-    const InstanceSink& sink_;
+    const StoredInstanceVisitor& sink_;
 };
 
 }  // namespace
 
 InstanceSource FolderInstanceSource(std::string storageFolder) {
-    return [root = std::move(storageFolder)](const RetrieveKeys& keys, const InstanceSink& sink,
+    return [root = std::move(storageFolder)](const RetrieveKeys& keys, const StoredInstanceVisitor& sink,
                                              std::string& why) {
         std::error_code ec;
         if (!fs::is_directory(root, ec)) {

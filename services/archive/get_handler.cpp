@@ -12,16 +12,16 @@ namespace pella {
 namespace {
 
 int32_t SendOnRequestingAssociation(const ArchiveSetup& setup, PDU& pdu, const StoredInstance& instance) {
-    if (!RolesFor(pdu, instance.sopClass).requestorIsProvider) {
-        LogFailure(instance.sopInstance + " not sent: the requestor took no storage role for " +
-                   SopClassName(instance.sopClass));
+    if (!RolesFor(pdu, instance.sopClassUid).requestorIsProvider) {
+        LogFailure(instance.sopInstanceUid + " not sent: the requestor took no storage role for " +
+                   SopClassName(instance.sopClassUid));
         return -1;
     }
     LoadedObject object;
     std::string reason;
     if (!LoadObject(JoinPath(setup.storageFolder, instance.path), object, reason)) return -1;
     StoreOutcome outcome = SendLoadedObject(pdu, object, true);
-    if (!outcome.Stored()) LogFailure(instance.sopInstance + " not sent: " + outcome.reason);
+    if (!outcome.Stored()) LogFailure(instance.sopInstanceUid + " not sent: " + outcome.reason);
     return outcome.status;
 }
 

@@ -5,19 +5,10 @@
 
 #include <functional>
 #include <string>
-#include <vector>
 
-#include "services/archive/retrieve_keys.h"
+#include "services/index/stored_instance.h"
 
 namespace pella {
-
-// One stored instance.
-struct StoredInstance {
-    std::string path;  // relative to the storage folder
-    std::string sopClass;
-    std::string sopInstance;
-    std::string transferSyntax;
-};
 
 // Receives each matching instance; returns false to stop the listing.
 using InstanceSink = std::function<bool(const StoredInstance&)>;

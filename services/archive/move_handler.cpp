@@ -42,12 +42,12 @@ bool ServeMove(const ArchiveSetup& setup, PDU& pdu, const ReceivedCommand& reque
     std::vector<PlannedObject> plan;
     plan.reserve(instances.size());
     for (const StoredInstance& instance : instances)
-        plan.push_back({instance.sopClass, instance.transferSyntax});
+        plan.push_back({instance.sopClassUid, instance.transferSyntaxUid});
     session.PlanAhead(std::move(plan));
     auto send = [&](const StoredInstance& instance) -> int32_t {
         if (session.Stopped()) return -1;
         StoreOutcome outcome = session.SendFile(JoinPath(setup.storageFolder, instance.path));
-        if (!outcome.Stored()) LogFailure(instance.sopInstance + " not moved: " + outcome.reason);
+        if (!outcome.Stored()) LogFailure(instance.sopInstanceUid + " not moved: " + outcome.reason);
         return outcome.status;
     };
     bool goesOn = RunRetrieve(pdu, request, instances, send);

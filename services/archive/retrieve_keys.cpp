@@ -30,11 +30,14 @@ bool AllValid(const std::vector<std::string>& uids) {
     return true;
 }
 
+constexpr const char* kLevelNames[] = {"PATIENT", "STUDY", "SERIES", "IMAGE"};
+constexpr ArchiveLevel kLevels[] = {ArchiveLevel::Patient, ArchiveLevel::Study, ArchiveLevel::Series,
+                                    ArchiveLevel::Image};
+
 // The level's rank: 0 patient, 1 study, 2 series, 3 image; -1 unknown.
 int LevelRank(const std::string& level) {
-    static const char* const kLevels[] = {"PATIENT", "STUDY", "SERIES", "IMAGE"};
     for (int i = 0; i < 4; ++i)
-        if (level == kLevels[i]) return i;
+        if (level == kLevelNames[i]) return i;
     return -1;
 }
 
@@ -42,28 +45,33 @@ int LevelRank(const std::string& level) {
 
 bool ReadRetrieveKeys(const ElementList& identifier, bool patientRoot, RetrieveKeys& keys, std::string& why) {
     keys = RetrieveKeys{};
-    keys.level = GetElementText(identifier, 0x0008, 0x0052);
-    int rank = LevelRank(keys.level);
+    std::string level = GetElementText(identifier, 0x0008, 0x0052);
+    int rank = LevelRank(level);
     if (rank < 0 || (rank == 0 && !patientRoot)) {
-        why = "the retrieve level '" + keys.level + "' is not served";
+        why = "the retrieve level '" + level + "' is not served";
         return false;
     }
-    keys.patientId = GetElementText(identifier, 0x0010, 0x0020);
-    keys.studies = UidList(identifier, 0x0020, 0x000D);
-    keys.series = UidList(identifier, 0x0020, 0x000E);
-    keys.instances = UidList(identifier, 0x0008, 0x0018);
-    std::vector<std::string>* own[] = {nullptr, &keys.studies, &keys.series, &keys.instances};
-    if (rank == 0 && keys.patientId.empty()) {
-        why = "a patient-level retrieve names no Patient ID";
+    keys.level = kLevels[rank];
+    // A Patient ID selects only as a single value; a wildcard or empty one leaves the key open.
+    std::string patientId = GetElementText(identifier, 0x0010, 0x0020);
+    if (!patientId.empty() && patientId.find_first_of("*?") == std::string::npos)
+        keys.patientIds = {patientId};
+    keys.studyUids = UidList(identifier, 0x0020, 0x000D);
+    keys.seriesUids = UidList(identifier, 0x0020, 0x000E);
+    keys.sopInstanceUids = UidList(identifier, 0x0008, 0x0018);
+    std::vector<std::string>* own[] = {&keys.patientIds, &keys.studyUids, &keys.seriesUids,
+                                       &keys.sopInstanceUids};
+    if (rank == 0 && keys.patientIds.empty()) {
+        why = "a patient-level retrieve names no single Patient ID";
         return false;
     }
     if (rank > 0 && own[rank]->empty()) {
-        why = "a " + keys.level + "-level retrieve names no UID of its level";
+        why = "a " + level + "-level retrieve names no UID of its level";
         return false;
     }
     // Keys below the level say nothing; they are not used to select.
     for (int below = rank + 1; below < 4; ++below) own[below]->clear();
-    if (!AllValid(keys.studies) || !AllValid(keys.series) || !AllValid(keys.instances)) {
+    if (!AllValid(keys.studyUids) || !AllValid(keys.seriesUids) || !AllValid(keys.sopInstanceUids)) {
         why = "the retrieve identifier holds a UID that is not valid";
         return false;
     }

@@ -5,18 +5,9 @@
 #include <vector>
 
 #include "data/model/element_list.h"
+#include "services/index/stored_instance.h"
 
 namespace pella {
-
-// The unique keys of a retrieve identifier: its level and the UIDs (lists) of that level and
-// those above it. An empty list means the key was absent or universal.
-struct RetrieveKeys {
-    std::string level;  // PATIENT, STUDY, SERIES or IMAGE
-    std::string patientId;
-    std::vector<std::string> studies;
-    std::vector<std::string> series;
-    std::vector<std::string> instances;
-};
 
 // Reads the keys from an identifier's top-level elements. False (with `why`) for a level other
 // than the four, for an absent or invalid UID of the level itself or an invalid one above it, or

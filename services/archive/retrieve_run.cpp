@@ -1,5 +1,7 @@
 #include "services/archive/retrieve_run.h"
 
+#include "services/archive/retrieve_keys.h"
+
 #include <algorithm>
 
 #include "data/registry/dimse_statuses.h"
@@ -61,7 +63,7 @@ void Count(int32_t status, const StoredInstance& instance, RetrieveCounts& count
         ++counts.warning;
     } else {
         ++counts.failed;
-        failed.push_back(instance.sopInstance);
+        failed.push_back(instance.sopInstanceUid);
     }
 }
 

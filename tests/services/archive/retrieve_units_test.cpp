@@ -85,6 +85,14 @@ struct KeysCase {
     size_t studies, series_, instances;
 };
 
+// The level's position in ArchiveLevel (PATIENT, STUDY, SERIES, IMAGE).
+int LevelIndex(const char* level) {
+    const std::string levels[] = {"PATIENT", "STUDY", "SERIES", "IMAGE"};
+    for (int i = 0; i < 4; ++i)
+        if (levels[i] == level) return i;
+    return -1;
+}
+
 ElementList Identifier(const KeysCase& c) {
     ElementList list;
     if (c.level) AddText(list, 0x0008, 0x0052, "CS", c.level);
@@ -128,10 +136,11 @@ TEST(RetrieveKeys, LevelsListsAndRefusals) {
             EXPECT_FALSE(why.empty()) << label;
             continue;
         }
-        EXPECT_EQ(keys.level, c.level);
-        EXPECT_EQ(keys.studies.size(), c.studies) << label;
-        EXPECT_EQ(keys.series.size(), c.series_) << label;
-        EXPECT_EQ(keys.instances.size(), c.instances) << label;
+        EXPECT_EQ(int(keys.level), LevelIndex(c.level)) << label;
+        EXPECT_EQ(keys.patientIds.size(), c.patient ? 1u : 0u) << label;
+        EXPECT_EQ(keys.studyUids.size(), c.studies) << label;
+        EXPECT_EQ(keys.seriesUids.size(), c.series_) << label;
+        EXPECT_EQ(keys.sopInstanceUids.size(), c.instances) << label;
     }
     // The values come without their padding.
     RetrieveKeys keys;
@@ -139,7 +148,11 @@ TEST(RetrieveKeys, LevelsListsAndRefusals) {
     ASSERT_TRUE(ReadRetrieveKeys(
         Identifier({"STUDY", nullptr, "1.2.3\\1.2.45", nullptr, nullptr, false, true, 2, 0, 0}), false, keys,
         why));
-    EXPECT_EQ(keys.studies, (std::vector<std::string>{"1.2.3", "1.2.45"}));
+    EXPECT_EQ(keys.studyUids, (std::vector<std::string>{"1.2.3", "1.2.45"}));
+    // A wildcard Patient ID selects nothing by itself: the key stays open.
+    ASSERT_TRUE(ReadRetrieveKeys(
+        Identifier({"STUDY", "PID*", "1.2.3", nullptr, nullptr, true, true, 1, 0, 0}), true, keys, why));
+    EXPECT_TRUE(keys.patientIds.empty());
 }
 
 TEST(RetrieveRun, FinalStatusFromTheCounts) {

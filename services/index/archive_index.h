@@ -1,0 +1,55 @@
+// The archive's index of stored objects: one row per patient, study, series and instance, kept
+// beside the files by filing and read by the query and retrieve services. One interface, one
+// backend today (SQLite at <storage>/index.sqlite, sqlite_index.h).
+//
+// An ArchiveIndex is one connection: use it from one thread at a time (one per association or
+// per thread). Several connections, in this process or others, read while one writes.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "services/index/index_query.h"
+#include "services/index/indexed_instance.h"
+#include "services/index/stored_instance.h"
+
+namespace pella {
+
+class ArchiveIndex {
+public:
+    virtual ~ArchiveIndex() = default;
+
+    // Adds or renews the rows of one filed object (its patient, study and series rows made or
+    // kept). False (logged) when the rows could not be written; nothing of them stays then.
+    virtual bool Record(const IndexedInstance& instance) = 0;
+
+    // Hands the stored objects matching a retrieval's keys to `visit`, study by study and
+    // series by series, as the rows are read (never gathered in memory).
+    virtual IndexScan ListInstances(const RetrieveKeys& keys, const StoredInstanceVisitor& visit) = 0;
+
+    // Hands every row of the query's level that matches its keys to `visit`, as read.
+    virtual IndexScan Find(const IndexQuery& query, const QueryRowVisitor& visit) = 0;
+
+    // The number of instance rows (for reindexing and checks).
+    virtual long long CountInstances() = 0;
+
+    // Removes every row (before a rebuild). False (logged) when that failed.
+    virtual bool Clear() = 0;
+
+    // Groups the Record calls until Commit into one transaction: written together or not at all
+    // (Rollback, or the process ending first).
+    virtual bool Begin() = 0;
+    virtual bool Commit() = 0;
+    virtual void Rollback() = 0;
+};
+
+// The file of the index below a storage folder.
+std::string IndexDatabasePath(const std::string& storageFolder);
+
+// Opens (and makes when missing, with its tables) the index of a storage folder as a new
+// connection; null with `reason` when it cannot be opened. `created` tells whether the database
+// file did not exist before (a storage folder of an older version, to be reindexed).
+std::unique_ptr<ArchiveIndex> OpenArchiveIndex(const std::string& storageFolder, std::string& reason,
+                                               bool* created = nullptr);
+
+}  // namespace pella
