@@ -101,7 +101,8 @@ TEST(Negotiation, EachProposedContextGetsItsAnswerInOrder) {
 TEST(Negotiation, APolicyThatServesNothingRefusesEverything) {
     std::vector<PresentationContextRQ> proposed = Proposed({pdu_test::ProposedContext(1, kCt, {kImplicit})});
     for (const ServingPolicy& policy :
-         {ServingPolicy{}, ServingPolicy{[](const std::string&) { return std::vector<std::string>{}; }}}) {
+         {ServingPolicy{},
+          ServingPolicy{[](const std::string&) { return std::vector<std::string>{}; }, {}}}) {
         std::vector<ContextDecision> decisions = NegotiateContexts(proposed, policy);
         ASSERT_EQ(decisions.size(), 1u);
         EXPECT_EQ(decisions[0].result, context_result::kAbstractSyntaxNotSupported);
