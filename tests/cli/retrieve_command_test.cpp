@@ -33,9 +33,12 @@ int DicomFilesBelow(const std::string& folder) {
     return count;
 }
 
+// Compares a source with its copy filed below `folder` as <Study>/<Series>/<SOP Instance>.dcm.
 CommandResult CompareStored(const std::string& source, const std::string& folder) {
+    std::string copy = folder + "/" + Attribute(source, "0020,000D") + "/" + Attribute(source, "0020,000E") +
+                       "/" + Attribute(source, "0008,0018") + ".dcm";
     return RunCommand(
-        {"/usr/bin/python3", PELLA_SOURCE_DIR "/tests/services/scripts/compare_stored.py", source, folder});
+        {"/usr/bin/python3", PELLA_SOURCE_DIR "/tests/services/scripts/compare_stored.py", source, copy});
 }
 
 class RetrieveCommands : public ::testing::Test {
