@@ -505,6 +505,11 @@ typedef struct StoreServerOptions {
     uint8_t reindex;              /* 1: rebuild the archive index (<storage>/index.sqlite) from the
                                      stored files before listening; a missing index is always
                                      built, with progress on standard error */
+    const char* peersFile;        /* Addition: the peers file (one peer a line, "AE HOST PORT
+                                     [SERVICES]", "#" starts a comment, port 0: never called):
+                                     the destinations C-MOVE sends to. NULL or "": no peer, every
+                                     C-MOVE is answered 0xA801 (destination unknown); a file that
+                                     cannot be read or parsed fails the start */
 } StoreServerOptions;
 
 /* StartStoreServer with options (NULL: the defaults). */
@@ -841,6 +846,19 @@ PELLA_API int32_t ReadMoveRSPCounts(PDU* handle, int32_t* counts);
  * status is 0 (warnings such as 0xB000 count as failure). */
 PELLA_API uint8_t MoveSCU(const char* host, const char* port, char* callingAETitle, const char* calledAETitle,
                           const char* moveDestination, const char* level, QueryRecordList* list);
+/* Addition: a whole C-GET: the association proposes the GET class of `sopClassUid`'s model
+ * (Patient or Study Root; its FIND, MOVE or GET class may be given) and the storage classes
+ * with this side as their provider (role selection); the request is built from the record in
+ * slot 0 at the level, which is freed as WriteMoveRQ does. Every object that comes is filed
+ * below `outDir` as the storage server files (<Study>/<Series>/<SOP Instance>.dcm and the
+ * index files) and answered; then the release. Returns the final status (0 success, 0xB000
+ * some failed), or -1 when the association, the request or a response failed (the reason in
+ * LastFailureText). `counts` (may be NULL) receives the last response's counts: [0] remaining,
+ * [1] completed, [2] failed, [3] warning, -1 where it had none. `callingAETitle` as for
+ * MoveSCU. */
+PELLA_API int32_t GetSCU(const char* host, const char* port, char* callingAETitle, const char* calledAETitle,
+                         const char* sopClassUid, const char* level, QueryRecordList* list,
+                         const char* outDir, int32_t* counts);
 
 /* ---------------------------------------------------------------------------------------------
  * Print (Basic Grayscale Print Management)

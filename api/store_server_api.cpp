@@ -11,16 +11,28 @@
 #include "api/boundary.h"
 #include "api/live_handles.h"
 #include "api/sized_options.h"
+#include "log/protocol_log.h"
 #include "pella.h"
 #include "services/archive/archive_services.h"
+#include "services/archive/index_instance_source.h"
 #include "services/storage/store_server.h"
 
 using namespace pella;
 
 // The handle type of the public header.
 struct StoreServerHandle {
-    explicit StoreServerHandle(StoreServerConfig config) : server(std::move(config)) {}
+    StoreServerHandle(StoreServerConfig config, std::unique_ptr<ArchiveSetup> archiveSetup)
+        : archive(std::move(archiveSetup)), server(WithArchive(std::move(config), archive.get())) {}
+    std::unique_ptr<ArchiveSetup> archive;  // outlives the server, whose handlers use it
     StoreServer server;
+
+private:
+    static StoreServerConfig WithArchive(StoreServerConfig config, const ArchiveSetup* setup) {
+        config.addServices = [setup](RequestHandlers& handlers, ServingPolicy& serving) {
+            AddArchiveServices(*setup, handlers, serving);
+        };
+        return config;
+    }
 };
 
 namespace {
@@ -59,7 +71,20 @@ std::unique_ptr<StoreServerHandle> Start(const char* storageFolder, const char* 
     config.storageFolder = Text(storageFolder);
     config.port = Text(port);
     if (databaseRoot != nullptr && databaseRoot[0] != '\0') config.databaseRoot = databaseRoot;
-    auto handle = std::make_unique<StoreServerHandle>(std::move(config));
+    auto archive = std::make_unique<ArchiveSetup>();
+    archive->storageFolder = config.storageFolder;
+    archive->aeTitle = config.aeTitle;
+    archive->instances = IndexInstanceSource(config.storageFolder);
+    if (options.peersFile != nullptr && options.peersFile[0] != '\0') {
+        auto peers = std::make_shared<PeersFile>();
+        std::string why;
+        if (!LoadPeersFile(options.peersFile, *peers, why)) {
+            LogFailure("The storage server cannot use its peers file: " + why);
+            return nullptr;
+        }
+        archive->peers = std::move(peers);
+    }
+    auto handle = std::make_unique<StoreServerHandle>(std::move(config), std::move(archive));
     if (!handle->server.Start()) return nullptr;
     return handle;
 }

@@ -29,6 +29,7 @@ int RunDicomdir(const std::vector<std::string>& args);
 int RunFind(const std::vector<std::string>& args);
 int RunWorklist(const std::vector<std::string>& args);
 int RunMove(const std::vector<std::string>& args);
+int RunGet(const std::vector<std::string>& args);
 int RunPrint(const std::vector<std::string>& args);
 int RunRender(const std::vector<std::string>& args);
 int RunEcg(const std::vector<std::string>& args);

@@ -27,6 +27,7 @@ const std::vector<Command>& AllCommands() {
         {"find", "query a remote archive (C-FIND) at study, series or image level", RunFind},
         {"worklist", "ask a worklist provider for scheduled procedure steps", RunWorklist},
         {"move", "ask a remote archive to send objects to a node (C-MOVE)", RunMove},
+        {"get", "fetch objects from a remote archive on one association (C-GET)", RunGet},
         {"dicomdir", "print the records of a DICOMDIR as a patient/study/series/instance tree", RunDicomdir},
         {"print", "print an image on a DICOM grayscale printer (Basic Grayscale Print)", RunPrint},
         {"render", "write the page a print of a file sends as PNG or BMP", RunRender},

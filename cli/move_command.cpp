@@ -1,5 +1,6 @@
 // pella move HOST PORT -aem AE: asks an archive to send objects to another node (C-MOVE).
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 #include "cli/args.h"
@@ -17,17 +18,27 @@ CommandSpec Spec() {
     CommandSpec spec{
         "move",
         "pella move [options] HOST PORT -aem AE -k KEY=VALUE...",
-        "Asks a remote archive (C-MOVE, Study Root) to send the objects the keys select to the\n"
+        "Asks a remote archive (C-MOVE, Study Root or with -P Patient Root) to send the objects the keys "
+        "select to the\n"
         "node AE (which the archive must know). Normally the unique key of the level is given:\n"
         "StudyInstanceUID; SeriesInstanceUID with its study; SOPInstanceUID with its series and\n"
         "study. Without -k nothing is asked unless --all says to move everything the archive\n"
         "holds. Progress goes to stderr (one updating line on a terminal, a line per tenth\n"
-        "otherwise), the final counts always. Exit code 0 only when the final status is success.",
+        "otherwise), the final counts always. With --port, the objects come to this command itself:\n"
+        "it serves storage on that port (as the calling AE title, which then becomes the default\n"
+        "destination) for the move's length and files them below --out-dir. Exit code 0 only when\n"
+        "the final status is success.",
         NetworkOptions(),
         2,
         2,
     };
-    spec.options.push_back({{"-aem", "--move"}, "AE", "move destination AE title (required)"});
+    spec.options.push_back({{"-aem", "--move"},
+                            "AE",
+                            "move destination AE title (required unless --port; default with it: -aet)"});
+    spec.options.push_back({{"-P", "--patient"}, "", "Patient Root information model"});
+    spec.options.push_back({{"-S", "--study"}, "", "Study Root information model (default)"});
+    spec.options.push_back({{"--port"}, "PORT", "receive the moved objects on this port"});
+    spec.options.push_back({{"--out-dir", "-od"}, "DIR", "with --port: where they are filed (default .)"});
     spec.options.push_back({{"--all"}, "", "move everything the archive holds when no -k key is given"});
     for (const OptionSpec& option : QueryOptions(true, false)) spec.options.push_back(option);
     return spec;
@@ -36,6 +47,31 @@ CommandSpec Spec() {
 struct HandleOwner {
     void operator()(PDU* pdu) const noexcept { DeletePDU(pdu); }
 };
+
+// The storage server of --port: stopped once the move has ended, every object it acknowledged
+// on disk by then.
+struct ReceiverOwner {
+    void operator()(StoreServerHandle* server) const noexcept { StopStoreServer(server); }
+};
+
+std::string TitleText(const NetworkSettings& settings) {
+    std::array<char, 17> calling = CallingTitleBuffer(settings);
+    std::string title(calling.data());
+    while (!title.empty() && title.back() == ' ') title.pop_back();
+    return title;
+}
+
+std::unique_ptr<StoreServerHandle, ReceiverOwner> StartReceiver(const std::string& port,
+                                                                const std::string& folder,
+                                                                const std::string& aeTitle) {
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    StoreServerOptions options{};
+    options.size = sizeof options;
+    options.aeTitle = aeTitle.c_str();
+    return std::unique_ptr<StoreServerHandle, ReceiverOwner>(
+        StartStoreServerWithOptions(folder.c_str(), port.c_str(), folder.c_str(), &options));
+}
 
 std::string CountsText(const int32_t counts[4]) {
     static const char* const kNames[4] = {"remaining", "completed", "failed", "warning"};
@@ -54,7 +90,8 @@ int RunMove(const std::vector<std::string>& argv) {
     if (int exit = ParseOrExit(spec, argv, args); exit >= 0) return exit;
     NetworkSettings settings;
     if (!ApplyNetworkOptions("move", args, settings)) return 2;
-    std::string destination = args.ValueOr("-aem", "");
+    std::string receivePort = args.ValueOr("--port", "");
+    std::string destination = args.ValueOr("-aem", receivePort.empty() ? "" : TitleText(settings));
     if (destination.empty() || destination.size() > 16) {
         std::fprintf(stderr, "pella move: -aem wants the destination's AE title (1 to 16 characters)\n");
         return 2;
@@ -65,11 +102,26 @@ int RunMove(const std::vector<std::string>& argv) {
                      "what to move, or --all to move it all\n");
         return 2;
     }
+    if (args.Has("-P") && args.Has("-S")) {
+        std::fprintf(stderr, "pella move: -P and -S exclude each other\n");
+        return 2;
+    }
+    const char* model = args.Has("-P") ? PELLA_PATIENT_ROOT_MOVE : PELLA_STUDY_ROOT_MOVE;
     std::string level;
     void* record = nullptr;
     if (!BuildQueryRecord("move", args, &level, "STUDY", record)) return 2;
     QueryRecordList* list = NewQueryRecordList();
     AppendQueryRecord(list, record);
+    std::unique_ptr<StoreServerHandle, ReceiverOwner> receiver;
+    if (!receivePort.empty()) {
+        receiver = StartReceiver(receivePort, args.ValueOr("--out-dir", "."), TitleText(settings));
+        if (!receiver) {
+            FreeQueryRecordList(list, level.c_str());
+            std::fprintf(stderr, "pella move: %s\n",
+                         FailureReason("cannot receive on port " + receivePort).c_str());
+            return 1;
+        }
+    }
     std::unique_ptr<PDU, HandleOwner> pdu(NewPDU());
     std::array<char, 17> calling = CallingTitleBuffer(settings);
     const std::string& host = args.Positionals()[0];
@@ -77,9 +129,9 @@ int RunMove(const std::vector<std::string>& argv) {
     int32_t status = -1;
     std::string reason;
     if (!pdu || !OpenAssoc(pdu.get(), host.c_str(), port.c_str(), calling.data(),
-                           settings.calledAETitle.c_str(), PELLA_STUDY_ROOT_MOVE, nullptr)) {
+                           settings.calledAETitle.c_str(), model, nullptr)) {
         reason = FailureReason("association not accepted");
-    } else if (!WriteMoveRQ(pdu.get(), list, PELLA_STUDY_ROOT_MOVE, level.c_str(), destination.c_str())) {
+    } else if (!WriteMoveRQ(pdu.get(), list, model, level.c_str(), destination.c_str())) {
         reason = FailureReason("request not sent");
         CloseAssoc(pdu.get());
     } else {

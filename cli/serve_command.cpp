@@ -20,8 +20,10 @@ const CommandSpec kSpec{
     "Runs the storage server (C-STORE, C-ECHO, and C-FIND of Patient and Study Root over what it\n"
     "stored) in the foreground, serving up to\n"
     "--max-associations associations at once; one more is rejected (transient, local limit\n"
-    "exceeded). Received objects are written to DIR/<Study UID>/<Series UID>/<SOP Instance\n"
-    "UID>.dcm and indexed in DIR/KPStudy.dir, Series.dir and Image.dir; each object is written\n"
+    "exceeded). What it stored is retrieved with C-MOVE (to the peers of --peers) and C-GET,\n"
+    "Patient and Study Root, and storage commitment is answered. Received objects are written\n"
+    "to DIR/<Study UID>/<Series UID>/<SOP Instance UID>.dcm and indexed in DIR/KPStudy.dir,\n"
+    "Series.dir and Image.dir; each object is written\n"
     "to the file system (with --sync: flushed to the device) before its sender is told success;\n"
     "it is written to its file as it arrives, so memory stays small whatever its size. Each\n"
     "object is also recorded in the archive index DIR/index.sqlite in the same step; a folder\n"
@@ -51,6 +53,10 @@ const CommandSpec kSpec{
          "      answered Out of Resources (0xA700), one that would go under it is aborted"},
         {{"--sync"}, "", "flush each object and its index lines to the device before answering"},
         {{"--reindex"}, "", "rebuild the archive index from the stored files before listening"},
+        {{"--peers"},
+         "FILE",
+         "peers file: one peer a line, AE HOST PORT [SERVICES], # comments, port 0 never called;\n"
+         "      the destinations of C-MOVE"},
         MaxPduOption(),
         {{"--sop-classes"}, "SET", "all (default: every storage class) or original (the classic table)"},
         {{"--log"}, "FILE", "write the protocol log to FILE instead of standard error"},
@@ -93,6 +99,8 @@ int RunServe(const std::vector<std::string>& argv) {
     options.requireCalledAETitle = args.Has("--require-called-aet") ? 1 : 0;
     options.sync = args.Has("--sync") ? 1 : 0;
     options.reindex = args.Has("--reindex") ? 1 : 0;
+    std::string peers = args.ValueOr("--peers", "");
+    options.peersFile = peers.c_str();
     if (!ParseMaxPdu("serve", args, options.maxPduLength)) return 2;
     const struct {
         const char* flag;

@@ -75,4 +75,19 @@ bool FlattenSequence(ParseState& state, const DataElement& element, ElementList&
     return FlattenLevel(state, element, valueOffset, list, OffsetTrail{offsets}, 1);
 }
 
+bool FlattenDataSet(const ElementList& dataSet, bool explicitVR, ElementList& flat) {
+    ParseState state;
+    state.metaMode = false;
+    state.explicitVR = explicitVR;
+    for (const auto& item : dataSet) {
+        const DataElement& e = *item;
+        if (VrIs(e.vr, "SQ") && HasValue(e)) {
+            if (!FlattenSequence(state, e, flat)) return false;
+        } else {
+            flat.Append(NewElement(e.group, e.element, e.length, e.value, e.vr));
+        }
+    }
+    return true;
+}
+
 }  // namespace pella

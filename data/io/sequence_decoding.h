@@ -33,4 +33,9 @@ public:
 bool FlattenSequence(ParseState& state, const DataElement& element, ElementList& list,
                      std::vector<uint64_t>* offsets = nullptr, uint64_t valueOffset = 0);
 
+// Copies a data set into `flat` with every defined-length sequence expanded into the flat form
+// of undefined lengths (FlattenSequence); the other elements are copied as they are. False when
+// a sequence cannot be decoded.
+bool FlattenDataSet(const ElementList& dataSet, bool explicitVR, ElementList& flat);
+
 }  // namespace pella

@@ -87,8 +87,9 @@ bool BuildAccept(PDU& pdu, const AcceptorPolicy& policy) {
     accept.SetApplicationContext(pdu.request.applicationContext.text);
     pdu.acceptedContexts.clear();
 
-    for (const ContextDecision& decision :
-         NegotiateContexts(pdu.request.presentationContexts, policy.serving)) {
+    std::vector<ContextDecision> decisions =
+        NegotiateContexts(pdu.request.presentationContexts, policy.serving);
+    for (const ContextDecision& decision : decisions) {
         PresentationContextAC answer;
         answer.contextID = decision.contextID;
         answer.result = decision.result;
@@ -103,6 +104,8 @@ bool BuildAccept(PDU& pdu, const AcceptorPolicy& policy) {
     }
     // Our own user information, whether or not a context was accepted.
     SetOurUserInformation(accept.userInformation, pdu.receivePduLength);
+    accept.userInformation.roles =
+        NegotiateRoles(pdu.request.userInformation.roles, decisions, policy.serving);
     if (!pdu.acceptedContexts.empty())
         pdu.SetPeerMaxPduLength(pdu.request.userInformation.maxLength);
     else

@@ -28,7 +28,32 @@ ContextDecision Decide(const PresentationContextRQ& proposed, const ServingPolic
     return decision;
 }
 
+bool HasAcceptedContext(const std::vector<ContextDecision>& decisions, const std::string& abstractSyntax) {
+    for (const ContextDecision& decision : decisions)
+        if (decision.Accepted() && decision.abstractSyntax == abstractSyntax) return true;
+    return false;
+}
+
 }  // namespace
+
+std::vector<RoleSelection> NegotiateRoles(const std::vector<RoleSelection>& proposed,
+                                          const std::vector<ContextDecision>& decisions,
+                                          const ServingPolicy& policy) {
+    std::vector<RoleSelection> answers;
+    for (const RoleSelection& item : proposed) {
+        if (!HasAcceptedContext(decisions, item.sopClass)) continue;
+        bool answered = false;
+        for (const RoleSelection& answer : answers) answered = answered || answer.sopClass == item.sopClass;
+        if (answered) continue;
+        RoleSelection answer;
+        answer.sopClass = item.sopClass;
+        answer.scuRole = item.scuRole != 0 ? 1 : 0;
+        answer.scpRole =
+            item.scpRole != 0 && policy.actsAsUserFor && policy.actsAsUserFor(item.sopClass) ? 1 : 0;
+        answers.push_back(std::move(answer));
+    }
+    return answers;
+}
 
 std::vector<ContextDecision> NegotiateContexts(const std::vector<PresentationContextRQ>& proposed,
                                                const ServingPolicy& policy) {

@@ -23,6 +23,9 @@ struct ServingPolicy {
     // The transfer syntaxes accepted for an abstract syntax, best first; empty when the
     // abstract syntax is not served. Unset: nothing is served.
     std::function<std::vector<std::string>(const std::string& abstractSyntax)> transferSyntaxesFor;
+    // Whether this side takes the user's role for an abstract syntax when the requestor asks to
+    // be its provider (the stores of a retrieve on the requesting association). Unset: never.
+    std::function<bool(const std::string& abstractSyntax)> actsAsUserFor;
 };
 
 // The answer to one proposed context.
@@ -40,5 +43,13 @@ struct ContextDecision {
 // the offered transfer syntaxes is accepted. Each context is decided on its own.
 std::vector<ContextDecision> NegotiateContexts(const std::vector<PresentationContextRQ>& proposed,
                                                const ServingPolicy& policy);
+
+// The answers to the requestor's role selection items, one for each proposed item whose class
+// has an accepted context (other items are not answered, which leaves the default roles): the
+// requestor's user role as proposed, its provider role when proposed and the policy acts as user
+// for the class. A second item for the same class is not answered.
+std::vector<RoleSelection> NegotiateRoles(const std::vector<RoleSelection>& proposed,
+                                          const std::vector<ContextDecision>& decisions,
+                                          const ServingPolicy& policy);
 
 }  // namespace pella

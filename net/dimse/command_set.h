@@ -51,7 +51,10 @@ constexpr uint16_t kTagDataSetType = 0x0800;
 constexpr uint16_t kTagStatus = 0x0900;
 constexpr uint16_t kTagAffectedSopInstance = 0x1000;
 constexpr uint16_t kTagRequestedSopInstance = 0x1001;
+constexpr uint16_t kTagEventTypeID = 0x1002;
 constexpr uint16_t kTagActionTypeID = 0x1008;
+constexpr uint16_t kTagMoveOriginator = 0x1030;
+constexpr uint16_t kTagMoveOriginatorMessageID = 0x1031;
 
 void AppendUS(ElementList& list, uint16_t group, uint16_t element, uint16_t value);
 void AppendUL(ElementList& list, uint16_t group, uint16_t element, uint32_t value);

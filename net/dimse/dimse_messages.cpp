@@ -52,11 +52,14 @@ ElementList EncodeCommand(const DimseCommand& c) {
     AppendOptional(list, kTagStatus, c.status);
     AppendUid(list, kTagAffectedSopInstance, c.affectedSopInstance);
     AppendUid(list, kTagRequestedSopInstance, c.requestedSopInstance);
+    AppendOptional(list, kTagEventTypeID, c.eventTypeID);
     AppendOptional(list, kTagActionTypeID, c.actionTypeID);
     AppendOptional(list, 0x1020, c.remaining);
     AppendOptional(list, 0x1021, c.completed);
     AppendOptional(list, 0x1022, c.failed);
     AppendOptional(list, 0x1023, c.warning);
+    if (!c.moveOriginator.empty()) AppendText(list, 0x0000, kTagMoveOriginator, c.moveOriginator, "AE");
+    AppendOptional(list, kTagMoveOriginatorMessageID, c.moveOriginatorMessageID);
     PrependCommandGroupLength(list);
     return list;
 }
@@ -84,7 +87,10 @@ bool DecodeCommand(const ElementList& list, DimseCommand& c, std::string& why) {
     c.status = OptionalUS(list, kTagStatus);
     c.affectedSopInstance = Uid(list, kTagAffectedSopInstance);
     c.requestedSopInstance = Uid(list, kTagRequestedSopInstance);
+    c.eventTypeID = OptionalUS(list, kTagEventTypeID);
     c.actionTypeID = OptionalUS(list, kTagActionTypeID);
+    c.moveOriginator = GetElementText(list, 0x0000, kTagMoveOriginator);
+    c.moveOriginatorMessageID = OptionalUS(list, kTagMoveOriginatorMessageID);
     c.remaining = OptionalUS(list, 0x1020);
     c.completed = OptionalUS(list, 0x1021);
     c.failed = OptionalUS(list, 0x1022);

@@ -27,8 +27,11 @@ struct DimseCommand {
     std::optional<uint16_t> status;                                 // (0000,0900), responses
     std::string affectedSopInstance;                                // (0000,1000)
     std::string requestedSopInstance;                               // (0000,1001)
+    std::optional<uint16_t> eventTypeID;                            // (0000,1002), N-EVENT-REPORT
     std::optional<uint16_t> actionTypeID;                           // (0000,1008), N-ACTION
     std::optional<uint16_t> remaining, completed, failed, warning;  // (0000,1020) to (0000,1023)
+    std::string moveOriginator;                                     // (0000,1030), a move's C-STORE
+    std::optional<uint16_t> moveOriginatorMessageID;                // (0000,1031)
 
     bool IsResponse() const { return (commandField & 0x8000) != 0; }
     bool HasDataSet() const { return dataSetType != kNoDataSet; }

@@ -132,6 +132,26 @@ bool PresentationContextAC::Read(LimitedReader& reader) {
     return item->SkipRest();
 }
 
+// --- RoleSelection ---
+
+void RoleSelection::Write(PduBuffer& buffer) const {
+    WriteItemHeader(buffer, item_type::kRoleSelection, 0, static_cast<uint16_t>(ComputeLength() - 4));
+    buffer.WriteU16(static_cast<uint16_t>(sopClass.size()));
+    buffer.WriteBytes(sopClass.data(), sopClass.size());
+    buffer.WriteU8(scuRole);
+    buffer.WriteU8(scpRole);
+}
+
+bool RoleSelection::ReadAfterType(LimitedReader& reader) {
+    uint8_t reserved = 0;
+    uint16_t length = 0, uidLength = 0;
+    if (!reader.ReadU8(reserved) || !reader.ReadU16(length)) return false;
+    std::optional<LimitedReader> item = reader.Enclosed(length);
+    if (!item || !item->ReadU16(uidLength) || uidLength + 4u != length) return false;
+    return item->ReadText(sopClass, uidLength, kMaxSubItemText) && item->ReadU8(scuRole) &&
+           item->ReadU8(scpRole);
+}
+
 // --- UserInformation ---
 
 UserInformation::UserInformation() {
@@ -149,6 +169,7 @@ void UserInformation::SetImplementationVersionName(const std::string& name) {
 
 uint32_t UserInformation::ComputeLength() {
     uint32_t length = 8 + implementationClassUID.ComputeLength();
+    for (const RoleSelection& role : roles) length += role.ComputeLength();
     if (!implementationVersionName.text.empty()) length += implementationVersionName.ComputeLength();
     itemLength = static_cast<uint16_t>(length);
     return length + 4;
@@ -160,11 +181,13 @@ bool UserInformation::Write(PduBuffer& buffer) {
     WriteItemHeader(buffer, item_type::kMaxLength, maxLengthReserved, 4);
     buffer.WriteU32(maxLength);
     if (!implementationClassUID.Write(buffer)) return false;
+    for (const RoleSelection& role : roles) role.Write(buffer);
     return implementationVersionName.text.empty() || implementationVersionName.Write(buffer);
 }
 
 bool UserInformation::Read(LimitedReader& reader) {
     skippedLength = 0;
+    roles.clear();
     if (!reader.ReadU8(reserved) || !reader.ReadU16(itemLength)) return false;
     std::optional<LimitedReader> item = reader.Enclosed(itemLength);
     if (!item) return false;
@@ -184,9 +207,20 @@ bool UserInformation::Read(LimitedReader& reader) {
             case item_type::kImplementationVersionName:
                 ok = implementationVersionName.ReadAfterType(*item, type);
                 break;
-            default:
-                skippedLength = left;
-                return item->SkipRest();
+            case item_type::kRoleSelection: {
+                RoleSelection role;
+                ok = role.ReadAfterType(*item);
+                // One per proposed context at most is meaningful; more are dropped.
+                if (ok && roles.size() < kMaxPresentationContexts) roles.push_back(std::move(role));
+                break;
+            }
+            default: {
+                uint8_t ignored = 0;
+                uint16_t length = 0;
+                ok = item->ReadU8(ignored) && item->ReadU16(length) && item->Skip(length);
+                skippedLength += left - item->Remaining();
+                break;
+            }
         }
         if (!ok) return false;
     }

@@ -23,6 +23,7 @@ constexpr uint8_t kTransferSyntax = 0x40;
 constexpr uint8_t kUserInformation = 0x50;
 constexpr uint8_t kMaxLength = 0x51;
 constexpr uint8_t kImplementationClassUID = 0x52;
+constexpr uint8_t kRoleSelection = 0x54;
 constexpr uint8_t kImplementationVersionName = 0x55;
 }  // namespace item_type
 
@@ -96,6 +97,21 @@ public:
     bool Read(LimitedReader& reader);
 };
 
+// An SCP/SCU role selection sub-item: for one SOP class, the roles its sender proposes for the
+// requestor (in a request) or accepts for it (in an answer); 1 means the role is taken.
+struct RoleSelection {
+    std::string sopClass;
+    uint8_t scuRole = 0;
+    uint8_t scpRole = 0;
+
+    bool operator==(const RoleSelection&) const = default;
+    // The whole sub-item's size on the wire.
+    uint32_t ComputeLength() const { return 4u + 2u + static_cast<uint32_t>(sopClass.size()) + 2u; }
+    void Write(PduBuffer& buffer) const;
+    // Reads the sub-item after its type byte; false when its lengths do not agree.
+    bool ReadAfterType(LimitedReader& reader);
+};
+
 class UserInformation {
 public:
     virtual ~UserInformation() = default;
@@ -112,14 +128,15 @@ public:
 
     SubItem implementationClassUID;
     SubItem implementationVersionName;  // not written when empty
+    std::vector<RoleSelection> roles;   // written after the implementation class UID
 
     UserInformation();
     void SetImplementationClassUID(const std::string& uid);
     void SetImplementationVersionName(const std::string& name);
     uint32_t ComputeLength();
     bool Write(PduBuffer& buffer);
-    // Reads the item after its type byte. The first sub-item of an unknown type ends the
-    // reading: it and everything after it in the item is skipped.
+    // Reads the item after its type byte. A sub-item of an unknown type is skipped by its own
+    // length (counted in skippedLength); the known ones around it are read.
     bool Read(LimitedReader& reader);
 };
 

@@ -346,8 +346,8 @@ std::optional<TcpTransport::Clock::time_point> TcpTransport::NearestDeadline() c
 
 bool TcpTransport::InputWaiting() const {
     if (!connection_.Valid()) return false;
-    pollfd watched{connection_.Get(), POLLIN, 0};
-    return ::poll(&watched, 1, 0) > 0;
+    pollfd watch{connection_.Get(), POLLIN, 0};
+    return ::poll(&watch, 1, 0) > 0 && watch.revents != 0;
 }
 
 bool TcpTransport::WaitReadable() {

@@ -103,6 +103,7 @@ public:
     // A descriptor that becomes readable when the owner stops (a server's eventfd; -1: none):
     // a wait for the peer then ends at once, as a time-out does, with an A-ABORT.
     void SetStopDescriptor(int descriptor) { stopDescriptor_ = descriptor; }
+    int StopDescriptor() const { return stopDescriptor_; }
 
 private:
     // Waits for the connection to become readable; false on time-out, a passed deadline or error.

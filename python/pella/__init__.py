@@ -9,7 +9,7 @@ __version__ = "0.1.0"
 from .errors import PellaError  # noqa: E402
 from .files import BurnedInTextError, anonymize, convert, dump, thumbnail, version
 from .interop import read_dataset, to_dataset
-from .query import find, move, worklist
+from .query import find, get, move, worklist
 from .server import StorageServer
 from .storage import StoreError, StoreOutcome, store
 from .uids import (EXPLICIT_VR_BIG_ENDIAN, EXPLICIT_VR_LITTLE_ENDIAN, IMPLICIT_VR_LITTLE_ENDIAN,
@@ -18,7 +18,7 @@ from .verification import echo
 
 __all__ = [
     "PellaError", "StoreError", "StoreOutcome", "StorageServer",
-    "echo", "store", "find", "worklist", "move",
+    "echo", "store", "find", "worklist", "move", "get",
     "dump", "convert", "anonymize", "BurnedInTextError", "thumbnail", "version",
     "read_dataset", "to_dataset",
     "IMPLICIT_VR_LITTLE_ENDIAN", "EXPLICIT_VR_LITTLE_ENDIAN", "EXPLICIT_VR_BIG_ENDIAN",

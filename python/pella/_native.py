@@ -33,6 +33,7 @@ class StoreServerOptions(ctypes.Structure):
         ("maxObjectSize", ctypes.c_uint64),
         ("minFreeBytes", ctypes.c_uint64),
         ("maxPduLength", c_uint32),
+        ("peersFile", c_char_p),
     ]
 
 
@@ -91,6 +92,10 @@ _SIGNATURES = {
     "FindEach": (c_int32, [c_void_p, c_void_p, c_char_p, c_char_p, FindMatchCallback, c_void_p]),
     "WriteMoveRQ": (c_uint8, [c_void_p, c_void_p, c_char_p, c_char_p, c_char_p]),
     "ReadMoveRSPCounts": (c_int32, [c_void_p, POINTER(c_int32)]),
+    "GetSCU": (
+        c_int32,
+        [c_char_p, c_char_p, c_char_p, c_char_p, c_char_p, c_char_p, c_void_p, c_char_p, POINTER(c_int32)],
+    ),
     "StartStoreServerWithOptions": (
         c_void_p,
         [c_char_p, c_char_p, c_char_p, POINTER(StoreServerOptions)],

@@ -6,7 +6,7 @@ from typing import Any, Callable, Dict, Iterator, List, Mapping, Optional
 from . import _arguments, records
 from ._native import FindMatchCallback, failure, lib
 from .errors import PellaError
-from .uids import MODALITY_WORKLIST_FIND, STUDY_ROOT_FIND, STUDY_ROOT_MOVE
+from .uids import MODALITY_WORKLIST_FIND, PATIENT_ROOT_MOVE, STUDY_ROOT_FIND, STUDY_ROOT_MOVE
 
 Keys = Optional[Mapping[str, records.KeyValue]]
 MoveCounts = Dict[str, int]
@@ -129,6 +129,36 @@ def move(host: str, port: _arguments.Port, destination: str, level: str = "STUDY
                 raise PellaError(f"{error} ({_describe(_counts(values))})" if _counts(values) else str(error),
                                  status)
             return _counts(values)
+
+
+def get(host: str, port: _arguments.Port, out_dir: _arguments.PathLike, level: str = "STUDY",
+        keys: Keys = None, *, aet: Optional[str] = None, aec: Optional[str] = None,
+        patient_root: bool = False) -> MoveCounts:
+    """Fetches the objects the keys select (C-GET, Study Root or with `patient_root` Patient Root)
+    on one association and files them below `out_dir` as <Study>/<Series>/<SOP Instance>.dcm.
+    Returns the final counts; raises PellaError (with `status`) unless the final status is success.
+    """
+    folder = _arguments.path(out_dir)
+    with records.Record(level, keys) as record:
+        if record.level == "WORKLIST":
+            raise ValueError("a get is made at STUDY, SERIES or IMAGE level")
+        native = lib()
+        requests = native.NewQueryRecordList()
+        native.AppendQueryRecord(requests, record.pointer)
+        record.pointer = None  # the list owns it now; the request frees it
+        calling = _arguments.calling_buffer(aet)
+        values = (ctypes.c_int32 * 4)(-1, -1, -1, -1)
+        model = PATIENT_ROOT_MOVE if patient_root else STUDY_ROOT_MOVE
+        try:
+            status = native.GetSCU(_arguments.text(host), _arguments.port(port), calling,
+                                   _arguments.title(aec, _arguments.DEFAULT_CALLED_TITLE), model.encode("ascii"),
+                                   record.level.encode("ascii"), requests, folder, values)
+        finally:
+            native.FreeQueryRecordList(requests, record.level.encode("ascii"))
+        if status != 0:
+            what = "no valid response" if status < 0 else f"final status 0x{status:04X}"
+            raise failure(f"get ended without success: {what}", status)
+        return _counts(values)
 
 
 def _describe(counts: MoveCounts) -> str:

@@ -18,14 +18,16 @@ class StorageServer:
     `aet` is rejected; `original_sop_classes` takes only the library's original storage classes;
     `sync` flushes every object to the device before its sender hears success. A zero limit or
     time-out means the library's default; `max_object_size` (bytes of one object, default 4 GiB)
-    and `min_free` (free bytes kept on the folder's file system, default 1 GiB) likewise. The server runs on the library's own threads.
+    and `min_free` (free bytes kept on the folder's file system, default 1 GiB) likewise. `peers`
+    names a peers file ("AE HOST PORT [SERVICES]" a line): the destinations C-MOVE sends what the
+    server stored to. The server runs on the library's own threads.
     """
 
     def __init__(self, folder: _arguments.PathLike, port: _arguments.Port = 0, aet: str = "PELLA", *,
                  database: Optional[_arguments.PathLike] = None, require_called_aet: bool = False,
                  original_sop_classes: bool = False, sync: bool = False, max_associations: int = 0,
                  acse_timeout: int = 0, dimse_timeout: int = 0, max_object_size: int = 0,
-                 min_free: int = 0) -> None:
+                 min_free: int = 0, peers: Optional[_arguments.PathLike] = None) -> None:
         self.folder = os.fspath(folder)
         self.aet = aet
         self._port = _arguments.port(port)
@@ -41,7 +43,7 @@ class StorageServer:
         self._options = StoreServerOptions(
             ctypes.sizeof(StoreServerOptions), self._title, int(require_called_aet),
             int(original_sop_classes), int(sync), max_associations, acse_timeout, dimse_timeout,
-            max_object_size, min_free)
+            max_object_size, min_free, 0, _arguments.path(peers) if peers is not None else None)
         self._handle: Optional[int] = None
 
     def start(self) -> "StorageServer":

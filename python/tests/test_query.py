@@ -154,3 +154,38 @@ def test_worklist_steps_as_dicts_and_nested_json(worklist_provider):
         dataset = pella.to_dataset(step)
         assert dataset.ScheduledProcedureStepSequence[0].ScheduledStationAETitle == "MRSCANNER"
         assert str(dataset.PatientName) in ("SMYTHE^ANNE", "JONES^BOB")
+
+
+def test_get_fetches_equal_data_sets_on_one_association(archive, tmp_path):
+    port, _, sent = archive
+    ct = sent[0]
+    counts = pella.get("localhost", port, tmp_path / "got", "STUDY", {"StudyInstanceUID": ct.StudyInstanceUID},
+                       aec="ARCHIVE")
+    assert counts.get("completed") == 1 and counts.get("failed", 0) == 0
+    stored = tmp_path / "got" / ct.StudyInstanceUID / ct.SeriesInstanceUID / (ct.SOPInstanceUID + ".dcm")
+    assert same_data_set(ct, pydicom.dcmread(stored)) == []
+    # Patient Root at the study level, with the patient's ID.
+    mr = sent[1]
+    pella.get("localhost", port, tmp_path / "got", "STUDY",
+              {"PatientID": mr.PatientID, "StudyInstanceUID": mr.StudyInstanceUID}, aec="ARCHIVE",
+              patient_root=True)
+    assert (tmp_path / "got" / mr.StudyInstanceUID / mr.SeriesInstanceUID / (mr.SOPInstanceUID + ".dcm")).exists()
+
+
+def test_the_package_server_moves_what_it_stored_to_its_peers(tmp_path):
+    with pella.StorageServer(tmp_path / "destination", aet="DEST", database=tmp_path / "dest-db") as destination:
+        peers = tmp_path / "peers.txt"
+        peers.write_text(f"# the archive's peers\nDEST 127.0.0.1 {destination.port}\nQUIET 127.0.0.1 0\n")
+        with pella.StorageServer(tmp_path / "archive", aet="ARCH", peers=peers) as archive:
+            ct = pydicom.dcmread(sample("CT_small.dcm"))
+            pella.store("localhost", archive.port, [sample("CT_small.dcm")], aec="ARCH")
+            counts = pella.move("localhost", archive.port, "DEST", "STUDY", {"StudyInstanceUID": ct.StudyInstanceUID},
+                                aec="ARCH")
+            assert counts.get("completed") == 1
+            moved = tmp_path / "destination" / ct.StudyInstanceUID / ct.SeriesInstanceUID / (ct.SOPInstanceUID + ".dcm")
+            assert same_data_set(ct, pydicom.dcmread(moved)) == []
+            for never in ("QUIET", "NOBODY"):
+                with pytest.raises(pella.PellaError) as refused:
+                    pella.move("localhost", archive.port, never, "STUDY", {"StudyInstanceUID": ct.StudyInstanceUID},
+                               aec="ARCH")
+                assert refused.value.status == 0xA801

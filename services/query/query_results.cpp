@@ -12,22 +12,6 @@ namespace pella {
 
 namespace {
 
-// The identifier with every defined-length sequence expanded into the flat list form.
-bool Flatten(const ElementList& identifier, bool explicitVR, ElementList& flat) {
-    ParseState state;
-    state.metaMode = false;
-    state.explicitVR = explicitVR;
-    for (const auto& item : identifier) {
-        const DataElement& e = *item;
-        if (VrIs(e.vr, "SQ") && HasValue(e)) {
-            if (!FlattenSequence(state, e, flat)) return false;
-        } else {
-            flat.Append(NewElement(e.group, e.element, e.length, e.value, e.vr));
-        }
-    }
-    return true;
-}
-
 // The texts whose bytes the Specific Character Set decides (the others are ASCII by definition).
 bool IsCharacterSetText(const char* vr) {
     for (const char* text : {"SH", "LO", "ST", "LT", "UC", "UT", "PN"})
@@ -68,7 +52,7 @@ void TakeValue(void* record, QueryLevel level, const DataElement& e, bool inStep
 
 void* RecordFromIdentifier(QueryLevel level, const ElementList& identifier, bool explicitVR) {
     ElementList flat;
-    if (!Flatten(identifier, explicitVR, flat)) {
+    if (!FlattenDataSet(identifier, explicitVR, flat)) {
         LogFailure("A response identifier could not be decoded");
         return nullptr;
     }

@@ -97,9 +97,10 @@ bool ServeAssociation(const StoreServerConfig& config, SocketHandle connection, 
     // Objects are received straight into their files; no other data set is ever held whole.
     pdu.data.dataSetLimit = kMaxReceivedCommand;
     AcceptorPolicy policy{config.aeTitle, config.requireCalledAETitle, ServerPolicy(config)};
+    RequestHandlers handlers = ServerRequestHandlers(config);
+    if (config.addServices) config.addServices(handlers, policy.serving);
     if (!AcceptAssociation(pdu, std::move(connection), policy)) return false;
     pdu.buffer.Transport().SetTimeoutSeconds(config.receiveTimeoutSeconds);
-    RequestHandlers handlers = ServerRequestHandlers(config);
     while (true) {
         ReceivedCommand request;
         if (!ReadCommand(pdu, request)) {

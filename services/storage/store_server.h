@@ -5,11 +5,13 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
 
 #include "net/acse/association.h"
+#include "net/acse/negotiation.h"
 #include "net/acse/over_limit_rejector.h"
 #include "net/pdu/pdu_limits.h"
 #include "net/transport/socket_handle.h"
@@ -55,6 +57,9 @@ struct StoreServerConfig {
     // Before listening, the archive index is made (and rebuilt from the files when it is new);
     // reindex rebuilds it even when it exists.
     bool reindex = false;
+    // Services of the rooms above storage (query and retrieve): widens each association's
+    // request handlers and serving policy. Unset: verification and storage only.
+    std::function<void(RequestHandlers& handlers, ServingPolicy& serving)> addServices;
 };
 
 // Serves associations side by side, each on a worker of its own, up to config.maxAssociations;
@@ -95,7 +100,8 @@ private:
 };
 
 // The requests the server answers: C-ECHO of the Verification class, C-STORE of every storage
-// class, and those of config.extension. The handlers use `config`, which must outlive them.
+// class, those of config.extension and those config.addServices adds. The handlers use `config`, which must
+// outlive them.
 RequestHandlers ServerRequestHandlers(const StoreServerConfig& config);
 
 // Serves one accepted association to its end; false when it was not accepted or ended on a

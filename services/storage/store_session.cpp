@@ -169,30 +169,36 @@ bool StoreSession::Ready(const LoadedObject& object, std::string& reason) {
     return false;
 }
 
+StoreOutcome SendLoadedObject(PDU& pdu, LoadedObject& object, bool convert, const std::string* wantedSyntax) {
+    StoreOutcome outcome;
+    outcome.file = object.file;
+    outcome.bytes = object.bytes;
+    ClearLastFailure();
+    std::string note;
+    // The file's bytes go as they stand when the peer takes its own syntax; any other syntax
+    // needs the whole data set in memory to be converted or re-encoded.
+    if (object.tail && !TravelsAsStored(pdu, object.sopClass, object.syntax, convert, wantedSyntax) &&
+        !LoadWholeObject(object, outcome.reason))
+        return outcome;
+    bool written = object.tail ? WriteStoreRQFromFile(pdu, object.data, *object.tail, object.sopClass,
+                                                      object.syntax, convert, wantedSyntax)
+                               : WriteStoreRQ(pdu, object.data, object.sopClass, object.syntax, convert,
+                                              &note, wantedSyntax);
+    if (!written) {
+        outcome.reason = "not sent: " + FailureOr("the request could not be sent");
+        return outcome;
+    }
+    outcome.status = ReadStoreRSP(pdu);
+    outcome.reason = outcome.Stored() ? note : FailureOr(StoreStatusText(outcome.status));
+    return outcome;
+}
+
 StoreOutcome StoreSession::Send(LoadedObject& object) {
     StoreOutcome outcome;
     outcome.file = object.file;
     outcome.bytes = object.bytes;
     if (!Ready(object, outcome.reason)) return outcome;
-    ClearLastFailure();
-    std::string note;
-    // The file's bytes go as they stand when the peer takes its own syntax; any other syntax
-    // needs the whole data set in memory to be converted or re-encoded.
-    if (object.tail &&
-        !TravelsAsStored(*pdu_, object.sopClass, object.syntax, target_.convert, &target_.wantedSyntax) &&
-        !LoadWholeObject(object, outcome.reason))
-        return outcome;
-    bool written = object.tail ? WriteStoreRQFromFile(*pdu_, object.data, *object.tail, object.sopClass,
-                                                      object.syntax, target_.convert, &target_.wantedSyntax)
-                               : WriteStoreRQ(*pdu_, object.data, object.sopClass, object.syntax,
-                                              target_.convert, &note, &target_.wantedSyntax);
-    if (!written) {
-        outcome.reason = "not sent: " + FailureOr("the request could not be sent");
-        NoteIfLost(outcome);
-        return outcome;
-    }
-    outcome.status = ReadStoreRSP(*pdu_);
-    outcome.reason = outcome.Stored() ? note : FailureOr(StoreStatusText(outcome.status));
+    outcome = SendLoadedObject(*pdu_, object, target_.convert, &target_.wantedSyntax);
     NoteIfLost(outcome);
     return outcome;
 }

@@ -78,6 +78,12 @@ std::vector<std::string> CandidateSyntaxes(const std::string& sopClass, const st
 std::vector<ProposedContext> StoreContexts(const std::string& sopClass, const std::string& fileSyntax,
                                            const std::string& wantedSyntax, bool convert);
 
+// Sends a loaded object on an open association: C-STORE-RQ on the context StoreContextFor
+// chooses (the file's bytes as they stand when it travels in its own syntax; otherwise read
+// whole and converted with `convert`), then reads the C-STORE-RSP.
+StoreOutcome SendLoadedObject(PDU& pdu, LoadedObject& object, bool convert,
+                              const std::string* wantedSyntax = nullptr);
+
 // One association at a time, opened with one context per candidate syntax of the object being
 // sent and, when the files to come are known (PlanAhead), of theirs too, up to 128 contexts;
 // kept open while the following objects can travel on one of its accepted contexts. Any other

@@ -1,6 +1,7 @@
 // Negotiation as a pure function: requests given as bytes, a policy given as data, each
 // context's answer checked field by field.
 #include "net/acse/negotiation.h"
+#include "net/acse/negotiated_roles.h"
 
 #include <gtest/gtest.h>
 
@@ -100,10 +101,59 @@ TEST(Negotiation, EachProposedContextGetsItsAnswerInOrder) {
 TEST(Negotiation, APolicyThatServesNothingRefusesEverything) {
     std::vector<PresentationContextRQ> proposed = Proposed({pdu_test::ProposedContext(1, kCt, {kImplicit})});
     for (const ServingPolicy& policy :
-         {ServingPolicy{}, ServingPolicy{[](const std::string&) { return std::vector<std::string>{}; }}}) {
+         {ServingPolicy{},
+          ServingPolicy{[](const std::string&) { return std::vector<std::string>{}; }, {}}}) {
         std::vector<ContextDecision> decisions = NegotiateContexts(proposed, policy);
         ASSERT_EQ(decisions.size(), 1u);
         EXPECT_EQ(decisions[0].result, context_result::kAbstractSyntaxNotSupported);
     }
     EXPECT_TRUE(NegotiateContexts({}, TablePolicy()).empty());
+}
+
+// Role selection: each proposed item whose class has an accepted context is answered once; the
+// requestor keeps the user role it proposed and gets the provider role only where the policy
+// acts as user; RolesFor combines proposal and answer, with the defaults where either is missing.
+TEST(Negotiation, RoleSelectionAnswersAndTheRolesTheyGive) {
+    ServingPolicy policy = TablePolicy();
+    policy.actsAsUserFor = [](const std::string& abstract) { return abstract == kCt; };
+    std::vector<ContextDecision> decisions(3);
+    decisions[0] = {1, context_result::kAcceptance, kCt, kExplicit};
+    decisions[1] = {3, context_result::kAcceptance, kMr, kImplicit};
+    decisions[2] = {5, context_result::kAbstractSyntaxNotSupported, "", ""};
+    const std::vector<RoleSelection> proposed = {
+        {kCt, 0, 1},  // provider only, granted
+        {kMr, 1, 1},  // both, the provider role refused by the policy
+        {kRt, 0, 1},  // no accepted context: not answered
+        {kCt, 1, 0},  // a second item for CT: not answered
+    };
+    std::vector<RoleSelection> answers = NegotiateRoles(proposed, decisions, policy);
+    ASSERT_EQ(answers.size(), 2u);
+    EXPECT_EQ(answers[0], (RoleSelection{kCt, 0, 1}));
+    EXPECT_EQ(answers[1], (RoleSelection{kMr, 1, 0}));
+    // Without a policy for the user role nothing is granted but the user role.
+    ServingPolicy plain = TablePolicy();
+    EXPECT_EQ(NegotiateRoles(proposed, decisions, plain)[0], (RoleSelection{kCt, 0, 0}));
+
+    AssociateRQ request;
+    request.userInformation.roles = proposed;
+    AssociateAC accept;
+    accept.userInformation.roles = answers;
+    const struct {
+        std::string sopClass;
+        bool user, provider;
+    } cases[] = {
+        {kCt, false, true},      // proposed provider only and granted
+        {kMr, true, false},      // the provider role refused
+        {kRt, true, false},      // no answer: the default roles
+        {"1.2.3", true, false},  // never proposed
+    };
+    for (const auto& c : cases) {
+        NegotiatedRoles roles = RolesFor(request, accept, c.sopClass);
+        EXPECT_EQ(roles.requestorIsUser, c.user) << c.sopClass;
+        EXPECT_EQ(roles.requestorIsProvider, c.provider) << c.sopClass;
+    }
+    // An answer granting what was never proposed gives nothing beyond the proposal.
+    accept.userInformation.roles = {{kCt, 1, 1}};
+    request.userInformation.roles = {{kCt, 0, 1}};
+    EXPECT_FALSE(RolesFor(request, accept, kCt).requestorIsUser);
 }

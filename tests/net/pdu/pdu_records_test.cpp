@@ -151,7 +151,9 @@ TEST(AssociatePdus, AcceptWithAnsweredContexts) {
 }
 
 TEST(AssociatePdus, UnknownUserInformationSubItemsAreSkipped) {
-    const Bytes asyncWindow = Big().Byte(0x54).Byte(0).U16(4).U16(1).U16(1).Bytes();
+    // The asynchronous operations window (0x53) and a user identity item (0x58) are not read.
+    const Bytes asyncWindow = Big().Byte(0x53).Byte(0).U16(4).U16(1).U16(1).Bytes();
+    const Bytes identity = Big().Byte(0x58).Byte(0).U16(6).Byte(1).Byte(0).U16(2).Text("me").Bytes();
     // Unknown sub-item after the known ones: all of them are kept.
     Bytes after = Item(0x50, Big()
                                  .Raw(MaxLength(1000))
@@ -159,9 +161,15 @@ TEST(AssociatePdus, UnknownUserInformationSubItemsAreSkipped) {
                                  .Raw(TextSubItem(0x55, "PEER"))
                                  .Raw(asyncWindow)
                                  .Bytes());
-    // Unknown sub-item first: the rest of the item goes with it.
-    Bytes before =
-        Item(0x50, Big().Raw(MaxLength(2000)).Raw(asyncWindow).Raw(TextSubItem(0x52, "1.2.3")).Bytes());
+    // Unknown sub-items first and between: each is skipped by its own length and the known
+    // ones after them are still read.
+    Bytes before = Item(0x50, Big()
+                                  .Raw(MaxLength(2000))
+                                  .Raw(asyncWindow)
+                                  .Raw(TextSubItem(0x52, "1.2.3"))
+                                  .Raw(identity)
+                                  .Raw(TextSubItem(0x55, "LATER"))
+                                  .Bytes());
 
     PduPipe pipe;
     pipe.Feed(Associate(0x01, "SCP", "SCU",
@@ -176,9 +184,57 @@ TEST(AssociatePdus, UnknownUserInformationSubItemsAreSkipped) {
     EXPECT_EQ(first.userInformation.skippedLength, asyncWindow.size());
     ASSERT_TRUE(second.ReadWithType(pipe.buffer));
     EXPECT_EQ(second.userInformation.maxLength, 2000u);
-    EXPECT_EQ(second.userInformation.implementationClassUID.text, "");
-    EXPECT_EQ(second.userInformation.skippedLength, asyncWindow.size() + 4 + 5);
+    EXPECT_EQ(second.userInformation.implementationClassUID.text, "1.2.3");
+    EXPECT_EQ(second.userInformation.implementationVersionName.text, "LATER");
+    EXPECT_EQ(second.userInformation.skippedLength, asyncWindow.size() + identity.size());
     EXPECT_EQ(second.presentationContexts.size(), 1u);  // items after the user information still count
+}
+
+// Role selection sub-items: read from a request as the bytes stand, written back byte for byte;
+// one whose UID length disagrees with its item length fails the request.
+TEST(AssociatePdus, RoleSelectionItemsAreReadAndWritten) {
+    const std::string ct = "1.2.840.10008.5.1.4.1.1.2";
+    const Bytes ctRole = Big()
+                             .Byte(0x54)
+                             .Byte(0)
+                             .U16(static_cast<uint16_t>(ct.size() + 4))
+                             .U16(static_cast<uint16_t>(ct.size()))
+                             .Text(ct)
+                             .Byte(0)
+                             .Byte(1)
+                             .Bytes();
+    const Bytes mrRole = Big().Byte(0x54).Byte(0).U16(8).U16(4).Text("1.23").Byte(1).Byte(1).Bytes();
+    Bytes info = Item(0x50, Big()
+                                .Raw(MaxLength(4096))
+                                .Raw(TextSubItem(0x52, "1.2.3"))
+                                .Raw(ctRole)
+                                .Raw(mrRole)
+                                .Raw(TextSubItem(0x55, "PEER"))
+                                .Bytes());
+    PduPipe pipe;
+    pipe.Feed(Associate(0x01, "SCP", "SCU", {ProposedContext(1, ct, {"1.2.840.10008.1.2"}), info}));
+    AssociateRQ read;
+    ASSERT_TRUE(read.ReadWithType(pipe.buffer));
+    ASSERT_EQ(read.userInformation.roles.size(), 2u);
+    EXPECT_EQ(read.userInformation.roles[0], (RoleSelection{ct, 0, 1}));
+    EXPECT_EQ(read.userInformation.roles[1], (RoleSelection{"1.23", 1, 1}));
+    EXPECT_EQ(read.userInformation.skippedLength, 0u);
+
+    // Written back: the same sub-items, between the class UID and the version name.
+    PduPipe written;
+    ASSERT_TRUE(read.userInformation.Write(written.buffer));
+    ASSERT_TRUE(written.buffer.Flush());
+    EXPECT_EQ(written.Sent(), info);
+
+    // A UID length that overruns its item fails the whole request.
+    Bytes broken = ctRole;
+    broken[5] = static_cast<uint8_t>(ct.size() + 1);
+    PduPipe bad;
+    bad.Feed(Associate(0x01, "SCP", "SCU",
+                       {ProposedContext(1, ct, {"1.2.840.10008.1.2"}),
+                        Item(0x50, Big().Raw(MaxLength(4096)).Raw(broken).Bytes())}));
+    AssociateRQ refused;
+    EXPECT_FALSE(refused.ReadWithType(bad.buffer));
 }
 
 TEST(AssociatePdus, RejectIsRead) {

@@ -1,0 +1,106 @@
+#include "services/archive/peers_file.h"
+
+#include <fstream>
+#include <sstream>
+
+namespace pella {
+
+namespace {
+
+constexpr std::size_t kMaxPeersFileBytes = 1024 * 1024;
+constexpr std::size_t kMaxAETitle = 16;
+
+std::string Trimmed(const std::string& text) {
+    std::size_t begin = text.find_first_not_of(' ');
+    if (begin == std::string::npos) return "";
+    return text.substr(begin, text.find_last_not_of(' ') - begin + 1);
+}
+
+std::vector<std::string> Fields(const std::string& line) {
+    std::vector<std::string> fields;
+    std::istringstream words(line.substr(0, line.find('#')));
+    for (std::string word; words >> word;) fields.push_back(word);
+    return fields;
+}
+
+std::optional<uint16_t> PortNumber(const std::string& text) {
+    if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    unsigned long value = std::stoul(text);
+    if (value > 65535) return std::nullopt;
+    return static_cast<uint16_t>(value);
+}
+
+// Reads one line's fields into `peer`; false with `why` when they do not make a peer.
+bool ReadPeer(const std::vector<std::string>& fields, Peer& peer, std::string& why) {
+    if (fields.size() < 3 || fields.size() > 4) {
+        why = "wants AE HOST PORT [SERVICES], found " + std::to_string(fields.size()) + " fields";
+        return false;
+    }
+    if (fields[0].size() > kMaxAETitle) {
+        why = "the AE title '" + fields[0] + "' is longer than 16 characters";
+        return false;
+    }
+    std::optional<uint16_t> port = PortNumber(fields[2]);
+    if (!port) {
+        why = "the port '" + fields[2] + "' is not a number from 0 to 65535";
+        return false;
+    }
+    peer = Peer{fields[0], fields[1], *port, fields.size() == 4 ? fields[3] : ""};
+    return true;
+}
+
+}  // namespace
+
+const Peer* PeersFile::Find(const std::string& aeTitle) const {
+    std::string wanted = Trimmed(aeTitle);
+    for (const Peer& peer : peers)
+        if (peer.aeTitle == wanted) return &peer;
+    return nullptr;
+}
+
+bool ParsePeers(const std::string& text, PeersFile& file, std::string& why) {
+    file.peers.clear();
+    std::istringstream lines(text);
+    int number = 0;
+    for (std::string line; std::getline(lines, line);) {
+        ++number;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::vector<std::string> fields = Fields(line);
+        if (fields.empty()) continue;
+        Peer peer;
+        std::string problem;
+        if (!ReadPeer(fields, peer, problem)) {
+            why = "line " + std::to_string(number) + ": " + problem;
+            return false;
+        }
+        if (file.Find(peer.aeTitle)) {
+            why = "line " + std::to_string(number) + ": the AE title '" + peer.aeTitle + "' is listed twice";
+            return false;
+        }
+        file.peers.push_back(std::move(peer));
+    }
+    return true;
+}
+
+bool LoadPeersFile(const std::string& path, PeersFile& file, std::string& why) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        why = "the peers file " + path + " cannot be read";
+        return false;
+    }
+    std::string text(kMaxPeersFileBytes + 1, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    if (text.size() > kMaxPeersFileBytes) {
+        why = "the peers file " + path + " is larger than 1 MiB";
+        return false;
+    }
+    if (!ParsePeers(text, file, why)) {
+        why = path + ", " + why;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace pella
