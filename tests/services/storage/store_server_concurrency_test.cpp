@@ -473,10 +473,10 @@ TEST(ServeConcurrency, EveryClassDcmtksStorescpTakesIsTaken) {
 
     EXPECT_GT(dcmtk.size(), 150u);
     for (const std::string& uid : dcmtk) EXPECT_TRUE(pella.count(uid)) << "storescp takes " << uid;
-    // The archive's query classes are served; other services not (yet).
-    for (const char* find : {"1.2.840.10008.5.1.4.1.2.1.1", "1.2.840.10008.5.1.4.1.2.2.1"})
-        EXPECT_TRUE(pella.count(find)) << find;
-    for (const char* other : {"1.2.840.10008.1.20.1", "1.2.840.10008.1.3.10", "1.2.840.10008.5.1.4.1.2.2.2",
-                              "1.2.840.10008.5.1.4.31", "1.2.840.10008.5.1.1.9"})
+    // The archive's query, retrieve and commitment classes are served; other services not.
+    for (const char* archive : {"1.2.840.10008.5.1.4.1.2.1.1", "1.2.840.10008.5.1.4.1.2.2.1",
+                                "1.2.840.10008.5.1.4.1.2.2.2", "1.2.840.10008.1.20.1"})
+        EXPECT_TRUE(pella.count(archive)) << archive;
+    for (const char* other : {"1.2.840.10008.1.3.10", "1.2.840.10008.5.1.4.31", "1.2.840.10008.5.1.1.9"})
         EXPECT_FALSE(pella.count(other)) << other;
 }
