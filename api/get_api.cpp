@@ -4,6 +4,7 @@
 #include "api/calling_title.h"
 #include "api/live_handles.h"
 #include "api/live_query_records.h"
+#include "api/move_counts.h"
 #include "data/registry/sop_classes.h"
 #include "pella.h"
 #include "services/archive/get_user.h"
@@ -56,12 +57,7 @@ PELLA_API int32_t GetSCU(const char* host, const char* port, char* callingAETitl
             calling = target.calling;  // the default title when none was given
             return status == 0;
         });
-        if (counts) {
-            counts[0] = read.remaining;
-            counts[1] = read.completed;
-            counts[2] = read.failed;
-            counts[3] = read.warning;
-        }
+        WriteMoveCounts(read, counts);
         return status;
     });
 }

@@ -3,6 +3,7 @@
 #include "api/calling_title.h"
 #include "api/live_handles.h"
 #include "api/live_query_records.h"
+#include "api/move_counts.h"
 #include "log/protocol_log.h"
 #include "pella.h"
 #include "services/query/find.h"
@@ -22,12 +23,7 @@ int32_t ReadMoveResponse(const char* function, PDU* handle, int32_t* counts) {
         MoveCounts read{counts ? counts[0] : -1, counts ? counts[1] : -1, counts ? counts[2] : -1,
                         counts ? counts[3] : -1};
         int32_t status = pella::ReadMoveRSP(*handle, read);
-        if (counts) {
-            counts[0] = read.remaining;
-            counts[1] = read.completed;
-            counts[2] = read.failed;
-            counts[3] = read.warning;
-        }
+        WriteMoveCounts(read, counts);
         return status;
     });
 }

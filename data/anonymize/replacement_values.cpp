@@ -1,5 +1,7 @@
 #include "data/anonymize/replacement_values.h"
 
+#include "data/anonymize/value_parts.h"
+
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -91,12 +93,6 @@ bool IsTimeRest(std::string_view rest, bool dateTime) {
     return rest.empty();
 }
 
-std::string_view Trimmed(std::string_view text) {
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\0')) text.remove_suffix(1);
-    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-    return text;
-}
-
 }  // namespace
 
 std::string DummyValue(std::string_view vr) {
@@ -114,25 +110,12 @@ std::string DummyValue(std::string_view vr) {
 }
 
 std::optional<std::string> ShiftedDates(std::string_view value, int days, bool dateTime) {
-    std::string out;
-    std::size_t start = 0;
-    while (true) {
-        std::size_t end = value.find('\\', start);
-        std::string_view one =
-            Trimmed(value.substr(start, end == std::string_view::npos ? end : end - start));
-        if (!one.empty()) {
-            std::optional<std::string> date = ShiftedDate(one.substr(0, 8), days);
-            if (!date || !IsTimeRest(one.substr(std::min<std::size_t>(8, one.size())), dateTime))
-                return std::nullopt;
-            out += *date;
-            out += one.substr(std::min<std::size_t>(8, one.size()));
-        }
-        if (end == std::string_view::npos) break;
-        out += '\\';
-        start = end + 1;
-    }
-    if (out.size() % 2) out.push_back(' ');
-    return out;
+    return ChangeEachValue(value, ' ', [&](std::string_view one) -> std::optional<std::string> {
+        std::optional<std::string> date = ShiftedDate(one.substr(0, 8), days);
+        std::string_view rest = one.substr(std::min<std::size_t>(8, one.size()));
+        if (!date || !IsTimeRest(rest, dateTime)) return std::nullopt;
+        return *date + std::string(rest);
+    });
 }
 
 }  // namespace pella

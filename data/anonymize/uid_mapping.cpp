@@ -5,6 +5,7 @@
 
 #include <stdexcept>
 
+#include "data/anonymize/value_parts.h"
 #include "data/registry/uid.h"
 
 namespace pella {
@@ -32,12 +33,6 @@ std::string Decimal(unsigned __int128 number) {
     return digits;
 }
 
-std::string_view Trimmed(std::string_view text) {
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\0')) text.remove_suffix(1);
-    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-    return text;
-}
-
 }  // namespace
 
 std::string MappedUid(std::string_view uid, std::string_view key) {
@@ -45,19 +40,8 @@ std::string MappedUid(std::string_view uid, std::string_view key) {
 }
 
 std::string MappedUidValue(std::string_view value, std::string_view key) {
-    std::string out;
-    std::size_t start = 0;
-    while (true) {
-        std::size_t end = value.find('\\', start);
-        std::string_view one =
-            Trimmed(value.substr(start, end == std::string_view::npos ? end : end - start));
-        if (!one.empty()) out += MappedUid(one, key);
-        if (end == std::string_view::npos) break;
-        out += '\\';
-        start = end + 1;
-    }
-    if (out.size() % 2) out.push_back('\0');
-    return out;
+    return *ChangeEachValue(
+        value, '\0', [&](std::string_view one) -> std::optional<std::string> { return MappedUid(one, key); });
 }
 
 }  // namespace pella

@@ -47,19 +47,19 @@ bool ParseItemIndex(std::string_view& rest, PathStep& step, std::string& error) 
         return true;
     }
     if (index.empty() || index.size() > 10) {
-        error = "item index \"[" + std::string(index) + "]\" is not a number";
+        error = std::string("item index \"[").append(index) + "]\" is not a number";
         return false;
     }
     std::size_t value = 0;
     for (char c : index) {
         if (!std::isdigit(static_cast<unsigned char>(c))) {
-            error = "item index \"[" + std::string(index) + "]\" is not a number";
+            error = std::string("item index \"[").append(index) + "]\" is not a number";
             return false;
         }
         value = value * 10 + static_cast<std::size_t>(c - '0');
     }
     if (value > kMaxItemIndex) {
-        error = "item index " + std::string(index) + " is too large";
+        error = std::string("item index ").append(index) + " is too large";
         return false;
     }
     step.item = value;
@@ -81,10 +81,10 @@ bool ParseTag(std::string_view text, uint16_t& group, uint16_t& element, std::st
             element = entry->element;
             return true;
         }
-        error = "\"" + std::string(text) + "\" is no attribute keyword of the dictionary";
+        error = std::string("\"").append(text) + "\" is no attribute keyword of the dictionary";
         return false;
     }
-    error = "\"" + std::string(text) + "\" is no tag (a keyword, gggg,eeee or (gggg,eeee))";
+    error = std::string("\"").append(text) + "\" is no tag (a keyword, gggg,eeee or (gggg,eeee))";
     return false;
 }
 
@@ -109,11 +109,11 @@ bool ParseTagPath(std::string_view text, TagPath& out, std::string& error) {
         if (!ParseItemIndex(rest, step, error)) return false;
         out.steps.push_back(step);
         if (rest.empty()) {
-            error = "the path \"" + std::string(text) + "\" ends in an item, not an element";
+            error = std::string("the path \"").append(text) + "\" ends in an item, not an element";
             return false;
         }
         if (rest[0] != '.') {
-            error = "a \".\" must follow the item index in \"" + std::string(text) + "\"";
+            error = std::string("a \".\" must follow the item index in \"").append(text) + "\"";
             return false;
         }
         rest.remove_prefix(1);

@@ -250,7 +250,7 @@ bool EncodeText(const TextRule& rule, std::string_view text, std::vector<uint8_t
         else if (CheckCharacters(rule, value, why))
             CheckFormat(rule.vr, value, why);
         if (!why.empty()) {
-            error = "\"" + std::string(value.substr(0, 80)) + "\" " + why + " (" + rule.vr + ")";
+            error = std::string("\"").append(value.substr(0, 80)) + "\" " + why + " (" + rule.vr + ")";
             return false;
         }
     }
@@ -304,7 +304,8 @@ bool EncodeNumbers(std::string_view vr, std::string_view text, bool bigEndian, s
         else
             ok = ParseInteger(value, number);
         if (!ok) {
-            error = "\"" + std::string(value.substr(0, 80)) + "\" is not a number of VR " + std::string(vr);
+            error = std::string("\"").append(value.substr(0, 80)) +
+                    std::string("\" is not a number of VR ").append(vr);
             return false;
         }
         AppendNumber(number, bigEndian, out);
@@ -320,10 +321,14 @@ bool EncodeTags(std::string_view text, bool bigEndian, std::vector<uint8_t>& out
         std::string ignored;
         // A bare "ggggeeee" is accepted as well as the tag forms of paths.
         std::string tagText(Trimmed(value));
-        if (tagText.size() == 8 && tagText.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos)
-            tagText.insert(4, ",");
+        if (tagText.size() == 8 && tagText.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos) {
+            std::string withComma = tagText.substr(0, 4);
+            withComma += ',';
+            withComma += tagText.substr(4);
+            tagText = std::move(withComma);
+        }
         if (!ParseTag(tagText, group, element, ignored)) {
-            error = "\"" + std::string(value.substr(0, 80)) + "\" is not a tag (AT)";
+            error = std::string("\"").append(value.substr(0, 80)) + "\" is not a tag (AT)";
             return false;
         }
         AppendNumber(group, bigEndian, out);
