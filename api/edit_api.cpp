@@ -5,10 +5,10 @@
 
 #include "api/boundary.h"
 #include "api/live_handles.h"
+#include "data/edit/dicom_file_save.h"
 #include "data/edit/element_edits.h"
 #include "data/edit/group_lengths.h"
 #include "data/edit/open_sequences.h"
-#include "data/edit/part10_save.h"
 #include "data/io/element_header.h"
 #include "data/registry/transfer_syntaxes.h"
 #include "data/registry/uid.h"

@@ -12,13 +12,15 @@ std::string_view Trimmed(std::string_view text) {
 
 }  // namespace
 
-std::optional<std::string> ChangeEachValue(std::string_view value, char pad,
-                                           const std::function<std::optional<std::string>(std::string_view)>& change) {
+std::optional<std::string> ChangeEachValue(
+    std::string_view value, char pad,
+    const std::function<std::optional<std::string>(std::string_view)>& change) {
     std::string out;
     std::size_t start = 0;
     while (true) {
         std::size_t end = value.find('\\', start);
-        std::string_view one = Trimmed(value.substr(start, end == std::string_view::npos ? end : end - start));
+        std::string_view one =
+            Trimmed(value.substr(start, end == std::string_view::npos ? end : end - start));
         if (!one.empty()) {
             std::optional<std::string> changed = change(one);
             if (!changed) return std::nullopt;

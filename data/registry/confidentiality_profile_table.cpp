@@ -125,7 +125,7 @@ constexpr ProfileRow kRows[] = {
     {0x0016, 0xFFFF, 0x002B, 0xFFFF, "Maker Note", "X", {0, 0, 0, 0, 0, 0, 0, 'C', 0, 0}},
     {0x0016, 0xFFFF, 0x004B, 0xFFFF, "Device Setting Description", "X", {0, 0, 0, 0, 0, 0, 0, 'C', 0, 0}},
     {0x0016, 0xFFFF, 0x004D, 0xFFFF, "Camera Owner Name", "X", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
-    {0x0016, 0xFFFF, 0x004E, 0xFFFF, "Lens Specification", "X", {0, 0, 'K', 0, 0, 0, 0, 0, 0, 0}},
+    {0x0016, 0xFFFF, 0x004E, 0xFFFF, "Lens Spec", "X", {0, 0, 'K', 0, 0, 0, 0, 0, 0, 0}},
     {0x0016, 0xFFFF, 0x004F, 0xFFFF, "Lens Make", "X", {0, 0, 'K', 0, 0, 0, 0, 0, 0, 0}},
     {0x0016, 0xFFFF, 0x0050, 0xFFFF, "Lens Model", "X", {0, 0, 'K', 0, 0, 0, 0, 0, 0, 0}},
     {0x0016, 0xFFFF, 0x0051, 0xFFFF, "Lens Serial Number", "X", {0, 0, 'K', 0, 0, 0, 0, 0, 0, 0}},

@@ -70,6 +70,8 @@ def row_of(entry):
             raise ValueError("unexpected option action %r of %s" % (code, entry["tag"]))
         options.append(code)
     name = entry["name"].split("\n")[0].strip()
+    # Names are for reading the table only; one long word is shortened to "Spec".
+    name = re.sub(r"\bSpecificat\w*", "Spec", name)
     return tag_of(entry["tag"]), name, basic, options
 
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "data/edit/part10_save.h"
+#include "data/edit/dicom_file_save.h"
 #include "data/io/dataset_reader.h"
 #include "data/io/element_header.h"
 #include "support/data_set_builder.h"

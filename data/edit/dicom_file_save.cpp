@@ -1,4 +1,4 @@
-#include "data/edit/part10_save.h"
+#include "data/edit/dicom_file_save.h"
 
 #include "data/edit/flat_levels.h"
 #include "data/edit/tag_path.h"
