@@ -658,8 +658,9 @@ PELLA_API uint8_t StoreFileList(const char* host, const char* port, char* callin
  * A record is a fixed sequence of texts; the positions below are part of this interface. Each
  * field is a library-allocated zero-terminated text; NULL or "" means empty. A record passed to
  * the library must come from NewQueryRecord (WriteFindRQ and WriteMoveRQ free it), and its
- * fields must be set with SetQueryField. Levels are the texts "STUDY", "SERIES", "IMAGE" and,
- * for worklist records, "WORKLIST" (exact, upper case).
+ * fields must be set with SetQueryField. Levels are the texts "STUDY", "SERIES", "IMAGE",
+ * "PATIENT" (a query of the Patient Root model only) and, for worklist records, "WORKLIST"
+ * (exact, upper case).
  * ------------------------------------------------------------------------------------------- */
 
 typedef struct StudyQueryRecord {
@@ -712,6 +713,18 @@ typedef struct ImageQueryRecord {
     char* imagePositionPatient;    /* 16 (0020,0032) DS */
     char* frameOfReferenceUID;     /* 17 (0020,0052) UI */
 } ImageQueryRecord;
+
+/* Addition: the PATIENT level, queried and retrieved with the Patient Root model. */
+typedef struct PatientQueryRecord {
+    char* patientName;                     /* 0 (0010,0010) PN */
+    char* patientID;                       /* 1 (0010,0020) LO */
+    char* issuerOfPatientID;               /* 2 (0010,0021) LO */
+    char* patientBirthDate;                /* 3 (0010,0030) DA */
+    char* patientSex;                      /* 4 (0010,0040) CS */
+    char* numberOfPatientRelatedStudies;   /* 5 (0020,1200) IS */
+    char* numberOfPatientRelatedSeries;    /* 6 (0020,1202) IS */
+    char* numberOfPatientRelatedInstances; /* 7 (0020,1204) IS */
+} PatientQueryRecord;
 
 /* Every field but 6 goes into the request (an empty field as an empty key) and is filled from
  * responses; the step fields travel inside the one item of the Scheduled Procedure Step Sequence
@@ -794,15 +807,16 @@ PELLA_API void FreeQueryRecordList(QueryRecordList* list, const char* level);
 /* Sends a C-FIND-RQ whose identifier holds every key of the level (empty keys included) from
  * the record in slot 0 of `list`. That record is freed and its slot set to NULL; empty the list
  * (EmptyQueryRecordList) before reading responses into it. A level other than "STUDY",
- * "SERIES" or "IMAGE" is refused (0) before anything is freed or sent. */
+ * "SERIES", "IMAGE" or "PATIENT" is refused (0) before anything is freed or sent. */
 PELLA_API uint8_t WriteFindRQ(PDU* handle, QueryRecordList* list, const char* sopClassUid, const char* level);
 /* Reads one C-FIND-RSP; for a status other than 0 and -1 appends a record of the level filled
  * from the response's top-level attributes (a failure status appends a record too: check the
  * status before taking it as a match). */
 PELLA_API int32_t ReadFindRSP(PDU* handle, QueryRecordList* list, const char* level);
-/* A whole query: association, request, responses until the final one, release. On entry slot 0
- * holds the query record; on return the list holds the records received. 1 when the query
- * ended with status 0. `callingAETitle` as for OpenAssoc. */
+/* A whole query: association, request, responses until the final one, release; Study Root,
+ * or Patient Root at the PATIENT level. On entry slot 0 holds the query record; on return the
+ * list holds the records received. 1 when the query ended with status 0. `callingAETitle` as
+ * for OpenAssoc. */
 PELLA_API uint8_t FindSCU(const char* host, const char* port, char* callingAETitle, const char* calledAETitle,
                           const char* level, QueryRecordList* list);
 /* Frees every record of the list as a record of the level (NULL slots skipped); the list stays,

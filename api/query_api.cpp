@@ -93,7 +93,7 @@ PELLA_API int32_t FindEach(PDU* handle, const void* record, const char* sopClass
         if (parsed) RequireQueryRecord(record, *parsed);
         if (!parsed) {
             LogFailure(std::string("FindEach: level \"") + Text(level) +
-                       "\" is none of STUDY, SERIES, IMAGE and WORKLIST; nothing is sent");
+                       "\" is none of PATIENT, STUDY, SERIES, IMAGE and WORKLIST; nothing is sent");
             return -1;
         }
         int32_t number = 0;

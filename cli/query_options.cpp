@@ -75,8 +75,9 @@ bool IsLevelKey(const std::string& key) {
 std::vector<OptionSpec> QueryOptions(bool withLevel, bool withJson) {
     std::vector<OptionSpec> options;
     if (withLevel)
-        options.push_back(
-            {{"-L", "--level"}, "LEVEL", "query/retrieve level: STUDY (default), SERIES or IMAGE"});
+        options.push_back({{"-L", "--level"},
+                           "LEVEL",
+                           "query/retrieve level: STUDY (default), SERIES, IMAGE or PATIENT (with -P)"});
     options.push_back(
         {{"-k", "--key"},
          "KEY=VALUE",
@@ -106,9 +107,14 @@ bool BuildQueryRecord(const std::string& command, const Args& args, std::string*
     if (levelOut) {
         if (auto given = args.Value("-L")) level = *given;
         level = Upper(level);
-        if (level != "STUDY" && level != "SERIES" && level != "IMAGE") {
-            std::fprintf(stderr, "pella %s: level \"%s\" is none of STUDY, SERIES and IMAGE\n",
+        if (level != "STUDY" && level != "SERIES" && level != "IMAGE" && level != "PATIENT") {
+            std::fprintf(stderr, "pella %s: level \"%s\" is none of PATIENT, STUDY, SERIES and IMAGE\n",
                          command.c_str(), level.c_str());
+            return false;
+        }
+        if (level == "PATIENT" && !args.Has("-P")) {
+            std::fprintf(stderr, "pella %s: the PATIENT level needs the Patient Root model (-P)\n",
+                         command.c_str());
             return false;
         }
         *levelOut = level;

@@ -6,7 +6,7 @@ from typing import Any, Callable, Dict, Iterator, List, Mapping, Optional
 from . import _arguments, records
 from ._native import FindMatchCallback, failure, lib
 from .errors import PellaError
-from .uids import MODALITY_WORKLIST_FIND, PATIENT_ROOT_MOVE, STUDY_ROOT_FIND, STUDY_ROOT_MOVE
+from .uids import MODALITY_WORKLIST_FIND, PATIENT_ROOT_FIND, PATIENT_ROOT_MOVE, STUDY_ROOT_FIND, STUDY_ROOT_MOVE
 
 Keys = Optional[Mapping[str, records.KeyValue]]
 MoveCounts = Dict[str, int]
@@ -64,7 +64,8 @@ def _query(host: str, port: _arguments.Port, level: str, keys: Keys, aet: Option
 
 def find(host: str, port: _arguments.Port, level: str = "STUDY", keys: Keys = None, *,
          aet: Optional[str] = None, aec: Optional[str] = None, as_json: bool = False) -> List[Dict[str, Any]]:
-    """Queries an archive (C-FIND, Study Root) at "STUDY", "SERIES" or "IMAGE" level.
+    """Queries an archive (C-FIND) at "STUDY", "SERIES" or "IMAGE" level (Study Root), or at
+    "PATIENT" level (Patient Root).
 
     Every field of the level's record is asked for; `keys` sets match values by keyword or tag
     ("gggg,eeee"); a list value becomes a multi-valued key. Returns the matches as dicts of
@@ -73,7 +74,8 @@ def find(host: str, port: _arguments.Port, level: str = "STUDY", keys: Keys = No
     """
     if level.upper() == "WORKLIST":
         raise ValueError("use worklist() for the modality worklist")
-    return _query(host, port, level, keys, aet, aec, as_json, STUDY_ROOT_FIND)
+    model = PATIENT_ROOT_FIND if level.upper() == "PATIENT" else STUDY_ROOT_FIND
+    return _query(host, port, level, keys, aet, aec, as_json, model)
 
 
 def worklist(host: str, port: _arguments.Port, keys: Keys = None, *, aet: Optional[str] = None,
@@ -103,14 +105,15 @@ def move(host: str, port: _arguments.Port, destination: str, level: str = "STUDY
         raise ValueError("a move destination is an AE title of 1 to 16 characters")
     with records.Record(level, keys) as record:
         if record.level == "WORKLIST":
-            raise ValueError("a move is made at STUDY, SERIES or IMAGE level")
-        with _association(host, port, aet, aec, STUDY_ROOT_MOVE) as handle:
+            raise ValueError("a move is made at PATIENT, STUDY, SERIES or IMAGE level")
+        model = PATIENT_ROOT_MOVE if record.level == "PATIENT" else STUDY_ROOT_MOVE
+        with _association(host, port, aet, aec, model) as handle:
             native = lib()
             requests = native.NewQueryRecordList()
             native.AppendQueryRecord(requests, record.pointer)
             record.pointer = None  # the list owns it now; the request frees it
             try:
-                sent = native.WriteMoveRQ(handle, requests, STUDY_ROOT_MOVE.encode("ascii"),
+                sent = native.WriteMoveRQ(handle, requests, model.encode("ascii"),
                                           record.level.encode("ascii"), target)
             finally:
                 native.FreeQueryRecordList(requests, record.level.encode("ascii"))
@@ -141,14 +144,14 @@ def get(host: str, port: _arguments.Port, out_dir: _arguments.PathLike, level: s
     folder = _arguments.path(out_dir)
     with records.Record(level, keys) as record:
         if record.level == "WORKLIST":
-            raise ValueError("a get is made at STUDY, SERIES or IMAGE level")
+            raise ValueError("a get is made at PATIENT, STUDY, SERIES or IMAGE level")
         native = lib()
         requests = native.NewQueryRecordList()
         native.AppendQueryRecord(requests, record.pointer)
         record.pointer = None  # the list owns it now; the request frees it
         calling = _arguments.calling_buffer(aet)
         values = (ctypes.c_int32 * 4)(-1, -1, -1, -1)
-        model = PATIENT_ROOT_MOVE if patient_root else STUDY_ROOT_MOVE
+        model = PATIENT_ROOT_MOVE if patient_root or record.level == "PATIENT" else STUDY_ROOT_MOVE
         try:
             status = native.GetSCU(_arguments.text(host), _arguments.port(port), calling,
                                    _arguments.title(aec, _arguments.DEFAULT_CALLED_TITLE), model.encode("ascii"),

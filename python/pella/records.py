@@ -8,7 +8,7 @@ from typing import Any, Dict, List, Mapping, Optional, Tuple, Union
 from . import _arguments
 from ._native import lib
 
-LEVELS = ("STUDY", "SERIES", "IMAGE", "WORKLIST")
+LEVELS = ("PATIENT", "STUDY", "SERIES", "IMAGE", "WORKLIST")
 KeyValue = Union[str, int, float, List[Any], Tuple[Any, ...], None]
 
 

@@ -67,10 +67,13 @@ int32_t ReadFindRSP(PDU& pdu, QueryRecordList& list, const char* level) {
 
 bool FindSCU(const std::string& host, const std::string& port, std::string& calling,
              const std::string& called, const char* level, QueryRecordList& list) {
-    if (!QueryRetrieveLevel(level)) return false;
+    std::optional<QueryLevel> parsed = QueryRetrieveLevel(level);
+    if (!parsed) return false;
+    // The PATIENT level exists in the Patient Root model only.
+    const char* model = *parsed == QueryLevel::Patient ? kPatientRootFind : kStudyRootFind;
     PDU pdu;
-    if (!OpenAssoc(pdu, host, port, calling, called, kStudyRootFind, "")) return false;
-    bool written = WriteFindRQ(pdu, list, kStudyRootFind, level);
+    if (!OpenAssoc(pdu, host, port, calling, called, model, "")) return false;
+    bool written = WriteFindRQ(pdu, list, model, level);
     list.records.clear();  // its query record has been freed
     bool success = false;
     if (written) {

@@ -81,6 +81,17 @@ constexpr Slot kImageSlots[] = {
     PELLA_SLOT(ImageQueryRecord, frameOfReferenceUID, 0x0020, 0x0052),
 };
 
+constexpr Slot kPatientSlots[] = {
+    PELLA_SLOT(PatientQueryRecord, patientName, 0x0010, 0x0010),
+    PELLA_SLOT(PatientQueryRecord, patientID, 0x0010, 0x0020),
+    PELLA_SLOT(PatientQueryRecord, issuerOfPatientID, 0x0010, 0x0021),
+    PELLA_SLOT(PatientQueryRecord, patientBirthDate, 0x0010, 0x0030),
+    PELLA_SLOT(PatientQueryRecord, patientSex, 0x0010, 0x0040),
+    PELLA_SLOT(PatientQueryRecord, numberOfPatientRelatedStudies, 0x0020, 0x1200),
+    PELLA_SLOT(PatientQueryRecord, numberOfPatientRelatedSeries, 0x0020, 0x1202),
+    PELLA_SLOT(PatientQueryRecord, numberOfPatientRelatedInstances, 0x0020, 0x1204),
+};
+
 constexpr Slot kWorklistSlots[] = {
     PELLA_SLOT(WorklistQueryRecord, patientName, 0x0010, 0x0010),
     PELLA_SLOT(WorklistQueryRecord, patientID, 0x0010, 0x0020),
@@ -128,6 +139,7 @@ constexpr bool DescribesRecord(const Slot (&slots)[N]) {
 static_assert(DescribesRecord<StudyQueryRecord>(kStudySlots), "StudyQueryRecord and its table differ");
 static_assert(DescribesRecord<SeriesQueryRecord>(kSeriesSlots), "SeriesQueryRecord and its table differ");
 static_assert(DescribesRecord<ImageQueryRecord>(kImageSlots), "ImageQueryRecord and its table differ");
+static_assert(DescribesRecord<PatientQueryRecord>(kPatientSlots), "PatientQueryRecord and its table differ");
 static_assert(DescribesRecord<WorklistQueryRecord>(kWorklistSlots),
               "WorklistQueryRecord and its table differ");
 
@@ -151,8 +163,10 @@ struct Described {
 }  // namespace
 
 std::span<const QueryField> QueryFields(QueryLevel level) {
-    static const std::array<Described, 4> described{Described(kStudySlots), Described(kSeriesSlots),
-                                                    Described(kImageSlots), Described(kWorklistSlots)};
+    // In the order of QueryLevel.
+    static const std::array<Described, 5> described{Described(kStudySlots), Described(kSeriesSlots),
+                                                    Described(kImageSlots), Described(kWorklistSlots),
+                                                    Described(kPatientSlots)};
     return described[static_cast<std::size_t>(level)].fields;
 }
 

@@ -11,7 +11,7 @@
 
 namespace pella {
 
-enum class QueryLevel { Study, Series, Image, Worklist };
+enum class QueryLevel { Study, Series, Image, Worklist, Patient };
 
 // The sequence whose single item holds the worklist's step attributes.
 constexpr uint16_t kStepSequenceGroup = 0x0040;

@@ -24,6 +24,7 @@ std::optional<QueryLevel> ParseQueryLevel(const char* level) {
     if (std::strcmp(level, "SERIES") == 0) return QueryLevel::Series;
     if (std::strcmp(level, "IMAGE") == 0) return QueryLevel::Image;
     if (std::strcmp(level, "WORKLIST") == 0) return QueryLevel::Worklist;
+    if (std::strcmp(level, "PATIENT") == 0) return QueryLevel::Patient;
     return std::nullopt;
 }
 
@@ -31,7 +32,7 @@ std::optional<QueryLevel> QueryRetrieveLevel(const char* level) {
     std::optional<QueryLevel> parsed = ParseQueryLevel(level);
     if (parsed && *parsed != QueryLevel::Worklist) return parsed;
     LogFailure(std::string("Query/retrieve level \"") + (level ? level : "(none)") +
-               "\" is none of STUDY, SERIES and IMAGE; nothing is sent");
+               "\" is none of PATIENT, STUDY, SERIES and IMAGE; nothing is sent");
     return std::nullopt;
 }
 
@@ -45,6 +46,8 @@ const char* LevelText(QueryLevel level) {
             return "IMAGE";
         case QueryLevel::Worklist:
             return "WORKLIST";
+        case QueryLevel::Patient:
+            return "PATIENT";
     }
     return "";
 }

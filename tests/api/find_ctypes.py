@@ -30,7 +30,7 @@ lib.ReadMoveRSP.argtypes = [ctypes.c_void_p, ctypes.c_void_p]
 assert lib.QueryRecordCount(None) == 0
 assert lib.QueryRecordAt(None, 0) is None
 assert lib.GetQueryField(None, b"IMAGE", 0) is None
-assert lib.NewQueryRecord(b"PATIENT") is None
+assert lib.NewQueryRecord(b"FRAME") is None
 lib.ClearQuery(None, b"IMAGE")
 lib.FreeQueryRecordList(None, b"IMAGE")
 assert lib.WriteFindRQ(None, None, b"1.2", b"IMAGE") == 0

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -180,6 +181,29 @@ TEST_F(ArchiveFind, SameMatchesAsDcmqrscpForEveryLevelAndMatchingKind) {
         EXPECT_EQ(fromQr, fromPella) << what;
         EXPECT_EQ(query.expected, fromPella.size()) << what;
     }
+}
+
+// The patient IDs `pella find` prints, one per match; `exit` is its exit code.
+std::multiset<std::string> PatientIdsFound(const std::string& arguments, int& exit) {
+    std::string output = RunCommand(std::string(PELLA_CLI_PATH) + " find " + arguments + " 2>&1", &exit);
+    std::multiset<std::string> ids;
+    std::istringstream lines(output);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("PatientID (0010,0020): ", 0) == 0) ids.insert(line.substr(23));
+    return ids;
+}
+
+TEST_F(ArchiveFind, TheFindCommandQueriesThePatientLevelOfPatientRoot) {
+    for (int port : {qrPort_, serve_->port}) {
+        int exit = -1;
+        std::multiset<std::string> ids = PatientIdsFound(
+            "-P -L PATIENT -k PatientName=Doe* -aec ARCHIVE localhost " + std::to_string(port), exit);
+        EXPECT_EQ(0, exit) << port;
+        EXPECT_EQ((std::multiset<std::string>{"P1", "P2"}), ids) << port;
+    }
+    int exit = -1;
+    PatientIdsFound("-L PATIENT -aec ARCHIVE localhost " + std::to_string(serve_->port), exit);
+    EXPECT_EQ(2, exit) << "Study Root has no PATIENT level";
 }
 
 TEST_F(ArchiveFind, ReturnsTheValuesOfReturnKeysAndTheCharacterSet) {
