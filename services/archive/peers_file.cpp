@@ -1,7 +1,11 @@
 #include "services/archive/peers_file.h"
 
+#include <algorithm>
+#include <cctype>
 #include <fstream>
 #include <sstream>
+
+#include "net/transport/address_range.h"
 
 namespace pella {
 
@@ -31,6 +35,28 @@ std::optional<uint16_t> PortNumber(const std::string& text) {
     return static_cast<uint16_t>(value);
 }
 
+// The services of a comma-separated list; nothing when a word is not one of them.
+std::optional<uint8_t> ServiceBits(const std::string& list) {
+    static const struct {
+        const char* word;
+        PeerService service;
+    } kWords[] = {{"echo", PeerService::kEcho}, {"store", PeerService::kStore},
+                  {"find", PeerService::kFind}, {"move", PeerService::kMove},
+                  {"get", PeerService::kGet},   {"commit", PeerService::kCommit}};
+    uint8_t bits = 0;
+    std::istringstream words(list);
+    for (std::string word; std::getline(words, word, ',');) {
+        std::transform(word.begin(), word.end(), word.begin(),
+                       [](unsigned char c) { return std::tolower(c); });
+        auto known =
+            std::find_if(std::begin(kWords), std::end(kWords), [&](const auto& w) { return word == w.word; });
+        if (known == std::end(kWords)) return std::nullopt;
+        bits |= static_cast<uint8_t>(known->service);
+    }
+    if (bits == 0) return std::nullopt;
+    return bits;
+}
+
 // Reads one line's fields into `peer`; false with `why` when they do not make a peer.
 bool ReadPeer(const std::vector<std::string>& fields, Peer& peer, std::string& why) {
     if (fields.size() < 3 || fields.size() > 4) {
@@ -46,7 +72,17 @@ bool ReadPeer(const std::vector<std::string>& fields, Peer& peer, std::string& w
         why = "the port '" + fields[2] + "' is not a number from 0 to 65535";
         return false;
     }
-    peer = Peer{fields[0], fields[1], *port, fields.size() == 4 ? fields[3] : ""};
+    if (fields[1].find('/') != std::string::npos && !ParseAddressRange(fields[1])) {
+        why = "the host '" + fields[1] + "' is not a CIDR range such as 10.0.0.0/8";
+        return false;
+    }
+    std::optional<uint8_t> allowed = fields.size() == 4 ? ServiceBits(fields[3]) : kAllPeerServices;
+    if (!allowed) {
+        why = "the services '" + fields[3] +
+              "' are not a comma-separated list of echo, store, find, move, get, commit";
+        return false;
+    }
+    peer = Peer{fields[0], fields[1], *port, fields.size() == 4 ? fields[3] : "", *allowed};
     return true;
 }
 
