@@ -51,8 +51,8 @@ Admission AdmitPeer(const PeersFile& peers, bool requireKnown, const std::string
     std::string title = TrimmedTitle(callingTitle);
     if (peer && !HostAdmits(peer->host, address)) {
         if (requireKnown)
-            return Rejected("The calling AE title " + title + " is not known from " + address + " (its host is " +
-                            peer->host + ")");
+            return Rejected("The calling AE title " + title + " is not known from " + address +
+                            " (its host is " + peer->host + ")");
         peer = nullptr;
     }
     if (!peer) {
@@ -68,11 +68,12 @@ Admission AdmitPeer(const PeersFile& peers, bool requireKnown, const std::string
     return admission;
 }
 
-std::function<Admission(const PDU& pdu)> PeerAdmission(std::shared_ptr<const PeersFile> peers, bool requireKnown) {
+std::function<Admission(const PDU& pdu)> PeerAdmission(std::shared_ptr<const PeersFile> peers,
+                                                       bool requireKnown) {
     if (!peers) return {};
     return [peers, requireKnown](const PDU& pdu) {
-        return AdmitPeer(*peers, requireKnown, pdu.request.callingAETitle, pdu.buffer.Transport().PeerAddress(),
-                         pdu.request.userInformation.roles);
+        return AdmitPeer(*peers, requireKnown, pdu.request.callingAETitle,
+                         pdu.buffer.Transport().PeerAddress(), pdu.request.userInformation.roles);
     };
 }
 

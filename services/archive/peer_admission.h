@@ -28,6 +28,7 @@ Admission AdmitPeer(const PeersFile& peers, bool requireKnown, const std::string
                     const std::string& address, const std::vector<RoleSelection>& roles);
 
 // AdmitPeer for each request a storage server reads; no checks when `peers` is null.
-std::function<Admission(const PDU& pdu)> PeerAdmission(std::shared_ptr<const PeersFile> peers, bool requireKnown);
+std::function<Admission(const PDU& pdu)> PeerAdmission(std::shared_ptr<const PeersFile> peers,
+                                                       bool requireKnown);
 
 }  // namespace pella

@@ -74,7 +74,8 @@ void AuditTrail::Append(const std::string& line) {
     }
     // One write: lines of other associations and other processes never interleave with it.
     ssize_t written = ::write(descriptor_, whole.data(), whole.size());
-    if (written != static_cast<ssize_t>(whole.size())) LogFailure("Audit line could not be written to " + fileName_);
+    if (written != static_cast<ssize_t>(whole.size()))
+        LogFailure("Audit line could not be written to " + fileName_);
 }
 
 AssociationAudit::AssociationAudit(std::shared_ptr<AuditTrail> trail) : trail_(std::move(trail)) {}
@@ -85,7 +86,8 @@ void AssociationAudit::NoteStore(const std::string& studyUid, bool filed) {
 }
 
 void AssociationAudit::NoteRequest(const std::string& service, const std::string& studyUid,
-                                   const std::map<std::string, uint64_t>& counts, const std::string& outcome) {
+                                   const std::map<std::string, uint64_t>& counts,
+                                   const std::string& outcome) {
     ++requests_;
     Write("study", service, studyUid, counts, outcome);
 }
@@ -103,8 +105,9 @@ void AssociationAudit::Finish(const std::string& outcome) {
           outcome);
 }
 
-void AssociationAudit::Write(const std::string& event, const std::string& service, const std::string& studyUid,
-                             const std::map<std::string, uint64_t>& counts, const std::string& outcome) {
+void AssociationAudit::Write(const std::string& event, const std::string& service,
+                             const std::string& studyUid, const std::map<std::string, uint64_t>& counts,
+                             const std::string& outcome) {
     if (!trail_) return;
     nlohmann::ordered_json line;
     line["time"] = UtcTime();

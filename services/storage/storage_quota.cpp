@@ -23,7 +23,8 @@ uint64_t MeasureStoredBytes(const std::string& storageFolder) {
     namespace fs = std::filesystem;
     uint64_t total = 0;
     std::error_code error;
-    fs::recursive_directory_iterator entries(storageFolder, fs::directory_options::skip_permission_denied, error);
+    fs::recursive_directory_iterator entries(storageFolder, fs::directory_options::skip_permission_denied,
+                                             error);
     for (; !error && entries != fs::recursive_directory_iterator(); entries.increment(error)) {
         const fs::directory_entry& entry = *entries;
         std::string name = entry.path().filename().string();

@@ -133,8 +133,10 @@ bool Credentials::Admits(const UserIdentity& identity) const {
     if (!user) return false;
     if (identity.type == UserIdentity::kUsername) return !user->hasPassword;
     if (identity.type != UserIdentity::kUsernameAndPasscode || !user->hasPassword) return false;
-    std::vector<unsigned char> hash = Derive(identity.secondaryField, user->salt, user->iterations, user->hash.size());
-    return hash.size() == user->hash.size() && CRYPTO_memcmp(hash.data(), user->hash.data(), hash.size()) == 0;
+    std::vector<unsigned char> hash =
+        Derive(identity.secondaryField, user->salt, user->iterations, user->hash.size());
+    return hash.size() == user->hash.size() &&
+           CRYPTO_memcmp(hash.data(), user->hash.data(), hash.size()) == 0;
 }
 
 bool ParseCredentials(const std::string& text, Credentials& credentials, std::string& why) {

@@ -39,7 +39,8 @@ int CountContaining(const std::vector<std::string>& lines, const std::vector<std
 // Every line of the audit file parses as one JSON object (no line cut or interleaved).
 bool EveryLineIsJson(const std::string& file) {
     return RunCommand({"/usr/bin/python3", "-c",
-                       "import json,sys\nfor l in open(sys.argv[1]): assert isinstance(json.loads(l), dict)", file})
+                       "import json,sys\nfor l in open(sys.argv[1]): assert isinstance(json.loads(l), dict)",
+                       file})
                .exitCode == 0;
 }
 
@@ -81,16 +82,22 @@ TEST(ServeAccess, PeersAndQuotaAsDcmtkSeesThem) {
                             "STORER   127.0.0.0/8 0 store,ECHO\n";
     // CT_small is filed in about 39 KiB and MR_small in about 10 KiB: the quota takes the first
     // and refuses the second.
-    ServeProcess serve(dir.File("db"),
-                       {"--peers", peers, "--require-known-peers", "--audit", audit, "--max-storage", "45000"});
+    ServeProcess serve(dir.File("db"), {"--peers", peers, "--require-known-peers", "--audit", audit,
+                                        "--max-storage", "45000"});
     ASSERT_TRUE(serve.started);
     std::string port = std::to_string(serve.port);
     std::string ct = PydicomFile("CT_small.dcm"), mr = PydicomFile("MR_small.dcm");
     ExpectCalls({
         {{"echoscu", "-aet", "ECHOONLY", "127.0.0.1", port}, true, ""},
-        {{"storescu", "-aet", "ECHOONLY", "127.0.0.1", port, ct}, false, "No Acceptable Presentation Contexts"},
-        {{"storescu", "-aet", "NOBODY", "127.0.0.1", port, ct}, false, "Reason: Calling AE Title Not Recognized"},
-        {{"storescu", "-aet", "FAR", "127.0.0.1", port, ct}, false, "Result: Rejected Permanent, Source: Service User"},
+        {{"storescu", "-aet", "ECHOONLY", "127.0.0.1", port, ct},
+         false,
+         "No Acceptable Presentation Contexts"},
+        {{"storescu", "-aet", "NOBODY", "127.0.0.1", port, ct},
+         false,
+         "Reason: Calling AE Title Not Recognized"},
+        {{"storescu", "-aet", "FAR", "127.0.0.1", port, ct},
+         false,
+         "Result: Rejected Permanent, Source: Service User"},
         {{"storescu", "-aet", "STORER", "127.0.0.1", port, ct}, true, ""},
         {{"storescu", "-aet", "STORER", "127.0.0.1", port, mr}, false, ""},
         {{PELLA_CLI_PATH, "store", "-aet", "STORER", "127.0.0.1", port, mr}, false, "status 0xA700"},
@@ -122,16 +129,20 @@ TEST(ServeAccess, UsersAsDcmtkSeesThem) {
     const std::string rejected = "Result: Rejected Permanent, Source: Service User";
     ExpectCalls({
         {{"storescu", "127.0.0.1", port, ct}, false, rejected},
-        {{"storescu", "--user", "alice", "--password", "wrong", "127.0.0.1", port, ct}, false, "Reason: No Reason"},
+        {{"storescu", "--user", "alice", "--password", "wrong", "127.0.0.1", port, ct},
+         false,
+         "Reason: No Reason"},
         {{"storescu", "--user", "alice", "127.0.0.1", port, ct}, false, "Reason: No Reason"},
         {{"storescu", "--user", "mallory", "--password", "s3cret", "127.0.0.1", port, ct}, false, rejected},
         {{"storescu", "--user", "bob", "--password", "x", "127.0.0.1", port, ct}, false, rejected},
         {{"storescu", "--user", "alice", "--password", "s3cret", "-rsp", "127.0.0.1", port, ct}, true, ""},
         {{"storescu", "--user", "bob", "-rsp", "127.0.0.1", port, ct}, true, ""},
     });
-    CommandResult own = Capture("PELLA_PASSWORD=s3cret " + Quote(PELLA_CLI_PATH) + " echo --user alice 127.0.0.1 " + port);
+    CommandResult own =
+        Capture("PELLA_PASSWORD=s3cret " + Quote(PELLA_CLI_PATH) + " echo --user alice 127.0.0.1 " + port);
     EXPECT_EQ(own.exitCode, 0) << own.out;
-    CommandResult wrong = Capture("PELLA_PASSWORD=nope " + Quote(PELLA_CLI_PATH) + " echo --user alice 127.0.0.1 " + port);
+    CommandResult wrong =
+        Capture("PELLA_PASSWORD=nope " + Quote(PELLA_CLI_PATH) + " echo --user alice 127.0.0.1 " + port);
     EXPECT_NE(wrong.exitCode, 0) << wrong.out;
 }
 
@@ -150,15 +161,17 @@ TEST(ServeAccess, AuditOfEightPeersAtOnce) {
     const std::string ctStudy = "1.3.6.1.4.1.5962.1.2.1.20040119072730.12322";
     fs::create_directories(dir.File("in1"));
     fs::create_directories(dir.File("in2"));
-    std::string find = "findscu -S -k QueryRetrieveLevel=STUDY -k StudyInstanceUID=" + ctStudy + " 127.0.0.1 " + port;
+    std::string find =
+        "findscu -S -k QueryRetrieveLevel=STUDY -k StudyInstanceUID=" + ctStudy + " 127.0.0.1 " + port;
     auto move = [&](const std::string& aet, int movePort, const std::string& folder) {
         return "movescu -S -aet " + aet + " -aem " + aet + " +P " + std::to_string(movePort) + " -od " +
-               Quote(folder) + " -k QueryRetrieveLevel=STUDY -k StudyInstanceUID=" + ctStudy + " 127.0.0.1 " + port;
+               Quote(folder) + " -k QueryRetrieveLevel=STUDY -k StudyInstanceUID=" + ctStudy + " 127.0.0.1 " +
+               port;
     };
     std::string all = "storescu 127.0.0.1 " + port + " " + Quote(ct) + " & storescu 127.0.0.1 " + port + " " +
-                      Quote(mr) + " & " + find + " & " + find + " & " + move("MOVE1", move1, dir.File("in1")) +
-                      " & " + move("MOVE2", move2, dir.File("in2")) + " & echoscu 127.0.0.1 " + port +
-                      " & echoscu 127.0.0.1 " + port + " & wait";
+                      Quote(mr) + " & " + find + " & " + find + " & " +
+                      move("MOVE1", move1, dir.File("in1")) + " & " + move("MOVE2", move2, dir.File("in2")) +
+                      " & echoscu 127.0.0.1 " + port + " & echoscu 127.0.0.1 " + port + " & wait";
     ASSERT_TRUE(RunTool(all));
     EXPECT_EQ(fs::directory_iterator(dir.File("in1")) == fs::directory_iterator(), false);
     EXPECT_EQ(fs::directory_iterator(dir.File("in2")) == fs::directory_iterator(), false);
@@ -169,6 +182,8 @@ TEST(ServeAccess, AuditOfEightPeersAtOnce) {
     EXPECT_EQ(CountContaining(lines, {"\"event\":\"association\""}), 9);
     EXPECT_EQ(CountContaining(lines, {"\"service\":\"store\"", "\"outcome\":\"success\""}), 4);
     EXPECT_EQ(CountContaining(lines, {"\"service\":\"find\"", ctStudy, "\"matches\":1"}), 2);
-    EXPECT_EQ(CountContaining(lines, {"\"service\":\"move\"", ctStudy, "\"completed\":1", "\"outcome\":\"success\""}), 2);
+    EXPECT_EQ(CountContaining(
+                  lines, {"\"service\":\"move\"", ctStudy, "\"completed\":1", "\"outcome\":\"success\""}),
+              2);
     EXPECT_EQ(CountContaining(lines, {"\"peer\":\"MOVE1\""}), 2);
 }
