@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
-#include <fstream>
 #include <sstream>
 
 #include "net/transport/address_range.h"
+#include "services/storage/field_lines.h"
 
 namespace pella {
 
@@ -18,13 +18,6 @@ std::string Trimmed(const std::string& text) {
     std::size_t begin = text.find_first_not_of(' ');
     if (begin == std::string::npos) return "";
     return text.substr(begin, text.find_last_not_of(' ') - begin + 1);
-}
-
-std::vector<std::string> Fields(const std::string& line) {
-    std::vector<std::string> fields;
-    std::istringstream words(line.substr(0, line.find('#')));
-    for (std::string word; words >> word;) fields.push_back(word);
-    return fields;
 }
 
 std::optional<uint16_t> PortNumber(const std::string& text) {
@@ -97,41 +90,24 @@ const Peer* PeersFile::Find(const std::string& aeTitle) const {
 
 bool ParsePeers(const std::string& text, PeersFile& file, std::string& why) {
     file.peers.clear();
-    std::istringstream lines(text);
-    int number = 0;
-    for (std::string line; std::getline(lines, line);) {
-        ++number;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        std::vector<std::string> fields = Fields(line);
-        if (fields.empty()) continue;
-        Peer peer;
-        std::string problem;
-        if (!ReadPeer(fields, peer, problem)) {
-            why = "line " + std::to_string(number) + ": " + problem;
-            return false;
-        }
-        if (file.Find(peer.aeTitle)) {
-            why = "line " + std::to_string(number) + ": the AE title '" + peer.aeTitle + "' is listed twice";
-            return false;
-        }
-        file.peers.push_back(std::move(peer));
-    }
-    return true;
+    return ForEachFieldLine(
+        text,
+        [&](const std::vector<std::string>& fields, std::string& problem) {
+            Peer peer;
+            if (!ReadPeer(fields, peer, problem)) return false;
+            if (file.Find(peer.aeTitle)) {
+                problem = "the AE title '" + peer.aeTitle + "' is listed twice";
+                return false;
+            }
+            file.peers.push_back(std::move(peer));
+            return true;
+        },
+        why);
 }
 
 bool LoadPeersFile(const std::string& path, PeersFile& file, std::string& why) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        why = "the peers file " + path + " cannot be read";
-        return false;
-    }
-    std::string text(kMaxPeersFileBytes + 1, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    if (text.size() > kMaxPeersFileBytes) {
-        why = "the peers file " + path + " is larger than 1 MiB";
-        return false;
-    }
+    std::string text;
+    if (!ReadBoundedTextFile(path, "peers", kMaxPeersFileBytes, text, why)) return false;
     if (!ParsePeers(text, file, why)) {
         why = path + ", " + why;
         return false;

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "data/io/safe_file_replace.h"
+#include "services/storage/field_lines.h"
 
 namespace pella {
 
@@ -53,13 +54,6 @@ std::vector<unsigned char> Derive(const std::string& password, const std::vector
     return hash;
 }
 
-std::vector<std::string> Fields(const std::string& line) {
-    std::vector<std::string> fields;
-    std::istringstream words(line.substr(0, line.find('#')));
-    for (std::string word; words >> word;) fields.push_back(word);
-    return fields;
-}
-
 // One line's fields as a user; false with `why` when they are not one.
 bool ReadUser(const std::vector<std::string>& fields, UserEntry& user, std::string& why) {
     if (!IsValidUserName(fields[0])) {
@@ -97,22 +91,6 @@ std::string EntryLine(const UserEntry& user) {
            Hex(user.hash) + "\n";
 }
 
-bool ReadWholeFile(const std::string& path, std::string& text, std::string& why) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        why = "the credentials file " + path + " cannot be read";
-        return false;
-    }
-    text.assign(kMaxCredentialsFileBytes + 1, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    if (text.size() > kMaxCredentialsFileBytes) {
-        why = "the credentials file " + path + " is larger than 1 MiB";
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 bool IsValidUserName(const std::string& name) {
@@ -141,31 +119,24 @@ bool Credentials::Admits(const UserIdentity& identity) const {
 
 bool ParseCredentials(const std::string& text, Credentials& credentials, std::string& why) {
     credentials.users.clear();
-    std::istringstream lines(text);
-    int number = 0;
-    for (std::string line; std::getline(lines, line);) {
-        ++number;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        std::vector<std::string> fields = Fields(line);
-        if (fields.empty()) continue;
-        UserEntry user;
-        std::string problem;
-        if (!ReadUser(fields, user, problem)) {
-            why = "line " + std::to_string(number) + ": " + problem;
-            return false;
-        }
-        if (credentials.Find(user.name)) {
-            why = "line " + std::to_string(number) + ": the user '" + user.name + "' is listed twice";
-            return false;
-        }
-        credentials.users.push_back(std::move(user));
-    }
-    return true;
+    return ForEachFieldLine(
+        text,
+        [&](const std::vector<std::string>& fields, std::string& problem) {
+            UserEntry user;
+            if (!ReadUser(fields, user, problem)) return false;
+            if (credentials.Find(user.name)) {
+                problem = "the user '" + user.name + "' is listed twice";
+                return false;
+            }
+            credentials.users.push_back(std::move(user));
+            return true;
+        },
+        why);
 }
 
 bool LoadCredentialsFile(const std::string& path, Credentials& credentials, std::string& why) {
     std::string text;
-    if (!ReadWholeFile(path, text, why)) return false;
+    if (!ReadBoundedTextFile(path, "credentials", kMaxCredentialsFileBytes, text, why)) return false;
     if (!ParseCredentials(text, credentials, why)) {
         why = path + ", " + why;
         return false;

@@ -22,11 +22,12 @@ const std::string kCommit = "1.2.840.10008.1.20.1";
 PeersFile Peers() {
     PeersFile peers;
     std::string why;
-    EXPECT_TRUE(ParsePeers("WARD    10.1.0.0/16 0 find,move\n"
-                           "LOCAL   127.0.0.1   0 echo,GET\n"
-                           "NAMED   localhost   0\n"
-                           "ANYWHERE 0.0.0.0/0 0 store\n",
-                           peers, why))
+    EXPECT_TRUE(
+        ParsePeers("WARD    10.1.0.0/16 0 find,move\n"
+                   "LOCAL   127.0.0.1   0 echo,GET\n"
+                   "NAMED   localhost   0\n"
+                   "ANYWHERE 0.0.0.0/0 0 store\n",
+                   peers, why))
         << why;
     return peers;
 }
@@ -55,7 +56,8 @@ TEST(PeerAdmission, TitleAddressAndServices) {
         {"LOCAL", "127.0.0.2", true, {}, reject_reason::kCallingAETitleNotRecognized, {}, {}},
         {"NAMED", "127.0.0.1", true, {}, 0, {kCt, kEcho, kStudyFind, kStudyMove, kStudyGet, kCommit}, {}},
         {"NAMED", "192.0.2.1", true, {}, reject_reason::kCallingAETitleNotRecognized, {}, {}},
-        {"ANYWHERE", "192.0.2.1", true, {}, 0, {kCt, "1.2.3.4"}, {kEcho}},  // unknown classes stay unserved, not refused
+        {"ANYWHERE", "192.0.2.1", true, {}, 0, {kCt, "1.2.3.4"}, {kEcho}},  // unknown classes stay unserved,
+                                                                            // not refused
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.title) + " from " + c.address);

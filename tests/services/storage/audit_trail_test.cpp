@@ -44,16 +44,22 @@ TEST(AuditTrail, RotatedFilesAreOpenedAnewAndLinesNameTheirAssociation) {
     EXPECT_EQ(CurrentAudit(), nullptr);
     std::vector<std::string> lines = Lines(file);
     ASSERT_EQ(lines.size(), 4u);
-    EXPECT_NE(lines[0].find(R"("peer":"WARD","address":"10.1.2.3","user":"alice","tls":false,"service":"find","study":"1.2.3","counts":{"matches":1},"outcome":"success")"),
-              std::string::npos)
+    EXPECT_NE(
+        lines[0].find(
+            R"("peer":"WARD","address":"10.1.2.3","user":"alice","tls":false,"service":"find","study":"1.2.3","counts":{"matches":1},"outcome":"success")"),
+        std::string::npos)
         << lines[0];
-    EXPECT_NE(lines[1].find(R"("service":"store","study":"1.2.3","counts":{"failed":1,"stored":1},"outcome":"partial")"),
-              std::string::npos)
+    EXPECT_NE(
+        lines[1].find(
+            R"("service":"store","study":"1.2.3","counts":{"failed":1,"stored":1},"outcome":"partial")"),
+        std::string::npos)
         << lines[1];
-    EXPECT_NE(lines[2].find(R"("study":"1.2.4","counts":{"failed":0,"stored":1},"outcome":"success")"), std::string::npos)
+    EXPECT_NE(lines[2].find(R"("study":"1.2.4","counts":{"failed":0,"stored":1},"outcome":"success")"),
+              std::string::npos)
         << lines[2];
     EXPECT_NE(lines[3].find(R"("event":"association")"), std::string::npos) << lines[3];
-    EXPECT_NE(lines[3].find(R"("counts":{"objects":3,"requests":1,"studies":2},"outcome":"ended")"), std::string::npos)
+    EXPECT_NE(lines[3].find(R"("counts":{"objects":3,"requests":1,"studies":2},"outcome":"ended")"),
+              std::string::npos)
         << lines[3];
 
     // Rotation: the old file keeps its lines, the next line starts the file under the name.
