@@ -16,8 +16,8 @@ std::vector<std::string> Fields(const std::string& line) {
 
 }  // namespace
 
-bool ReadBoundedTextFile(const std::string& path, const std::string& what, std::size_t maxBytes, std::string& text,
-                         std::string& why) {
+bool ReadBoundedTextFile(const std::string& path, const std::string& what, std::size_t maxBytes,
+                         std::string& text, std::string& why) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         why = "the " + what + " file " + path + " cannot be read";
@@ -33,9 +33,10 @@ bool ReadBoundedTextFile(const std::string& path, const std::string& what, std::
     return true;
 }
 
-bool ForEachFieldLine(const std::string& text,
-                      const std::function<bool(const std::vector<std::string>& fields, std::string& problem)>& take,
-                      std::string& why) {
+bool ForEachFieldLine(
+    const std::string& text,
+    const std::function<bool(const std::vector<std::string>& fields, std::string& problem)>& take,
+    std::string& why) {
     std::istringstream lines(text);
     int number = 0;
     for (std::string line; std::getline(lines, line);) {
