@@ -1,4 +1,7 @@
 // pella user add FILE NAME: adds a user to a storage server's credentials file (--users).
+#include <termios.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -27,11 +30,24 @@ const CommandSpec kSpec{
     3,
 };
 
-// The first line of standard input, without its line end; nothing when there is none.
+// The first line of standard input, without its line end; nothing when there is none. Typed
+// at a terminal, it is not echoed.
 bool ReadPasswordLine(std::string& password) {
-    if (!std::getline(std::cin, password) && password.empty()) return false;
+    termios saved{};
+    bool terminal = ::isatty(STDIN_FILENO) == 1 && ::tcgetattr(STDIN_FILENO, &saved) == 0;
+    if (terminal) {
+        std::fprintf(stderr, "Password: ");
+        termios quiet = saved;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        ::tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
+    }
+    bool read = static_cast<bool>(std::getline(std::cin, password)) || !password.empty();
+    if (terminal) {
+        ::tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+        std::fprintf(stderr, "\n");
+    }
     if (!password.empty() && password.back() == '\r') password.pop_back();
-    return true;
+    return read;
 }
 
 }  // namespace
