@@ -376,6 +376,16 @@ typedef struct ClientLimits {
                                0: 131072. Peers sending smaller PDUs are served as before */
 } ClientLimits;
 
+/* Addition: the user identity the associations opened afterwards present (user identity
+ * negotiation): `user` alone, or with `password` (not NULL) as username and passcode. NULL or
+ * "" as user: none. Returns 1, or 0 for a user or password longer than 1024 bytes. */
+PELLA_API uint8_t SetAssociationUser(const char* user, const char* password);
+
+/* Addition: adds a user to a storage server's credentials file (made owner-only when missing),
+ * or replaces its entry: with `password` (not NULL) as a salted PBKDF2-SHA256 hash, without one
+ * as a user known by name alone. Returns 1 on success, 0 on failure (the file unchanged). */
+PELLA_API uint8_t AddServerUser(const char* credentialsFile, const char* user, const char* password);
+
 /* Addition: sets the limits above (NULL: the defaults). May be called at any time, from any
  * thread; associations opened afterwards take the new limits. */
 PELLA_API void SetClientLimits(const ClientLimits* limits);
@@ -509,7 +519,25 @@ typedef struct StoreServerOptions {
                                      [SERVICES]", "#" starts a comment, port 0: never called):
                                      the destinations C-MOVE sends to. NULL or "": no peer, every
                                      C-MOVE is answered 0xA801 (destination unknown); a file that
-                                     cannot be read or parsed fails the start */
+                                     cannot be read or parsed fails the start. HOST may be a CIDR
+                                     range; SERVICES (echo,store,find,move,get,commit; all when
+                                     absent) are what the peer may use: the contexts of the others
+                                     are refused (user rejection) */
+    uint8_t requireKnownPeers;    /* Addition: 1: a calling AE title not in peersFile, or one calling
+                                     from an address its HOST does not admit, gets an
+                                     A-ASSOCIATE-RJ (permanent, service user, calling AE title not
+                                     recognised) */
+    const char* usersFile;        /* Addition: the credentials file (`pella user add`) user identity
+                                     negotiation checks usernames and passwords against; NULL or
+                                     "": no identity is admitted. Unreadable: the start fails */
+    uint8_t requireUser;          /* Addition: 1: an association without an admitted user identity
+                                     gets an A-ASSOCIATE-RJ (permanent, service user, no reason) */
+    const char* auditFile;        /* Addition: the audit trail, one JSON line per association and
+                                     per study stored, queried or retrieved, appended (opened anew
+                                     when rotated); NULL or "": none */
+    uint64_t maxStorage;          /* Addition: bytes the stored objects may take (measured once at
+                                     start, then counted); a store beyond it is answered 0xA700.
+                                     0: no limit */
 } StoreServerOptions;
 
 /* StartStoreServer with options (NULL: the defaults). */

@@ -15,6 +15,7 @@
 #include "pella.h"
 #include "services/archive/archive_services.h"
 #include "services/archive/index_instance_source.h"
+#include "services/archive/peer_admission.h"
 #include "services/storage/store_server.h"
 
 using namespace pella;
@@ -52,6 +53,36 @@ Registry& Servers() {
     return *registry;
 }
 
+// Who may call (peers, users), the audit trail and the storage quota; false (logged) when a
+// file named cannot be used.
+bool SetAccessAuditAndQuota(const StoreServerOptions& options, std::shared_ptr<const PeersFile> peers,
+                            StoreServerConfig& config) {
+    if (options.requireKnownPeers != 0 && !peers) {
+        LogFailure("The storage server cannot require known peers without a peers file");
+        return false;
+    }
+    config.admitPeer = PeerAdmission(std::move(peers), options.requireKnownPeers != 0);
+    std::string why;
+    if (options.usersFile != nullptr && options.usersFile[0] != '\0') {
+        auto users = std::make_shared<Credentials>();
+        if (!LoadCredentialsFile(options.usersFile, *users, why)) {
+            LogFailure("The storage server cannot use its users file: " + why);
+            return false;
+        }
+        config.users = std::move(users);
+    }
+    config.requireUser = options.requireUser != 0;
+    if (options.auditFile != nullptr && options.auditFile[0] != '\0') {
+        config.audit = std::make_shared<AuditTrail>(options.auditFile);
+        if (!config.audit->Open(why)) {
+            LogFailure("The storage server cannot use its audit file: " + why);
+            return false;
+        }
+    }
+    config.maxStorageBytes = options.maxStorage;
+    return true;
+}
+
 std::unique_ptr<StoreServerHandle> Start(const char* storageFolder, const char* port,
                                          const char* databaseRoot, const StoreServerOptions& options) {
     StoreServerConfig config;
@@ -83,6 +114,7 @@ std::unique_ptr<StoreServerHandle> Start(const char* storageFolder, const char* 
         }
         archive->peers = std::move(peers);
     }
+    if (!SetAccessAuditAndQuota(options, archive->peers, config)) return nullptr;
     auto handle = std::make_unique<StoreServerHandle>(std::move(config), std::move(archive));
     if (!handle->server.Start()) return nullptr;
     return handle;

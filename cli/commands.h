@@ -36,6 +36,7 @@ int RunEcg(const std::vector<std::string>& args);
 int RunThumbnail(const std::vector<std::string>& args);
 int RunCheckUid(const std::vector<std::string>& args);
 int RunVersion(const std::vector<std::string>& args);
+int RunUser(const std::vector<std::string>& args);
 
 // Every subcommand, in the order `pella --help` lists them.
 const std::vector<Command>& AllCommands();

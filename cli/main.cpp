@@ -33,6 +33,7 @@ const std::vector<Command>& AllCommands() {
         {"render", "write the page a print of a file sends as PNG or BMP", RunRender},
         {"ecg", "draw a waveform object as an ECG page (PNG or BMP)", RunEcg},
         {"thumbnail", "write JPEG thumbnails of DICOM images", RunThumbnail},
+        {"user", "add a user to a storage server's credentials file", RunUser},
         {"check-uid", "tell whether texts are valid UIDs", RunCheckUid},
         {"version", "print the version of the library", RunVersion},
     };

@@ -15,6 +15,11 @@ std::vector<OptionSpec> NetworkOptions() {
          "SECONDS",
          "longest wait for the connection, the association and each response (default 30)"},
         MaxPduOption(),
+        {{"--user", "-usr"}, "NAME", "present user NAME (user identity negotiation)"},
+        {{"--password", "-pwd"},
+         "PASSWORD",
+         "with --user: present PASSWORD too (default: $PELLA_PASSWORD when set; it keeps the\n"
+         "      password out of the process list)"},
         {{"--log"}, "FILE", "write the protocol log to FILE"},
         {{"--log-level", "-ll"},
          "N",
@@ -47,7 +52,28 @@ bool ApplyNetworkOptions(const std::string& command, const Args& args, NetworkSe
     }
     std::string file = args.ValueOr("--log", "");
     SetLOG(file.c_str(), static_cast<int32_t>(level));
-    return ApplyClientLimits(command, args);
+    return ApplyUserIdentity(command, args) && ApplyClientLimits(command, args);
+}
+
+bool ApplyUserIdentity(const std::string& command, const Args& args) {
+    std::optional<std::string> user = args.Value("--user");
+    std::optional<std::string> password = args.Value("--password");
+    if (password && !user) {
+        std::fprintf(stderr, "pella %s: --password wants --user\n", command.c_str());
+        return false;
+    }
+    const char* fromEnvironment = std::getenv("PELLA_PASSWORD");
+    if (user && !password && fromEnvironment != nullptr) password = fromEnvironment;
+    if (user && user->empty()) {
+        std::fprintf(stderr, "pella %s: --user wants a name\n", command.c_str());
+        return false;
+    }
+    if (SetAssociationUser(user ? user->c_str() : nullptr, password ? password->c_str() : nullptr) == 0) {
+        std::fprintf(stderr, "pella %s: %s\n", command.c_str(),
+                     FailureReason("the user identity is not usable").c_str());
+        return false;
+    }
+    return true;
 }
 
 bool ApplyClientLimits(const std::string& command, const Args& args) {

@@ -25,9 +25,14 @@ struct NetworkSettings {
 // its default when the title is empty).
 std::array<char, 17> CallingTitleBuffer(const NetworkSettings& settings);
 
-// Reads the titles and applies --log/--log-level (SetLOG), --timeout and --max-results
-// (ApplyClientLimits). False, with the reason printed, on a bad value.
+// Reads the titles and applies --log/--log-level (SetLOG), --user/--password
+// (ApplyUserIdentity), --timeout and --max-results (ApplyClientLimits). False, with the reason printed, on a
+// bad value.
 bool ApplyNetworkOptions(const std::string& command, const Args& args, NetworkSettings& out);
+
+// Sets the user identity the associations present from --user, --password and PELLA_PASSWORD.
+// False, with the reason printed, on a bad value.
+bool ApplyUserIdentity(const std::string& command, const Args& args);
 
 // Sets the library's client limits from --timeout (default 30 s) and --max-results (default the
 // library's). False, with the reason printed, on a bad value.

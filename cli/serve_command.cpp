@@ -30,7 +30,9 @@ const CommandSpec kSpec{
     "without one has it built from its files before the server listens.\n"
     "Every storage class of the standard is accepted unless --sop-classes original. Stops on\n"
     "SIGINT or SIGTERM within about a second, aborting open associations. The log goes to\n"
-    "standard error unless --log names a file.",
+    "standard error unless --log names a file. Who may call is set by --peers with\n"
+    "--require-known-peers and by --users with --require-user; --audit keeps a trail and\n"
+    "--max-storage a quota.",
     {
         {{"--port", "-p"}, "PORT", "port to listen on (default 11112)"},
         {{"--dir", "-od"}, "DIR", "storage folder and database root (default ./Database)"},
@@ -56,7 +58,28 @@ const CommandSpec kSpec{
         {{"--peers"},
          "FILE",
          "peers file: one peer a line, AE HOST PORT [SERVICES], # comments, port 0 never called;\n"
-         "      the destinations of C-MOVE"},
+         "      the destinations of C-MOVE. HOST may be a CIDR range (10.0.0.0/8) of the addresses\n"
+         "      the peer calls from; SERVICES (echo,store,find,move,get,commit; all when absent)\n"
+         "      what it may use: contexts of the others are refused (user rejection)"},
+        {{"--require-known-peers"},
+         "",
+         "reject a calling AE title not in --peers, or one calling from an address its HOST does\n"
+         "      not admit (A-ASSOCIATE-RJ 1/1/3: calling AE title not recognised)"},
+        {{"--users"},
+         "FILE",
+         "credentials file (made with 'pella user add FILE NAME') that user identities (username,\n"
+         "      username and password) are checked against; an admitted user is confirmed when asked"},
+        {{"--require-user"},
+         "",
+         "reject an association without an admitted user identity (A-ASSOCIATE-RJ 1/1/1)"},
+        {{"--audit"},
+         "FILE",
+         "append one JSON line per association and per study stored, queried or retrieved to FILE\n"
+         "      (reopened when renamed or removed, so it rotates like the log)"},
+        {{"--max-storage"},
+         "SIZE",
+         "bytes the stored objects may take, e.g. 500G (measured once at start, then counted):\n"
+         "      a store beyond it is answered Out of Resources (0xA700)"},
         MaxPduOption(),
         {{"--sop-classes"}, "SET", "all (default: every storage class) or original (the classic table)"},
         {{"--log"}, "FILE", "write the protocol log to FILE instead of standard error"},
@@ -101,6 +124,20 @@ int RunServe(const std::vector<std::string>& argv) {
     options.reindex = args.Has("--reindex") ? 1 : 0;
     std::string peers = args.ValueOr("--peers", "");
     options.peersFile = peers.c_str();
+    options.requireKnownPeers = args.Has("--require-known-peers") ? 1 : 0;
+    if (options.requireKnownPeers != 0 && peers.empty()) {
+        std::fprintf(stderr, "pella serve: --require-known-peers wants --peers FILE\n");
+        return 2;
+    }
+    std::string users = args.ValueOr("--users", "");
+    options.usersFile = users.c_str();
+    options.requireUser = args.Has("--require-user") ? 1 : 0;
+    if (options.requireUser != 0 && users.empty()) {
+        std::fprintf(stderr, "pella serve: --require-user wants --users FILE\n");
+        return 2;
+    }
+    std::string audit = args.ValueOr("--audit", "");
+    options.auditFile = audit.c_str();
     if (!ParseMaxPdu("serve", args, options.maxPduLength)) return 2;
     const struct {
         const char* flag;
@@ -121,7 +158,9 @@ int RunServe(const std::vector<std::string>& argv) {
     const struct {
         const char* flag;
         uint64_t* field;
-    } sizes[] = {{"--max-object-size", &options.maxObjectSize}, {"--min-free", &options.minFreeBytes}};
+    } sizes[] = {{"--max-object-size", &options.maxObjectSize},
+                 {"--min-free", &options.minFreeBytes},
+                 {"--max-storage", &options.maxStorage}};
     for (const auto& size : sizes) {
         if (auto text = args.Value(size.flag); text && !ParseByteSize(*text, *size.field)) {
             std::fprintf(stderr, "pella serve: %s wants a size such as 4294967296, 512M or 4G\n", size.flag);

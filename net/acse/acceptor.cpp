@@ -106,6 +106,8 @@ bool BuildAccept(PDU& pdu, const AcceptorPolicy& policy) {
     SetOurUserInformation(accept.userInformation, pdu.receivePduLength);
     accept.userInformation.roles =
         NegotiateRoles(pdu.request.userInformation.roles, decisions, policy.serving);
+    // Usernames (with or without a passcode) are confirmed with an empty server response.
+    if (policy.confirmIdentity) accept.userInformation.identityResponse = std::string();
     if (!pdu.acceptedContexts.empty())
         pdu.SetPeerMaxPduLength(pdu.request.userInformation.maxLength);
     else
@@ -128,11 +130,20 @@ uint8_t RejectionReason(const PDU& pdu, const AcceptorPolicy& policy) {
 
 bool AcceptAssociation(PDU& pdu, SocketHandle connection, const AcceptorPolicy& policy) {
     if (!ReadRequest(pdu, std::move(connection))) return false;
-    if (uint8_t reason = RejectionReason(pdu, policy); reason != 0) {
+    Admission admission;
+    uint8_t reason = RejectionReason(pdu, policy);
+    if (reason == 0 && policy.admit) {
+        admission = policy.admit(pdu);
+        reason = admission.rejectReason;
+    }
+    if (reason != 0) {
         Reject(pdu, Rejection{1, 1, reason});
         return false;
     }
-    if (BuildAccept(pdu, policy)) return true;
+    AcceptorPolicy admitted = policy;
+    if (admission.refusedFor) admitted.serving.refusedFor = admission.refusedFor;
+    admitted.confirmIdentity = admission.confirmIdentity;
+    if (BuildAccept(pdu, admitted)) return true;
     if (IsEstablished(pdu) && pdu.IsConnected()) AwaitPeerRelease(pdu);
     pdu.buffer.Transport().Close();
     return false;

@@ -2,6 +2,7 @@
 // or decide each presentation context, answer with an A-ASSOCIATE-AC or -RJ.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "net/acse/association.h"
@@ -11,11 +12,23 @@
 
 namespace pella {
 
+// The server's verdict on who asks (its calling title, address and user identity), made once
+// the request has been read.
+struct Admission {
+    uint8_t rejectReason = 0;  // A-ASSOCIATE-RJ 1/1/reason when not 0
+    // The served abstract syntaxes refused to this requestor (result 1); unset: none.
+    std::function<bool(const std::string& abstractSyntax)> refusedFor;
+    bool confirmIdentity = false;  // the A-ASSOCIATE-AC carries the user identity response
+};
+
 // What the acceptor serves and checks.
 struct AcceptorPolicy {
     std::string aeTitle;                // this server's AE title
     bool requireCalledAETitle = false;  // reject requests whose called title is not aeTitle
     ServingPolicy serving;              // the contexts served (given by the service)
+    // Decides on the requestor after the checks of RejectionReason passed; unset: all admitted.
+    std::function<Admission(const PDU& pdu)> admit;
+    bool confirmIdentity = false;  // the answer confirms the user identity (from the admission)
 };
 
 // The reason to reject the request already read into pdu.request (A-ASSOCIATE-RJ, source 1);

@@ -8,6 +8,7 @@
 #include "data/registry/transfer_syntaxes.h"
 #include "log/protocol_log.h"
 #include "net/acse/association_failures.h"
+#include "net/acse/client_identity.h"
 #include "net/acse/client_limits.h"
 #include "net/acse/upper_layer.h"
 #include "net/pdu/pdu_limits.h"
@@ -170,6 +171,7 @@ bool RequestAssociation(PDU& pdu, const std::string& host, const std::string& po
     pdu.request.userInformation.maxLength = pdu.receivePduLength;
     pdu.request.userInformation.SetImplementationClassUID(kImplementationClassUid);
     pdu.request.userInformation.SetImplementationVersionName(kAssociationVersionName);
+    pdu.request.userInformation.identity = CurrentClientIdentity();
 
     Fire(pdu, UlEvent::kEvt1);
     if (!transport.Connect(host, port)) {

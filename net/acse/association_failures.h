@@ -12,6 +12,7 @@ namespace pella {
 namespace reject_reason {
 constexpr uint8_t kNoReasonGiven = 1;
 constexpr uint8_t kApplicationContextNotSupported = 2;
+constexpr uint8_t kCallingAETitleNotRecognized = 3;
 constexpr uint8_t kCalledAETitleNotRecognized = 7;
 constexpr uint8_t kLocalLimitExceeded = 2;  // with source 3
 }  // namespace reject_reason

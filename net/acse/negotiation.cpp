@@ -18,6 +18,10 @@ ContextDecision Decide(const PresentationContextRQ& proposed, const ServingPolic
     if (policy.transferSyntaxesFor && !abstract.empty()) preference = policy.transferSyntaxesFor(abstract);
     if (preference.empty()) return decision;
     decision.abstractSyntax = abstract;
+    if (policy.refusedFor && policy.refusedFor(abstract)) {
+        decision.result = context_result::kUserRejection;
+        return decision;
+    }
     decision.result = context_result::kTransferSyntaxesNotSupported;
     for (const std::string& syntax : preference) {
         if (!Offers(proposed, syntax)) continue;

@@ -15,6 +15,7 @@ namespace pella {
 // Results of a presentation context in an A-ASSOCIATE-AC.
 namespace context_result {
 constexpr uint8_t kAcceptance = 0;
+constexpr uint8_t kUserRejection = 1;
 constexpr uint8_t kAbstractSyntaxNotSupported = 3;
 constexpr uint8_t kTransferSyntaxesNotSupported = 4;
 }  // namespace context_result
@@ -26,6 +27,9 @@ struct ServingPolicy {
     // Whether this side takes the user's role for an abstract syntax when the requestor asks to
     // be its provider (the stores of a retrieve on the requesting association). Unset: never.
     std::function<bool(const std::string& abstractSyntax)> actsAsUserFor;
+    // Whether a served abstract syntax is refused to this requestor (a service its peer entry
+    // does not allow): answered with result 1, user rejection. Unset: none is.
+    std::function<bool(const std::string& abstractSyntax)> refusedFor;
 };
 
 // The answer to one proposed context.
@@ -39,8 +43,9 @@ struct ContextDecision {
 
 // One decision per proposed context, in the proposed order, with the proposed context IDs.
 // A context is accepted with the policy's most preferred transfer syntax among those offered
-// (exact text); refused with result 3 when its abstract syntax is not served and 4 when none of
-// the offered transfer syntaxes is accepted. Each context is decided on its own.
+// (exact text); refused with result 3 when its abstract syntax is not served, 1 when it is served
+// but refused to this requestor, and 4 when none of the offered transfer syntaxes is accepted. Each context
+// is decided on its own.
 std::vector<ContextDecision> NegotiateContexts(const std::vector<PresentationContextRQ>& proposed,
                                                const ServingPolicy& policy);
 

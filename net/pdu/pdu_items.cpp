@@ -152,6 +152,54 @@ bool RoleSelection::ReadAfterType(LimitedReader& reader) {
            item->ReadU8(scpRole);
 }
 
+// --- UserIdentity ---
+
+void UserIdentity::Write(PduBuffer& buffer) const {
+    WriteItemHeader(buffer, item_type::kUserIdentityRQ, 0, static_cast<uint16_t>(ComputeLength() - 4));
+    buffer.WriteU8(type);
+    buffer.WriteU8(positiveResponseRequested);
+    buffer.WriteU16(static_cast<uint16_t>(primaryField.size()));
+    buffer.WriteBytes(primaryField.data(), primaryField.size());
+    buffer.WriteU16(static_cast<uint16_t>(secondaryField.size()));
+    buffer.WriteBytes(secondaryField.data(), secondaryField.size());
+}
+
+bool UserIdentity::ReadAfterType(LimitedReader& reader) {
+    uint8_t reserved = 0;
+    uint16_t length = 0, primaryLength = 0, secondaryLength = 0;
+    if (!reader.ReadU8(reserved) || !reader.ReadU16(length)) return false;
+    std::optional<LimitedReader> item = reader.Enclosed(length);
+    if (!item || !item->ReadU8(type) || !item->ReadU8(positiveResponseRequested) ||
+        !item->ReadU16(primaryLength) || !item->ReadText(primaryField, primaryLength, primaryLength))
+        return false;
+    // Some requestors leave out the secondary field's length when there is no passcode.
+    secondaryField.clear();
+    if (item->Remaining() > 0 && (!item->ReadU16(secondaryLength) ||
+                                  !item->ReadText(secondaryField, secondaryLength, secondaryLength)))
+        return false;
+    return item->SkipRest();
+}
+
+namespace {
+
+// The acceptor's user identity sub-item: the server response after its 16-bit length.
+void WriteIdentityResponse(PduBuffer& buffer, const std::string& response) {
+    WriteItemHeader(buffer, item_type::kUserIdentityAC, 0, static_cast<uint16_t>(2 + response.size()));
+    buffer.WriteU16(static_cast<uint16_t>(response.size()));
+    buffer.WriteBytes(response.data(), response.size());
+}
+
+bool ReadIdentityResponse(LimitedReader& reader, std::string& response) {
+    uint8_t reserved = 0;
+    uint16_t length = 0, responseLength = 0;
+    if (!reader.ReadU8(reserved) || !reader.ReadU16(length)) return false;
+    std::optional<LimitedReader> item = reader.Enclosed(length);
+    return item && item->ReadU16(responseLength) &&
+           item->ReadText(response, responseLength, responseLength) && item->SkipRest();
+}
+
+}  // namespace
+
 // --- UserInformation ---
 
 UserInformation::UserInformation() {
@@ -171,6 +219,8 @@ uint32_t UserInformation::ComputeLength() {
     uint32_t length = 8 + implementationClassUID.ComputeLength();
     for (const RoleSelection& role : roles) length += role.ComputeLength();
     if (!implementationVersionName.text.empty()) length += implementationVersionName.ComputeLength();
+    if (identity) length += identity->ComputeLength();
+    if (identityResponse) length += 4u + 2u + static_cast<uint32_t>(identityResponse->size());
     itemLength = static_cast<uint16_t>(length);
     return length + 4;
 }
@@ -182,12 +232,17 @@ bool UserInformation::Write(PduBuffer& buffer) {
     buffer.WriteU32(maxLength);
     if (!implementationClassUID.Write(buffer)) return false;
     for (const RoleSelection& role : roles) role.Write(buffer);
-    return implementationVersionName.text.empty() || implementationVersionName.Write(buffer);
+    if (!implementationVersionName.text.empty() && !implementationVersionName.Write(buffer)) return false;
+    if (identity) identity->Write(buffer);
+    if (identityResponse) WriteIdentityResponse(buffer, *identityResponse);
+    return true;
 }
 
 bool UserInformation::Read(LimitedReader& reader) {
     skippedLength = 0;
     roles.clear();
+    identity.reset();
+    identityResponse.reset();
     if (!reader.ReadU8(reserved) || !reader.ReadU16(itemLength)) return false;
     std::optional<LimitedReader> item = reader.Enclosed(itemLength);
     if (!item) return false;
@@ -212,6 +267,18 @@ bool UserInformation::Read(LimitedReader& reader) {
                 ok = role.ReadAfterType(*item);
                 // One per proposed context at most is meaningful; more are dropped.
                 if (ok && roles.size() < kMaxPresentationContexts) roles.push_back(std::move(role));
+                break;
+            }
+            case item_type::kUserIdentityRQ: {
+                UserIdentity read;
+                ok = read.ReadAfterType(*item);
+                if (ok) identity = std::move(read);
+                break;
+            }
+            case item_type::kUserIdentityAC: {
+                std::string response;
+                ok = ReadIdentityResponse(*item, response);
+                if (ok) identityResponse = std::move(response);
                 break;
             }
             default: {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,8 @@ constexpr uint8_t kMaxLength = 0x51;
 constexpr uint8_t kImplementationClassUID = 0x52;
 constexpr uint8_t kRoleSelection = 0x54;
 constexpr uint8_t kImplementationVersionName = 0x55;
+constexpr uint8_t kUserIdentityRQ = 0x58;
+constexpr uint8_t kUserIdentityAC = 0x59;
 }  // namespace item_type
 
 // A text sub-item: application context, abstract or transfer syntax, implementation class UID
@@ -112,6 +115,30 @@ struct RoleSelection {
     bool ReadAfterType(LimitedReader& reader);
 };
 
+// The requestor's user identity sub-item: who the user is (type 1 username, 2 username and
+// passcode, 3 Kerberos ticket, 4 SAML assertion, 5 JSON web token) and whether the acceptor is to
+// confirm it in its answer.
+struct UserIdentity {
+    static constexpr uint8_t kUsername = 1;
+    static constexpr uint8_t kUsernameAndPasscode = 2;
+
+    uint8_t type = kUsername;
+    uint8_t positiveResponseRequested = 0;
+    std::string primaryField;    // the username (or the ticket, assertion or token)
+    std::string secondaryField;  // the passcode; empty for the other types
+
+    bool operator==(const UserIdentity&) const = default;
+    // The whole sub-item's size on the wire.
+    uint32_t ComputeLength() const {
+        return 4u + 2u + 2u + static_cast<uint32_t>(primaryField.size()) + 2u +
+               static_cast<uint32_t>(secondaryField.size());
+    }
+    void Write(PduBuffer& buffer) const;
+    // Reads the sub-item after its type byte; false when a field runs past the sub-item's end
+    // (bytes after the fields are skipped).
+    bool ReadAfterType(LimitedReader& reader);
+};
+
 class UserInformation {
 public:
     virtual ~UserInformation() = default;
@@ -129,6 +156,11 @@ public:
     SubItem implementationClassUID;
     SubItem implementationVersionName;  // not written when empty
     std::vector<RoleSelection> roles;   // written after the implementation class UID
+    // A request's user identity, written after the roles; none when absent.
+    std::optional<UserIdentity> identity;
+    // An answer's user identity response (the server response, empty for a username with or
+    // without passcode), written last; none when the identity is not confirmed.
+    std::optional<std::string> identityResponse;
 
     UserInformation();
     void SetImplementationClassUID(const std::string& uid);

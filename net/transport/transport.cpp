@@ -277,7 +277,14 @@ SocketHandle TcpTransport::TakeConnection() {
 void TcpTransport::Adopt(SocketHandle connection) {
     Close();
     connection_ = std::move(connection);
-    if (IsConnected()) ConfigureConnection();
+    if (!IsConnected()) return;
+    ConfigureConnection();
+    // The peer of a connection accepted elsewhere (the storage server's workers) is told here.
+    sockaddr_in peer{};
+    socklen_t size = sizeof peer;
+    if (::getpeername(connection_.Get(), reinterpret_cast<sockaddr*>(&peer), &size) == 0 &&
+        peer.sin_family == AF_INET)
+        peerAddress_ = DottedText(peer);
 }
 
 uint16_t TcpTransport::BoundPort() const {

@@ -76,7 +76,8 @@ public:
     // Hands the data connection to the caller (for a fresh transport's Adopt); the listening
     // socket stays.
     SocketHandle TakeConnection();
-    // Closes what is open and makes `connection` this transport's data connection.
+    // Closes what is open and makes `connection` this transport's data connection; its peer's
+    // address becomes PeerAddress().
     void Adopt(SocketHandle connection);
 
     bool IsConnected() const { return connection_.Valid(); }

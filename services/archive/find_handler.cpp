@@ -9,6 +9,7 @@
 #include "net/dimse/dimse_messages.h"
 #include "services/archive/find_identifier.h"
 #include "services/index/archive_index.h"
+#include "services/storage/audit_trail.h"
 
 namespace pella {
 
@@ -48,6 +49,12 @@ Interruption CheckForCancel(PDU& pdu, const ReceivedCommand& request) {
     return Interruption::Broken;
 }
 
+// The audit line of one C-FIND: the study its identifier named, the matches sent.
+void AuditFind(const std::string& study, uint64_t matches, const std::string& outcome) {
+    if (AssociationAudit* audit = CurrentAudit())
+        audit->NoteRequest("find", study, {{"matches", matches}}, outcome);
+}
+
 bool SendFinal(PDU& pdu, const ReceivedCommand& request, uint16_t status) {
     return SendResponse(pdu, MakeResponse(request, status));
 }
@@ -65,23 +72,38 @@ bool ServeFind(const ArchiveSetup& setup, IndexConnection& connection, PDU& pdu,
     const SopClassInfo* info = FindSopClass(RequestSopClass(request.command));
     std::string syntax;
     FindAcceptedSyntax(pdu, request.contextID, syntax);
+    // The study the query names (empty for one over every study), for the audit trail.
+    std::string study = GetElementText(identifier, 0x0020, 0x000D);
     if (!info || !ReadFindIdentifier(identifier, info->queryModel, syntax, query, why)) {
         LogFailure("C-FIND refused: " + why);
+        AuditFind(study, 0, "refused");
         return SendFinal(pdu, request, kStatusIdentifierDoesNotMatchClass);
     }
     ArchiveIndex* index = connection.Get(setup.storageFolder);
-    if (!index) return SendFinal(pdu, request, kStatusIndexUnavailable);
+    if (!index) {
+        AuditFind(study, 0, "failure");
+        return SendFinal(pdu, request, kStatusIndexUnavailable);
+    }
 
     Interruption interruption = Interruption::None;
     bool sent = true;
+    uint64_t matches = 0;
     IndexScan scan = index->Find(query, [&](const QueryRow& row) {
         ElementList match = MatchIdentifier(query, row, setup.aeTitle);
         sent = SendResponse(pdu, MakeResponse(request, kStatusPending), &match);
+        matches += sent ? 1 : 0;
         if (sent) interruption = CheckForCancel(pdu, request);
         return sent && interruption == Interruption::None;
     });
-    if (!sent || interruption == Interruption::Broken) return false;
-    if (interruption == Interruption::Cancelled) return SendFinal(pdu, request, kStatusCancel);
+    if (!sent || interruption == Interruption::Broken) {
+        AuditFind(study, matches, "aborted");
+        return false;
+    }
+    if (interruption == Interruption::Cancelled) {
+        AuditFind(study, matches, "cancelled");
+        return SendFinal(pdu, request, kStatusCancel);
+    }
+    AuditFind(study, matches, scan == IndexScan::Completed ? "success" : "failure");
     return SendFinal(pdu, request, scan == IndexScan::Completed ? kStatusSuccess : kStatusUnableToProcess);
 }
 

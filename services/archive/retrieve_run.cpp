@@ -3,10 +3,13 @@
 #include "services/archive/retrieve_keys.h"
 
 #include <algorithm>
+#include <map>
 
 #include "data/registry/dimse_statuses.h"
 #include "data/registry/sop_classes.h"
 #include "log/protocol_log.h"
+#include "net/dimse/command_set.h"
+#include "services/storage/audit_trail.h"
 #include "services/storage/request_handlers.h"
 
 namespace pella {
@@ -67,6 +70,33 @@ void Count(int32_t status, const StoredInstance& instance, RetrieveCounts& count
     }
 }
 
+// The study of a stored instance: the first folder of its path.
+std::string StudyOf(const StoredInstance& instance) {
+    return instance.path.substr(0, instance.path.find('/'));
+}
+
+const char* RetrieveService(const ReceivedCommand& request) {
+    return request.command.commandField == kCMoveRQ ? "move" : "get";
+}
+
+// One audit line for each study a retrieve sent from.
+void AuditRetrieve(const ReceivedCommand& request, const std::map<std::string, RetrieveCounts>& byStudy,
+                   bool cancelled) {
+    AssociationAudit* audit = CurrentAudit();
+    if (!audit) return;
+    if (byStudy.empty()) audit->NoteRequest(RetrieveService(request), "", {{"completed", 0}}, "success");
+    for (const auto& [study, counts] : byStudy) {
+        std::string outcome = cancelled                                      ? "cancelled"
+                              : counts.failed == 0 && counts.warning == 0    ? "success"
+                              : counts.completed == 0 && counts.warning == 0 ? "failure"
+                                                                             : "warning";
+        audit->NoteRequest(
+            RetrieveService(request), study,
+            {{"completed", counts.completed}, {"failed", counts.failed}, {"warning", counts.warning}},
+            outcome);
+    }
+}
+
 }  // namespace
 
 uint16_t FinalRetrieveStatus(const RetrieveCounts& counts, bool cancelled) {
@@ -120,6 +150,8 @@ bool ListRetrieveInstances(PDU& pdu, const ReceivedCommand& request, const Insta
 
 bool SendRetrieveRefusal(PDU& pdu, const ReceivedCommand& request, uint16_t status, const std::string& why) {
     LogFailure("Retrieve refused: " + why);
+    if (AssociationAudit* audit = CurrentAudit())
+        audit->NoteRequest(RetrieveService(request), "", {}, "refused");
     return SendResponse(pdu, MakeResponse(request, status));
 }
 
@@ -128,6 +160,8 @@ bool RunRetrieve(PDU& pdu, const ReceivedCommand& request, const std::vector<Sto
     RetrieveCounts counts;
     counts.remaining = static_cast<uint32_t>(instances.size());
     std::vector<std::string> failed;
+    std::map<std::string, RetrieveCounts> byStudy;  // for the audit trail
+    std::vector<std::string> ignored;
     bool cancelled = false;
     for (std::size_t i = 0; i < instances.size(); ++i) {
         Interruption interruption = CheckForCancel(pdu, request);
@@ -136,13 +170,16 @@ bool RunRetrieve(PDU& pdu, const ReceivedCommand& request, const std::vector<Sto
             cancelled = true;
             break;
         }
-        Count(send(instances[i]), instances[i], counts, failed);
+        int32_t sent = send(instances[i]);
+        Count(sent, instances[i], counts, failed);
+        Count(sent, instances[i], byStudy[StudyOf(instances[i])], ignored);
         if (counts.remaining > 0) --counts.remaining;
         if (i + 1 < instances.size() &&
             !SendResponse(pdu, ResponseWithCounts(request, kStatusPending, counts, true)))
             return false;
     }
     uint16_t status = FinalRetrieveStatus(counts, cancelled);
+    AuditRetrieve(request, byStudy, cancelled);
     LogProgress("Retrieve done: " + std::to_string(counts.completed) + " completed, " +
                 std::to_string(counts.failed) + " failed, " + std::to_string(counts.warning) + " warning");
     DimseResponse final = ResponseWithCounts(request, status, counts, cancelled);

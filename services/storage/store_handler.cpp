@@ -1,5 +1,7 @@
 #include "services/storage/store_handler.h"
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -11,6 +13,7 @@
 #include "log/protocol_log.h"
 #include "net/dimse/command_set.h"
 #include "net/dimse/dimse.h"
+#include "services/storage/audit_trail.h"
 #include "services/storage/filing.h"
 #include "services/storage/object_paths.h"
 #include "services/storage/received_object.h"
@@ -20,8 +23,16 @@ namespace pella {
 
 namespace {
 
-// Files a whole received object from its staged file; the status to answer with.
-uint16_t FileObject(const StoreServerConfig& config, ReceivedObject& object, StagedFile& staged) {
+// The bytes of a file; 0 when there is none.
+uint64_t FileBytes(const std::string& fileName) {
+    struct stat status {};
+    return ::stat(fileName.c_str(), &status) == 0 ? static_cast<uint64_t>(status.st_size) : 0;
+}
+
+// Files a whole received object from its staged file, counted against the storage quota; the
+// status to answer with. `studyUid` becomes the object's study (empty when it has none).
+uint16_t FileObject(const StoreServerConfig& config, ReceivedObject& object, StagedFile& staged,
+                    std::string& studyUid) {
     ReceivedObject::Result result = object.Finish();
     if (result == ReceivedObject::Result::kNotWritten) {
         LogFailure("Object could not be written: " + object.Failure());
@@ -31,6 +42,16 @@ uint16_t FileObject(const StoreServerConfig& config, ReceivedObject& object, Sta
         LogFailure("Object refused: " + object.Failure());
         return kStatusCannotUnderstand;
     }
+    studyUid = ReadObjectUids(object.Attributes()).study;
+    uint64_t bytes = config.quota ? FileBytes(staged.Name()) : 0;
+    std::optional<std::string> existing;
+    if (config.quota) existing = ReceivedObjectPath(config.storageFolder, object.Attributes());
+    uint64_t replacedBytes = existing ? FileBytes(*existing) : 0;
+    if (config.quota && !config.quota->Reserve(bytes)) {
+        LogFailure("Object refused: " + std::to_string(bytes) +
+                   " more bytes go beyond the storage quota of " + std::to_string(config.quota->Limit()));
+        return kStatusOutOfResources;
+    }
     // The values inside a sequence that came with an undefined length are read back from the
     // file just written (its front only, from the page cache).
     DataSetFront front;
@@ -39,6 +60,9 @@ uint16_t FileObject(const StoreServerConfig& config, ReceivedObject& object, Sta
     FilingOutcome outcome = FileStagedObject(
         config.storageFolder, config.databaseRoot, reread ? front.elements : object.Attributes(), staged,
         FilingOptions{config.sync, config.archiveIndex, object.Syntax()});
+    if (!outcome.Filed() && config.quota) config.quota->Release(bytes);
+    // A copy received again replaced its file: the old one's bytes are free again.
+    if (outcome.index == FilingResult::AlreadyReceived && config.quota) config.quota->Release(replacedBytes);
     if (outcome.index == FilingResult::Refused) {
         LogFailure("Object refused: its Study, Series or SOP Instance UID cannot name a file");
         return kStatusCannotUnderstand;
@@ -63,9 +87,14 @@ std::optional<uint16_t> DropDataSet(const StoreServerConfig& config, PDU& pdu) {
 // Receives the announced data set into a staged file and files it. The status to answer with,
 // or nothing when the association has ended (aborted, released or lost).
 std::optional<uint16_t> ReceiveObject(const StoreServerConfig& config, PDU& pdu, const std::string& syntax,
-                                      ByteVector& buffer) {
+                                      ByteVector& buffer, std::string& studyUid) {
     ReceptionBounds bounds(config.storageFolder, config.maxObjectBytes, config.minFreeBytes);
     if (!bounds.ReserveHolds()) return DropDataSet(config, pdu);
+    if (config.quota && config.quota->Full()) {
+        LogFailure("Object refused: the storage quota of " + std::to_string(config.quota->Limit()) +
+                   " bytes is used up");
+        return DropDataSet(config, pdu);
+    }
     StagedFile staged = StageIncoming(config.storageFolder);
     if (!staged.Valid()) {
         LogFailure("No staged file could be made in " + IncomingFolder(config.storageFolder));
@@ -79,7 +108,7 @@ std::optional<uint16_t> ReceiveObject(const StoreServerConfig& config, PDU& pdu,
         return false;
     });
     if (!received) return std::nullopt;
-    return FileObject(config, object, staged);
+    return FileObject(config, object, staged, studyUid);
 }
 
 // Handles one C-STORE-RQ: receives and files its data set, answers on the request's context.
@@ -91,11 +120,13 @@ bool ServeStore(const StoreServerConfig& config, PDU& pdu, const ReceivedCommand
     }
     std::string syntax;
     FindAcceptedSyntax(pdu, request.contextID, syntax);
-    std::optional<uint16_t> status = ReceiveObject(config, pdu, syntax, buffer);
+    std::string studyUid;
+    std::optional<uint16_t> status = ReceiveObject(config, pdu, syntax, buffer, studyUid);
     if (!status) {
         LogFailure("The data set of a C-STORE-RQ could not be received");
         return false;
     }
+    if (AssociationAudit* audit = CurrentAudit()) audit->NoteStore(studyUid, *status == kStatusSuccess);
     if (!SendStoreResponse(pdu, request, *status)) {
         LogFailure("C-STORE-RSP could not be sent");
         return false;
@@ -138,7 +169,8 @@ uint16_t StoreReceivedObject(const StoreServerConfig& config, const std::string&
         LogFailure("Data set cannot be decoded: " + object.Failure());
         return kStatusCannotUnderstand;
     }
-    return FileObject(config, object, staged);
+    std::string studyUid;
+    return FileObject(config, object, staged, studyUid);
 }
 
 }  // namespace pella

@@ -14,6 +14,7 @@
 #include "net/dimse/dimse.h"
 #include "net/dimse/dimse_messages.h"
 #include "net/transport/descriptor_limit.h"
+#include "services/storage/admission.h"
 #include "services/storage/archive_preparation.h"
 #include "services/storage/filing.h"
 #include "services/storage/serving_policy.h"
@@ -75,6 +76,34 @@ RequestHandlers ServerRequestHandlers(const StoreServerConfig& config) {
     return handlers;
 }
 
+// Serves the requests of an accepted association until it ends; false when it ended on a
+// protocol error. `outcome` tells the audit trail how it ended.
+namespace {
+
+bool ServeRequests(const StoreServerConfig& config, PDU& pdu, const RequestHandlers& handlers,
+                   std::string& outcome) {
+    pdu.buffer.Transport().SetTimeoutSeconds(config.receiveTimeoutSeconds);
+    while (true) {
+        ReceivedCommand request;
+        if (!ReadCommand(pdu, request)) {
+            // Released, aborted, closed, silent or stopped: the association is over.
+            outcome = "ended";
+            pdu.buffer.Transport().Close();
+            return true;
+        }
+        const RequestHandler* handler = handlers.Find(request.command);
+        outcome = "aborted";
+        if (!handler) return EndWithAbort(pdu, NotServedText(request.command));
+        if (!(*handler)(pdu, request)) {
+            // The handler said why; the association cannot go on in step.
+            if (pdu.IsConnected()) AbortAssociation(pdu);
+            return false;
+        }
+    }
+}
+
+}  // namespace
+
 bool ServeAssociation(const StoreServerConfig& config, SocketHandle connection, int stopDescriptor) {
     // The request must come within the ACSE time-out; after that the DIMSE time-out bounds
     // every wait for the peer.
@@ -83,27 +112,34 @@ bool ServeAssociation(const StoreServerConfig& config, SocketHandle connection, 
     pdu.buffer.Transport().SetStopDescriptor(stopDescriptor);
     // Objects are received straight into their files; no other data set is ever held whole.
     pdu.data.dataSetLimit = kMaxReceivedCommand;
-    AcceptorPolicy policy{config.aeTitle, config.requireCalledAETitle,
-                          StorageServingPolicy(config.allStorageClasses)};
+    AcceptorPolicy policy;
+    policy.aeTitle = config.aeTitle;
+    policy.requireCalledAETitle = config.requireCalledAETitle;
+    policy.serving = StorageServingPolicy(config.allStorageClasses);
     RequestHandlers handlers = ServerRequestHandlers(config);
     if (config.addServices) config.addServices(handlers, policy.serving);
-    if (!AcceptAssociation(pdu, std::move(connection), policy)) return false;
-    pdu.buffer.Transport().SetTimeoutSeconds(config.receiveTimeoutSeconds);
-    while (true) {
-        ReceivedCommand request;
-        if (!ReadCommand(pdu, request)) {
-            // Released, aborted, closed, silent or stopped: the association is over.
-            pdu.buffer.Transport().Close();
-            return true;
-        }
-        const RequestHandler* handler = handlers.Find(request.command);
-        if (!handler) return EndWithAbort(pdu, NotServedText(request.command));
-        if (!(*handler)(pdu, request)) {
-            // The handler said why; the association cannot go on in step.
-            if (pdu.IsConnected()) AbortAssociation(pdu);
-            return false;
-        }
+    AssociationAudit audit(config.audit);
+    AuditScope scope(&audit);
+    std::string user;
+    bool admitted = false;
+    policy.admit = [&](const PDU& asking) {
+        Admission admission = AdmitRequest(config, asking, user);
+        admitted = admission.rejectReason == 0;
+        return admission;
+    };
+    bool accepted = AcceptAssociation(pdu, std::move(connection), policy);
+    // A connection that never sent a readable request is no association and leaves no line.
+    if (!accepted && pdu.request.callingAETitle.empty()) return false;
+    audit.SetPeer(AuditPeer{TrimmedTitle(pdu.request.callingAETitle), pdu.buffer.Transport().PeerAddress(),
+                            user, false});
+    if (!accepted) {
+        audit.Finish(admitted ? "refused" : "rejected");
+        return false;
     }
+    std::string outcome;
+    bool served = ServeRequests(config, pdu, handlers, outcome);
+    audit.Finish(outcome);
+    return served;
 }
 
 StoreServer::StoreServer(StoreServerConfig config) : config_(std::move(config)) {}
@@ -141,6 +177,13 @@ bool StoreServer::Start() {
         return false;
     }
     port_ = listener_.BoundPort();
+    if (config_.maxStorageBytes > 0 && !config_.quota) {
+        // One walk now; every filed object is counted from here on.
+        config_.quota = std::make_shared<StorageQuota>(config_.maxStorageBytes,
+                                                       MeasureStoredBytes(config_.storageFolder));
+        LogProgress("Storage quota: " + std::to_string(config_.quota->Used()) + " of " +
+                    std::to_string(config_.maxStorageBytes) + " bytes used");
+    }
     if (wakeDescriptor_ < 0) wakeDescriptor_ = ::eventfd(0, EFD_CLOEXEC);
     if (wakeDescriptor_ < 0) {
         LogFailure("The storage server cannot make its stop signal");

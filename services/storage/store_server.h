@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "net/acse/acceptor.h"
 #include "net/acse/association.h"
 #include "net/acse/negotiation.h"
 #include "net/acse/over_limit_rejector.h"
@@ -17,7 +18,10 @@
 #include "net/transport/socket_handle.h"
 #include "net/transport/transport.h"
 #include "services/storage/association_workers.h"
+#include "services/storage/audit_trail.h"
 #include "services/storage/request_handlers.h"
+#include "services/storage/storage_quota.h"
+#include "services/storage/user_credentials.h"
 
 namespace pella {
 
@@ -57,6 +61,18 @@ struct StoreServerConfig {
     // Services of the rooms above storage (query and retrieve): widens each association's
     // request handlers and serving policy. Unset: verification and storage only.
     std::function<void(RequestHandlers& handlers, ServingPolicy& serving)> addServices;
+    // Who may call: the checks of the calling peer (the archive's peers file: title, address,
+    // services), made once its request is read; unset: every peer, every service.
+    std::function<Admission(const PDU& pdu)> admitPeer;
+    // Users admitted by user identity negotiation; null: an identity is never admitted.
+    std::shared_ptr<const Credentials> users;
+    bool requireUser = false;  // reject (1/1/1) a request without an admitted user identity
+    // The audit trail every association writes to; null: none.
+    std::shared_ptr<AuditTrail> audit;
+    // The bytes the stored objects may take (0: no limit); a store beyond it is answered Out of
+    // Resources. Start measures what is stored once and makes `quota`, which counts from there.
+    uint64_t maxStorageBytes = 0;
+    std::shared_ptr<StorageQuota> quota;
 };
 
 // Serves associations side by side, each on a worker of its own, up to config.maxAssociations;

@@ -102,12 +102,29 @@ TEST(Negotiation, APolicyThatServesNothingRefusesEverything) {
     std::vector<PresentationContextRQ> proposed = Proposed({pdu_test::ProposedContext(1, kCt, {kImplicit})});
     for (const ServingPolicy& policy :
          {ServingPolicy{},
-          ServingPolicy{[](const std::string&) { return std::vector<std::string>{}; }, {}}}) {
+          ServingPolicy{[](const std::string&) { return std::vector<std::string>{}; }, {}, {}}}) {
         std::vector<ContextDecision> decisions = NegotiateContexts(proposed, policy);
         ASSERT_EQ(decisions.size(), 1u);
         EXPECT_EQ(decisions[0].result, context_result::kAbstractSyntaxNotSupported);
     }
     EXPECT_TRUE(NegotiateContexts({}, TablePolicy()).empty());
+}
+
+// A served class refused to this requestor gets result 1 (user rejection) whatever it offers; an
+// unserved one stays 3, and the others are decided as ever.
+TEST(Negotiation, AClassRefusedToTheRequestorIsAUserRejection) {
+    using pdu_test::ProposedContext;
+    ServingPolicy policy = TablePolicy();
+    policy.refusedFor = [](const std::string& abstract) { return abstract == kCt || abstract == kRt; };
+    std::vector<ContextDecision> decisions = NegotiateContexts(
+        Proposed({ProposedContext(1, kCt, {kExplicit}), ProposedContext(3, kRt, {kImplicit}),
+                  ProposedContext(5, kMr, {kImplicit})}),
+        policy);
+    ASSERT_EQ(decisions.size(), 3u);
+    EXPECT_EQ(decisions[0].result, context_result::kUserRejection);
+    EXPECT_EQ(decisions[0].transferSyntax, "");
+    EXPECT_EQ(decisions[1].result, context_result::kAbstractSyntaxNotSupported);
+    EXPECT_EQ(decisions[2].result, context_result::kAcceptance);
 }
 
 // Role selection: each proposed item whose class has an accepted context is answered once; the

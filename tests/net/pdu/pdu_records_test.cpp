@@ -151,7 +151,8 @@ TEST(AssociatePdus, AcceptWithAnsweredContexts) {
 }
 
 TEST(AssociatePdus, UnknownUserInformationSubItemsAreSkipped) {
-    // The asynchronous operations window (0x53) and a user identity item (0x58) are not read.
+    // The asynchronous operations window (0x53) is not read; a user identity item (0x58) is, even
+    // without the secondary field's length.
     const Bytes asyncWindow = Big().Byte(0x53).Byte(0).U16(4).U16(1).U16(1).Bytes();
     const Bytes identity = Big().Byte(0x58).Byte(0).U16(6).Byte(1).Byte(0).U16(2).Text("me").Bytes();
     // Unknown sub-item after the known ones: all of them are kept.
@@ -186,7 +187,9 @@ TEST(AssociatePdus, UnknownUserInformationSubItemsAreSkipped) {
     EXPECT_EQ(second.userInformation.maxLength, 2000u);
     EXPECT_EQ(second.userInformation.implementationClassUID.text, "1.2.3");
     EXPECT_EQ(second.userInformation.implementationVersionName.text, "LATER");
-    EXPECT_EQ(second.userInformation.skippedLength, asyncWindow.size() + identity.size());
+    EXPECT_EQ(second.userInformation.skippedLength, asyncWindow.size());
+    ASSERT_TRUE(second.userInformation.identity.has_value());
+    EXPECT_EQ(*second.userInformation.identity, (UserIdentity{1, 0, "me", ""}));
     EXPECT_EQ(second.presentationContexts.size(), 1u);  // items after the user information still count
 }
 
@@ -232,6 +235,48 @@ TEST(AssociatePdus, RoleSelectionItemsAreReadAndWritten) {
     PduPipe bad;
     bad.Feed(Associate(0x01, "SCP", "SCU",
                        {ProposedContext(1, ct, {"1.2.840.10008.1.2"}),
+                        Item(0x50, Big().Raw(MaxLength(4096)).Raw(broken).Bytes())}));
+    AssociateRQ refused;
+    EXPECT_FALSE(refused.ReadWithType(bad.buffer));
+}
+
+// User identity: the request's sub-item (username and passcode, positive response asked for) and
+// the answer's server response, read as the bytes stand and written back byte for byte; a field
+// length past the sub-item's end fails the PDU.
+TEST(AssociatePdus, UserIdentityItemsAreReadAndWritten) {
+    const Bytes asked =
+        Big().Byte(0x58).Byte(0).U16(17).Byte(2).Byte(1).U16(5).Text("alice").U16(6).Text("s3cret").Bytes();
+    const Bytes answered = Big().Byte(0x59).Byte(0).U16(2).U16(0).Bytes();
+    struct Case {
+        Bytes info;
+        std::optional<UserIdentity> identity;
+        std::optional<std::string> response;
+    };
+    const Case cases[] = {
+        {Item(0x50, Big().Raw(MaxLength(4096)).Raw(TextSubItem(0x52, "1.2.3")).Raw(asked).Bytes()),
+         UserIdentity{2, 1, "alice", "s3cret"}, std::nullopt},
+        {Item(0x50, Big().Raw(MaxLength(4096)).Raw(TextSubItem(0x52, "1.2.3")).Raw(answered).Bytes()),
+         std::nullopt, std::string()},
+    };
+    for (const Case& c : cases) {
+        PduPipe pipe;
+        pipe.Feed(Associate(0x01, "SCP", "SCU",
+                            {ProposedContext(1, "1.2.840.10008.1.1", {"1.2.840.10008.1.2"}), c.info}));
+        AssociateRQ read;
+        ASSERT_TRUE(read.ReadWithType(pipe.buffer));
+        EXPECT_EQ(read.userInformation.identity, c.identity);
+        EXPECT_EQ(read.userInformation.identityResponse, c.response);
+        EXPECT_EQ(read.userInformation.skippedLength, 0u);
+        PduPipe written;
+        ASSERT_TRUE(read.userInformation.Write(written.buffer));
+        ASSERT_TRUE(written.buffer.Flush());
+        EXPECT_EQ(written.Sent(), c.info);
+    }
+    Bytes broken = asked;
+    broken[7] = 0x40;  // a username of 64 bytes in a sub-item of 17
+    PduPipe bad;
+    bad.Feed(Associate(0x01, "SCP", "SCU",
+                       {ProposedContext(1, "1.2.840.10008.1.1", {"1.2.840.10008.1.2"}),
                         Item(0x50, Big().Raw(MaxLength(4096)).Raw(broken).Bytes())}));
     AssociateRQ refused;
     EXPECT_FALSE(refused.ReadWithType(bad.buffer));

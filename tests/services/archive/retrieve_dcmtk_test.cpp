@@ -60,7 +60,7 @@ protected:
         movescuPort = FreePort();
         std::ofstream(dir.File("peers")) << "# peers of the test archive\n"
                                          << "STORESCP 127.0.0.1 " << storescp.Port() << "\n"
-                                         << "MOVESCU  127.0.0.1 " << movescuPort << "  STORE\n"
+                                         << "MOVESCU  127.0.0.1 " << movescuPort << "  STORE,MOVE\n"
                                          << "NEVER    127.0.0.1 0\n";
         serve = std::make_unique<ServeProcess>(dir.File("archive"),
                                                std::vector<std::string>{"--peers", dir.File("peers")},

@@ -47,6 +47,10 @@ TEST(PeersFile, LinesCommentsAndRefusals) {
         {"A host 12a\n", "line 1: the port '12a'"},
         {"SEVENTEENCHARSXXX host 1\n", "line 1: the AE title"},
         {"A h 1\nA h 2\n", "line 2: the AE title 'A' is listed twice"},
+        {"A 10.0.0.0/33 1\n", "line 1: the host '10.0.0.0/33' is not a CIDR range"},
+        {"A 10.0.0/8 1\n", "line 1: the host '10.0.0/8' is not a CIDR range"},
+        {"A h 1 echo,print\n", "line 1: the services 'echo,print'"},
+        {"A h 1 ,\n", "line 1: the services ','"},
     };
     for (const auto& r : refused) {
         PeersFile bad;
