@@ -2,12 +2,14 @@
 // or decide each presentation context, answer with an A-ASSOCIATE-AC or -RJ.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "net/acse/association.h"
 #include "net/acse/association_failures.h"
 #include "net/acse/negotiation.h"
 #include "net/transport/socket_handle.h"
+#include "net/transport/tls_context.h"
 
 namespace pella {
 
@@ -16,6 +18,8 @@ struct AcceptorPolicy {
     std::string aeTitle;                // this server's AE title
     bool requireCalledAETitle = false;  // reject requests whose called title is not aeTitle
     ServingPolicy serving;              // the contexts served (given by the service)
+    // Connections must open a TLS session with this server context first; null: plain TCP.
+    std::shared_ptr<const TlsContext> tls;
 };
 
 // The reason to reject the request already read into pdu.request (A-ASSOCIATE-RJ, source 1);
@@ -29,7 +33,9 @@ uint8_t RejectionReason(const PDU& pdu, const AcceptorPolicy& policy);
 // and the answer went.
 bool BuildAccept(PDU& pdu, const AcceptorPolicy& policy = {});
 
-// Takes over an accepted connection, reads the A-ASSOCIATE-RQ and answers it. True when at
+// Takes over an accepted connection, runs the TLS handshake when the policy asks for it (within
+// the transport's time limit, like the request; a failed one is logged and closes the
+// connection), reads the A-ASSOCIATE-RQ and answers it. True when at
 // least one context was accepted. Otherwise false with the connection closed: a first PDU that
 // is not a readable request gets the A-ABORT of the transition table; an answer that accepted
 // no context is followed by a wait (within the transport's time limit) for the peer's release,

@@ -9,6 +9,7 @@
 #include "log/protocol_log.h"
 #include "net/acse/association_failures.h"
 #include "net/acse/client_limits.h"
+#include "net/acse/client_tls.h"
 #include "net/acse/upper_layer.h"
 #include "net/pdu/pdu_limits.h"
 
@@ -178,6 +179,18 @@ bool RequestAssociation(PDU& pdu, const std::string& host, const std::string& po
         return false;
     }
     LogProgress("Connected to: " + host + ":" + port);
+    if (std::shared_ptr<const TlsContext> tls = CurrentClientTls(); tls) {
+        // The handshake shares the connection's time limit.
+        transport.SetDeadline(std::chrono::steady_clock::now() +
+                              std::chrono::seconds(transport.TimeoutSeconds()));
+        bool secured = transport.StartTls(std::move(tls), host);
+        transport.SetDeadline(std::nullopt);
+        if (!secured) {
+            LogFailure("TLS with " + host + ":" + port + " failed: " + transport.FailureText());
+            Fire(pdu, UlEvent::kEvt17);
+            return false;
+        }
+    }
     Fire(pdu, UlEvent::kEvt2);
     if (!pdu.request.Write(pdu.buffer)) {
         LogFailure("Association RQ failed!");

@@ -96,7 +96,7 @@ bool ServeAssociation(const StoreServerConfig& config, SocketHandle connection, 
     pdu.buffer.Transport().SetStopDescriptor(stopDescriptor);
     // Objects are received straight into their files; no other data set is ever held whole.
     pdu.data.dataSetLimit = kMaxReceivedCommand;
-    AcceptorPolicy policy{config.aeTitle, config.requireCalledAETitle, ServerPolicy(config)};
+    AcceptorPolicy policy{config.aeTitle, config.requireCalledAETitle, ServerPolicy(config), config.tls};
     RequestHandlers handlers = ServerRequestHandlers(config);
     if (config.addServices) config.addServices(handlers, policy.serving);
     if (!AcceptAssociation(pdu, std::move(connection), policy)) return false;
@@ -201,6 +201,12 @@ void StoreServer::Dispatch(SocketHandle connection) {
     };
     if (workers_.Start(connection, static_cast<std::size_t>(config_.maxAssociations), serve)) return;
     if (!connection.Valid()) return;  // no thread could be made; the connection is closed
+    if (config_.tls) {
+        // A plain A-ASSOCIATE-RJ means nothing to a TLS peer: the connection is just closed.
+        LogFailure("[" + tag + "] More than " + std::to_string(config_.maxAssociations) +
+                   " associations at once: connection closed");
+        return;
+    }
     LogFailure("[" + tag + "] More than " + std::to_string(config_.maxAssociations) +
                " associations at once: rejected");
     rejector_->Add(std::move(connection));
