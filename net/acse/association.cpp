@@ -17,6 +17,10 @@ namespace pella {
 
 namespace {
 
+// The first byte of a TLS record (an alert, a handshake): a TLS port answering a plain request.
+constexpr uint8_t kTlsAlertRecord = 0x15;
+constexpr uint8_t kTlsHandshakeRecord = 0x16;
+
 std::string WithoutTrailingSpaces(std::string text) {
     while (!text.empty() && text.back() == ' ') text.pop_back();
     return text;
@@ -191,6 +195,7 @@ bool RequestAssociation(PDU& pdu, const std::string& host, const std::string& po
             return false;
         }
     }
+    const bool overTls = transport.IsTls();
     Fire(pdu, UlEvent::kEvt2);
     if (!pdu.request.Write(pdu.buffer)) {
         LogFailure("Association RQ failed!");
@@ -209,6 +214,8 @@ bool RequestAssociation(PDU& pdu, const std::string& host, const std::string& po
     if (type == 0 || transport.TimedOut())
         LogFailure("No answer to the A-ASSOCIATE-RQ from " + host + ":" + port + ": " +
                    transport.FailureText());
+    else if (!overTls && (type == kTlsAlertRecord || type == kTlsHandshakeRecord))
+        LogFailure("The peer at " + host + ":" + port + " answered with TLS: the port wants TLS");
     else
         LogFailure("Corrupt Transmission...");
     return false;

@@ -33,12 +33,13 @@ bool LoadOwnCertificate(SSL_CTX* context, const TlsSettings& settings, std::stri
         why = "cannot read the certificate " + settings.certificateFile + ": " + TakeTlsErrors("not PEM");
         return false;
     }
-    if (SSL_CTX_use_PrivateKey_file(context, settings.keyFile.c_str(), SSL_FILETYPE_PEM) != 1) {
-        why = "cannot read the private key " + settings.keyFile + ": " +
-              TakeTlsErrors("not an unencrypted PEM key");
+    const bool loaded = SSL_CTX_use_PrivateKey_file(context, settings.keyFile.c_str(), SSL_FILETYPE_PEM) == 1;
+    const std::string errors = loaded ? std::string() : TakeTlsErrors("not an unencrypted PEM key");
+    if (!loaded && errors.find("mismatch") == std::string::npos) {
+        why = "cannot read the private key " + settings.keyFile + ": " + errors;
         return false;
     }
-    if (SSL_CTX_check_private_key(context) != 1) {
+    if (!loaded || SSL_CTX_check_private_key(context) != 1) {
         why = "the private key " + settings.keyFile + " does not belong to the certificate " +
               settings.certificateFile;
         TakeTlsErrors({});

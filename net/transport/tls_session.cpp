@@ -4,9 +4,11 @@
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
+#include <signal.h>
 
 #include <cerrno>
 #include <climits>
+#include <ctime>
 #include <system_error>
 
 namespace pella {
@@ -29,6 +31,42 @@ void ExpectPeerName(SSL* ssl, const std::string& peerName) {
     SSL_set_tlsext_host_name(ssl, peerName.c_str());
     SSL_set1_host(ssl, peerName.c_str());
 }
+
+// OpenSSL writes to the socket without MSG_NOSIGNAL: a peer that has gone would raise SIGPIPE and
+// end the process. While a session call runs, the signal is blocked on this thread, and one it
+// raised is taken off again, so the call just fails as a plain send does.
+class NoBrokenPipeSignal {
+public:
+    NoBrokenPipeSignal() {
+        sigemptyset(&pipe_);
+        sigaddset(&pipe_, SIGPIPE);
+        sigset_t pending;
+        sigpending(&pending);
+        alreadyPending_ = sigismember(&pending, SIGPIPE) == 1;
+        blocked_ = pthread_sigmask(SIG_BLOCK, &pipe_, &previous_) == 0;
+    }
+    ~NoBrokenPipeSignal() {
+        if (!blocked_) return;
+        if (!alreadyPending_) {
+            sigset_t pending;
+            sigpending(&pending);
+            if (sigismember(&pending, SIGPIPE) == 1) {
+                timespec none{0, 0};
+                while (sigtimedwait(&pipe_, nullptr, &none) < 0 && errno == EINTR) {
+                }
+            }
+        }
+        pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+    }
+    NoBrokenPipeSignal(const NoBrokenPipeSignal&) = delete;
+    NoBrokenPipeSignal& operator=(const NoBrokenPipeSignal&) = delete;
+
+private:
+    sigset_t pipe_;
+    sigset_t previous_;
+    bool alreadyPending_ = false;
+    bool blocked_ = false;
+};
 
 }  // namespace
 
@@ -86,6 +124,7 @@ TlsStep TlsSession::Outcome(int result) {
 TlsStep TlsSession::Handshake() {
     if (broken_) return TlsStep::kFailed;
     ERR_clear_error();
+    NoBrokenPipeSignal quiet;
     errno = 0;
     int result = SSL_do_handshake(ssl_);
     return result == 1 ? TlsStep::kDone : Outcome(result);
@@ -94,6 +133,7 @@ TlsStep TlsSession::Handshake() {
 TlsStep TlsSession::Read(uint8_t* buffer, std::size_t capacity, std::size_t& got) {
     if (broken_) return TlsStep::kFailed;
     ERR_clear_error();
+    NoBrokenPipeSignal quiet;
     errno = 0;
     int result = SSL_read_ex(ssl_, buffer, capacity, &got);
     return result == 1 ? TlsStep::kDone : Outcome(result);
@@ -102,6 +142,7 @@ TlsStep TlsSession::Read(uint8_t* buffer, std::size_t capacity, std::size_t& got
 TlsStep TlsSession::Write(const uint8_t* bytes, std::size_t count, std::size_t& written) {
     if (broken_) return TlsStep::kFailed;
     ERR_clear_error();
+    NoBrokenPipeSignal quiet;
     errno = 0;
     int result = SSL_write_ex(ssl_, bytes, count, &written);
     return result == 1 ? TlsStep::kDone : Outcome(result);
@@ -114,6 +155,7 @@ bool TlsSession::HasPending() const {
 void TlsSession::Shutdown() {
     if (ssl_ == nullptr || broken_) return;
     ERR_clear_error();
+    NoBrokenPipeSignal quiet;
     if (SSL_is_init_finished(ssl_)) SSL_shutdown(ssl_);
     ERR_clear_error();
     broken_ = true;

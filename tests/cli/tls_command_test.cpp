@@ -94,7 +94,7 @@ TEST_F(TlsTest, PellaServeTakesDcmtkAndPellaClientsOverMutualTlsAndRefusesTheRes
         {"pella store --tls", with({kCli, "store"}, pellaTls, {"127.0.0.1", "PORT", file}), true, ""},
         {"plain echoscu", {"echoscu", "localhost", "PORT"}, false, ""},
         {"plain storescu", {"storescu", "localhost", "PORT", file}, false, ""},
-        {"plain pella store", {kCli, "store", "localhost", "PORT", file}, false, "closed"},
+        {"plain pella store", {kCli, "store", "localhost", "PORT", file}, false, "A-ASSOCIATE-RQ"},
         {"pella without a client certificate",
          {kCli, "echo", "--tls", "--tls-ca", Pem("ca.crt"), "localhost", "PORT"},
          false,
@@ -111,8 +111,9 @@ TEST_F(TlsTest, PellaServeTakesDcmtkAndPellaClientsOverMutualTlsAndRefusesTheRes
         CommandResult result = RunCommand(WithPort(client.argv, serve.port), true);
         EXPECT_FALSE(result.signaled) << result.out;
         EXPECT_EQ(result.exitCode == 0, client.succeeds) << result.out;
-        if (!client.reason.empty())
+        if (!client.reason.empty()) {
             EXPECT_NE(result.out.find(client.reason), std::string::npos) << result.out;
+        }
         if (client.succeeds && client.argv.back() == "PORT") continue;
         if (client.succeeds) ++stored;
         // Only a store that got through leaves an object, and the server still answers.
@@ -175,8 +176,9 @@ TEST_F(TlsTest, PellaClientsCheckTheCertificateOfStorescp) {
             CommandResult result = RunCommand(argv, true);
             EXPECT_FALSE(result.signaled) << result.out;
             EXPECT_EQ(result.exitCode == 0, server.succeeds) << command << ": " << result.out;
-            if (!server.reason.empty())
+            if (!server.reason.empty()) {
                 EXPECT_NE(result.out.find(server.reason), std::string::npos) << command << ": " << result.out;
+            }
         }
         EXPECT_EQ(CountFiles(dir.File("received")), server.succeeds ? 1 : 0);
     }
@@ -199,11 +201,12 @@ TEST_F(TlsTest, PellaServeSpeaksTls12And13Only) {
                                result.out.find("Cipher is (NONE)") == std::string::npos;
         EXPECT_EQ(connected, probe.accepted) << result.out;
         if (probe.accepted) {
-            // The suites of the non-downgrading profile: ephemeral keys and AES-GCM.
-            EXPECT_NE(result.out.find("GCM"), std::string::npos) << result.out;
-            EXPECT_NE(
-                result.out.find(std::string("Protocol  : TLSv1.") + (probe.version[6] == '2' ? "2" : "3")),
-                std::string::npos)
+            // The version asked for, with a suite of the non-downgrading profile (AES-GCM).
+            const std::string line =
+                std::string("New, TLSv1.") + (probe.version[6] == '2' ? "2" : "3") + ", Cipher is ";
+            std::size_t at = result.out.find(line);
+            ASSERT_NE(at, std::string::npos) << result.out;
+            EXPECT_NE(result.out.substr(at, result.out.find('\n', at) - at).find("GCM"), std::string::npos)
                 << result.out;
         }
     }
@@ -211,6 +214,35 @@ TEST_F(TlsTest, PellaServeSpeaksTls12And13Only) {
                   {kCli, "echo", "--tls", "--tls-ca", Pem("ca.crt"), "localhost", std::to_string(serve.port)})
                   .exitCode,
               0);
+}
+
+TEST_F(TlsTest, UnusableSettingsFailBeforeAnyConnection) {
+    TempDir dir;
+    const struct {
+        std::vector<std::string> argv;
+        int exitCode;
+        std::string reason;
+    } cases[] = {
+        {{"serve", "--tls-cert", Pem("server.crt"), "--tls-key", Pem("client.key")}, 1, "does not belong"},
+        {{"serve", "--tls-cert", Pem("server.crt"), "--tls-key", dir.File("none.key")}, 1, "cannot read"},
+        {{"serve", "--tls-cert", Pem("server.crt"), "--tls-key", Pem("server.key"),
+          "--tls-require-client-cert"},
+         2,
+         "--tls-ca"},
+        {{"serve", "--tls-cert", Pem("server.crt")}, 2, "--tls-key"},
+        {{"echo", "--tls", "--tls-ca", dir.File("none.crt"), "localhost", "1"}, 2, "cannot read"},
+        {{"echo", "--tls-ca", Pem("ca.crt"), "localhost", "1"}, 2, "needs --tls"},
+        {{"echo", "--tls", "--tls-cert", Pem("client.crt"), "localhost", "1"}, 2, "private key"},
+    };
+    for (const auto& run : cases) {
+        SCOPED_TRACE(run.argv[0] + " " + run.argv[1] + " " + run.argv.back());
+        std::vector<std::string> argv = {"timeout", "20", kCli};
+        argv.insert(argv.end(), run.argv.begin(), run.argv.end());
+        if (run.argv[0] == "serve") argv.insert(argv.end(), {"--port", "0", "--dir", dir.File("store")});
+        CommandResult result = RunCommand(argv, true);
+        EXPECT_EQ(result.exitCode, run.exitCode) << result.out;
+        EXPECT_NE(result.out.find(run.reason), std::string::npos) << result.out;
+    }
 }
 
 }  // namespace
