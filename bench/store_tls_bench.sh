@@ -5,9 +5,10 @@
 #     the two sides agree), and
 #   - storescu +tls to storescp +tls,
 # each receiver writing nothing (--ignore) so that the times are the sender's and the
-# connection's, where TLS weighs most. Prints the times, pella's TLS / plain ratio (goal: at most
-# 1.3) and pella TLS / storescu TLS (below 1.0: pella is faster). The certificates are made for
-# the run by tests/support/make_tls_certificates.sh.
+# connection's, where TLS weighs most; and pella send-series to pella serve (writing every
+# object), plain and TLS, where Pella encrypts and decrypts both ends. Prints the times, pella's
+# TLS / plain ratios (goal: at most 1.3) and pella TLS / storescu TLS (below 1.0: pella is
+# faster). The certificates are made for the run by tests/support/make_tls_certificates.sh.
 source "$(dirname "$0")/common.sh"
 
 COUNT="${COUNT:-300}"
@@ -15,7 +16,9 @@ ROUNDS="${ROUNDS:-3}"
 work=$(mktemp -d)
 plain_port=$(free_port)
 tls_port=$(free_port)
-mkdir -p "$work/series" "$work/ignored"
+serve_port=$(free_port)
+serve_tls_port=$(free_port)
+mkdir -p "$work/series" "$work/ignored" "$work/served" "$work/served-tls"
 bash "$(dirname "$0")/../tests/support/make_tls_certificates.sh" "$work/certs"
 certs="$work/certs"
 
@@ -26,27 +29,40 @@ plain_peer=$!
 storescp --ignore --output-directory "$work/ignored" +tls "$certs/server.key" "$certs/server.crt" \
   +cf "$certs/ca.crt" -ic "$tls_port" >/dev/null 2>&1 &
 tls_peer=$!
-trap 'kill $plain_peer $tls_peer 2>/dev/null; wait $plain_peer $tls_peer 2>/dev/null || true; rm -rf "$work"' EXIT
-wait_for_port "$plain_port"
-wait_for_port "$tls_port"
+"$PELLA" serve --port "$serve_port" --dir "$work/served" --log-level 0 >/dev/null 2>&1 &
+serve=$!
+"$PELLA" serve --port "$serve_tls_port" --dir "$work/served-tls" --log-level 0 \
+  --tls-cert "$certs/server.crt" --tls-key "$certs/server.key" >/dev/null 2>&1 &
+serve_tls=$!
+peers="$plain_peer $tls_peer $serve $serve_tls"
+trap 'kill $peers 2>/dev/null; wait $peers 2>/dev/null || true; rm -rf "$work"' EXIT
+for p in "$plain_port" "$tls_port" "$serve_port" "$serve_tls_port"; do wait_for_port "$p"; done
 
 # A failed run is noted (the timing's subshell cannot stop the script) and reported after the loop.
 failed() { echo "$1" >>"$work/failed"; }
 run_pella_plain()  { "$PELLA" send-series --no-progress 127.0.0.1 "$plain_port" "$work/series" >/dev/null || failed "pella (plain)"; }
 run_pella_tls()    { "$PELLA" send-series --no-progress --tls --tls-ca "$certs/ca.crt" localhost "$tls_port" "$work/series" >/dev/null || failed "pella (TLS)"; }
+run_serve_plain()  { "$PELLA" send-series --no-progress 127.0.0.1 "$serve_port" "$work/series" >/dev/null || failed "pella to pella serve (plain)"; }
+run_serve_tls()    { "$PELLA" send-series --no-progress --tls --tls-ca "$certs/ca.crt" localhost "$serve_tls_port" "$work/series" >/dev/null || failed "pella to pella serve (TLS)"; }
+# The served objects go between runs, so that every run writes all of them anew.
+clear_served() { find "$work/served" "$work/served-tls" -name '*.dcm' -delete; }
 run_storescu_tls() { storescu +tls "$certs/client.key" "$certs/client.crt" +cf "$certs/ca.crt" localhost "$tls_port" +sd "$work/series" || failed "storescu (TLS)"; }
 
 # The fastest of ROUNDS runs of each, alternating, so that all meet the same machine state.
 best() { if [ -z "$1" ] || [ "$(echo "$2 < $1" | bc -l)" = 1 ]; then echo "$2"; else echo "$1"; fi; }
-pella_plain=""; pella_tls=""; storescu_tls=""
+pella_plain=""; pella_tls=""; storescu_tls=""; serve_plain=""; serve_tls_time=""
 for _ in $(seq "$ROUNDS"); do
   p=$(seconds_of run_pella_plain); t=$(seconds_of run_pella_tls); d=$(seconds_of run_storescu_tls)
+  clear_served; sp=$(seconds_of run_serve_plain); clear_served; st=$(seconds_of run_serve_tls)
   [ ! -s "$work/failed" ] || { echo "failed: $(sort -u "$work/failed" | tr '\n' ' ')" >&2; exit 1; }
   pella_plain=$(best "$pella_plain" "$p"); pella_tls=$(best "$pella_tls" "$t"); storescu_tls=$(best "$storescu_tls" "$d")
+  serve_plain=$(best "$serve_plain" "$sp"); serve_tls_time=$(best "$serve_tls_time" "$st")
 done
 mb=$(du -sm "$work/series" | cut -f1)
-printf '%d CT images (%s MB) on one association, best of %d rounds, receivers --ignore\n' "$COUNT" "$mb" "$ROUNDS"
-printf '  pella plain %.3f s, pella TLS %.3f s: TLS / plain %s (goal <= 1.3)\n' \
+printf '%d CT images (%s MB) on one association, best of %d rounds, storescp receivers --ignore\n' "$COUNT" "$mb" "$ROUNDS"
+printf '  to storescp: pella plain %.3f s, pella TLS %.3f s: TLS / plain %s (goal <= 1.3)\n' \
   "$pella_plain" "$pella_tls" "$(ratio "$pella_tls" "$pella_plain")"
 printf '  storescu TLS %.3f s: pella TLS / storescu TLS %s (goal < 1.0)\n' \
   "$storescu_tls" "$(ratio "$pella_tls" "$storescu_tls")"
+printf '  to pella serve: plain %.3f s, TLS %.3f s: TLS / plain %s (goal <= 1.3)\n' \
+  "$serve_plain" "$serve_tls_time" "$(ratio "$serve_tls_time" "$serve_plain")"

@@ -198,7 +198,12 @@ bool RequestAssociation(PDU& pdu, const std::string& host, const std::string& po
     const bool overTls = transport.IsTls();
     Fire(pdu, UlEvent::kEvt2);
     if (!pdu.request.Write(pdu.buffer)) {
-        LogFailure("Association RQ failed!");
+        // A TLS 1.3 server checks the client's certificate after the client's side of the
+        // handshake is done: its refusal shows as the connection ending here.
+        LogFailure(overTls ? "The TLS peer ended the connection before the A-ASSOCIATE-RQ went out (" +
+                                 transport.FailureText() +
+                                 "); it may want a client certificate it trusts (--tls-cert)"
+                           : std::string("Association RQ failed!"));
         return false;
     }
     // The whole answer must arrive within the time limit, however slowly the peer sends it.

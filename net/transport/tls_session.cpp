@@ -4,11 +4,11 @@
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
-#include <signal.h>
+#include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <climits>
-#include <ctime>
+#include <cstring>
 #include <system_error>
 
 namespace pella {
@@ -32,41 +32,48 @@ void ExpectPeerName(SSL* ssl, const std::string& peerName) {
     SSL_set1_host(ssl, peerName.c_str());
 }
 
-// OpenSSL writes to the socket without MSG_NOSIGNAL: a peer that has gone would raise SIGPIPE and
-// end the process. While a session call runs, the signal is blocked on this thread, and one it
-// raised is taken off again, so the call just fails as a plain send does.
-class NoBrokenPipeSignal {
-public:
-    NoBrokenPipeSignal() {
-        sigemptyset(&pipe_);
-        sigaddset(&pipe_, SIGPIPE);
-        sigset_t pending;
-        sigpending(&pending);
-        alreadyPending_ = sigismember(&pending, SIGPIPE) == 1;
-        blocked_ = pthread_sigmask(SIG_BLOCK, &pipe_, &previous_) == 0;
-    }
-    ~NoBrokenPipeSignal() {
-        if (!blocked_) return;
-        if (!alreadyPending_) {
-            sigset_t pending;
-            sigpending(&pending);
-            if (sigismember(&pending, SIGPIPE) == 1) {
-                timespec none{0, 0};
-                while (sigtimedwait(&pipe_, nullptr, &none) < 0 && errno == EINTR) {
-                }
-            }
-        }
-        pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
-    }
-    NoBrokenPipeSignal(const NoBrokenPipeSignal&) = delete;
-    NoBrokenPipeSignal& operator=(const NoBrokenPipeSignal&) = delete;
+// OpenSSL's socket BIO writes without MSG_NOSIGNAL: a peer that has gone would raise SIGPIPE
+// and end the process. This BIO is the socket BIO with a write that sends with MSG_NOSIGNAL, so
+// the write just fails as a plain send does.
+int SendWithoutSignal(BIO* bio, const char* data, int length) {
+    int socket = -1;
+    BIO_get_fd(bio, &socket);
+    BIO_clear_retry_flags(bio);
+    ssize_t sent;
+    do {
+        sent = ::send(socket, data, static_cast<std::size_t>(std::max(length, 0)), MSG_NOSIGNAL);
+    } while (sent < 0 && errno == EINTR);
+    if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) BIO_set_retry_write(bio);
+    return static_cast<int>(sent);
+}
 
-private:
-    sigset_t pipe_;
-    sigset_t previous_;
-    bool alreadyPending_ = false;
-    bool blocked_ = false;
-};
+int PutsWithoutSignal(BIO* bio, const char* text) {
+    return SendWithoutSignal(bio, text, static_cast<int>(std::strlen(text)));
+}
+
+const BIO_METHOD* SocketWithoutSignal() {
+    static const BIO_METHOD* method = [] {
+        const BIO_METHOD* socket = BIO_s_socket();
+        BIO_METHOD* made = BIO_meth_new(BIO_TYPE_SOCKET, "socket without SIGPIPE");
+        if (made == nullptr) return static_cast<BIO_METHOD*>(nullptr);
+        BIO_meth_set_write(made, SendWithoutSignal);
+        BIO_meth_set_puts(made, PutsWithoutSignal);
+        BIO_meth_set_read(made, BIO_meth_get_read(socket));
+        BIO_meth_set_ctrl(made, BIO_meth_get_ctrl(socket));
+        BIO_meth_set_create(made, BIO_meth_get_create(socket));
+        BIO_meth_set_destroy(made, BIO_meth_get_destroy(socket));
+        return made;
+    }();
+    return method;
+}
+
+// A BIO on `socket` (left open when the BIO goes); null when none can be made.
+BIO* SocketBio(int socket) {
+    const BIO_METHOD* method = SocketWithoutSignal();
+    BIO* bio = method == nullptr ? nullptr : BIO_new(method);
+    if (bio != nullptr) BIO_set_fd(bio, socket, BIO_NOCLOSE);
+    return bio;
+}
 
 }  // namespace
 
@@ -74,11 +81,13 @@ TlsSession::TlsSession(std::shared_ptr<const TlsContext> context, int socket, co
     : context_(std::move(context)) {
     ERR_clear_error();
     ssl_ = SSL_new(context_->Native());
-    if (ssl_ == nullptr || SSL_set_fd(ssl_, socket) != 1) {
+    BIO* bio = ssl_ == nullptr ? nullptr : SocketBio(socket);
+    if (bio == nullptr) {
         failure_ = TakeTlsErrors("cannot start a TLS session");
         broken_ = true;
         return;
     }
+    SSL_set_bio(ssl_, bio, bio);  // the session owns the BIO
     if (context_->Role() == TlsRole::kServer) {
         SSL_set_accept_state(ssl_);
         return;
@@ -124,7 +133,6 @@ TlsStep TlsSession::Outcome(int result) {
 TlsStep TlsSession::Handshake() {
     if (broken_) return TlsStep::kFailed;
     ERR_clear_error();
-    NoBrokenPipeSignal quiet;
     errno = 0;
     int result = SSL_do_handshake(ssl_);
     return result == 1 ? TlsStep::kDone : Outcome(result);
@@ -133,7 +141,6 @@ TlsStep TlsSession::Handshake() {
 TlsStep TlsSession::Read(uint8_t* buffer, std::size_t capacity, std::size_t& got) {
     if (broken_) return TlsStep::kFailed;
     ERR_clear_error();
-    NoBrokenPipeSignal quiet;
     errno = 0;
     int result = SSL_read_ex(ssl_, buffer, capacity, &got);
     return result == 1 ? TlsStep::kDone : Outcome(result);
@@ -142,7 +149,6 @@ TlsStep TlsSession::Read(uint8_t* buffer, std::size_t capacity, std::size_t& got
 TlsStep TlsSession::Write(const uint8_t* bytes, std::size_t count, std::size_t& written) {
     if (broken_) return TlsStep::kFailed;
     ERR_clear_error();
-    NoBrokenPipeSignal quiet;
     errno = 0;
     int result = SSL_write_ex(ssl_, bytes, count, &written);
     return result == 1 ? TlsStep::kDone : Outcome(result);
@@ -155,7 +161,6 @@ bool TlsSession::HasPending() const {
 void TlsSession::Shutdown() {
     if (ssl_ == nullptr || broken_) return;
     ERR_clear_error();
-    NoBrokenPipeSignal quiet;
     if (SSL_is_init_finished(ssl_)) SSL_shutdown(ssl_);
     ERR_clear_error();
     broken_ = true;
