@@ -11,13 +11,10 @@
 # faster). The certificates are made for the run by tests/support/make_tls_certificates.sh.
 source "$(dirname "$0")/common.sh"
 
+work=$(mktemp -d)
+read -r plain_port tls_port serve_port serve_tls_port < <(echo "$(free_port) $(free_port) $(free_port) $(free_port)")
 COUNT="${COUNT:-300}"
 ROUNDS="${ROUNDS:-3}"
-work=$(mktemp -d)
-plain_port=$(free_port)
-tls_port=$(free_port)
-serve_port=$(free_port)
-serve_tls_port=$(free_port)
 mkdir -p "$work/series" "$work/ignored" "$work/served" "$work/served-tls"
 bash "$(dirname "$0")/../tests/support/make_tls_certificates.sh" "$work/certs"
 certs="$work/certs"
@@ -49,20 +46,17 @@ clear_served() { find "$work/served" "$work/served-tls" -name '*.dcm' -delete; }
 run_storescu_tls() { storescu +tls "$certs/client.key" "$certs/client.crt" +cf "$certs/ca.crt" localhost "$tls_port" +sd "$work/series" || failed "storescu (TLS)"; }
 
 # The fastest of ROUNDS runs of each, alternating, so that all meet the same machine state.
-best() { if [ -z "$1" ] || [ "$(echo "$2 < $1" | bc -l)" = 1 ]; then echo "$2"; else echo "$1"; fi; }
 pella_plain=""; pella_tls=""; storescu_tls=""; serve_plain=""; serve_tls_time=""
 for _ in $(seq "$ROUNDS"); do
   p=$(seconds_of run_pella_plain); t=$(seconds_of run_pella_tls); d=$(seconds_of run_storescu_tls)
   clear_served; sp=$(seconds_of run_serve_plain); clear_served; st=$(seconds_of run_serve_tls)
   [ ! -s "$work/failed" ] || { echo "failed: $(sort -u "$work/failed" | tr '\n' ' ')" >&2; exit 1; }
-  pella_plain=$(best "$pella_plain" "$p"); pella_tls=$(best "$pella_tls" "$t"); storescu_tls=$(best "$storescu_tls" "$d")
-  serve_plain=$(best "$serve_plain" "$sp"); serve_tls_time=$(best "$serve_tls_time" "$st")
+  pella_plain=$(smaller_of "$pella_plain" "$p"); pella_tls=$(smaller_of "$pella_tls" "$t"); storescu_tls=$(smaller_of "$storescu_tls" "$d")
+  serve_plain=$(smaller_of "$serve_plain" "$sp"); serve_tls_time=$(smaller_of "$serve_tls_time" "$st")
 done
-mb=$(du -sm "$work/series" | cut -f1)
-printf '%d CT images (%s MB) on one association, best of %d rounds, storescp receivers --ignore\n' "$COUNT" "$mb" "$ROUNDS"
-printf '  to storescp: pella plain %.3f s, pella TLS %.3f s: TLS / plain %s (goal <= 1.3)\n' \
-  "$pella_plain" "$pella_tls" "$(ratio "$pella_tls" "$pella_plain")"
-printf '  storescu TLS %.3f s: pella TLS / storescu TLS %s (goal < 1.0)\n' \
-  "$storescu_tls" "$(ratio "$pella_tls" "$storescu_tls")"
-printf '  to pella serve: plain %.3f s, TLS %.3f s: TLS / plain %s (goal <= 1.3)\n' \
-  "$serve_plain" "$serve_tls_time" "$(ratio "$serve_tls_time" "$serve_plain")"
+# One line per comparison: what, the two times, the ratio and its goal.
+report() { printf '  %s: %.3f s against %.3f s, ratio %s (goal %s)\n' "$1" "$2" "$3" "$(ratio "$2" "$3")" "$4"; }
+echo "$COUNT CT images ($(du -sm "$work/series" | cut -f1) MB) on one association, best of $ROUNDS rounds"
+report "pella TLS / pella plain, to storescp --ignore" "$pella_tls" "$pella_plain" "<= 1.3"
+report "pella TLS / storescu TLS, to storescp +tls --ignore" "$pella_tls" "$storescu_tls" "< 1.0"
+report "pella TLS / pella plain, to pella serve" "$serve_tls_time" "$serve_plain" "<= 1.3"

@@ -106,6 +106,8 @@ std::shared_ptr<const TlsContext> TlsContext::Make(TlsRole role, const TlsSettin
     SSL_CTX_set_options(
         context, SSL_OP_NO_RENEGOTIATION | SSL_OP_CIPHER_SERVER_PREFERENCE | SSL_OP_IGNORE_UNEXPECTED_EOF);
     SSL_CTX_set_mode(context, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
+    // Each association makes a session of its own: no tickets for resuming one.
+    SSL_CTX_set_num_tickets(context, 0);
     // Several records come in per receive: a large object costs fewer system calls.
     SSL_CTX_set_read_ahead(context, 1);
     SSL_CTX_set_default_read_buffer_len(context, kReadAheadBytes);
