@@ -31,7 +31,7 @@ TEST(TlsApi, SettingsApplyToLaterCallsAndUnusableOnesKeepThePrevious) {
     options.size = sizeof options;
     options.tls = &server;
     StoreServerHandle* handle =
-        StartStoreServerWithOptions(dir.File("store").c_str(), "0", nullptr, &options);
+        StartStoreServerWithOptions(dir.File("store").c_str(), "0", dir.File("store").c_str(), &options);
     ASSERT_NE(handle, nullptr) << Reason();
     const std::string port = std::to_string(StoreServerPort(handle));
 
