@@ -390,6 +390,33 @@ PELLA_API uint8_t AddServerUser(const char* credentialsFile, const char* user, c
  * thread; associations opened afterwards take the new limits. */
 PELLA_API void SetClientLimits(const ClientLimits* limits);
 
+/* Addition: TLS settings, for the associations this process requests (SetTLSSettings) and for a
+ * storage server (StoreServerOptions.tls). TLS 1.2 and 1.3 only, with the cipher suites of the
+ * non-downgrading BCP 195 profile; certificates and keys are PEM files. A peer whose certificate
+ * is refused (unknown authority, expired, another host's name), or a peer that does not speak TLS,
+ * fails the connection with the reason in LastFailureText (a server logs it and carries on).
+ * `size` as in StoreServerOptions: the host sets it to sizeof(TLSSettings). */
+typedef struct TLSSettings {
+    uint32_t size;                    /* sizeof(TLSSettings) */
+    uint8_t enabled;                  /* 1: TLS; 0: plain TCP (the other fields are not read) */
+    const char* certificateFile;      /* this side's certificate (with its chain): a server's own
+                                         (required), a client's for mutual TLS (NULL: none) */
+    const char* keyFile;              /* the certificate's private key, not encrypted */
+    const char* caFile;               /* the CA certificates a peer's certificate must come from. A
+                                         client checks the server's certificate and that it names the
+                                         host called (NULL: the system's authorities); a server checks a
+                                         client certificate when one is sent (NULL: none is asked for) */
+    uint8_t noVerify;                 /* client: 1 accepts any server certificate and name (tests only) */
+    uint8_t requireClientCertificate; /* server: 1 refuses clients without a certificate from
+                                         caFile (mutual TLS) */
+} TLSSettings;
+
+/* Addition: TLS for the associations this process requests after the call (every call that
+ * SetClientLimits names), process-wide, from any thread. NULL or `enabled` 0: plain TCP. Returns
+ * 1 when set; 0 when a file cannot be read or the key does not match its certificate, with the
+ * reason in LastFailureText and the previous setting kept. */
+PELLA_API uint8_t SetTLSSettings(const TLSSettings* settings);
+
 /* Copies the version text of the loaded library ("MAJOR.MINOR.PATCH", as PELLA_VERSION) into
  * `buffer`, which holds at least PELLA_VERSION_BUFFER_SIZE bytes. NULL is ignored. */
 PELLA_API void Version(char* buffer);
@@ -538,6 +565,9 @@ typedef struct StoreServerOptions {
     uint64_t maxStorage;          /* Addition: bytes the stored objects may take (measured once at
                                      start, then counted); a store beyond it is answered 0xA700.
                                      0: no limit */
+    const TLSSettings* tls;       /* Addition: every connection speaks TLS first (the handshake
+                                     within acseTimeoutSeconds); NULL or not enabled: plain TCP.
+                                     Files that cannot be used fail the start */
 } StoreServerOptions;
 
 /* StartStoreServer with options (NULL: the defaults). */

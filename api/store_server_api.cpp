@@ -11,6 +11,7 @@
 #include "api/boundary.h"
 #include "api/live_handles.h"
 #include "api/sized_options.h"
+#include "api/tls_settings.h"
 #include "log/protocol_log.h"
 #include "pella.h"
 #include "services/archive/archive_services.h"
@@ -98,6 +99,12 @@ std::unique_ptr<StoreServerHandle> Start(const char* storageFolder, const char* 
     if (options.minFreeBytes > 0) config.minFreeBytes = options.minFreeBytes;
     config.maxPduLength = ReceivePduLengthOrDefault(options.maxPduLength);
     config.reindex = options.reindex != 0;
+    try {
+        config.tls = TlsContextFrom(options.tls, TlsRole::kServer);
+    } catch (const std::runtime_error& error) {
+        LogFailure(std::string("The storage server cannot use its TLS settings: ") + error.what());
+        return nullptr;
+    }
     config.storageFolder = Text(storageFolder);
     config.port = Text(port);
     if (databaseRoot != nullptr && databaseRoot[0] != '\0') config.databaseRoot = databaseRoot;

@@ -59,6 +59,9 @@ fastest() { printf '%s\n' "$@" | sort -g | sed -n 1p; }
 
 ratio() { printf '%.3f' "$(echo "$1 / $2" | bc -l)"; }
 
+# The smaller of a best time so far (empty: none yet) and a new one.
+smaller_of() { if [ -z "$1" ] || [ "$(echo "$2 < $1" | bc -l)" = 1 ]; then echo "$2"; else echo "$1"; fi; }
+
 # COUNT small CT images (pydicom's CT_small.dcm) of study STUDY, series SERIES in FOLDER.
 make_small_study() {
   /usr/bin/python3 - "$@" <<'PY'

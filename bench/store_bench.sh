@@ -30,7 +30,6 @@ run_storescu() { storescu 127.0.0.1 "$1" +sd "$work/series"; }
 received()     { find "$work/received" -type f | wc -l; }
 
 # The fastest of ROUNDS runs of each, alternating, so that both meet the same machine state.
-best() { if [ -z "$1" ] || [ "$(echo "$2 < $1" | bc -l)" = 1 ]; then echo "$2"; else echo "$1"; fi; }
 pella_disk=""; storescu_disk=""; pella_floor=""; storescu_floor=""
 for _ in $(seq "$ROUNDS"); do
   clear_received; p=$(seconds_of run_pella "$port")
@@ -39,8 +38,8 @@ for _ in $(seq "$ROUNDS"); do
   [ "$(received)" -eq "$COUNT" ] || { echo "storescu: not every object arrived" >&2; exit 1; }
   pf=$(seconds_of run_pella "$floor_port")
   df=$(seconds_of run_storescu "$floor_port")
-  pella_disk=$(best "$pella_disk" "$p"); storescu_disk=$(best "$storescu_disk" "$d")
-  pella_floor=$(best "$pella_floor" "$pf"); storescu_floor=$(best "$storescu_floor" "$df")
+  pella_disk=$(smaller_of "$pella_disk" "$p"); storescu_disk=$(smaller_of "$storescu_disk" "$d")
+  pella_floor=$(smaller_of "$pella_floor" "$pf"); storescu_floor=$(smaller_of "$storescu_floor" "$df")
 done
 mb=$(du -sm "$work/series" | cut -f1)
 printf '%d CT images (%s MB) on one association, best of %d rounds\n' "$COUNT" "$mb" "$ROUNDS"

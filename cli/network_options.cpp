@@ -3,12 +3,13 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "cli/tls_options.h"
 #include "pella.h"
 
 namespace cli {
 
 std::vector<OptionSpec> NetworkOptions() {
-    return {
+    std::vector<OptionSpec> options = {
         {{"-aet", "--aetitle"}, "AETITLE", "calling AE title (default KESTRA)"},
         {{"-aec", "--call"}, "AETITLE", "called AE title of the peer (default ANY-SCP)"},
         {{"--timeout", "-to"},
@@ -25,6 +26,8 @@ std::vector<OptionSpec> NetworkOptions() {
          "N",
          "log level: 0 failures, 1 progress, 2 messages, 3 hex dumps (default 1 with --log)"},
     };
+    for (OptionSpec& option : ClientTlsOptions()) options.push_back(std::move(option));
+    return options;
 }
 
 std::array<char, 17> CallingTitleBuffer(const NetworkSettings& settings) {
@@ -52,7 +55,8 @@ bool ApplyNetworkOptions(const std::string& command, const Args& args, NetworkSe
     }
     std::string file = args.ValueOr("--log", "");
     SetLOG(file.c_str(), static_cast<int32_t>(level));
-    return ApplyUserIdentity(command, args) && ApplyClientLimits(command, args);
+    return ApplyUserIdentity(command, args) && ApplyClientLimits(command, args) &&
+           ApplyClientTlsOptions(command, args);
 }
 
 bool ApplyUserIdentity(const std::string& command, const Args& args) {

@@ -13,7 +13,7 @@ namespace cli {
 // The time limit of the network commands (the library's own default is longer).
 constexpr long kDefaultTimeoutSeconds = 30;
 
-// -aet/-aec, --timeout and the log options, for a command's option table.
+// -aet/-aec, --timeout, the log options and the TLS options, for a command's option table.
 std::vector<OptionSpec> NetworkOptions();
 
 struct NetworkSettings {
@@ -26,8 +26,8 @@ struct NetworkSettings {
 std::array<char, 17> CallingTitleBuffer(const NetworkSettings& settings);
 
 // Reads the titles and applies --log/--log-level (SetLOG), --user/--password
-// (ApplyUserIdentity), --timeout and --max-results (ApplyClientLimits). False, with the reason printed, on a
-// bad value.
+// (ApplyUserIdentity), --timeout and --max-results (ApplyClientLimits) and the TLS options
+// (SetTLSSettings). False, with the reason printed, on a bad value.
 bool ApplyNetworkOptions(const std::string& command, const Args& args, NetworkSettings& out);
 
 // Sets the user identity the associations present from --user, --password and PELLA_PASSWORD.

@@ -8,6 +8,7 @@
 #include "cli/args.h"
 #include "cli/commands.h"
 #include "cli/network_options.h"
+#include "cli/tls_options.h"
 #include "pella.h"
 
 namespace cli {
@@ -89,6 +90,13 @@ const CommandSpec kSpec{
     0,
 };
 
+// The options above and the TLS ones.
+CommandSpec ServeSpec() {
+    CommandSpec spec = kSpec;
+    for (OptionSpec& option : ServerTlsOptions()) spec.options.push_back(std::move(option));
+    return spec;
+}
+
 // Blocks the stop signals in every thread, so that only the waiting main thread takes them.
 sigset_t BlockStopSignals() {
     sigset_t signals;
@@ -103,7 +111,7 @@ sigset_t BlockStopSignals() {
 
 int RunServe(const std::vector<std::string>& argv) {
     Args args;
-    if (int exit = ParseOrExit(kSpec, argv, args); exit >= 0) return exit;
+    if (int exit = ParseOrExit(ServeSpec(), argv, args); exit >= 0) return exit;
     long level = 1;
     if (auto text = args.Value("--log-level"); text && !ParseNumber(*text, 0, 3, level)) {
         std::fprintf(stderr, "pella serve: --log-level wants 0, 1, 2 or 3\n");
@@ -138,6 +146,9 @@ int RunServe(const std::vector<std::string>& argv) {
     }
     std::string audit = args.ValueOr("--audit", "");
     options.auditFile = audit.c_str();
+    ServerTls tls;
+    if (!ReadServerTlsOptions(args, tls)) return 2;
+    options.tls = &tls.settings;
     if (!ParseMaxPdu("serve", args, options.maxPduLength)) return 2;
     const struct {
         const char* flag;

@@ -20,7 +20,7 @@ void SetOurUserInformation(UserInformation& info, uint32_t maxPduLength) {
 
 // Takes over the connection and reads its first PDU, which must be an A-ASSOCIATE-RQ (AE-6),
 // whole within the transport's time-out; anything else gets the transition table's answer.
-bool ReadRequest(PDU& pdu, SocketHandle connection) {
+bool ReadRequest(PDU& pdu, SocketHandle connection, std::shared_ptr<const TlsContext> tls) {
     pdu.buffer.Clear();
     pdu.data.Reset();
     pdu.lastMessageID = 0;
@@ -32,6 +32,10 @@ bool ReadRequest(PDU& pdu, SocketHandle connection) {
     transport.Adopt(std::move(connection));
     // The whole request, however slowly it trickles in, must come within the time-out.
     transport.SetDeadline(TcpTransport::Clock::now() + std::chrono::seconds(transport.TimeoutSeconds()));
+    if (tls && !transport.StartTls(std::move(tls), {})) {
+        LogFailure("TLS with " + transport.PeerAddress() + " failed: " + transport.FailureText());
+        return false;
+    }
     Fire(pdu, UlEvent::kEvt5);
     uint8_t type = 0;
     UlAction action = ReceivePdu(pdu, type);
@@ -129,7 +133,7 @@ uint8_t RejectionReason(const PDU& pdu, const AcceptorPolicy& policy) {
 }
 
 bool AcceptAssociation(PDU& pdu, SocketHandle connection, const AcceptorPolicy& policy) {
-    if (!ReadRequest(pdu, std::move(connection))) return false;
+    if (!ReadRequest(pdu, std::move(connection), policy.tls)) return false;
     Admission admission;
     uint8_t reason = RejectionReason(pdu, policy);
     if (reason == 0 && policy.admit) {

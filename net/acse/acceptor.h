@@ -3,12 +3,14 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "net/acse/association.h"
 #include "net/acse/association_failures.h"
 #include "net/acse/negotiation.h"
 #include "net/transport/socket_handle.h"
+#include "net/transport/tls_context.h"
 
 namespace pella {
 
@@ -29,6 +31,8 @@ struct AcceptorPolicy {
     // Decides on the requestor after the checks of RejectionReason passed; unset: all admitted.
     std::function<Admission(const PDU& pdu)> admit;
     bool confirmIdentity = false;  // the answer confirms the user identity (from the admission)
+    // Connections must open a TLS session with this server context first; null: plain TCP.
+    std::shared_ptr<const TlsContext> tls;
 };
 
 // The reason to reject the request already read into pdu.request (A-ASSOCIATE-RJ, source 1);
@@ -42,7 +46,9 @@ uint8_t RejectionReason(const PDU& pdu, const AcceptorPolicy& policy);
 // and the answer went.
 bool BuildAccept(PDU& pdu, const AcceptorPolicy& policy = {});
 
-// Takes over an accepted connection, reads the A-ASSOCIATE-RQ and answers it. True when at
+// Takes over an accepted connection, runs the TLS handshake when the policy asks for it (within
+// the transport's time limit, like the request; a failed one is logged and closes the
+// connection), reads the A-ASSOCIATE-RQ and answers it. True when at
 // least one context was accepted. Otherwise false with the connection closed: a first PDU that
 // is not a readable request gets the A-ABORT of the transition table; an answer that accepted
 // no context is followed by a wait (within the transport's time limit) for the peer's release,

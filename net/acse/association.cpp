@@ -10,12 +10,17 @@
 #include "net/acse/association_failures.h"
 #include "net/acse/client_identity.h"
 #include "net/acse/client_limits.h"
+#include "net/acse/client_tls.h"
 #include "net/acse/upper_layer.h"
 #include "net/pdu/pdu_limits.h"
 
 namespace pella {
 
 namespace {
+
+// The first byte of a TLS record (an alert, a handshake): a TLS port answering a plain request.
+constexpr uint8_t kTlsAlertRecord = 0x15;
+constexpr uint8_t kTlsHandshakeRecord = 0x16;
 
 std::string WithoutTrailingSpaces(std::string text) {
     while (!text.empty() && text.back() == ' ') text.pop_back();
@@ -180,9 +185,27 @@ bool RequestAssociation(PDU& pdu, const std::string& host, const std::string& po
         return false;
     }
     LogProgress("Connected to: " + host + ":" + port);
+    if (std::shared_ptr<const TlsContext> tls = CurrentClientTls(); tls) {
+        // The handshake shares the connection's time limit.
+        transport.SetDeadline(std::chrono::steady_clock::now() +
+                              std::chrono::seconds(transport.TimeoutSeconds()));
+        bool secured = transport.StartTls(std::move(tls), host);
+        transport.SetDeadline(std::nullopt);
+        if (!secured) {
+            LogFailure("TLS with " + host + ":" + port + " failed: " + transport.FailureText());
+            Fire(pdu, UlEvent::kEvt17);
+            return false;
+        }
+    }
+    const bool overTls = transport.IsTls();
     Fire(pdu, UlEvent::kEvt2);
     if (!pdu.request.Write(pdu.buffer)) {
-        LogFailure("Association RQ failed!");
+        // A TLS 1.3 server checks the client's certificate after the client's side of the
+        // handshake is done: its refusal shows as the connection ending here.
+        LogFailure(overTls ? "The TLS peer ended the connection before the A-ASSOCIATE-RQ went out (" +
+                                 transport.FailureText() +
+                                 "); it may want a client certificate it trusts (--tls-cert)"
+                           : std::string("Association RQ failed!"));
         return false;
     }
     // The whole answer must arrive within the time limit, however slowly the peer sends it.
@@ -198,6 +221,8 @@ bool RequestAssociation(PDU& pdu, const std::string& host, const std::string& po
     if (type == 0 || transport.TimedOut())
         LogFailure("No answer to the A-ASSOCIATE-RQ from " + host + ":" + port + ": " +
                    transport.FailureText());
+    else if (!overTls && (type == kTlsAlertRecord || type == kTlsHandshakeRecord))
+        LogFailure("The peer at " + host + ":" + port + " answered with TLS: the port wants TLS");
     else
         LogFailure("Corrupt Transmission...");
     return false;

@@ -124,7 +124,9 @@ void TcpTransport::ConfigureConnection() {
 }
 
 bool TcpTransport::Connect(const std::string& host, const std::string& port) {
+    tls_.reset();
     connection_.Reset();
+    tlsFailure_.clear();
     peerAddress_.clear();
     std::optional<uint16_t> portNumber = ResolvePort(port);
     std::optional<uint32_t> address = ResolveHost(host);
@@ -187,8 +189,10 @@ bool TcpTransport::TimedOut() const {
 
 std::string TcpTransport::FailureText() const {
     const std::string limit = std::to_string(timeoutSeconds_) + " s";
+    if (!tlsFailure_.empty()) return tlsFailure_;
     if (lastError_ == ETIMEDOUT) {
         if (failedOperation_ == Operation::kConnect) return "no connection within " + limit;
+        if (failedOperation_ == Operation::kHandshake) return "no TLS handshake within " + limit;
         if (failedOperation_ == Operation::kSend) return "the peer took no data for " + limit;
         return "no response from the peer within " + limit;
     }
@@ -263,6 +267,10 @@ bool TcpTransport::Accept() {
 }
 
 bool TcpTransport::Close() {
+    if (tls_) {
+        tls_->Shutdown();
+        tls_.reset();
+    }
     connection_.Reset();
     listener_.Reset();
     deadline_.reset();
@@ -271,18 +279,21 @@ bool TcpTransport::Close() {
 }
 
 SocketHandle TcpTransport::TakeConnection() {
+    tls_.reset();
     return std::move(connection_);
 }
 
 void TcpTransport::Adopt(SocketHandle connection) {
     Close();
+    tlsFailure_.clear();
     connection_ = std::move(connection);
+    peerAddress_.clear();
     if (!IsConnected()) return;
     ConfigureConnection();
     // The peer of a connection accepted elsewhere (the storage server's workers) is told here.
     sockaddr_in peer{};
     socklen_t size = sizeof peer;
-    if (::getpeername(connection_.Get(), reinterpret_cast<sockaddr*>(&peer), &size) == 0 &&
+    if (getpeername(connection_.Get(), reinterpret_cast<sockaddr*>(&peer), &size) == 0 &&
         peer.sin_family == AF_INET)
         peerAddress_ = DottedText(peer);
 }
@@ -304,6 +315,7 @@ void TcpTransport::NoteSendFailure() {
 
 bool TcpTransport::Send(const uint8_t* bytes, std::size_t count) {
     if (!IsConnected()) return false;
+    if (tls_) return SendTls(bytes, count);
     std::size_t sent = 0;
     while (sent < count) {
         ssize_t n = ::send(connection_.Get(), bytes + sent, count - sent, MSG_NOSIGNAL);
@@ -320,6 +332,7 @@ bool TcpTransport::Send(const uint8_t* bytes, std::size_t count) {
 
 bool TcpTransport::SendPieces(const iovec* pieces, std::size_t count) {
     if (!IsConnected()) return false;
+    if (tls_) return SendPiecesTls(pieces, count);
     std::vector<iovec> left(pieces, pieces + count);
     std::size_t first = 0;
     while (first < left.size()) {
@@ -353,23 +366,28 @@ std::optional<TcpTransport::Clock::time_point> TcpTransport::NearestDeadline() c
 
 bool TcpTransport::InputWaiting() const {
     if (!connection_.Valid()) return false;
+    if (tls_ && tls_->HasPending()) return true;
     pollfd watch{connection_.Get(), POLLIN, 0};
     return ::poll(&watch, 1, 0) > 0 && watch.revents != 0;
 }
 
 bool TcpTransport::WaitReadable() {
+    return WaitFor(POLLIN, true);
+}
+
+bool TcpTransport::WaitFor(short events, bool receiving) {
     Clock::time_point limit = Clock::now() + std::chrono::seconds(timeoutSeconds_);
-    std::optional<Clock::time_point> deadline = NearestDeadline();
+    std::optional<Clock::time_point> deadline = receiving ? NearestDeadline() : std::nullopt;
     pastDeadline_ = deadline && *deadline <= limit;
     if (pastDeadline_) limit = *deadline;
     for (;;) {
-        pollfd watch[2] = {{connection_.Get(), POLLIN, 0}, {stopDescriptor_, POLLIN, 0}};
+        pollfd watch[2] = {{connection_.Get(), events, 0}, {stopDescriptor_, POLLIN, 0}};
         int ready = ::poll(watch, stopDescriptor_ >= 0 ? 2 : 1, MillisecondsUntil(limit));
         if (ready > 0 && stopDescriptor_ >= 0 && (watch[1].revents & POLLIN)) {
             lastError_ = ECANCELED;
             return false;
         }
-        if (ready > 0) return IsReadable(watch[0].revents);
+        if (ready > 0) return IsReadable(watch[0].revents) || (watch[0].revents & events) != 0;
         if (ready < 0 && errno == EINTR) continue;
         lastError_ = ready < 0 ? errno : ETIMEDOUT;
         return false;
@@ -387,7 +405,11 @@ void TcpTransport::EndAfterFailedWait() {
         // The peer went silent, or the server stops: end the association with an A-ABORT
         // of our own (source 0, reason 0) rather than just vanishing.
         static const uint8_t kAbortPdu[] = {0x07, 0, 0, 0, 0, 4, 0, 0, 0, 0};
-        ::send(connection_.Get(), kAbortPdu, sizeof kAbortPdu, MSG_NOSIGNAL | MSG_DONTWAIT);
+        std::size_t written = 0;
+        if (tls_)
+            tls_->Write(kAbortPdu, sizeof kAbortPdu, written);  // one try: the socket does not block
+        else
+            ::send(connection_.Get(), kAbortPdu, sizeof kAbortPdu, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (LogLevel() > 0) WriteLogLine("A-ABORT sent: " + FailedWaitText());
     }
     Close();
@@ -412,6 +434,7 @@ int TcpTransport::Receive(uint8_t* buffer, std::size_t capacity) {
         EndAfterFailedWait();
         return -1;
     }
+    if (tls_) return ReceiveTls(buffer, size);
     ssize_t n = -1;
     bool mustWait = ++receivesSinceWait_ > kReceivesBetweenWaits;
     if (!mustWait) {
@@ -434,6 +457,132 @@ int TcpTransport::Receive(uint8_t* buffer, std::size_t capacity) {
     }
     if (LogLevel() > 2) LogHexDump(buffer, static_cast<std::size_t>(n), false);
     return static_cast<int>(n);
+}
+
+std::string TcpTransport::TlsDescription() const {
+    return tls_ ? tls_->Description() : std::string();
+}
+
+bool TcpTransport::StartTls(std::shared_ptr<const TlsContext> context, const std::string& peerName) {
+    if (!IsConnected() || !context) return false;
+    failedOperation_ = Operation::kHandshake;
+    tlsFailure_.clear();
+    // The session drives a non-blocking socket; the waits here keep the time limits.
+    if (!SetBlocking(connection_.Get(), false)) {
+        lastError_ = errno;
+        Close();
+        return false;
+    }
+    tls_ = std::make_unique<TlsSession>(std::move(context), connection_.Get(), peerName);
+    for (;;) {
+        TlsStep step = tls_->Handshake();
+        if (step == TlsStep::kDone) break;
+        if (!AwaitTlsStep(step, true)) {
+            if (tlsFailure_.empty() && lastError_ == 0)
+                tlsFailure_ = "the peer closed the connection during the TLS handshake";
+            tls_.reset();  // no close_notify: the session never began
+            Close();
+            return false;
+        }
+    }
+    failedOperation_ = Operation::kNone;
+    if (LogLevel() > 0) WriteLogLine("TLS session with " + peerAddress_ + ": " + tls_->Description());
+    return true;
+}
+
+bool TcpTransport::AwaitTlsStep(TlsStep step, bool receiving) {
+    switch (step) {
+        case TlsStep::kWantRead:
+            if (receiving) AcknowledgeNow(connection_.Get());
+            return WaitFor(POLLIN, receiving);
+        case TlsStep::kWantWrite:
+            return WaitFor(POLLOUT, receiving);
+        case TlsStep::kClosed:
+            lastError_ = 0;
+            return false;
+        default:
+            lastError_ = EPROTO;
+            tlsFailure_ = tls_->FailureText();
+            return false;
+    }
+}
+
+bool TcpTransport::SendTls(const uint8_t* bytes, std::size_t count) {
+    failedOperation_ = Operation::kSend;
+    std::size_t sent = 0;
+    while (sent < count) {
+        std::size_t written = 0;
+        TlsStep step = tls_->Write(bytes + sent, count - sent, written);
+        if (step == TlsStep::kDone) {
+            sent += written;
+            continue;
+        }
+        if (!AwaitTlsStep(step, false)) {
+            if (lastError_ == 0) lastError_ = EPIPE;
+            Close();
+            return false;
+        }
+    }
+    failedOperation_ = Operation::kNone;
+    if (LogLevel() > 2) LogHexDump(bytes, count, true);
+    return true;
+}
+
+bool TcpTransport::SendPiecesTls(const iovec* pieces, std::size_t count) {
+    // Small pieces (PDU headers) are joined with their neighbours so that each TLS record
+    // carries a full load; pieces large enough for whole records go as they are.
+    constexpr std::size_t kGather = 64 * 1024;
+    std::vector<uint8_t> gathered;
+    gathered.reserve(kGather);
+    auto flush = [&] {
+        bool sent = gathered.empty() || SendTls(gathered.data(), gathered.size());
+        gathered.clear();
+        return sent;
+    };
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto* bytes = static_cast<const uint8_t*>(pieces[i].iov_base);
+        const std::size_t length = pieces[i].iov_len;
+        if (gathered.size() + length <= kGather) {
+            gathered.insert(gathered.end(), bytes, bytes + length);
+            continue;
+        }
+        if (!flush()) return false;
+        if (length >= kGather) {
+            if (!SendTls(bytes, length)) return false;
+        } else {
+            gathered.insert(gathered.end(), bytes, bytes + length);
+        }
+    }
+    return flush();
+}
+
+int TcpTransport::ReceiveTls(uint8_t* buffer, std::size_t size) {
+    // What the session already holds is taken first; the socket is waited on only when the
+    // session asks for more. A peer sending without pause still sees the owner stop.
+    if (++receivesSinceWait_ > kReceivesBetweenWaits) {
+        receivesSinceWait_ = 0;
+        pollfd stop{stopDescriptor_, POLLIN, 0};
+        if (stopDescriptor_ >= 0 && ::poll(&stop, 1, 0) > 0) {
+            lastError_ = ECANCELED;
+            EndAfterFailedWait();
+            return -1;
+        }
+    }
+    for (;;) {
+        std::size_t got = 0;
+        TlsStep step = tls_->Read(buffer, size, got);
+        if (step == TlsStep::kDone) {
+            if (LogLevel() > 2) LogHexDump(buffer, got, false);
+            return static_cast<int>(got);
+        }
+        if (!AwaitTlsStep(step, true)) {
+            if (lastError_ == ETIMEDOUT || lastError_ == ECANCELED)
+                EndAfterFailedWait();
+            else
+                Close();
+            return -1;
+        }
+    }
 }
 
 }  // namespace pella

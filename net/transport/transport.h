@@ -8,10 +8,13 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "net/transport/socket_handle.h"
+#include "net/transport/tls_context.h"
+#include "net/transport/tls_session.h"
 
 namespace pella {
 
@@ -70,11 +73,22 @@ public:
     // becomes readable (false); also false when not listening or on an error.
     bool WaitForConnection(int wakeDescriptor);
 
-    // Closes both sockets; the transport becomes idle. Always true.
+    // Runs the TLS handshake on the data connection in the context's role; afterwards every send
+    // and receive goes through the session. A client checks the server's certificate against
+    // `peerName` (host name or address) when the context verifies it. The handshake is bounded
+    // by the time-out and any deadline and ends when the owner stops. False, with the connection
+    // closed and FailureText saying why (a certificate refused, the peer not speaking TLS, ...).
+    bool StartTls(std::shared_ptr<const TlsContext> context, const std::string& peerName);
+    bool IsTls() const { return tls_ != nullptr; }
+    // "TLSv1.3, TLS_AES_256_GCM_SHA384" on a TLS connection; empty otherwise.
+    std::string TlsDescription() const;
+
+    // Closes both sockets (a TLS session says close_notify first); the transport becomes idle.
+    // Always true.
     bool Close();
 
     // Hands the data connection to the caller (for a fresh transport's Adopt); the listening
-    // socket stays.
+    // socket stays. Only for a connection without TLS (a session cannot move).
     SocketHandle TakeConnection();
     // Closes what is open and makes `connection` this transport's data connection; its peer's
     // address becomes PeerAddress().
@@ -109,6 +123,15 @@ public:
 private:
     // Waits for the connection to become readable; false on time-out, a passed deadline or error.
     bool WaitReadable();
+    // Waits for `events` (poll's) on the connection within the time-out and, when `receiving`,
+    // the deadlines; the stop descriptor ends it. False with lastError_ set.
+    bool WaitFor(short events, bool receiving);
+    // The TLS counterparts of Send and Receive's reading.
+    bool SendTls(const uint8_t* bytes, std::size_t count);
+    bool SendPiecesTls(const iovec* pieces, std::size_t count);
+    int ReceiveTls(uint8_t* buffer, std::size_t size);
+    // Waits for what the TLS step wants; false (lastError_ set) on a failure or a finished session.
+    bool AwaitTlsStep(TlsStep step, bool receiving);
     // Waits up to the time-out for a non-blocking connect to complete; false with lastError_.
     bool AwaitConnect(int socket);
     // The earlier of the two deadlines, if any.
@@ -127,7 +150,7 @@ private:
     // many receives, so that a peer sending without pause still sees the owner stop.
     static constexpr int kReceivesBetweenWaits = 64;
 
-    enum class Operation { kNone, kResolve, kConnect, kSend, kReceive };
+    enum class Operation { kNone, kResolve, kConnect, kSend, kReceive, kHandshake };
 
     int timeoutSeconds_;
     Operation failedOperation_ = Operation::kNone;
@@ -140,6 +163,8 @@ private:
     SocketHandle connection_;
     SocketHandle listener_;
     std::string peerAddress_;
+    std::unique_ptr<TlsSession> tls_;
+    std::string tlsFailure_;  // why the TLS session failed; empty when it did not
 };
 
 }  // namespace pella

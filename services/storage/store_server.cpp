@@ -116,6 +116,7 @@ bool ServeAssociation(const StoreServerConfig& config, SocketHandle connection, 
     policy.aeTitle = config.aeTitle;
     policy.requireCalledAETitle = config.requireCalledAETitle;
     policy.serving = StorageServingPolicy(config.allStorageClasses);
+    policy.tls = config.tls;
     RequestHandlers handlers = ServerRequestHandlers(config);
     if (config.addServices) config.addServices(handlers, policy.serving);
     AssociationAudit audit(config.audit);
@@ -131,7 +132,7 @@ bool ServeAssociation(const StoreServerConfig& config, SocketHandle connection, 
     // A connection that never sent a readable request is no association and leaves no line.
     if (!accepted && pdu.request.callingAETitle.empty()) return false;
     audit.SetPeer(AuditPeer{TrimmedTitle(pdu.request.callingAETitle), pdu.buffer.Transport().PeerAddress(),
-                            user, false});
+                            user, config.tls != nullptr});
     if (!accepted) {
         audit.Finish(admitted ? "refused" : "rejected");
         return false;
@@ -232,6 +233,12 @@ void StoreServer::Dispatch(SocketHandle connection) {
     };
     if (workers_.Start(connection, static_cast<std::size_t>(config_.maxAssociations), serve)) return;
     if (!connection.Valid()) return;  // no thread could be made; the connection is closed
+    if (config_.tls) {
+        // A plain A-ASSOCIATE-RJ means nothing to a TLS peer: the connection is just closed.
+        LogFailure("[" + tag + "] More than " + std::to_string(config_.maxAssociations) +
+                   " associations at once: connection closed");
+        return;
+    }
     LogFailure("[" + tag + "] More than " + std::to_string(config_.maxAssociations) +
                " associations at once: rejected");
     rejector_->Add(std::move(connection));

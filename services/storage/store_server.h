@@ -16,6 +16,7 @@
 #include "net/acse/over_limit_rejector.h"
 #include "net/pdu/pdu_limits.h"
 #include "net/transport/socket_handle.h"
+#include "net/transport/tls_context.h"
 #include "net/transport/transport.h"
 #include "services/storage/association_workers.h"
 #include "services/storage/audit_trail.h"
@@ -53,6 +54,9 @@ struct StoreServerConfig {
     bool requireCalledAETitle = false;         // reject associations not called aeTitle
     bool allStorageClasses = true;             // every storage class of the standard, or the original table
     uint32_t maxPduLength = kOurMaxPduLength;  // the largest PDU announced for receiving
+    // Every connection opens a TLS session first (on its worker, within the ACSE time-out);
+    // null: plain TCP.
+    std::shared_ptr<const TlsContext> tls;
     // Received objects are recorded in the archive index of the storage folder too.
     bool archiveIndex = true;
     // Before listening, the archive index is made (and rebuilt from the files when it is new);
