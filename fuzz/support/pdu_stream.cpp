@@ -56,7 +56,7 @@ bool ReadAsAcceptor(FedPdu& fed, uint8_t type) {
         case pdu_type::kAssociateRQ:
             if (!pdu.request.Read(pdu.buffer)) return false;
             pdu.ulState = UlState::kSta3;  // the request is read: the answer is due
-            BuildAccept(pdu, AcceptorPolicy{"PELLA", false, StorageServingPolicy(true), {}, false});
+            BuildAccept(pdu, AcceptorPolicy{"PELLA", false, StorageServingPolicy(true), {}, false, nullptr});
             ExpectAnswerReadsBack(fed);
             return true;
         case pdu_type::kPDataTF:
