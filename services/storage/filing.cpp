@@ -37,12 +37,14 @@ bool EnsureFolder(const std::string& folder, bool& created) {
     std::error_code ec;
     created = false;
     if (fs::is_directory(folder, ec)) return true;
-    fs::create_directories(folder, ec);
+    // Made by this call only when its own mkdir made it: a server of another process on the
+    // same storage folder may make it at the same moment, and one line is due, not two.
+    created = fs::create_directories(folder, ec);
     if (ec || !fs::is_directory(folder, ec)) {
         WriteLogLine("Filing: cannot create the folder " + folder);
+        created = false;
         return false;
     }
-    created = true;
     return true;
 }
 
