@@ -30,8 +30,8 @@ const CommandSpec kSpec{
 };
 
 void PrintProgress(uint64_t copied, uint8_t finished, void*) {
-    std::fprintf(stderr, "%s %llu objects\n", finished ? "Copied" : "Copying:",
-                 static_cast<unsigned long long>(copied));
+    std::fprintf(stderr, "%s %llu objects\n",
+                 finished ? "Copied" : "Copying:", static_cast<unsigned long long>(copied));
 }
 
 }  // namespace

@@ -245,9 +245,10 @@ private:
         std::vector<const char*> parameters = Parameters(statement.bindings);
         const int count = static_cast<int>(parameters.size());
         if (name.empty())
-            return PQexecParams(session_->connection, statement.text.c_str(), count, nullptr, parameters.data(),
-                                nullptr, nullptr, 0);
-        return PQexecPrepared(session_->connection, name.c_str(), count, parameters.data(), nullptr, nullptr, 0);
+            return PQexecParams(session_->connection, statement.text.c_str(), count, nullptr,
+                                parameters.data(), nullptr, nullptr, 0);
+        return PQexecPrepared(session_->connection, name.c_str(), count, parameters.data(), nullptr, nullptr,
+                              0);
     }
 
     // Runs a query in PostgreSQL's form, handing its rows one by one to `row` (single-row mode:
@@ -267,8 +268,8 @@ private:
         PGconn* connection = session_->connection;
         const int sent = name.empty() ? PQsendQueryParams(connection, statement.text.c_str(), count, nullptr,
                                                           parameters.data(), nullptr, nullptr, 0)
-                                      : PQsendQueryPrepared(connection, name.c_str(), count, parameters.data(),
-                                                            nullptr, nullptr, 0);
+                                      : PQsendQueryPrepared(connection, name.c_str(), count,
+                                                            parameters.data(), nullptr, nullptr, 0);
         if (!sent) return Failed(what);
         PQsetSingleRowMode(connection);
         bool stopped = false;
@@ -305,9 +306,10 @@ private:
         if (instance.values.size() != IndexAttributes().size()) return false;
         std::string parent;
         for (const UpsertLevel& level : kUpsertLevels) {
-            SqlStatement upsert = InDialect(
-                SqlStatement{UpsertText(level), UpsertValues(level, parent.empty() ? nullptr : &parent, instance)},
-                SqlDialect::Postgres);
+            SqlStatement upsert =
+                InDialect(SqlStatement{UpsertText(level),
+                                       UpsertValues(level, parent.empty() ? nullptr : &parent, instance)},
+                          SqlDialect::Postgres);
             Result result(RunPrepared(upsert));
             if (result.Status() != PGRES_TUPLES_OK || PQntuples(result.result) != 1) return false;
             parent = result.Text(0, 0);

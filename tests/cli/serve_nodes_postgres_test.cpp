@@ -53,12 +53,13 @@ void MakeStudies(const fs::path& folder, int studies, int count) {
 
 // The SOP Instance and Study Instance UIDs of a folder's files (with pydicom), one per line.
 std::set<std::string> SopUidsBelow(const fs::path& folder, const char* attribute = "SOPInstanceUID") {
-    std::string out = RunCommand("/usr/bin/python3 -c \"import os, sys, pydicom\n"
-                                 "for r, _, names in os.walk(sys.argv[1]):\n"
-                                 "    for n in names:\n"
-                                 "        if n.endswith('.dcm'): print(getattr(pydicom.dcmread(os.path.join(r, n), "
-                                 "stop_before_pixels=True), sys.argv[2]))\" " +
-                                 Quote(folder.string()) + " " + attribute);
+    std::string out = RunCommand(
+        "/usr/bin/python3 -c \"import os, sys, pydicom\n"
+        "for r, _, names in os.walk(sys.argv[1]):\n"
+        "    for n in names:\n"
+        "        if n.endswith('.dcm'): print(getattr(pydicom.dcmread(os.path.join(r, n), "
+        "stop_before_pixels=True), sys.argv[2]))\" " +
+        Quote(folder.string()) + " " + attribute);
     std::set<std::string> uids;
     std::istringstream lines(out);
     for (std::string line; std::getline(lines, line);)
@@ -68,8 +69,9 @@ std::set<std::string> SopUidsBelow(const fs::path& folder, const char* attribute
 
 // The SOP Instance UIDs of the files.
 std::set<std::string> SopUidsOf(const std::vector<std::string>& files) {
-    std::string line = "/usr/bin/python3 -c \"import sys, pydicom\n"
-                       "for f in sys.argv[1:]: print(pydicom.dcmread(f, stop_before_pixels=True).SOPInstanceUID)\"";
+    std::string line =
+        "/usr/bin/python3 -c \"import sys, pydicom\n"
+        "for f in sys.argv[1:]: print(pydicom.dcmread(f, stop_before_pixels=True).SOPInstanceUID)\"";
     for (const std::string& file : files) line += " " + Quote(file);
     std::set<std::string> uids;
     std::istringstream lines(files.empty() ? std::string() : RunCommand(line));
@@ -87,7 +89,8 @@ std::string StudyOf(const fs::path& folder) {
 // The SOP Instance UIDs of the consistent storage database (check_database.py: every file with
 // its one image line, every folder with its one study or series line).
 std::set<std::string> CheckedDatabase(const std::string& root) {
-    CommandResult result = Capture("/usr/bin/python3 " + std::string(kScripts) + "check_database.py " + Quote(root));
+    CommandResult result =
+        Capture("/usr/bin/python3 " + std::string(kScripts) + "check_database.py " + Quote(root));
     EXPECT_EQ(result.exitCode, 0) << "the database is not consistent:\n" << result.out;
     std::set<std::string> uids;
     std::istringstream lines(result.out);
@@ -181,9 +184,9 @@ TEST(ServeNodesOnPostgres, EveryObjectIsFiledAndIndexedOnceAndServedByEveryNode)
     // One study per sender, and one more that every node receives at once.
     MakeStudies(dir.Path() / "sent", kNodes * kSendersPerNode + 1, kPerStudy);
     PeerProcess storescp;
+    fs::create_directories(dir.File("moved"));
     int destination = StartStorescp(storescp, dir.File("moved"), {"-aet", "DEST"});
     ASSERT_GT(destination, 0);
-    fs::create_directories(dir.File("moved"));
     std::ofstream(dir.File("peers")) << "DEST 127.0.0.1 " << destination << "\n";
 
     Nodes nodes(kNodes, dir.File("storage"), location, dir.File("peers"));
@@ -192,19 +195,22 @@ TEST(ServeNodesOnPostgres, EveryObjectIsFiledAndIndexedOnceAndServedByEveryNode)
     std::vector<std::pair<int, fs::path>> runs;  // node, study folder
     for (int node = 0; node < kNodes; ++node)
         for (int sender = 0; sender < kSendersPerNode; ++sender)
-            runs.emplace_back(node, dir.Path() / "sent" / ("s" + std::to_string(node * kSendersPerNode + sender)));
+            runs.emplace_back(node,
+                              dir.Path() / "sent" / ("s" + std::to_string(node * kSendersPerNode + sender)));
     const fs::path everywhere = dir.Path() / "sent" / ("s" + std::to_string(kNodes * kSendersPerNode));
     for (int node = 0; node < kNodes; ++node) runs.emplace_back(node, everywhere);
 
     std::vector<CommandResult> results(runs.size());
     std::vector<std::thread> senders;
     for (std::size_t i = 0; i < runs.size(); ++i)
-        senders.emplace_back([&, i] { results[i] = Storescu(nodes.servers[runs[i].first]->port, runs[i].second); });
+        senders.emplace_back(
+            [&, i] { results[i] = Storescu(nodes.servers[runs[i].first]->port, runs[i].second); });
     for (std::thread& sender : senders) sender.join();
     for (std::size_t i = 0; i < runs.size(); ++i) {
         EXPECT_EQ(0, results[i].exitCode) << results[i].out;
         EXPECT_EQ(static_cast<std::size_t>(kPerStudy), AcknowledgedFiles(results[i].out).size())
-            << runs[i].second << " to node " << runs[i].first << ":\n" << results[i].out;
+            << runs[i].second << " to node " << runs[i].first << ":\n"
+            << results[i].out;
     }
 
     // On disk once, with one line each, equal to what was sent; indexed once.
@@ -225,8 +231,9 @@ TEST(ServeNodesOnPostgres, EveryObjectIsFiledAndIndexedOnceAndServedByEveryNode)
         EXPECT_EQ(static_cast<std::size_t>(kPerStudy), FoundImages(port, shared)) << "node " << node;
         const fs::path other = runs[((node + 1) % kNodes) * kSendersPerNode].second;
         EXPECT_EQ(static_cast<std::size_t>(kPerStudy), FoundImages(port, StudyOf(other))) << "node " << node;
-        CommandResult move = Capture("movescu -S -aem DEST -k QueryRetrieveLevel=STUDY -k StudyInstanceUID=" +
-                                     StudyOf(other) + " 127.0.0.1 " + std::to_string(port));
+        CommandResult move =
+            Capture("movescu -S -aem DEST -k QueryRetrieveLevel=STUDY -k StudyInstanceUID=" + StudyOf(other) +
+                    " 127.0.0.1 " + std::to_string(port));
         EXPECT_EQ(0, move.exitCode) << move.out;
         moved += kPerStudy;
         EXPECT_EQ(moved, FilesBelow(dir.File("moved"))) << "node " << node << ":\n" << move.out;
@@ -309,15 +316,19 @@ TEST(ServeNodesOnPostgres, MigrateCopiesAFoldersIndexFromSqliteOrRebuiltFromItsF
         const std::string location = Cluster().NewDatabase();
         ASSERT_FALSE(location.empty()) << Cluster().Failure();
         if (c.withoutSqlite)
-            for (const char* name : {"index.sqlite", "index.sqlite-wal", "index.sqlite-shm"}) fs::remove(fs::path(storage) / name);
-        CommandResult migrated = Capture(std::string(PELLA_CLI_PATH) + " index migrate --from " + Quote(storage) +
-                                         " --to " + Quote(location));
+            for (const char* name : {"index.sqlite", "index.sqlite-wal", "index.sqlite-shm"})
+                fs::remove(fs::path(storage) / name);
+        CommandResult migrated = Capture(std::string(PELLA_CLI_PATH) + " index migrate --from " +
+                                         Quote(storage) + " --to " + Quote(location));
         EXPECT_EQ(0, migrated.exitCode) << c.what << ": " << migrated.out;
-        EXPECT_NE(std::string::npos, migrated.out.find("Copied 20 objects")) << c.what << ": " << migrated.out;
-        EXPECT_EQ(std::multiset<std::string>(uids.begin(), uids.end()), IndexedUids(DatabaseOf(location))) << c.what;
+        EXPECT_NE(std::string::npos, migrated.out.find("Copied 20 objects"))
+            << c.what << ": " << migrated.out;
+        EXPECT_EQ(std::multiset<std::string>(uids.begin(), uids.end()), IndexedUids(DatabaseOf(location)))
+            << c.what;
         ServeProcess node(storage, {"--index", location});
         ASSERT_TRUE(node.started);
-        for (const char* study : {"s0", "s1"}) EXPECT_EQ(10u, FoundImages(node.port, StudyOf(sent / study))) << c.what;
+        for (const char* study : {"s0", "s1"})
+            EXPECT_EQ(10u, FoundImages(node.port, StudyOf(sent / study))) << c.what;
     }
     // A password never goes on the command line.
     std::string withPassword = Cluster().Location("postgres");
