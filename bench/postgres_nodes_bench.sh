@@ -121,7 +121,7 @@ printf '  pella serve, SQLite, 1 node     %8.0f   ratio to storescp %s\n' "$sqli
 for nodes in 1 2 4; do
   rate=$(best_rate "$nodes" pg pella)
   printf '  pella serve, PostgreSQL, %d %-5s %8.0f   ratio to SQLite %s, to storescp %s\n' "$nodes" \
-    "$([ "$nodes" = 1 ] && echo ' ' || echo s)" "$rate" "$(ratio "$sqlite_rate" "$rate")" \
+    "$([ "$nodes" = 1 ] && echo node || echo nodes)" "$rate" "$(ratio "$sqlite_rate" "$rate")" \
     "$(ratio "$storescp_rate" "$rate")"
 done
 echo "  (ratio: the other's rate / this one's; below 1.0 this one is faster)"

@@ -252,17 +252,26 @@ private:
     }
 
     // Runs a query in PostgreSQL's form, handing its rows one by one to `row` (single-row mode:
-    // never the whole result in memory); a row answered false cancels the rest.
+    // never the whole result in memory); a row answered false cancels the rest. A connection
+    // the database closed (a restart) shows only when used: the query is run once more on a new
+    // one when it failed so before any row was handed over.
     template <typename RowVisitor>
     IndexScan Stream(const SqlStatement& sqliteForm, const char* what, RowVisitor row) {
+        const SqlStatement statement = InDialect(sqliteForm, SqlDialect::Postgres);
+        bool handed = false;
         Reconnect();
-        SqlStatement statement = InDialect(sqliteForm, SqlDialect::Postgres);
-        std::string name;
-        if (session_->Broken() || !Prepared(statement, name)) {
-            // A connection closed by a restart shows here first: once more on a new one.
+        IndexScan scan = StreamOnce(statement, handed, row);
+        if (scan == IndexScan::Failed && !handed && session_->Broken()) {
             Reconnect();
-            if (session_->Broken() || !Prepared(statement, name)) return Failed(what);
+            scan = StreamOnce(statement, handed, row);
         }
+        return scan == IndexScan::Failed ? Failed(what) : scan;
+    }
+
+    template <typename RowVisitor>
+    IndexScan StreamOnce(const SqlStatement& statement, bool& handed, RowVisitor& row) {
+        std::string name;
+        if (session_->Broken() || !Prepared(statement, name)) return IndexScan::Failed;
         std::vector<const char*> parameters = Parameters(statement.bindings);
         const int count = static_cast<int>(parameters.size());
         PGconn* connection = session_->connection;
@@ -270,13 +279,14 @@ private:
                                                           parameters.data(), nullptr, nullptr, 0)
                                       : PQsendQueryPrepared(connection, name.c_str(), count,
                                                             parameters.data(), nullptr, nullptr, 0);
-        if (!sent) return Failed(what);
+        if (!sent) return IndexScan::Failed;
         PQsetSingleRowMode(connection);
         bool stopped = false;
         bool failed = false;
         while (PGresult* next = PQgetResult(connection)) {
             Result result(next);
             if (result.Status() == PGRES_SINGLE_TUPLE) {
+                handed = true;
                 if (!stopped && !row(result)) {
                     stopped = true;
                     Cancel();
@@ -286,7 +296,7 @@ private:
             }
         }
         if (stopped) return IndexScan::Stopped;
-        return failed ? Failed(what) : IndexScan::Completed;
+        return failed ? IndexScan::Failed : IndexScan::Completed;
     }
 
     void Cancel() {

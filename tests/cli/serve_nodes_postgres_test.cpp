@@ -237,6 +237,13 @@ TEST(ServeNodesOnPostgres, EveryObjectIsFiledAndIndexedOnceAndServedByEveryNode)
         EXPECT_EQ(0, move.exitCode) << move.out;
         moved += kPerStudy;
         EXPECT_EQ(moved, FilesBelow(dir.File("moved"))) << "node " << node << ":\n" << move.out;
+        const std::string got = dir.File("got" + std::to_string(node));
+        fs::create_directories(got);
+        CommandResult get = Capture("getscu -S -k QueryRetrieveLevel=STUDY -k StudyInstanceUID=" + shared +
+                                    " -od " + Quote(got) + " 127.0.0.1 " + std::to_string(port));
+        EXPECT_EQ(0, get.exitCode) << get.out;
+        EXPECT_EQ(static_cast<std::size_t>(kPerStudy), FilesBelow(got)) << "node " << node << ":\n"
+                                                                        << get.out;
     }
 }
 
@@ -282,6 +289,8 @@ TEST(ServeNodesOnPostgres, StoresAreRefusedWhileTheDatabaseIsDownAndNoneAcknowle
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
     EXPECT_EQ(30u, AcknowledgedFiles(during[1].out).size()) << during[1].out;
+    // Queries too: each node's kept connections were closed by the restart.
+    for (const auto& node : nodes.servers) EXPECT_EQ(30u, FoundImages(node->port, StudyOf(sent / "s3")));
 
     std::set<std::string> onDisk = CheckedDatabase(dir.File("storage"));
     std::multiset<std::string> indexed = IndexedUids(DatabaseOf(location));
