@@ -80,14 +80,6 @@ n1=$(count_at "$serve_port" x "$work/c1" "${study_keys[@]}"); n2=$(count_at "$qr
 n3=$(count_at "$serve_port" x "$work/c3" "${image_keys[@]}"); n4=$(count_at "$qr_port" x "$work/c4" "${image_keys[@]}")
 [ "$n1" = "$n2" ] && [ "$n3" = "$n4" ] || { echo "match counts differ: study $n1/$n2, image $n3/$n4" >&2; exit 1; }
 
-best() { # best of ROUNDS runs of the command
-  local b="" t
-  for _ in $(seq "$ROUNDS"); do
-    t=$(seconds_of "$@")
-    if [ -z "$b" ] || [ "$(echo "$t < $b" | bc -l)" = 1 ]; then b=$t; fi
-  done
-  echo "$b"
-}
 ps_=$(best find_at "$serve_port" "${study_keys[@]}"); qs=$(best find_at "$qr_port" "${study_keys[@]}")
 pi=$(best find_at "$serve_port" "${image_keys[@]}"); qi=$(best find_at "$qr_port" "${image_keys[@]}")
 

@@ -19,6 +19,7 @@
 #include "support/postgres_cluster.h"
 #include "support/run_command.h"
 #include "support/serve_process.h"
+#include "support/stored_database.h"
 #include "support/temp_dir.h"
 
 using namespace testing_support;
@@ -86,19 +87,6 @@ std::string StudyOf(const fs::path& folder) {
     return studies.size() == 1 ? *studies.begin() : "";
 }
 
-// The SOP Instance UIDs of the consistent storage database (check_database.py: every file with
-// its one image line, every folder with its one study or series line).
-std::set<std::string> CheckedDatabase(const std::string& root) {
-    CommandResult result =
-        Capture("/usr/bin/python3 " + std::string(kScripts) + "check_database.py " + Quote(root));
-    EXPECT_EQ(result.exitCode, 0) << "the database is not consistent:\n" << result.out;
-    std::set<std::string> uids;
-    std::istringstream lines(result.out);
-    for (std::string line; std::getline(lines, line);)
-        if (!line.empty() && line.rfind("problem: ", 0) != 0) uids.insert(line);
-    return uids;
-}
-
 // The instance rows of a PostgreSQL index: each SOP Instance UID as often as it has a row, and
 // whether each row's path names that object's file.
 std::multiset<std::string> IndexedUids(const std::string& database) {
@@ -118,19 +106,6 @@ std::multiset<std::string> IndexedUids(const std::string& database) {
 
 std::string DatabaseOf(const std::string& location) {
     return location.substr(location.rfind('/') + 1);
-}
-
-// The files storescu -v reports as answered with success.
-std::vector<std::string> AcknowledgedFiles(const std::string& output) {
-    std::vector<std::string> files;
-    std::string sending;
-    std::istringstream lines(output);
-    for (std::string line; std::getline(lines, line);) {
-        if (auto at = line.find("Sending file: "); at != std::string::npos) sending = line.substr(at + 14);
-        if (line.find("Received Store Response (Success)") != std::string::npos && !sending.empty())
-            files.push_back(sending);
-    }
-    return files;
 }
 
 CommandResult Storescu(int port, const fs::path& folder) {

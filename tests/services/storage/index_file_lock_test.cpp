@@ -58,8 +58,10 @@ TEST(IndexFileLock, ChangesWaitForTheLockAndLandInTheFileThatCarriesTheName) {
     };
     IndexAppender appender;  // holds the old file open, as filing does between objects
     const std::vector<Case> cases = {
-        {"an append by a held-open appender", [&](const std::string& file) { return appender.Append(file, "mine\r\n"); }},
-        {"an append opened for the line", [](const std::string& file) { return AppendIndexLine(file, "mine\r\n"); }},
+        {"an append by a held-open appender",
+         [&](const std::string& file) { return appender.Append(file, "mine\r\n"); }},
+        {"an append opened for the line",
+         [](const std::string& file) { return AppendIndexLine(file, "mine\r\n"); }},
     };
     for (const Case& c : cases) {
         TempDir dir;
