@@ -108,18 +108,19 @@ best_rate() { # the best of ROUNDS rates
     r=$(run_store "$1" "$([ -n "$2" ] && new_database "s${1}r${round}x$RANDOM" || true)" "$3")
     if [ "$(echo "$r > $b" | bc -l)" = 1 ]; then b=$r; fi
   done
+  [ "$(echo "$b > 0" | bc -l)" = 1 ] || { echo "no run of $3 x$1 stored every object" >&2; exit 1; }
   echo "$b"
 }
 
-storescp_rate=$(best_rate 1 "" storescp)
-sqlite_rate=$(best_rate 1 "" pella)
+storescp_rate=$(best_rate 1 "" storescp) || exit 1
+sqlite_rate=$(best_rate 1 "" pella) || exit 1
 printf 'concurrent stores, %d objects from %d storescu at once, best of %d, objects/s:\n' \
   "$COUNT" "$senders" "$ROUNDS"
 printf '  storescp --fork                 %8.0f\n' "$storescp_rate"
 printf '  pella serve, SQLite, 1 node     %8.0f   ratio to storescp %s\n' "$sqlite_rate" \
   "$(ratio "$storescp_rate" "$sqlite_rate")"
 for nodes in 1 2 4; do
-  rate=$(best_rate "$nodes" pg pella)
+  rate=$(best_rate "$nodes" pg pella) || exit 1
   printf '  pella serve, PostgreSQL, %d %-5s %8.0f   ratio to SQLite %s, to storescp %s\n' "$nodes" \
     "$([ "$nodes" = 1 ] && echo node || echo nodes)" "$rate" "$(ratio "$sqlite_rate" "$rate")" \
     "$(ratio "$storescp_rate" "$rate")"
@@ -185,14 +186,6 @@ n1=$(count_at "$sqlite_port" "$work/c1" "${study_keys[@]}"); n2=$(count_at "$pg_
 n3=$(count_at "$sqlite_port" "$work/c3" "${image_keys[@]}"); n4=$(count_at "$pg_find_port" "$work/c4" "${image_keys[@]}")
 [ "$n1" = "$n2" ] && [ "$n3" = "$n4" ] && [ "$n1" -gt 0 ] ||
   { echo "match counts differ: study $n1/$n2, image $n3/$n4" >&2; exit 1; }
-best() {
-  local b="" t
-  for _ in $(seq "$ROUNDS"); do
-    t=$(seconds_of "$@")
-    if [ -z "$b" ] || [ "$(echo "$t < $b" | bc -l)" = 1 ]; then b=$t; fi
-  done
-  echo "$b"
-}
 ss=$(best find_at "$sqlite_port" "${study_keys[@]}"); ps_=$(best find_at "$pg_find_port" "${study_keys[@]}")
 si=$(best find_at "$sqlite_port" "${image_keys[@]}"); pi=$(best find_at "$pg_find_port" "${image_keys[@]}")
 printf 'index of %d instances; pella index migrate into PostgreSQL %.1f s\n' "$ROWS" "$migrate_seconds"
