@@ -17,9 +17,8 @@ namespace testing_support {
 // The SOP Instance UIDs of the database's indexed objects; fails the test when the database is
 // not consistent (an index line without its whole file, a file without its line, ...).
 inline std::set<std::string> CheckedDatabase(const std::string& root) {
-    CommandResult result = Capture("/usr/bin/python3 " PELLA_SOURCE_DIR
-                                   "/tests/services/scripts/check_database.py " +
-                                   Quote(root));
+    CommandResult result = Capture(
+        "/usr/bin/python3 " PELLA_SOURCE_DIR "/tests/services/scripts/check_database.py " + Quote(root));
     EXPECT_EQ(result.exitCode, 0) << "the database is not consistent:\n" << result.out;
     std::set<std::string> uids;
     std::istringstream lines(result.out);
