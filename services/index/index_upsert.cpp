@@ -53,4 +53,41 @@ std::vector<std::string> UpsertValues(const UpsertLevel& level, const std::strin
     return values;
 }
 
+namespace {
+
+// The key columns of a level, in order ("patient_id, issuer_of_patient_id" split).
+std::vector<std::string> KeyColumns(const UpsertLevel& level) {
+    std::vector<std::string> columns;
+    const std::string keys = level.keyColumns;
+    for (std::size_t start = 0; start < keys.size();) {
+        std::size_t end = keys.find(',', start);
+        if (end == std::string::npos) end = keys.size();
+        std::string column = keys.substr(start, end - start);
+        while (!column.empty() && column.front() == ' ') column.erase(column.begin());
+        columns.push_back(column);
+        start = end + 1;
+    }
+    return columns;
+}
+
+}  // namespace
+
+std::string LookupText(const UpsertLevel& level) {
+    std::string text = std::string("SELECT id FROM ").append(LevelTable(level.level)).append(" WHERE ");
+    const std::vector<std::string> columns = KeyColumns(level);
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        text.append(i == 0 ? "" : " AND ").append(columns[i]).append(" = ?");
+    return text;
+}
+
+std::vector<std::string> LookupValues(const UpsertLevel& level, const IndexedInstance& instance) {
+    std::vector<std::string> values;
+    std::span<const IndexAttribute> attributes = IndexAttributes();
+    for (const std::string& column : KeyColumns(level))
+        for (std::size_t i = 0; i < attributes.size() && i < instance.values.size(); ++i)
+            if (attributes[i].level == level.level && column == attributes[i].column)
+                values.push_back(instance.values[i]);
+    return values;
+}
+
 }  // namespace pella

@@ -33,4 +33,10 @@ std::string UpsertText(const UpsertLevel& level);
 std::vector<std::string> UpsertValues(const UpsertLevel& level, const std::string* parentId,
                                       const IndexedInstance& instance);
 
+// The SELECT of the id of an existing row with the level's key ("?" parameters), and the key
+// values it binds: a backend whose upsert locks the row it finds (PostgreSQL) looks first, so
+// that servers filing objects of one patient or study at once do not wait for each other.
+std::string LookupText(const UpsertLevel& level);
+std::vector<std::string> LookupValues(const UpsertLevel& level, const IndexedInstance& instance);
+
 }  // namespace pella

@@ -19,9 +19,15 @@ constexpr const char* kSessionOptions = "-c lock_timeout=60000";
 constexpr const char* kConnectSeconds = "5";
 
 std::string ConnectionError(PGconn* connection) {
-    std::string text = connection ? PQerrorMessage(connection) : "out of memory";
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
-    return text;
+    const std::string text = connection ? PQerrorMessage(connection) : "out of memory";
+    // libpq's message spans lines ("\n\tIs the server running ..."): one line for the log.
+    std::string line;
+    for (char c : text) {
+        const bool space = c == '\n' || c == '\t' || c == ' ';
+        if (!space || (!line.empty() && line.back() != ' ')) line += space ? ' ' : c;
+    }
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    return line;
 }
 
 // The database's notices ("relation ... already exists, skipping") are not for the user.
