@@ -502,7 +502,7 @@ typedef struct StoreServerOptions {
     uint32_t maxPduLength;        /* the largest PDU the server announces it takes, in bytes, from
                                      4096 to 16 MiB (other values are brought into that range);
                                      0: 131072. Peers sending smaller PDUs are served as before */
-    uint8_t reindex;              /* 1: rebuild the archive index (<storage>/index.sqlite) from the
+    uint8_t reindex;              /* 1: rebuild the archive index (index.sqlite or archiveIndex) from the
                                      stored files before listening; a missing index is always
                                      built, with progress on standard error */
     const char* peersFile;        /* Addition: the peers file (one peer a line, "AE HOST PORT
