@@ -68,7 +68,6 @@ std::unique_ptr<StoreServerHandle> Start(const char* storageFolder, const char* 
     if (options.minFreeBytes > 0) config.minFreeBytes = options.minFreeBytes;
     config.maxPduLength = ReceivePduLengthOrDefault(options.maxPduLength);
     config.reindex = options.reindex != 0;
-    config.extension = ArchiveServices();
     config.storageFolder = Text(storageFolder);
     config.port = Text(port);
     if (databaseRoot != nullptr && databaseRoot[0] != '\0') config.databaseRoot = databaseRoot;

@@ -12,29 +12,13 @@ namespace pella {
 
 namespace {
 
-// The query and retrieve classes served; their identifiers are small, so the two uncompressed
-// little-endian syntaxes are all they need.
-constexpr const char* kArchiveClasses[] = {
-    "1.2.840.10008.5.1.4.1.2.1.1",  // Patient Root Query/Retrieve - FIND
-    "1.2.840.10008.5.1.4.1.2.2.1",  // Study Root Query/Retrieve - FIND
-};
-
-std::vector<std::string> ArchiveSyntaxes(const std::string& abstractSyntax) {
-    for (const char* uid : kArchiveClasses)
-        if (abstractSyntax == uid) return {kExplicitLittleEndian, kImplicitLittleEndian};
-    return {};
-}
-
-void AddArchiveHandlers(RequestHandlers& handlers, const StoreServerConfig& config) {
-    AddFindHandlers(handlers, config);
-}
-
-// The retrieve classes served, with the command that uses each.
-bool IsServedRetrieveClass(const std::string& abstractSyntax) {
+// The query/retrieve class of the two root models, when the class is one.
+const SopClassInfo* RootModelClass(const std::string& abstractSyntax) {
     const SopClassInfo* info = FindSopClass(abstractSyntax);
-    return info && !info->retired &&
-           (info->queryModel == QueryModel::kPatientRoot || info->queryModel == QueryModel::kStudyRoot) &&
-           (info->queryOperation == QueryOperation::kMove || info->queryOperation == QueryOperation::kGet);
+    if (!info || info->retired) return nullptr;
+    if (info->queryModel != QueryModel::kPatientRoot && info->queryModel != QueryModel::kStudyRoot)
+        return nullptr;
+    return info;
 }
 
 // Identifiers and commands travel in the native syntaxes only.
@@ -44,31 +28,38 @@ std::vector<std::string> NativeSyntaxes() {
 
 }  // namespace
 
-std::shared_ptr<const ServerExtension> ArchiveServices() {
-    static const auto services =
-        std::make_shared<const ServerExtension>(ServerExtension{ArchiveSyntaxes, AddArchiveHandlers});
-    return services;
+bool IsArchiveClass(const std::string& abstractSyntax) {
+    return abstractSyntax == kStorageCommitmentClass || RootModelClass(abstractSyntax) != nullptr;
 }
 
 void AddArchiveServices(const ArchiveSetup& setup, RequestHandlers& handlers, ServingPolicy& serving) {
+    const RequestHandler find = FindHandler(setup);  // one index connection for both models
     for (const SopClassInfo& info : SopClasses()) {
-        if (!IsServedRetrieveClass(info.uid)) continue;
-        if (info.queryOperation == QueryOperation::kMove)
-            handlers.Add(kCMoveRQ, info.uid, [&setup](PDU& pdu, const ReceivedCommand& request) {
-                return ServeMove(setup, pdu, request);
-            });
-        else
-            handlers.Add(kCGetRQ, info.uid, [&setup](PDU& pdu, const ReceivedCommand& request) {
-                return ServeGet(setup, pdu, request);
-            });
+        if (!RootModelClass(info.uid)) continue;
+        switch (info.queryOperation) {
+            case QueryOperation::kFind:
+                handlers.Add(kCFindRQ, info.uid, find);
+                break;
+            case QueryOperation::kMove:
+                handlers.Add(kCMoveRQ, info.uid, [&setup](PDU& pdu, const ReceivedCommand& request) {
+                    return ServeMove(setup, pdu, request);
+                });
+                break;
+            case QueryOperation::kGet:
+                handlers.Add(kCGetRQ, info.uid, [&setup](PDU& pdu, const ReceivedCommand& request) {
+                    return ServeGet(setup, pdu, request);
+                });
+                break;
+            default:
+                break;
+        }
     }
     handlers.Add(kNActionRQ, kStorageCommitmentClass, [&setup](PDU& pdu, const ReceivedCommand& request) {
         return ServeCommitment(setup, pdu, request);
     });
     auto storageSyntaxes = serving.transferSyntaxesFor;
     serving.transferSyntaxesFor = [storageSyntaxes](const std::string& abstractSyntax) {
-        if (IsServedRetrieveClass(abstractSyntax) || abstractSyntax == kStorageCommitmentClass)
-            return NativeSyntaxes();
+        if (IsArchiveClass(abstractSyntax)) return NativeSyntaxes();
         return storageSyntaxes ? storageSyntaxes(abstractSyntax) : std::vector<std::string>{};
     };
     serving.actsAsUserFor = [](const std::string& abstractSyntax) {

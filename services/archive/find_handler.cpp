@@ -5,6 +5,7 @@
 #include "data/registry/dimse_statuses.h"
 #include "log/protocol_log.h"
 #include "net/dimse/command_set.h"
+#include "net/dimse/dimse.h"
 #include "net/dimse/dimse_messages.h"
 #include "services/archive/find_identifier.h"
 #include "services/index/archive_index.h"
@@ -17,11 +18,6 @@ constexpr uint16_t kStatusCancel = 0xFE00;
 constexpr uint16_t kStatusIdentifierDoesNotMatchClass = 0xA900;
 constexpr uint16_t kStatusUnableToProcess = 0xC001;
 constexpr uint16_t kStatusIndexUnavailable = 0xA700;  // out of resources
-
-constexpr const char* kFindClasses[] = {
-    "1.2.840.10008.5.1.4.1.2.1.1",  // Patient Root
-    "1.2.840.10008.5.1.4.1.2.2.1",  // Study Root
-};
 
 // The association's connection to the index, opened on its first query.
 struct IndexConnection {
@@ -56,7 +52,7 @@ bool SendFinal(PDU& pdu, const ReceivedCommand& request, uint16_t status) {
     return SendResponse(pdu, MakeResponse(request, status));
 }
 
-bool ServeFind(const StoreServerConfig& config, IndexConnection& connection, PDU& pdu,
+bool ServeFind(const ArchiveSetup& setup, IndexConnection& connection, PDU& pdu,
                const ReceivedCommand& request) {
     if (!request.command.HasDataSet()) {
         LogFailure("A C-FIND-RQ without an identifier");
@@ -66,18 +62,20 @@ bool ServeFind(const StoreServerConfig& config, IndexConnection& connection, PDU
     if (!ReadDataSet(pdu, identifier)) return false;
     IndexQuery query;
     std::string why;
-    std::optional<QueryModel> model = FindModelOf(RequestSopClass(request.command));
-    if (!model || !ReadFindIdentifier(identifier, *model, query, why)) {
+    const SopClassInfo* info = FindSopClass(RequestSopClass(request.command));
+    std::string syntax;
+    FindAcceptedSyntax(pdu, request.contextID, syntax);
+    if (!info || !ReadFindIdentifier(identifier, info->queryModel, syntax, query, why)) {
         LogFailure("C-FIND refused: " + why);
         return SendFinal(pdu, request, kStatusIdentifierDoesNotMatchClass);
     }
-    ArchiveIndex* index = connection.Get(config.storageFolder);
+    ArchiveIndex* index = connection.Get(setup.storageFolder);
     if (!index) return SendFinal(pdu, request, kStatusIndexUnavailable);
 
     Interruption interruption = Interruption::None;
     bool sent = true;
     IndexScan scan = index->Find(query, [&](const QueryRow& row) {
-        ElementList match = MatchIdentifier(query, row, config.aeTitle);
+        ElementList match = MatchIdentifier(query, row, setup.aeTitle);
         sent = SendResponse(pdu, MakeResponse(request, kStatusPending), &match);
         if (sent) interruption = CheckForCancel(pdu, request);
         return sent && interruption == Interruption::None;
@@ -89,12 +87,11 @@ bool ServeFind(const StoreServerConfig& config, IndexConnection& connection, PDU
 
 }  // namespace
 
-void AddFindHandlers(RequestHandlers& handlers, const StoreServerConfig& config) {
+RequestHandler FindHandler(const ArchiveSetup& setup) {
     auto connection = std::make_shared<IndexConnection>();
-    for (const char* sopClass : kFindClasses)
-        handlers.Add(kCFindRQ, sopClass, [&config, connection](PDU& pdu, const ReceivedCommand& request) {
-            return ServeFind(config, *connection, pdu, request);
-        });
+    return [&setup, connection](PDU& pdu, const ReceivedCommand& request) {
+        return ServeFind(setup, *connection, pdu, request);
+    };
 }
 
 }  // namespace pella

@@ -3,13 +3,13 @@
 // received meanwhile ends the answer with Cancel.
 #pragma once
 
+#include "services/archive/archive_setup.h"
 #include "services/storage/request_handlers.h"
-#include "services/storage/store_server.h"
 
 namespace pella {
 
-// Registers the C-FIND handler of both root models for one association; it opens its own
-// connection to the index of config.storageFolder on first use (config outlives the handlers).
-void AddFindHandlers(RequestHandlers& handlers, const StoreServerConfig& config);
+// The C-FIND handler of one association, for both root models: it opens its own connection to
+// the index of setup.storageFolder on first use (setup outlives the handler).
+RequestHandler FindHandler(const ArchiveSetup& setup);
 
 }  // namespace pella

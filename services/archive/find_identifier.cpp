@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "data/dictionary/dictionary.h"
-#include "data/model/nesting_tracker.h"
+#include "data/edit/flat_levels.h"
+#include "data/edit/open_sequences.h"
+#include "data/registry/transfer_syntaxes.h"
 
 namespace pella {
 
@@ -27,8 +29,18 @@ constexpr LevelName kLevelNames[] = {{ArchiveLevel::Patient, "PATIENT"},
                                      {ArchiveLevel::Series, "SERIES"},
                                      {ArchiveLevel::Image, "IMAGE"}};
 
-bool IsSequence(const DataElement& element) {
-    return std::strncmp(element.vr, "SQ", 2) == 0 || element.length == kUndefinedLength;
+bool HasKey(const IndexQuery& query, uint16_t group, uint16_t element) {
+    return std::any_of(query.keys.begin(), query.keys.end(), [&](const IndexQueryKey& key) {
+        return !key.InSequence() && key.group == group && key.element == element;
+    });
+}
+
+// An element's value as trimmed text (as GetElementText gives it).
+std::string TextOf(const DataElement& element) {
+    ElementList one;
+    one.Append(NewElement(element.group, element.element, element.length,
+                          element.length > 0 ? element.value : nullptr, element.vr));
+    return GetElementText(one, element.group, element.element);
 }
 
 // Keys the server fills itself, never matched.
@@ -63,21 +75,19 @@ std::string DictionaryVR(uint16_t group, uint16_t element) {
 
 }  // namespace
 
-std::optional<QueryModel> FindModelOf(const std::string& sopClass) {
-    if (sopClass == "1.2.840.10008.5.1.4.1.2.1.1") return QueryModel::PatientRoot;
-    if (sopClass == "1.2.840.10008.5.1.4.1.2.2.1") return QueryModel::StudyRoot;
-    return std::nullopt;
-}
-
 const char* LevelText(ArchiveLevel level) {
     for (const LevelName& name : kLevelNames)
         if (name.level == level) return name.text;
     return "";
 }
 
-bool ReadFindIdentifier(const ElementList& identifier, QueryModel model, IndexQuery& query,
-                        std::string& why) {
+bool ReadFindIdentifier(const ElementList& identifier, QueryModel model, const std::string& transferSyntax,
+                        IndexQuery& query, std::string& why) {
     query = IndexQuery{};
+    if (model != QueryModel::kPatientRoot && model != QueryModel::kStudyRoot) {
+        why = "the class is not a query of the Patient Root or Study Root model";
+        return false;
+    }
     std::string levelText = GetElementText(identifier, kLevelGroup, kLevelElement);
     const LevelName* level = nullptr;
     for (const LevelName& name : kLevelNames)
@@ -86,25 +96,37 @@ bool ReadFindIdentifier(const ElementList& identifier, QueryModel model, IndexQu
         why = "Query/Retrieve Level '" + levelText + "' is missing or unknown";
         return false;
     }
-    if (model == QueryModel::StudyRoot && level->level == ArchiveLevel::Patient) {
+    if (model == QueryModel::kStudyRoot && level->level == ArchiveLevel::Patient) {
         why = "Study Root has no PATIENT level";
         return false;
     }
     query.level = level->level;
-    NestingTracker nesting;
-    for (const auto& item : identifier) {
-        const DataElement& element = *item;
-        const bool topLevel = nesting.AtTopLevel();
-        nesting.Observe(element);
-        if (!topLevel || element.group <= 0x0002 || IsSequence(element) ||
-            IsServerAttribute(element.group, element.element))
+    ElementList flat;
+    CopyElements(flat, identifier);
+    const TransferSyntax syntax(transferSyntax);
+    if (!OpenSequences(flat, syntax.ExplicitVR(), syntax.BigEndian(), why)) {
+        why = "the identifier's sequences do not decode: " + why;
+        return false;
+    }
+    for (std::size_t at = 0; at < flat.size(); at = ExtentEnd(flat, at)) {
+        const DataElement& element = flat[at];
+        if (element.group <= 0x0002 || IsDelimiter(element) ||
+            IsServerAttribute(element.group, element.element) ||
+            HasKey(query, element.group, element.element))
             continue;
-        bool seen = std::any_of(query.keys.begin(), query.keys.end(), [&](const IndexQueryKey& key) {
-            return key.group == element.group && key.element == element.element;
-        });
-        if (!seen)
-            query.keys.push_back(
-                {element.group, element.element, GetElementText(identifier, element.group, element.element)});
+        if (!IsOpenSequence(element)) {
+            query.keys.push_back({element.group, element.element, TextOf(element)});
+            continue;
+        }
+        query.keys.push_back({element.group, element.element, "", 0, 0, true});
+        std::vector<Level> items = ItemsOf(flat, at);
+        if (items.empty()) continue;
+        for (std::size_t i = items.front().begin; i < items.front().end; i = ExtentEnd(flat, i)) {
+            const DataElement& key = flat[i];
+            // Sequences inside the item are not matched.
+            if (IsOpenSequence(key) || IsDelimiter(key)) continue;
+            query.keys.push_back({key.group, key.element, TextOf(key), element.group, element.element});
+        }
     }
     return true;
 }
@@ -114,23 +136,49 @@ ElementList MatchIdentifier(const IndexQuery& query, const QueryRow& row,
     struct Entry {
         uint16_t group, element;
         std::string vr, value;
+        std::vector<Entry> item;  // a sequence key's item keys
+        bool sequence = false;
+    };
+    auto byTag = [](const Entry& a, const Entry& b) {
+        return a.group != b.group ? a.group < b.group : a.element < b.element;
     };
     std::vector<Entry> entries;
     if (!row.specificCharacterSet.empty())
-        entries.push_back({kLevelGroup, kCharsetElement, "CS", row.specificCharacterSet});
-    entries.push_back({kLevelGroup, kLevelElement, "CS", LevelText(query.level)});
-    entries.push_back({kLevelGroup, kRetrieveAEElement, "AE", retrieveAETitle});
+        entries.push_back({kLevelGroup, kCharsetElement, "CS", row.specificCharacterSet, {}});
+    entries.push_back({kLevelGroup, kLevelElement, "CS", LevelText(query.level), {}});
+    entries.push_back({kLevelGroup, kRetrieveAEElement, "AE", retrieveAETitle, {}});
     for (std::size_t i = 0; i < query.keys.size(); ++i) {
         const IndexQueryKey& key = query.keys[i];
-        entries.push_back({key.group, key.element, DictionaryVR(key.group, key.element),
-                           i < row.values.size() ? row.values[i] : std::string()});
+        Entry entry{key.group,
+                    key.element,
+                    DictionaryVR(key.group, key.element),
+                    i < row.values.size() ? row.values[i] : std::string(),
+                    {},
+                    key.sequence};
+        if (key.InSequence() && !entries.empty() && entries.back().sequence)
+            entries.back().item.push_back(std::move(entry));
+        else
+            entries.push_back(std::move(entry));
     }
-    std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-        return a.group != b.group ? a.group < b.group : a.element < b.element;
-    });
+    std::stable_sort(entries.begin(), entries.end(), byTag);
     ElementList identifier;
-    for (const Entry& entry : entries)
-        identifier.Append(TextElement(entry.group, entry.element, entry.vr, entry.value));
+    for (Entry& entry : entries) {
+        if (!entry.sequence) {
+            identifier.Append(TextElement(entry.group, entry.element, entry.vr, entry.value));
+            continue;
+        }
+        identifier.Append(NewElement(entry.group, entry.element, kUndefinedLength, nullptr, "SQ"));
+        const bool valued = std::any_of(entry.item.begin(), entry.item.end(),
+                                        [](const Entry& key) { return !key.value.empty(); });
+        if (valued) {
+            std::stable_sort(entry.item.begin(), entry.item.end(), byTag);
+            identifier.Append(NewElement(0xFFFE, 0xE000, kUndefinedLength, nullptr, "DL"));
+            for (const Entry& key : entry.item)
+                identifier.Append(TextElement(key.group, key.element, key.vr, key.value));
+            identifier.Append(NewElement(0xFFFE, 0xE00D, 0, nullptr, "DL"));
+        }
+        identifier.Append(NewElement(0xFFFE, 0xE0DD, 0, nullptr, "DL"));
+    }
     return identifier;
 }
 

@@ -29,6 +29,10 @@ std::string IndexDatabasePath(const std::string& storageFolder) {
     return (std::filesystem::path(storageFolder) / "index.sqlite").string();
 }
 
+std::string IndexLogPath(const std::string& storageFolder) {
+    return IndexDatabasePath(storageFolder) + "-wal";
+}
+
 bool SetArchiveIndexLocation(const std::string& storageFolder, const std::string& location,
                              std::string& reason) {
     if (!location.empty() && !CheckPostgresLocation(location, reason)) return false;
@@ -59,8 +63,11 @@ std::unique_ptr<ArchiveIndex> OpenArchiveIndex(const std::string& storageFolder,
         return OpenPostgresIndex(location, reason, created);
     const std::string path = IndexDatabasePath(storageFolder);
     std::error_code ec;
-    if (created) *created = !std::filesystem::exists(path, ec);
-    return OpenSqliteIndex(path, reason);
+    const bool missing = !std::filesystem::exists(path, ec);
+    bool outdated = false;
+    std::unique_ptr<ArchiveIndex> index = OpenSqliteIndex(path, reason, outdated);
+    if (created) *created = missing || outdated;
+    return index;
 }
 
 }  // namespace pella

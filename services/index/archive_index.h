@@ -52,6 +52,10 @@ public:
 // The file of the index below a storage folder.
 std::string IndexDatabasePath(const std::string& storageFolder);
 
+// The index's write-ahead log: committed rows are written there without a flush to the device;
+// a durable writer flushes this file once its rows are committed.
+std::string IndexLogPath(const std::string& storageFolder);
+
 // Names the index of a storage folder for this process: "" for <storage>/index.sqlite, or a
 // postgresql:// location. False with `reason` (nothing changed) for a location that is neither.
 bool SetArchiveIndexLocation(const std::string& storageFolder, const std::string& location,
@@ -65,7 +69,8 @@ std::string ArchiveIndexName(const std::string& storageFolder);
 
 // Opens (and makes when missing, with its tables) the index of a storage folder as a new
 // connection; null with `reason` when it cannot be opened. `created` tells whether the database
-// file (or the tables) did not exist before (a storage folder of an older version, to be reindexed).
+// file (or the tables) did not exist before, or held tables of an earlier layout that were made
+// anew (a storage folder of an older version, to be reindexed).
 std::unique_ptr<ArchiveIndex> OpenArchiveIndex(const std::string& storageFolder, std::string& reason,
                                                bool* created = nullptr);
 

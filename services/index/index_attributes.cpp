@@ -31,6 +31,15 @@ constexpr IndexAttribute kAttributes[] = {
     {0x0008, 0x0023, ArchiveLevel::Image, "content_date", MatchKind::Date},
     {0x0008, 0x0033, ArchiveLevel::Image, "content_time", MatchKind::Time},
     {0x0020, 0x0013, ArchiveLevel::Image, "instance_number", MatchKind::Text},
+    // Procedure Code Sequence, first item
+    {0x0008, 0x0100, ArchiveLevel::Study, "procedure_code_value", MatchKind::Text, 0x0008, 0x1032},
+    {0x0008, 0x0102, ArchiveLevel::Study, "procedure_code_scheme", MatchKind::Text, 0x0008, 0x1032},
+    {0x0008, 0x0104, ArchiveLevel::Study, "procedure_code_meaning", MatchKind::Text, 0x0008, 0x1032},
+    // Request Attributes Sequence, first item
+    {0x0040, 0x1001, ArchiveLevel::Series, "requested_procedure_id", MatchKind::Text, 0x0040, 0x0275},
+    {0x0040, 0x0009, ArchiveLevel::Series, "scheduled_step_id", MatchKind::Text, 0x0040, 0x0275},
+    {0x0032, 0x1060, ArchiveLevel::Series, "requested_procedure_description", MatchKind::Text, 0x0040,
+     0x0275},
 };
 
 struct DerivedTag {
@@ -57,9 +66,30 @@ std::span<const IndexAttribute> IndexAttributes() {
 }
 
 const IndexAttribute* FindIndexAttribute(uint16_t group, uint16_t element) {
+    return FindItemAttribute(0, 0, group, element);
+}
+
+const IndexAttribute* FindItemAttribute(uint16_t sequenceGroup, uint16_t sequenceElement, uint16_t group,
+                                        uint16_t element) {
     for (const IndexAttribute& attribute : kAttributes)
-        if (attribute.group == group && attribute.element == element) return &attribute;
+        if (attribute.group == group && attribute.element == element &&
+            attribute.sequenceGroup == sequenceGroup && attribute.sequenceElement == sequenceElement)
+            return &attribute;
     return nullptr;
+}
+
+bool IsIndexedSequence(uint16_t group, uint16_t element) {
+    for (const IndexAttribute& attribute : kAttributes)
+        if (attribute.InSequence() && attribute.sequenceGroup == group &&
+            attribute.sequenceElement == element)
+            return true;
+    return false;
+}
+
+ArchiveLevel IndexedSequenceLevel(uint16_t group, uint16_t element) {
+    for (const IndexAttribute& attribute : kAttributes)
+        if (attribute.sequenceGroup == group && attribute.sequenceElement == element) return attribute.level;
+    return ArchiveLevel::Image;
 }
 
 DerivedAttribute FindDerivedAttribute(uint16_t group, uint16_t element) {
@@ -75,7 +105,8 @@ ArchiveLevel DerivedLevel(DerivedAttribute attribute) {
 }
 
 bool IsArchiveIndexAttribute(uint16_t group, uint16_t element) {
-    return (group == 0x0008 && element == 0x0005) || FindIndexAttribute(group, element) != nullptr;
+    return (group == 0x0008 && element == 0x0005) || FindIndexAttribute(group, element) != nullptr ||
+           IsIndexedSequence(group, element);
 }
 
 }  // namespace pella

@@ -24,13 +24,28 @@ struct IndexAttribute {
     ArchiveLevel level;  // the row that holds it
     const char* column;  // its column in that level's table
     MatchKind kind;
+    // The top-level sequence whose first item holds it; 0 for an attribute of the data set.
+    uint16_t sequenceGroup = 0;
+    uint16_t sequenceElement = 0;
+
+    bool InSequence() const { return sequenceGroup != 0; }
 };
 
 // Every stored attribute, patient level first.
 std::span<const IndexAttribute> IndexAttributes();
 
-// The stored attribute with this tag; null when the index does not keep it.
+// The stored attribute of the data set with this tag; null when the index does not keep it.
 const IndexAttribute* FindIndexAttribute(uint16_t group, uint16_t element);
+
+// The stored attribute with this tag in the first item of the sequence; null when none.
+const IndexAttribute* FindItemAttribute(uint16_t sequenceGroup, uint16_t sequenceElement, uint16_t group,
+                                        uint16_t element);
+
+// True for a top-level sequence some of whose item attributes the index keeps.
+bool IsIndexedSequence(uint16_t group, uint16_t element);
+
+// The level of the rows holding the sequence's item attributes (the sequence must be indexed).
+ArchiveLevel IndexedSequenceLevel(uint16_t group, uint16_t element);
 
 // Attributes the index derives from the rows below (counts, Modalities in Study): matched or
 // returned by queries, never stored from an object.

@@ -55,9 +55,14 @@ int64_t MigrateArchiveIndex(const std::string& storageFolder, const std::string&
     if (!to) return -1;
     const std::string sqlite = IndexDatabasePath(storageFolder);
     uint64_t copied = 0;
+    bool outdated = false;
+    std::unique_ptr<ArchiveIndex> from;
     if (std::filesystem::is_regular_file(sqlite, ec)) {
-        std::unique_ptr<ArchiveIndex> from = OpenSqliteIndex(sqlite, reason);
+        // An index of an earlier layout is made anew, empty: the files are read instead.
+        from = OpenSqliteIndex(sqlite, reason, outdated);
         if (!from) return -1;
+    }
+    if (from && !outdated) {
         if (!to->Clear() || !CopyRows(*from, *to, copied, progress, reason)) {
             if (reason.empty()) reason = "cannot empty the PostgreSQL index";
             return -1;

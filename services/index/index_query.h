@@ -15,6 +15,13 @@ struct IndexQueryKey {
     uint16_t group;
     uint16_t element;
     std::string value;  // as received, without padding; empty matches everything
+    // A key inside the one item of a sequence key names that sequence; 0 for a key of the data
+    // set. A sequence key itself has no value of its own and is followed by its item's keys.
+    uint16_t sequenceGroup = 0;
+    uint16_t sequenceElement = 0;
+    bool sequence = false;
+
+    bool InSequence() const { return sequenceGroup != 0; }
 };
 
 struct IndexQuery {

@@ -227,8 +227,12 @@ SqlStatement FindStatement(const IndexQuery& query) {
     std::vector<std::string> conditionBindings;
     statement.text = "SELECT ";
     for (const IndexQueryKey& key : query.keys) {
-        const IndexAttribute* attribute = FindIndexAttribute(key.group, key.element);
-        DerivedAttribute derived = FindDerivedAttribute(key.group, key.element);
+        const IndexAttribute* attribute =
+            key.sequence ? nullptr
+                         : FindItemAttribute(key.sequenceGroup, key.sequenceElement, key.group, key.element);
+        DerivedAttribute derived = key.sequence || key.InSequence()
+                                       ? DerivedAttribute::None
+                                       : FindDerivedAttribute(key.group, key.element);
         bool stored = attribute && Rank(attribute->level) <= Rank(query.level);
         bool derivedHere =
             derived != DerivedAttribute::None && Rank(DerivedLevel(derived)) <= Rank(query.level);

@@ -75,6 +75,8 @@ public:
                      std::to_string(kPostgresSchemaVersion);
             return false;
         }
+        // Tables of an earlier layout are made anew, empty, and rebuilt from the files.
+        if (ok && version > 0 && version < kPostgresSchemaVersion) created = true;
         ok = ok && version >= 0 && Migrate(version);
         if (!ok || !Commit()) {
             reason = "cannot make the index tables: " + LastError();
@@ -209,12 +211,11 @@ private:
     }
 
     bool Migrate(int fromVersion) {
-        if (fromVersion < 1) {
-            for (const std::string& statement : IndexSchemaStatements())
-                if (!Execute(InDialect(SqlStatement{statement, {}}, SqlDialect::Postgres).text)) return false;
-        }
-        // Later versions add their steps here, each guarded by the version it brings.
         if (fromVersion == kPostgresSchemaVersion) return true;
+        if (fromVersion > 0 && !Execute("DROP TABLE IF EXISTS instances, series, studies, patients"))
+            return false;
+        for (const std::string& statement : IndexSchemaStatements())
+            if (!Execute(InDialect(SqlStatement{statement, {}}, SqlDialect::Postgres).text)) return false;
         return Execute("DELETE FROM index_schema") &&
                Execute("INSERT INTO index_schema VALUES (" + std::to_string(kPostgresSchemaVersion) + ")");
     }

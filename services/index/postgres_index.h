@@ -12,11 +12,12 @@
 namespace pella {
 
 // The schema version this build writes and reads (the table index_schema holds it).
-inline constexpr int kPostgresSchemaVersion = 1;
+inline constexpr int kPostgresSchemaVersion = 2;
 
 // Opens a connection to the index at `location` (postgresql://...), making or migrating its
 // tables on the first open of the process; null with `reason` on failure. `created` tells
-// whether the tables did not exist before (the index to be built from the files).
+// whether the tables did not exist before or were of an earlier layout and made anew, empty
+// (the index to be built from the files).
 std::unique_ptr<ArchiveIndex> OpenPostgresIndex(const std::string& location, std::string& reason,
                                                 bool* created = nullptr);
 

@@ -16,23 +16,49 @@ namespace {
 // one object's rows, a rebuild for one batch.
 constexpr int kBusyWaitMilliseconds = 60000;
 
+// The version of the tables' layout, kept in the database's user_version. A database of an
+// earlier layout has its tables made anew (and is then rebuilt from the files by its opener).
+constexpr int kSchemaVersion = 2;
+
 class SqliteIndex final : public ArchiveIndex {
 public:
     explicit SqliteIndex(sqlite3* db) : db_(db) {}
     ~SqliteIndex() override { sqlite3_close_v2(db_); }
 
-    bool Prepare(std::string& reason) {
+    // Sets the connection up and makes the tables when missing; `outdated` tells whether tables
+    // of an earlier layout were replaced by empty ones.
+    bool Prepare(std::string& reason, bool& outdated) {
         sqlite3_busy_timeout(db_, kBusyWaitMilliseconds);
+        outdated = false;
         for (const char* pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=NORMAL"})
             if (!Execute(pragma)) {
                 reason = sqlite3_errmsg(db_);
                 return false;
             }
-        for (const std::string& statement : IndexSchemaStatements())
+        if (Integer("PRAGMA user_version") >= kSchemaVersion) return true;
+        // Made or replaced by one connection at a time: the check is repeated under the lock.
+        if (!Begin()) {
+            reason = sqlite3_errmsg(db_);
+            return false;
+        }
+        std::vector<std::string> statements;
+        if (Integer("PRAGMA user_version") < kSchemaVersion) {
+            outdated = Integer("SELECT count(*) FROM sqlite_master WHERE name = 'patients'") > 0;
+            for (const char* table : {"instances", "series", "studies", "patients"})
+                statements.push_back(std::string("DROP TABLE IF EXISTS ") + table);
+            for (std::string& statement : IndexSchemaStatements()) statements.push_back(std::move(statement));
+            statements.push_back("PRAGMA user_version = " + std::to_string(kSchemaVersion));
+        }
+        for (const std::string& statement : statements)
             if (!Execute(statement)) {
                 reason = sqlite3_errmsg(db_);
+                Rollback();
                 return false;
             }
+        if (!Commit()) {
+            reason = sqlite3_errmsg(db_);
+            return false;
+        }
         return true;
     }
 
@@ -94,10 +120,7 @@ public:
         return step == SQLITE_DONE ? IndexScan::Completed : Failed("cannot list the records");
     }
 
-    long long CountInstances() override {
-        SqliteStatement statement(db_, "SELECT count(*) FROM instances");
-        return statement.Step() == SQLITE_ROW ? statement.Integer(0) : -1;
-    }
+    long long CountInstances() override { return Integer("SELECT count(*) FROM instances"); }
 
     bool Clear() override {
         return Execute(
@@ -115,6 +138,12 @@ public:
     }
 
 private:
+    // The first column of the first row of a statement; -1 when it gives none.
+    long long Integer(const char* sql) {
+        SqliteStatement statement(db_, sql);
+        return statement.Step() == SQLITE_ROW ? statement.Integer(0) : -1;
+    }
+
     bool Execute(const std::string& sql) {
         char* error = nullptr;
         if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error) == SQLITE_OK) return true;
@@ -160,7 +189,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<ArchiveIndex> OpenSqliteIndex(const std::string& path, std::string& reason) {
+std::unique_ptr<ArchiveIndex> OpenSqliteIndex(const std::string& path, std::string& reason, bool& outdated) {
     sqlite3* db = nullptr;
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
     if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) != SQLITE_OK) {
@@ -169,7 +198,7 @@ std::unique_ptr<ArchiveIndex> OpenSqliteIndex(const std::string& path, std::stri
         return nullptr;
     }
     auto index = std::make_unique<SqliteIndex>(db);
-    if (!index->Prepare(reason)) {
+    if (!index->Prepare(reason, outdated)) {
         reason = "cannot prepare " + path + ": " + reason;
         return nullptr;
     }

@@ -10,7 +10,8 @@
 
 namespace pella {
 
-// Opens or makes the database file `path`; null with `reason` on failure.
-std::unique_ptr<ArchiveIndex> OpenSqliteIndex(const std::string& path, std::string& reason);
+// Opens or makes the database file `path`; null with `reason` on failure. `outdated` tells
+// whether its tables were of an earlier layout and have been made anew, empty.
+std::unique_ptr<ArchiveIndex> OpenSqliteIndex(const std::string& path, std::string& reason, bool& outdated);
 
 }  // namespace pella

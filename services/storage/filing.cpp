@@ -370,8 +370,14 @@ FilingOutcome FileStagedObject(const std::string& storageFolder, const std::stri
         if (Memory().journals.count(storageFolder)) JournalFor(storageFolder).End();
         if (!outcome.Filed()) return outcome;
     }
-    if (options.sync && !DeviceFlushes().Flush(ChangedPaths(databaseRoot, *fileName, folders)))
-        outcome.index = FilingResult::FileNotWritten;
+    std::vector<std::string> changed;
+    if (options.sync) changed = ChangedPaths(databaseRoot, *fileName, folders);
+    // The index's commits reach its write-ahead log without a flush of their own; the batch
+    // flushes the log with the rest, so an acknowledged object's rows survive a power loss too.
+    // (A PostgreSQL index makes its own commits durable and has no log file here.)
+    if (options.sync && options.archiveIndex && ArchiveIndexLocation(storageFolder).empty())
+        changed.push_back(IndexLogPath(storageFolder));
+    if (options.sync && !DeviceFlushes().Flush(changed)) outcome.index = FilingResult::FileNotWritten;
     return outcome;
 }
 

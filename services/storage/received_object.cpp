@@ -7,6 +7,7 @@
 #include "data/io/meta_header.h"
 #include "data/registry/transfer_syntaxes.h"
 #include "log/protocol_log.h"
+#include "services/index/index_attributes.h"
 #include "services/storage/index_lines.h"
 
 namespace pella {
@@ -98,9 +99,10 @@ ReceivedObject::Result ReceivedObject::Finish() {
     return Result::kComplete;
 }
 
-ReceivedObject::Route ReceivedObject::RouteFor(const DataElement& e, bool topLevel) const {
+ReceivedObject::Route ReceivedObject::RouteFor(const DataElement& e, bool topLevel) {
     if (!topLevel) return Route::kWrite;
     if (e.group == 0x0002) return Route::kDrop;
+    if (e.length < 0 && IsIndexedSequence(e.group, e.element)) openIndexedSequence_ = true;
     if (e.length < 0 || e.length > kMaxKeptValue || !IsIndexedAttribute(e.group, e.element) ||
         FindElement(attributes_, e.group, e.element) != nullptr)
         return Route::kWrite;

@@ -48,6 +48,9 @@ public:
     // The top-level attributes the index lines hold, each as received (first one of a tag).
     const ElementList& Attributes() const { return attributes_; }
     const std::string& Failure() const;
+    // A sequence whose items the archive index keeps came with an undefined length: it was
+    // written, not kept, so its values must be read back from the file.
+    bool HasOpenIndexedSequence() const { return openIndexedSequence_; }
     // The transfer syntax the data set (and so the file) is encoded in.
     const std::string& Syntax() const { return transferSyntax_; }
 
@@ -58,7 +61,7 @@ private:
     bool Value(const uint8_t* bytes, std::size_t size, bool last) override;
     bool Scan(const uint8_t* bytes, std::size_t size);
     void Write(const uint8_t* bytes, std::size_t size);
-    Route RouteFor(const DataElement& element, bool topLevel) const;
+    Route RouteFor(const DataElement& element, bool topLevel);
     void KeepFinished();
     void MakeMeta(ElementList& meta);
 
@@ -76,6 +79,7 @@ private:
     std::size_t keptHeaderSize_ = 0;
     std::size_t keptFill_ = 0;
     std::size_t dropped_ = 0;
+    bool openIndexedSequence_ = false;
     std::size_t kept0002_ = 0;              // group 0002 elements inside a deflated data set
     std::string metaClass_, metaInstance_;  // the UIDs the meta header names
     std::string failure_;

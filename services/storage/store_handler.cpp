@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "data/io/dataset_reader.h"
 #include "data/io/dataset_writer.h"
 #include "data/registry/transfer_syntaxes.h"
 #include "log/protocol_log.h"
@@ -30,9 +31,14 @@ uint16_t FileObject(const StoreServerConfig& config, ReceivedObject& object, Sta
         LogFailure("Object refused: " + object.Failure());
         return kStatusCannotUnderstand;
     }
-    FilingOutcome outcome =
-        FileStagedObject(config.storageFolder, config.databaseRoot, object.Attributes(), staged,
-                         FilingOptions{config.sync, config.archiveIndex, object.Syntax()});
+    // The values inside a sequence that came with an undefined length are read back from the
+    // file just written (its front only, from the page cache).
+    DataSetFront front;
+    const bool reread =
+        config.archiveIndex && object.HasOpenIndexedSequence() && ReadDataSetFront(staged.Name(), front);
+    FilingOutcome outcome = FileStagedObject(
+        config.storageFolder, config.databaseRoot, reread ? front.elements : object.Attributes(), staged,
+        FilingOptions{config.sync, config.archiveIndex, object.Syntax()});
     if (outcome.index == FilingResult::Refused) {
         LogFailure("Object refused: its Study, Series or SOP Instance UID cannot name a file");
         return kStatusCannotUnderstand;

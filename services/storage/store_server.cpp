@@ -66,25 +66,12 @@ std::string NotServedText(const DimseCommand& request) {
            "' is not served: association ended";
 }
 
-// Storage and verification, and whatever the extension serves besides.
-ServingPolicy ServerPolicy(const StoreServerConfig& config) {
-    ServingPolicy policy = StorageServingPolicy(config.allStorageClasses);
-    if (!config.extension || !config.extension->transferSyntaxesFor) return policy;
-    policy.transferSyntaxesFor = [storage = policy.transferSyntaxesFor,
-                                  extension = config.extension](const std::string& abstractSyntax) {
-        std::vector<std::string> syntaxes = extension->transferSyntaxesFor(abstractSyntax);
-        return syntaxes.empty() ? storage(abstractSyntax) : syntaxes;
-    };
-    return policy;
-}
-
 }  // namespace
 
 RequestHandlers ServerRequestHandlers(const StoreServerConfig& config) {
     RequestHandlers handlers;
     handlers.Add(kCEchoRQ, kVerificationSopClass, WriteEchoRSP);
     AddStoreHandler(handlers, config);
-    if (config.extension && config.extension->addHandlers) config.extension->addHandlers(handlers, config);
     return handlers;
 }
 
@@ -96,7 +83,8 @@ bool ServeAssociation(const StoreServerConfig& config, SocketHandle connection, 
     pdu.buffer.Transport().SetStopDescriptor(stopDescriptor);
     // Objects are received straight into their files; no other data set is ever held whole.
     pdu.data.dataSetLimit = kMaxReceivedCommand;
-    AcceptorPolicy policy{config.aeTitle, config.requireCalledAETitle, ServerPolicy(config)};
+    AcceptorPolicy policy{config.aeTitle, config.requireCalledAETitle,
+                          StorageServingPolicy(config.allStorageClasses)};
     RequestHandlers handlers = ServerRequestHandlers(config);
     if (config.addServices) config.addServices(handlers, policy.serving);
     if (!AcceptAssociation(pdu, std::move(connection), policy)) return false;

@@ -18,7 +18,6 @@
 #include "net/transport/transport.h"
 #include "services/storage/association_workers.h"
 #include "services/storage/request_handlers.h"
-#include "services/storage/server_extension.h"
 
 namespace pella {
 
@@ -50,8 +49,6 @@ struct StoreServerConfig {
     bool requireCalledAETitle = false;         // reject associations not called aeTitle
     bool allStorageClasses = true;             // every storage class of the standard, or the original table
     uint32_t maxPduLength = kOurMaxPduLength;  // the largest PDU announced for receiving
-    // Services served beside storage (the archive's query and retrieve); none when null.
-    std::shared_ptr<const ServerExtension> extension;
     // Received objects are recorded in the archive index of the storage folder too.
     bool archiveIndex = true;
     // Before listening, the archive index is made (and rebuilt from the files when it is new);
@@ -99,9 +96,9 @@ private:
     std::thread thread_;
 };
 
-// The requests the server answers: C-ECHO of the Verification class, C-STORE of every storage
-// class, those of config.extension and those config.addServices adds. The handlers use `config`, which must
-// outlive them.
+// The requests the server answers: C-ECHO of the Verification class and C-STORE of every storage
+// class (config.addServices adds the rest per association). The handlers use `config`, which
+// must outlive them.
 RequestHandlers ServerRequestHandlers(const StoreServerConfig& config);
 
 // Serves one accepted association to its end; false when it was not accepted or ended on a

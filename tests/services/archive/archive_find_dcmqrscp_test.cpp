@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "data/edit/open_sequences.h"
 #include "data/io/dataset_reader.h"
 #include "support/peer_process.h"
 #include "support/run_command.h"
@@ -49,6 +50,10 @@ for s, (name, pid, date, time, acc, series) in enumerate(studies):
             ds.file_meta.MediaStorageSOPInstanceUID = ds.SOPInstanceUID
             ds.Modality, ds.BodyPartExamined, ds.SeriesNumber = modality, body, r + 1
             ds.InstanceNumber = i + 1
+            if s == 2 and r == 0:
+                request = pydicom.Dataset()
+                request.RequestedProcedureID, request.ScheduledProcedureStepID = 'RP7', 'SPS1'
+                ds.RequestAttributesSequence = [request]
             ds.save_as('%s/o%d%d%d.dcm' % (sys.argv[2], s, r, i), write_like_original=False)
 )";
 
@@ -198,6 +203,38 @@ TEST_F(ArchiveFind, ReturnsTheValuesOfReturnKeysAndTheCharacterSet) {
     EXPECT_EQ("2", Trimmed(GetElementText(data, 0x0020, 0x1206)));
     EXPECT_EQ("7", Trimmed(GetElementText(data, 0x0020, 0x1208)));
     EXPECT_EQ("B7", Trimmed(GetElementText(data, 0x0008, 0x0050)));
+}
+
+TEST_F(ArchiveFind, MatchesAndReturnsTheKeysOfASequenceItem) {
+    struct Case {
+        const char* procedure;  // the item key's value in the query
+        std::size_t matches;
+    };
+    for (const Case& c : {Case{"RP7", 1}, Case{"RP*", 1}, Case{"RP8", 0}, Case{"", 7}}) {
+        TempDir out;
+        int exit = -1;
+        RunCommand("findscu -S -aec ARCHIVE -X -od " + Quote(out.Path().string()) + " localhost " +
+                       std::to_string(serve_->port) + " -k 0008,0052=SERIES -k 0020,000E -k " +
+                       Quote(std::string("(0040,0275)[0].(0040,1001)=") + c.procedure) +
+                       " -k \"(0040,0275)[0].(0040,0009)\" 2>&1",
+                   &exit);
+        ASSERT_EQ(exit, 0);
+        std::size_t found = 0;
+        for (const auto& entry : fs::directory_iterator(out.Path())) {
+            ++found;
+            ElementList meta, data;
+            ParseState state;
+            std::string error;
+            ASSERT_TRUE(ReadPart10File(entry.path().string(), meta, data, state));
+            ASSERT_TRUE(OpenSequences(data, state.explicitVR, state.bigEndian, error)) << error;
+            ASSERT_NE(nullptr, FindElement(data, 0x0040, 0x0275)) << "every match answers the sequence";
+            if (Trimmed(GetElementText(data, 0x0020, 0x000E)) != "1.2.826.0.1.3680043.9.88.3.1") continue;
+            const DataElement* step = FindNestedElement(data, 0x0040, 0x0009);
+            ASSERT_NE(nullptr, step) << c.procedure;
+            EXPECT_EQ("SPS1", Trimmed(std::string(reinterpret_cast<const char*>(step->value), step->length)));
+        }
+        EXPECT_EQ(c.matches, found) << c.procedure;
+    }
 }
 
 TEST_F(ArchiveFind, QueriesRunWhileObjectsAreStored) {

@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <map>
 #include <set>
+#include <span>
 #include <string>
 #include <vector>
+
+#include <sqlite3.h>
 
 #include "services/index/archive_index.h"
 #include "services/index/index_attributes.h"
@@ -50,6 +53,19 @@ ElementList DataSetOf(const Object& o) {
     AddText(list, 0x0020, 0x000D, "UI", o.study);
     AddText(list, 0x0020, 0x000E, "UI", o.series);
     AddText(list, 0x0020, 0x0013, "IS", o.number);
+    // A study with a procedure code held with a defined length, a series with its request.
+    if (o.series == "1.2.1.1") {
+        ElementList code;
+        AddText(code, 0x0008, 0x0100, "SH", "T-1234");
+        AddText(code, 0x0008, 0x0102, "SH", "LN");
+        testing_support::AddSequence(list, 0x0008, 0x1032, code, true);
+    }
+    if (o.series == "1.2.3.1") {
+        ElementList request;
+        AddText(request, 0x0040, 0x0009, "SH", "SPS1");
+        AddText(request, 0x0040, 0x1001, "SH", "RP7");
+        testing_support::AddSequence(list, 0x0040, 0x0275, request);
+    }
     return list;
 }
 
@@ -169,6 +185,18 @@ TEST_P(ArchiveIndexTest, MatchesEveryKindAtEveryLevel) {
          ArchiveLevel::Image,
          {{0x0008, 0x0018, ""}, {0x0020, 0x0013, "2"}},
          {"1.2.1.1.2", "1.2.3.1.2", "1.2.3.2.2"}},
+        {"series by a key in the first item of a sequence",
+         ArchiveLevel::Series,
+         {{0x0020, 0x000E, ""}, {0x0040, 0x0275, "", 0, 0, true}, {0x0040, 0x1001, "RP?", 0x0040, 0x0275}},
+         {"1.2.3.1"}},
+        {"studies by a code in a sequence of defined length",
+         ArchiveLevel::Study,
+         {{0x0020, 0x000D, ""}, {0x0008, 0x1032, "", 0, 0, true}, {0x0008, 0x0100, "T-1234", 0x0008, 0x1032}},
+         {"1.2.1"}},
+        {"an item key outside its sequence matches nothing stored",
+         ArchiveLevel::Series,
+         {{0x0020, 0x000E, ""}, {0x0040, 0x1001, "RP7"}},
+         {"1.2.1.1", "1.2.1.2", "1.2.2.1", "1.2.3.1", "1.2.3.2"}},
         {"image key below the level is not matched",
          ArchiveLevel::Study,
          {{0x0020, 0x000D, ""}, {0x0008, 0x0018, "1.2.1.1.1"}},
@@ -262,9 +290,23 @@ TEST_P(ArchiveIndexTest, CopiesEveryRecordWithItsValues) {
         return true;
     }));
     ASSERT_EQ(kObjects.size(), records.size());
+    // A patient, study or series row keeps the values of the first object recorded for it.
+    auto firstOf = [](ArchiveLevel level, const Object& o) {
+        for (const Object& earlier : kObjects) {
+            const bool same = level == ArchiveLevel::Patient  ? earlier.patientId == o.patientId
+                              : level == ArchiveLevel::Study  ? earlier.study == o.study
+                              : level == ArchiveLevel::Series ? earlier.series == o.series
+                                                              : earlier.sop == o.sop;
+            if (same) return IndexedInstanceOf(DataSetOf(earlier), "1.2.840.10008.1.2.1", PathOf(earlier));
+        }
+        return IndexedInstance{};
+    };
     for (std::size_t i = 0; i < kObjects.size(); ++i) {
         IndexedInstance expected =
             IndexedInstanceOf(DataSetOf(kObjects[i]), "1.2.840.10008.1.2.1", PathOf(kObjects[i]));
+        std::span<const IndexAttribute> attributes = IndexAttributes();
+        for (std::size_t a = 0; a < attributes.size(); ++a)
+            expected.values.at(a) = firstOf(attributes[a].level, kObjects[i]).values.at(a);
         EXPECT_EQ(expected.values, records[i].values) << i;
         EXPECT_EQ(expected.path, records[i].path);
         EXPECT_EQ("ISO_IR 100", records[i].specificCharacterSet);
@@ -299,3 +341,24 @@ TEST(IndexSql, GlobPatternKeepsBracketsLiteral) {
 }
 
 }  // namespace
+
+TEST(ArchiveIndexLayout, AnIndexOfAnEarlierLayoutIsMadeAnewAndReportedForARebuild) {
+    TempDir dir;
+    sqlite3* db = nullptr;
+    ASSERT_EQ(SQLITE_OK, sqlite3_open(IndexDatabasePath(dir.Path().string()).c_str(), &db));
+    ASSERT_EQ(SQLITE_OK, sqlite3_exec(db,
+                                      "CREATE TABLE patients (id INTEGER PRIMARY KEY, patient_name TEXT);"
+                                      "INSERT INTO patients (patient_name) VALUES ('Old^Row')",
+                                      nullptr, nullptr, nullptr));
+    sqlite3_close(db);
+    for (bool expectRebuild : {true, false}) {
+        std::string reason;
+        bool created = false;
+        std::unique_ptr<ArchiveIndex> index = OpenArchiveIndex(dir.Path().string(), reason, &created);
+        ASSERT_TRUE(index) << reason;
+        EXPECT_EQ(expectRebuild, created) << "the second opening finds the current layout";
+        ASSERT_TRUE(index->Record(
+            IndexedInstanceOf(DataSetOf(kObjects[0]), "1.2.840.10008.1.2.1", PathOf(kObjects[0]))));
+        EXPECT_EQ(1, index->CountInstances());
+    }
+}
