@@ -133,8 +133,10 @@ std::size_t FilesBelow(const fs::path& folder) {
 }
 
 struct Nodes {
-    Nodes(int count, const std::string& folder, const std::string& location, const std::string& peers = "") {
+    Nodes(int count, const std::string& folder, const std::string& location, const std::string& peers = "",
+          const std::vector<std::string>& extra = {}) {
         std::vector<std::string> options{"--index", location};
+        options.insert(options.end(), extra.begin(), extra.end());
         if (!peers.empty()) options.insert(options.end(), {"--peers", peers});
         for (int i = 0; i < count; ++i) servers.push_back(std::make_unique<ServeProcess>(folder, options));
     }
@@ -229,7 +231,8 @@ TEST(ServeNodesOnPostgres, StoresAreRefusedWhileTheDatabaseIsDownAndNoneAcknowle
     TempDir dir;
     MakeStudies(dir.Path() / "sent", 4, 30);
     const fs::path sent = dir.Path() / "sent";
-    Nodes nodes(2, dir.File("storage"), location);
+    // Flushed to the device before each answer (the database's commits are its own to flush).
+    Nodes nodes(2, dir.File("storage"), location, "", {"--sync"});
     ASSERT_TRUE(nodes.Started());
 
     // Up: stored. Down: every store refused (0xA700), none acknowledged.
