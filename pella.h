@@ -539,7 +539,7 @@ typedef struct StoreServerOptions {
     uint32_t maxPduLength;        /* the largest PDU the server announces it takes, in bytes, from
                                      4096 to 16 MiB (other values are brought into that range);
                                      0: 131072. Peers sending smaller PDUs are served as before */
-    uint8_t reindex;              /* 1: rebuild the archive index (<storage>/index.sqlite) from the
+    uint8_t reindex;              /* 1: rebuild the archive index (index.sqlite or archiveIndex) from the
                                      stored files before listening; a missing index is always
                                      built, with progress on standard error */
     const char* peersFile;        /* Addition: the peers file (one peer a line, "AE HOST PORT
@@ -568,7 +568,26 @@ typedef struct StoreServerOptions {
     const TLSSettings* tls;       /* Addition: every connection speaks TLS first (the handshake
                                      within acseTimeoutSeconds); NULL or not enabled: plain TCP.
                                      Files that cannot be used fail the start */
+    const char* archiveIndex;     /* Addition: where the archive index is kept. NULL or "": the
+                                     SQLite file <storage>/index.sqlite; "postgresql://user@host:
+                                     port/db": a PostgreSQL database (made SQL_ASCII) that several
+                                     servers on one storage folder share, its tables made or
+                                     migrated at the start. No password in it: libpq reads
+                                     PGPASSWORD or ~/.pgpass. While the database cannot be
+                                     reached, stores are answered 0xA700 and never acknowledged
+                                     unindexed; connections are tried again with growing pauses */
 } StoreServerOptions;
+
+/* Addition: receives the progress of MigrateArchiveIndex: the objects copied so far, and
+ * `finished` 1 on the last call; `context` is the caller's. */
+typedef void (*IndexMigrationCallback)(uint64_t copied, uint8_t finished, void* context);
+/* Addition: copies the archive index of `storageFolder` into the PostgreSQL index at `target`
+ * ("postgresql://user@host:port/db", no password in it), replacing its rows: the rows of
+ * <storage>/index.sqlite when the folder has one, else the index rebuilt from the stored files.
+ * `callback` (may be NULL) is told the progress. Returns the number of objects copied, or -1 on
+ * failure (the reason in LastFailureText). */
+PELLA_API int64_t MigrateArchiveIndex(const char* storageFolder, const char* target,
+                                      IndexMigrationCallback callback, void* context);
 
 /* StartStoreServer with options (NULL: the defaults). */
 PELLA_API StoreServerHandle* StartStoreServerWithOptions(const char* storageFolder, const char* port,

@@ -17,6 +17,7 @@
 #include "services/archive/archive_services.h"
 #include "services/archive/index_instance_source.h"
 #include "services/archive/peer_admission.h"
+#include "services/index/archive_index.h"
 #include "services/storage/store_server.h"
 
 using namespace pella;
@@ -108,6 +109,11 @@ std::unique_ptr<StoreServerHandle> Start(const char* storageFolder, const char* 
     config.storageFolder = Text(storageFolder);
     config.port = Text(port);
     if (databaseRoot != nullptr && databaseRoot[0] != '\0') config.databaseRoot = databaseRoot;
+    std::string why;
+    if (!SetArchiveIndexLocation(config.storageFolder, Text(options.archiveIndex), why)) {
+        LogFailure("The storage server cannot use its archive index: " + why);
+        return nullptr;
+    }
     auto archive = std::make_unique<ArchiveSetup>();
     archive->storageFolder = config.storageFolder;
     archive->aeTitle = config.aeTitle;

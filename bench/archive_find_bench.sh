@@ -95,20 +95,13 @@ n1=$(count_at "$serve_port" x "$work/c1" "${study_keys[@]}"); n2=$(count_at "$qr
 n3=$(count_at "$serve_port" x "$work/c3" "${image_keys[@]}"); n4=$(count_at "$qr_port" x "$work/c4" "${image_keys[@]}")
 [ "$n1" = "$n2" ] && [ "$n3" = "$n4" ] || { echo "match counts differ: study $n1/$n2, image $n3/$n4" >&2; exit 1; }
 
-best() { # best of ROUNDS runs of the command
-  local b="" t
-  for _ in $(seq "$ROUNDS"); do
-    t=$(seconds_of "$@")
-    if [ -z "$b" ] || [ "$(echo "$t < $b" | bc -l)" = 1 ]; then b=$t; fi
-  done
-  echo "$(echo "$b / $REPEAT" | bc -l)"  # per query
-}
+# The best of ROUNDS runs of REPEAT queries, per query.
+per_query() { echo "$(best "$@") / $REPEAT" | bc -l; }
 mkdir -p "$work/c5" "$work/c6"
 n5=$(count_at "$all_port" x "$work/c5" "${study_keys[@]}"); n6=$(count_at "$all_port" x "$work/c6" "${image_keys[@]}")
-# Each time below is per query, the best of ROUNDS runs of REPEAT queries.
-ps_=$(best find_at "$serve_port" "${study_keys[@]}"); qs=$(best find_at "$qr_port" "${study_keys[@]}")
-pi=$(best find_at "$serve_port" "${image_keys[@]}"); qi=$(best find_at "$qr_port" "${image_keys[@]}")
-as_=$(best find_at "$all_port" "${study_keys[@]}"); ai=$(best find_at "$all_port" "${image_keys[@]}")
+ps_=$(per_query find_at "$serve_port" "${study_keys[@]}"); qs=$(per_query find_at "$qr_port" "${study_keys[@]}")
+pi=$(per_query find_at "$serve_port" "${image_keys[@]}"); qi=$(per_query find_at "$qr_port" "${image_keys[@]}")
+as_=$(per_query find_at "$all_port" "${study_keys[@]}"); ai=$(per_query find_at "$all_port" "${image_keys[@]}")
 
 print_load
 rate() { printf '%.0f' "$(echo "$1 / $2" | bc -l)"; }

@@ -54,6 +54,16 @@ for i in range(count):
 PY
 }
 
+# The best (shortest) seconds of ROUNDS runs of the command.
+best() {
+  local b="" t
+  for _ in $(seq "$ROUNDS"); do
+    t=$(seconds_of "$@")
+    if [ -z "$b" ] || [ "$(echo "$t < $b" | bc -l)" = 1 ]; then b=$t; fi
+  done
+  echo "$b"
+}
+
 # Fastest of several timings (seconds) given as arguments.
 fastest() { printf '%s\n' "$@" | sort -g | sed -n 1p; }
 

@@ -19,6 +19,7 @@ int RunDump(const std::vector<std::string>& args);
 int RunHeader(const std::vector<std::string>& args);
 int RunEcho(const std::vector<std::string>& args);
 int RunServe(const std::vector<std::string>& args);
+int RunIndex(const std::vector<std::string>& args);
 int RunAddMeta(const std::vector<std::string>& args);
 int RunConvert(const std::vector<std::string>& args);
 int RunModify(const std::vector<std::string>& args);

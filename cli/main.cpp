@@ -18,6 +18,7 @@ const std::vector<Command>& AllCommands() {
         {"header", "print the elements in front of the pixel data of DICOM files", RunHeader},
         {"echo", "verify a remote DICOM node (C-ECHO)", RunEcho},
         {"serve", "run the storage server (C-STORE, C-ECHO) in the foreground", RunServe},
+        {"index", "copy a storage folder's archive index into PostgreSQL (migrate)", RunIndex},
         {"add-meta", "turn a bare data set file into a Part 10 file", RunAddMeta},
         {"convert", "write a DICOM file in another transfer syntax", RunConvert},
         {"modify", "set, insert and erase elements of DICOM files in place", RunModify},

@@ -2,6 +2,7 @@
 #include <signal.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -27,8 +28,10 @@ const CommandSpec kSpec{
     "Series.dir and Image.dir; each object is written\n"
     "to the file system (with --sync: flushed to the device) before its sender is told success;\n"
     "it is written to its file as it arrives, so memory stays small whatever its size. Each\n"
-    "object is also recorded in the archive index DIR/index.sqlite in the same step; a folder\n"
-    "without one has it built from its files before the server listens.\n"
+    "object is also recorded in the archive index DIR/index.sqlite (or the PostgreSQL database\n"
+    "of --index) in the same step; an index that did not exist is built from the files before\n"
+    "the server listens. Several servers (other ports or hosts) may share one storage folder\n"
+    "and one PostgreSQL index: each answers C-FIND, C-MOVE and C-GET for every stored object.\n"
     "Every storage class of the standard is accepted unless --sop-classes original. Stops on\n"
     "SIGINT or SIGTERM within about a second, aborting open associations. The log goes to\n"
     "standard error unless --log names a file. Who may call is set by --peers with\n"
@@ -56,6 +59,11 @@ const CommandSpec kSpec{
          "      answered Out of Resources (0xA700), one that would go under it is aborted"},
         {{"--sync"}, "", "flush each object and its index lines to the device before answering"},
         {{"--reindex"}, "", "rebuild the archive index from the stored files before listening"},
+        {{"--index"},
+         "LOCATION",
+         "keep the archive index in PostgreSQL, postgresql://[user@]host[:port]/db (default: the\n"
+         "      environment variable PELLA_INDEX, else DIR/index.sqlite); several servers on one\n"
+         "      storage folder share it. The password comes from PGPASSWORD or ~/.pgpass"},
         {{"--peers"},
          "FILE",
          "peers file: one peer a line, AE HOST PORT [SERVICES], # comments, port 0 never called;\n"
@@ -130,6 +138,9 @@ int RunServe(const std::vector<std::string>& argv) {
     options.requireCalledAETitle = args.Has("--require-called-aet") ? 1 : 0;
     options.sync = args.Has("--sync") ? 1 : 0;
     options.reindex = args.Has("--reindex") ? 1 : 0;
+    const char* environmentIndex = std::getenv("PELLA_INDEX");
+    std::string index = args.ValueOr("--index", environmentIndex ? environmentIndex : "");
+    options.archiveIndex = index.c_str();
     std::string peers = args.ValueOr("--peers", "");
     options.peersFile = peers.c_str();
     options.requireKnownPeers = args.Has("--require-known-peers") ? 1 : 0;

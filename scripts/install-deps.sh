@@ -15,7 +15,7 @@ packages=(
   libpng-dev
   zlib1g-dev
   libssl-dev
-  libsqlite3-dev
+  libsqlite3-dev libpq-dev
   nlohmann-json3-dev
   netbase
 )
@@ -26,6 +26,7 @@ test_packages=(
   qtbase5-dev
   dcmtk python3-pydicom python3-numpy python3-gdcm openjph-tools libgdcm-tools
   python3-pytest python3-venv python3-pip python3-setuptools python3-wheel mypy
+  postgresql
   bc time
 )
 [ "${1:-}" = --build-only ] || packages+=("${test_packages[@]}")

@@ -1,6 +1,8 @@
 // The archive's index of stored objects: one row per patient, study, series and instance, kept
-// beside the files by filing and read by the query and retrieve services. One interface, one
-// backend today (SQLite at <storage>/index.sqlite, sqlite_index.h).
+// beside the files by filing and read by the query and retrieve services. One interface, two
+// backends: SQLite at <storage>/index.sqlite (sqlite_index.h), the default, or a PostgreSQL
+// database that several servers share (postgres_index.h), named for the storage folder by
+// SetArchiveIndexLocation.
 //
 // An ArchiveIndex is one connection: use it from one thread at a time (one per association or
 // per thread). Several connections, in this process or others, read while one writes.
@@ -30,6 +32,10 @@ public:
     // Hands every row of the query's level that matches its keys to `visit`, as read.
     virtual IndexScan Find(const IndexQuery& query, const QueryRowVisitor& visit) = 0;
 
+    // Hands every instance row with all its index values to `visit`, as read (copying an index
+    // into another).
+    virtual IndexScan ListRecords(const IndexedInstanceVisitor& visit) = 0;
+
     // The number of instance rows (for reindexing and checks).
     virtual long long CountInstances() = 0;
 
@@ -50,10 +56,21 @@ std::string IndexDatabasePath(const std::string& storageFolder);
 // a durable writer flushes this file once its rows are committed.
 std::string IndexLogPath(const std::string& storageFolder);
 
+// Names the index of a storage folder for this process: "" for <storage>/index.sqlite, or a
+// postgresql:// location. False with `reason` (nothing changed) for a location that is neither.
+bool SetArchiveIndexLocation(const std::string& storageFolder, const std::string& location,
+                             std::string& reason);
+
+// The index location set for a storage folder ("" for SQLite beside the files).
+std::string ArchiveIndexLocation(const std::string& storageFolder);
+
+// What names the index of a storage folder in messages: the database file or the location.
+std::string ArchiveIndexName(const std::string& storageFolder);
+
 // Opens (and makes when missing, with its tables) the index of a storage folder as a new
 // connection; null with `reason` when it cannot be opened. `created` tells whether the database
-// file did not exist before, or held tables of an earlier layout that were made anew (a storage
-// folder of an older version, to be reindexed).
+// file (or the tables) did not exist before, or held tables of an earlier layout that were made
+// anew (a storage folder of an older version, to be reindexed).
 std::unique_ptr<ArchiveIndex> OpenArchiveIndex(const std::string& storageFolder, std::string& reason,
                                                bool* created = nullptr);
 

@@ -1,5 +1,7 @@
 #include "services/index/index_sql.h"
 
+#include <cctype>
+
 #include "services/index/index_attributes.h"
 
 namespace pella {
@@ -125,7 +127,7 @@ std::string DerivedColumn(DerivedAttribute attribute) {
     switch (attribute) {
         case DerivedAttribute::ModalitiesInStudy:
             return "(SELECT group_concat(m, '\\') FROM (SELECT DISTINCT modality m FROM series "
-                   "WHERE study_ref = st.id AND modality <> '' ORDER BY modality))";
+                   "WHERE study_ref = st.id AND modality <> '' ORDER BY modality) d)";
         case DerivedAttribute::NumberOfPatientRelatedStudies:
             return "(SELECT count(*) FROM studies WHERE patient_ref = p.id)";
         case DerivedAttribute::NumberOfPatientRelatedSeries:
@@ -264,6 +266,94 @@ SqlStatement ListInstancesStatement(const RetrieveKeys& keys) {
         AddUidKeys(where, statement.bindings, "i.sop_uid", keys.sopInstanceUids);
     statement.text = "SELECT i.path, i.sop_class, i.sop_uid, i.transfer_syntax" +
                      FromClause(ArchiveLevel::Image) + where + " ORDER BY st.id, se.id, i.id";
+    return statement;
+}
+
+SqlStatement AllRecordsStatement() {
+    SqlStatement statement;
+    statement.text = "SELECT ";
+    for (const IndexAttribute& attribute : IndexAttributes()) statement.text += Column(attribute) + ", ";
+    statement.text +=
+        "i.charset, i.transfer_syntax, i.path" + FromClause(ArchiveLevel::Image) + " ORDER BY i.id";
+    return statement;
+}
+
+std::string LikePattern(const std::string& globPattern) {
+    std::string pattern;
+    for (std::size_t i = 0; i < globPattern.size(); ++i) {
+        const char c = globPattern[i];
+        if (globPattern.compare(i, 3, "[[]") == 0) {
+            pattern += '[';
+            i += 2;
+        } else if (c == '*') {
+            pattern += '%';
+        } else if (c == '?') {
+            pattern += '_';
+        } else {
+            if (c == '%' || c == '_' || c == '\\') pattern += '\\';
+            pattern += c;
+        }
+    }
+    return pattern;
+}
+
+namespace {
+
+// The words of SQLite's text that PostgreSQL spells otherwise.
+struct DialectWord {
+    const char* sqlite;
+    const char* postgres;
+};
+
+constexpr DialectWord kPostgresWords[] = {
+    {"INTEGER PRIMARY KEY", "BIGSERIAL PRIMARY KEY"},
+    {"INTEGER NOT NULL", "BIGINT NOT NULL"},
+    {"group_concat(", "string_agg("},
+};
+
+bool WordStartsAt(const std::string& text, std::size_t at, const char* word) {
+    if (text.compare(at, std::char_traits<char>::length(word), word) != 0) return false;
+    return at == 0 || !(std::isalnum(static_cast<unsigned char>(text[at - 1])) || text[at - 1] == '_');
+}
+
+}  // namespace
+
+SqlStatement InDialect(SqlStatement statement, SqlDialect dialect) {
+    if (dialect == SqlDialect::Sqlite) return statement;
+    const std::string& text = statement.text;
+    std::string turned;
+    std::size_t parameter = 0;
+    bool quoted = false;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const char c = text[at];
+        if (c == '\'') quoted = !quoted;
+        if (quoted || c == '\'') {
+            turned += c;
+            continue;
+        }
+        if (c == '?') {
+            ++parameter;
+            turned.append("$").append(std::to_string(parameter));
+            continue;
+        }
+        if (WordStartsAt(text, at, "GLOB ?")) {
+            turned += "LIKE";
+            at += 3;
+            if (parameter < statement.bindings.size())
+                statement.bindings[parameter] = LikePattern(statement.bindings[parameter]);
+            continue;
+        }
+        const DialectWord* word = nullptr;
+        for (const DialectWord& candidate : kPostgresWords)
+            if (WordStartsAt(text, at, candidate.sqlite)) word = &candidate;
+        if (word) {
+            turned += word->postgres;
+            at += std::char_traits<char>::length(word->sqlite) - 1;
+            continue;
+        }
+        turned += c;
+    }
+    statement.text = std::move(turned);
     return statement;
 }
 

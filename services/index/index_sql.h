@@ -37,4 +37,21 @@ std::string GlobPattern(const std::string& value);
 // The values of a UID list ("\" between them), empty ones dropped.
 std::vector<std::string> SplitValues(const std::string& value);
 
+// Selects every instance row with the rows above it: the values of every index attribute (in
+// the order of IndexAttributes()), the character set, transfer syntax and path; by instance.
+SqlStatement AllRecordsStatement();
+
+// The database engines the index runs on. The statements above are written for SQLite; the
+// same text serves PostgreSQL once turned by InDialect.
+enum class SqlDialect { Sqlite, Postgres };
+
+// A statement (or a schema statement, without bindings) as `dialect` takes it. For PostgreSQL:
+// "?" numbered $1, $2, ...; "GLOB ?" becomes "LIKE ?" with its pattern turned (LikePattern);
+// group_concat is string_agg; row ids are BIGSERIAL and references to them BIGINT. Quoted
+// literals are kept as they are.
+SqlStatement InDialect(SqlStatement statement, SqlDialect dialect);
+
+// The LIKE pattern (escape "\") matching what a GLOB pattern of GlobPattern matches.
+std::string LikePattern(const std::string& globPattern);
+
 }  // namespace pella

@@ -2,6 +2,7 @@
 // index table (index_attributes.h), with its place, syntax and character set.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,9 @@ struct IndexedInstance {
     std::string transferSyntaxUid;
     std::string path;  // relative to the storage folder
 };
+
+// Called once per listed record; false stops the listing.
+using IndexedInstanceVisitor = std::function<bool(const IndexedInstance&)>;
 
 // The index values of a data set (its top-level elements), stored at `path` (relative to the
 // storage folder) in `transferSyntaxUid`.

@@ -5,6 +5,7 @@
 #include "log/protocol_log.h"
 #include "services/index/index_attributes.h"
 #include "services/index/index_sql.h"
+#include "services/index/index_upsert.h"
 #include "services/index/sqlite_statement.h"
 
 namespace pella {
@@ -18,39 +19,6 @@ constexpr int kBusyWaitMilliseconds = 60000;
 // The version of the tables' layout, kept in the database's user_version. A database of an
 // earlier layout has its tables made anew (and is then rebuilt from the files by its opener).
 constexpr int kSchemaVersion = 2;
-
-// INSERT of one level's row that keeps an existing row with the same key (its id returned
-// either way); the instance level renews every value of a row stored again.
-std::string UpsertText(ArchiveLevel level, const char* parentColumn, const char* keyColumns) {
-    std::string columns;
-    std::string values;
-    std::string renew;
-    if (*parentColumn) {
-        columns = parentColumn;
-        values = "?";
-        renew = std::string(parentColumn) + " = excluded." + parentColumn;
-    }
-    auto add = [&](const std::string& column) {
-        columns += (columns.empty() ? "" : ", ") + column;
-        values += values.empty() ? "?" : ", ?";
-        renew += (renew.empty() ? "" : ", ") + column + " = excluded." + column;
-    };
-    for (const IndexAttribute& attribute : IndexAttributes())
-        if (attribute.level == level) add(attribute.column);
-    add("charset");
-    if (level == ArchiveLevel::Image) {
-        add("transfer_syntax");
-        add("path");
-    }
-    std::string text = std::string("INSERT INTO ") + LevelTable(level) + " (" + columns + ") VALUES (" +
-                       values + ") ON CONFLICT(" + keyColumns + ") DO UPDATE SET ";
-    if (level == ArchiveLevel::Image)
-        text += renew;
-    else
-        text += std::string(keyColumns).substr(0, std::string(keyColumns).find(',')) + " = excluded." +
-                std::string(keyColumns).substr(0, std::string(keyColumns).find(','));
-    return text + " RETURNING id";
-}
 
 class SqliteIndex final : public ArchiveIndex {
 public:
@@ -135,6 +103,23 @@ public:
         return step == SQLITE_DONE ? IndexScan::Completed : Failed("cannot query");
     }
 
+    IndexScan ListRecords(const IndexedInstanceVisitor& visit) override {
+        SqliteStatement statement(db_, AllRecordsStatement().text);
+        const int attributes = static_cast<int>(IndexAttributes().size());
+        IndexedInstance record;
+        int step;
+        while ((step = statement.Step()) == SQLITE_ROW) {
+            record.values.clear();
+            for (int column = 0; column < attributes; ++column)
+                record.values.push_back(statement.Text(column));
+            record.specificCharacterSet = statement.Text(attributes);
+            record.transferSyntaxUid = statement.Text(attributes + 1);
+            record.path = statement.Text(attributes + 2);
+            if (!visit(record)) return IndexScan::Stopped;
+        }
+        return step == SQLITE_DONE ? IndexScan::Completed : Failed("cannot list the records");
+    }
+
     long long CountInstances() override { return Integer("SELECT count(*) FROM instances"); }
 
     bool Clear() override {
@@ -174,22 +159,11 @@ private:
         return IndexScan::Failed;
     }
 
-    // Runs one upsert of a level with the parent's id (when any) and the level's values; the
-    // row's id, or -1.
-    long long Upsert(SqliteStatement& statement, const std::string& sql, const std::string* parent,
-                     ArchiveLevel level, const IndexedInstance& instance) {
-        if (!statement.Valid()) statement = SqliteStatement(db_, sql);
-        std::vector<std::string> values;
-        if (parent) values.push_back(*parent);
-        std::span<const IndexAttribute> attributes = IndexAttributes();
-        for (std::size_t i = 0; i < attributes.size() && i < instance.values.size(); ++i)
-            if (attributes[i].level == level) values.push_back(instance.values[i]);
-        values.push_back(instance.specificCharacterSet);
-        if (level == ArchiveLevel::Image) {
-            values.push_back(instance.transferSyntaxUid);
-            values.push_back(instance.path);
-        }
-        if (!statement.Bind(values) || statement.Step() != SQLITE_ROW) {
+    // Runs one level's upsert with the parent's id (when any); the row's id, or -1.
+    long long Upsert(SqliteStatement& statement, const UpsertLevel& level, const std::string* parent,
+                     const IndexedInstance& instance) {
+        if (!statement.Valid()) statement = SqliteStatement(db_, UpsertText(level));
+        if (!statement.Bind(UpsertValues(level, parent, instance)) || statement.Step() != SQLITE_ROW) {
             statement.Reset();
             return -1;
         }
@@ -200,25 +174,17 @@ private:
 
     bool RecordRows(const IndexedInstance& instance) {
         if (instance.values.size() != IndexAttributes().size()) return false;
-        long long patient =
-            Upsert(patientUpsert_, UpsertText(ArchiveLevel::Patient, "", "patient_id, issuer_of_patient_id"),
-                   nullptr, ArchiveLevel::Patient, instance);
-        if (patient < 0) return false;
-        std::string ref = std::to_string(patient);
-        long long study = Upsert(studyUpsert_, UpsertText(ArchiveLevel::Study, "patient_ref", "study_uid"),
-                                 &ref, ArchiveLevel::Study, instance);
-        if (study < 0) return false;
-        ref = std::to_string(study);
-        long long series = Upsert(seriesUpsert_, UpsertText(ArchiveLevel::Series, "study_ref", "series_uid"),
-                                  &ref, ArchiveLevel::Series, instance);
-        if (series < 0) return false;
-        ref = std::to_string(series);
-        return Upsert(instanceUpsert_, UpsertText(ArchiveLevel::Image, "series_ref", "sop_uid"), &ref,
-                      ArchiveLevel::Image, instance) >= 0;
+        std::string parent;
+        for (std::size_t i = 0; i < std::size(kUpsertLevels); ++i) {
+            long long id = Upsert(upserts_[i], kUpsertLevels[i], i == 0 ? nullptr : &parent, instance);
+            if (id < 0) return false;
+            parent = std::to_string(id);
+        }
+        return true;
     }
 
     sqlite3* db_;
-    SqliteStatement patientUpsert_, studyUpsert_, seriesUpsert_, instanceUpsert_;
+    SqliteStatement upserts_[std::size(kUpsertLevels)];
 };
 
 }  // namespace

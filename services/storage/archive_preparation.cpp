@@ -32,11 +32,11 @@ bool PrepareArchiveIndex(const std::string& storageFolder, bool rebuild,
         return true;
     }
     std::fprintf(stderr, "%s the archive index %s from the stored files\n",
-                 created ? "Building" : "Rebuilding", IndexDatabasePath(storageFolder).c_str());
+                 created ? "Building" : "Rebuilding", ArchiveIndexName(storageFolder).c_str());
     WriteLogLine("Rebuilding the archive index of " + storageFolder);
     ReindexCounts counts;
     if (!RebuildIndex(*index, storageFolder, counts, ReportProgress)) {
-        reason = "cannot rebuild the archive index " + IndexDatabasePath(storageFolder);
+        reason = "cannot rebuild the archive index " + ArchiveIndexName(storageFolder);
         return false;
     }
     return true;

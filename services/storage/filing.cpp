@@ -37,12 +37,14 @@ bool EnsureFolder(const std::string& folder, bool& created) {
     std::error_code ec;
     created = false;
     if (fs::is_directory(folder, ec)) return true;
-    fs::create_directories(folder, ec);
+    // Made by this call only when its own mkdir made it: a server of another process on the
+    // same storage folder may make it at the same moment, and one line is due, not two.
+    created = fs::create_directories(folder, ec);
     if (ec || !fs::is_directory(folder, ec)) {
         WriteLogLine("Filing: cannot create the folder " + folder);
+        created = false;
         return false;
     }
-    created = true;
     return true;
 }
 
@@ -372,7 +374,9 @@ FilingOutcome FileStagedObject(const std::string& storageFolder, const std::stri
     if (options.sync) changed = ChangedPaths(databaseRoot, *fileName, folders);
     // The index's commits reach its write-ahead log without a flush of their own; the batch
     // flushes the log with the rest, so an acknowledged object's rows survive a power loss too.
-    if (options.sync && options.archiveIndex) changed.push_back(IndexLogPath(storageFolder));
+    // (A PostgreSQL index makes its own commits durable and has no log file here.)
+    if (options.sync && options.archiveIndex && ArchiveIndexLocation(storageFolder).empty())
+        changed.push_back(IndexLogPath(storageFolder));
     if (options.sync && !DeviceFlushes().Flush(changed)) outcome.index = FilingResult::FileNotWritten;
     return outcome;
 }

@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "log/protocol_log.h"
+#include "services/storage/index_file_lock.h"
 
 namespace pella {
 
@@ -63,12 +64,25 @@ int IndexAppender::Descriptor(const std::string& indexFile) {
 }
 
 bool IndexAppender::Append(const std::string& indexFile, const std::string& line) {
-    int fd = Descriptor(indexFile);
-    if (fd < 0) {
-        WriteLogLine("Filing: cannot open " + indexFile + " for appending");
-        return false;
+    // Under the file's lock, and only to the file its name carries: a server of another process
+    // may have rewritten it (renamed a new one over it) meanwhile.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        int fd = Descriptor(indexFile);
+        if (fd < 0) {
+            WriteLogLine("Filing: cannot open " + indexFile + " for appending");
+            return false;
+        }
+        if (!LockIndexFile(fd)) break;
+        if (!NamesOpenFile(indexFile, fd)) {
+            UnlockIndexFile(fd);
+            Close(indexFile);
+            continue;
+        }
+        bool written = WriteWhole(fd, line);
+        UnlockIndexFile(fd);
+        if (written) return true;
+        break;
     }
-    if (WriteWhole(fd, line)) return true;
     Close(indexFile);  // opened afresh by the next line
     WriteLogLine("Filing: cannot append to " + indexFile);
     return false;

@@ -16,6 +16,7 @@
 #include "log/protocol_log.h"
 #include "services/index/index_attributes.h"
 #include "services/storage/index_appender.h"
+#include "services/storage/index_file_lock.h"
 
 namespace pella {
 
@@ -139,7 +140,10 @@ bool IsIndexedAttribute(uint16_t group, uint16_t element) {
 }
 
 bool TakeBackLastLine(const std::string& indexFile, const std::string& line) {
-    int fd = ::open(indexFile.c_str(), O_RDWR | O_CLOEXEC);
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(indexFile, ec)) return false;
+    IndexFileLock lock(indexFile);
+    const int fd = lock.Descriptor();
     if (fd < 0) return false;
     struct stat status {};
     std::string tail(line.size(), '\0');
@@ -147,7 +151,6 @@ bool TakeBackLastLine(const std::string& indexFile, const std::string& line) {
     const off_t start = ok ? status.st_size - static_cast<off_t>(line.size()) : 0;
     ok = ok && ::pread(fd, tail.data(), tail.size(), start) == static_cast<ssize_t>(tail.size()) &&
          tail == line && ::ftruncate(fd, start) == 0;
-    ::close(fd);
     if (!ok) WriteLogLine("Filing: cannot take back the last line of " + indexFile);
     return ok;
 }
@@ -209,6 +212,9 @@ bool ReplaceImageLine(const std::string& indexFile, const std::string& line) {
     if (!body.empty() && body.back() == '\n') body.pop_back();
     if (!body.empty() && body.back() == '\r') body.pop_back();
     const std::string key = ImageLineSopInstance(body);
+    // The old file stays locked until the new one is renamed over it (index_file_lock.h).
+    IndexFileLock lock(indexFile);
+    if (!lock.Held()) return false;
     std::string text;
     for (const std::string& kept : ReadIndexLines(indexFile))
         if (ImageLineSopInstance(kept) != key) text.append(kept).append(kLineEnd);

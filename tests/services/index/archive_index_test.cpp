@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <set>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "services/index/index_attributes.h"
 #include "services/index/index_sql.h"
 #include "support/data_set_builder.h"
+#include "support/postgres_cluster.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -71,10 +73,19 @@ std::string PathOf(const Object& o) {
     return o.study + "/" + o.series + "/" + o.sop + ".dcm";
 }
 
-class ArchiveIndexTest : public ::testing::Test {
+// Every test runs on both backends: SQLite beside the files, and a new database of a
+// throw-away PostgreSQL cluster.
+class ArchiveIndexTest : public ::testing::TestWithParam<const char*> {
 protected:
     void SetUp() override {
         std::string reason;
+        if (std::string(GetParam()) == "postgresql") {
+            auto& cluster = testing_support::PostgresCluster::Shared();
+            ASSERT_TRUE(cluster.Started()) << cluster.Failure();
+            std::string location = cluster.NewDatabase();
+            ASSERT_FALSE(location.empty()) << cluster.Failure();
+            ASSERT_TRUE(SetArchiveIndexLocation(dir_.Path().string(), location, reason)) << reason;
+        }
         bool created = false;
         index_ = OpenArchiveIndex(dir_.Path().string(), reason, &created);
         ASSERT_TRUE(index_) << reason;
@@ -102,7 +113,7 @@ protected:
 
 using Strings = std::vector<std::string>;
 
-TEST_F(ArchiveIndexTest, MatchesEveryKindAtEveryLevel) {
+TEST_P(ArchiveIndexTest, MatchesEveryKindAtEveryLevel) {
     struct Case {
         const char* what;
         ArchiveLevel level;
@@ -194,7 +205,7 @@ TEST_F(ArchiveIndexTest, MatchesEveryKindAtEveryLevel) {
     for (const Case& c : cases) EXPECT_EQ(c.expected, Find(c.level, c.keys)) << c.what;
 }
 
-TEST_F(ArchiveIndexTest, ReturnsValuesAndCounts) {
+TEST_P(ArchiveIndexTest, ReturnsValuesAndCounts) {
     IndexQuery query{ArchiveLevel::Study,
                      {{0x0020, 0x000D, "1.2.1"},
                       {0x0010, 0x0010, ""},
@@ -211,7 +222,7 @@ TEST_F(ArchiveIndexTest, ReturnsValuesAndCounts) {
     EXPECT_EQ((Strings{"1.2.1", "Doe^John", "CT\\SR", "2", "3", ""}), rows[0].values);
 }
 
-TEST_F(ArchiveIndexTest, ListsInstancesOfARetrievalAndStopsWhenAsked) {
+TEST_P(ArchiveIndexTest, ListsInstancesOfARetrievalAndStopsWhenAsked) {
     struct Case {
         RetrieveKeys keys;
         Strings expected;
@@ -243,7 +254,7 @@ TEST_F(ArchiveIndexTest, ListsInstancesOfARetrievalAndStopsWhenAsked) {
     EXPECT_EQ(2, seen);
 }
 
-TEST_F(ArchiveIndexTest, AnObjectStoredAgainKeepsOneRowWithItsNewValues) {
+TEST_P(ArchiveIndexTest, AnObjectStoredAgainKeepsOneRowWithItsNewValues) {
     Object again = kObjects[0];
     again.number = "42";
     ASSERT_TRUE(index_->Record(IndexedInstanceOf(DataSetOf(again), "1.2.840.10008.1.2", PathOf(again))));
@@ -252,7 +263,7 @@ TEST_F(ArchiveIndexTest, AnObjectStoredAgainKeepsOneRowWithItsNewValues) {
               Find(ArchiveLevel::Image, {{0x0008, 0x0018, ""}, {0x0020, 0x0013, "42"}}));
 }
 
-TEST_F(ArchiveIndexTest, ARolledBackRecordLeavesNoRow) {
+TEST_P(ArchiveIndexTest, ARolledBackRecordLeavesNoRow) {
     Object extra = kObjects[0];
     extra.sop = "1.2.1.1.9";
     ASSERT_TRUE(index_->Begin());
@@ -261,12 +272,67 @@ TEST_F(ArchiveIndexTest, ARolledBackRecordLeavesNoRow) {
     EXPECT_EQ(static_cast<long long>(kObjects.size()), index_->CountInstances());
 }
 
-TEST_F(ArchiveIndexTest, QueryValuesAreBoundNeverSpliced) {
+TEST_P(ArchiveIndexTest, QueryValuesAreBoundNeverSpliced) {
     // Quotes and SQL in a value only ever match as text.
     for (const char* hostile : {"x' OR '1'='1", "'; DROP TABLE patients; --", "\\\\\\", "*'*"})
         EXPECT_TRUE(Find(ArchiveLevel::Patient, {{0x0010, 0x0020, ""}, {0x0010, 0x0010, hostile}}).empty())
             << hostile;
     EXPECT_EQ(static_cast<long long>(kObjects.size()), index_->CountInstances());
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, ArchiveIndexTest, ::testing::Values("sqlite", "postgresql"),
+                         [](const auto& info) { return std::string(info.param); });
+
+TEST_P(ArchiveIndexTest, CopiesEveryRecordWithItsValues) {
+    std::vector<IndexedInstance> records;
+    EXPECT_EQ(IndexScan::Completed, index_->ListRecords([&](const IndexedInstance& record) {
+        records.push_back(record);
+        return true;
+    }));
+    ASSERT_EQ(kObjects.size(), records.size());
+    // A patient, study or series row keeps the values of the first object recorded for it.
+    auto firstOf = [](ArchiveLevel level, const Object& o) {
+        for (const Object& earlier : kObjects) {
+            const bool same = level == ArchiveLevel::Patient  ? earlier.patientId == o.patientId
+                              : level == ArchiveLevel::Study  ? earlier.study == o.study
+                              : level == ArchiveLevel::Series ? earlier.series == o.series
+                                                              : earlier.sop == o.sop;
+            if (same) return IndexedInstanceOf(DataSetOf(earlier), "1.2.840.10008.1.2.1", PathOf(earlier));
+        }
+        return IndexedInstance{};
+    };
+    for (std::size_t i = 0; i < kObjects.size(); ++i) {
+        IndexedInstance expected =
+            IndexedInstanceOf(DataSetOf(kObjects[i]), "1.2.840.10008.1.2.1", PathOf(kObjects[i]));
+        std::span<const IndexAttribute> attributes = IndexAttributes();
+        for (std::size_t a = 0; a < attributes.size(); ++a)
+            expected.values.at(a) = firstOf(attributes[a].level, kObjects[i]).values.at(a);
+        EXPECT_EQ(expected.values, records[i].values) << i;
+        EXPECT_EQ(expected.path, records[i].path);
+        EXPECT_EQ("ISO_IR 100", records[i].specificCharacterSet);
+        EXPECT_EQ("1.2.840.10008.1.2.1", records[i].transferSyntaxUid);
+    }
+}
+
+TEST(IndexSql, PostgresFormNumbersParametersAndTurnsGlobIntoLike) {
+    struct Case {
+        SqlStatement sqlite;
+        SqlStatement postgres;
+    };
+    const std::vector<Case> cases = {
+        {{"a = ? AND b GLOB ? AND c IN (?, ?)", {"x", "Roe^[[]x]*_%\\?", "1", "2"}},
+         {"a = $1 AND b LIKE $2 AND c IN ($3, $4)", {"x", "Roe^[x]%\\_\\%\\\\_", "1", "2"}}},
+        {{"SELECT group_concat(m, '?') FROM t WHERE x = ?", {"v"}},
+         {"SELECT string_agg(m, '?') FROM t WHERE x = $1", {"v"}}},
+        {{"CREATE TABLE t (id INTEGER PRIMARY KEY, r INTEGER NOT NULL, GLOBAL TEXT)", {}},
+         {"CREATE TABLE t (id BIGSERIAL PRIMARY KEY, r BIGINT NOT NULL, GLOBAL TEXT)", {}}},
+    };
+    for (const Case& c : cases) {
+        SqlStatement turned = InDialect(c.sqlite, SqlDialect::Postgres);
+        EXPECT_EQ(c.postgres.text, turned.text);
+        EXPECT_EQ(c.postgres.bindings, turned.bindings) << c.sqlite.text;
+        EXPECT_EQ(c.sqlite.text, InDialect(c.sqlite, SqlDialect::Sqlite).text);
+    }
 }
 
 TEST(IndexSql, GlobPatternKeepsBracketsLiteral) {

@@ -20,6 +20,7 @@
 #include "support/run_command.h"
 #include "support/sample_files.h"
 #include "support/serve_process.h"
+#include "support/stored_database.h"
 #include "support/storescp_run.h"
 #include "support/temp_dir.h"
 
@@ -55,32 +56,6 @@ std::string SopInstanceOf(const fs::path& file) {
     std::string syntax;
     if (!ReadDatasetAndSyntax(file.string(), data, syntax)) return "";
     return GetElementText(data, 0x0008, 0x0018);
-}
-
-// The SOP Instance UIDs of the database's indexed objects; fails the test when the database is
-// not consistent (an index line without its whole file, a file without its line, ...).
-std::set<std::string> CheckedDatabase(const std::string& root) {
-    CommandResult result =
-        Capture("/usr/bin/python3 " + std::string(kScripts) + "check_database.py " + Quote(root));
-    EXPECT_EQ(result.exitCode, 0) << "the database is not consistent:\n" << result.out;
-    std::set<std::string> uids;
-    std::istringstream lines(result.out);
-    for (std::string line; std::getline(lines, line);)
-        if (!line.empty() && line.rfind("problem: ", 0) != 0) uids.insert(line);
-    return uids;
-}
-
-// The files storescu -v reports as answered with success, from its output.
-std::vector<std::string> AcknowledgedFiles(const std::string& output) {
-    std::vector<std::string> files;
-    std::string sending;
-    std::istringstream lines(output);
-    for (std::string line; std::getline(lines, line);) {
-        if (auto at = line.find("Sending file: "); at != std::string::npos) sending = line.substr(at + 14);
-        if (line.find("Received Store Response (Success)") != std::string::npos && !sending.empty())
-            files.push_back(sending);
-    }
-    return files;
 }
 
 std::size_t CountFilesBelow(const std::string& root, const std::string& extension) {
