@@ -187,3 +187,15 @@ paired_ratios() {
   for i in "${!first[@]}"; do ratios+=("$(echo "${first[$i]} / ${second[$i]}" | bc -l)"); done
   median_range "${ratios[@]}"
 }
+
+# Runs SENDERS storescu processes at once, sender n sending the folder ROOT/n to 127.0.0.1 PORT,
+# and waits for all; fails when any sender failed. Usage: all_senders PORT ROOT
+all_senders() {
+  local port=$1 root=$2 pids=() failed=0 s p
+  for s in $(seq "$SENDERS"); do
+    storescu 127.0.0.1 "$port" +sd "$root/$s" >/dev/null 2>&1 &
+    pids+=($!)
+  done
+  for p in "${pids[@]}"; do wait "$p" || failed=1; done
+  return $failed
+}

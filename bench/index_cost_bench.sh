@@ -34,20 +34,11 @@ stop_server() { kill "$server_pid" 2>/dev/null; wait "$server_pid" 2>/dev/null |
 # One run: NAME, the server command; prints the seconds of all senders at once.
 run() {
   start_server "$1" "$2"
-  local t; t=$(seconds_of all_senders "$port")
+  local t; t=$(seconds_of all_senders "$port" "$work/senders")
   stop_server
   echo "$t"
 }
 
-all_senders() {
-  local pids=() failed=0
-  for s in $(seq "$SENDERS"); do
-    storescu 127.0.0.1 "$1" +sd "$work/senders/$s" >/dev/null 2>&1 &
-    pids+=($!)
-  done
-  for p in "${pids[@]}"; do wait "$p" || failed=1; done
-  return $failed
-}
 received() { find "$work/$1" -type f ! -name '*.dir' ! -name 'index.sqlite*' ! -path '*/.incoming/*' | wc -l; }
 check() { [ "$(received "$1")" -eq "$total" ] || { echo "$1: $(received "$1") of $total objects on disk" >&2; exit 1; }; }
 

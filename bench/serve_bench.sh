@@ -106,24 +106,14 @@ syncd=$!
 trap 'kill $dcmtk $pella $single_sync $fork $ignore $syncd 2>/dev/null; wait $dcmtk $pella $single_sync $fork $ignore $syncd 2>/dev/null || true; rm -rf "$work"' EXIT
 wait_for_port "$fork_port"; wait_for_port "$ignore_port"; wait_for_port "$sync_port"
 
-# Runs every sender at once to PORT and waits for all; fails when any sender failed.
-all_senders() {
-  local pids=() failed=0
-  for s in $(seq "$SENDERS"); do
-    storescu 127.0.0.1 "$1" +sd "$work/senders/$s" >/dev/null 2>&1 &
-    pids+=($!)
-  done
-  for p in "${pids[@]}"; do wait "$p" || failed=1; done
-  return $failed
-}
 check_count() { check "$1" "$2" "$total"; }
 
 floor=(); dfork=(); cp_=(); cs=()
 for _ in $(seq "$ROUNDS"); do
-  floor+=("$(seconds_of all_senders "$ignore_port")")
-  clear_folder "$work/fork"; dfork+=("$(seconds_of all_senders "$fork_port")"); check_count "$work/fork" "storescp --fork"
-  clear_folder "$work/pella"; cp_+=("$(seconds_of all_senders "$pella_port")"); check_count "$work/pella" "pella serve"
-  clear_folder "$work/sync"; cs+=("$(seconds_of all_senders "$sync_port")"); check_count "$work/sync" "pella serve --sync"
+  floor+=("$(seconds_of all_senders "$ignore_port" "$work/senders")")
+  clear_folder "$work/fork"; dfork+=("$(seconds_of all_senders "$fork_port" "$work/senders")"); check_count "$work/fork" "storescp --fork"
+  clear_folder "$work/pella"; cp_+=("$(seconds_of all_senders "$pella_port" "$work/senders")"); check_count "$work/pella" "pella serve"
+  clear_folder "$work/sync"; cs+=("$(seconds_of all_senders "$sync_port" "$work/senders")"); check_count "$work/sync" "pella serve --sync"
   discard_old_folders
 done
 printf '%d storescu senders x %d CT images at once, %d rounds, median (min-max):\n' "$SENDERS" "$PER_SENDER" "$ROUNDS"

@@ -5,8 +5,10 @@
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cctype>
 
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -59,12 +61,29 @@ void ForgetOwnIdentity() {
     ownIdentity.clear();  // the child runs one thread here: no lock is needed
 }
 
+// This machine's name as a name part: "@" and the host name with anything but letters, digits,
+// '.', '-' and '_' replaced. Servers on several machines may share one storage folder; a file
+// named on another machine says so, and only that machine can tell whether its process runs.
+const std::string& HostTag() {
+    static const std::string tag = [] {
+        char host[256] = {};
+        if (::gethostname(host, sizeof host - 1) != 0) return std::string();
+        std::string text = std::string("@").append(host).substr(0, 65);
+        for (std::size_t i = 1; i < text.size(); ++i)
+            if (!std::isalnum(static_cast<unsigned char>(text[i])) && text[i] != '.' && text[i] != '-' &&
+                text[i] != '_')
+                text[i] = '_';
+        return text.size() > 1 ? text : std::string();
+    }();
+    return tag;
+}
+
 std::string OwnIdentity() {
     static const bool forkHandled = ::pthread_atfork(nullptr, nullptr, ForgetOwnIdentity) == 0;
     std::lock_guard<std::mutex> lock(identityMutex);
     if (ownIdentity.empty() || !forkHandled) {
         std::string own = ProcessIdentity(::getpid());
-        ownIdentity = own.empty() ? std::to_string(::getpid()) + "-0-" : own;
+        ownIdentity = (own.empty() ? std::to_string(::getpid()) + "-0-" : own) + HostTag();
     }
     return ownIdentity;
 }
@@ -86,8 +105,16 @@ bool StagedByRunningProcess(const std::string& name, const std::string& suffix) 
     errno = 0;
     long pid = std::strtol(name.c_str(), &end, 10);
     if (end == name.c_str() || *end != '-' || pid <= 0 || errno != 0) return false;
-    const std::string identity = name.substr(0, last);
-    return identity == OwnIdentity() || identity == ProcessIdentity(pid);
+    std::string identity = name.substr(0, last);
+    if (identity == OwnIdentity()) return true;
+    // A file named on another machine is left to that machine; one named without a host (an
+    // earlier version) is taken as this machine's.
+    std::size_t at = identity.find('@');
+    if (at != std::string::npos) {
+        if (identity.substr(at) != HostTag()) return true;
+        identity.erase(at);
+    }
+    return identity == ProcessIdentity(pid);
 }
 
 }  // namespace

@@ -78,11 +78,14 @@ def test_find_levels_match_the_stored_files(archive):
         assert match["PatientName"] == name
     [muller] = pella.find("localhost", port, "STUDY", {"PatientName": "MÜLLER*"}, aec="ARCHIVE")
     assert muller["PatientID"] == "LATIN1"
+    # The PATIENT level goes through the Patient Root model.
+    [patient] = pella.find("localhost", port, "PATIENT", {"PatientName": "MÜLLER*"}, aec="ARCHIVE")
+    assert patient["PatientID"] == "LATIN1"
 
     with pytest.raises(ValueError, match="no key of the STUDY record"):
         pella.find("localhost", port, "STUDY", {"Modality": "CT"})
     with pytest.raises(ValueError):
-        pella.find("localhost", port, "PATIENT", {})
+        pella.find("localhost", port, "FRAME", {})
 
 
 def test_move_reports_progress_and_lands_in_the_storage_server(archive, tmp_path):

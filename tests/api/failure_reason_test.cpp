@@ -9,18 +9,13 @@
 #include <string>
 
 #include "pella.h"
+#include "support/last_failure.h"
 #include "support/sample_files.h"
 #include "support/temp_dir.h"
 
 using namespace testing_support;
 
 namespace {
-
-std::string Reason() {
-    char text[512];
-    LastFailureText(text, sizeof text);
-    return text;
-}
 
 // Leaves an earlier, unrelated failure behind and returns its reason.
 std::string LeaveStaleReason(ElementList* scratch) {

@@ -7,17 +7,12 @@
 #include <string>
 
 #include "pella.h"
+#include "support/last_failure.h"
 #include "support/temp_dir.h"
 
 using namespace testing_support;
 
 namespace {
-
-std::string Reason() {
-    char text[512];
-    LastFailureText(text, sizeof text);
-    return text;
-}
 
 struct Case {
     const char* name;

@@ -5,18 +5,13 @@
 #include <string>
 
 #include "pella.h"
+#include "support/last_failure.h"
 #include "support/run_command.h"
 #include "support/temp_dir.h"
 
 using namespace testing_support;
 
 namespace {
-
-std::string Reason() {
-    char text[512];
-    LastFailureText(text, sizeof text);
-    return text;
-}
 
 TEST(TlsApi, SettingsApplyToLaterCallsAndUnusableOnesKeepThePrevious) {
     TempDir dir;

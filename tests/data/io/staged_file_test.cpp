@@ -88,23 +88,29 @@ TEST(StagedFile, StaleFilesGoAndThoseOfRunningProcessesStay) {
     const std::string identity = liveName.substr(0, liveName.rfind('-'));
     // Kept: this process's own. Removed: leftovers whose PID now belongs to a live process (this
     // one, or process 1) but whose start time or boot is not that process's, a process that is
-    // gone, no process at all, names of no staged file, another suffix.
-    const std::string boot = identity.substr(identity.rfind('-') + 1);
-    const std::vector<std::string> leftovers = {"1-3.part",
-                                                ours + "-7.part",
-                                                ours + "-1-" + boot + "-2.part",
-                                                identity + "x-4.part",
-                                                "1-1-00000000-3.part",
-                                                "999999999-1.part",
-                                                "0-1.part",
-                                                "12x-1.part",
-                                                "stray",
-                                                identity + "-5.tmp"};
+    // gone, no process at all, names of no staged file, another suffix. Kept too: a file named on
+    // another machine sharing the folder, whose process only that machine can see.
+    const std::size_t at = identity.find('@');
+    ASSERT_NE(at, std::string::npos) << "names carry the host: " << identity;
+    const std::string boot = identity.substr(identity.rfind('-', at) + 1);  // with the host
+    const std::string elsewhere = "1-1-00000000@another-host.example-3.part";
+    const std::vector<std::string> leftovers = {
+        "1-3.part",
+        ours + "-7.part",
+        ours + "-1-" + boot + "-2.part",
+        identity.substr(0, at) + "x" + identity.substr(at) + "-4.part",
+        elsewhere,
+        "1-1-00000000-3.part",
+        "999999999-1.part",
+        "0-1.part",
+        "12x-1.part",
+        "stray",
+        identity + "-5.tmp"};
     for (const std::string& name : leftovers) std::ofstream(folder + "/" + name) << "x";
     RemoveStaleStagedFiles(folder, ".part");
     std::set<std::string> left;
     for (const auto& entry : fs::directory_iterator(folder)) left.insert(entry.path().filename().string());
-    EXPECT_EQ(left, std::set<std::string>{liveName});
+    EXPECT_EQ(left, (std::set<std::string>{liveName, elsewhere}));
 }
 
 // Another process's staged file stays while that process runs and goes once it has ended.
