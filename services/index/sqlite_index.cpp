@@ -6,6 +6,7 @@
 #include "services/index/index_attributes.h"
 #include "services/index/index_sql.h"
 #include "services/index/index_upsert.h"
+#include "services/index/sqlite_checkpointer.h"
 #include "services/index/sqlite_statement.h"
 
 namespace pella {
@@ -22,7 +23,9 @@ constexpr int kSchemaVersion = 2;
 
 class SqliteIndex final : public ArchiveIndex {
 public:
-    explicit SqliteIndex(sqlite3* db) : db_(db) {}
+    SqliteIndex(sqlite3* db, const std::string& path) : db_(db), checkpointer_(path) {
+        checkpointer_.Watch(db_);
+    }
     ~SqliteIndex() override { sqlite3_close_v2(db_); }
 
     // Sets the connection up and makes the tables when missing; `outdated` tells whether tables
@@ -184,6 +187,7 @@ private:
     }
 
     sqlite3* db_;
+    SqliteCheckpointer checkpointer_;  // copies the log through a connection of its own
     SqliteStatement upserts_[std::size(kUpsertLevels)];
 };
 
@@ -197,7 +201,7 @@ std::unique_ptr<ArchiveIndex> OpenSqliteIndex(const std::string& path, std::stri
         sqlite3_close_v2(db);
         return nullptr;
     }
-    auto index = std::make_unique<SqliteIndex>(db);
+    auto index = std::make_unique<SqliteIndex>(db, path);
     if (!index->Prepare(reason, outdated)) {
         reason = "cannot prepare " + path + ": " + reason;
         return nullptr;
