@@ -34,7 +34,7 @@ wait_for_port "$dcmtk_port"
 wait_for_port "$pella_port"
 wait_for_port "$single_sync_port"
 
-received() { find "$1" -type f ! -name '*.dir' ! -path '*/.incoming/*' | wc -l; }
+received() { find "$1" -type f ! -name '*.dir' ! -name 'index.sqlite*' ! -path '*/.incoming/*' | wc -l; }
 check() { [ "$(received "$1")" -eq "$3" ] || { echo "$2: $(received "$1") of $3 objects on disk" >&2; exit 1; }; }
 # A fresh folder at the server's path (the server keeps writing below the same path).
 clear_folder() { fresh_folder "$(basename "$1")" >/dev/null; }
