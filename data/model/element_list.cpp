@@ -86,13 +86,18 @@ std::string TrimControlAndSpace(const std::string& text) {
 
 std::string GetElementText(const ElementList& list, uint16_t group, uint16_t element) {
     const DataElement* e = FindElement(list, group, element);
-    if (e == nullptr || !HasValue(*e)) return "";
+    return e == nullptr ? "" : ElementText(*e);
+}
+
+std::string ElementText(const DataElement& e) {
+    if (!HasValue(e)) return "";
+    const uint16_t group = e.group, element = e.element;
     if (group == 0x0028 && (element == 0x0010 || element == 0x0011)) {
-        if (e->length < 2) return "";
-        return std::to_string(static_cast<unsigned>(e->value[0] | (e->value[1] << 8)));
+        if (e.length < 2) return "";
+        return std::to_string(static_cast<unsigned>(e.value[0] | (e.value[1] << 8)));
     }
-    const char* bytes = reinterpret_cast<const char*>(e->value);
-    std::string text(bytes, strnlen(bytes, static_cast<std::size_t>(e->length)));
+    const char* bytes = reinterpret_cast<const char*>(e.value);
+    std::string text(bytes, strnlen(bytes, static_cast<std::size_t>(e.length)));
     if (group == 0x0010 && element == 0x0010)
         for (char& c : text)
             if (c == ',') c = '^';

@@ -69,6 +69,8 @@ uint16_t GetElementUS(const ElementList& list, uint16_t group, uint16_t element)
 
 // The value as trimmed text; Rows and Columns as numbers; Patient's Name with "^" for ",".
 std::string GetElementText(const ElementList& list, uint16_t group, uint16_t element);
+// The same for one element wherever it stands (an item's element, say).
+std::string ElementText(const DataElement& element);
 
 // Bytes the list occupies when serialised in the given encoding (group 0002 always explicit).
 uint64_t EncodedListLength(const ElementList& list, bool explicitVR);

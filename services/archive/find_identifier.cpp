@@ -35,14 +35,6 @@ bool HasKey(const IndexQuery& query, uint16_t group, uint16_t element) {
     });
 }
 
-// An element's value as trimmed text (as GetElementText gives it).
-std::string TextOf(const DataElement& element) {
-    ElementList one;
-    one.Append(NewElement(element.group, element.element, element.length,
-                          element.length > 0 ? element.value : nullptr, element.vr));
-    return GetElementText(one, element.group, element.element);
-}
-
 // Keys the server fills itself, never matched.
 bool IsServerAttribute(uint16_t group, uint16_t element) {
     return group == kLevelGroup &&
@@ -115,7 +107,7 @@ bool ReadFindIdentifier(const ElementList& identifier, QueryModel model, const s
             HasKey(query, element.group, element.element))
             continue;
         if (!IsOpenSequence(element)) {
-            query.keys.push_back({element.group, element.element, TextOf(element)});
+            query.keys.push_back({element.group, element.element, ElementText(element)});
             continue;
         }
         query.keys.push_back({element.group, element.element, "", 0, 0, true});
@@ -125,7 +117,7 @@ bool ReadFindIdentifier(const ElementList& identifier, QueryModel model, const s
             const DataElement& key = flat[i];
             // Sequences inside the item are not matched.
             if (IsOpenSequence(key) || IsDelimiter(key)) continue;
-            query.keys.push_back({key.group, key.element, TextOf(key), element.group, element.element});
+            query.keys.push_back({key.group, key.element, ElementText(key), element.group, element.element});
         }
     }
     return true;

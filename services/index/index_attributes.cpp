@@ -86,12 +86,6 @@ bool IsIndexedSequence(uint16_t group, uint16_t element) {
     return false;
 }
 
-ArchiveLevel IndexedSequenceLevel(uint16_t group, uint16_t element) {
-    for (const IndexAttribute& attribute : kAttributes)
-        if (attribute.sequenceGroup == group && attribute.sequenceElement == element) return attribute.level;
-    return ArchiveLevel::Image;
-}
-
 DerivedAttribute FindDerivedAttribute(uint16_t group, uint16_t element) {
     for (const DerivedTag& derived : kDerived)
         if (derived.group == group && derived.element == element) return derived.attribute;

@@ -44,9 +44,6 @@ const IndexAttribute* FindItemAttribute(uint16_t sequenceGroup, uint16_t sequenc
 // True for a top-level sequence some of whose item attributes the index keeps.
 bool IsIndexedSequence(uint16_t group, uint16_t element);
 
-// The level of the rows holding the sequence's item attributes (the sequence must be indexed).
-ArchiveLevel IndexedSequenceLevel(uint16_t group, uint16_t element);
-
 // Attributes the index derives from the rows below (counts, Modalities in Study): matched or
 // returned by queries, never stored from an object.
 enum class DerivedAttribute {

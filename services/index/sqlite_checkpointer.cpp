@@ -34,9 +34,10 @@ void SqliteCheckpointer::Request() {
 
 void SqliteCheckpointer::Run() {
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(path_.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
-        WriteLogLine("Archive index: cannot open " + path_ + " to copy its log: " +
-                     (db ? sqlite3_errmsg(db) : "out of memory"));
+    if (sqlite3_open_v2(path_.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) !=
+        SQLITE_OK) {
+        WriteLogLine("Archive index: cannot open " + path_ +
+                     " to copy its log: " + (db ? sqlite3_errmsg(db) : "out of memory"));
         sqlite3_close_v2(db);
         return;  // the committing connections copy it themselves from kInlineFrames on
     }
