@@ -44,9 +44,12 @@ public:
 
     // Groups the Record calls until Commit into one transaction: written together or not at all
     // (Rollback, or the process ending first).
+    // Inside one, a Record that fails undoes its own rows only and the transaction goes on.
     virtual bool Begin() = 0;
     virtual bool Commit() = 0;
     virtual void Rollback() = 0;
+    // A transaction is open (begun and not ended, nor ended by a failure of the database).
+    virtual bool InTransaction() = 0;
 };
 
 // The file of the index below a storage folder.

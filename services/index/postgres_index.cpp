@@ -168,13 +168,13 @@ public:
         if (InTransaction()) Execute("ROLLBACK");
     }
 
-private:
-    bool InTransaction() const {
+    bool InTransaction() override {
         if (session_->Broken()) return false;
         PGTransactionStatusType status = PQtransactionStatus(session_->connection);
         return status == PQTRANS_INTRANS || status == PQTRANS_INERROR;
     }
 
+private:
     // Replaces a connection the database closed, outside a transaction (inside one, the
     // transaction is lost with it and its statements fail).
     void Reconnect() {

@@ -66,16 +66,24 @@ public:
     }
 
     bool Record(const IndexedInstance& instance) override {
-        const bool own = sqlite3_get_autocommit(db_) != 0;
-        if (own && !Begin()) return false;
-        bool ok = RecordRows(instance);
-        if (!ok) LogIndexError("cannot record " + instance.path);
-        if (own) {
-            if (ok) return Commit();
+        if (!InTransaction()) {
+            if (!Begin()) return false;
+            if (RecordRows(instance)) return Commit();
+            LogIndexError("cannot record " + instance.path);
             Rollback();
+            return false;
         }
-        return ok;
+        // Inside a caller's transaction that other objects share: a failed object's rows are
+        // undone to a savepoint, and the others' stay.
+        if (!Execute("SAVEPOINT record")) return false;
+        if (RecordRows(instance)) return Execute("RELEASE record");
+        LogIndexError("cannot record " + instance.path);
+        // An I/O error or a full disk may have ended the whole transaction already.
+        if (InTransaction()) Execute("ROLLBACK TO record; RELEASE record");
+        return false;
     }
+
+    bool InTransaction() override { return sqlite3_get_autocommit(db_) == 0; }
 
     IndexScan ListInstances(const RetrieveKeys& keys, const StoredInstanceVisitor& visit) override {
         SqlStatement sql = ListInstancesStatement(keys);
@@ -137,7 +145,7 @@ public:
         return false;
     }
     void Rollback() override {
-        if (sqlite3_get_autocommit(db_) == 0) Execute("ROLLBACK");
+        if (InTransaction()) Execute("ROLLBACK");
     }
 
 private:

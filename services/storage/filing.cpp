@@ -16,6 +16,7 @@
 #include "log/protocol_log.h"
 #include "services/index/archive_index.h"
 #include "services/storage/filing_journal.h"
+#include "services/storage/filing_lock.h"
 #include "services/storage/flush_batches.h"
 #include "services/storage/index_appender.h"
 #include "services/storage/index_lines.h"
@@ -48,6 +49,24 @@ bool EnsureFolder(const std::string& folder, bool& created) {
     return true;
 }
 
+// The objects filed while others waited for the filing lock: their archive rows share one open
+// transaction, committed by the last of them (or once the batch is full), and each is
+// acknowledged only after that commit. One commit for many objects, with the lock held for it
+// once, is what keeps the index from slowing stores that arrive together.
+struct RowBatch {
+    static constexpr std::size_t kMaxMembers = 64;
+
+    struct Member {
+        std::string fileName;
+        std::string imageIndex;
+        std::string imageLine;
+        bool newFile = false;  // filed new (taken back when the commit fails), not a replaced copy
+    };
+    std::vector<Member> members;
+    bool done = false;
+    bool committed = false;
+};
+
 // What filing keeps from one object to the next, under the filing lock: the folders known to
 // exist with their index lines written (not looked at again), the index files held open and the
 // journal of each storage folder. Forgotten after any failure, so that a folder, index or journal
@@ -61,6 +80,8 @@ struct FilingMemory {
     // The archive index's writing connection, by storage folder: only filing writes rows, under
     // its lock, while queries read through connections of their own.
     std::map<std::string, std::unique_ptr<ArchiveIndex>> archives;
+    // The objects whose rows wait in each connection's open transaction.
+    std::map<std::string, std::shared_ptr<RowBatch>> batches;
 
     bool Knows(const std::string& folder) const { return knownFolders.count(folder) != 0; }
     void Learn(const std::string& folder) {
@@ -70,7 +91,8 @@ struct FilingMemory {
     void Forget() {
         knownFolders.clear();
         indexes.CloseAll();
-        journals.clear();
+        // A journal that holds the entries of a batch stays until the batch is committed.
+        std::erase_if(journals, [this](const auto& journal) { return batches.count(journal.first) == 0; });
     }
 };
 
@@ -174,13 +196,6 @@ FlushBatches& DeviceFlushes() {
     return *batches;
 }
 
-// Held only while folders, index lines and the final name change, never while a file is written.
-std::mutex filingMutex;
-
-std::unique_lock<std::mutex> FilingLock() {
-    return std::unique_lock<std::mutex>(filingMutex);
-}
-
 // This process's journal for a storage folder, made on first use. Call with the filing lock held.
 FilingJournal& JournalFor(const std::string& storageFolder) {
     auto& journal = Memory().journals[storageFolder];
@@ -200,33 +215,86 @@ ArchiveIndex* ArchiveFor(const std::string& storageFolder) {
     return archive.get();
 }
 
-// Begins the archive rows of an object in a transaction that filing commits or rolls back with
-// its index lines. False (nothing written) when they cannot be.
-bool BeginArchiveRows(ArchiveIndex& archive, const ObjectUids& uids, const ElementList& dataSet,
-                      const std::string& transferSyntax) {
-    const std::string path = uids.study + "/" + uids.series + "/" + uids.sopInstance + ".dcm";
-    if (archive.Begin() && archive.Record(IndexedInstanceOf(dataSet, transferSyntax, path))) return true;
-    archive.Rollback();
-    WriteLogLine("Filing: cannot record " + path + " in the archive index");
-    return false;
+// Takes back a new object whose rows cannot be kept: its file and image line go, so that
+// neither index lists it and its sender, told, sends it again.
+void TakeBackObject(const RowBatch::Member& member) {
+    if (!member.newFile) return;
+    RemoveQuietly(member.fileName);
+    TakeBackLastLine(member.imageIndex, member.imageLine);
 }
 
-// Ends the archive rows as filing ended: committed with a filed object, else rolled back. When
-// the commit fails (a full disk) the object is not kept, and its sender is told and sends it
-// again: a new file is removed with its image line, so that neither index lists it.
-void EndArchiveRows(ArchiveIndex& archive, FilingOutcome& outcome, const std::string& imageIndex,
-                    const ElementList& dataSet) {
-    if (!outcome.Filed()) {
-        archive.Rollback();
+// Commits the rows of a storage folder's batch and wakes its objects; when the commit fails (a
+// full disk), the batch's new objects are taken back, the latest first (each then the last line
+// of its index). Call with the filing lock held.
+void CommitBatch(FilingSection& section, const std::string& storageFolder) {
+    FilingMemory& memory = Memory();
+    auto found = memory.batches.find(storageFolder);
+    if (found == memory.batches.end()) return;
+    std::shared_ptr<RowBatch> batch = std::move(found->second);
+    memory.batches.erase(found);
+    ArchiveIndex* archive = memory.archives[storageFolder].get();
+    batch->committed = archive != nullptr && archive->Commit();
+    if (!batch->committed) {
+        WriteLogLine("Filing: cannot commit " + std::to_string(batch->members.size()) +
+                     " objects to the archive index");
+        for (auto member = batch->members.rbegin(); member != batch->members.rend(); ++member)
+            TakeBackObject(*member);
+        memory.archives.erase(storageFolder);
+    }
+    if (memory.journals.count(storageFolder)) JournalFor(storageFolder).Release();
+    batch->done = true;
+    section.WakeAll();
+}
+
+// Commits the open batches unless another thread waits for the lock (it will file its object
+// into them and decide in turn); a full batch is committed at once. Every filing section ends
+// with this, so that a batch is never left open with nobody to commit it.
+void CommitBatchesWhenIdle(FilingSection& section) {
+    std::vector<std::string> due;
+    for (const auto& [storageFolder, batch] : Memory().batches)
+        if (!section.OthersWaiting() || batch->members.size() >= RowBatch::kMaxMembers)
+            due.push_back(storageFolder);
+    for (const std::string& storageFolder : due) CommitBatch(section, storageFolder);
+}
+
+// The open batch of a storage folder's archive rows, its transaction begun when none is open;
+// null (logged) when the index cannot be written. Call with the filing lock held.
+std::shared_ptr<RowBatch> OpenBatch(FilingSection& section, const std::string& storageFolder,
+                                    ArchiveIndex*& archive) {
+    FilingMemory& memory = Memory();
+    archive = ArchiveFor(storageFolder);
+    auto open = memory.batches.find(storageFolder);
+    if (open != memory.batches.end()) {
+        if (archive && archive->InTransaction()) return open->second;
+        // The database ended the transaction on its own (an I/O error): the batch's rows are lost.
+        CommitBatch(section, storageFolder);
+        archive = ArchiveFor(storageFolder);
+    }
+    if (archive && archive->Begin()) return memory.batches[storageFolder] = std::make_shared<RowBatch>();
+    memory.archives.erase(storageFolder);
+    WriteLogLine("Filing: cannot write to the archive index of " + storageFolder);
+    return nullptr;
+}
+
+// Records a filed object's rows in the open batch; when they cannot be recorded, a new object is
+// taken back (IndexNotWritten) and a replaced copy is reported so that it is sent again.
+void JoinBatch(ArchiveIndex& archive, RowBatch& batch, FilingOutcome& outcome, const ObjectUids& uids,
+               const ElementList& dataSet, const std::string& transferSyntax, const IndexedFolders& folders,
+               FilingJournal& journal) {
+    const std::string path = uids.study + "/" + uids.series + "/" + uids.sopInstance + ".dcm";
+    RowBatch::Member member{outcome.fileName, JoinPath(folders.series, kImageIndexName),
+                            ImageIndexLine(dataSet), outcome.index == FilingResult::Indexed};
+    if (!archive.Record(IndexedInstanceOf(dataSet, transferSyntax, path))) {
+        WriteLogLine("Filing: cannot record " + path + " in the archive index");
+        TakeBackObject(member);
+        journal.End();
+        outcome.index = FilingResult::IndexNotWritten;
         return;
     }
-    if (archive.Commit()) return;
-    WriteLogLine("Filing: cannot commit " + outcome.fileName + " to the archive index");
-    if (outcome.index == FilingResult::Indexed) {
-        RemoveQuietly(outcome.fileName);
-        TakeBackLastLine(imageIndex, ImageIndexLine(dataSet));
-    }
-    outcome.index = FilingResult::IndexNotWritten;
+    // A new object's journal entry stays until the commit: a crash before it leaves a listed file
+    // whose rows are recorded again at the next start.
+    if (member.newFile) journal.Hold();
+    batch.members.push_back(std::move(member));
 }
 
 // Replaces the file of an object received before and its image line with the new values.
@@ -350,11 +418,15 @@ FilingOutcome FileStagedObject(const std::string& storageFolder, const std::stri
 
     IndexedFolders folders;
     {
-        auto lock = FilingLock();
-        ArchiveIndex* archive = options.archiveIndex ? ArchiveFor(storageFolder) : nullptr;
-        if (options.archiveIndex &&
-            (!archive || !BeginArchiveRows(*archive, uids, dataSet, options.transferSyntax))) {
-            Memory().archives.erase(storageFolder);
+        FilingSection section;
+        // Leaving the section commits what waits unless another object is about to join it.
+        struct CommitOnLeaving {
+            FilingSection& section;
+            ~CommitOnLeaving() { CommitBatchesWhenIdle(section); }
+        } commitOnLeaving{section};
+        ArchiveIndex* archive = nullptr;
+        std::shared_ptr<RowBatch> batch;
+        if (options.archiveIndex && !(batch = OpenBatch(section, storageFolder, archive))) {
             outcome.index = FilingResult::IndexNotWritten;
             return outcome;
         }
@@ -366,9 +438,18 @@ FilingOutcome FileStagedObject(const std::string& storageFolder, const std::stri
         if (!outcome.Filed() && remembered && staged.Valid())
             outcome.index =
                 FileUnderLock(storageFolder, databaseRoot, uids, dataSet, staged, *fileName, folders);
-        if (archive) EndArchiveRows(*archive, outcome, JoinPath(folders.series, kImageIndexName), dataSet);
-        if (Memory().journals.count(storageFolder)) JournalFor(storageFolder).End();
+        if (batch && outcome.Filed())
+            JoinBatch(*archive, *batch, outcome, uids, dataSet, options.transferSyntax, folders,
+                      JournalFor(storageFolder));
+        else if (Memory().journals.count(storageFolder))
+            JournalFor(storageFolder).End();
         if (!outcome.Filed()) return outcome;
+        if (batch) {
+            CommitBatchesWhenIdle(section);
+            section.Await([&batch] { return batch->done; });
+            if (!batch->committed) outcome.index = FilingResult::IndexNotWritten;
+            if (!outcome.Filed()) return outcome;
+        }
     }
     std::vector<std::string> changed;
     if (options.sync) changed = ChangedPaths(databaseRoot, *fileName, folders);

@@ -36,18 +36,11 @@ std::vector<std::string> SplitAtNul(const std::string& text) {
     return fields;
 }
 
-// Removes what one dead process's journal names when its index line is missing; an object file
-// whose line is there is added to `kept` (its archive rows may not have been committed).
-void UndoEntry(const std::string& journal, std::vector<std::string>& kept) {
-    std::ifstream in(journal, std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    // An entry is written over the one before: what follows its fourth NUL is the older entry's
-    // rest. A first byte NUL clears it (no step was under way).
-    std::vector<std::string> fields = SplitAtNul(text);
-    if (fields.size() < 4 || fields[0].size() != 1) return;
+// Removes what one entry names when its index line is missing; an object file whose line is
+// there is added to `kept` (its archive rows may not have been committed).
+void UndoEntry(const std::vector<std::string>& fields, std::vector<std::string>& kept) {
     const char letter = fields[0][0];
     IndexKind kind = letter == 'S' ? IndexKind::Study : letter == 'R' ? IndexKind::Series : IndexKind::Image;
-    if (letter != 'S' && letter != 'R' && letter != 'I') return;
     std::error_code ec;
     if (IndexListsKey(fields[2], kind, fields[3])) {
         if (kind == IndexKind::Image && std::filesystem::is_regular_file(fields[1], ec))
@@ -58,6 +51,22 @@ void UndoEntry(const std::string& journal, std::vector<std::string>& kept) {
     // A folder goes only when empty: anything in it was filed with lines of its own.
     if (std::filesystem::remove(fields[1], ec))
         WriteLogLine("Filing: removed " + fields[1] + ", left without its index line by an interrupted run");
+}
+
+bool IsEntryLetter(const std::string& field) {
+    return field.size() == 1 && (field[0] == 'S' || field[0] == 'R' || field[0] == 'I');
+}
+
+// Undoes every entry of one dead process's journal. Entries follow each other; an empty field
+// where a letter is due ends them (what follows is the rest of older entries written over).
+void UndoJournal(const std::string& journal, std::vector<std::string>& kept) {
+    std::ifstream in(journal, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<std::string> fields = SplitAtNul(text);
+    for (std::size_t at = 0; at + 4 <= fields.size() && IsEntryLetter(fields[at]); at += 4)
+        UndoEntry({fields.begin() + static_cast<std::ptrdiff_t>(at),
+                   fields.begin() + static_cast<std::ptrdiff_t>(at + 4)},
+                  kept);
 }
 
 }  // namespace
@@ -72,21 +81,34 @@ FilingJournal::~FilingJournal() = default;
 bool FilingJournal::Begin(IndexKind kind, const std::string& path, const std::string& indexFile,
                           const std::string& key) {
     if (fd_ < 0) return false;
-    // One write, over the cleared entry before it: the entry names its step whole or not at all.
-    const std::string text = EntryText(kind, path, indexFile, key);
-    return ::pwrite(fd_, text.data(), text.size(), 0) == static_cast<ssize_t>(text.size());
+    // One write after the held entries, over the cleared entry before it, with the NUL that ends
+    // the entries: the entry names its step whole or not at all.
+    const std::string text = EntryText(kind, path, indexFile, key) + '\0';
+    if (::pwrite(fd_, text.data(), text.size(), held_) != static_cast<ssize_t>(text.size())) return false;
+    current_ = held_ + static_cast<off_t>(text.size()) - 1;
+    return true;
 }
 
 void FilingJournal::End() {
     // The entry's first byte becomes NUL: cleared with one write, no truncation.
-    if (fd_ >= 0 && ::pwrite(fd_, "", 1, 0) != 1)
+    current_ = held_;
+    if (fd_ >= 0 && ::pwrite(fd_, "", 1, held_) != 1)
         WriteLogLine("Filing: cannot clear the journal " + file_.Name());
+}
+
+void FilingJournal::Hold() {
+    if (current_ > held_) held_ = current_;
+}
+
+void FilingJournal::Release() {
+    held_ = current_ = 0;
+    End();
 }
 
 std::vector<std::string> RecoverInterruptedFiling(const std::string& incomingFolder) {
     std::vector<std::string> kept;
     for (const std::string& journal : StaleStagedFiles(incomingFolder, kJournalSuffix))
-        UndoEntry(journal, kept);
+        UndoJournal(journal, kept);
     return kept;
 }
 

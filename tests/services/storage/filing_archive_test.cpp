@@ -5,12 +5,15 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "data/io/dataset_writer.h"
 #include "services/index/archive_index.h"
 #include "services/index/reindex.h"
 #include "services/storage/archive_preparation.h"
 #include "services/storage/filing.h"
+#include "services/storage/index_lines.h"
 #include "support/data_set_builder.h"
 #include "support/temp_dir.h"
 
@@ -88,6 +91,33 @@ TEST_F(FilingArchiveTest, RowsGoWithTheIndexLinesOrNotAtAll) {
     // Refused objects write nothing anywhere.
     EXPECT_EQ(FilingResult::Refused, File(Object("1.2.5", "../x", "1.2.5.9", "Doe^A")));
     EXPECT_EQ(2u, Rows(root()).size());
+}
+
+// Objects filed at once share commits: every one is answered only when its rows are in, so each
+// acknowledged object has its row and its line, and nothing is left out or listed twice.
+TEST_F(FilingArchiveTest, ObjectsFiledAtOnceAreEachAcknowledgedWithTheirRows) {
+    constexpr int kThreads = 8, kEach = 25;
+    std::vector<std::vector<FilingResult>> results(kThreads);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < kEach; ++i) {
+                const std::string study = "1.2.7." + std::to_string(t % 2),
+                                  series = study + "." + std::to_string(t);
+                results[t].push_back(File(Object(study, series, series + "." + std::to_string(i), "Doe")));
+            }
+        });
+    for (std::thread& thread : threads) thread.join();
+    std::size_t lines = 0;
+    for (int t = 0; t < kThreads; ++t) {
+        EXPECT_EQ(std::vector<FilingResult>(kEach, FilingResult::Indexed), results[t]);
+        const std::string study = "1.2.7." + std::to_string(t % 2);
+        lines += ReadIndexLines(
+                     (temp.Path() / "db" / study / (study + "." + std::to_string(t)) / "Image.dir").string())
+                     .size();
+    }
+    EXPECT_EQ(static_cast<std::size_t>(kThreads * kEach), lines);
+    EXPECT_EQ(static_cast<std::size_t>(kThreads * kEach), Rows(root()).size());
 }
 
 TEST_F(FilingArchiveTest, ARebuildFromTheFilesGivesTheSameRows) {

@@ -228,6 +228,7 @@ TEST_F(FilingTest, AnInterruptedFilingIsUndoneAtTheNextStart) {
     std::string store = root();
     ASSERT_EQ(Index(MakeObject("1.2.3", "1.2.3.4", "1.2.3.4.5")), FilingResult::Indexed);
     const fs::path series = temp.Path() / "Database" / "1.2.3" / "1.2.3.4";
+    const fs::path held = series / "1.2.3.4.8.dcm";
     struct Case {
         IndexKind kind;
         fs::path path;
@@ -254,6 +255,12 @@ TEST_F(FilingTest, AnInterruptedFilingIsUndoneAtTheNextStart) {
             const std::string longer = (temp.Path() / std::string(200, 'x')).string();
             bool ok = journal.Begin(IndexKind::Study, longer, longer, std::string(100, '9'));
             journal.End();
+            // An object held for a shared commit whose line never came: removed with the step.
+            ok = journal.Begin(IndexKind::Image, held.string(), ImageIndex("1.2.3", "1.2.3.4").string(),
+                               "1.2.3.4.8") &&
+                 ok;
+            std::ofstream(held) << "object";
+            journal.Hold();
             ok = journal.Begin(c.kind, c.path.string(), c.index.string(), c.key) && ok;
             if (c.folder)
                 fs::create_directories(c.path);
@@ -268,6 +275,7 @@ TEST_F(FilingTest, AnInterruptedFilingIsUndoneAtTheNextStart) {
         std::string reason;
         ASSERT_TRUE(PrepareStorageFolder(store, reason)) << reason;
         EXPECT_EQ(fs::exists(c.path), c.kept);
+        EXPECT_FALSE(fs::exists(held));
         EXPECT_EQ(Tree(IncomingFolder(store)).size(), 1u) << "only this process's own journal stays";
     }
     // The object whose line stayed is still filed; a new copy of the removed one is indexed.
