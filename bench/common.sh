@@ -172,6 +172,37 @@ fresh_folder() {
 
 discard_old_folders() { rm -rf "${work:?}/old"; }
 
+# The objects a receiver wrote below FOLDER (index files, the archive index and staged files aside).
+received_objects() { find "$1" -type f ! -name '*.dir' ! -name 'index.sqlite*' ! -path '*/.incoming/*' | wc -l; }
+
+# One timed run against a receiver of its own: starts SERVER on a fresh folder NAME and a free
+# port, times CLIENT PORT SOURCE, stops the server and checks that COUNT objects are on disk.
+# SERVER: `storescp [OPTIONS...]` (DCMTK) or a pella binary with serve options. Prints the seconds.
+# Usage: receiver_run NAME COUNT CLIENT SOURCE SERVER...
+receiver_run() {
+  local name=$1 count=$2 client=$3 source=$4; shift 4
+  local folder port pid t
+  folder=$(fresh_folder "$name")
+  port=$(free_port)
+  if [ "$1" = storescp ]; then
+    shift
+    storescp "$@" --output-directory "$folder" "$port" >/dev/null 2>&1 &
+  else
+    local program=$1; shift
+    "$program" serve --port "$port" --dir "$folder" --log-level 0 "$@" 2>/dev/null &
+  fi
+  pid=$!
+  wait_for_port "$port"
+  t=$(seconds_of "$client" "$port" "$source")
+  kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null || true
+  # storescp --ignore writes nothing: COUNT 0 skips the check
+  if [ "$count" -gt 0 ] && [ "$(received_objects "$folder")" -ne "$count" ]; then
+    echo "$name: $(received_objects "$folder") of $count objects on disk" >&2
+    return 1
+  fi
+  echo "$t"
+}
+
 # Median, minimum and maximum of the numbers given as arguments: "median (min-max)".
 median_range() {
   printf '%s\n' "$@" | sort -g | awk '{v[NR]=$1} END {

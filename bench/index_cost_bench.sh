@@ -17,37 +17,14 @@ for s in $(seq "$SENDERS"); do mkdir -p "$work/senders/$s"; make_small_mr_series
 total=$((SENDERS * PER_SENDER))
 print_load
 
-# Each run gets a server of its own on a fresh folder (the index is a file the server keeps open).
-server_pid=""
-trap 'kill $server_pid 2>/dev/null; wait $server_pid 2>/dev/null || true; rm -rf "$work"' EXIT
-start_server() { # NAME COMMAND...: starts the server on a fresh folder, sets port and server_pid
-  local folder; folder=$(fresh_folder "$1"); shift
-  port=$(free_port)
-  case "$1" in
-    storescp) storescp --fork --output-directory "$folder" "$port" >/dev/null 2>&1 & ;;
-    *) "$1" serve --port "$port" --dir "$folder" --log-level 0 2>/dev/null & ;;
-  esac
-  server_pid=$!
-  wait_for_port "$port"
-}
-stop_server() { kill "$server_pid" 2>/dev/null; wait "$server_pid" 2>/dev/null || true; server_pid=""; }
-# One run: NAME, the server command; prints the seconds of all senders at once.
-run() {
-  start_server "$1" "$2"
-  local t; t=$(seconds_of all_senders "$port" "$work/senders")
-  stop_server
-  echo "$t"
-}
-
-received() { find "$work/$1" -type f ! -name '*.dir' ! -name 'index.sqlite*' ! -path '*/.incoming/*' | wc -l; }
-check() { [ "$(received "$1")" -eq "$total" ] || { echo "$1: $(received "$1") of $total objects on disk" >&2; exit 1; }; }
+trap 'rm -rf "$work"' EXIT
 
 with_index=(); without=(); reference=()
-for _ in $(seq "$ROUNDS"); do
-  without+=("$(run base "$BASE_PELLA")");  check base
-  with_index+=("$(run indexed "$PELLA")"); check indexed
-  reference+=("$(run fork storescp)");     check fork
-  discard_old_folders
+for round in $(seq "$ROUNDS"); do
+  without+=("$(receiver_run base "$total" all_senders "$work/senders" "$BASE_PELLA")")
+  with_index+=("$(receiver_run indexed "$total" all_senders "$work/senders" "$PELLA")")
+  reference+=("$(receiver_run fork "$total" all_senders "$work/senders" storescp --fork)")
+  [ "$round" = "$ROUNDS" ] || discard_old_folders
 done
 indexed_rows=$(/usr/bin/python3 -c 'import sqlite3,sys; print(sqlite3.connect(sys.argv[1]).execute("select count(*) from instances").fetchone()[0])' "$work/indexed/index.sqlite")
 printf '%d storescu senders x %d small MR images at once, %d rounds, median (min-max):\n' "$SENDERS" "$PER_SENDER" "$ROUNDS"

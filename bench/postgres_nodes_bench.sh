@@ -61,7 +61,6 @@ for s in range(senders):
 PY
 print_load
 
-received() { find "$1" -type f ! -name '*.dir' ! -name 'index.sqlite*' ! -path '*/.incoming/*' | wc -l; }
 
 # Sends every sender folder at once, spread over the ports; the seconds it took.
 send_all() {
@@ -96,7 +95,7 @@ run_store() {
   kill "${servers[@]}" 2>/dev/null || true
   wait "${servers[@]}" 2>/dev/null || true
   local got
-  got=$(received "$folder")
+  got=$(received_objects "$folder")
   [ "$got" -eq "$COUNT" ] || { echo "$kind x$nodes: $got of $COUNT objects on disk" >&2; exit 1; }
   rm -rf "$folder"
   echo "$COUNT / $seconds" | bc -l

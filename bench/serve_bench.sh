@@ -3,10 +3,10 @@
 #   (a) storescu -> pella serve       against  storescu -> DCMTK storescp
 #   (b) pella send-series -> pella serve  against  storescu -> DCMTK storescp
 #   (c) storescu -> pella serve --sync  against  storescu -> DCMTK storescp (which does not flush)
-# and the same for MR_COUNT small MR images. Both servers write every object to disk, each run
-# into a fresh folder (the previous one renamed away, all deleted after the measurement). The runs
-# of a round go one after the other (interleaved); prints the load, the median time of each with
-# its min-max, and the median (min-max) of the per-round ratios (below 1.0: pella is faster).
+# and the same for MR_COUNT small MR images, then SENDERS storescu at once. Every run has a server
+# of its own on a fresh folder (the previous one renamed away, all deleted after each round); the
+# runs of a round go one after the other (interleaved); prints the load, the median time of each
+# with its min-max, and the median (min-max) of the per-round ratios (below 1.0: pella is faster).
 source "$(dirname "$0")/common.sh"
 
 COUNT="${COUNT:-500}"
@@ -14,45 +14,25 @@ MR_COUNT="${MR_COUNT:-2000}"
 ROUNDS="${ROUNDS:-5}"
 MAX_PDU="${MAX_PDU:-}"  # --max-pdu of pella serve; empty: its default
 work=$(mktemp -d)
-mkdir -p "$work/series" "$work/mr" "$work/storescp" "$work/pella" "$work/single-sync"
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/series" "$work/mr"
 make_ct_series "$work/series" "$COUNT"
 make_small_mr_series "$work/mr" "$MR_COUNT"
 print_load
 
-dcmtk_port=$(free_port)
-storescp --output-directory "$work/storescp" "$dcmtk_port" >/dev/null 2>&1 &
-dcmtk=$!
-pella_port=$(free_port)
-"$PELLA" serve --port "$pella_port" --dir "$work/pella" --log-level 0 ${MAX_PDU:+--max-pdu "$MAX_PDU"} 2>/dev/null &
-pella=$!
-single_sync_port=$(free_port)
-"$PELLA" serve --port "$single_sync_port" --dir "$work/single-sync" --sync --log-level 0 \
-  ${MAX_PDU:+--max-pdu "$MAX_PDU"} 2>/dev/null &
-single_sync=$!
-trap 'kill $dcmtk $pella $single_sync 2>/dev/null; wait $dcmtk $pella $single_sync 2>/dev/null || true; rm -rf "$work"' EXIT
-wait_for_port "$dcmtk_port"
-wait_for_port "$pella_port"
-wait_for_port "$single_sync_port"
-
-received() { find "$1" -type f ! -name '*.dir' ! -name 'index.sqlite*' ! -path '*/.incoming/*' | wc -l; }
-check() { [ "$(received "$1")" -eq "$3" ] || { echo "$2: $(received "$1") of $3 objects on disk" >&2; exit 1; }; }
-# A fresh folder at the server's path (the server keeps writing below the same path).
-clear_folder() { fresh_folder "$(basename "$1")" >/dev/null; }
-
-to_storescp()      { storescu 127.0.0.1 "$dcmtk_port" +sd "$1"; }
-storescu_to_pella(){ storescu 127.0.0.1 "$pella_port" +sd "$1"; }
-storescu_to_sync() { storescu 127.0.0.1 "$single_sync_port" +sd "$1"; }
-pella_to_pella()   { "$PELLA" send-series --no-progress 127.0.0.1 "$pella_port" "$1" >/dev/null; }
+pella_serve=("$PELLA" ${MAX_PDU:+--max-pdu "$MAX_PDU"})
+storescu_to()    { storescu 127.0.0.1 "$1" +sd "$2"; }
+send_series_to() { "$PELLA" send-series --no-progress 127.0.0.1 "$1" "$2" >/dev/null; }
 
 # One series (folder, count, label) through every pair, ROUNDS interleaved rounds.
 measure_series() {
   local series=$1 count=$2 label=$3
   local base=() a=() b=() c=()
   for _ in $(seq "$ROUNDS"); do
-    clear_folder "$work/storescp";    base+=("$(seconds_of to_storescp "$series")");   check "$work/storescp" "storescu -> storescp" "$count"
-    clear_folder "$work/pella";       a+=("$(seconds_of storescu_to_pella "$series")"); check "$work/pella" "storescu -> pella serve" "$count"
-    clear_folder "$work/pella";       b+=("$(seconds_of pella_to_pella "$series")");    check "$work/pella" "pella send-series -> pella serve" "$count"
-    clear_folder "$work/single-sync"; c+=("$(seconds_of storescu_to_sync "$series")");  check "$work/single-sync" "storescu -> pella serve --sync" "$count"
+    base+=("$(receiver_run storescp "$count" storescu_to "$series" storescp)")
+    a+=("$(receiver_run pella "$count" storescu_to "$series" "${pella_serve[@]}")")
+    b+=("$(receiver_run pella "$count" send_series_to "$series" "${pella_serve[@]}")")
+    c+=("$(receiver_run sync "$count" storescu_to "$series" "${pella_serve[@]}" --sync)")
     discard_old_folders
   done
   printf '%s, one association each run, %d rounds, median (min-max):\n' "$label" "$ROUNDS"
@@ -95,25 +75,12 @@ for sender in sorted(os.listdir(root)):
 PY
 total=$((SENDERS * PER_SENDER))
 
-fork_port=$(free_port); ignore_port=$(free_port); sync_port=$(free_port)
-mkdir -p "$work/fork" "$work/sync"
-storescp --fork --output-directory "$work/fork" "$fork_port" >/dev/null 2>&1 &
-fork=$!
-storescp --fork --ignore "$ignore_port" >/dev/null 2>&1 &
-ignore=$!
-"$PELLA" serve --port "$sync_port" --dir "$work/sync" --sync --log-level 0 ${MAX_PDU:+--max-pdu "$MAX_PDU"} 2>/dev/null &
-syncd=$!
-trap 'kill $dcmtk $pella $single_sync $fork $ignore $syncd 2>/dev/null; wait $dcmtk $pella $single_sync $fork $ignore $syncd 2>/dev/null || true; rm -rf "$work"' EXIT
-wait_for_port "$fork_port"; wait_for_port "$ignore_port"; wait_for_port "$sync_port"
-
-check_count() { check "$1" "$2" "$total"; }
-
 floor=(); dfork=(); cp_=(); cs=()
 for _ in $(seq "$ROUNDS"); do
-  floor+=("$(seconds_of all_senders "$ignore_port" "$work/senders")")
-  clear_folder "$work/fork"; dfork+=("$(seconds_of all_senders "$fork_port" "$work/senders")"); check_count "$work/fork" "storescp --fork"
-  clear_folder "$work/pella"; cp_+=("$(seconds_of all_senders "$pella_port" "$work/senders")"); check_count "$work/pella" "pella serve"
-  clear_folder "$work/sync"; cs+=("$(seconds_of all_senders "$sync_port" "$work/senders")"); check_count "$work/sync" "pella serve --sync"
+  floor+=("$(receiver_run ignore 0 all_senders "$work/senders" storescp --fork --ignore)")
+  dfork+=("$(receiver_run fork "$total" all_senders "$work/senders" storescp --fork)")
+  cp_+=("$(receiver_run pella "$total" all_senders "$work/senders" "${pella_serve[@]}")")
+  cs+=("$(receiver_run sync "$total" all_senders "$work/senders" "${pella_serve[@]}" --sync)")
   discard_old_folders
 done
 printf '%d storescu senders x %d CT images at once, %d rounds, median (min-max):\n' "$SENDERS" "$PER_SENDER" "$ROUNDS"
