@@ -63,9 +63,9 @@ private:
 // Defines the C function `name` to resolve its namesake in `library` (an expression giving a
 // LibraryOnDemand&) once and call it; without the library it does nothing and gives the zero
 // value, so callers check Available before the first call.
-#define PELLA_FORWARD_ON_DEMAND(library, Result, name, parameters, arguments)   \
-    extern "C" Result name parameters {                                         \
-        static const auto real = (library).Resolve<decltype(&name)>(#name);     \
-        if (real == nullptr) return std::type_identity_t<Result>();             \
-        return real arguments;                                                  \
+#define PELLA_FORWARD_ON_DEMAND(library, Result, name, parameters, arguments) \
+    extern "C" Result name parameters {                                       \
+        static const auto real = (library).Resolve<decltype(&name)>(#name);   \
+        if (real == nullptr) return std::type_identity_t<Result>();           \
+        return real arguments;                                                \
     }

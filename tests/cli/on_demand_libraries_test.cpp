@@ -46,8 +46,11 @@ TEST(OnDemandLibraries, EachIsLoadedByTheCommandThatUsesItOnly) {
     const Case cases[] = {
         {"--version", 0, {}},
         {"convert " + ct + " " + Quote(dir.File("explicit.dcm")) + " explicit", 0, {}},
-        {"ecg " + Quote(PydicomFile("waveform_ecg.dcm")) + " " + Quote(dir.File("p.png")), 0, {"libcairo.so.2"}},
-        {"convert " + ct + " " + Quote(dir.File("htj2k.dcm")) + " htj2k-lossless", 0,
+        {"ecg " + Quote(PydicomFile("waveform_ecg.dcm")) + " " + Quote(dir.File("p.png")),
+         0,
+         {"libcairo.so.2"}},
+        {"convert " + ct + " " + Quote(dir.File("htj2k.dcm")) + " htj2k-lossless",
+         0,
          {"libpella_htj2k.so", "libopenjph"}},
         // libpq is loaded to read the location and connect; nothing listens there.
         {"index migrate --from " + Quote(dir.File("empty")) + " --to " + unreachable, 1, {"libpq.so.5"}},
