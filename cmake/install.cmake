@@ -6,6 +6,8 @@ include(CMakePackageConfigHelpers)
 
 install(TARGETS pella EXPORT PellaTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT dev)
+# The HTJ2K encoder module, which libpella loads from its own folder.
+install(TARGETS pella_htj2k LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime)
 install(FILES ${CMAKE_SOURCE_DIR}/pella.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT dev)
 install(TARGETS pella_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
 if(PELLA_BUILD_APP)
@@ -58,6 +60,9 @@ set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME pella-tools)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR})
+# The libraries libpella loads on first use rather than links are not seen by dpkg-shlibdeps:
+# libpq (PostgreSQL indexes) and cairo (ECG pages).
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS "libpq5, libcairo2")
 set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "libpella0 (= ${PROJECT_VERSION})")
 set(CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS "libpella0 (= ${PROJECT_VERSION})")
 include(CPack)

@@ -1,45 +1,27 @@
 #include "imaging/cairo_on_demand.h"
 
 #include <cairo.h>
-#include <dlfcn.h>
 
-#include <type_traits>
+#include "log/library_on_demand.h"
 
 namespace pella {
 namespace {
 
-// The library's handle, loaded once for the life of the process (never closed: the functions
-// resolved from it stay in use).
-void* CairoHandle() {
-    static void* const handle = dlopen("libcairo.so.2", RTLD_NOW | RTLD_LOCAL);
-    return handle;
-}
-
-template <typename Function>
-Function ResolveCairo(const char* name) {
-    void* handle = CairoHandle();
-    return handle != nullptr ? reinterpret_cast<Function>(dlsym(handle, name)) : nullptr;
+LibraryOnDemand& Cairo() {
+    static LibraryOnDemand* const library = new LibraryOnDemand({"libcairo.so.2"});
+    return *library;
 }
 
 }  // namespace
 
 bool CairoAvailable(std::string& reason) {
-    if (CairoHandle() != nullptr) return true;
-    const char* error = dlerror();
-    reason = std::string("cairo cannot be loaded") + (error != nullptr ? std::string(": ") + error : "");
-    return false;
+    return Cairo().Available("cairo", reason);
 }
 
 }  // namespace pella
 
-// Each function resolves its namesake in the loaded library once; without the library it does
-// nothing and gives the zero value (callers check CairoAvailable first).
-#define PELLA_CAIRO_FORWARD(Result, name, parameters, arguments)              \
-    extern "C" Result name parameters {                                       \
-        static const auto real = pella::ResolveCairo<decltype(&name)>(#name); \
-        if (real == nullptr) return std::type_identity_t<Result>();           \
-        return real arguments;                                                \
-    }
+#define PELLA_CAIRO_FORWARD(Result, name, parameters, arguments) \
+    PELLA_FORWARD_ON_DEMAND(pella::Cairo(), Result, name, parameters, arguments)
 
 PELLA_CAIRO_FORWARD(cairo_t*, cairo_create, (cairo_surface_t * target), (target))
 PELLA_CAIRO_FORWARD(void, cairo_destroy, (cairo_t * cr), (cr))

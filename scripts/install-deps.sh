@@ -15,7 +15,7 @@ packages=(
   libpng-dev
   zlib1g-dev
   libssl-dev
-  libsqlite3-dev libpq-dev
+  libsqlite3-dev libpq-dev libpq5
   nlohmann-json3-dev
   netbase
 )

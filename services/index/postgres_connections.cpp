@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "log/protocol_log.h"
+#include "services/index/libpq_on_demand.h"
 
 namespace pella {
 
@@ -40,6 +41,7 @@ PostgresSession::~PostgresSession() {
 }
 
 std::unique_ptr<PostgresSession> PostgresPool::Connect(std::string& reason) {
+    if (!LibpqAvailable(reason)) return nullptr;
     const char* keywords[] = {"dbname", "options", "connect_timeout", "application_name", nullptr};
     const char* values[] = {location_.c_str(), kSessionOptions, kConnectSeconds, "pella", nullptr};
     auto session = std::make_unique<PostgresSession>();
@@ -113,6 +115,7 @@ bool CheckPostgresLocation(const std::string& location, std::string& reason) {
         reason = "the index location must be postgresql://[user@]host[:port]/database";
         return false;
     }
+    if (!LibpqAvailable(reason)) return false;
     char* error = nullptr;
     PQconninfoOption* options = PQconninfoParse(location.c_str(), &error);
     if (!options) {

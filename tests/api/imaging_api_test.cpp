@@ -115,20 +115,3 @@ TEST(EcgCommand, WritesThePageAndRefusesOtherObjects) {
         RunCommand({PELLA_CLI_PATH, "ecg", PydicomFile("waveform_ecg.dcm"), dir.File("p.gif")}, true);
     EXPECT_EQ(name.exitCode, 2);
 }
-
-TEST(EcgCommand, CairoIsLoadedForTheEcgPageOnly) {
-    // The dynamic loader's own account of the libraries each run loads.
-    TempDir dir;
-    auto loaded = [](const std::string& arguments) {
-        return RunShell("LD_DEBUG=libs " + Quote(PELLA_CLI_PATH) + " " + arguments + " 2>&1");
-    };
-    CommandResult version = loaded("--version");
-    EXPECT_EQ(version.exitCode, 0) << version.out;
-    EXPECT_NE(version.out.find("libcharls"), std::string::npos) << "no account of the loaded libraries";
-    EXPECT_EQ(version.out.find("libcairo"), std::string::npos) << version.out;
-    CommandResult ecg =
-        loaded("ecg " + Quote(PydicomFile("waveform_ecg.dcm")) + " " + Quote(dir.File("p.png")));
-    EXPECT_EQ(ecg.exitCode, 0) << ecg.out;
-    EXPECT_NE(ecg.out.find("libcairo.so.2"), std::string::npos);
-    EXPECT_TRUE(ReadPng(dir.File("p.png"), PNG_FORMAT_RGB).ok);
-}

@@ -28,6 +28,10 @@ diff "$work/declared" "$work/exported" || fail "the exported symbols differ from
 readelf -d "$prefix/bin/pella" | grep -q 'RUNPATH.*\$ORIGIN/\.\./lib' || fail "RUNPATH is not relative"
 [ "$(env -u LD_LIBRARY_PATH "$prefix/bin/pella" version)" = "$(sed -n 's/^#define PELLA_VERSION "\(.*\)"/\1/p' "$prefix/include/pella.h")" ] ||
   fail "pella version does not print the header's version"
+# The installed library finds the HTJ2K encoder module beside it.
+ct=$(/usr/bin/python3 -c 'from pydicom.data import get_testdata_file; print(get_testdata_file("CT_small.dcm"))')
+env -u LD_LIBRARY_PATH "$prefix/bin/pella" convert "$ct" "$work/htj2k.dcm" htj2k-lossless ||
+  fail "the installed tool cannot encode HTJ2K"
 for page in pella pella-echo pella-serve pella-store; do
   [ -s "$prefix/share/man/man1/$page.1" ] || fail "manual page $page.1 missing"
 done
@@ -83,7 +87,13 @@ check_package() {  # check_package NAME FILE...
   done
   echo "$name: $(dpkg-deb -f "$deb" Depends)"
 }
-check_package libpella0 "/usr/lib/libpella.so.0 -> " "/usr/lib/libpella.so.0.[0-9]*.[0-9]* *$"
+check_package libpella0 "/usr/lib/libpella.so.0 -> " "/usr/lib/libpella.so.0.[0-9]*.[0-9]* *$" \
+  "/usr/lib/libpella_htj2k.so *$"
+# libpq and cairo are loaded on first use, OpenJPH by the HTJ2K module: dependencies all the same.
+for dependency in libpq5 libcairo2 libopenjph; do
+  dpkg-deb -f "$(ls "$work/packages"/libpella0_*.deb)" Depends | grep -q "$dependency" ||
+    fail "libpella0 does not depend on $dependency"
+done
 check_package libpella-dev "/usr/include/pella.h" "pkgconfig/pella.pc" "cmake/Pella/PellaConfig.cmake" "libpella.so "
 check_package pella-tools "/usr/bin/pella *$" "/usr/share/man/man1/pella-echo.1"
 dpkg-deb -f "$(ls "$work/packages"/pella-tools_*.deb)" Depends | grep -q "libpella0 (= " ||
