@@ -50,6 +50,10 @@ public:
     virtual void Rollback() = 0;
     // A transaction is open (begun and not ended, nor ended by a failure of the database).
     virtual bool InTransaction() = 0;
+    // Whether the rows of several objects may share one transaction. Not where other servers
+    // write the same rows at once: two transactions each holding rows the other wants next
+    // would deadlock.
+    virtual bool GroupsCommits() const = 0;
 };
 
 // The file of the index below a storage folder.

@@ -90,4 +90,40 @@ std::vector<std::string> LookupValues(const UpsertLevel& level, const IndexedIns
     return values;
 }
 
+namespace {
+
+// The text a level's key values make, with the level: one map serves the three levels.
+std::string KnownKey(const UpsertLevel& level, const IndexedInstance& instance) {
+    std::string key(1, static_cast<char>('0' + static_cast<int>(level.level)));
+    for (const std::string& value : LookupValues(level, instance)) key.append(1, '\0').append(value);
+    return key;
+}
+
+}  // namespace
+
+std::string KnownParentRows::Find(const UpsertLevel& level, const IndexedInstance& instance) const {
+    if (level.level == ArchiveLevel::Image) return "";
+    const std::string key = KnownKey(level, instance);
+    if (auto known = known_.find(key); known != known_.end()) return known->second;
+    for (const auto& [pendingKey, id] : pending_)
+        if (pendingKey == key) return id;
+    return "";
+}
+
+void KnownParentRows::Learn(const UpsertLevel& level, const IndexedInstance& instance,
+                            const std::string& id) {
+    if (level.level != ArchiveLevel::Image) pending_.emplace_back(KnownKey(level, instance), id);
+}
+
+void KnownParentRows::Keep() {
+    if (known_.size() + pending_.size() > kMaxKnown) known_.clear();
+    for (auto& [key, id] : pending_) known_[std::move(key)] = std::move(id);
+    pending_.clear();
+}
+
+void KnownParentRows::Forget() {
+    known_.clear();
+    pending_.clear();
+}
+
 }  // namespace pella

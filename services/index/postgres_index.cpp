@@ -97,8 +97,9 @@ public:
         // Inside a caller's transaction: a failed row must not end it (PostgreSQL would refuse
         // every later statement of an aborted transaction), so it is undone to a savepoint.
         if (!Execute("SAVEPOINT record")) return false;
-        if (RecordRows(instance)) return Execute("RELEASE SAVEPOINT record");
+        if (RecordRows(instance) && Execute("RELEASE SAVEPOINT record")) return true;
         LogIndexError("cannot record " + instance.path + ": " + LastError());
+        parents_.Forget();  // a stale id may be the cause: every row is looked up again
         Execute("ROLLBACK TO SAVEPOINT record");
         return false;
     }
@@ -140,6 +141,7 @@ public:
     }
 
     bool Clear() override {
+        parents_.Forget();
         Reconnect();
         return Execute("TRUNCATE instances, series, studies, patients");
     }
@@ -157,16 +159,22 @@ public:
     bool Commit() override {
         // COMMIT of a transaction that failed answers ROLLBACK: not committed.
         Result result(Run("COMMIT"));
-        if (result.Status() == PGRES_COMMAND_OK && std::strcmp(PQcmdStatus(result.result), "COMMIT") == 0)
+        if (result.Status() == PGRES_COMMAND_OK && std::strcmp(PQcmdStatus(result.result), "COMMIT") == 0) {
+            parents_.Keep();
             return true;
+        }
         LogIndexError("cannot commit: " + LastError());
         Rollback();
         return false;
     }
 
     void Rollback() override {
+        parents_.Drop();
         if (InTransaction()) Execute("ROLLBACK");
     }
+
+    // Several servers write one study's rows at once: each object's rows are committed alone.
+    bool GroupsCommits() const override { return false; }
 
     bool InTransaction() override {
         if (session_->Broken()) return false;
@@ -317,6 +325,10 @@ private:
         if (instance.values.size() != IndexAttributes().size()) return false;
         std::string parent;
         for (const UpsertLevel& level : kUpsertLevels) {
+            if (std::string known = parents_.Find(level, instance); !known.empty()) {
+                parent = std::move(known);
+                continue;
+            }
             SqlStatement upsert =
                 InDialect(SqlStatement{UpsertText(level),
                                        UpsertValues(level, parent.empty() ? nullptr : &parent, instance)},
@@ -324,12 +336,14 @@ private:
             Result result(RunPrepared(upsert));
             if (result.Status() != PGRES_TUPLES_OK || PQntuples(result.result) != 1) return false;
             parent = result.Text(0, 0);
+            parents_.Learn(level, instance, parent);
         }
         return true;
     }
 
     std::shared_ptr<PostgresPool> pool_;
     std::unique_ptr<PostgresSession> session_;
+    KnownParentRows parents_;  // ids of rows written or found, so the next objects skip them
 };
 
 }  // namespace

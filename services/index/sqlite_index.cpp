@@ -75,15 +75,17 @@ public:
         }
         // Inside a caller's transaction that other objects share: a failed object's rows are
         // undone to a savepoint, and the others' stay.
-        if (!Execute("SAVEPOINT record")) return false;
-        if (RecordRows(instance)) return Execute("RELEASE record");
+        if (!Run(savepoint_, "SAVEPOINT record")) return false;
+        if (RecordRows(instance) && Run(release_, "RELEASE record")) return true;
         LogIndexError("cannot record " + instance.path);
+        parents_.Forget();  // a stale id may be the cause: every row is looked up again
         // An I/O error or a full disk may have ended the whole transaction already.
         if (InTransaction()) Execute("ROLLBACK TO record; RELEASE record");
         return false;
     }
 
     bool InTransaction() override { return sqlite3_get_autocommit(db_) == 0; }
+    bool GroupsCommits() const override { return true; }  // one writer: this process's filing
 
     IndexScan ListInstances(const RetrieveKeys& keys, const StoredInstanceVisitor& visit) override {
         SqlStatement sql = ListInstancesStatement(keys);
@@ -134,17 +136,22 @@ public:
     long long CountInstances() override { return Integer("SELECT count(*) FROM instances"); }
 
     bool Clear() override {
+        parents_.Forget();
         return Execute(
             "DELETE FROM instances; DELETE FROM series; DELETE FROM studies; DELETE FROM patients");
     }
 
-    bool Begin() override { return Execute("BEGIN IMMEDIATE"); }
+    bool Begin() override { return Run(begin_, "BEGIN IMMEDIATE"); }
     bool Commit() override {
-        if (Execute("COMMIT")) return true;
+        if (Run(commit_, "COMMIT")) {
+            parents_.Keep();
+            return true;
+        }
         Rollback();
         return false;
     }
     void Rollback() override {
+        parents_.Drop();
         if (InTransaction()) Execute("ROLLBACK");
     }
 
@@ -160,6 +167,17 @@ private:
         if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error) == SQLITE_OK) return true;
         LogIndexError(sql.substr(0, 40) + ": " + (error ? error : "failed"));
         sqlite3_free(error);
+        return false;
+    }
+
+    // Runs a statement without rows, prepared on first use (a transaction's steps run for every
+    // object: parsing them each time would cost more than running them).
+    bool Run(SqliteStatement& statement, const char* sql) {
+        if (!statement.Valid()) statement = SqliteStatement(db_, sql);
+        const int step = statement.Valid() ? statement.Step() : SQLITE_ERROR;
+        statement.Reset();
+        if (step == SQLITE_DONE) return true;
+        LogIndexError(std::string(sql) + ": " + sqlite3_errmsg(db_));
         return false;
     }
 
@@ -187,9 +205,14 @@ private:
         if (instance.values.size() != IndexAttributes().size()) return false;
         std::string parent;
         for (std::size_t i = 0; i < std::size(kUpsertLevels); ++i) {
+            if (std::string known = parents_.Find(kUpsertLevels[i], instance); !known.empty()) {
+                parent = std::move(known);
+                continue;
+            }
             long long id = Upsert(upserts_[i], kUpsertLevels[i], i == 0 ? nullptr : &parent, instance);
             if (id < 0) return false;
             parent = std::to_string(id);
+            parents_.Learn(kUpsertLevels[i], instance, parent);
         }
         return true;
     }
@@ -197,6 +220,8 @@ private:
     sqlite3* db_;
     SqliteCheckpointer checkpointer_;  // copies the log through a connection of its own
     SqliteStatement upserts_[std::size(kUpsertLevels)];
+    KnownParentRows parents_;  // ids of rows written or found, so the next objects skip them
+    SqliteStatement begin_, commit_, savepoint_, release_;
 };
 
 }  // namespace

@@ -251,9 +251,12 @@ void CommitBatch(FilingSection& section, const std::string& storageFolder) {
 // with this, so that a batch is never left open with nobody to commit it.
 void CommitBatchesWhenIdle(FilingSection& section) {
     std::vector<std::string> due;
-    for (const auto& [storageFolder, batch] : Memory().batches)
-        if (!section.OthersWaiting() || batch->members.size() >= RowBatch::kMaxMembers)
+    for (const auto& [storageFolder, batch] : Memory().batches) {
+        const ArchiveIndex* archive = Memory().archives[storageFolder].get();
+        if (!section.OthersWaiting() || batch->members.size() >= RowBatch::kMaxMembers || !archive ||
+            !archive->GroupsCommits())
             due.push_back(storageFolder);
+    }
     for (const std::string& storageFolder : due) CommitBatch(section, storageFolder);
 }
 

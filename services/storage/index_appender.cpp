@@ -66,7 +66,7 @@ int IndexAppender::Descriptor(const std::string& indexFile) {
 bool IndexAppender::Append(const std::string& indexFile, const std::string& line) {
     // Under the file's lock, and only to the file its name carries: a server of another process
     // may have rewritten it (renamed a new one over it) meanwhile.
-    for (int attempt = 0; attempt < 2; ++attempt) {
+    for (int attempt = 0; attempt < kIndexLockAttempts; ++attempt) {
         int fd = Descriptor(indexFile);
         if (fd < 0) {
             WriteLogLine("Filing: cannot open " + indexFile + " for appending");

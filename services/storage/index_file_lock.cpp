@@ -12,9 +12,6 @@ namespace pella {
 
 namespace {
 
-// A name replaced this often while waiting is given up on (a file rewritten without end).
-constexpr int kAttempts = 8;
-
 bool SetLock(int fd, short type) {
     struct flock lock {};
     lock.l_type = type;
@@ -42,7 +39,7 @@ bool NamesOpenFile(const std::string& path, int fd) {
 }
 
 IndexFileLock::IndexFileLock(const std::string& indexFile) {
-    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    for (int attempt = 0; attempt < kIndexLockAttempts; ++attempt) {
         int fd = ::open(indexFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
         if (fd < 0) break;
         if (LockIndexFile(fd) && NamesOpenFile(indexFile, fd)) {

@@ -10,6 +10,10 @@
 
 namespace pella {
 
+// A name replaced this often while waiting for its lock is given up on (a file rewritten
+// without end): each replacement is another server's finished change, so a few are normal.
+inline constexpr int kIndexLockAttempts = 8;
+
 // Waits for the write lock of the whole file open as `fd` (open for writing); false on failure.
 bool LockIndexFile(int fd);
 void UnlockIndexFile(int fd);
