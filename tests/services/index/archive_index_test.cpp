@@ -270,6 +270,17 @@ TEST_P(ArchiveIndexTest, ARolledBackRecordLeavesNoRow) {
     ASSERT_TRUE(index_->Record(IndexedInstanceOf(DataSetOf(extra), "1.2.840.10008.1.2", PathOf(extra))));
     index_->Rollback();
     EXPECT_EQ(static_cast<long long>(kObjects.size()), index_->CountInstances());
+    // A new patient, study and series whose rows went with a rollback: the next object of that
+    // series makes them again rather than pointing at rows that are not there.
+    Object fresh{"P9", "Poe^Ed",  "19600101", "1.2.9",     "20230101", "120000",
+                 "C1", "1.2.9.1", "CT",       "1.2.9.1.1", "1"};
+    ASSERT_TRUE(index_->Begin());
+    ASSERT_TRUE(index_->Record(IndexedInstanceOf(DataSetOf(fresh), "1.2.840.10008.1.2", PathOf(fresh))));
+    index_->Rollback();
+    fresh.sop = "1.2.9.1.2";
+    ASSERT_TRUE(index_->Record(IndexedInstanceOf(DataSetOf(fresh), "1.2.840.10008.1.2", PathOf(fresh))));
+    EXPECT_EQ((std::vector<std::string>{"1.2.9.1.2"}),
+              Find(ArchiveLevel::Image, {{0x0008, 0x0018, ""}, {0x0010, 0x0020, "P9"}}));
 }
 
 TEST_P(ArchiveIndexTest, QueryValuesAreBoundNeverSpliced) {
