@@ -5,7 +5,7 @@
 # index (make one with `git worktree add --detach /tmp/base 6e475a7 && /tmp/base/scripts/build.sh
 # --cli`), with DCMTK's storescp --fork as the reference. Rounds are interleaved, every run into a
 # fresh folder; prints the load, median (min-max) times and the per-round ratios.
-# Usage: BASE_PELLA=/tmp/base/build-cli/pella SENDERS=8 PER_SENDER=250 ROUNDS=5 bench/index_cost_bench.sh
+# Usage: BASE_PELLA=/tmp/base/build-cli/pella [SERIES=ct] SENDERS=8 PER_SENDER=250 ROUNDS=5 bench/index_cost_bench.sh
 source "$(dirname "$0")/common.sh"
 
 SENDERS="${SENDERS:-8}"
@@ -13,7 +13,11 @@ PER_SENDER="${PER_SENDER:-250}"
 ROUNDS="${ROUNDS:-5}"
 [ -x "${BASE_PELLA:-}" ] || { echo "set BASE_PELLA to a pella built from before the archive index" >&2; exit 2; }
 work=$(mktemp -d)
-for s in $(seq "$SENDERS"); do mkdir -p "$work/senders/$s"; make_small_mr_series "$work/senders/$s" "$PER_SENDER"; done
+# SERIES=ct sends 512 x 512 CT images (the receiver benchmark's concurrent case) instead.
+for s in $(seq "$SENDERS"); do
+  mkdir -p "$work/senders/$s"
+  if [ "${SERIES:-mr}" = ct ]; then make_ct_series "$work/senders/$s" "$PER_SENDER"; else make_small_mr_series "$work/senders/$s" "$PER_SENDER"; fi
+done
 total=$((SENDERS * PER_SENDER))
 print_load
 
@@ -27,7 +31,8 @@ for round in $(seq "$ROUNDS"); do
   [ "$round" = "$ROUNDS" ] || discard_old_folders
 done
 indexed_rows=$(/usr/bin/python3 -c 'import sqlite3,sys; print(sqlite3.connect(sys.argv[1]).execute("select count(*) from instances").fetchone()[0])' "$work/indexed/index.sqlite")
-printf '%d storescu senders x %d small MR images at once, %d rounds, median (min-max):\n' "$SENDERS" "$PER_SENDER" "$ROUNDS"
+printf '%d storescu senders x %d %s images at once, %d rounds, median (min-max):\n' "$SENDERS" "$PER_SENDER" \
+  "$([ "${SERIES:-mr}" = ct ] && echo "512 x 512 CT" || echo "small MR")" "$ROUNDS"
 printf '  storescp --fork                         %s s\n' "$(median_range "${reference[@]}")"
 printf '  pella serve before the archive index    %s s   ratio %s to storescp --fork\n' \
   "$(median_range "${without[@]}")" "$(paired_ratios without reference)"

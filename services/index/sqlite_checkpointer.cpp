@@ -21,12 +21,16 @@ int SqliteCheckpointer::Committed(void* self, sqlite3* connection, const char* d
     if (frames >= kInlineFrames)
         sqlite3_wal_checkpoint_v2(connection, database, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
     else if (frames >= kBackgroundFrames)
-        static_cast<SqliteCheckpointer*>(self)->Request();
+        static_cast<SqliteCheckpointer*>(self)->Request(frames);
     return SQLITE_OK;
 }
 
-void SqliteCheckpointer::Request() {
+void SqliteCheckpointer::Request(int frames) {
     std::lock_guard<std::mutex> lock(mutex_);
+    // Not for every commit: waking the thread costs more than the frames one commit adds. A
+    // request not yet taken copies these frames too.
+    if (requested_ || (frames >= requestedAt_ && frames < requestedAt_ + kBackgroundFrames / 2)) return;
+    requestedAt_ = frames;
     requested_ = true;
     if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
     wake_.notify_one();

@@ -19,7 +19,8 @@ public:
     SqliteCheckpointer(const SqliteCheckpointer&) = delete;
     SqliteCheckpointer& operator=(const SqliteCheckpointer&) = delete;
 
-    // Installs the commit hook on the connection: from kBackgroundFrames frames in the log on, a
+    // Installs the commit hook on the connection: from kBackgroundFrames frames in the log on
+    // (then each time another half of that has been added), a
     // copy is asked of the thread (started on first use); from kInlineFrames on (the thread is
     // kept from copying, or cannot open the database), the committing connection copies itself.
     void Watch(sqlite3* connection);
@@ -29,13 +30,14 @@ public:
 
 private:
     static int Committed(void* self, sqlite3* connection, const char* database, int frames);
-    void Request();
+    void Request(int frames);
     void Run();
 
     std::string path_;
     std::mutex mutex_;
     std::condition_variable wake_;
     bool requested_ = false;
+    int requestedAt_ = 0;  // frames in the log at the last request (fewer: the log began again)
     bool stopping_ = false;
     std::thread thread_;
 };
