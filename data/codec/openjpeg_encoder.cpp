@@ -77,6 +77,9 @@ int Resolutions(const FrameFormat& native) {
 
 }  // namespace
 
+// The code-block style bit of selective arithmetic-coding bypass.
+constexpr int kCodeBlockBypass = 0x01;
+
 bool EncodeJpeg2000Frame(std::span<const uint8_t> frame, const FrameFormat& native,
                          const Jpeg2000Choice& choice, CodedFrame& out, std::string& reason) {
     if (!IsEncodableFrame(frame, native, reason)) return false;
@@ -101,6 +104,10 @@ bool EncodeJpeg2000Frame(std::span<const uint8_t> frame, const FrameFormat& nati
     parameters.irreversible = choice.reversible ? 0 : 1;
     parameters.tcp_mct = colourTransform ? 1 : 0;
     parameters.numresolution = Resolutions(native);
+    // Selective arithmetic-coding bypass (a code-block style every decoder reads): the lower bit
+    // planes are stored raw instead of coded, which makes coding and decoding about a third
+    // faster at the same size (a single quality layer gains nothing from coding them).
+    parameters.mode = kCodeBlockBypass;
     std::string message;
     KeepOpenJpegErrors(codec.get(), message);
     opj_stream_set_user_data(stream.get(), &output, nullptr);
