@@ -139,6 +139,7 @@ bool DecodeJpeg2000Frame(std::span<const uint8_t> compressed, const FrameFormat&
         return false;
     }
     MemoryInput input{compressed, 0};  // outlives the stream that reads from it
+    const FrameInFlight inFlight;
     OpenJpegCodec codec(opj_create_decompress(jp2 ? OPJ_CODEC_JP2 : OPJ_CODEC_J2K));
     OpenJpegStream stream(opj_stream_create(64 * 1024, OPJ_TRUE));
     if (!codec || !stream) {
@@ -158,7 +159,7 @@ bool DecodeJpeg2000Frame(std::span<const uint8_t> compressed, const FrameFormat&
         reason = "JPEG 2000 decoder: " + message;
         return false;
     }
-    UseEveryCore(codec.get());
+    UseIdleCores(codec.get());
     opj_image_t* header = nullptr;
     if (!opj_read_header(stream.get(), codec.get(), &header)) {
         opj_image_destroy(header);

@@ -89,6 +89,7 @@ bool EncodeJpeg2000Frame(std::span<const uint8_t> frame, const FrameFormat& nati
     }
     MemoryOutput output;  // outlives the stream that writes into it
     OpenJpegImage image = MakeImage(frame, native);
+    const FrameInFlight inFlight;
     OpenJpegCodec codec(opj_create_compress(OPJ_CODEC_J2K));
     OpenJpegStream stream(opj_stream_create(1 << 20, OPJ_FALSE));
     if (!image || !codec || !stream) {
@@ -118,7 +119,7 @@ bool EncodeJpeg2000Frame(std::span<const uint8_t> frame, const FrameFormat& nati
         reason = "JPEG 2000 encoder: " + (message.empty() ? std::string("failed") : message);
         return false;
     }
-    UseEveryCore(codec.get());
+    UseIdleCores(codec.get());
     if (!opj_start_compress(codec.get(), image.get(), stream.get()) ||
         !opj_encode(codec.get(), stream.get()) || !opj_end_compress(codec.get(), stream.get())) {
         reason = "JPEG 2000 encoder: " + (message.empty() ? std::string("failed") : message);

@@ -5,6 +5,7 @@
 #include <openjpeg.h>
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <string>
 #include <thread>
@@ -25,13 +26,33 @@ using OpenJpegCodec = std::unique_ptr<opj_codec_t, OpenJpegCodecDeleter>;
 using OpenJpegStream = std::unique_ptr<opj_stream_t, OpenJpegStreamDeleter>;
 using OpenJpegImage = std::unique_ptr<opj_image_t, OpenJpegImageDeleter>;
 
-// Lets the codec code and decode its code-blocks on every core, up to eight (the threads are
-// made for each frame, and callers may run several frames at once): a single file gains as much
-// as a folder converted in parallel. Called after the codec is set up and before the first
-// header is read or written; a codec that cannot make threads keeps working on the calling thread.
-inline void UseEveryCore(opj_codec_t* codec) {
-    unsigned cores = std::min(std::thread::hardware_concurrency(), 8u);
-    if (cores > 1) opj_codec_set_threads(codec, static_cast<int>(cores));
+// Counts the frames the process codes with OpenJPEG at this moment (one per converting thread)
+// for the life of the object.
+class FrameInFlight {
+public:
+    FrameInFlight() { Count().fetch_add(1); }
+    ~FrameInFlight() { Count().fetch_sub(1); }
+    FrameInFlight(const FrameInFlight&) = delete;
+    FrameInFlight& operator=(const FrameInFlight&) = delete;
+    static unsigned Now() { return Count().load(); }
+
+private:
+    static std::atomic<unsigned>& Count() {
+        static std::atomic<unsigned> count{0};
+        return count;
+    }
+};
+
+// Lets the codec code and decode its code-blocks on the cores the other frames in flight leave
+// it, up to eight: a single file gains the whole machine, while frames converted in parallel
+// (a folder) each stay on their own thread rather than making a pool per frame that only
+// competes with the others. Called with a FrameInFlight alive, after the codec is set up and
+// before the first header is read or written; a codec that cannot make threads keeps working
+// on the calling thread.
+inline void UseIdleCores(opj_codec_t* codec) {
+    const unsigned cores = std::min(std::thread::hardware_concurrency(), 8u);
+    const unsigned share = cores / std::max(FrameInFlight::Now(), 1u);
+    if (share > 1) opj_codec_set_threads(codec, static_cast<int>(share));
 }
 
 // Sends the codec's errors into `message` (its last one, without trailing line breaks) and
