@@ -19,7 +19,8 @@ namespace pella {
 
 class FlushBatches {
 public:
-    // Flushes one path (a file or folder) to the device; false when that failed.
+    // Flushes one path (a file or folder) to the device; false when that failed. Called from
+    // several threads at once for the paths of one batch.
     using Flusher = std::function<bool(const std::string& path)>;
 
     explicit FlushBatches(Flusher flush);
@@ -38,7 +39,10 @@ private:
         bool ok = true;
     };
 
+    static constexpr std::size_t kParallelFlushes = 8;
+
     void FlushAsLeader(std::unique_lock<std::mutex>& lock);
+    bool FlushTogether(const std::set<std::string>& paths) const;
 
     Flusher flush_;
     mutable std::mutex mutex_;
