@@ -3,7 +3,11 @@
 #   (a) storescu -> pella serve       against  storescu -> DCMTK storescp
 #   (b) pella send-series -> pella serve  against  storescu -> DCMTK storescp
 #   (c) storescu -> pella serve --sync  against  storescu -> DCMTK storescp (which does not flush)
-# and the same for MR_COUNT small MR images, then SENDERS storescu at once. Every run has a server
+# and the same for MR_COUNT small MR images, then SENDERS storescu at once. Two floors go with
+# each series: storescu -> storescp --ignore and send-series -> storescp --ignore (the sender
+# alone, the receiver writing nothing: no receiver's ratio goes below theirs), and every object
+# written to a file of its own with one fdatasync each and nothing else (what one device flush
+# per object costs: no durable receiver on one association goes below it). Every run has a server
 # of its own on a fresh folder (the previous one renamed away, all deleted after each round); the
 # runs of a round go one after the other (interleaved); prints the load, the median time of each
 # with its min-max, and the median (min-max) of the per-round ratios (below 1.0: pella is faster).
@@ -24,12 +28,35 @@ pella_serve=("$PELLA" ${MAX_PDU:+--max-pdu "$MAX_PDU"})
 storescu_to()    { storescu 127.0.0.1 "$1" +sd "$2"; }
 send_series_to() { "$PELLA" send-series --no-progress 127.0.0.1 "$1" "$2" >/dev/null; }
 
+# Copies every file of SOURCE into a fresh folder, each flushed with fdatasync before the next;
+# prints the seconds taken (the interpreter's start left out).
+flushed_copies() {
+  local folder
+  folder=$(fresh_folder flushed)
+  /usr/bin/python3 - "$1" "$folder" <<'PY'
+import os, sys, time
+source, target = sys.argv[1], sys.argv[2]
+start = time.perf_counter()
+for name in sorted(os.listdir(source)):
+    with open(os.path.join(source, name), "rb") as f:
+        data = f.read()
+    fd = os.open(os.path.join(target, name), os.O_WRONLY | os.O_CREAT | os.O_EXCL, 0o644)
+    os.write(fd, data)
+    os.fdatasync(fd)
+    os.close(fd)
+print(time.perf_counter() - start)
+PY
+}
+
 # One series (folder, count, label) through every pair, ROUNDS interleaved rounds.
 measure_series() {
   local series=$1 count=$2 label=$3
-  local base=() a=() b=() c=()
+  local base=() a=() b=() c=() fa=() fb=() fc=()
   for _ in $(seq "$ROUNDS"); do
     base+=("$(receiver_run storescp "$count" storescu_to "$series" storescp)")
+    fa+=("$(receiver_run ignore 0 storescu_to "$series" storescp --ignore)")
+    fb+=("$(receiver_run ignore 0 send_series_to "$series" storescp --ignore)")
+    fc+=("$(flushed_copies "$series")")
     a+=("$(receiver_run pella "$count" storescu_to "$series" "${pella_serve[@]}")")
     b+=("$(receiver_run pella "$count" send_series_to "$series" "${pella_serve[@]}")")
     c+=("$(receiver_run sync "$count" storescu_to "$series" "${pella_serve[@]}" --sync)")
@@ -40,6 +67,17 @@ measure_series() {
   printf '  (a) storescu -> pella serve            %s s   ratio %s\n' "$(median_range "${a[@]}")" "$(paired_ratios a base)"
   printf '  (b) pella send-series -> pella serve   %s s   ratio %s\n' "$(median_range "${b[@]}")" "$(paired_ratios b base)"
   printf '  (c) storescu -> pella serve --sync     %s s   ratio %s\n' "$(median_range "${c[@]}")" "$(paired_ratios c base)"
+  printf '  floor (a): storescu -> storescp --ignore        %s s   ratio %s\n' "$(median_range "${fa[@]}")" \
+    "$(paired_ratios fa base)"
+  printf '  floor (b): send-series -> storescp --ignore     %s s   ratio %s\n' "$(median_range "${fb[@]}")" \
+    "$(paired_ratios fb base)"
+  # The sender's own pace and one flush per object follow each other on one association.
+  local i fac=()
+  for i in "${!fa[@]}"; do fac+=("$(echo "${fa[$i]} + ${fc[$i]}" | bc -l)"); done
+  printf '  one fdatasync per object, no network           %s s   ratio %s\n' "$(median_range "${fc[@]}")" \
+    "$(paired_ratios fc base)"
+  printf '  floor (c): floor (a) + one fdatasync per object %s s   ratio %s\n' "$(median_range "${fac[@]}")" \
+    "$(paired_ratios fac base)"
 }
 
 mb=$(du -sm "$work/series" | cut -f1)
