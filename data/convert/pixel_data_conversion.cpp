@@ -12,9 +12,12 @@ namespace pella {
 
 namespace {
 
-// A compressed frame never holds more than this many times its own size in samples (baseline
-// JPEG codes an empty 8x8 block in a few bits); a larger geometry is a lie about the data.
+// Compressed pixel data announcing more than this many times its own size in samples is taken
+// for a lie about the data, so that a few bytes cannot make the decoder claim gigabytes...
 constexpr uint64_t kMaxCompressionRatio = 256;
+// ...once the pixels exceed this size. Below it any ratio goes: a flat or empty image codes in a
+// few hundred bytes (JPEG 2000 and JPEG-LS code an empty code-block or run in a few bits).
+constexpr uint64_t kRatioFreePixelBytes = 64u << 20;
 // The largest even value an element length can hold.
 constexpr uint64_t kMaxPixelBytes = 0x7FFFFFFEu;
 
@@ -64,7 +67,7 @@ bool DecodeFrames(const ElementList& input, std::size_t index, const PixelDataJo
         return ConversionFailed(reason);
     uint64_t total = 0;
     if (!NativeTotal(job.geometry, total)) return false;
-    if (total / kMaxCompressionRatio > frames.compressedBytes)
+    if (total > kRatioFreePixelBytes && total / kMaxCompressionRatio > frames.compressedBytes)
         return ConversionFailed("the image geometry announces " + std::to_string(total) +
                                 " bytes of pixels for " + std::to_string(frames.compressedBytes) +
                                 " compressed bytes");
