@@ -51,17 +51,20 @@ bool CheckLayout(const ImageAttributes& image, std::string& reason) {
     if (image.Colour()) return CheckColourLayout(image, reason);
     if (image.samplesPerPixel != 1)
         return Refuse(reason, std::to_string(image.samplesPerPixel) + " samples per pixel are not drawn");
-    if (image.bitsAllocated != 8 && image.bitsAllocated != 16 && image.bitsAllocated != 32)
+    if (image.bitsAllocated != 1 && image.bitsAllocated != 8 && image.bitsAllocated != 16 &&
+        image.bitsAllocated != 32)
         return Refuse(reason,
-                      std::to_string(image.bitsAllocated) + " bits allocated are not drawn (8, 16 or 32)");
+                      std::to_string(image.bitsAllocated) + " bits allocated are not drawn (1, 8, 16 or 32)");
     if (!image.photometric.empty() && image.photometric != "MONOCHROME1" &&
         image.photometric != "MONOCHROME2")
         return Refuse(reason, "photometric interpretation '" + image.photometric + "' is not drawn");
     return true;
 }
 
-// Bytes of one frame: YBR_FULL_422 keeps one blue and one red difference per two pixels.
+// Bytes of one frame: YBR_FULL_422 keeps one blue and one red difference per two pixels; a
+// 1-bit frame packs eight pixels in a byte.
 std::size_t FrameBytes(const ImageAttributes& image) {
+    if (image.bitsAllocated == 1) return (image.PixelCount() + 7) / 8;
     std::size_t bytes = image.PixelCount() * image.samplesPerPixel * (image.bitsAllocated / 8);
     return image.photometric == "YBR_FULL_422" ? bytes / 3 * 2 : bytes;
 }
@@ -138,6 +141,14 @@ bool SelectFrame(ImageAttributes& image, uint32_t index, std::string& reason) {
     if (index >= image.frames)
         return Refuse(reason, "frame " + std::to_string(uint64_t{index} + 1) +
                                   " was asked for; the image has " + std::to_string(image.frames));
+    if (image.bitsAllocated == 1) {  // frames follow each other bit by bit
+        const uint64_t firstBit = uint64_t{index} * image.PixelCount();
+        if (uint64_t{image.pixelBytes} * 8 < firstBit + image.PixelCount())
+            return Refuse(reason, "the pixel data end before frame " + std::to_string(uint64_t{index} + 1));
+        image.frame = image.pixels + firstBit / 8;
+        image.frameBit = static_cast<std::size_t>(firstBit % 8);
+        return true;
+    }
     std::size_t offset = std::size_t{index} * image.frameBytes;
     if (image.pixelBytes < offset + image.frameBytes)
         return Refuse(reason, "the pixel data end before frame " + std::to_string(uint64_t{index} + 1));
@@ -146,6 +157,10 @@ bool SelectFrame(ImageAttributes& image, uint32_t index, std::string& reason) {
 }
 
 int64_t StoredSample(const ImageAttributes& image, std::size_t index) {
+    if (image.bitsAllocated == 1) {  // the first pixel in a byte's lowest bit
+        const std::size_t bit = image.frameBit + index;
+        return (image.frame[bit / 8] >> (bit % 8)) & 1;
+    }
     std::size_t bytes = image.bitsAllocated / 8;
     uint64_t raw = SampleAt(image.frame + index * bytes, bytes, image.bigEndianSamples);
     unsigned bits = image.bitsStored;

@@ -35,16 +35,21 @@ struct ImageAttributes {
     std::size_t pixelBytes = 0;       // its length
     std::size_t frameBytes = 0;       // bytes of one frame
     const uint8_t* frame = nullptr;   // the frame drawn: the first until SelectFrame
+    std::size_t frameBit = 0;         // 1-bit images: the bit of `frame` where the frame starts
     bool bigEndianSamples = false;    // 16- and 32-bit samples stored big endian
 
     bool Colour() const { return samplesPerPixel == 3; }
     bool Monochrome1() const { return photometric == "MONOCHROME1"; }
     std::size_t PixelCount() const { return std::size_t{rows} * columns; }
+    // Bytes the attributes announce for every frame (1-bit frames follow each other bit by bit).
+    uint64_t AnnouncedBytes() const {
+        return bitsAllocated == 1 ? (uint64_t{frames} * PixelCount() + 7) / 8 : uint64_t{frames} * frameBytes;
+    }
 };
 
 // Takes the image attributes of the list's top-level elements (values inside sequence items,
 // such as an icon image's, never stand in for them). False with `reason` set when there is no
-// native pixel data at least one frame long, no rows or columns, a layout other than one 8-,
+// native pixel data at least one frame long, no rows or columns, a layout other than one 1-, 8-,
 // 16- or 32-bit gray sample or three colour samples per pixel (RGB of 8, 16 or 32 bits,
 // YBR_FULL and YBR_FULL_422 of 8), or another photometric interpretation. `list` must outlive
 // the result.

@@ -64,10 +64,11 @@ bool ReadThumbnailPixels(ThumbnailImage& thumbnail, const ElementList& dataList,
                          const DisplayOptions& options, std::string& reason) {
     if (!ReadImageAttributes(dataList, thumbnail.image, reason)) return false;
     const ImageAttributes& image = thumbnail.image;
-    uint64_t expected = uint64_t{image.frames} * image.frameBytes;
-    if (image.pixelBytes != expected && image.pixelBytes != expected + 1) {
-        reason = "the pixel data hold " + std::to_string(image.pixelBytes) + " bytes, not " +
-                 std::to_string(image.frames) + " frame(s) of " + std::to_string(image.frameBytes);
+    // Bytes past the last frame (padding) are left alone, as other viewers do.
+    if (image.pixelBytes < image.AnnouncedBytes()) {
+        reason = "the pixel data hold " + std::to_string(image.pixelBytes) + " bytes, fewer than " +
+                 std::to_string(image.frames) + " frame(s) take (" + std::to_string(image.AnnouncedBytes()) +
+                 ")";
         return false;
     }
     if (!SelectFrame(thumbnail.image, options.frame, reason)) return false;

@@ -3,6 +3,9 @@
 // hand-built images, compressed twins, and the folder mode of `pella thumbnail`.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <sstream>
+
 #include "data/io/dataset_writer.h"
 #include "data/io/element_header.h"
 #include "data/io/meta_header.h"
@@ -151,14 +154,21 @@ TEST(Thumbnail, RealImagesAtTwoWidths) {
     }
 }
 
-// Against DCMTK's dcmj2pnm with the file's window, scaled to the same width: the same picture up
-// to the interpolation and the window arithmetic.
+// Against DCMTK's dcmj2pnm with the file's window (or min-max where it has none), scaled to the
+// same width: the same picture up to the interpolation and the window arithmetic. 1-bit
+// segmentations (little and big endian) and pixel data padded past the frame included.
 TEST(Thumbnail, CloseToDcmj2pnmWithTheSameWindow) {
     TempDir dir;
     std::string ct = PydicomFile("CT_small.dcm");
-    for (const std::string& file : {PydicomFile("MR_small.dcm"), MakeVariant(dir, "monochrome1", ct)}) {
+    const std::pair<std::string, const char*> cases[] = {
+        {PydicomFile("MR_small.dcm"), "+Wi 1"},        {MakeVariant(dir, "monochrome1", ct), "+Wi 1"},
+        {PydicomFile("MR_small_padded.dcm"), "+Wi 1"}, {PydicomFile("liver_1frame.dcm"), "+Wm"},
+        {PydicomFile("liver_expb_1frame.dcm"), "+Wm"},
+    };
+    for (const auto& [file, window] : cases) {
         SCOPED_TRACE(file);
-        ASSERT_TRUE(RunTool("dcmj2pnm +Wi 1 +Sxv 128 +op " + Quote(file) + " " + Quote(dir.File("ref.pgm"))));
+        ASSERT_TRUE(RunTool("dcmj2pnm " + std::string(window) + " +Sxv 128 +op " + Quote(file) + " " +
+                            Quote(dir.File("ref.pgm"))));
         Netpbm reference = ReadNetpbm(dir.File("ref.pgm"));
         ASSERT_TRUE(reference.ok);
         Bitmap drawn = Drawn(file, 128);
@@ -224,7 +234,10 @@ TEST(Thumbnail, GrayLevelsOfHandMadeImages) {
     ImageSpec padded = flat(1064);
     padded.pixels.push_back(0);
     padded.pixels.push_back(0);  // written odd lengths are padded: this is 2 bytes over
-    cases.push_back({"two bytes too long", padded, -1});
+    cases.push_back({"two bytes too long: drawn, the rest left alone", padded, 127});
+    ImageSpec cut = flat(1064);
+    cut.frames = 2;
+    cases.push_back({"a second frame announced and missing", cut, -1});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(InsideGray(dir, WriteImage(dir, "flat.dcm", c.spec)), c.gray);
@@ -263,6 +276,39 @@ TEST(Thumbnail, CompressedTwinsNamesAndRefusals) {
         EXPECT_FALSE(CreateThumbnail(dir.File("none.dcm"), r.file, r.width));
         EXPECT_FALSE(std::filesystem::exists(dir.File("none.jpg")));
     }
+}
+
+// Over every pydicom sample in one run: each object with pixel data gets a thumbnail, except
+// those no other reader here draws either, each skipped with its reason.
+TEST(Thumbnail, EveryPydicomSampleWithPixelsOrAStatedReason) {
+    TempDir dir;
+    const std::string folder = PydicomFile("CT_small.dcm").substr(0, PydicomFile("CT_small.dcm").rfind('/'));
+    const std::map<std::string, std::string> refused = {
+        {"JPEG2000-embedded-sequence-delimiter.dcm", "cannot be decoded"},  // GDCM fails on it too
+        {"MR_truncated.dcm", "not a readable DICOM Part 10 file"},
+        {"SC_rgb_jpeg.dcm", "not a readable DICOM Part 10 file"},           // dcmj2pnm fails on it too
+        {"meta_missing_tsyntax.dcm", "not a readable DICOM Part 10 file"},  // as does dcmj2pnm
+        {"rtplan_truncated.dcm", "not a readable DICOM Part 10 file"},
+        {"nested_priv_SQ.dcm", "no rows or columns"},  // its pixel data stand inside an item
+    };
+    CommandResult run =
+        RunCommand({PELLA_CLI_PATH, "thumbnail", "--width", "32", "--out-dir", dir.File("t"), folder}, true);
+    EXPECT_EQ(run.exitCode, 0) << run.out;
+    std::istringstream lines(run.out);
+    std::string line;
+    const std::string prefix = "skipped " + folder + "/";
+    while (std::getline(lines, line)) {
+        if (line.rfind(prefix, 0) != 0 || line.find("the data set has no pixel data") != std::string::npos)
+            continue;
+        const std::string name = line.substr(prefix.size(), line.find(':', prefix.size()) - prefix.size());
+        auto known = refused.find(name);
+        ASSERT_NE(known, refused.end()) << line;
+        EXPECT_NE(line.find(known->second), std::string::npos) << line;
+    }
+    std::size_t drawn = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.File("t")))
+        drawn += entry.is_regular_file();
+    EXPECT_GE(drawn, 49u);
 }
 
 TEST(Thumbnail, FolderModeOfTheCommand) {
