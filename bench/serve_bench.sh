@@ -113,9 +113,20 @@ for sender in sorted(os.listdir(root)):
 PY
 total=$((SENDERS * PER_SENDER))
 
-floor=(); dfork=(); cp_=(); cs=()
+# The senders' own CPU time (user and system, from the run into storescp --fork --ignore) spread
+# over every core: no receiver on this machine finishes before the senders have had it.
+senders_cpu="$work/senders_cpu"
+cpu_of_senders() {
+  local TIMEFORMAT='%U %S'
+  { time all_senders "$@"; } 2>>"$senders_cpu"
+}
+cores=$(nproc)
+
+floor=(); dfork=(); cp_=(); cs=(); spread=()
 for _ in $(seq "$ROUNDS"); do
-  floor+=("$(receiver_run ignore 0 all_senders "$work/senders" storescp --fork --ignore)")
+  : >"$senders_cpu"
+  floor+=("$(receiver_run ignore 0 cpu_of_senders "$work/senders" storescp --fork --ignore)")
+  spread+=("$(awk -v cores="$cores" '{print ($1 + $2) / cores}' "$senders_cpu")")
   dfork+=("$(receiver_run fork "$total" all_senders "$work/senders" storescp --fork)")
   cp_+=("$(receiver_run pella "$total" all_senders "$work/senders" "${pella_serve[@]}")")
   cs+=("$(receiver_run sync "$total" all_senders "$work/senders" "${pella_serve[@]}" --sync)")
@@ -124,6 +135,8 @@ done
 printf '%d storescu senders x %d CT images at once, %d rounds, median (min-max):\n' "$SENDERS" "$PER_SENDER" "$ROUNDS"
 printf '  storescp --fork --ignore (floor)     %s s\n' "$(median_range "${floor[@]}")"
 printf '  storescp --fork                      %s s\n' "$(median_range "${dfork[@]}")"
+printf "  the senders' CPU over %d cores       %s s   ratio %s to storescp --fork\n" "$cores" \
+  "$(median_range "${spread[@]}")" "$(paired_ratios spread dfork)"
 printf '  pella serve                          %s s   ratio %s to storescp --fork\n' \
   "$(median_range "${cp_[@]}")" "$(paired_ratios cp_ dfork)"
 printf '  pella serve --sync                   %s s   ratio %s to storescp --fork\n' \
