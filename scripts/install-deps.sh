@@ -14,8 +14,8 @@ packages=(
   libcairo2-dev fonts-dejavu-core
   libpng-dev
   zlib1g-dev
-  libssl-dev
-  libsqlite3-dev libpq-dev libpq5
+  libssl-dev libssl3
+  libsqlite3-dev libsqlite3-0 libpq-dev libpq5
   nlohmann-json3-dev
   netbase
 )
