@@ -7,10 +7,7 @@
 namespace pella {
 namespace {
 
-LibraryOnDemand& Cairo() {
-    static LibraryOnDemand* const library = new LibraryOnDemand({"libcairo.so.2"});
-    return *library;
-}
+PELLA_LIBRARY_ON_DEMAND(Cairo, "libcairo.so.2")
 
 }  // namespace
 

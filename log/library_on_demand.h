@@ -1,6 +1,7 @@
 // A shared library loaded on its first use rather than with libpella: cairo (ECG pages), libpq
-// (PostgreSQL indexes) and the HTJ2K encoder module each bring libraries whose loading would
-// otherwise cost every run of every command. The functions callers use are defined with
+// (PostgreSQL indexes), SQLite (archive indexes), OpenSSL (TLS, password hashes, keyed UIDs) and
+// the HTJ2K encoder module each bring libraries whose loading would otherwise cost every run of
+// every command. The functions callers use are defined with
 // PELLA_FORWARD_ON_DEMAND and forward to their namesakes in the loaded library.
 #pragma once
 
@@ -59,6 +60,14 @@ private:
 };
 
 }  // namespace pella
+
+// Defines `LibraryOnDemand& getter()`: the process's one handle on the library `file`, never
+// destroyed, so that forwarders called while the process exits still find it.
+#define PELLA_LIBRARY_ON_DEMAND(getter, file)                                             \
+    LibraryOnDemand& getter() {                                                           \
+        static LibraryOnDemand* const library = new LibraryOnDemand({std::string(file)}); \
+        return *library;                                                                  \
+    }
 
 // Defines the C function `name` to resolve its namesake in `library` (an expression giving a
 // LibraryOnDemand&) once and call it; without the library it does nothing and gives the zero

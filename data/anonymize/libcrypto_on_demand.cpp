@@ -14,10 +14,7 @@
 namespace pella {
 namespace {
 
-LibraryOnDemand& Libcrypto() {
-    static LibraryOnDemand* const library = new LibraryOnDemand({"libcrypto.so.3"});
-    return *library;
-}
+PELLA_LIBRARY_ON_DEMAND(Libcrypto, "libcrypto.so.3")
 
 // The callbacks of a BIO method, as its getters give them back.
 using BioCreate = int (*)(BIO*);

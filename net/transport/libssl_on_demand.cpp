@@ -8,10 +8,7 @@
 namespace pella {
 namespace {
 
-LibraryOnDemand& Libssl() {
-    static LibraryOnDemand* const library = new LibraryOnDemand({"libssl.so.3"});
-    return *library;
-}
+PELLA_LIBRARY_ON_DEMAND(Libssl, "libssl.so.3")
 
 }  // namespace
 
@@ -29,7 +26,8 @@ PELLA_LIBSSL_FORWARD(const SSL_METHOD*, TLS_client_method, (void), ())
 PELLA_LIBSSL_FORWARD(const SSL_METHOD*, TLS_server_method, (void), ())
 PELLA_LIBSSL_FORWARD(SSL_CTX*, SSL_CTX_new, (const SSL_METHOD* meth), (meth))
 PELLA_LIBSSL_FORWARD(void, SSL_CTX_free, (SSL_CTX * ctx), (ctx))
-PELLA_LIBSSL_FORWARD(long, SSL_CTX_ctrl, (SSL_CTX * ctx, int cmd, long larg, void* parg), (ctx, cmd, larg, parg))
+PELLA_LIBSSL_FORWARD(long, SSL_CTX_ctrl, (SSL_CTX * ctx, int cmd, long larg, void* parg),
+                     (ctx, cmd, larg, parg))
 PELLA_LIBSSL_FORWARD(uint64_t, SSL_CTX_set_options, (SSL_CTX * ctx, uint64_t op), (ctx, op))
 PELLA_LIBSSL_FORWARD(int, SSL_CTX_set_cipher_list, (SSL_CTX * ctx, const char* str), (ctx, str))
 PELLA_LIBSSL_FORWARD(int, SSL_CTX_set_ciphersuites, (SSL_CTX * ctx, const char* str), (ctx, str))
@@ -40,8 +38,8 @@ PELLA_LIBSSL_FORWARD(int, SSL_CTX_use_certificate_chain_file, (SSL_CTX * ctx, co
 PELLA_LIBSSL_FORWARD(int, SSL_CTX_use_PrivateKey_file, (SSL_CTX * ctx, const char* file, int type),
                      (ctx, file, type))
 PELLA_LIBSSL_FORWARD(int, SSL_CTX_check_private_key, (const SSL_CTX* ctx), (ctx))
-PELLA_LIBSSL_FORWARD(int, SSL_CTX_load_verify_locations, (SSL_CTX * ctx, const char* CAfile, const char* CApath),
-                     (ctx, CAfile, CApath))
+PELLA_LIBSSL_FORWARD(int, SSL_CTX_load_verify_locations,
+                     (SSL_CTX * ctx, const char* CAfile, const char* CApath), (ctx, CAfile, CApath))
 PELLA_LIBSSL_FORWARD(int, SSL_CTX_set_default_verify_paths, (SSL_CTX * ctx), (ctx))
 PELLA_LIBSSL_FORWARD(STACK_OF(X509_NAME) *, SSL_load_client_CA_file, (const char* file), (file))
 PELLA_LIBSSL_FORWARD(void, SSL_CTX_set_client_CA_list, (SSL_CTX * ctx, STACK_OF(X509_NAME) * name_list),

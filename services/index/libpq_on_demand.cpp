@@ -7,10 +7,7 @@
 namespace pella {
 namespace {
 
-LibraryOnDemand& Libpq() {
-    static LibraryOnDemand* const library = new LibraryOnDemand({"libpq.so.5"});
-    return *library;
-}
+PELLA_LIBRARY_ON_DEMAND(Libpq, "libpq.so.5")
 
 }  // namespace
 

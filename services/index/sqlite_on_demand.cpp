@@ -7,10 +7,7 @@
 namespace pella {
 namespace {
 
-LibraryOnDemand& Sqlite() {
-    static LibraryOnDemand* const library = new LibraryOnDemand({"libsqlite3.so.0"});
-    return *library;
-}
+PELLA_LIBRARY_ON_DEMAND(Sqlite, "libsqlite3.so.0")
 
 // The callbacks SQLite takes.
 using ExecCallback = int (*)(void*, int, char**, char**);
@@ -29,7 +26,8 @@ bool SqliteAvailable(std::string& reason) {
     PELLA_FORWARD_ON_DEMAND(pella::Sqlite(), Result, name, parameters, arguments)
 
 // Connections.
-PELLA_SQLITE_FORWARD(int, sqlite3_open_v2, (const char* filename, sqlite3** ppDb, int flags, const char* zVfs),
+PELLA_SQLITE_FORWARD(int, sqlite3_open_v2,
+                     (const char* filename, sqlite3** ppDb, int flags, const char* zVfs),
                      (filename, ppDb, flags, zVfs))
 PELLA_SQLITE_FORWARD(int, sqlite3_close_v2, (sqlite3 * db), (db))
 PELLA_SQLITE_FORWARD(const char*, sqlite3_errmsg, (sqlite3 * db), (db))
