@@ -12,7 +12,7 @@ packages=(
   libcharls-dev libopenjp2-7-dev libopenjph-dev
   libjpeg62-turbo-dev
   libcairo2-dev fonts-dejavu-core
-  libpng-dev
+  libpng-dev libpng16-16
   zlib1g-dev
   libssl-dev libssl3
   libsqlite3-dev libsqlite3-0 libpq-dev libpq5

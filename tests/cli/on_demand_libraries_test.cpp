@@ -1,7 +1,8 @@
-// The libraries libpella loads on first use rather than at start: cairo for ECG pages, libpq for
-// PostgreSQL indexes, OpenJPH (through the module libpella_htj2k.so) for HTJ2K encoding, SQLite
-// for archive indexes, OpenSSL's libcrypto for keyed UIDs and password hashes and its libssl for
-// TLS. Each run of the tool is watched through the dynamic loader's own account of what it loads.
+// The libraries libpella loads on first use rather than at start: cairo for ECG pages, libpng for
+// PNG files, libpq for PostgreSQL indexes, OpenJPH (through the module libpella_htj2k.so) for
+// HTJ2K encoding, SQLite for archive indexes, OpenSSL's libcrypto for keyed UIDs and password
+// hashes and its libssl for TLS. Each run of the tool is watched through the dynamic loader's own account of
+// what it loads.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -54,9 +55,11 @@ TEST(OnDemandLibraries, EachIsLoadedByTheCommandThatUsesItOnly) {
         {"--version", 0, {}},
         {"convert " + ct + " " + Quote(dir.File("explicit.dcm")) + " explicit", 0, {}},
         {"convert " + ct + " " + Quote(dir.File("ls.dcm")) + " 1.2.840.10008.1.2.4.80", 0, {}},
+        // cairo brings libpng itself.
         {"ecg " + Quote(PydicomFile("waveform_ecg.dcm")) + " " + Quote(dir.File("p.png")),
          0,
-         {"libcairo.so.2"}},
+         {"libcairo.so.2", "libpng16.so.16"}},
+        {"render " + ct + " " + Quote(dir.File("r.png")), 0, {"libpng16.so.16"}},
         {"convert " + ct + " " + Quote(dir.File("htj2k.dcm")) + " htj2k-lossless",
          0,
          {"libpella_htj2k.so", "libopenjph"}},
@@ -74,8 +77,8 @@ TEST(OnDemandLibraries, EachIsLoadedByTheCommandThatUsesItOnly) {
          1,
          {"libsqlite3.so.0"}},
     };
-    const std::vector<std::string> onDemand = {"libcairo", "libpq",     "libopenjph", "libpella_htj2k",
-                                               "libssl",   "libcrypto", "libsqlite3"};
+    const std::vector<std::string> onDemand = {"libcairo",       "libpng", "libpq",     "libopenjph",
+                                               "libpella_htj2k", "libssl", "libcrypto", "libsqlite3"};
     for (const Case& c : cases) {
         CommandResult run = LoadedBy(c.arguments);
         EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments << ": " << run.out;
@@ -92,12 +95,14 @@ TEST(OnDemandLibraries, EachIsLoadedByTheCommandThatUsesItOnly) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.File("anonymized")), {}), 1);
     EXPECT_NE(ReadText(dir.File("users")).find("bob pbkdf2-sha256 "), std::string::npos);
     EXPECT_TRUE(std::filesystem::exists(dir.File("store/index.sqlite")));
+    EXPECT_GT(std::filesystem::file_size(dir.File("r.png")), 0u);
 }
 
-TEST(OnDemandLibraries, AnUnloadableOpenSslOrSqliteFailsOnlyTheCommandsThatNeedThem) {
+TEST(OnDemandLibraries, AnUnloadableLibraryFailsOnlyTheCommandsThatNeedIt) {
     // Files of the libraries' names that the loader refuses, found first through LD_LIBRARY_PATH.
     TempDir dir;
-    for (const char* name : {"libssl.so.3", "libcrypto.so.3", "libsqlite3.so.0"}) dir.Write(name, {});
+    for (const char* name : {"libssl.so.3", "libcrypto.so.3", "libsqlite3.so.0", "libpng16.so.16"})
+        dir.Write(name, {});
     dir.Write("password", {'p', 'w', '\n'});
     LoopbackListener taken;
     ASSERT_TRUE(taken.Listening());
@@ -116,6 +121,7 @@ TEST(OnDemandLibraries, AnUnloadableOpenSslOrSqliteFailsOnlyTheCommandsThatNeedT
          "OpenSSL cannot be loaded: ", "anonymized/"},
         {"serve --dir " + Quote(dir.File("store")) + " --port " + std::to_string(taken.Port()), 1,
          "SQLite cannot be loaded: ", "store/index.sqlite"},
+        {"render " + ct + " " + Quote(dir.File("r.png")), 1, "libpng cannot be loaded: ", "r.png"},
         {"convert " + ct + " " + Quote(dir.File("ls.dcm")) + " 1.2.840.10008.1.2.4.80", 0, "", ""},
     };
     for (const Case& c : cases) {
