@@ -5,15 +5,8 @@
 #include "log/library_on_demand.h"
 
 namespace pella {
-namespace {
 
-PELLA_LIBRARY_ON_DEMAND(Cairo, "libcairo.so.2")
-
-}  // namespace
-
-bool CairoAvailable(std::string& reason) {
-    return Cairo().Available("cairo", reason);
-}
+PELLA_LIBRARY_ON_DEMAND(Cairo, "libcairo.so.2", CairoAvailable, "cairo")
 
 }  // namespace pella
 

@@ -5,15 +5,8 @@
 #include "log/library_on_demand.h"
 
 namespace pella {
-namespace {
 
-PELLA_LIBRARY_ON_DEMAND(Libpng, "libpng16.so.16")
-
-}  // namespace
-
-bool LibpngAvailable(std::string& reason) {
-    return Libpng().Available("libpng", reason);
-}
+PELLA_LIBRARY_ON_DEMAND(Libpng, "libpng16.so.16", LibpngAvailable, "libpng")
 
 }  // namespace pella
 

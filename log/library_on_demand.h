@@ -61,12 +61,17 @@ private:
 
 }  // namespace pella
 
-// Defines `LibraryOnDemand& getter()`: the process's one handle on the library `file`, never
-// destroyed, so that forwarders called while the process exits still find it.
-#define PELLA_LIBRARY_ON_DEMAND(getter, file)                                             \
+// Defines `LibraryOnDemand& getter()`, the process's one handle on the library `file` (never
+// destroyed, so that forwarders called while the process exits still find it), and
+// `bool available(std::string& reason)`, which loads it or sets `reason` to "`what` cannot be
+// loaded: <loader's message>".
+#define PELLA_LIBRARY_ON_DEMAND(getter, file, available, what)                            \
     LibraryOnDemand& getter() {                                                           \
         static LibraryOnDemand* const library = new LibraryOnDemand({std::string(file)}); \
         return *library;                                                                  \
+    }                                                                                     \
+    bool available(std::string& reason) {                                                 \
+        return getter().Available(what, reason);                                          \
     }
 
 // Defines the C function `name` to resolve its namesake in `library` (an expression giving a

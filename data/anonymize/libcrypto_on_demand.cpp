@@ -12,21 +12,14 @@
 #include "log/library_on_demand.h"
 
 namespace pella {
-namespace {
 
-PELLA_LIBRARY_ON_DEMAND(Libcrypto, "libcrypto.so.3")
+PELLA_LIBRARY_ON_DEMAND(Libcrypto, "libcrypto.so.3", LibcryptoAvailable, "OpenSSL")
 
 // The callbacks of a BIO method, as its getters give them back.
 using BioCreate = int (*)(BIO*);
 using BioDestroy = int (*)(BIO*);
 using BioRead = int (*)(BIO*, char*, int);
 using BioCtrl = long (*)(BIO*, int, long, void*);
-
-}  // namespace
-
-bool LibcryptoAvailable(std::string& reason) {
-    return Libcrypto().Available("OpenSSL", reason);
-}
 
 }  // namespace pella
 

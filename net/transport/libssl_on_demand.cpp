@@ -8,12 +8,12 @@
 namespace pella {
 namespace {
 
-PELLA_LIBRARY_ON_DEMAND(Libssl, "libssl.so.3")
+PELLA_LIBRARY_ON_DEMAND(Libssl, "libssl.so.3", LibsslAvailable, "OpenSSL")
 
 }  // namespace
 
 bool OpenSslAvailable(std::string& reason) {
-    return Libssl().Available("OpenSSL", reason) && LibcryptoAvailable(reason);
+    return LibsslAvailable(reason) && LibcryptoAvailable(reason);
 }
 
 }  // namespace pella

@@ -5,20 +5,13 @@
 #include "log/library_on_demand.h"
 
 namespace pella {
-namespace {
 
-PELLA_LIBRARY_ON_DEMAND(Sqlite, "libsqlite3.so.0")
+PELLA_LIBRARY_ON_DEMAND(Sqlite, "libsqlite3.so.0", SqliteAvailable, "SQLite")
 
 // The callbacks SQLite takes.
 using ExecCallback = int (*)(void*, int, char**, char**);
 using WalHook = int (*)(void*, sqlite3*, const char*, int);
 using Destructor = void (*)(void*);
-
-}  // namespace
-
-bool SqliteAvailable(std::string& reason) {
-    return Sqlite().Available("SQLite", reason);
-}
 
 }  // namespace pella
 
