@@ -74,12 +74,15 @@ private:
         return getter().Available(what, reason);                                          \
     }
 
+// The symbol `name` names once the macros that rename it are applied, as a string.
+#define PELLA_ON_DEMAND_SYMBOL(name) #name
+
 // Defines the C function `name` to resolve its namesake in `library` (an expression giving a
 // LibraryOnDemand&) once and call it; without the library it does nothing and gives the zero
 // value, so callers check Available before the first call.
-#define PELLA_FORWARD_ON_DEMAND(library, Result, name, parameters, arguments) \
-    extern "C" Result name parameters {                                       \
-        static const auto real = (library).Resolve<decltype(&name)>(#name);   \
-        if (real == nullptr) return std::type_identity_t<Result>();           \
-        return real arguments;                                                \
+#define PELLA_FORWARD_ON_DEMAND(library, Result, name, parameters, arguments)                      \
+    extern "C" Result name parameters {                                                            \
+        static const auto real = (library).Resolve<decltype(&name)>(PELLA_ON_DEMAND_SYMBOL(name)); \
+        if (real == nullptr) return std::type_identity_t<Result>();                                \
+        return real arguments;                                                                     \
     }

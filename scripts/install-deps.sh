@@ -8,7 +8,7 @@ set -euo pipefail
 # The library and the command-line tool.
 packages=(
   build-essential cmake pkg-config ccache
-  libgdcm-dev
+  libgdcm-dev libgdcm3.0
   libcharls-dev libopenjp2-7-dev libopenjph-dev
   libjpeg62-turbo-dev
   libcairo2-dev fonts-dejavu-core

@@ -1,8 +1,8 @@
 // The libraries libpella loads on first use rather than at start: cairo for ECG pages, libpng for
-// PNG files, libpq for PostgreSQL indexes, OpenJPH (through the module libpella_htj2k.so) for
-// HTJ2K encoding, SQLite for archive indexes, OpenSSL's libcrypto for keyed UIDs and password
-// hashes and its libssl for TLS. Each run of the tool is watched through the dynamic loader's own account of
-// what it loads.
+// PNG files, GDCM's JPEG builds for JPEG frames, libpq for PostgreSQL indexes, OpenJPH (through the module
+// libpella_htj2k.so) for HTJ2K encoding, SQLite for archive indexes, OpenSSL's libcrypto for keyed UIDs and
+// password hashes and its libssl for TLS. Each run of the tool is watched through the dynamic loader's own
+// account of what it loads.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -60,6 +60,13 @@ TEST(OnDemandLibraries, EachIsLoadedByTheCommandThatUsesItOnly) {
          0,
          {"libcairo.so.2", "libpng16.so.16"}},
         {"render " + ct + " " + Quote(dir.File("r.png")), 0, {"libpng16.so.16"}},
+        {"convert " + ct + " " + Quote(dir.File("jpeg.dcm")) + " 1.2.840.10008.1.2.4.70",
+         0,
+         {"libgdcmjpeg16.so.3.0"}},
+        {"convert " + Quote(PydicomFile("SC_rgb_jpeg_dcmtk.dcm")) + " " + Quote(dir.File("rgb.dcm")) +
+             " explicit",
+         0,
+         {"libgdcmjpeg8.so.3.0"}},
         {"convert " + ct + " " + Quote(dir.File("htj2k.dcm")) + " htj2k-lossless",
          0,
          {"libpella_htj2k.so", "libopenjph"}},
@@ -77,8 +84,9 @@ TEST(OnDemandLibraries, EachIsLoadedByTheCommandThatUsesItOnly) {
          1,
          {"libsqlite3.so.0"}},
     };
-    const std::vector<std::string> onDemand = {"libcairo",       "libpng", "libpq",     "libopenjph",
-                                               "libpella_htj2k", "libssl", "libcrypto", "libsqlite3"};
+    const std::vector<std::string> onDemand = {"libcairo", "libpng",     "libgdcmjpeg",
+                                               "libpq",    "libopenjph", "libpella_htj2k",
+                                               "libssl",   "libcrypto",  "libsqlite3"};
     for (const Case& c : cases) {
         CommandResult run = LoadedBy(c.arguments);
         EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments << ": " << run.out;
@@ -101,7 +109,8 @@ TEST(OnDemandLibraries, EachIsLoadedByTheCommandThatUsesItOnly) {
 TEST(OnDemandLibraries, AnUnloadableLibraryFailsOnlyTheCommandsThatNeedIt) {
     // Files of the libraries' names that the loader refuses, found first through LD_LIBRARY_PATH.
     TempDir dir;
-    for (const char* name : {"libssl.so.3", "libcrypto.so.3", "libsqlite3.so.0", "libpng16.so.16"})
+    for (const char* name :
+         {"libssl.so.3", "libcrypto.so.3", "libsqlite3.so.0", "libpng16.so.16", "libgdcmjpeg16.so.3.0"})
         dir.Write(name, {});
     dir.Write("password", {'p', 'w', '\n'});
     LoopbackListener taken;
@@ -122,6 +131,8 @@ TEST(OnDemandLibraries, AnUnloadableLibraryFailsOnlyTheCommandsThatNeedIt) {
         {"serve --dir " + Quote(dir.File("store")) + " --port " + std::to_string(taken.Port()), 1,
          "SQLite cannot be loaded: ", "store/index.sqlite"},
         {"render " + ct + " " + Quote(dir.File("r.png")), 1, "libpng cannot be loaded: ", "r.png"},
+        {"convert " + ct + " " + Quote(dir.File("jpeg.dcm")) + " 1.2.840.10008.1.2.4.70", 1,
+         "libgdcmjpeg16 cannot be loaded: ", "jpeg.dcm"},
         {"convert " + ct + " " + Quote(dir.File("ls.dcm")) + " 1.2.840.10008.1.2.4.80", 0, "", ""},
     };
     for (const Case& c : cases) {
