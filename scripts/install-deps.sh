@@ -10,7 +10,7 @@ packages=(
   build-essential cmake pkg-config ccache
   libgdcm-dev libgdcm3.0
   libcharls-dev libopenjp2-7-dev libopenjph-dev
-  libjpeg62-turbo-dev
+  libjpeg62-turbo-dev libjpeg62-turbo
   libcairo2-dev fonts-dejavu-core
   libpng-dev libpng16-16
   zlib1g-dev

@@ -1,8 +1,8 @@
-// The libraries libpella loads on first use rather than at start: cairo for ECG pages, libpng for
-// PNG files, GDCM's JPEG builds for JPEG frames, libpq for PostgreSQL indexes, OpenJPH (through the module
-// libpella_htj2k.so) for HTJ2K encoding, SQLite for archive indexes, OpenSSL's libcrypto for keyed UIDs and
-// password hashes and its libssl for TLS. Each run of the tool is watched through the dynamic loader's own
-// account of what it loads.
+// The libraries libpella loads on first use rather than at start: cairo for ECG pages, libjpeg and
+// libpng for JPEG and PNG files, GDCM's JPEG builds for JPEG frames, libpq for PostgreSQL indexes, OpenJPH
+// (through the module libpella_htj2k.so) for HTJ2K encoding, SQLite for archive indexes, OpenSSL's libcrypto
+// for keyed UIDs and password hashes and its libssl for TLS. Each run of the tool is watched through the
+// dynamic loader's own account of what it loads.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -60,6 +60,7 @@ TEST(OnDemandLibraries, EachIsLoadedByTheCommandThatUsesItOnly) {
          0,
          {"libcairo.so.2", "libpng16.so.16"}},
         {"render " + ct + " " + Quote(dir.File("r.png")), 0, {"libpng16.so.16"}},
+        {"thumbnail " + ct + " " + Quote(dir.File("t.jpg")) + " 64", 0, {"libjpeg.so.62"}},
         {"convert " + ct + " " + Quote(dir.File("jpeg.dcm")) + " 1.2.840.10008.1.2.4.70",
          0,
          {"libgdcmjpeg16.so.3.0"}},
@@ -84,9 +85,9 @@ TEST(OnDemandLibraries, EachIsLoadedByTheCommandThatUsesItOnly) {
          1,
          {"libsqlite3.so.0"}},
     };
-    const std::vector<std::string> onDemand = {"libcairo", "libpng",     "libgdcmjpeg",
-                                               "libpq",    "libopenjph", "libpella_htj2k",
-                                               "libssl",   "libcrypto",  "libsqlite3"};
+    const std::vector<std::string> onDemand = {"libcairo",  "libjpeg",    "libpng",         "libgdcmjpeg",
+                                               "libpq",     "libopenjph", "libpella_htj2k", "libssl",
+                                               "libcrypto", "libsqlite3"};
     for (const Case& c : cases) {
         CommandResult run = LoadedBy(c.arguments);
         EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments << ": " << run.out;
@@ -104,13 +105,14 @@ TEST(OnDemandLibraries, EachIsLoadedByTheCommandThatUsesItOnly) {
     EXPECT_NE(ReadText(dir.File("users")).find("bob pbkdf2-sha256 "), std::string::npos);
     EXPECT_TRUE(std::filesystem::exists(dir.File("store/index.sqlite")));
     EXPECT_GT(std::filesystem::file_size(dir.File("r.png")), 0u);
+    EXPECT_GT(std::filesystem::file_size(dir.File("t.jpg")), 0u);
 }
 
 TEST(OnDemandLibraries, AnUnloadableLibraryFailsOnlyTheCommandsThatNeedIt) {
     // Files of the libraries' names that the loader refuses, found first through LD_LIBRARY_PATH.
     TempDir dir;
-    for (const char* name :
-         {"libssl.so.3", "libcrypto.so.3", "libsqlite3.so.0", "libpng16.so.16", "libgdcmjpeg16.so.3.0"})
+    for (const char* name : {"libssl.so.3", "libcrypto.so.3", "libsqlite3.so.0", "libpng16.so.16",
+                             "libjpeg.so.62", "libgdcmjpeg16.so.3.0"})
         dir.Write(name, {});
     dir.Write("password", {'p', 'w', '\n'});
     LoopbackListener taken;
@@ -131,6 +133,8 @@ TEST(OnDemandLibraries, AnUnloadableLibraryFailsOnlyTheCommandsThatNeedIt) {
         {"serve --dir " + Quote(dir.File("store")) + " --port " + std::to_string(taken.Port()), 1,
          "SQLite cannot be loaded: ", "store/index.sqlite"},
         {"render " + ct + " " + Quote(dir.File("r.png")), 1, "libpng cannot be loaded: ", "r.png"},
+        {"thumbnail " + ct + " " + Quote(dir.File("t.jpg")) + " 64", 1,
+         "libjpeg cannot be loaded: ", "t.jpg"},
         {"convert " + ct + " " + Quote(dir.File("jpeg.dcm")) + " 1.2.840.10008.1.2.4.70", 1,
          "libgdcmjpeg16 cannot be loaded: ", "jpeg.dcm"},
         {"convert " + ct + " " + Quote(dir.File("ls.dcm")) + " 1.2.840.10008.1.2.4.80", 0, "", ""},
