@@ -9,7 +9,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config ccache
   libgdcm-dev libgdcm3.0
-  libcharls-dev libopenjp2-7-dev libopenjph-dev
+  libcharls-dev libopenjp2-7-dev libopenjp2-7 libopenjph-dev
   libjpeg62-turbo-dev libjpeg62-turbo
   libcairo2-dev fonts-dejavu-core
   libpng-dev libpng16-16

@@ -1,8 +1,8 @@
 // The libraries libpella loads on first use rather than at start: cairo for ECG pages, libjpeg and
-// libpng for JPEG and PNG files, GDCM's JPEG builds for JPEG frames, libpq for PostgreSQL indexes, OpenJPH
-// (through the module libpella_htj2k.so) for HTJ2K encoding, SQLite for archive indexes, OpenSSL's libcrypto
-// for keyed UIDs and password hashes and its libssl for TLS. Each run of the tool is watched through the
-// dynamic loader's own account of what it loads.
+// libpng for JPEG and PNG files, GDCM's JPEG builds for JPEG frames, OpenJPEG for JPEG 2000 frames, libpq for
+// PostgreSQL indexes, OpenJPH (through the module libpella_htj2k.so) for HTJ2K encoding, SQLite for archive
+// indexes, OpenSSL's libcrypto for keyed UIDs and password hashes and its libssl for TLS. Each run of the
+// tool is watched through the dynamic loader's own account of what it loads.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -68,6 +68,9 @@ TEST(OnDemandLibraries, EachIsLoadedByTheCommandThatUsesItOnly) {
              " explicit",
          0,
          {"libgdcmjpeg8.so.3.0"}},
+        {"convert " + ct + " " + Quote(dir.File("j2k.dcm")) + " 1.2.840.10008.1.2.4.90",
+         0,
+         {"libopenjp2.so.7"}},
         {"convert " + ct + " " + Quote(dir.File("htj2k.dcm")) + " htj2k-lossless",
          0,
          {"libpella_htj2k.so", "libopenjph"}},
@@ -85,9 +88,9 @@ TEST(OnDemandLibraries, EachIsLoadedByTheCommandThatUsesItOnly) {
          1,
          {"libsqlite3.so.0"}},
     };
-    const std::vector<std::string> onDemand = {"libcairo",  "libjpeg",    "libpng",         "libgdcmjpeg",
-                                               "libpq",     "libopenjph", "libpella_htj2k", "libssl",
-                                               "libcrypto", "libsqlite3"};
+    const std::vector<std::string> onDemand = {"libcairo",   "libjpeg",    "libpng",    "libgdcmjpeg",
+                                               "libopenjp2", "libopenjph", "libpq",     "libpella_htj2k",
+                                               "libssl",     "libcrypto",  "libsqlite3"};
     for (const Case& c : cases) {
         CommandResult run = LoadedBy(c.arguments);
         EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments << ": " << run.out;
@@ -112,7 +115,7 @@ TEST(OnDemandLibraries, AnUnloadableLibraryFailsOnlyTheCommandsThatNeedIt) {
     // Files of the libraries' names that the loader refuses, found first through LD_LIBRARY_PATH.
     TempDir dir;
     for (const char* name : {"libssl.so.3", "libcrypto.so.3", "libsqlite3.so.0", "libpng16.so.16",
-                             "libjpeg.so.62", "libgdcmjpeg16.so.3.0"})
+                             "libjpeg.so.62", "libgdcmjpeg16.so.3.0", "libopenjp2.so.7"})
         dir.Write(name, {});
     dir.Write("password", {'p', 'w', '\n'});
     LoopbackListener taken;
@@ -137,6 +140,8 @@ TEST(OnDemandLibraries, AnUnloadableLibraryFailsOnlyTheCommandsThatNeedIt) {
          "libjpeg cannot be loaded: ", "t.jpg"},
         {"convert " + ct + " " + Quote(dir.File("jpeg.dcm")) + " 1.2.840.10008.1.2.4.70", 1,
          "libgdcmjpeg16 cannot be loaded: ", "jpeg.dcm"},
+        {"convert " + ct + " " + Quote(dir.File("j2k.dcm")) + " 1.2.840.10008.1.2.4.90", 1,
+         "OpenJPEG cannot be loaded: ", "j2k.dcm"},
         {"convert " + ct + " " + Quote(dir.File("ls.dcm")) + " 1.2.840.10008.1.2.4.80", 0, "", ""},
     };
     for (const Case& c : cases) {
