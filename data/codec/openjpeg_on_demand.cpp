@@ -41,22 +41,23 @@ PELLA_OPENJPEG_FORWARD(void, opj_image_destroy, (opj_image_t * image), (image))
 PELLA_OPENJPEG_FORWARD(opj_stream_t*, opj_stream_create, (OPJ_SIZE_T p_buffer_size, OPJ_BOOL p_is_input),
                        (p_buffer_size, p_is_input))
 PELLA_OPENJPEG_FORWARD(void, opj_stream_destroy, (opj_stream_t * p_stream), (p_stream))
-PELLA_OPENJPEG_FORWARD(void, opj_stream_set_read_function, (opj_stream_t * p_stream, opj_stream_read_fn p_function),
-                       (p_stream, p_function))
+PELLA_OPENJPEG_FORWARD(void, opj_stream_set_read_function,
+                       (opj_stream_t * p_stream, opj_stream_read_fn p_function), (p_stream, p_function))
 PELLA_OPENJPEG_FORWARD(void, opj_stream_set_write_function,
                        (opj_stream_t * p_stream, opj_stream_write_fn p_function), (p_stream, p_function))
-PELLA_OPENJPEG_FORWARD(void, opj_stream_set_skip_function, (opj_stream_t * p_stream, opj_stream_skip_fn p_function),
-                       (p_stream, p_function))
-PELLA_OPENJPEG_FORWARD(void, opj_stream_set_seek_function, (opj_stream_t * p_stream, opj_stream_seek_fn p_function),
-                       (p_stream, p_function))
+PELLA_OPENJPEG_FORWARD(void, opj_stream_set_skip_function,
+                       (opj_stream_t * p_stream, opj_stream_skip_fn p_function), (p_stream, p_function))
+PELLA_OPENJPEG_FORWARD(void, opj_stream_set_seek_function,
+                       (opj_stream_t * p_stream, opj_stream_seek_fn p_function), (p_stream, p_function))
 PELLA_OPENJPEG_FORWARD(void, opj_stream_set_user_data,
                        (opj_stream_t * p_stream, void* p_data, opj_stream_free_user_data_fn p_function),
                        (p_stream, p_data, p_function))
-PELLA_OPENJPEG_FORWARD(void, opj_stream_set_user_data_length, (opj_stream_t * p_stream, OPJ_UINT64 data_length),
-                       (p_stream, data_length))
+PELLA_OPENJPEG_FORWARD(void, opj_stream_set_user_data_length,
+                       (opj_stream_t * p_stream, OPJ_UINT64 data_length), (p_stream, data_length))
 
 // Decoding.
-PELLA_OPENJPEG_FORWARD(void, opj_set_default_decoder_parameters, (opj_dparameters_t * parameters), (parameters))
+PELLA_OPENJPEG_FORWARD(void, opj_set_default_decoder_parameters, (opj_dparameters_t * parameters),
+                       (parameters))
 PELLA_OPENJPEG_FORWARD(OPJ_BOOL, opj_setup_decoder, (opj_codec_t * p_codec, opj_dparameters_t* parameters),
                        (p_codec, parameters))
 PELLA_OPENJPEG_FORWARD(OPJ_BOOL, opj_decoder_set_strict_mode, (opj_codec_t * p_codec, OPJ_BOOL strict),
@@ -64,7 +65,8 @@ PELLA_OPENJPEG_FORWARD(OPJ_BOOL, opj_decoder_set_strict_mode, (opj_codec_t * p_c
 PELLA_OPENJPEG_FORWARD(OPJ_BOOL, opj_read_header,
                        (opj_stream_t * p_stream, opj_codec_t* p_codec, opj_image_t** p_image),
                        (p_stream, p_codec, p_image))
-PELLA_OPENJPEG_FORWARD(OPJ_BOOL, opj_decode, (opj_codec_t * p_decompressor, opj_stream_t* p_stream, opj_image_t* p_image),
+PELLA_OPENJPEG_FORWARD(OPJ_BOOL, opj_decode,
+                       (opj_codec_t * p_decompressor, opj_stream_t* p_stream, opj_image_t* p_image),
                        (p_decompressor, p_stream, p_image))
 PELLA_OPENJPEG_FORWARD(OPJ_BOOL, opj_end_decompress, (opj_codec_t * p_codec, opj_stream_t* p_stream),
                        (p_codec, p_stream))
@@ -72,12 +74,15 @@ PELLA_OPENJPEG_FORWARD(opj_codestream_info_v2_t*, opj_get_cstr_info, (opj_codec_
 PELLA_OPENJPEG_FORWARD(void, opj_destroy_cstr_info, (opj_codestream_info_v2_t * *cstr_info), (cstr_info))
 
 // Encoding.
-PELLA_OPENJPEG_FORWARD(void, opj_set_default_encoder_parameters, (opj_cparameters_t * parameters), (parameters))
+PELLA_OPENJPEG_FORWARD(void, opj_set_default_encoder_parameters, (opj_cparameters_t * parameters),
+                       (parameters))
 PELLA_OPENJPEG_FORWARD(OPJ_BOOL, opj_setup_encoder,
                        (opj_codec_t * p_codec, opj_cparameters_t* parameters, opj_image_t* image),
                        (p_codec, parameters, image))
-PELLA_OPENJPEG_FORWARD(OPJ_BOOL, opj_start_compress, (opj_codec_t * p_codec, opj_image_t* p_image, opj_stream_t* p_stream),
+PELLA_OPENJPEG_FORWARD(OPJ_BOOL, opj_start_compress,
+                       (opj_codec_t * p_codec, opj_image_t* p_image, opj_stream_t* p_stream),
                        (p_codec, p_image, p_stream))
-PELLA_OPENJPEG_FORWARD(OPJ_BOOL, opj_encode, (opj_codec_t * p_codec, opj_stream_t* p_stream), (p_codec, p_stream))
+PELLA_OPENJPEG_FORWARD(OPJ_BOOL, opj_encode, (opj_codec_t * p_codec, opj_stream_t* p_stream),
+                       (p_codec, p_stream))
 PELLA_OPENJPEG_FORWARD(OPJ_BOOL, opj_end_compress, (opj_codec_t * p_codec, opj_stream_t* p_stream),
                        (p_codec, p_stream))
