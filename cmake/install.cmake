@@ -61,8 +61,11 @@ set(CPACK_DEBIAN_RUNTIME_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR})
 # The libraries libpella loads on first use rather than links are not seen by dpkg-shlibdeps:
-# libpq (PostgreSQL indexes) and cairo (ECG pages).
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS "libpq5, libcairo2")
+# libpq (PostgreSQL indexes), cairo (ECG pages), libjpeg and libpng (JPEG and PNG files), OpenSSL
+# (TLS, credentials, UID mapping), SQLite (archive indexes), GDCM's JPEG builds (JPEG frames) and
+# OpenJPEG (JPEG 2000 frames).
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS
+    "libpq5, libcairo2, libjpeg62-turbo, libpng16-16, libssl3, libsqlite3-0, libgdcm3.0, libopenjp2-7")
 set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "libpella0 (= ${PROJECT_VERSION})")
 set(CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS "libpella0 (= ${PROJECT_VERSION})")
 include(CPack)

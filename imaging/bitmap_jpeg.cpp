@@ -14,6 +14,8 @@ extern "C" {
 #include <jpeglib.h>
 }
 
+#include "imaging/libjpeg_on_demand.h"
+
 namespace pella {
 
 namespace {
@@ -114,6 +116,7 @@ bool RunEncoder(Encoder& e, JSAMPROW* rows, uint32_t width, uint32_t height, boo
 }  // namespace
 
 bool DecodeJpeg(const uint8_t* bytes, std::size_t size, Bitmap& bitmap, std::string& reason) {
+    if (!LibjpegAvailable(reason)) return false;
     Decoder decoder;
     if (!StartDecoding(decoder, bytes, size)) {
         reason = std::string("not a decodable JPEG stream: ") + decoder.err.message;
@@ -161,6 +164,7 @@ bool EncodeJpeg(const Bitmap& bitmap, int quality, std::vector<uint8_t>& out, st
         reason = "the bitmap is empty";
         return false;
     }
+    if (!LibjpegAvailable(reason)) return false;
     bool gray = bitmap.Format() == PixelFormat::Gray8 && bitmap.HasGrayPalette();
     Bitmap converted;
     const Bitmap* source = &bitmap;

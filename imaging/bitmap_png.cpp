@@ -5,6 +5,8 @@
 #include <cstring>
 #include <vector>
 
+#include "imaging/libpng_on_demand.h"
+
 namespace pella {
 
 namespace {
@@ -37,6 +39,7 @@ bool WritePngFile(const std::string& fileName, const Bitmap& bitmap, std::string
         reason = "the bitmap is empty";
         return false;
     }
+    if (!LibpngAvailable(reason)) return false;
     bool gray = bitmap.Format() == PixelFormat::Gray8 && bitmap.HasGrayPalette();
     std::vector<uint8_t> pixels = PackedPixels(bitmap, gray);
     png_image image;

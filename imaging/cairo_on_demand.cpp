@@ -5,18 +5,8 @@
 #include "log/library_on_demand.h"
 
 namespace pella {
-namespace {
 
-LibraryOnDemand& Cairo() {
-    static LibraryOnDemand* const library = new LibraryOnDemand({"libcairo.so.2"});
-    return *library;
-}
-
-}  // namespace
-
-bool CairoAvailable(std::string& reason) {
-    return Cairo().Available("cairo", reason);
-}
+PELLA_LIBRARY_ON_DEMAND(Cairo, "libcairo.so.2", CairoAvailable, "cairo")
 
 }  // namespace pella
 

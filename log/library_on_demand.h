@@ -1,6 +1,7 @@
 // A shared library loaded on its first use rather than with libpella: cairo (ECG pages), libpq
-// (PostgreSQL indexes) and the HTJ2K encoder module each bring libraries whose loading would
-// otherwise cost every run of every command. The functions callers use are defined with
+// (PostgreSQL indexes), SQLite (archive indexes), OpenSSL (TLS, password hashes, keyed UIDs) and
+// the HTJ2K encoder module each bring libraries whose loading would otherwise cost every run of
+// every command. The functions callers use are defined with
 // PELLA_FORWARD_ON_DEMAND and forward to their namesakes in the loaded library.
 #pragma once
 
@@ -60,12 +61,28 @@ private:
 
 }  // namespace pella
 
+// Defines `LibraryOnDemand& getter()`, the process's one handle on the library `file` (never
+// destroyed, so that forwarders called while the process exits still find it), and
+// `bool available(std::string& reason)`, which loads it or sets `reason` to "`what` cannot be
+// loaded: <loader's message>".
+#define PELLA_LIBRARY_ON_DEMAND(getter, file, available, what)                            \
+    LibraryOnDemand& getter() {                                                           \
+        static LibraryOnDemand* const library = new LibraryOnDemand({std::string(file)}); \
+        return *library;                                                                  \
+    }                                                                                     \
+    bool available(std::string& reason) {                                                 \
+        return getter().Available(what, reason);                                          \
+    }
+
+// The symbol `name` names once the macros that rename it are applied, as a string.
+#define PELLA_ON_DEMAND_SYMBOL(name) #name
+
 // Defines the C function `name` to resolve its namesake in `library` (an expression giving a
 // LibraryOnDemand&) once and call it; without the library it does nothing and gives the zero
 // value, so callers check Available before the first call.
-#define PELLA_FORWARD_ON_DEMAND(library, Result, name, parameters, arguments) \
-    extern "C" Result name parameters {                                       \
-        static const auto real = (library).Resolve<decltype(&name)>(#name);   \
-        if (real == nullptr) return std::type_identity_t<Result>();           \
-        return real arguments;                                                \
+#define PELLA_FORWARD_ON_DEMAND(library, Result, name, parameters, arguments)                      \
+    extern "C" Result name parameters {                                                            \
+        static const auto real = (library).Resolve<decltype(&name)>(PELLA_ON_DEMAND_SYMBOL(name)); \
+        if (real == nullptr) return std::type_identity_t<Result>();                                \
+        return real arguments;                                                                     \
     }

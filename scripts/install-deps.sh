@@ -8,14 +8,14 @@ set -euo pipefail
 # The library and the command-line tool.
 packages=(
   build-essential cmake pkg-config ccache
-  libgdcm-dev
-  libcharls-dev libopenjp2-7-dev libopenjph-dev
-  libjpeg62-turbo-dev
+  libgdcm-dev libgdcm3.0
+  libcharls-dev libopenjp2-7-dev libopenjp2-7 libopenjph-dev
+  libjpeg62-turbo-dev libjpeg62-turbo
   libcairo2-dev fonts-dejavu-core
-  libpng-dev
+  libpng-dev libpng16-16
   zlib1g-dev
-  libssl-dev
-  libsqlite3-dev libpq-dev libpq5
+  libssl-dev libssl3
+  libsqlite3-dev libsqlite3-0 libpq-dev libpq5
   nlohmann-json3-dev
   netbase
 )

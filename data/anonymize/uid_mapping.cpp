@@ -5,6 +5,7 @@
 
 #include <stdexcept>
 
+#include "data/anonymize/libcrypto_on_demand.h"
 #include "data/anonymize/value_parts.h"
 #include "data/registry/uid.h"
 
@@ -13,6 +14,8 @@ namespace pella {
 namespace {
 
 unsigned __int128 KeyedDigest128(std::string_view text, std::string_view key) {
+    std::string reason;
+    if (!LibcryptoAvailable(reason)) throw std::runtime_error(reason);
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
     if (HMAC(EVP_sha256(), key.data(), static_cast<int>(key.size()),

@@ -48,11 +48,15 @@ bool DecodeSamples(std::span<const uint8_t> compressed, const FrameFormat& store
         reason = "the image attributes describe no frame JPEG can hold";
         return false;
     }
+    const int build = eightBit ? 8 : !info.lossless && info.precision <= 12 ? 12 : 16;
+    if (!(build == 8    ? JpegAvailable8(reason)
+          : build == 12 ? JpegAvailable12(reason)
+                        : JpegAvailable16(reason)))
+        return false;
     pixels.assign(bytes, 0);
-    bool ok = eightBit ? JpegDecode8(data, length, shape, pixels.data(), bytes)
-              : !info.lossless && info.precision <= 12
-                  ? JpegDecode12(data, length, shape, pixels.data(), bytes)
-                  : JpegDecode16(data, length, shape, pixels.data(), bytes);
+    bool ok = build == 8    ? JpegDecode8(data, length, shape, pixels.data(), bytes)
+              : build == 12 ? JpegDecode12(data, length, shape, pixels.data(), bytes)
+                            : JpegDecode16(data, length, shape, pixels.data(), bytes);
     if (!ok) {
         reason = "the JPEG stream is corrupt, truncated or disagrees with the image attributes";
         return false;

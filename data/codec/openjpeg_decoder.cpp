@@ -8,6 +8,7 @@
 
 #include "data/codec/native_samples.h"
 #include "data/codec/openjpeg_handles.h"
+#include "data/codec/openjpeg_on_demand.h"
 
 namespace pella {
 namespace {
@@ -127,12 +128,14 @@ bool CopySamples(const opj_image_t& image, CodedFrame& out, std::string& reason)
 }  // namespace
 
 std::string OpenJpegLibrary() {
+    std::string reason;
+    if (!OpenJpegAvailable(reason)) return reason;
     return std::string("OpenJPEG ") + opj_version();
 }
 
 bool DecodeJpeg2000Frame(std::span<const uint8_t> compressed, const FrameFormat& stored, CodedFrame& out,
                          std::string& reason) {
-    if (!IsCodecFormat(stored, reason)) return false;
+    if (!IsCodecFormat(stored, reason) || !OpenJpegAvailable(reason)) return false;
     bool jp2 = IsJp2File(compressed);
     if (!jp2 && !IsCodestream(compressed)) {
         reason = "not a JPEG 2000 codestream";

@@ -9,6 +9,7 @@
 
 #include "data/codec/native_samples.h"
 #include "data/codec/openjpeg_handles.h"
+#include "data/codec/openjpeg_on_demand.h"
 
 namespace pella {
 namespace {
@@ -82,7 +83,7 @@ constexpr int kCodeBlockBypass = 0x01;
 
 bool EncodeJpeg2000Frame(std::span<const uint8_t> frame, const FrameFormat& native,
                          const Jpeg2000Choice& choice, CodedFrame& out, std::string& reason) {
-    if (!IsEncodableFrame(frame, native, reason)) return false;
+    if (!IsEncodableFrame(frame, native, reason) || !OpenJpegAvailable(reason)) return false;
     if (!choice.reversible && !(choice.compressionRatio >= 1.0)) {
         reason = "a lossy JPEG 2000 compression ratio must be at least 1";
         return false;

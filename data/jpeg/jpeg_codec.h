@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace pella {
@@ -54,6 +55,12 @@ std::vector<uint8_t> JpegEncode8(const uint8_t* pixels, std::size_t pixelBytes, 
 std::vector<uint8_t> JpegEncode12(const uint8_t* pixels, std::size_t pixelBytes, const JpegFrameShape& shape,
                                   JpegMode mode = JpegMode::Lossless, int quality = 75);
 std::vector<uint8_t> JpegEncode16(const uint8_t* pixels, std::size_t pixelBytes, const JpegFrameShape& shape);
+
+// Each build of the library is loaded on its first use: false with `reason` ("libgdcmjpeg<bits>
+// cannot be loaded: ...") when it cannot be. The encoders and decoders check it themselves.
+bool JpegAvailable8(std::string& reason);
+bool JpegAvailable12(std::string& reason);
+bool JpegAvailable16(std::string& reason);
 
 // Decoders: decompress one JPEG stream into `destination`. True on success. False (the reason
 // logged) when the data are corrupt or truncated, when the stream's width, height, number of

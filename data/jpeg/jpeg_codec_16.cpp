@@ -4,6 +4,10 @@
 
 namespace pella {
 
+bool JpegAvailable16(std::string& reason) {
+    return JpegBuildAvailable(reason);
+}
+
 std::vector<uint8_t> JpegEncode16(const uint8_t* pixels, std::size_t pixelBytes,
                                   const JpegFrameShape& shape) {
     return Encode(pixels, pixelBytes, shape, JpegMode::Lossless, 75);

@@ -4,6 +4,10 @@
 
 namespace pella {
 
+bool JpegAvailable8(std::string& reason) {
+    return JpegBuildAvailable(reason);
+}
+
 std::vector<uint8_t> JpegEncode8(const uint8_t* pixels, std::size_t pixelBytes, const JpegFrameShape& shape,
                                  JpegMode mode, int quality) {
     return Encode(pixels, pixelBytes, shape, mode, quality);

@@ -5,6 +5,8 @@
 
 #include <utility>
 
+#include "net/transport/libssl_on_demand.h"
+
 namespace pella {
 
 namespace {
@@ -94,6 +96,7 @@ std::string TakeTlsErrors(const std::string& fallback) {
 
 std::shared_ptr<const TlsContext> TlsContext::Make(TlsRole role, const TlsSettings& settings,
                                                    std::string& why) {
+    if (!OpenSslAvailable(why)) return nullptr;
     ERR_clear_error();
     ContextOwner owner{SSL_CTX_new(role == TlsRole::kServer ? TLS_server_method() : TLS_client_method())};
     SSL_CTX* context = owner.context;

@@ -5,18 +5,8 @@
 #include "log/library_on_demand.h"
 
 namespace pella {
-namespace {
 
-LibraryOnDemand& Libpq() {
-    static LibraryOnDemand* const library = new LibraryOnDemand({"libpq.so.5"});
-    return *library;
-}
-
-}  // namespace
-
-bool LibpqAvailable(std::string& reason) {
-    return Libpq().Available("libpq", reason);
-}
+PELLA_LIBRARY_ON_DEMAND(Libpq, "libpq.so.5", LibpqAvailable, "libpq")
 
 }  // namespace pella
 

@@ -7,6 +7,7 @@
 #include "services/index/index_sql.h"
 #include "services/index/index_upsert.h"
 #include "services/index/sqlite_checkpointer.h"
+#include "services/index/sqlite_on_demand.h"
 #include "services/index/sqlite_statement.h"
 
 namespace pella {
@@ -227,6 +228,7 @@ private:
 }  // namespace
 
 std::unique_ptr<ArchiveIndex> OpenSqliteIndex(const std::string& path, std::string& reason, bool& outdated) {
+    if (!SqliteAvailable(reason)) return nullptr;
     sqlite3* db = nullptr;
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
     if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) != SQLITE_OK) {

@@ -1,6 +1,5 @@
 #include "services/storage/user_credentials.h"
 
-#include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/rand.h>
 #include <sys/stat.h>
@@ -9,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "data/anonymize/libcrypto_on_demand.h"
 #include "data/io/safe_file_replace.h"
 #include "services/storage/field_lines.h"
 
@@ -52,6 +52,15 @@ std::vector<unsigned char> Derive(const std::string& password, const std::vector
                           static_cast<int>(hash.size()), hash.data()) != 1)
         return {};
     return hash;
+}
+
+// Whether two byte strings of one length are equal, in a time that does not depend on where they
+// differ.
+bool SameBytes(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b) {
+    if (a.size() != b.size()) return false;
+    unsigned char difference = 0;
+    for (std::size_t i = 0; i < a.size(); ++i) difference |= static_cast<unsigned char>(a[i] ^ b[i]);
+    return difference == 0;
 }
 
 // One line's fields as a user; false with `why` when they are not one.
@@ -113,8 +122,7 @@ bool Credentials::Admits(const UserIdentity& identity) const {
     if (identity.type != UserIdentity::kUsernameAndPasscode || !user->hasPassword) return false;
     std::vector<unsigned char> hash =
         Derive(identity.secondaryField, user->salt, user->iterations, user->hash.size());
-    return hash.size() == user->hash.size() &&
-           CRYPTO_memcmp(hash.data(), user->hash.data(), hash.size()) == 0;
+    return !hash.empty() && SameBytes(hash, user->hash);
 }
 
 bool ParseCredentials(const std::string& text, Credentials& credentials, std::string& why) {
@@ -141,6 +149,9 @@ bool LoadCredentialsFile(const std::string& path, Credentials& credentials, std:
         why = path + ", " + why;
         return false;
     }
+    // Passwords are checked with libcrypto: a server that could not check them fails at start.
+    for (const UserEntry& user : credentials.users)
+        if (user.hasPassword) return LibcryptoAvailable(why);
     return true;
 }
 
@@ -152,6 +163,7 @@ std::optional<UserEntry> MakeUserEntry(const std::string& name, const std::optio
     }
     UserEntry user{name, false, 0, {}, {}};
     if (!password) return user;
+    if (!LibcryptoAvailable(why)) return std::nullopt;
     user.hasPassword = true;
     user.iterations = kIterations;
     user.salt.resize(kSaltBytes);

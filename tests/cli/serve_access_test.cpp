@@ -102,6 +102,9 @@ TEST(ServeAccess, PeersAndQuotaAsDcmtkSeesThem) {
         {{"storescu", "-aet", "STORER", "127.0.0.1", port, mr}, false, ""},
         {{PELLA_CLI_PATH, "store", "-aet", "STORER", "127.0.0.1", port, mr}, false, "status 0xA700"},
     });
+    // The server writes an association's line after answering its release, so it is stopped
+    // (its associations finished) before the trail is read.
+    serve.process.Stop();
     std::vector<std::string> lines = FileLines(audit);
     EXPECT_TRUE(EveryLineIsJson(audit));
     EXPECT_EQ(CountContaining(lines, {"\"event\":\"association\""}), 7);
@@ -176,6 +179,9 @@ TEST(ServeAccess, AuditOfEightPeersAtOnce) {
     EXPECT_EQ(fs::directory_iterator(dir.File("in1")) == fs::directory_iterator(), false);
     EXPECT_EQ(fs::directory_iterator(dir.File("in2")) == fs::directory_iterator(), false);
 
+    // The server writes an association's line after answering its release, so it is stopped
+    // (its associations finished) before the trail is read.
+    serve.process.Stop();
     std::vector<std::string> lines = FileLines(audit);
     EXPECT_TRUE(EveryLineIsJson(audit));
     EXPECT_EQ(lines.size(), 9u + 8u);  // 1 + 8 associations; 2 + 2 stored, 2 queried, 2 moved studies

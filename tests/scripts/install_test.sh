@@ -89,8 +89,10 @@ check_package() {  # check_package NAME FILE...
 }
 check_package libpella0 "/usr/lib/libpella.so.0 -> " "/usr/lib/libpella.so.0.[0-9]*.[0-9]* *$" \
   "/usr/lib/libpella_htj2k.so *$"
-# libpq and cairo are loaded on first use, OpenJPH by the HTJ2K module: dependencies all the same.
-for dependency in libpq5 libcairo2 libopenjph; do
+# libpq, cairo, libjpeg, libpng, OpenSSL, SQLite, GDCM's JPEG builds and OpenJPEG are loaded on
+# first use, OpenJPH by the HTJ2K module: dependencies all the same.
+for dependency in libpq5 libcairo2 libjpeg62-turbo libpng16-16 libssl3 libsqlite3-0 libgdcm3.0 libopenjp2-7 \
+  libopenjph; do
   dpkg-deb -f "$(ls "$work/packages"/libpella0_*.deb)" Depends | grep -q "$dependency" ||
     fail "libpella0 does not depend on $dependency"
 done

@@ -356,12 +356,13 @@ TEST(IndexSql, GlobPatternKeepsBracketsLiteral) {
 TEST(ArchiveIndexLayout, AnIndexOfAnEarlierLayoutIsMadeAnewAndReportedForARebuild) {
     TempDir dir;
     sqlite3* db = nullptr;
-    ASSERT_EQ(SQLITE_OK, sqlite3_open(IndexDatabasePath(dir.Path().string()).c_str(), &db));
+    ASSERT_EQ(SQLITE_OK, sqlite3_open_v2(IndexDatabasePath(dir.Path().string()).c_str(), &db,
+                                         SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr));
     ASSERT_EQ(SQLITE_OK, sqlite3_exec(db,
                                       "CREATE TABLE patients (id INTEGER PRIMARY KEY, patient_name TEXT);"
                                       "INSERT INTO patients (patient_name) VALUES ('Old^Row')",
                                       nullptr, nullptr, nullptr));
-    sqlite3_close(db);
+    sqlite3_close_v2(db);
     for (bool expectRebuild : {true, false}) {
         std::string reason;
         bool created = false;
