@@ -7,7 +7,8 @@
 # Usage (from a script that sourced common.sh): codec_bench NAME SYNTAX ENCODE_TOOL DECODE_TOOL
 #   SYNTAX: the target syntax for pella convert (a name or a UID); *_TOOL: a command taking IN
 #   OUT (word-split). The folder runs need `pella convert --syntax S --out-dir DIR`; a tool
-#   without that form reports them as not run.
+#   without that form reports them as not run. Output names are cut with parameter expansion:
+#   a basename process per file would add the same fork to both sides of each per-file ratio.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 COUNT="${COUNT:-50}"
@@ -22,10 +23,10 @@ codec_bench() {
     "$work/dir_dec"
   make_ct_series "$work/series" "$COUNT"
 
-  run_ref_encode()  { for f in "$work"/series/*.dcm; do $encode_tool "$f" "$work/ref_enc/$(basename "$f")"; done; }
-  run_ref_decode()  { for f in "$work"/ref_enc/*.dcm; do $decode_tool "$f" "$work/ref_dec/$(basename "$f")"; done; }
-  run_each_encode() { for f in "$work"/series/*.dcm; do "$PELLA" convert "$f" "$work/each_enc/$(basename "$f")" "$syntax"; done; }
-  run_each_decode() { for f in "$work"/each_enc/*.dcm; do "$PELLA" convert "$f" "$work/each_dec/$(basename "$f")" "$EXPLICIT"; done; }
+  run_ref_encode()  { for f in "$work"/series/*.dcm; do $encode_tool "$f" "$work/ref_enc/${f##*/}"; done; }
+  run_ref_decode()  { for f in "$work"/ref_enc/*.dcm; do $decode_tool "$f" "$work/ref_dec/${f##*/}"; done; }
+  run_each_encode() { for f in "$work"/series/*.dcm; do "$PELLA" convert "$f" "$work/each_enc/${f##*/}" "$syntax"; done; }
+  run_each_decode() { for f in "$work"/each_enc/*.dcm; do "$PELLA" convert "$f" "$work/each_dec/${f##*/}" "$EXPLICIT"; done; }
   run_dir_encode()  { "$PELLA" convert --syntax "$syntax" --out-dir "$work/dir_enc" "$work/series" >/dev/null; }
   run_dir_decode()  { "$PELLA" convert --syntax "$EXPLICIT" --out-dir "$work/dir_dec" "$work/each_enc" >/dev/null; }
 

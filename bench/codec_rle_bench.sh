@@ -15,14 +15,14 @@ mkdir -p "$work/series" "$work/rle" "$work/pella-enc" "$work/pella-dec" "$work/e
 
 make_ct_series "$work/series" "$COUNT"
 # The decoders all start from DCMTK's RLE files.
-for f in "$work"/series/*.dcm; do dcmcrle "$f" "$work/rle/$(basename "$f")"; done
+for f in "$work"/series/*.dcm; do dcmcrle "$f" "$work/rle/${f##*/}"; done
 
 enc_folder() { "$PELLA" convert --syntax rle --jobs 1 --out-dir "$work/pella-enc" "$work/series" >/dev/null; }
 dec_folder() { "$PELLA" convert --syntax explicit --jobs 1 --out-dir "$work/pella-dec" "$work/rle" >/dev/null; }
-enc_each() { for f in "$work"/series/*.dcm; do "$PELLA" convert "$f" "$work/each-enc/$(basename "$f")" rle; done; }
-dec_each() { for f in "$work"/rle/*.dcm; do "$PELLA" convert "$f" "$work/each-dec/$(basename "$f")" explicit; done; }
-enc_dcmtk() { for f in "$work"/series/*.dcm; do dcmcrle "$f" "$work/dcmtk-enc/$(basename "$f")"; done; }
-dec_dcmtk() { for f in "$work"/rle/*.dcm; do dcmdrle "$f" "$work/dcmtk-dec/$(basename "$f")"; done; }
+enc_each() { for f in "$work"/series/*.dcm; do "$PELLA" convert "$f" "$work/each-enc/${f##*/}" rle; done; }
+dec_each() { for f in "$work"/rle/*.dcm; do "$PELLA" convert "$f" "$work/each-dec/${f##*/}" explicit; done; }
+enc_dcmtk() { for f in "$work"/series/*.dcm; do dcmcrle "$f" "$work/dcmtk-enc/${f##*/}"; done; }
+dec_dcmtk() { for f in "$work"/rle/*.dcm; do dcmdrle "$f" "$work/dcmtk-dec/${f##*/}"; done; }
 
 declare -A best
 keep_best() { if [ -z "${best[$1]:-}" ] || [ "$(echo "$2 < ${best[$1]}" | bc -l)" = 1 ]; then best[$1]=$2; fi; }

@@ -15,8 +15,8 @@ mkdir -p "$work/series" "$work/pella" "$work/each" "$work/dcmtk"
 make_ct_series "$work/series" "$COUNT"
 
 run_folder()  { "$PELLA" thumbnail --width "$WIDTH" --out-dir "$work/pella" "$work/series" >/dev/null 2>&1; }
-run_each()    { for f in "$work"/series/*.dcm; do "$PELLA" thumbnail "$f" "$work/each/$(basename "$f" .dcm).jpg" "$WIDTH"; done; }
-run_dcmtk()   { for f in "$work"/series/*.dcm; do dcmj2pnm +oj +Jq 60 +Sxv "$WIDTH" "$f" "$work/dcmtk/$(basename "$f" .dcm).jpg"; done; }
+run_each()    { for f in "$work"/series/*.dcm; do n=${f##*/}; "$PELLA" thumbnail "$f" "$work/each/${n%.dcm}.jpg" "$WIDTH"; done; }
+run_dcmtk()   { for f in "$work"/series/*.dcm; do n=${f##*/}; dcmj2pnm +oj +Jq 60 +Sxv "$WIDTH" "$f" "$work/dcmtk/${n%.dcm}.jpg"; done; }
 run_cat()     { cat "$work"/series/*.dcm >/dev/null; }
 
 count_jpg() { find "$1" -name '*.jpg' | wc -l; }
